@@ -1,0 +1,92 @@
+// The word table: one dictionary for commands, variables, labels, objects, DLL
+// functions and hash variables (256 buckets, byte-sum hash, insertion order kept).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum : uint8_t {
+    wkCommand = 0,
+    wkLabel = 2,
+    wkVariable = 3,
+    wkObject = 4,
+    wkDllFunc = 5,
+    wkHash = 6,
+};
+
+class THash;
+
+class THashNode {
+public:
+    std::string Name;
+    std::string ArgSpec;
+    std::string Value;
+    std::string TypeText;
+    uint8_t Kind = wkVariable;
+    int32_t Id = 0;
+    void* Payload = nullptr;
+    bool Reserved = false;
+
+    THashNode(std::string name, std::string argSpec, std::string value, std::string typeText,
+              int32_t id, uint8_t kind, void* payload, bool reserved);
+    static THashNode* CreateVariable(std::string name, std::string value, int32_t id, bool reserved);
+    ~THashNode();
+    THashNode(const THashNode&) = delete;
+    THashNode& operator=(const THashNode&) = delete;
+
+    // Copies every field but Name; the copy shares (never owns) the other's payload.
+    void CopyFrom(const THashNode& other);
+
+    // Hash variables own their nested table.
+    THash* Table() const { return Kind == wkHash ? static_cast<THash*>(Payload) : nullptr; }
+    void SetTable(THash* table);   // makes the node kind 6 owning `table`
+    void DropTable();              // frees an owned table, Payload becomes nil
+    THash* ReleaseTable();         // gives up ownership of the owned table and returns it
+    bool OwnsTable() const { return ownsPayload_; }
+    const char* Position() const { return static_cast<const char*>(Payload); }
+
+private:
+    bool ownsPayload_ = false;
+    THash* ownedTable_ = nullptr;   // the table this node frees, whatever Payload says later
+};
+
+class THash {
+public:
+    static constexpr int kBuckets = 256;
+    int32_t Count = 0;
+
+    THash() = default;
+    ~THash();
+    THash(const THash&) = delete;
+    THash& operator=(const THash&) = delete;
+
+    // Takes ownership of `node`. On the reserved-word error the node is freed and the
+    // table stays unchanged.
+    int32_t Add(THashNode* node);
+    THashNode* Find(std::string_view name, bool fold) const;
+    std::string ValueOf(std::string_view name, bool fold) const;
+    int32_t Remove(std::string_view name, bool fold);
+    void Clear();
+    std::vector<THashNode*> Nodes() const;
+    std::string Names() const;
+    std::string Pairs() const;
+    void LoadPairs(std::string_view text);
+    static int HashOf(std::string_view name);
+
+    // Exact lookup without folding (the common case on hot paths).
+    THashNode* FindExact(std::string_view name) const;
+
+private:
+    std::vector<THashNode*> buckets_[kBuckets];
+    bool EraseFirst(const std::string& name);   // deletes the first node of that name
+};
+
+bool IsHiragana(const char* p);
+std::string FoldOkurigana(std::string_view text);
+// Folds into `out` (cleared first); reuses its capacity so lookups do not allocate.
+void FoldOkuriganaInto(std::string_view text, std::string& out);
+
+// Removes all leading and trailing characters whose code is 32 or less.
+std::string_view TrimView(std::string_view s);
+std::string Trim(std::string_view s);

@@ -1,0 +1,472 @@
+// Control structures: もし (and the "?" form), 条件分岐 with its "…の時" branches,
+// 繰り返す, N回, 反復, ループ, 抜ける, 続ける and 飛ぶ. A body is copied out of the
+// text into a run-control entry and the cursor walks the copy.
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "commands/registry.h"
+#include "core/sjis.h"
+#include "interp/interp.h"
+#include "interp/text_util.h"
+#include "loader/normaliser.h"
+#include "loader/scanner.h"
+
+namespace {
+
+bool StartsWith(const char* p, const std::string& s) { return !s.empty() && std::strncmp(p, s.c_str(), s.size()) == 0; }
+bool StartsWith(std::string_view t, std::string_view s) { return t.size() >= s.size() && t.compare(0, s.size(), s) == 0; }
+
+const char kUndefined[] = "\\~未定義";
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> out;
+    if (text.empty()) return out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t j = i;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n') ++j;
+        out.emplace_back(text, i, j - i);
+        if (j >= text.size()) break;
+        if (text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
+        i = j + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
+{
+    SkipSeparators(p);
+    if (*p == '\r' || *p == '\n') {
+        ExecuteStep(p);
+        SkipSeparators(p);
+    }
+    e.BodyStart = p;
+    e.SavedFileName = FileName;
+    if (*p == '(') {
+        e.BodyStart = p + 1;
+        try {
+            e.Body = std::make_shared<const std::string>(ReadGroup(p));
+        } catch (const EPoru& err) {
+            if (err.Recorded) throw;
+            Error(err.Message);
+        }
+    } else {
+        e.Body = std::make_shared<const std::string>(ReadToStatementEnd(p));
+    }
+    e.After = p;
+}
+
+std::string TPoruBase::ConvertCondition(const std::string& text)
+{
+    const char* p = text.c_str();
+    auto chunk = [&]() {
+        while (*p == ' ' || *p == ',' || static_cast<unsigned char>(*p) == 0xA4 || *p == '\t') ++p;
+        std::string out;
+        while (*p && *p != ' ' && *p != ',' && static_cast<unsigned char>(*p) != 0xA4) {
+            if (*p == '"' || *p == '`') {
+                const char* s = p;
+                try {
+                    ReadLiteral(p);
+                } catch (const EPoru& e) {
+                    Error("条件分岐で文字列の取得に失敗。" + e.Message);
+                }
+                out.append(s, p);
+                continue;
+            }
+            if (*p == '(') {
+                const char* s = p;
+                try {
+                    ReadGroup(p);
+                } catch (const EPoru& e) {
+                    Error("条件分岐で括弧の取得に失敗。" + e.Message);
+                }
+                out.append(s, p);
+                continue;
+            }
+            size_t n = CharLen(p);
+            out.append(p, n);
+            p += n;
+        }
+        while (!out.empty() && (out.back() == ' ' || out.back() == ',' || static_cast<unsigned char>(out.back()) == 0xA4))
+            out.pop_back();
+        return out;
+    };
+    std::string result;
+    for (;;) {
+        std::string c = chunk();
+        if (c.empty()) break;
+        if (StartsWith(c, "かつ")) {
+            result += " && ";
+            result += c.substr(std::strlen("かつ"));
+        } else if (StartsWith(c, "または")) {
+            result += " || ";
+            result += c.substr(std::strlen("または"));
+        } else if (EndsWithChar(c, "が")) {
+            std::string subject = c.substr(0, c.size() - 2);
+            std::string pred = chunk();
+            result += subject;
+            if (EndsWithChar(pred, "以上")) {
+                result += ">=";
+                result += pred.substr(0, pred.size() - 4);
+            } else if (EndsWithChar(pred, "以下")) {
+                result += "<=";
+                result += pred.substr(0, pred.size() - 4);
+            } else if (EndsWithChar(pred, "と等しい")) {
+                result += "=";
+                result += pred.substr(0, pred.size() - 8);
+            } else {
+                result += "=";
+                result += pred;
+            }
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+void TPoruBase::RunIf(const char*& p)
+{
+    const std::string& naraba = Sys.Naraba->Name;
+    const std::string& nara = Sys.Nara->Name;
+    const std::string& chigau = Sys.Chigaeba->Name;
+    const std::string& denakereba = Sys.Denakereba->Name;
+    auto atWord = [&](const char* q) {
+        return StartsWith(q, naraba) || StartsWith(q, nara) || StartsWith(q, chigau) || StartsWith(q, denakereba);
+    };
+    SkipSeparators(p);
+    std::string cond;
+    for (;;) {
+        if (*p == '\0') Error("条件分岐の終端文字を認識できませんでした。");
+        if (atWord(p)) break;
+        if (*p == '\r' || *p == '\n') {
+            ExecuteStep(p);
+            SkipSeparators(p);
+            if (!atWord(p)) Error("条件分岐の終端文字を認識できませんでした。");
+            break;
+        }
+        size_t n = CharLen(p);
+        cond.append(p, n);
+        p += n;
+    }
+    std::string expr = ConvertCondition(cond);
+    std::string r = CalculateText(expr);
+    CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
+    BranchSelect(p, true);
+}
+
+void TPoruBase::BranchSelect(const char*& p, bool expectWord)
+{
+    auto skipLines = [&]() {
+        SkipSeparators(p);
+        if (*p == '\r' || *p == '\n') {
+            ExecuteStep(p);
+            SkipSeparators(p);
+        }
+    };
+    skipLines();
+    TRunControl trueBranch, falseBranch;
+    bool hasTrue = false, hasFalse = false;
+    auto captureTrue = [&]() {
+        BlockCapture(trueBranch, p);
+        hasTrue = true;
+        SkipSeparators(p);
+        if (*p == ';') {
+            ++p;
+            SkipSeparators(p);
+        }
+        while (*p == '\r' || *p == '\n') {
+            ExecuteStep(p);
+            SkipSeparators(p);
+        }
+    };
+    if (!expectWord) {
+        captureTrue();
+    } else if (StartsWith(p, Sys.Nara->Name)) {
+        ReadWord(p);
+        SkipSeparators(p);
+        captureTrue();
+    }
+    if (StartsWith(p, Sys.Chigaeba->Name) || StartsWith(p, Sys.Denakereba->Name)) {
+        ReadWord(p);
+        SkipSeparators(p);
+        if (StartsWith(p, Sys.Moshi->Name))
+            Error(Sys.Moshi->Name + "を多重構造にするときは、()で範囲を括ってください。");
+        BlockCapture(falseBranch, p);
+        hasFalse = true;
+    }
+    TRunControl* chosen = nullptr;
+    if (CondResult == 1 && hasTrue) {
+        chosen = &trueBranch;
+        chosen->RcKind = rcIfTrue;
+    } else if (CondResult == 0 && hasFalse) {
+        chosen = &falseBranch;
+        chosen->RcKind = rcIfFalse;
+    }
+    if (CondResult == -1) return;
+    CondResult = -1;
+    if (!chosen) return;
+    chosen->After = p;
+    const char* body = chosen->BodyText();
+    RunControl.Push(std::move(*chosen));
+    p = body;
+}
+
+void TPoruBase::ConditionQuestion(const char*& p)
+{
+    if (Args.Count() == 0) Error("\"?\"は、文法が正しくないため、実行できません。");
+    std::string phrase = Args.Pop();
+    std::string text = phrase;
+    if (THashNode* n = Words.FindExact(phrase)) {
+        if (n->Kind == wkVariable) text = n->Value;
+    }
+    std::string r = CalculateText(text);
+    CondResult = std::trunc(ToNumber(r)) != 0 ? 1 : 0;
+    SkipSeparators(p);
+    if (*p == '\r' || *p == '\n') {
+        ExecuteStep(p);
+        SkipSeparators(p);
+    }
+    bool expect = StartsWith(p, Sys.Naraba->Name) || StartsWith(p, Sys.Chigaeba->Name) ||
+                  StartsWith(p, Sys.Nara->Name) || StartsWith(p, Sys.Denakereba->Name);
+    BranchSelect(p, expect);
+}
+
+void TPoruBase::RunTimesLoop(const char*& p, const std::string& countText)
+{
+    std::string v = EvaluateValue(countText);
+    int32_t count = ToIntOrDefault(v, -1);
+    TRunControl e;
+    e.RcKind = rcTimes;
+    BlockCapture(e, p);
+    if (count <= 0) {
+        p = e.After;
+        return;
+    }
+    e.Limit = count;
+    e.Counter = 1;
+    Sys.Count->Value = "1";
+    const char* body = e.BodyText();
+    RunControl.Push(std::move(e));
+    p = body;
+}
+
+void TPoruBase::RunCaseBranch(const char*& p, const std::string& label)
+{
+    TRunControl e;
+    e.RcKind = rcCase;
+    BlockCapture(e, p);
+    bool match = false;
+    if (CaseValue != kUndefined) {
+        if (label == "その他") {
+            match = true;
+        } else if (EndsWithChar(label, "以上")) {
+            std::string v = EvaluateValue(label.substr(0, label.size() - 4));
+            match = ToNumber(CaseValue) >= ToNumber(v);
+        } else if (EndsWithChar(label, "以下")) {
+            std::string v = EvaluateValue(label.substr(0, label.size() - 4));
+            match = ToNumber(CaseValue) <= ToNumber(v);
+        } else {
+            match = EvaluateValue(label) == CaseValue;
+        }
+    }
+    if (!match) {
+        p = e.After;
+        return;
+    }
+    CaseValue = kUndefined;
+    const char* body = e.BodyText();
+    RunControl.Push(std::move(e));
+    p = body;
+}
+
+namespace {
+
+// もし: the condition is still in the text at the cursor.
+void cmdIf(TPoruBase& st)
+{
+    st.RunIf(st.Cursor);
+}
+
+// 条件分岐: the value the following "…の時" branches test.
+void cmdCase(TPoruBase& st)
+{
+    st.CaseValue = st.PopText();
+}
+
+bool IsNumberText(const std::string& s)
+{
+    std::string_view t = TrimView(s);
+    if (t.empty()) return false;
+    size_t i = 0;
+    if (t[0] == '+' || t[0] == '-') ++i;
+    if (i < t.size() && t[i] == '$') return t.size() > i + 1;
+    bool digit = false;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= '0' && t[i] <= '9') digit = true;
+        else if (t[i] != '.' && t[i] != 'e' && t[i] != 'E' && t[i] != '+' && t[i] != '-') return false;
+    }
+    return digit;
+}
+
+// 繰り返す: a counter variable from a start to an end.
+void cmdFor(TPoruBase& st)
+{
+    std::string name = st.CurrentCommand->Name;
+    std::string endText = st.EvaluateValue(st.PopRaw());
+    std::string startText = st.EvaluateValue(st.PopRaw());
+    if (!IsNumberText(endText) || !IsNumberText(startText)) st.Error("\"" + name + "\"には、数値を指定してください。");
+    long double endV = std::trunc(ToNumber(endText)), startV = std::trunc(ToNumber(startText));
+    if (endV > 2147483647.0L || endV < -2147483648.0L || startV > 2147483647.0L || startV < -2147483648.0L)
+        st.Error("\"" + name + "\"には、数値を指定してください。");
+    std::string counterName = st.PopRaw();
+    THashNode* counter = st.Words.FindExact(counterName);
+    if (!counter) {
+        counter = new THashNode(counterName, "", "", "e", 0, wkVariable, const_cast<char*>(st.Cursor), false);
+        st.Words.Add(counter);
+    } else if (counter->Kind != wkVariable) {
+        st.Error("\"" + name + "\"の実行回数カウンターには、変数を指定してください。");
+    }
+    TRunControl e;
+    e.RcKind = rcFor;
+    SkipSeparators(st.Cursor);
+    st.BlockCapture(e, st.Cursor);
+    int32_t start = static_cast<int32_t>(startV), end = static_cast<int32_t>(endV);
+    if (end < start) {
+        st.Cursor = e.After;
+        return;
+    }
+    counter->Value = std::to_string(start);
+    e.Counter = start;
+    e.Limit = end;
+    e.CounterWord = counter;
+    const char* body = e.BodyText();
+    st.RunControl.Push(std::move(e));
+    st.Cursor = body;
+}
+
+// 反復: over the lines of a value or the member names of a hash.
+void cmdEach(TPoruBase& st)
+{
+    std::string raw = st.PopRaw();
+    std::string items;
+    THashNode* n = st.Words.FindExact(raw);
+    if (!n) items = st.EvaluateValue(raw);
+    else if (n->Kind == wkHash) items = n->Table() ? n->Table()->Names() : std::string();
+    else items = n->Value;
+    TRunControl e;
+    e.RcKind = rcEach;
+    st.BlockCapture(e, st.Cursor);
+    auto lines = std::make_shared<std::vector<std::string>>(SplitLines(items));
+    if (lines->empty()) {
+        st.Cursor = e.After;
+        return;
+    }
+    e.Counter = 1;
+    e.List = lines;
+    st.SetSore((*lines)[0], "s");
+    st.Sys.Count->Value = "1";
+    st.Sys.Count->TypeText = "e";
+    const char* body = e.BodyText();
+    st.RunControl.Push(std::move(e));
+    st.Cursor = body;
+}
+
+// ループ: while a condition holds.
+void cmdWhile(TPoruBase& st)
+{
+    std::string cond = ToHalf(st.PopRaw());
+    TRunControl e;
+    e.RcKind = rcWhile;
+    st.BlockCapture(e, st.Cursor);
+    if (cond.empty() || cond == "``") return;
+    std::string unq = UnquoteRaw(cond);
+    std::string r = st.CalculateText(unq);
+    if (std::trunc(ToNumber(r)) == 0) {
+        st.Cursor = e.After;
+        return;
+    }
+    e.Counter = 1;
+    e.Limit = -1;
+    st.Sys.Count->Value = "1";
+    e.Condition = unq;
+    const char* body = e.BodyText();
+    st.RunControl.Push(std::move(e));
+    st.Cursor = body;
+}
+
+bool IsBranch(uint8_t k) { return k == rcIfTrue || k == rcIfFalse || k == rcCase; }
+
+// 抜ける: leave the innermost loop.
+void cmdBreak(TPoruBase& st)
+{
+    TRunControl e;
+    for (;;) {
+        if (!st.RunControl.Pop(e)) return;
+        if (!IsBranch(e.RcKind)) break;
+    }
+    if (e.RcKind == rcCall || e.RcKind == rcEvent) {
+        st.Cursor = e.BodyStart;
+        st.FileName = e.SavedFileName;
+        return;
+    }
+    st.Cursor = e.After;
+}
+
+// 続ける: the next iteration of the innermost loop.
+void cmdContinue(TPoruBase& st)
+{
+    TRunControl e;
+    if (!st.RunControl.Pop(e)) {
+        st.Cursor = nullptr;
+        return;
+    }
+    while (IsBranch(e.RcKind)) {
+        TRunControl next;
+        if (!st.RunControl.Pop(next)) break;
+        e = std::move(next);
+    }
+    st.FileName = e.SavedFileName;
+    st.RunControl.Push(std::move(e));
+    st.CheckRunControl();
+}
+
+// 飛ぶ: jump to a label, inside the open bodies first.
+void cmdJump(TPoruBase& st)
+{
+    std::string name = st.PopRaw();
+    std::string pattern = "*" + name + "\r";
+    while (st.RunControl.Count() > 0) {
+        TRunControl e;
+        st.RunControl.Pop(e);
+        if (!e.Body || e.Body->empty()) {
+            st.RunControl.Push(std::move(e));
+            break;
+        }
+        size_t at = e.Body->find(pattern);
+        if (at != std::string::npos) {
+            st.Cursor = e.Body->c_str() + at + 1 + name.size();
+            st.RunControl.Push(std::move(e));
+            return;
+        }
+    }
+    THashNode* n = st.Words.FindExact(name);
+    if (!n || n->Kind != wkLabel) st.Error("未定義のラベル\"" + name + "\"に、ジャンプしようとしました。");
+    st.Cursor = n->Position();
+    st.FileName = n->TypeText;
+}
+
+HandlerRegistrar reg({{102, cmdIf},
+                      {369, cmdCase},
+                      {56, cmdFor},
+                      {71, cmdEach},
+                      {414, cmdWhile},
+                      {215, cmdBreak},
+                      {398, cmdContinue},
+                      {5, cmdJump}});
+
+}  // namespace

@@ -1,0 +1,207 @@
+// Error reporting: the location prefix, the accumulated error text, warnings, the
+// run loop's error handling by error mode, and the error-mode commands.
+#include <cstring>
+
+#include "commands/registry.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+
+namespace {
+TPoruBase* gActive = nullptr;
+}
+
+void SetActiveState(TPoruBase* st) { gActive = st; }
+
+void Raise(const std::string& msg)
+{
+    if (gActive) gActive->AppendErrorText(msg);
+    throw EPoru(msg, true);
+}
+
+void TPoruBase::AppendErrorText(std::string_view line)
+{
+    ErrorText.append(line);
+    ErrorText += "\r\n";
+}
+
+int32_t TPoruBase::CurrentLineNo()
+{
+    if (!Cursor) return LineNo;
+    const char* p = Cursor;
+    while (*p && *p != '\r' && *p != '\n') ++p;
+    if (!*p) return LineNo;
+    while (*p == '\r' || *p == '\n') ++p;
+    if (!(*p >= '0' && *p <= '9')) return LineNo;
+    int64_t n = 0;
+    while (*p >= '0' && *p <= '9') {
+        n = n * 10 + (*p - '0');
+        if (n > 100000000) return LineNo;
+        ++p;
+    }
+    if (*p != ':') return LineNo;
+    LineNo = static_cast<int32_t>(n);
+    return LineNo;
+}
+
+std::string TPoruBase::FormatError(std::string_view msg)
+{
+    std::string out = "[エラー] ";
+    out += FileNamePart(FileName);
+    out += '(';
+    out += std::to_string(CurrentLineNo());
+    out += "行目): ";
+    out.append(msg);
+    return out;
+}
+
+void TPoruBase::Error(std::string_view msg)
+{
+    Raise(FormatError(msg));
+}
+
+void TPoruBase::ArgError()
+{
+    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
+    Error("\"" + name + "\"命令の引数に誤りがあります。");
+}
+
+void TPoruBase::ArgError(std::string_view explanation)
+{
+    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
+    Error("\"" + name + "\"命令の引数に誤りがあります。" + std::string(explanation));
+}
+
+void TPoruBase::ReportWarning(std::string_view msg)
+{
+    std::string out = "[注　意] ";
+    out += FileNamePart(FileName);
+    out += '(';
+    out += std::to_string(CurrentLineNo());
+    out += "行目): ";
+    out.append(msg);
+    AppendErrorText(out);
+    if (DebugMode) ShowErrorDialog();
+    else if (Host) Host->Warning(*this, out);
+}
+
+void TPoruBase::HandleRunError(const EPoru& e, bool raisedAsEPoru)
+{
+    if (Sys.ErrorMessage) Sys.ErrorMessage->Value = e.Message;
+    if (ErrorLabel) {
+        ErrorReturnPos = Cursor;
+        Cursor = ErrorLabel->Position();
+        return;
+    }
+    if (ErrorWarn) {
+        if (!raisedAsEPoru || ErrorText.empty()) {
+            if (ErrorText.empty()) ErrorText = FormatError(e.Message) + "\r\n特定できないシステムエラーです(ToT)";
+        }
+        ShowErrorDialog();
+    }
+}
+
+void TPoruBase::ShowErrorDialog()
+{
+    if (!Host) {
+        Stopping = true;
+        Cursor = nullptr;
+        StoppedByError = true;
+        return;
+    }
+    ErrorChoice c = Host->ShowErrorDialog(*this, ErrorText);
+    if (c == ErrorChoice::Continue) return;
+    if (c == ErrorChoice::Debug) {
+        // The debugger dialog comes with the debugger link; until then continuing is
+        // the debug choice's visible effect.
+        return;
+    }
+    StoppedByError = true;
+    Cursor = nullptr;
+    Host->RequestClose(*this);
+    Stopping = true;
+    Cursor = nullptr;
+}
+
+// ---- error-mode commands ------------------------------------------------------------
+
+namespace {
+
+// エラーを無視: errors are recorded and the run goes on.
+void cmdIgnoreErrors(TPoruBase& st)
+{
+    st.ErrorWarn = false;
+    st.ErrorLabel = nullptr;
+}
+
+// エラー処理設定: errors jump to the named label.
+void cmdErrorLabel(TPoruBase& st)
+{
+    std::string name = st.PopRaw();
+    THashNode* n = st.Words.FindExact(name);
+    if (n && n->Kind == wkLabel) {
+        st.ErrorLabel = n;
+        return;
+    }
+    st.ErrorLabel = nullptr;
+    st.Error("未定義のラベル\"" + name + "\"に、ジャンプしようとしました。");
+}
+
+// エラーを警告: the default: errors show the error dialog.
+void cmdWarnErrors(TPoruBase& st)
+{
+    st.ErrorWarn = true;
+    st.ErrorLabel = nullptr;
+}
+
+// エラーから復帰: resume where the last error taken by the label arose.
+void cmdResume(TPoruBase& st)
+{
+    st.Cursor = st.ErrorReturnPos;
+    if (!st.Cursor) st.Stopping = true;
+}
+
+// 終了処理設定: set (or clear with an empty text) the label run when closing.
+void cmdCloseLabel(TPoruBase& st)
+{
+    std::string raw = st.PopRaw();
+    THashNode* n = st.Words.FindExact(raw);
+    if (n && n->Kind == wkLabel) {
+        st.CloseLabel = n;
+        if (st.Sys.NoExit) st.Sys.NoExit->Value = "1";
+        return;
+    }
+    std::string v = st.EvaluateValue(raw);
+    if (!v.empty()) st.Error("未定義のラベル\"" + raw + "\"に、ジャンプしようとしました。");
+    st.CloseLabel = nullptr;
+    if (st.Sys.NoExit) st.Sys.NoExit->Value = "0";
+}
+
+HandlerRegistrar reg({{118, cmdIgnoreErrors},
+                      {119, cmdErrorLabel},
+                      {120, cmdWarnErrors},
+                      {121, cmdResume},
+                      {161, cmdCloseLabel}});
+
+}  // namespace
+
+// ---- the default object operations of a host without a window -------------------------
+
+void RaiseNeedsWindow(TPoruBase& st, const std::string& what)
+{
+    st.Error("\"" + what + "\"は、ウィンドウが必要なため、この実行環境では使えません。");
+}
+
+std::string THost::ObjectValue(TPoruBase& st, THashNode* obj) { RaiseNeedsWindow(st, obj->Name); }
+void THost::SetObjectValue(TPoruBase& st, THashNode* obj, const std::string&) { RaiseNeedsWindow(st, obj->Name); }
+std::string THost::ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop)
+{
+    RaiseNeedsWindow(st, obj->Name + "の" + prop);
+}
+void THost::SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop, const std::string&)
+{
+    RaiseNeedsWindow(st, obj->Name + "の" + prop);
+}
+std::string THost::ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event)
+{
+    RaiseNeedsWindow(st, objName + "の" + event);
+}

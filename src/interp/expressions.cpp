@@ -1,0 +1,378 @@
+// Value expressions, the calculator and literal expansion. Values are texts; numbers
+// exist only inside a calculation and are written back with NumberToText.
+#include <cmath>
+#include <cstring>
+
+#include "core/sjis.h"
+#include "interp/interp.h"
+#include "loader/normaliser.h"
+#include "loader/scanner.h"
+
+namespace {
+
+bool IsPairing(unsigned char c) { return c == '&' || c == '<' || c == '=' || c == '>' || c == '|'; }
+
+const char kKatsu[] = "かつ";
+const char kMatawa[] = "または";
+
+bool StartsWith(const char* p, const char* s) { return std::strncmp(p, s, std::strlen(s)) == 0; }
+
+// Compares texts as unsigned bytes; a proper prefix orders first.
+int CompareBytes(const std::string& a, const std::string& b)
+{
+    int c = std::memcmp(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
+    if (c != 0) return c;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+void CheckFinite(long double v)
+{
+    if (std::isnan(v)) throw EPoru("不正な浮動小数点数演算命令");
+    if (std::isinf(v)) throw EPoru("浮動小数点数のオーバーフロー");
+}
+
+long double Power(long double base, long double ex)
+{
+    if (ex == 0) return 1;
+    if (base == 0 && ex < 0) throw EPoru("0 による浮動小数点数除算");
+    long double r;
+    if (ex == std::trunc(ex) && std::fabs(ex) <= 1e9L) {
+        // Whole exponents by repeated squaring (same result as repeated multiplication
+        // for exactly representable products, far fewer steps for large exponents).
+        long long n = static_cast<long long>(std::fabs(ex));
+        long double acc = 1, b = base;
+        while (n) {
+            if (n & 1) acc *= b;
+            b *= b;
+            n >>= 1;
+        }
+        r = ex < 0 ? 1 / acc : acc;
+    } else {
+        if (base < 0) throw EPoru("不正な浮動小数点数演算命令");
+        r = std::exp(ex * std::log(base));
+    }
+    CheckFinite(r);
+    return r;
+}
+
+}  // namespace
+
+std::string TPoruBase::EvaluateValue(std::string_view text)
+{
+    if (text.empty()) return std::string();
+    // Values passed around as texts may point into temporaries; work on a
+    // zero-terminated copy only when the view is not already terminated.
+    std::string holder;
+    const char* p;
+    if (text.data()[text.size()] == '\0') {
+        p = text.data();
+    } else {
+        holder.assign(text);
+        p = holder.c_str();
+    }
+    const char* begin = p;
+    SkipSeparators(p);
+    std::string result = ReadValue(p);
+    for (;;) {
+        SkipSeparators(p);
+        if (*p == '\0') break;
+        if (*p == '&' && p[1] != '&') {
+            ++p;
+            SkipSeparators(p);
+            if (*p == '\r' || *p == '\n') {
+                ExecuteStep(p);
+                SkipSeparators(p);
+            }
+            result += ReadValue(p);
+            LastTypeTag = "s";
+            continue;
+        }
+        if (IsOperatorChar(static_cast<unsigned char>(*p)) || (p[0] == '&' && p[1] == '&') ||
+            (p[0] == '|' && p[1] == '|')) {
+            std::string calc;
+            calc.reserve(result.size() + (text.size() - (p - begin)) + 4);
+            calc += '(';
+            if (LastTypeTag == "s") calc += QuoteRaw(result);
+            else calc += result;
+            calc += p;
+            calc += ')';
+            const char* q = calc.c_str();
+            return Calculate(q);
+        }
+        break;
+    }
+    return result;
+}
+
+std::string TPoruBase::CalculateText(std::string_view text)
+{
+    std::string s(text);
+    const char* p = s.c_str();
+    return Calculate(p);
+}
+
+void TPoruBase::NextToken(const char*& p)
+{
+    uint8_t prev = CalcToken.Kind;
+    CalcToken.Kind = tkStart;
+    SkipSeparators(p);
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '(') {
+        std::string inner = ReadGroup(p);
+        const char* q = inner.c_str();
+        std::string r = Calculate(q);
+        CalcToken.Text = std::move(r);
+        CalcToken.Kind = LastTypeTag == "s" ? tkString : tkNumber;
+        return;
+    }
+    if (IsOperatorChar(c)) {
+        char op[3] = {static_cast<char>(c), 0, 0};
+        ++p;
+        if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p))) op[1] = *p++;
+        if ((prev == tkStart || prev == tkOperator) && op[0] == '-' && op[1] == 0) {
+            std::string v = ReadValue(p);
+            CalcToken.Text.assign("-");
+            CalcToken.Text += v;
+            CalcToken.Kind = tkNumber;
+            return;
+        }
+        if ((prev == tkStart || prev == tkOperator) && op[0] == '+' && op[1] == 0 &&
+            (*p == '$' || (*p >= '0' && *p <= '9'))) {
+            CalcToken.Text = ReadValue(p);
+            CalcToken.Kind = tkNumber;
+            return;
+        }
+        CalcToken.Text.assign(op);
+        CalcToken.Kind = tkOperator;
+        return;
+    }
+    if (StartsWith(p, kKatsu)) {
+        p += std::strlen(kKatsu);
+        CalcToken.Text.assign("&&");
+        CalcToken.Kind = tkOperator;
+        return;
+    }
+    if (StartsWith(p, kMatawa)) {
+        p += std::strlen(kMatawa);
+        CalcToken.Text.assign("||");
+        CalcToken.Kind = tkOperator;
+        return;
+    }
+    std::string v = ReadValue(p);
+    CalcToken.Text = std::move(v);
+    CalcToken.Kind = LastTypeTag == "e" ? tkNumber : tkString;
+}
+
+void TPoruBase::ParsePrimary(const char*& p, TStrNum& r)
+{
+    if (CalcToken.Kind == tkOperator) throw EPoru("演算子「" + CalcToken.Text + "」の位置が不正。");
+    r.Text = CalcToken.Text;
+    r.Kind = CalcToken.Kind;
+    r.Number = ToNumber(r.Text);
+    NextToken(p);
+}
+
+void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
+{
+    ParsePrimary(p, r);
+    while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
+        char op = CalcToken.Text[0];
+        if (op != '*' && op != '/' && op != '%' && op != '^') break;
+        NextToken(p);
+        TStrNum rhs;
+        ParsePrimary(p, rhs);
+        long double a = r.Number, b = rhs.Number;
+        switch (op) {
+        case '*': r.Number = a * b; break;
+        case '/': r.Number = b == 0 ? 0 : a / b; break;
+        case '%': {
+            long double ta = std::trunc(a), tb = std::trunc(b);
+            if (std::fabs(ta) >= 9.2233720368547758e18L || std::fabs(tb) >= 9.2233720368547758e18L)
+                throw EPoru("不正な浮動小数点数演算命令");
+            long long ia = static_cast<long long>(ta), ib = static_cast<long long>(tb);
+            r.Number = ib == 0 ? 0 : static_cast<long double>(ia % ib);
+            break;
+        }
+        case '^': r.Number = Power(a, b); break;
+        }
+        CheckFinite(r.Number);
+        r.Kind = tkNumber;
+    }
+}
+
+void TPoruBase::ParseAdditive(const char*& p, TStrNum& r)
+{
+    ParseTerm(p, r);
+    while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
+        char op = CalcToken.Text[0];
+        if (op != '+' && op != '-' && op != '&') break;
+        NextToken(p);
+        TStrNum rhs;
+        ParseTerm(p, rhs);
+        if (op == '&') {
+            r.Text += rhs.Text;
+            r.Kind = tkString;
+        } else {
+            r.Number = op == '+' ? r.Number + rhs.Number : r.Number - rhs.Number;
+            CheckFinite(r.Number);
+            r.Kind = tkNumber;
+        }
+    }
+}
+
+void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
+{
+    ParseAdditive(p, r);
+    for (;;) {
+        if (CalcToken.Kind != tkOperator) break;
+        const std::string& t = CalcToken.Text;
+        int kind;   // 0 eq, 1 ne, 2 lt, 3 gt, 4 ge, 5 le
+        if (t == "=" || t == "==") kind = 0;
+        else if (t == "<>" || t == "><") kind = 1;
+        else if (t == "<") kind = 2;
+        else if (t == ">") kind = 3;
+        else if (t == ">=" || t == "=>") kind = 4;
+        else if (t == "<=" || t == "=<") kind = 5;
+        else break;
+        r.Kind = tkNumber;
+        NextToken(p);
+        TStrNum rhs;
+        ParseAdditive(p, rhs);
+        int c;
+        if (rhs.Kind == tkString) c = CompareBytes(r.Text, rhs.Text);
+        else c = r.Number < rhs.Number ? -1 : (r.Number > rhs.Number ? 1 : 0);
+        bool res = false;
+        switch (kind) {
+        case 0: res = c == 0; break;
+        case 1: res = c != 0; break;
+        case 2: res = c < 0; break;
+        case 3: res = c > 0; break;
+        case 4: res = c >= 0; break;
+        case 5: res = c <= 0; break;
+        }
+        r.Number = res ? 1 : 0;
+        r.Kind = tkNumber;
+    }
+}
+
+void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
+{
+    ParseComparison(p, r);
+    while (CalcToken.Kind == tkOperator && (CalcToken.Text == "&&" || CalcToken.Text == "||")) {
+        bool isAnd = CalcToken.Text == "&&";
+        NextToken(p);
+        TStrNum rhs;
+        ParseComparison(p, rhs);
+        bool res = isAnd ? (r.Number > 0 && rhs.Number > 0) : (r.Number > 0 || rhs.Number > 0);
+        r.Number = res ? 1 : 0;
+        r.Kind = tkNumber;
+    }
+}
+
+std::string TPoruBase::Calculate(const char*& p)
+{
+    const char* start = p;
+    try {
+        CalcToken.Kind = tkStart;
+        SkipSeparators(p);
+        NextToken(p);
+        TStrNum r;
+        ParseLogical(p, r);
+        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator) throw EPoru("計算結果が不正");
+        if (r.Kind == tkNumber) {
+            LastTypeTag = "e";
+            return NumberToText(r.Number);
+        }
+        LastTypeTag = "s";
+        return std::move(r.Text);
+    } catch (const EPoru& e) {
+        Error("計算式に誤りがあります。" + e.Message + std::string(start));
+    }
+}
+
+std::string TPoruBase::ExpandLiteral(std::string_view text)
+{
+    std::string holder(text);
+    const char* p = holder.c_str();
+    std::string result;
+    std::string embed;
+    bool embedOpen = false;
+    bool partOpen = false;
+    while (*p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"') {
+            ++p;
+            partOpen = true;
+            while (*p) {
+                unsigned char d = static_cast<unsigned char>(*p);
+                bool yen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x8F;   // ￥
+                if (d == '\\' || yen) {
+                    p += yen ? 2 : 1;
+                    if (*p == '\0') break;
+                    size_t n = CharLen(p);
+                    unsigned char e = static_cast<unsigned char>(*p);
+                    unsigned char e2 = static_cast<unsigned char>(p[1]);
+                    if (e == 'n' || (e == 0x82 && e2 == 0x8E)) result += "\r\n";       // n ｎ
+                    else if (e == 't' || (e == 0x82 && e2 == 0x94)) result += '\t';     // t ｔ
+                    else result.append(p, n);
+                    p += n;
+                    continue;
+                }
+                bool fullOpen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x6F;   // ｛
+                bool fullClose = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x70;  // ｝
+                if (d == '{' || fullOpen) {
+                    p += fullOpen ? 2 : 1;
+                    embedOpen = true;
+                    continue;
+                }
+                if (d == '}' || fullClose) {
+                    p += fullClose ? 2 : 1;
+                    std::string half = ToHalf(embed);
+                    embed.clear();
+                    embedOpen = false;
+                    if (!half.empty()) result += EvaluateValue(half);
+                    continue;
+                }
+                if (d == '"') {
+                    ++p;
+                    partOpen = false;
+                    SkipSeparators(p);
+                    if (*p == '&') ++p;
+                    break;
+                }
+                size_t n = CharLen(p);
+                if (embedOpen) embed.append(p, n);
+                else result.append(p, n);
+                p += n;
+            }
+        } else if (c == '`') {
+            ++p;
+            while (*p) {
+                if (*p == '`') {
+                    if (p[1] == '`') {
+                        result += '`';
+                        p += 2;
+                        continue;
+                    }
+                    ++p;
+                    SkipSeparators(p);
+                    if (*p == '&') ++p;
+                    break;
+                }
+                size_t n = CharLen(p);
+                result.append(p, n);
+                p += n;
+            }
+        } else if (c == '&') {
+            ++p;
+        } else {
+            std::string v = ReadValue(p);
+            if (v.empty() && *p) p += CharLen(p);
+            result += v;
+        }
+        SkipSeparators(p);
+    }
+    if (partOpen) Error("文字列\"" + result + "\"の最後に」がありません。");
+    LastTypeTag = "s";
+    return result;
+}

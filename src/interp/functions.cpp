@@ -1,0 +1,227 @@
+// Subroutines and functions: labels called as statements, values and f(a,b); 戻る;
+// and the commands that work on words as such.
+#include "commands/registry.h"
+#include "interp/interp.h"
+#include "loader/normaliser.h"
+#include "loader/scanner.h"
+
+void TPoruBase::BindFunctionArgs(THashNode* node)
+{
+    size_t n = 0;
+    for (char c : node->ArgSpec)
+        if (c == '?') ++n;
+    auto& items = Args.Items();
+    if (n > items.size()) n = items.size();
+    std::vector<std::string> entries(std::make_move_iterator(items.end() - static_cast<long>(n)),
+                                     std::make_move_iterator(items.end()));
+    items.resize(items.size() - n);
+    for (auto& e : entries) FuncArgs.Push(EvaluateValue(e));
+}
+
+void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
+{
+    if (label->Kind != wkLabel || !label->Payload) ArgError();
+    if (!label->ArgSpec.empty()) {
+        MatchArguments(label);
+        BindFunctionArgs(label);
+    }
+    TRunControl e;
+    e.RcKind = rcCall;
+    e.BodyStart = returnPos;
+    e.After = label->Position();
+    e.SavedFileName = FileName;
+    FileName = label->TypeText;
+    RunControl.Push(std::move(e));
+    Cursor = label->Position();
+}
+
+namespace {
+
+// 呼ぶ: call the named label as a subroutine.
+void cmdCall(TPoruBase& st)
+{
+    THashNode* n = st.PopWord(false);
+    if (n->Kind != wkLabel) st.ArgError();
+    st.CallLabel(n, st.Cursor);
+}
+
+// 戻る: return from the innermost call or event run.
+void cmdReturn(TPoruBase& st)
+{
+    if (st.RunControl.Count() == 0) {
+        st.Cursor = nullptr;
+        return;
+    }
+    TRunControl e;
+    while (st.RunControl.Pop(e)) {
+        if (e.RcKind == rcCall || e.RcKind == rcEvent) {
+            st.Cursor = e.BodyStart;
+            st.FileName = e.SavedFileName;
+            return;
+        }
+    }
+    st.Error("「戻る」べき場所がありません。");
+}
+
+// 関数定義: give a label a particle template.
+void cmdDefineFunction(TPoruBase& st)
+{
+    std::string spec = ToHalf(st.PopText());
+    THashNode* n = st.PopWord(false);
+    n->ArgSpec = spec;
+    std::string folded = FoldOkurigana(n->Name);
+    if (folded != n->Name && !st.Words.FindExact(folded)) {
+        THashNode* copy = new THashNode(folded, "", "", "", 0, wkVariable, nullptr, false);
+        copy->CopyFrom(*n);
+        st.Words.Add(copy);
+    } else if (folded != n->Name) {
+        THashNode* existing = st.Words.FindExact(folded);
+        if (existing->Kind == wkLabel) existing->ArgSpec = spec;
+    }
+}
+
+// 引数取得: the collected function arguments, one per line.
+void cmdGetArgs(TPoruBase& st)
+{
+    std::string joined;
+    const auto& items = st.FuncArgs.Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i) joined += "\r\n";
+        joined += items[i];
+    }
+    st.FuncArgs.Clear();
+    st.SetSore(Trim(joined), "s");
+}
+
+// 名義変更: rename a command, optionally with a new template.
+void cmdRename(TPoruBase& st)
+{
+    std::string text = st.PopRaw();
+    if (text.size() >= 2 && text.front() == '`' && text.back() == '`') text = text.substr(1, text.size() - 2);
+    if (!text.empty() && text.back() == ';') text.pop_back();
+    THashNode* n = st.PopWord(false);
+    text = ToHalf(text);
+    std::vector<std::string> items;
+    std::string cur;
+    for (char c : text) {
+        if (c == ' ' || c == ',' || c == '\t') {
+            if (!cur.empty()) items.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) items.push_back(cur);
+    size_t slots = 0;
+    for (char c : n->ArgSpec)
+        if (c == '?') ++slots;
+    if (items.size() != slots + 1) st.ArgError();
+    std::string spec;
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        if (i) spec += ',';
+        spec += items[i];
+    }
+    THashNode* copy = new THashNode(items.back(), "", "", "", 0, wkVariable, nullptr, false);
+    copy->CopyFrom(*n);
+    copy->ArgSpec = spec;
+    std::string oldName = n->Name;
+    // The old word's payload (if any) now belongs to the copy.
+    if (n->Kind == wkHash) {
+        THash* t = n->Table();
+        n->Payload = nullptr;
+        copy->SetTable(t);
+    }
+    st.Words.Remove(oldName, false);
+    st.Words.Add(copy);
+}
+
+// 単語コピー: copy every field but the name from one word to another.
+void cmdCopyWord(TPoruBase& st)
+{
+    std::string dest = st.PopRaw();
+    std::string src = st.PopRaw();
+    THashNode* s = st.Words.FindExact(src);
+    if (!s) st.Error("オブジェクト\"" + src + "\"は、作成されていません。");
+    THashNode* d = st.Words.FindExact(dest);
+    if (!d) {
+        d = THashNode::CreateVariable(dest, "", static_cast<int32_t>(st.RunControl.Count()), false);
+        st.Words.Add(d);
+    }
+    if (d == s) return;
+    d->DropTable();
+    if (s->Kind == wkHash && s->Table()) {
+        // A hash is copied deeply so that each word owns its own table.
+        THash* t = new THash();
+        t->LoadPairs(s->Table()->Pairs());
+        d->CopyFrom(*s);
+        d->Payload = nullptr;
+        d->SetTable(t);
+        return;
+    }
+    d->CopyFrom(*s);
+}
+
+// 変数名列挙: names of the variables declared at or above a level.
+void cmdListVariables(TPoruBase& st)
+{
+    int32_t level = 0;
+    if (st.ImpliedSore) st.PopText();
+    else level = st.PopInt();
+    std::string out;
+    for (THashNode* n : st.Words.Nodes()) {
+        if ((n->Kind == wkVariable || n->Kind == wkHash) && !n->Reserved && n->Id >= level) {
+            out += n->Name;
+            out += "\r\n";
+        }
+    }
+    st.SetSore(out, "s");
+}
+
+THashNode* WordForTag(TPoruBase& st, const char* initial)
+{
+    std::string name = st.PopRaw();
+    THashNode* n = st.Words.FindExact(name);
+    if (!n) {
+        n = THashNode::CreateVariable(name, initial, static_cast<int32_t>(st.RunControl.Count()), false);
+        st.Words.Add(n);
+    }
+    if (n->Reserved) st.Error("オブジェクト\"" + name + "\"は、既に存在するので、作成できません。");
+    return n;
+}
+
+// 数値として扱う: the word becomes a variable tagged as a number.
+void cmdAsNumber(TPoruBase& st)
+{
+    THashNode* n = WordForTag(st, "0");
+    if (n->Kind == wkHash) {
+        n->Value = n->Table() ? n->Table()->Pairs() : std::string();
+        n->DropTable();
+    }
+    n->TypeText = "e";
+    n->Kind = wkVariable;
+    if (n->Value.empty()) n->Value = "0";
+}
+
+// 文字列として扱う: the word becomes a variable tagged as a string.
+void cmdAsString(TPoruBase& st)
+{
+    THashNode* n = WordForTag(st, "");
+    if (n->Kind == wkHash) {
+        n->Value = n->Table() ? n->Table()->Pairs() : std::string();
+        n->DropTable();
+    }
+    n->TypeText = "s";
+    n->Kind = wkVariable;
+}
+
+HandlerRegistrar reg({{6, cmdCall},
+                      {3, cmdReturn},
+                      {399, cmdDefineFunction},
+                      {400, cmdGetArgs},
+                      {51, cmdRename},
+                      {294, cmdCopyWord},
+                      {393, cmdListVariables},
+                      {194, cmdAsNumber},
+                      {195, cmdAsString}});
+
+}  // namespace

@@ -1,0 +1,57 @@
+// The narrow interface through which the interpreter reaches the outside world.
+// Two hosts implement it: the window (src/gui) and the console (src/console).
+// All texts crossing it are Shift_JIS byte strings.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TPoruBase;
+class THashNode;
+
+enum class ErrorChoice { Continue, Debug, Stop };
+
+class THost {
+public:
+    virtual ~THost() = default;
+
+    virtual bool IsGui() const = 0;
+
+    // 表示: draw text on the main window (GUI) or write a line to stdout (console).
+    virtual void ShowText(TPoruBase& st, const std::string& text) = 0;
+    // 言う: a message box (GUI) or a line on stdout (console).
+    virtual void Say(TPoruBase& st, const std::string& text) = 0;
+    // A plain message box (start-up failures, "システムエラー:").
+    virtual void MessageBox(const std::string& text) = 0;
+
+    // The error dialog over the accumulated error text.
+    virtual ErrorChoice ShowErrorDialog(TPoruBase& st, const std::string& accumulated) = 0;
+    // Warnings outside debug mode (the console writes them to stderr).
+    virtual void Warning(TPoruBase& st, const std::string& formatted) = 0;
+
+    // Message processing and waiting.
+    virtual void ProcessEvents() = 0;
+    virtual void WaitMs(TPoruBase& st, int64_t ms) = 0;
+    virtual int64_t TickMs() = 0;
+
+    // The main window: show it, ask it to close (the close handling runs), its size.
+    virtual void ShowMainWindow() = 0;
+    virtual void RequestClose(TPoruBase& st) = 0;
+    virtual void* MainWindowControl() = 0;
+    virtual int ScreenWidth() = 0;
+    virtual int ScreenHeight() = 0;
+
+    // GUI objects (words of kind 4). The interpreter hands these to the host; the
+    // console host refuses them with one message saying the window is needed.
+    // `what` names the operation for that message.
+    virtual std::string ObjectValue(TPoruBase& st, THashNode* obj);                       // direct value
+    virtual void SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value); // default property
+    virtual std::string ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop);
+    virtual void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop,
+                                   const std::string& value);
+    // Reads the event property (クリックした時 ...) of the object named `objName`.
+    virtual std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event);
+};
+
+// The error raised by the default object operations (no window).
+[[noreturn]] void RaiseNeedsWindow(TPoruBase& st, const std::string& what);

@@ -1,0 +1,219 @@
+// The interpreter state and the interpreter itself. One TPoruBase exists per process;
+// it owns the word table, the program texts, the stacks and the object list, and
+// runs the program text statement by statement (no compiled form).
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <typeindex>
+#include <vector>
+
+#include "core/error.h"
+#include "core/hash.h"
+#include "core/stacks.h"
+
+class THost;
+
+// A calculator operand: it carries its text and its number at all times.
+enum : uint8_t { tkString = 0, tkNumber = 1, tkStart = 2, tkOperator = 3 };
+struct TStrNum {
+    std::string Text;
+    long double Number = 0;
+    uint8_t Kind = tkStart;
+};
+
+class TPoruBase;
+using Handler = void (*)(TPoruBase&);
+
+// The system words that the interpreter and the command families touch directly.
+struct TSystemWords {
+    THashNode* Sore = nullptr;          // それ
+    THashNode* So = nullptr;            // そ
+    THashNode* Soshite = nullptr;       // そして
+    THashNode* Count = nullptr;         // 回数
+    THashNode* Gap = nullptr;           // 部品配置間隔
+    THashNode* ErrorMessage = nullptr;  // エラーメッセージ
+    THashNode* NoExit = nullptr;        // 終了不可能
+    THashNode* OutputTarget = nullptr;  // 表示出力先
+    THashNode* TabCount = nullptr;      // タブ文字の個数
+    // condition command nodes: ならば, なら, 違えば, もし, でなければ
+    THashNode* Naraba = nullptr;
+    THashNode* Nara = nullptr;
+    THashNode* Chigaeba = nullptr;
+    THashNode* Moshi = nullptr;
+    THashNode* Denakereba = nullptr;
+};
+
+class TPoruBase {
+public:
+    static constexpr int kMaxTexts = 50;
+    static constexpr size_t kMaxRunControl = 0xFFFF;
+    static constexpr size_t kMaxArgs = 5000;
+    static constexpr int kMaxNesting = 400;   // nested runs (calls in function form, events...)
+
+    TPoruBase();
+    ~TPoruBase();
+    TPoruBase(const TPoruBase&) = delete;
+    TPoruBase& operator=(const TPoruBase&) = delete;
+
+    // ---- state ----
+    std::string FileName;
+    std::string Source;
+    bool RuntimeMode = false;
+    bool FromContainer = false;
+    bool DefaultStart = false;
+    bool DebugMode = false;
+    const char* Cursor = nullptr;
+    int32_t LineNo = 0;
+    bool Centring = false;
+    THash Words;
+    int32_t LayoutX = 0, LayoutY = 0;
+    TStack Args;
+    TRunControlStack RunControl;
+    TObjList Objects;
+    int32_t CondResult = -1;
+    bool Stopping = false;
+    bool SetterCall = false;
+    bool ImpliedSore = false;
+    std::string CaseValue;
+    bool ErrorWarn = true;
+    THashNode* ErrorLabel = nullptr;
+    const char* ErrorReturnPos = nullptr;
+    THashNode* CloseLabel = nullptr;
+    const char* TimerTarget = nullptr;
+    bool LineStop = false;
+    TSystemWords Sys;
+    int32_t SecurityLevel = 1;
+    std::vector<std::string> ExtractedFiles;
+    std::string Texts[kMaxTexts];
+    int32_t TextCount = 0;
+    std::string StartFolder;
+    std::string ScriptPath;
+    TStack FuncArgs;
+    std::string LastTypeTag;
+    TStrNum CalcToken;
+    std::vector<std::string> Params;   // command-line parameters, 0 = the executable
+    std::string ExePath;                // the running executable (Shift_JIS)
+    THost* Host = nullptr;
+    THashNode* CurrentCommand = nullptr;   // the command whose handler runs
+    int NestDepth = 0;
+    bool StoppedByError = false;
+
+    // Accumulated error text of the run (every error and warning, CR LF after each).
+    std::string ErrorText;
+
+    // Per-family state, keyed by type: families keep their own records here instead
+    // of growing this class (file handles, the CSV search object, timers, ...).
+    template <class T>
+    T& Ext()
+    {
+        auto it = ext_.find(std::type_index(typeid(T)));
+        if (it == ext_.end())
+            it = ext_.emplace(std::type_index(typeid(T)), std::shared_ptr<void>(std::make_shared<T>())).first;
+        return *static_cast<T*>(it->second.get());
+    }
+
+    // ---- errors ----
+    std::string FormatError(std::string_view msg);
+    int32_t CurrentLineNo();
+    [[noreturn]] void Error(std::string_view msg);             // FormatError + raise
+    [[noreturn]] void ArgError();                              // "%s"命令の引数に誤りがあります。 for CurrentCommand
+    [[noreturn]] void ArgError(std::string_view explanation);
+    void ReportWarning(std::string_view msg);
+    void HandleRunError(const EPoru& e, bool raisedAsEPoru);
+    void ShowErrorDialog();
+    void AppendErrorText(std::string_view line);
+
+    // ---- run control ----
+    void PrepareRun();
+    void ScanDefinitions(int slot, const std::string& fileName);
+    void RunLoop();
+    void CheckRunControl();
+    void RunNested(const char* pos);
+    void RunProgram();
+    bool RequestClose();        // the close handling; true when the window may close
+    void RunEventAt(const char* pos);   // event interruption or a run of its own
+    void EnterNesting();
+    void LeaveNesting() { --NestDepth; }
+
+    // ---- statements ----
+    void ExecuteStep(const char*& p);
+    void ReadLineMarker(const char*& p);
+    std::string ReadToStatementEnd(const char*& p);
+
+    // ---- resolution and invocation ----
+    std::string ReadValue(const char*& p);
+    void MatchArguments(THashNode* node);
+    void RunSentenceCommand();
+    void InvokeWord(THashNode* node);
+    std::string CallWithParentheses(const std::string& name, const char*& p, bool push);
+    void PushCallArguments(const char*& p);
+    void Dispatch(THashNode* node);
+    void CallLabel(THashNode* label, const char* returnPos);
+
+    // ---- fetchers ----
+    std::string PopText();
+    long double PopNumber();
+    std::string PopRaw();
+    THashNode* PopWord(bool create);
+    void PopCoordinates(const std::string& text, int32_t& x, int32_t& y);
+    int32_t PopInt();   // PopNumber truncated, range-checked against signed 32 bits
+
+    // ---- results ----
+    void SetSore(std::string value, const char* tag);
+    void SetSoreNumber(long double v);
+
+    // ---- expressions ----
+    std::string EvaluateValue(std::string_view text);
+    std::string Calculate(const char*& p);
+    std::string CalculateText(std::string_view text);
+    std::string ExpandLiteral(std::string_view text);
+
+    // ---- control structures ----
+    void BlockCapture(TRunControl& e, const char*& p);
+    void BranchSelect(const char*& p, bool expectWord);
+    std::string ConvertCondition(const std::string& text);
+    void RunTimesLoop(const char*& p, const std::string& count);
+    void RunCaseBranch(const char*& p, const std::string& label);
+    void ConditionQuestion(const char*& p);
+    void RunIf(const char*& p);   // もし, with the condition still in the text
+    void BindFunctionArgs(THashNode* node);
+
+    // ---- texts ----
+    // Normalises a text; an unbalanced pair raises with its line.
+    void NormaliseOrRaise(std::string& text);
+    void Include(const std::string& path);
+
+private:
+    std::map<std::type_index, std::shared_ptr<void>> ext_;
+    bool runStartPending_ = true;
+
+    // expression internals
+    void NextToken(const char*& p);
+    void ParseLogical(const char*& p, TStrNum& r);
+    void ParseComparison(const char*& p, TStrNum& r);
+    void ParseAdditive(const char*& p, TStrNum& r);
+    void ParseTerm(const char*& p, TStrNum& r);
+    void ParsePrimary(const char*& p, TStrNum& r);
+    std::string ReadConcatTail(const char*& p, std::string phrase);
+    void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col);
+    void AssignMember(const char*& p, const std::string& member);
+    void SkipLabelLine(const char*& p);
+    std::string MemberAccess(THashNode* stem, const char*& p);
+    std::string IndexAccess(const std::string& value, const char*& p);
+};
+
+// The state whose accumulated error text Raise() records into.
+void SetActiveState(TPoruBase* st);
+
+// Conversions shared by every command family.
+long double ToNumber(std::string_view text);
+int32_t ToIntOrDefault(std::string_view text, int32_t def);
+std::string NumberToText(long double v);
+std::string QuoteRaw(std::string_view text);
+std::string UnquoteRaw(std::string_view text);
+
+// The file-name part of a path (after the last "\", "/" or ":").
+std::string FileNamePart(std::string_view path);

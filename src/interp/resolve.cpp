@@ -1,0 +1,649 @@
+// Word resolution and command invocation: reading one value at a cursor, binding the
+// pending phrases to a particle template, the argument fetchers, and the call forms.
+#include <cmath>
+#include <cstring>
+
+#include "commands/registry.h"
+#include "core/sjis.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+#include "interp/text_util.h"
+#include "loader/scanner.h"
+
+namespace {
+
+// Restores それ's value and tag when a value-form call returns (or fails).
+struct SoreGuard {
+    THashNode* sore;
+    std::string value, type;
+    explicit SoreGuard(THashNode* s) : sore(s), value(s->Value), type(s->TypeText) {}
+    ~SoreGuard()
+    {
+        sore->Value.swap(value);
+        sore->TypeText.swap(type);
+    }
+};
+
+struct SetterGuard {
+    bool& flag;
+    bool saved;
+    explicit SetterGuard(bool& f, bool v) : flag(f), saved(f) { flag = v; }
+    ~SetterGuard() { flag = saved; }
+};
+
+// Particle equivalences: a slot accepts an entry ending in its particle or in one
+// of these.
+bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
+{
+    auto ends = [&](std::string_view part) {
+        if (part.empty() || !EndsWithChar(entry, part)) return false;
+        cut = part.size();
+        return true;
+    };
+    if (slot.empty()) {
+        cut = 0;
+        return true;
+    }
+    if (ends(slot)) return true;
+    if (slot == "と") return ends("を");
+    if (slot == "の") return ends("を");
+    if (slot == "を") return ends("と") || ends("の");
+    if (slot == "に") return ends("へ");
+    if (slot == "へ") return ends("に");
+    return false;
+}
+
+// Splits a template into slot particles: trimmed, a leading "?" dropped.
+void SplitTemplate(const std::string& spec, std::vector<std::string>& out)
+{
+    out.clear();
+    if (spec.empty()) return;
+    const char* p = spec.c_str();
+    while (*p) {
+        std::string slot = ReadUntil(p, ",");
+        std::string_view t = TrimView(slot);
+        if (!t.empty() && t[0] == '?') t.remove_prefix(1);
+        out.emplace_back(t);
+    }
+    if (!spec.empty() && spec.back() == ',') out.emplace_back();
+}
+
+const char* const kEventNames[] = {"イベント", "クリックした時", "ダブルクリックした時", "マウス押した時",
+                                   "マウス離した時", "キー押した時", "キー離した時", "変更した時",
+                                   "マウス動かした時"};
+
+}  // namespace
+
+// ---- results ----------------------------------------------------------------
+
+void TPoruBase::SetSore(std::string value, const char* tag)
+{
+    Sys.Sore->Value = std::move(value);
+    Sys.Sore->TypeText.assign(tag);
+    LastTypeTag.assign(tag);
+}
+
+void TPoruBase::SetSoreNumber(long double v)
+{
+    SetSore(NumberToText(v), "e");
+}
+
+// ---- ReadValue ----------------------------------------------------------------
+
+std::string TPoruBase::ReadValue(const char*& p)
+{
+    SkipSeparators(p);
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '"' || c == '`') {
+        std::string lit;
+        try {
+            lit = ReadLiteral(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded) throw;
+            Error(e.Message);
+        }
+        std::string v = ExpandLiteral(lit);
+        LastTypeTag = "s";
+        return v;
+    }
+    if (c == '$' || (c >= '0' && c <= '9')) {
+        std::string v = ReadNumberLiteral(p);
+        LastTypeTag = "e";
+        return v;
+    }
+    if (c == '(') {
+        std::string inner;
+        try {
+            inner = ReadGroup(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded) throw;
+            Error(e.Message);
+        }
+        const char* q = inner.c_str();
+        return Calculate(q);
+    }
+    if (c == '-') {
+        ++p;
+        std::string v = ReadValue(p);
+        return "-" + v;
+    }
+    std::string word = ReadWord(p);
+    if (word.empty()) {
+        LastTypeTag = "s";
+        return word;
+    }
+    if (*p == '(') {
+        THashNode* f = Words.Find(word, true);
+        if (f) return CallWithParentheses(word, p, false);
+    }
+    if (EndsWithChar(word, "の")) {
+        std::string_view stem(word.data(), word.size() - 2);
+        if (THashNode* n = Words.FindExact(stem)) return MemberAccess(n, p);
+    }
+    THashNode* n = Words.FindExact(word);
+    if (!n) {
+        LastTypeTag = "s";
+        return word;
+    }
+    switch (n->Kind) {
+    case wkCommand: {
+        SoreGuard g(Sys.Sore);
+        SkipSeparators(p);
+        Dispatch(n);
+        std::string v = Sys.Sore->Value;
+        std::string tag = Sys.Sore->TypeText;
+        LastTypeTag = tag;
+        return v;
+    }
+    case wkLabel: {
+        SoreGuard g(Sys.Sore);
+        Sys.Sore->Value.clear();
+        RunNested(n->Position());
+        LastTypeTag = Sys.Sore->TypeText;
+        return Sys.Sore->Value;
+    }
+    case wkVariable: {
+        if (*p == '#') {
+            std::string v = IndexAccess(n->Value, p);
+            LastTypeTag = n->TypeText;
+            return v;
+        }
+        LastTypeTag = n->TypeText;
+        return n->Value;
+    }
+    case wkObject: return Host->ObjectValue(*this, n);
+    case wkDllFunc: Error("\"" + n->Name + "\"は、DLL関数の呼び出しに対応していません。");
+    case wkHash: LastTypeTag = "s"; return n->Table() ? n->Table()->Pairs() : std::string();
+    }
+    LastTypeTag = "s";
+    return word;
+}
+
+std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
+{
+    SkipSeparators(p);
+    std::string member;
+    if (*p == '(') {
+        try {
+            member = ReadGroup(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded) throw;
+            Error(e.Message);
+        }
+    } else {
+        member = ReadWord(p);
+    }
+    if (n->Kind == wkVariable) {
+        std::string stemValue = n->Value;
+        THashNode* other = Words.FindExact(stemValue);
+        if (other && other->Kind != wkVariable) {
+            n = other;
+        } else {
+            std::string name = member;
+            if (THashNode* m = Words.FindExact(member)) name = m->Value;
+            LastTypeTag = "s";
+            return LookupPairValue(stemValue, name);
+        }
+    }
+    switch (n->Kind) {
+    case wkObject: return Host->ObjectProperty(*this, n, member);
+    case wkHash: {
+        THash* t = n->Table();
+        if (!t)
+            Error("作成されていないハッシュ\"" + n->Name + "\"が、見つかりました。メモリが足りないか、バグの可能性があります。");
+        THashNode* m = t->FindExact(member);
+        if (!m) m = t->FindExact(EvaluateValue(member));
+        if (!m) {
+            LastTypeTag = "s";
+            return std::string();
+        }
+        LastTypeTag = m->TypeText.empty() ? std::string("s") : std::string(1, m->TypeText.back());
+        return m->Value;
+    }
+    default: Error("オブジェクト\"" + n->Name + "\"から、直接値を得ることは出来ません。");
+    }
+}
+
+std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
+{
+    auto readIndex = [&]() -> int32_t {
+        ++p;   // '#'
+        std::string idx;
+        if (*p == '(') {
+            std::string inner;
+            try {
+                inner = ReadGroup(p);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+            const char* q = inner.c_str();
+            idx = Calculate(q);
+        } else {
+            std::string w = ReadWord(p);
+            const char* q = w.c_str();
+            idx = ReadValue(q);
+        }
+        return ToIntOrDefault(idx, -1);
+    };
+    int32_t first = readIndex();
+    SkipSeparators(p);
+    int32_t second = -1;
+    bool two = false;
+    if (*p == '#') {
+        second = readIndex();
+        two = true;
+    }
+    if (!two) return CsvRowValue(value, first);
+    return CsvCellValue(value, first, second);
+}
+
+// ---- argument binding ---------------------------------------------------------------
+
+void TPoruBase::MatchArguments(THashNode* node)
+{
+    thread_local std::vector<std::string> slots;
+    std::vector<std::string> localSlots;
+    SplitTemplate(node->ArgSpec, localSlots);
+    auto& items = Args.Items();
+    if (localSlots.size() == items.size() + 1) {
+        items.insert(items.begin(), SetterCall ? std::string("それ") : std::string("それ") + localSlots[0]);
+        ImpliedSore = true;
+    } else {
+        ImpliedSore = false;
+    }
+    if (items.size() < localSlots.size())
+        Error("\"" + node->Name + "\"命令の引数に誤りがあります。\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
+    std::vector<std::string> taken(localSlots.size());
+    for (size_t s = localSlots.size(); s-- > 0;) {
+        const std::string& slot = localSlots[s];
+        bool found = false;
+        for (size_t i = items.size(); i-- > 0;) {
+            size_t cut = 0;
+            if (SetterCall) {
+                std::string e = std::move(items[i]);
+                if (ParticleAccepts(slot, e, cut)) e.resize(e.size() - cut);
+                taken[s] = std::move(e);
+                items.erase(items.begin() + static_cast<long>(i));
+                found = true;
+                break;
+            }
+            if (ParticleAccepts(slot, items[i], cut)) {
+                std::string e = std::move(items[i]);
+                e.resize(e.size() - cut);
+                taken[s] = std::move(e);
+                items.erase(items.begin() + static_cast<long>(i));
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            Error("\"" + node->Name + "\"命令の引数に誤りがあります。\"" + node->ArgSpec + "\"の形式で指定してください。\"" + slot + "\"");
+    }
+    for (auto& t : taken) items.push_back(std::move(t));
+    if (items.size() > kMaxArgs) Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+}
+
+void TPoruBase::Dispatch(THashNode* node)
+{
+    MatchArguments(node);
+    int id = node->Id;
+    if (id == 19 || id == 20) return;
+    if (id == 200) Error("条件文は、「もし～ならば」と対で使わなければなりません。");
+    Handler h = GetHandler(id);
+    if (!h) Error("\"" + node->Name + "\":ぽるかな命令のリンク切れ。作者へ報告を！");
+    THashNode* saved = CurrentCommand;
+    CurrentCommand = node;
+    struct Restore {
+        THashNode*& cur;
+        THashNode* saved;
+        ~Restore() { cur = saved; }
+    } restore{CurrentCommand, saved};
+    h(*this);
+}
+
+void TPoruBase::RunSentenceCommand()
+{
+    if (Args.Count() == 0) return;
+    std::string word = Args.Pop();
+    THashNode* n = Words.Find(word, true);
+    if (n) {
+        InvokeWord(n);
+        if (Args.Count() > 0) {
+            std::string rest;
+            for (auto& e : Args.Items()) {
+                rest += e;
+                rest += "\r\n";
+            }
+            Args.Clear();
+            Error("\"" + n->Name + "\"命令の引数に誤りがあります。引数が多いです。\"" + rest + "\"");
+        }
+        return;
+    }
+    for (const char* ev : kEventNames) {
+        if (word == ev) {
+            std::string owner = Args.Pop();
+            if (EndsWithChar(owner, "の")) owner.resize(owner.size() - 2);
+            Host->ObjectEvent(*this, owner, word);
+            return;
+        }
+    }
+    std::string sentence;
+    for (auto& e : Args.Items()) {
+        sentence += e;
+        sentence += ',';
+    }
+    sentence += word;
+    Args.Clear();
+    Error("\"" + Trim(sentence) + "\"は未定義の命令です。(;o;)<綴りミスか、命令の引数に注意！");
+}
+
+void TPoruBase::InvokeWord(THashNode* node)
+{
+    switch (node->Kind) {
+    case wkCommand: Dispatch(node); return;
+    case wkLabel: CallLabel(node, Cursor); return;
+    case wkVariable:
+    case wkObject:
+        Error("\"" + node->Name + "\"は、文法が正しくないため、実行できません。変数を実行することは出来ません。");
+    case wkDllFunc: Error("\"" + node->Name + "\"は、DLL関数の呼び出しに対応していません。");
+    case wkHash: return;
+    }
+}
+
+std::string TPoruBase::CallWithParentheses(const std::string& name, const char*& p, bool push)
+{
+    THashNode* n = Words.Find(name, true);
+    if (!n || (n->Kind != wkCommand && n->Kind != wkLabel && n->Kind != wkDllFunc)) {
+        Args.Push(name);
+        return std::string();
+    }
+    if (*p != '(') Error("関数\"" + name + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。");
+    std::string inner;
+    try {
+        inner = ReadGroup(p);
+    } catch (const EPoru& e) {
+        if (e.Recorded) throw;
+        Error(e.Message);
+    }
+    // The call binds only the arguments of its own list: earlier phrases of the
+    // enclosing sentence are set aside while it runs.
+    std::vector<std::string> pending;
+    pending.swap(Args.Items());
+    struct RestoreArgs {
+        TStack& args;
+        std::vector<std::string>& pending;
+        ~RestoreArgs()
+        {
+            auto& items = args.Items();
+            items.insert(items.begin(), std::make_move_iterator(pending.begin()), std::make_move_iterator(pending.end()));
+        }
+    } restoreArgs{Args, pending};
+    if (!inner.empty()) {
+        const char* q = inner.c_str();
+        PushCallArguments(q);
+    }
+    std::string result, tag;
+    {
+        SoreGuard g(Sys.Sore);
+        SetterGuard sg(SetterCall, true);
+        switch (n->Kind) {
+        case wkCommand: Dispatch(n); break;
+        case wkLabel: {
+            EnterNesting();
+            const char* savedCursor = Cursor;
+            Cursor = nullptr;
+            RunControl.EnterLevel();
+            struct Leave {
+                TPoruBase& st;
+                const char* saved;
+                ~Leave()
+                {
+                    st.RunControl.LeaveLevel();
+                    st.Cursor = saved;
+                    st.LeaveNesting();
+                }
+            } leave{*this, savedCursor};
+            RunControl.ClearLevel();
+            CallLabel(n, nullptr);
+            SetterCall = false;
+            RunLoop();
+            break;
+        }
+        default: Error("\"" + n->Name + "\"は、DLL関数の呼び出しに対応していません。");
+        }
+        result = Sys.Sore->Value;
+        tag = Sys.Sore->TypeText;
+    }
+    // Leftover arguments of the list are dropped with the call.
+    Args.Clear();
+    LastTypeTag = tag;
+    if (push) pending.push_back(result);
+    return result;
+}
+
+void TPoruBase::PushCallArguments(const char*& p)
+{
+    while (*p) {
+        std::string word = ReadWord(p);
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '\0') {
+            if (!word.empty()) Args.Push(word);
+            return;
+        }
+        if (c == '\r' || c == '\n') {
+            if (!word.empty()) Args.Push(word);
+            ExecuteStep(p);
+            continue;
+        }
+        if (c == '"' || c == '`') {
+            std::string lit;
+            try {
+                lit = ReadLiteral(p);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+            Args.Push(word + lit);
+            SkipSeparators(p);
+            if (*p == ',') ++p;
+            continue;
+        }
+        if (c == '#') {
+            std::string text = word;
+            while (*p == '#') {
+                text += *p++;
+                if (*p == '(') {
+                    const char* s = p;
+                    ReadGroup(p);
+                    text.append(s, p);
+                } else {
+                    text += ReadWord(p);
+                }
+                SkipSpaces(p);
+            }
+            std::string v = EvaluateValue(text);
+            Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+            SkipSeparators(p);
+            if (*p == ',') ++p;
+            continue;
+        }
+        if (c == '(') {
+            if (!word.empty()) {
+                CallWithParentheses(word, p, true);
+                std::string v = Args.Pop();
+                Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+            } else {
+                std::string inner;
+                try {
+                    inner = ReadGroup(p);
+                } catch (const EPoru& e) {
+                    if (e.Recorded) throw;
+                    Error(e.Message);
+                }
+                std::string v = EvaluateValue(inner);
+                std::string tag = LastTypeTag;
+                std::string tail = ReadWord(p);
+                v += tail;
+                Args.Push(tag == "s" ? QuoteRaw(v) : v);
+            }
+            SkipSpaces(p);
+            if (*p == ',') ++p;
+            continue;
+        }
+        if (c == ',') {
+            Args.Push(word);
+            ++p;
+            continue;
+        }
+        SkipSeparators(p);
+        c = static_cast<unsigned char>(*p);
+        if (!IsOperatorChar(c)) {
+            if (!word.empty()) Args.Push(word);
+            if (c && c != ',' && c != '"' && c != '`' && c != '(' && c != '#') p += CharLen(p);
+            continue;
+        }
+        std::string operand = word;
+        if (word.empty()) operand = Args.Pop();
+        if (c == '&' && p[1] != '&') {
+            std::string joined;
+            {
+                const char* q = operand.c_str();
+                THashNode* w = Words.FindExact(operand);
+                joined = w ? ReadValue(q) : (operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand);
+            }
+            while (*p == '&' && p[1] != '&') {
+                ++p;
+                SkipSeparators(p);
+                joined += ReadValue(p);
+                SkipSeparators(p);
+            }
+            Args.Push(QuoteRaw(joined));
+            if (*p == ',') ++p;
+            continue;
+        }
+        // Any other operator: the rest up to the next comma (literals and groups kept
+        // whole) is calculated with the operand.
+        std::string expr = operand;
+        while (*p && *p != ',' && *p != '\r' && *p != '\n') {
+            if (*p == '"' || *p == '`') {
+                const char* s = p;
+                ReadLiteral(p);
+                expr.append(s, p);
+            } else if (*p == '(') {
+                const char* s = p;
+                ReadGroup(p);
+                expr.append(s, p);
+            } else {
+                size_t n = CharLen(p);
+                expr.append(p, n);
+                p += n;
+            }
+        }
+        std::string v = CalculateText(expr);
+        Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+        if (*p == ',') ++p;
+    }
+}
+
+// ---- fetchers ------------------------------------------------------------------
+
+std::string TPoruBase::PopText()
+{
+    if (Args.Count() == 0) return std::string();
+    std::string e = Args.Pop();
+    return EvaluateValue(e);
+}
+
+long double TPoruBase::PopNumber()
+{
+    return ToNumber(PopText());
+}
+
+int32_t TPoruBase::PopInt()
+{
+    long double v = std::trunc(PopNumber());
+    if (!(v >= -2147483648.0L && v <= 2147483647.0L)) ArgError();
+    return static_cast<int32_t>(v);
+}
+
+std::string TPoruBase::PopRaw()
+{
+    return Args.Pop();
+}
+
+THashNode* TPoruBase::PopWord(bool create)
+{
+    std::string name = Args.Pop();
+    if (name.size() >= 2 && name.front() == '`' && name.back() == '`') name = name.substr(1, name.size() - 2);
+    THashNode* n = Words.FindExact(name);
+    if (n) return n;
+    if (!create) Error("オブジェクト\"" + name + "\"が特定できません。");
+    n = THashNode::CreateVariable(name, "", static_cast<int32_t>(RunControl.Count()), false);
+    Words.Add(n);
+    return n;
+}
+
+void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
+{
+    std::string t = text;
+    {
+        if (THashNode* n = Words.FindExact(t)) {
+            const char* q = t.c_str();
+            t = ReadValue(q);
+        } else if (t.find("の") != std::string::npos) {
+            const char* q = t.c_str();
+            std::string v = ReadValue(q);
+            if (*q == '\0' && v != t) t = v;
+        }
+    }
+    for (;;) {
+        if (t.size() >= 2 && t.front() == '`' && t.back() == '`') t = t.substr(1, t.size() - 2);
+        const char* q = t.c_str();
+        SkipSeparators(q);
+        if (*q == '(') {
+            std::string inner;
+            try {
+                inner = ReadGroup(q);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+            SkipSeparators(q);
+            if (*q == '\0') {
+                t = inner;
+                continue;
+            }
+        }
+        break;
+    }
+    size_t before = Args.Count();
+    const char* q = t.c_str();
+    PushCallArguments(q);
+    if (Args.Count() != before + 2) {
+        while (Args.Count() > before) Args.Pop();
+        Error("座標の指定エラー");
+    }
+    y = static_cast<int32_t>(std::trunc(ToNumber(PopText())));
+    x = static_cast<int32_t>(std::trunc(ToNumber(PopText())));
+}

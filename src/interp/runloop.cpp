@@ -1,0 +1,328 @@
+// The run loop: executes statements at the cursor, continues or ends the open
+// control structures when a text ends, and the nested-run pattern used by calls,
+// includes, events and ぽるかなする.
+#include <cmath>
+#include <cstring>
+
+#include "commands/registry.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+#include "loader/normaliser.h"
+
+void TPoruBase::EnterNesting()
+{
+    if (NestDepth >= kMaxNesting) Error("関数やイベントの呼び出しが深すぎるため、実行を中止します。");
+    ++NestDepth;
+}
+
+void TPoruBase::RunLoop()
+{
+    if (!Cursor) return;
+    const char* previous = nullptr;
+    for (;;) {
+        if (!Cursor) return;
+        if (*Cursor != '\0') {
+            try {
+                if (RunControl.Count() > kMaxRunControl) Error("実行が無限ループしている可能性があるので終了します。");
+                if (Stopping) return;
+                if (Cursor == previous) Error("特定できないシステムエラーです(ToT)");
+                previous = Cursor;
+                ExecuteStep(Cursor);
+            } catch (const EPoru& e) {
+                if (Cursor && Cursor == previous) {
+                    // The failing statement did not move the cursor: step to the end
+                    // of its line so that an ignored error cannot repeat forever.
+                    const char* stuck = Cursor;
+                    while (*Cursor && *Cursor != '\r' && *Cursor != '\n') ++Cursor;
+                    if (Cursor == stuck && *Cursor) ++Cursor;
+                    previous = nullptr;
+                }
+                if (!e.Recorded) {
+                    std::string msg = FormatError(e.Message);
+                    AppendErrorText(msg);
+                    HandleRunError(EPoru(msg, true), true);
+                } else {
+                    HandleRunError(e, true);
+                }
+            } catch (const std::exception& e) {
+                if (Cursor && Cursor == previous) {
+                    while (*Cursor && *Cursor != '\r' && *Cursor != '\n') ++Cursor;
+                    previous = nullptr;
+                }
+                HandleRunError(EPoru(e.what()), false);
+            }
+            if (Stopping) return;
+            continue;
+        }
+        // End of a text: continue or close the open structures.
+        previous = nullptr;
+        try {
+            CheckRunControl();
+            if (Cursor && *Cursor != '\0') continue;
+            while (RunControl.Count() != 0) {
+                CheckRunControl();
+                if (Cursor && *Cursor != '\0') break;
+            }
+        } catch (const EPoru& e) {
+            HandleRunError(e, true);
+            if (Stopping) return;
+        }
+        if (Cursor && *Cursor != '\0') continue;
+        return;
+    }
+}
+
+void TPoruBase::CheckRunControl()
+{
+    if (RunControl.Count() == 0) return;
+    try {
+        TRunControl* top = RunControl.Top();
+        switch (top->RcKind) {
+        case rcIfTrue:
+        case rcIfFalse:
+        case rcCase: {
+            const char* after = top->After;
+            TRunControl dead;
+            RunControl.Pop(dead);
+            Cursor = after;
+            return;
+        }
+        case rcFor:
+            // The entry is continued in place: same effect as popping it and pushing
+            // an identical copy, without copying its body.
+            if (top->Counter == top->Limit) {
+                TRunControl dead;
+                RunControl.Pop(dead);
+                Cursor = dead.After;
+                return;
+            }
+            ++top->Counter;
+            if (top->CounterWord) {
+                top->CounterWord->Value = std::to_string(top->Counter);
+            }
+            Cursor = top->BodyText();
+            return;
+        case rcTimes:
+            if (top->Counter == top->Limit) {
+                TRunControl dead;
+                RunControl.Pop(dead);
+                Cursor = dead.After;
+                return;
+            }
+            ++top->Counter;
+            Cursor = top->BodyText();
+            Sys.Count->Value = std::to_string(top->Counter);
+            return;
+        case rcCall:
+        case rcEvent: {
+            TRunControl dead;
+            RunControl.Pop(dead);
+            Cursor = dead.BodyStart;
+            FileName = dead.SavedFileName;
+            return;
+        }
+        case rcEach: {
+            if (!top->List || static_cast<size_t>(top->Counter) >= top->List->size()) {
+                TRunControl dead;
+                RunControl.Pop(dead);
+                Cursor = dead.After;
+                return;
+            }
+            ++top->Counter;
+            SetSore((*top->List)[static_cast<size_t>(top->Counter) - 1], "s");
+            Sys.Count->Value = std::to_string(top->Counter);
+            Sys.Count->TypeText = "e";
+            Cursor = top->BodyText();
+            return;
+        }
+        case rcWhile: {
+            std::string cond = top->Condition;
+            std::string r = CalculateText(cond);
+            long double v = std::trunc(ToNumber(r));
+            top = RunControl.Top();
+            if (v != 0) {
+                ++top->Counter;
+                Sys.Count->Value = std::to_string(top->Counter);
+                Cursor = top->BodyText();
+            } else {
+                TRunControl dead;
+                RunControl.Pop(dead);
+                Cursor = dead.After;
+            }
+            return;
+        }
+        default: {
+            TRunControl dead;
+            RunControl.Pop(dead);
+            throw EPoru("特定できないシステムエラーです(ToT)\"CheckRunControl\"で未定義の構文があります。");
+        }
+        }
+    } catch (const EPoru& e) {
+        Raise(FormatError("実行制御でエラー。") + e.Message + ".制御スタック：" + std::to_string(RunControl.Count()));
+    }
+}
+
+void TPoruBase::RunNested(const char* pos)
+{
+    EnterNesting();
+    const char* saved = Cursor;
+    Cursor = pos;
+    RunControl.EnterLevel();
+    struct Leave {
+        TPoruBase& st;
+        const char* saved;
+        ~Leave()
+        {
+            st.RunControl.LeaveLevel();
+            st.Cursor = saved;
+            st.LeaveNesting();
+        }
+    } leave{*this, saved};
+    RunLoop();
+}
+
+void TPoruBase::RunProgram()
+{
+    if (!runStartPending_) return;
+    runStartPending_ = false;
+    if (Host) Host->ProcessEvents();
+    if (FileName.empty()) {
+        if (Host) Host->RequestClose(*this);
+        return;
+    }
+    try {
+        PrepareRun();
+        Cursor = Source.c_str();
+    } catch (const EPoru& e) {
+        if (!e.Recorded) AppendErrorText(FormatError(e.Message));
+        StoppedByError = true;
+        if (Host) {
+            Host->ShowErrorDialog(*this, ErrorText);
+            Stopping = true;
+            Cursor = nullptr;
+            Host->RequestClose(*this);
+        }
+        return;
+    }
+    try {
+        RunLoop();
+    } catch (const std::exception& e) {
+        if (ErrorText.empty() && Host) Host->MessageBox(std::string("システムエラー:") + e.what());
+        StoppedByError = true;
+    }
+}
+
+bool TPoruBase::RequestClose()
+{
+    const char* saved = Cursor;
+    if (CloseLabel) {
+        THashNode* label = CloseLabel;
+        CloseLabel = nullptr;
+        Cursor = label->Position();
+        if (Sys.NoExit) Sys.NoExit->Value = "0";
+        RunControl.EnterLevel();
+        try {
+            RunLoop();
+        } catch (...) {
+        }
+        RunControl.LeaveLevel();
+    }
+    if (!Sys.NoExit || Sys.NoExit->Value != "1") {
+        Cursor = nullptr;
+        Stopping = true;
+        return true;
+    }
+    Cursor = saved;
+    return false;
+}
+
+void TPoruBase::RunEventAt(const char* pos)
+{
+    if (!pos) return;
+    if (Cursor && *Cursor != '\0') {
+        // A statement is running (inside a command that processes messages): the
+        // handler runs next in the active loop and comes back through its record.
+        TRunControl e;
+        e.RcKind = rcEvent;
+        e.BodyStart = Cursor;
+        e.After = pos;
+        e.SavedFileName = FileName;
+        RunControl.Push(std::move(e));
+        Cursor = pos;
+        return;
+    }
+    EnterNesting();
+    struct Leave {
+        TPoruBase& st;
+        ~Leave() { st.LeaveNesting(); }
+    } leave{*this};
+    TRunControl e;
+    e.RcKind = rcEvent;
+    e.BodyStart = nullptr;
+    e.After = pos;
+    e.SavedFileName = FileName;
+    RunControl.Push(std::move(e));
+    Cursor = pos;
+    RunLoop();
+}
+
+// ---- commands of the run loop ------------------------------------------------------
+
+namespace {
+
+// 終わり: end the program; the window is asked to close.
+void cmdEnd(TPoruBase& st)
+{
+    st.RunControl.ClearLevel();
+    st.Cursor = nullptr;
+    if (st.Host) st.Host->RequestClose(st);
+}
+
+// 待機: end the run here and wait for events.
+void cmdWait(TPoruBase& st)
+{
+    st.RunControl.ClearLevel();
+    st.Cursor = nullptr;
+}
+
+// ぽるかなする: run a program text given as a string.
+void cmdRunText(TPoruBase& st)
+{
+    std::string text = st.PopText();
+    std::string savedSource = st.Source;
+    std::string savedFile = st.FileName;
+    const char* savedCursor = st.Cursor;
+    st.FileName = savedFile + "の" + std::to_string(st.LineNo) + "行目のぽるかな";
+    struct Restore {
+        TPoruBase& st;
+        std::string& source;
+        std::string& file;
+        const char* cursor;
+        ~Restore()
+        {
+            st.Source.swap(source);
+            st.FileName.swap(file);
+            st.Cursor = cursor;
+        }
+    } restore{st, savedSource, savedFile, savedCursor};
+    // The text must outlive every position into it: keep it in a shared buffer that
+    // stays alive for the nested run.
+    auto body = std::make_shared<std::string>(text);
+    st.NormaliseOrRaise(*body);
+    st.EnterNesting();
+    struct Leave {
+        TPoruBase& st;
+        ~Leave()
+        {
+            st.RunControl.LeaveLevel();
+            st.LeaveNesting();
+        }
+    } leave{st};
+    st.RunControl.EnterLevel();
+    st.Cursor = body->c_str();
+    st.RunLoop();
+}
+
+HandlerRegistrar reg({{2, cmdEnd}, {13, cmdWait}, {74, cmdRunText}});
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Creation and release of the interpreter state.
+#include <cstdio>
+
+#include "interp/interp.h"
+#include "loader/normaliser.h"
+
+TPoruBase::TPoruBase()
+{
+    CaseValue = "\\~未定義";
+    SetActiveState(this);
+}
+
+TPoruBase::~TPoruBase()
+{
+    // そ shares the payload of the node it copies; never free it through そ.
+    if (Sys.So) Sys.So->Payload = nullptr;
+    Words.Clear();
+    Args.Clear();
+    Objects.Clear();
+    RunControl.ClearAll();
+    FuncArgs.Clear();
+    ext_.clear();
+    for (const std::string& f : ExtractedFiles) std::remove(f.c_str());
+    SetActiveState(nullptr);
+}
+
+void TPoruBase::NormaliseOrRaise(std::string& text)
+{
+    try {
+        Normalise(text);
+    } catch (const ENormalise& e) {
+        Cursor = nullptr;
+        LineNo = e.Line;
+        Raise(FormatError(e.Message));
+    }
+}

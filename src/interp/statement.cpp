@@ -1,0 +1,564 @@
+// The statement executor: reads the phrases of a sentence at the cursor, pushes
+// them on the argument stack and runs the sentence's command at its end; also the
+// assignment forms (X=…, Xは…, X#1は…, AのBは…).
+#include <cstring>
+
+#include "commands/registry.h"
+#include "core/sjis.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+#include "interp/text_util.h"
+#include "loader/scanner.h"
+
+namespace {
+
+bool IsDigitChar(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// True when a literal can be expanded without running anything (no embedding).
+bool IsInertLiteral(std::string_view lit)
+{
+    if (lit.empty()) return false;
+    if (lit[0] == '`') return true;
+    for (size_t i = 0; i < lit.size();) {
+        unsigned char c = static_cast<unsigned char>(lit[i]);
+        if (c == '{') return false;
+        if (c == 0x81 && i + 1 < lit.size() && static_cast<unsigned char>(lit[i + 1]) == 0x6F) return false;
+        i += IsLeadByte(c) ? 2 : 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+void TPoruBase::ReadLineMarker(const char*& p)
+{
+    while (*p == '\t' || *p == '\r' || *p == '\n' || *p == ' ') ++p;
+    if (!IsDigitChar(static_cast<unsigned char>(*p))) {
+        LineNo = -1;
+        return;
+    }
+    int64_t n = 0;
+    bool ok = true;
+    while (*p && *p != ':') {
+        if (IsDigitChar(static_cast<unsigned char>(*p)) && n < 100000000) n = n * 10 + (*p - '0');
+        else ok = false;
+        ++p;
+    }
+    if (*p == ':') ++p;
+    LineNo = ok ? static_cast<int32_t>(n) : -1;
+}
+
+void TPoruBase::SkipLabelLine(const char*& p)
+{
+    while (*p && *p != '\r' && *p != '\n') p += CharLen(p);
+}
+
+std::string TPoruBase::ReadToStatementEnd(const char*& p)
+{
+    std::string out;
+    for (;;) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '\0' || c == '\r' || c == '\n' || c == ';') break;
+        if (c == '"' || c == '`') {
+            const char* s = p;
+            try {
+                ReadLiteral(p);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+            out.append(s, p);
+            continue;
+        }
+        if (c == '(') {
+            const char* s = p;
+            try {
+                ReadGroup(p);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+            out.append(s, p);
+            continue;
+        }
+        if (c == '&') {
+            const char* q = p + 1;
+            while (*q == ' ' || *q == '\t') ++q;
+            if (*q == '\r' || *q == '\n') {
+                out += '&';
+                p = q;
+                ExecuteStep(p);
+                SkipSeparators(p);
+                continue;
+            }
+        }
+        size_t n = CharLen(p);
+        out.append(p, n);
+        p += n;
+    }
+    return out;
+}
+
+std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
+{
+    SkipSpaces(p);
+    if (*p != '&') {
+        phrase += ReadWord(p);
+        return phrase;
+    }
+    while (*p == '&') {
+        ++p;
+        SkipSeparators(p);
+        if (*p == '\r' || *p == '\n') {
+            ExecuteStep(p);
+            SkipSeparators(p);
+        }
+        if (*p == '"' || *p == '`') {
+            std::string v = ReadValue(p);
+            phrase += '&';
+            phrase += QuoteRaw(v);
+            SkipSpaces(p);
+            if (*p == '&') continue;
+            phrase += ReadWord(p);
+            break;
+        }
+        phrase += '&';
+        phrase += ReadWord(p);
+        SkipSpaces(p);
+    }
+    return phrase;
+}
+
+void TPoruBase::ExecuteStep(const char*& p)
+{
+    if (!p) return;
+    const char* s0 = p;
+    SkipSeparators(p);
+    std::string phrase;
+    bool plain = true;
+    bool hasIndex = false, hasCol = false;
+    std::string idxName, idxRow, idxCol;
+    unsigned char c = static_cast<unsigned char>(*p);
+    switch (c) {
+    case '\0':
+        RunSentenceCommand();
+        return;
+    case '\r':
+    case '\n': {
+        bool comma = p > s0 && p[-1] == ',';
+        if (comma) {
+            ReadLineMarker(p);
+            return;
+        }
+        // The sentence runs while the cursor is still on its own line, so errors name
+        // that line; the marker is read afterwards unless the command moved the cursor.
+        const char* at = p;
+        RunSentenceCommand();
+        if (p == at) ReadLineMarker(p);
+        return;
+    }
+    case '*':
+        SkipLabelLine(p);
+        return;
+    case ';':
+        ++p;
+        RunSentenceCommand();
+        return;
+    case '?':
+        ++p;
+        ConditionQuestion(p);
+        return;
+    case '"':
+    case '`': {
+        std::string lit;
+        try {
+            lit = ReadLiteral(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded) throw;
+            Error(e.Message);
+        }
+        std::string v = ExpandLiteral(lit);
+        SkipSpaces(p);
+        phrase = ReadConcatTail(p, QuoteRaw(v));
+        plain = false;
+        break;
+    }
+    case '(': {
+        try {
+            phrase = ReadGroup(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded) throw;
+            Error(e.Message);
+        }
+        phrase += ReadWord(p);
+        plain = false;
+        break;
+    }
+    case '#': {
+        idxName = Args.Pop();
+        if (!Words.FindExact(idxName))
+            Words.Add(new THashNode(idxName, "", "", "", -1, wkVariable, const_cast<char*>(Cursor), false));
+        auto readIndex = [&]() {
+            if (*p == '(') {
+                try {
+                    return ReadGroup(p);
+                } catch (const EPoru& e) {
+                    if (e.Recorded) throw;
+                    Error(e.Message);
+                }
+            }
+            return ReadWord(p);
+        };
+        ++p;
+        idxRow = readIndex();
+        SkipSpaces(p);
+        hasIndex = true;
+        if (*p == '#') {
+            ++p;
+            idxCol = readIndex();
+            if (EndsWithChar(idxCol, "は")) {
+                p -= 2;
+                idxCol.resize(idxCol.size() - 2);
+            }
+            idxCol = EvaluateValue(idxCol);
+            hasCol = true;
+            phrase = idxName + "#" + idxRow + "#" + idxCol;
+        } else {
+            phrase = idxName + "#" + idxRow;
+        }
+        if (!IsWordTerminator(static_cast<unsigned char>(*p))) phrase += ReadWord(p);
+        plain = false;
+        break;
+    }
+    default:
+        if (c == '$' || c == '+' || c == '-' || IsDigitChar(c)) {
+            phrase = ReadNumberLiteral(p);
+            SkipSpaces(p);
+            while (IsOperatorChar(static_cast<unsigned char>(*p))) {
+                while (IsOperatorChar(static_cast<unsigned char>(*p))) phrase += *p++;
+                SkipSpaces(p);
+                phrase += ReadNumberLiteral(p);
+                SkipSpaces(p);
+                phrase = CalculateText(phrase);
+            }
+            unsigned char d = static_cast<unsigned char>(*p);
+            if (!(d == '\r' || d == '\n' || d == ',' || d == ';' || d == 0xA4)) phrase += ReadWord(p);
+            plain = false;
+            break;
+        }
+        phrase = ReadWord(p);
+        if (phrase.empty()) {
+            std::string ch(p, CharLen(p));
+            std::string msg = "\"" + ch + "\"は、文法が正しくないため、実行できません。";
+            if (c == '&') msg += "\"&\"は、文字列との連結に使います。";
+            else if (IsOperatorChar(c)) msg += "\"" + ch + "\"は、計算式で使います。";
+            p += ch.size();
+            Error(msg);
+        }
+        if (Sys.Soshite && phrase == Sys.Soshite->Name) {
+            RunSentenceCommand();
+            return;
+        }
+        break;
+    }
+
+    // The phrase ending decides what happens next.
+    const char* after = p;
+    SkipSeparators(p);
+    if (*p == '=') {
+        ++p;
+        const std::string* row = hasIndex ? &idxRow : nullptr;
+        const std::string* col = hasCol ? &idxCol : nullptr;
+        if (hasIndex) phrase = idxName;
+        Assign(p, phrase, row, col);
+        return;
+    }
+    if (*p == '&') {
+        std::string value;
+        bool hasValue = false;
+        if (plain) {
+            if (THashNode* n = Words.FindExact(phrase)) {
+                if (n->Kind == wkVariable) {
+                    value = n->Value;
+                    hasValue = true;
+                } else if (n->Kind == wkHash && n->Table()) {
+                    value = n->Table()->Pairs();
+                    hasValue = true;
+                }
+            } else if (Args.Count() > 0 && EndsWithChar(Args.Items().back(), "の")) {
+                const std::string& owner = Args.Items().back();
+                THashNode* o = Words.FindExact(std::string_view(owner).substr(0, owner.size() - 2));
+                if (o && (o->Kind == wkObject || o->Kind == wkHash)) {
+                    std::string text = owner + phrase;
+                    const char* q = text.c_str();
+                    Args.Pop();
+                    value = ReadValue(q);
+                    hasValue = true;
+                }
+            }
+        }
+        if (hasValue) phrase = ReadConcatTail(p, QuoteRaw(value));
+        else phrase = ReadConcatTail(p, std::move(phrase));
+        Args.Push(std::move(phrase));
+        return;
+    }
+    if (EndsWithChar(phrase, "の")) {
+        Args.Push(std::move(phrase));
+        ExecuteStep(p);
+        return;
+    }
+    if (EndsWithChar(phrase, "は")) {
+        phrase.resize(phrase.size() - 2);
+        const std::string* row = hasIndex ? &idxRow : nullptr;
+        const std::string* col = hasCol ? &idxCol : nullptr;
+        if (hasIndex) {
+            if (!hasCol && EndsWithChar(idxRow, "は")) idxRow.resize(idxRow.size() - 2);
+            phrase = idxName;
+        }
+        Assign(p, phrase, row, col);
+        return;
+    }
+    if (EndsWithChar(phrase, "回")) {
+        phrase.resize(phrase.size() - 2);
+        RunTimesLoop(p, phrase);
+        return;
+    }
+    if (EndsWithChar(phrase, "の時")) {
+        phrase.resize(phrase.size() - 4);
+        RunCaseBranch(p, phrase);
+        return;
+    }
+    if (EndsWithChar(phrase, "て")) {
+        THashNode* n = Words.Find(phrase, true);
+        if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
+            if (*after == '(') {
+                p = after;
+                CallWithParentheses(phrase, p, false);
+            } else {
+                InvokeWord(n);
+            }
+            return;
+        }
+    }
+    if (plain) {
+        thread_local std::string folded;
+        FoldOkuriganaInto(phrase, folded);
+        if (phrase == "もし" || folded == "繰返" || folded == "反復" || folded == "ループ") {
+            Args.Push(std::move(phrase));
+            RunSentenceCommand();
+            return;
+        }
+        if (*p == '(') {
+            THashNode* n = Words.Find(phrase, true);
+            if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
+                p = after;
+                std::string result = CallWithParentheses(phrase, p, false);
+                if (!p) return;
+                SkipSpaces(p);
+                if (*p == '\0' || *p == '\r' || *p == ';') {
+                    Sys.Sore->Value = result;
+                    Sys.Sore->TypeText = LastTypeTag;
+                    return;
+                }
+                phrase = LastTypeTag == "s" ? QuoteRaw(result) : result;
+                phrase += ReadWord(p);
+                SkipSeparators(p);
+            }
+        }
+    }
+    Args.Push(std::move(phrase));
+    if (*p == '\0') ExecuteStep(p);
+}
+
+void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText)
+{
+    if (Args.Count() > 0) {
+        AssignMember(p, left);
+        return;
+    }
+    if (!left.empty() && (left[0] == '"' || left[0] == '`'))
+        Error("\"" + left + "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
+    std::string rightText = ReadToStatementEnd(p);
+
+    // Appending to the same variable (S=S&…) with nothing that can run code on the
+    // right extends the value in place instead of copying it: keeps loops that build
+    // long texts linear.
+    if (!rowText) {
+        THashNode* self = Words.FindExact(left);
+        if (self && self->Kind == wkVariable && !self->Reserved) {
+            const char* q = rightText.c_str();
+            SkipSeparators(q);
+            std::string_view w = ReadWordView(q);
+            SkipSeparators(q);
+            if (w == left && *q == '&' && q[1] != '&') {
+                std::string tail;
+                bool ok = true;
+                while (ok && *q == '&' && q[1] != '&') {
+                    ++q;
+                    SkipSeparators(q);
+                    if (*q == '"' || *q == '`') {
+                        const char* s = q;
+                        try {
+                            ReadLiteral(q);
+                        } catch (const EPoru&) {
+                            ok = false;
+                            break;
+                        }
+                        std::string_view lit(s, q - s);
+                        if (!IsInertLiteral(lit)) {
+                            ok = false;
+                            break;
+                        }
+                        tail += ExpandLiteral(lit);
+                    } else {
+                        std::string_view v = ReadWordView(q);
+                        THashNode* n = v.empty() ? nullptr : Words.FindExact(v);
+                        if (!n || n->Kind != wkVariable || *q == '#' || *q == '(') {
+                            ok = false;
+                            break;
+                        }
+                        tail += n->Value;
+                    }
+                    SkipSeparators(q);
+                }
+                if (ok && *q == '\0') {
+                    self->Value += tail;
+                    self->TypeText = "s";
+                    LastTypeTag = "s";
+                    return;
+                }
+            }
+        }
+    }
+
+    std::string right = EvaluateValue(rightText);
+    std::string tag = LastTypeTag;
+    int32_t row = -1, col = -1;
+    bool hasRow = false, hasCol = false;
+    if (rowText) {
+        std::string r = *rowText;
+        if (EndsWithChar(r, "は")) r.resize(r.size() - 2);
+        std::string rv = EvaluateValue(r);
+        row = ToIntOrDefault(rv, INT32_MIN);
+        hasRow = row != INT32_MIN;
+        if (colText && hasRow) {
+            std::string cv = *colText;
+            if (EndsWithChar(cv, "は")) cv.resize(cv.size() - 2);
+            cv = EvaluateValue(cv);
+            col = ToIntOrDefault(cv, INT32_MIN);
+            hasCol = col != INT32_MIN;
+        }
+    }
+    THashNode* node = Words.FindExact(left);
+    if (hasRow) {
+        std::string table = node ? node->Value : std::string();
+        if (hasCol) right = CsvSetCell(table, col, row, right);
+        else right = CsvSetRow(table, row, right);
+        tag = "s";
+    }
+    if (!node) {
+        node = THashNode::CreateVariable(left, right, static_cast<int32_t>(RunControl.Count()), false);
+        node->TypeText = tag;
+        Words.Add(node);
+    }
+    switch (node->Kind) {
+    case wkCommand: {
+        if (node->Name == "作業フォルダ") {
+            Args.Push(QuoteRaw(right));
+            bool saved = SetterCall;
+            SetterCall = true;
+            try {
+                Dispatch(node);
+            } catch (...) {
+                SetterCall = saved;
+                throw;
+            }
+            SetterCall = saved;
+            return;
+        }
+        Error("\"" + node->Name + "\"は\"システム命令\"で予約語なので代入できません。");
+    }
+    case wkVariable:
+        if (node->Reserved) Error("\"" + node->Name + "\"は、読取専用です。");
+        if (tag == "hs") {
+            THash* t = new THash();
+            t->LoadPairs(right);
+            node->Value.clear();
+            node->SetTable(t);
+            return;
+        }
+        node->Value = std::move(right);
+        node->TypeText = std::move(tag);
+        return;
+    case wkObject:
+        Host->SetObjectValue(*this, node, right);
+        Sys.So->CopyFrom(*node);
+        return;
+    case wkHash:
+        if (tag == "hs") {
+            THash* t = new THash();
+            t->LoadPairs(right);
+            node->SetTable(t);
+            return;
+        }
+        node->DropTable();
+        node->Kind = wkVariable;
+        node->Value = std::move(right);
+        node->TypeText = std::move(tag);
+        return;
+    default:
+        Error("\"" + node->Name + "\"は、文法が正しくないため、実行できません。代入出来ません。");
+    }
+}
+
+void TPoruBase::AssignMember(const char*& p, const std::string& member)
+{
+    std::string owner = Args.Pop();
+    if (!EndsWithChar(owner, "の"))
+        Error("オブジェクトへの不正な代入(" + owner + "," + member + ")。『オブジェクトの、項目名は、値』の形式で指定してください。");
+    owner.resize(owner.size() - 2);
+    THashNode* n = Words.FindExact(owner);
+    if (!n) {
+        std::string v = EvaluateValue(owner);
+        n = Words.FindExact(v);
+        if (!n) {
+            n = new THashNode(owner, "", "ハッシュ", "ハッシュ", static_cast<int32_t>(RunControl.Count()), wkHash, nullptr, false);
+            n->SetTable(new THash());
+            Words.Add(n);
+        }
+    } else if (n->Kind == wkVariable) {
+        std::string v = EvaluateValue(owner);
+        if (THashNode* other = Words.FindExact(v)) n = other;
+    }
+    std::string right = Trim(ReadToStatementEnd(p));
+    switch (n->Kind) {
+    case wkVariable: {
+        std::string name = EvaluateValue(member);
+        std::string value = EvaluateValue(right);
+        n->Value = SetPairValue(n->Value, name, value);
+        return;
+    }
+    case wkObject:
+        Host->SetObjectProperty(*this, n, member, right);
+        return;
+    case wkHash: {
+        if (!n->Table()) n->SetTable(new THash());
+        std::string name = EvaluateValue(member);
+        std::string value = EvaluateValue(right);
+        std::string tag = LastTypeTag;
+        THash* t = n->Table();
+        if (THashNode* m = t->FindExact(name)) {
+            m->TypeText = tag;
+            m->Value = std::move(value);
+        } else {
+            THashNode* m2 = THashNode::CreateVariable(name, value, static_cast<int32_t>(RunControl.Count()), false);
+            m2->TypeText = tag;
+            m2->Payload = const_cast<char*>(Cursor);
+            t->Add(m2);
+        }
+        return;
+    }
+    default:
+        Error("\"" + owner + "\"には代入できません！");
+    }
+}
