@@ -70,7 +70,6 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
         holder.assign(text);
         p = holder.c_str();
     }
-    const char* begin = p;
     SkipSeparators(p);
     std::string result = ReadValue(p);
     for (;;) {
@@ -89,15 +88,7 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
         }
         if (IsOperatorChar(static_cast<unsigned char>(*p)) || (p[0] == '&' && p[1] == '&') ||
             (p[0] == '|' && p[1] == '|')) {
-            std::string calc;
-            calc.reserve(result.size() + (text.size() - (p - begin)) + 4);
-            calc += '(';
-            if (LastTypeTag == "s") calc += QuoteRaw(result);
-            else calc += result;
-            calc += p;
-            calc += ')';
-            const char* q = calc.c_str();
-            return Calculate(q);
+            return CalculateRest(std::move(result), p);
         }
         break;
     }
@@ -146,13 +137,13 @@ void TPoruBase::NextToken(const char*& p)
         CalcToken.Kind = tkOperator;
         return;
     }
-    if (StartsWith(p, kKatsu)) {
+    if (c == static_cast<unsigned char>(kKatsu[0]) && StartsWith(p, kKatsu)) {
         p += std::strlen(kKatsu);
         CalcToken.Text.assign("&&");
         CalcToken.Kind = tkOperator;
         return;
     }
-    if (StartsWith(p, kMatawa)) {
+    if (c == static_cast<unsigned char>(kMatawa[0]) && StartsWith(p, kMatawa)) {
         p += std::strlen(kMatawa);
         CalcToken.Text.assign("||");
         CalcToken.Kind = tkOperator;
@@ -290,6 +281,34 @@ std::string TPoruBase::Calculate(const char*& p)
     }
 }
 
+// The calculation of "(" first rest ")": the value read so far is the first operand
+// and the calculator goes on at the operator, without building and re-reading the
+// parenthesised text. Failures are reported as the two nested calculations would.
+std::string TPoruBase::CalculateRest(std::string first, const char*& p)
+{
+    bool isString = LastTypeTag == "s";
+    std::string firstCopy = first;
+    const char* restStart = p;
+    try {
+        CalcToken.Text = std::move(first);
+        CalcToken.Kind = isString ? tkString : tkNumber;
+        TStrNum r;
+        ParseLogical(p, r);
+        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator) throw EPoru("計算結果が不正");
+        if (r.Kind == tkNumber) {
+            LastTypeTag = "e";
+            return NumberToText(r.Number);
+        }
+        LastTypeTag = "s";
+        return std::move(r.Text);
+    } catch (const EPoru& e) {
+        std::string inside = (isString ? QuoteRaw(firstCopy) : firstCopy) + restStart;
+        std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
+        AppendErrorText(inner);
+        Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
+    }
+}
+
 std::string TPoruBase::ExpandLiteral(std::string_view text)
 {
     std::string holder(text);
@@ -298,6 +317,7 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
     std::string embed;
     bool embedOpen = false;
     bool partOpen = false;
+    int escapedBraces = 0;
     while (*p) {
         unsigned char c = static_cast<unsigned char>(*p);
         if (c == '"') {
@@ -315,6 +335,8 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                     if (e == 'n' || (e == 0x82 && e2 == 0x8E)) result += "\r\n";       // n ｎ
                     else if (e == 't' || (e == 0x82 && e2 == 0x94)) result += '\t';     // t ｔ
                     else result.append(p, n);
+                    // An escaped opening brace makes its closing brace literal too.
+                    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F))) ++escapedBraces;
                     p += n;
                     continue;
                 }
@@ -323,6 +345,12 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                 if (d == '{' || fullOpen) {
                     p += fullOpen ? 2 : 1;
                     embedOpen = true;
+                    continue;
+                }
+                if ((d == '}' || fullClose) && !embedOpen && escapedBraces > 0) {
+                    --escapedBraces;
+                    result.append(p, fullClose ? 2 : 1);
+                    p += fullClose ? 2 : 1;
                     continue;
                 }
                 if (d == '}' || fullClose) {

@@ -169,6 +169,7 @@ public:
     std::string EvaluateValue(std::string_view text);
     std::string Calculate(const char*& p);
     std::string CalculateText(std::string_view text);
+    std::string CalculateRest(std::string first, const char*& p);
     std::string ExpandLiteral(std::string_view text);
 
     // ---- control structures ----
@@ -189,6 +190,7 @@ public:
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
     bool runStartPending_ = true;
+    bool commaBreak_ = false;   // the last phrase ended in a comma before a line break
 
     // expression internals
     void NextToken(const char*& p);

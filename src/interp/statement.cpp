@@ -45,7 +45,9 @@ void TPoruBase::ReadLineMarker(const char*& p)
         ++p;
     }
     if (*p == ':') ++p;
-    LineNo = ok ? static_cast<int32_t>(n) : -1;
+    // The marker holds the index of the line that starts here, counted from 0; the
+    // state keeps line numbers counted from 1, as error messages show them.
+    LineNo = ok ? static_cast<int32_t>(n) + 1 : -1;
 }
 
 void TPoruBase::SkipLabelLine(const char*& p)
@@ -92,9 +94,15 @@ std::string TPoruBase::ReadToStatementEnd(const char*& p)
                 continue;
             }
         }
-        size_t n = CharLen(p);
-        out.append(p, n);
-        p += n;
+        // A run of ordinary characters is copied at once.
+        const char* s = p;
+        for (;;) {
+            unsigned char d = static_cast<unsigned char>(*p);
+            if (d == '\0' || d == '\r' || d == '\n' || d == ';' || d == '"' || d == '`' || d == '(' || d == '&') break;
+            p += CharLen(p);
+        }
+        if (p == s) p += CharLen(p);
+        out.append(s, p);
     }
     return out;
 }
@@ -145,7 +153,8 @@ void TPoruBase::ExecuteStep(const char*& p)
         return;
     case '\r':
     case '\n': {
-        bool comma = p > s0 && p[-1] == ',';
+        bool comma = (p > s0 && p[-1] == ',') || commaBreak_;
+        commaBreak_ = false;
         if (comma) {
             ReadLineMarker(p);
             return;
@@ -220,9 +229,18 @@ void TPoruBase::ExecuteStep(const char*& p)
                 p -= 2;
                 idxCol.resize(idxCol.size() - 2);
             }
-            idxCol = EvaluateValue(idxCol);
+            // A numeric second index keeps the particle written after it (2を).
+            std::string particle;
+            if (!idxCol.empty() && (IsDigitChar(static_cast<unsigned char>(idxCol[0])) || idxCol[0] == '$')) {
+                const char* q = idxCol.c_str();
+                std::string num = ReadNumberLiteral(q);
+                particle = q;
+                idxCol = num;
+            } else {
+                idxCol = EvaluateValue(idxCol);
+            }
             hasCol = true;
-            phrase = idxName + "#" + idxRow + "#" + idxCol;
+            phrase = idxName + "#" + idxRow + "#" + idxCol + particle;
         } else {
             phrase = idxName + "#" + idxRow;
         }
@@ -265,6 +283,8 @@ void TPoruBase::ExecuteStep(const char*& p)
     // The phrase ending decides what happens next.
     const char* after = p;
     SkipSeparators(p);
+    // A comma right before a line break continues the sentence on the next line.
+    commaBreak_ = p > after && p[-1] == ',' && (*p == '\r' || *p == '\n');
     if (*p == '=') {
         ++p;
         const std::string* row = hasIndex ? &idxRow : nullptr;
@@ -383,8 +403,8 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     // Appending to the same variable (S=S&…) with nothing that can run code on the
     // right extends the value in place instead of copying it: keeps loops that build
     // long texts linear.
+    THashNode* self = rowText ? nullptr : Words.FindExact(left);
     if (!rowText) {
-        THashNode* self = Words.FindExact(left);
         if (self && self->Kind == wkVariable && !self->Reserved) {
             const char* q = rightText.c_str();
             SkipSeparators(q);
@@ -449,7 +469,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
             hasCol = col != INT32_MIN;
         }
     }
-    THashNode* node = Words.FindExact(left);
+    THashNode* node = rowText ? Words.FindExact(left) : self;
     if (hasRow) {
         std::string table = node ? node->Value : std::string();
         if (hasCol) right = CsvSetCell(table, col, row, right);
