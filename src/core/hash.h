@@ -43,12 +43,15 @@ public:
     void SetTable(THash* table);   // makes the node kind 6 owning `table`
     void DropTable();              // frees an owned table, Payload becomes nil
     THash* ReleaseTable();         // gives up ownership of the owned table and returns it
-    bool OwnsTable() const { return ownsPayload_; }
+    // Ownership lasts while Payload still refers to the owned table: clearing Payload
+    // (or pointing it elsewhere) hands the table over without freeing it.
+    bool OwnsTable() const { return Owned() != nullptr; }
     const char* Position() const { return static_cast<const char*>(Payload); }
 
 private:
     bool ownsPayload_ = false;
-    THash* ownedTable_ = nullptr;   // the table this node frees, whatever Payload says later
+    THash* ownedTable_ = nullptr;   // the table set by SetTable
+    THash* Owned() const;           // that table while this node still owns it
 };
 
 class THash {

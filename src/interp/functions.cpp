@@ -66,9 +66,9 @@ void cmdReturn(TPoruBase& st)
 // 関数定義: give a label a particle template.
 void cmdDefineFunction(TPoruBase& st)
 {
-    std::string spec = ToHalf(st.PopText());
+    std::string templ = ToHalf(st.PopText());
     THashNode* n = st.PopWord(false);
-    n->ArgSpec = spec;
+    n->ArgSpec = templ;
     std::string folded = FoldOkurigana(n->Name);
     if (folded != n->Name && !st.Words.FindExact(folded)) {
         THashNode* copy = new THashNode(folded, "", "", "", 0, wkVariable, nullptr, false);
@@ -76,7 +76,7 @@ void cmdDefineFunction(TPoruBase& st)
         st.Words.Add(copy);
     } else if (folded != n->Name) {
         THashNode* existing = st.Words.FindExact(folded);
-        if (existing->Kind == wkLabel) existing->ArgSpec = spec;
+        if (existing->Kind == wkLabel) existing->ArgSpec = templ;
     }
 }
 
@@ -116,14 +116,14 @@ void cmdRename(TPoruBase& st)
     for (char c : n->ArgSpec)
         if (c == '?') ++slots;
     if (items.size() != slots + 1) st.ArgError();
-    std::string spec;
+    std::string templ;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
-        if (i) spec += ',';
-        spec += items[i];
+        if (i) templ += ',';
+        templ += items[i];
     }
     THashNode* copy = new THashNode(items.back(), "", "", "", 0, wkVariable, nullptr, false);
     copy->CopyFrom(*n);
-    copy->ArgSpec = spec;
+    copy->ArgSpec = templ;
     std::string oldName = n->Name;
     // The old word's payload (if any) now belongs to the copy.
     if (n->Kind == wkHash) {

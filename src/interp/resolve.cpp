@@ -54,18 +54,18 @@ bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
 }
 
 // Splits a template into slot particles: trimmed, a leading "?" dropped.
-void SplitTemplate(const std::string& spec, std::vector<std::string>& out)
+void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
 {
     out.clear();
-    if (spec.empty()) return;
-    const char* p = spec.c_str();
+    if (templ.empty()) return;
+    const char* p = templ.c_str();
     while (*p) {
         std::string slot = ReadUntil(p, ",");
         std::string_view t = TrimView(slot);
         if (!t.empty() && t[0] == '?') t.remove_prefix(1);
         out.emplace_back(t);
     }
-    if (!spec.empty() && spec.back() == ',') out.emplace_back();
+    if (!templ.empty() && templ.back() == ',') out.emplace_back();
 }
 
 const char* const kEventNames[] = {"イベント", "クリックした時", "ダブルクリックした時", "マウス押した時",

@@ -1,0 +1,41 @@
+# Front door of the build: `make run` and `make test` work on a fresh Debian 12
+# machine (missing packages are installed first). The real build is CMake + Ninja in
+# build/.
+
+BUILD_DIR := build
+CLI := $(BUILD_DIR)/bin/porukana-cli
+GUI := $(BUILD_DIR)/bin/porukana
+EXAMPLE := examples/hello.prk
+TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
+
+.PHONY: all build deps configure run test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
+	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; \
+	fi
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+# The window when a display is there, the console otherwise.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(GUI) $(EXAMPLE); \
+	else \
+	  $(CLI) $(EXAMPLE); \
+	fi
+
+test: build
+	$(TEST_ENV) ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+
+bench: build
+	bench/run.sh $(CLI)
+
+clean:
+	rm -rf $(BUILD_DIR)

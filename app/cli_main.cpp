@@ -1,0 +1,122 @@
+// porukana-cli: runs a program in the console.
+//
+//   porukana-cli [--raw] [options] FILE.prk [parameters...]
+//
+// --raw (anywhere) writes what 表示 and 言う show as Shift_JIS bytes instead of UTF-8.
+// The rest is the run-time's command line (options, the program file, parameters
+// for the program), read by the start-up shared with the window.
+//
+// Exit status: 0 after a normal end, 1 when the program stopped after an error,
+// 2 when there is no program or it could not be started.
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console_host.h"
+#include "interp/interp.h"
+#include "loader/startup.h"
+
+namespace {
+
+constexpr int kNoProgram = 2;
+
+void Fail(const std::string& sjisMessage)
+{
+    TConsoleHost::WriteErr("[エラー] " + sjisMessage);
+}
+
+// SIGINT and SIGTERM end the program like a close request, so that the run-time's
+// temporary files are removed. The handler only sets the stop flag (which the run
+// loop tests before every statement) and wakes the event loop through a pipe; a
+// second signal ends the process at once.
+int gSignalPipe[2] = {-1, -1};
+TPoruBase* gState = nullptr;
+volatile sig_atomic_t gSignal = 0;
+
+void OnSignal(int sig)
+{
+    if (gSignal) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    gSignal = sig;
+    if (gState)
+        gState->Stopping = true;
+    char b = 1;
+    [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &b, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // "--raw" belongs to this host wherever it stands (so that a test can add it
+    // after the file name); everything else is the run-time's command line.
+    bool raw = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::string(argv[i]) == "--raw")
+            raw = true;
+        else
+            args.push_back(argv[i]);
+    }
+    int qtArgc = argc;
+    QCoreApplication app(qtArgc, argv);
+
+    TConsoleHost host(raw);
+    TPoruBase st;
+    st.Host = &host;
+    const TStartResult start = PrepareStartFromArgv(st, static_cast<int>(args.size()), args.data());
+    if (!start.HasProgram) {
+        if (!start.ErrorText.empty())
+            Fail(start.ErrorText);
+        else if (!start.MessageText.empty())
+            Fail(start.MessageText);
+        else if (!start.WarningText.empty())
+            Fail(start.WarningCaption + ": " + start.WarningText);
+        else
+            Fail("プログラムが指定されていません。\n使い方: porukana-cli [--raw] ファイル.prk [引数...]");
+        return kNoProgram;
+    }
+    if (!st.FromContainer && st.Source.find('\0') != std::string::npos) {
+        Fail("起動ファイル「" + FileNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
+        return kNoProgram;
+    }
+
+    bool running = false;
+    gState = &st;
+    if (pipe(gSignalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&] {
+            char b;
+            [[maybe_unused]] ssize_t n = read(gSignalPipe[0], &b, 1);
+            st.Stopping = true;
+            if (!running)   // an active run returns at its next statement and quits then
+                host.RunFinished(st);
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+    }
+
+    QTimer::singleShot(0, [&] {
+        running = true;
+        st.RunProgram();
+        running = false;
+        host.RunFinished(st);
+    });
+    int status = app.exec();
+    gState = nullptr;
+    if (gSignal)
+        status = 128 + gSignal;
+    return status;
+}

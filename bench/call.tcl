@@ -1,0 +1,5 @@
+# Calls a procedure 100,000 times from top level.
+proc add {} { global a; incr a }
+set a 0
+for {set i 0} {$i < 100000} {incr i} {add}
+puts $a

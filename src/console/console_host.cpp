@@ -1,0 +1,181 @@
+#include "console/console_host.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "core/codec.h"
+#include "interp/interp.h"
+
+namespace {
+
+// While the run has ended but a source registered through the hook may still fire,
+// the host looks again this often whether it has gone.
+constexpr int kIdlePollMs = 100;
+
+void WriteAll(FILE* f, const std::string& bytes)
+{
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+}
+
+}  // namespace
+
+std::string ToConsoleLines(const std::string& text, bool alwaysEndLine)
+{
+    std::string out;
+    out.reserve(text.size() + 1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    if (alwaysEndLine || out.empty() || out.back() != '\n')
+        out += '\n';
+    return out;
+}
+
+void TConsoleHost::WriteOut(const std::string& sjis)
+{
+    if (raw_) {
+        WriteAll(stdout, sjis + "\n");
+    } else {
+        WriteAll(stdout, SjisToUtf8(ToConsoleLines(sjis, true)));
+    }
+    std::fflush(stdout);
+}
+
+void TConsoleHost::WriteErr(const std::string& sjis)
+{
+    std::fflush(stdout);   // keep the order of both streams on a terminal
+    WriteAll(stderr, SjisToUtf8(ToConsoleLines(sjis, false)));
+    std::fflush(stderr);
+}
+
+void TConsoleHost::ShowText(TPoruBase&, const std::string& text)
+{
+    WriteOut(text);
+}
+
+void TConsoleHost::Say(TPoruBase&, const std::string& text)
+{
+    WriteOut(text);
+}
+
+void TConsoleHost::MessageBox(const std::string& text)
+{
+    WriteErr(text);
+}
+
+// The console's error dialog prints what was added to the accumulated error text
+// since it was last shown, and stops the program.
+ErrorChoice TConsoleHost::ShowErrorDialog(TPoruBase&, const std::string& accumulated)
+{
+    std::string fresh;
+    if (accumulated.size() >= errorPrinted_.size() &&
+        accumulated.compare(0, errorPrinted_.size(), errorPrinted_) == 0)
+        fresh = accumulated.substr(errorPrinted_.size());
+    else
+        fresh = accumulated;   // the text was started afresh
+    errorPrinted_ = accumulated;
+    if (!fresh.empty())
+        WriteErr(fresh);
+    return ErrorChoice::Stop;
+}
+
+void TConsoleHost::Warning(TPoruBase&, const std::string& formatted)
+{
+    WriteErr(formatted);
+}
+
+void TConsoleHost::ProcessEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+// Processes events until the time has passed; returns early when the program is
+// stopping (a close request or a signal arrived meanwhile).
+void TConsoleHost::WaitMs(TPoruBase& st, int64_t ms)
+{
+    if (ms <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    const int64_t end = TickMs() + ms;
+    QTimer wake;   // its tick ends the blocking wait at the deadline
+    wake.setSingleShot(true);
+    while (!st.Stopping) {
+        int64_t left = end - TickMs();
+        if (left <= 0)
+            break;
+        wake.start(static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+int64_t TConsoleHost::TickMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TConsoleHost::RequestClose(TPoruBase& st)
+{
+    st_ = &st;
+    if (!st.RequestClose())
+        return;
+    closeAccepted_ = true;
+    if (runFinished_)
+        QuitWhenIdle();
+}
+
+void TConsoleHost::RemoveEventSource()
+{
+    if (eventSources_ > 0)
+        --eventSources_;
+    if (runFinished_ && eventSources_ == 0)
+        QuitWhenIdle();
+}
+
+bool TConsoleHost::Pending() const
+{
+    return eventSources_ > 0 || (HasPendingEventSources && HasPendingEventSources());
+}
+
+int TConsoleHost::ExitStatus(const TPoruBase& st) const
+{
+    return st.StoppedByError ? 1 : 0;
+}
+
+void TConsoleHost::RunFinished(TPoruBase& st)
+{
+    st_ = &st;
+    runFinished_ = true;
+    QuitWhenIdle();
+}
+
+void TConsoleHost::QuitWhenIdle()
+{
+    if (!st_)
+        return;
+    if (closeAccepted_ || st_->Stopping || !Pending()) {
+        QCoreApplication::exit(ExitStatus(*st_));
+        return;
+    }
+    if (eventSources_ == 0 && !polling_) {   // only the hook can tell: ask it again later
+        polling_ = true;
+        QTimer::singleShot(kIdlePollMs, [this] {
+            polling_ = false;
+            QuitWhenIdle();
+        });
+    }
+}

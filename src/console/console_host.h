@@ -1,0 +1,75 @@
+// The console host: runs a program without a window. 表示 and 言う write lines to
+// standard output, errors, warnings and message boxes go to standard error, all
+// converted from Shift_JIS to UTF-8 (or, for 表示 and 言う, written unconverted in
+// raw mode). A Qt event loop (QCoreApplication) drives timers and sockets as in the
+// window host.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "interp/host.h"
+
+class TConsoleHost : public THost {
+public:
+    // raw: 表示 and 言う write the Shift_JIS bytes as they are (byte-exact tests).
+    explicit TConsoleHost(bool raw = false) : raw_(raw) {}
+
+    bool IsGui() const override { return false; }
+
+    void ShowText(TPoruBase& st, const std::string& text) override;
+    void Say(TPoruBase& st, const std::string& text) override;
+    void MessageBox(const std::string& text) override;
+
+    ErrorChoice ShowErrorDialog(TPoruBase& st, const std::string& accumulated) override;
+    void Warning(TPoruBase& st, const std::string& formatted) override;
+
+    void ProcessEvents() override;
+    void WaitMs(TPoruBase& st, int64_t ms) override;
+    int64_t TickMs() override;
+
+    void ShowMainWindow() override {}
+    void RequestClose(TPoruBase& st) override;
+    void* MainWindowControl() override { return nullptr; }
+    int ScreenWidth() override { return 0; }
+    int ScreenHeight() override { return 0; }
+
+    // ---- the end of the process ----
+    // The process ends once the program has run (end of the text, 待機 or 終わり) and
+    // nothing can run a handler any more. Whatever can still deliver an event after
+    // the run (a timer, a listening or connected socket, a child process waited for)
+    // registers as an event source: AddEventSource() when it starts,
+    // RemoveEventSource() when it is gone; or it sets HasPendingEventSources, which is
+    // asked while the process waits. A close request that was accepted ends the
+    // process regardless.
+    void AddEventSource() { ++eventSources_; }
+    void RemoveEventSource();
+    std::function<bool()> HasPendingEventSources;
+
+    // Called by the start-up code once RunProgram has returned: quits the event loop
+    // now when nothing is pending, or later when the last event source goes.
+    void RunFinished(TPoruBase& st);
+    bool CloseAccepted() const { return closeAccepted_; }
+    // 0 normal end, 1 stopped by an error.
+    int ExitStatus(const TPoruBase& st) const;
+
+    // Writers shared with the start-up code; texts are Shift_JIS.
+    void WriteOut(const std::string& sjis);
+    static void WriteErr(const std::string& sjis);
+
+private:
+    bool Pending() const;
+    void QuitWhenIdle();
+
+    bool raw_;
+    int eventSources_ = 0;
+    bool closeAccepted_ = false;
+    bool runFinished_ = false;
+    bool polling_ = false;
+    TPoruBase* st_ = nullptr;
+    std::string errorPrinted_;  // the part of the accumulated error text already printed
+};
+
+// Line breaks CR LF, CR and LF become LF; a final LF is added always (a line of
+// output) or only when missing (message texts that may end in a line break).
+std::string ToConsoleLines(const std::string& text, bool alwaysEndLine);

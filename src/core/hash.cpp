@@ -1,0 +1,334 @@
+// The word table: nodes, the byte-sum hashed table and okurigana folding.
+#include "core/hash.h"
+
+#include "core/error.h"
+#include "core/sjis.h"
+
+// ---------------------------------------------------------------------------
+// THashNode
+
+THashNode::THashNode(std::string name, std::string argSpec, std::string value, std::string typeText,
+                     int32_t id, uint8_t kind, void* payload, bool reserved)
+    : Name(std::move(name)),
+      ArgSpec(std::move(argSpec)),
+      Value(std::move(value)),
+      TypeText(std::move(typeText)),
+      Kind(kind),
+      Id(id),
+      Payload(payload),
+      Reserved(reserved)
+{
+}
+
+THashNode* THashNode::CreateVariable(std::string name, std::string value, int32_t id, bool reserved)
+{
+    return new THashNode(std::move(name), std::string(), std::move(value), std::string(), id,
+                         wkVariable, nullptr, reserved);
+}
+
+THashNode::~THashNode()
+{
+    delete Owned();
+}
+
+THash* THashNode::Owned() const
+{
+    // Ownership lapses once Payload no longer refers to the table: a caller that hands
+    // the table to another node clears or redirects Payload first.
+    return ownsPayload_ && Payload == ownedTable_ ? ownedTable_ : nullptr;
+}
+
+void THashNode::CopyFrom(const THashNode& other)
+{
+    if (&other == this)
+        return;
+    // A table this node owns is released unless the other node shares that very
+    // table (then it stays ours: the copy must not leave it without an owner).
+    if (THash* own = Owned(); own != other.Payload) {
+        delete own;
+        ownedTable_ = nullptr;
+        ownsPayload_ = false;
+    }
+    ArgSpec = other.ArgSpec;
+    Value = other.Value;
+    TypeText = other.TypeText;
+    Kind = other.Kind;
+    Id = other.Id;
+    Payload = other.Payload;
+    Reserved = other.Reserved;
+}
+
+void THashNode::SetTable(THash* table)
+{
+    if (THash* own = Owned(); own != table)
+        delete own;
+    Kind = wkHash;
+    Payload = table;
+    ownedTable_ = table;
+    ownsPayload_ = table != nullptr;
+}
+
+void THashNode::DropTable()
+{
+    if (THash* own = Owned()) {
+        delete own;
+        Payload = nullptr;
+    }
+    ownedTable_ = nullptr;
+    ownsPayload_ = false;
+    if (Kind == wkHash)
+        Payload = nullptr;
+}
+
+THash* THashNode::ReleaseTable()
+{
+    THash* t = Owned();
+    ownedTable_ = nullptr;
+    ownsPayload_ = false;
+    return t;
+}
+
+// ---------------------------------------------------------------------------
+// THash
+
+THash::~THash()
+{
+    Clear();
+}
+
+int THash::HashOf(std::string_view name)
+{
+    unsigned sum = 0;
+    for (char ch : name) {
+        if (ch == '\0')
+            break;
+        sum += static_cast<unsigned char>(ch);
+    }
+    return static_cast<int>(sum % kBuckets);
+}
+
+int32_t THash::Add(THashNode* node)
+{
+    if (!node)
+        return -1;
+    std::vector<THashNode*>& bucket = buckets_[HashOf(node->Name)];
+    for (THashNode*& slot : bucket) {
+        if (slot->Name != node->Name)
+            continue;
+        if (slot == node)
+            return Count;
+        if (slot->Reserved) {
+            std::string msg = "\"" + node->Name + "\"は予約語なので、登録できません。";
+            delete node;
+            Raise(msg);
+        }
+        delete slot;
+        slot = node;
+        return Count;
+    }
+    bucket.push_back(node);
+    return ++Count;
+}
+
+THashNode* THash::FindExact(std::string_view name) const
+{
+    if (name.empty())
+        return nullptr;
+    for (THashNode* n : buckets_[HashOf(name)])
+        if (n->Name == name)
+            return n;
+    return nullptr;
+}
+
+THashNode* THash::Find(std::string_view name, bool fold) const
+{
+    if (name.empty())
+        return nullptr;
+    if (fold) {
+        // One scratch key per thread: lookups allocate only while the key grows.
+        thread_local std::string key;
+        FoldOkuriganaInto(name, key);
+        if (key != name)
+            if (THashNode* n = FindExact(key))
+                return n;
+    }
+    return FindExact(name);
+}
+
+std::string THash::ValueOf(std::string_view name, bool fold) const
+{
+    const THashNode* n = Find(name, fold);
+    return n ? n->Value : std::string();
+}
+
+bool THash::EraseFirst(const std::string& name)
+{
+    std::vector<THashNode*>& bucket = buckets_[HashOf(name)];
+    for (auto it = bucket.begin(); it != bucket.end(); ++it) {
+        if ((*it)->Name == name) {
+            THashNode* victim = *it;
+            bucket.erase(it);
+            --Count;
+            delete victim;
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t THash::Remove(std::string_view name, bool fold)
+{
+    // Own copy: `name` may view a node that the first step deletes.
+    const std::string plain(name);
+    int32_t result = -1;
+    if (fold && EraseFirst(FoldOkurigana(plain)))
+        result = Count;
+    if (EraseFirst(plain))
+        result = Count;
+    return result;
+}
+
+void THash::Clear()
+{
+    for (auto& bucket : buckets_) {
+        // Detach first: a node's destruction frees its nested table, never this one,
+        // but the bucket must not be walked while it changes.
+        std::vector<THashNode*> nodes;
+        nodes.swap(bucket);
+        for (THashNode* n : nodes)
+            delete n;
+    }
+    Count = 0;
+}
+
+std::vector<THashNode*> THash::Nodes() const
+{
+    std::vector<THashNode*> out;
+    out.reserve(Count > 0 ? static_cast<size_t>(Count) : 0);
+    for (const auto& bucket : buckets_)
+        out.insert(out.end(), bucket.begin(), bucket.end());
+    return out;
+}
+
+std::string THash::Names() const
+{
+    std::string out;
+    for (const auto& bucket : buckets_)
+        for (const THashNode* n : bucket) {
+            out += n->Name;
+            out += "\r\n";
+        }
+    return Trim(out);
+}
+
+std::string THash::Pairs() const
+{
+    std::string out;
+    for (const auto& bucket : buckets_)
+        for (const THashNode* n : bucket) {
+            out += n->Name;
+            out += '=';
+            out += n->Value;
+            out += "\r\n";
+        }
+    return Trim(out);
+}
+
+void THash::LoadPairs(std::string_view text)
+{
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        size_t end = i;
+        while (end < n && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        std::string_view line = text.substr(i, end - i);
+        i = end;
+        if (i < n)
+            i += (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+
+        std::string_view name = line, value;
+        const size_t eq = line.find('=');
+        if (eq != std::string_view::npos) {
+            name = line.substr(0, eq);
+            value = line.substr(eq + 1);
+        }
+        name = TrimView(name);
+        // A nameless line (blank, or "=..." alone) could never be found again.
+        if (name.empty())
+            continue;
+        Add(THashNode::CreateVariable(std::string(name), std::string(value), 0, false));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Folding and trimming
+
+bool IsHiragana(const char* p)
+{
+    const unsigned code = (static_cast<unsigned char>(p[0]) << 8) | static_cast<unsigned char>(p[1]);
+    return code >= 0x82A0 && code <= 0x833E;
+}
+
+void FoldOkuriganaInto(std::string_view text, std::string& out)
+{
+    // Folding into the string that holds the text would clear the text first.
+    if (!out.empty() && text.data() >= out.data() && text.data() < out.data() + out.size()) {
+        std::string copy(text);
+        FoldOkuriganaInto(copy, out);
+        return;
+    }
+    out.clear();
+    const char* p = text.data();
+    const size_t n = text.size();
+    bool afterNonHiragana = false;
+    size_t i = 0;
+    auto isDouble = [&](size_t at) {
+        return at + 1 < n && IsLeadByte(static_cast<unsigned char>(p[at])) && p[at + 1] != '\0';
+    };
+    while (i < n) {
+        if (!isDouble(i)) {
+            out.push_back(p[i]);
+            ++i;
+            continue;
+        }
+        if (!IsHiragana(p + i)) {
+            out.append(p + i, 2);
+            afterNonHiragana = true;
+            i += 2;
+        } else if (!afterNonHiragana) {
+            out.append(p + i, 2);
+            i += 2;
+        } else {
+            // Okurigana: drop the whole run of hiragana after a kanji or katakana.
+            i += 2;
+            while (isDouble(i) && IsHiragana(p + i))
+                i += 2;
+            afterNonHiragana = false;
+        }
+    }
+    if (out.empty())
+        out.assign(text);
+}
+
+std::string FoldOkurigana(std::string_view text)
+{
+    std::string out;
+    FoldOkuriganaInto(text, out);
+    return out;
+}
+
+std::string_view TrimView(std::string_view s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Trim(std::string_view s)
+{
+    return std::string(TrimView(s));
+}

@@ -1,0 +1,125 @@
+// The argument stack, the run-control stack with its saved levels, and the object list.
+#include "core/stacks.h"
+
+// ---------------------------------------------------------------------------
+// TStack
+
+std::string TStack::Pop()
+{
+    if (items_.empty())
+        return std::string();
+    std::string top = std::move(items_.back());
+    items_.pop_back();
+    return top;
+}
+
+std::string TStack::Shift()
+{
+    if (items_.empty())
+        return std::string();
+    std::string first = std::move(items_.front());
+    items_.erase(items_.begin());
+    return first;
+}
+
+std::string TStack::PeekAt(size_t index) const
+{
+    return index < items_.size() ? items_[index] : std::string();
+}
+
+std::string TStack::Text() const
+{
+    std::string out;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (i)
+            out += "\r\n";
+        out += items_[i];
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// TRunControlStack
+
+bool TRunControlStack::Pop(TRunControl& out)
+{
+    if (current_.empty())
+        return false;
+    out = std::move(current_.back());
+    current_.pop_back();
+    return true;
+}
+
+bool TRunControlStack::PeekAt(size_t index, TRunControl& out) const
+{
+    if (index >= current_.size())
+        return false;
+    out = current_[index];
+    return true;
+}
+
+void TRunControlStack::EnterLevel()
+{
+    saved_.push_back(std::move(current_));
+    current_ = std::vector<TRunControl>();
+}
+
+void TRunControlStack::LeaveLevel()
+{
+    if (saved_.empty())
+        return;
+    current_ = std::move(saved_.back());
+    saved_.pop_back();
+}
+
+void TRunControlStack::ClearAll()
+{
+    ClearLevel();
+    while (!saved_.empty()) {
+        LeaveLevel();
+        ClearLevel();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TObjList
+
+int32_t TObjList::Add(TObjNode* node)
+{
+    items_.push_back(node);
+    return static_cast<int32_t>(items_.size() - 1);
+}
+
+TObjNode* TObjList::Find(const std::string& name) const
+{
+    for (TObjNode* n : items_)
+        if (n && n->Name == name)
+            return n;
+    return nullptr;
+}
+
+int32_t TObjList::IndexOf(const std::string& name) const
+{
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i] && items_[i]->Name == name)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+void TObjList::Put(size_t index, TObjNode* node)
+{
+    if (index >= items_.size())
+        return;
+    TObjNode*& slot = items_[index];
+    if (slot != node)
+        delete slot;
+    slot = node;
+}
+
+void TObjList::Clear()
+{
+    std::vector<TObjNode*> nodes;
+    nodes.swap(items_);
+    for (TObjNode* n : nodes)
+        delete n;
+}

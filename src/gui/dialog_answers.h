@@ -1,0 +1,26 @@
+// Scripted dialog answers for runs without a person at the screen.
+//
+// When the environment variable PORUKANA_DIALOG_ANSWERS names a file, every dialog
+// that asks something takes its answer from the next line of that file instead of
+// opening, and writes what it would have shown to stderr. At the end of the file the
+// answer is empty, which each dialog reads as cancel (the error dialog: stop).
+// Without the variable, on a platform that cannot show windows to anyone
+// (offscreen, minimal), dialogs behave as at the end of the file, so such runs never
+// wait for a click that cannot come.
+#pragma once
+#include <string>
+
+// True when dialogs must not open (answers file given, or a headless platform).
+bool DialogsScripted();
+
+// The next answer line (UTF-8, without its line break, trimmed); empty at the end of
+// the file or when no file is given.
+std::string NextDialogAnswer();
+
+// Writes the caption and the text (Shift_JIS) of a dialog that was not shown to
+// stderr, followed by the answer taken, if any.
+void RecordDialog(const std::string& captionUtf8, const std::string& textSjis, const std::string& answer);
+
+// Forgets the open answers file, so that the next call reads the variable again
+// (tests change it between cases).
+void ResetDialogAnswers();
