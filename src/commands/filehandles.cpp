@@ -171,11 +171,15 @@ TTextFileStream& LineHandle(TPoruBase& st, const std::string& name)
 }
 
 // For the binary commands and ハンドルを移動: an existing variable holding a handle.
-TTextFileStream& ExistingHandle(TPoruBase& st, THashNode* node)
+// The name is taken as written, after every argument has been taken.
+TTextFileStream& ExistingHandle(TPoruBase& st, const std::string& name)
 {
+    THashNode* node = st.Words.FindExact(name);
+    if (!node)
+        st.Error("オブジェクト\"" + name + "\"が特定できません。");
     TTextFileStream* s = StreamOf(st, node);
     if (!s)
-        NotAHandle(st, node->Name);
+        NotAHandle(st, name);
     return *s;
 }
 
@@ -259,16 +263,19 @@ void cmdOpen(TPoruBase& st)
 // ハンドルを詳しく開く: access (0 read, 1 write, 2 both) plus sharing, or 65535.
 void cmdOpenWithMode(TPoruBase& st)
 {
-    const int32_t mode = st.PopInt();
+    const long double modeValue = st.PopNumber();
     const std::string file = st.PopText();
     const std::string name = st.PopText();
+    if (!(modeValue >= 0 && modeValue <= 65535))
+        st.ArgError();
+    const int mode = static_cast<int>(modeValue);
     if (mode == 65535) {
         OpenHandle(st, name, file, 2, shExclusive, true, true);
         return;
     }
     const int access = mode & 0x0F;
     const int share = mode & ~0x0F;
-    if (mode < 0 || access > 2 ||
+    if (access > 2 ||
         (share != shCompat && share != shExclusive && share != shDenyWrite && share != shDenyRead && share != shDenyNone))
         st.ArgError();
     OpenHandle(st, name, file, access, share, false, false);
@@ -278,8 +285,8 @@ void cmdOpenWithMode(TPoruBase& st)
 void cmdReadLine(TPoruBase& st)
 {
     const std::string handle = RawName(st);
-    TTextFileStream& s = LineHandle(st, handle);
     THashNode* target = st.PopWord(true);
+    TTextFileStream& s = LineHandle(st, handle);
     std::string line = ReadLine(s);
     target->Value = std::move(line);
     target->TypeText = "s";
@@ -361,7 +368,7 @@ void cmdToEnd(TPoruBase& st)
 void cmdSeek(TPoruBase& st)
 {
     const long double offset = st.PopNumber();
-    TTextFileStream& s = ExistingHandle(st, st.PopWord(false));
+    TTextFileStream& s = ExistingHandle(st, RawName(st));
     if (!(offset >= 0) || offset > 9.2e18L)
         st.ArgError();
     SeekTo(s, static_cast<off_t>(offset), SEEK_SET);
@@ -370,25 +377,30 @@ void cmdSeek(TPoruBase& st)
 // ハンドルにバイナリを書く: the value padded with zero bytes (or cut) to count.
 void cmdWriteBinary(TPoruBase& st)
 {
-    const int32_t count = st.PopInt();
-    THashNode* node = st.PopWord(false);
-    TTextFileStream& s = ExistingHandle(st, node);
+    const long double count = st.PopNumber();
+    const std::string name = RawName(st);
     std::string value = st.PopText();
-    if (count <= 0)
+    TTextFileStream& s = ExistingHandle(st, name);
+    if (!(count >= 1))
         return;
+    if (count > 0x7FFFFFFF)
+        st.ArgError();
     value.resize(static_cast<size_t>(count), '\0');
     if (!WriteAll(s.Fd, value.data(), value.size()))
-        IoError(st, "ハンドル:" + node->Name);
+        IoError(st, "ハンドル:" + name);
 }
 
 // ハンドルにバイナリを読む: count bytes; past the end of the file the rest is zero.
 void cmdReadBinary(TPoruBase& st)
 {
-    const int32_t count = st.PopInt();
-    TTextFileStream& s = ExistingHandle(st, st.PopWord(false));
+    const long double count = st.PopNumber();
+    const std::string name = RawName(st);
     THashNode* target = st.PopWord(true);
-    if (count < 1)
+    TTextFileStream& s = ExistingHandle(st, name);
+    if (!(count >= 1))
         return;
+    if (count > 0x7FFFFFFF)
+        st.ArgError();
     std::string data(static_cast<size_t>(count), '\0');
     size_t done = 0;
     while (done < data.size()) {

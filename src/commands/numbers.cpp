@@ -7,6 +7,7 @@
 #include "commands/numbers_format.h"
 #include "commands/random.h"
 #include "commands/registry.h"
+#include "commands/strings_text.h"
 #include "interp/host.h"
 #include "loader/normaliser.h"
 
@@ -150,17 +151,14 @@ void cmdCalculate(TPoruBase& st)
     for (size_t i = 0; i < text.size();) {
         char c = text[i];
         if (c == '"' || c == '`') {
-            size_t end = text.find(c, i + 1);
-            end = end == std::string::npos ? text.size() : end + 1;
+            size_t end = sjistext::FindAtCharStart(text, std::string_view(&text[i], 1), i + 1);
+            end = end == sjistext::npos ? text.size() : end + 1;
             half.append(text, i, end - i);
             i = end;
             continue;
         }
         size_t j = i;
-        while (j < text.size() && text[j] != '"' && text[j] != '`') {
-            unsigned char b = static_cast<unsigned char>(text[j]);
-            j += (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && j + 1 < text.size()) ? 2 : 1;
-        }
+        while (j < text.size() && text[j] != '"' && text[j] != '`') j += sjistext::CharLenAt(text, j);
         half += ToHalf(std::string_view(text).substr(i, j - i));
         i = j;
     }

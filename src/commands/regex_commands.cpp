@@ -12,8 +12,8 @@ struct TRegexWrappers {
 void SetMatchCount(TPoruBase& st, int n)
 {
     if (THashNode* m = st.Words.FindExact("マッチ数")) {
-        m->Value = std::to_string(n);
-        m->TypeText = "e";
+        m->Value = NumberToText(n);
+        m->TypeText.assign(1, 'e');
     }
 }
 

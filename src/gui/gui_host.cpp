@@ -20,6 +20,7 @@
 #include "gui/dialog_answers.h"
 #include "gui/error_dialog.h"
 #include "gui/main_window.h"
+#include "gui/objects_internal.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
@@ -124,6 +125,9 @@ TGuiHost::TGuiHost(TMainWindow* window, TPoruBase& st) : window_(window)
     SetGateWarning([](TPoruBase&, const std::string& caption, const std::string& text) {
         ShowWarningBox(caption, text);
     });
+    st.Host = this;
+    WireMainWindow(st);
+    InstallBusyPump(st);
 }
 
 TGuiHost::~TGuiHost()
@@ -286,4 +290,37 @@ int TGuiHost::ScreenWidth()
 int TGuiHost::ScreenHeight()
 {
     return ScreenOf(window_)->geometry().height();
+}
+
+std::string TGuiHost::ObjectValue(TPoruBase& st, THashNode* obj)
+{
+    return ObjectDirectValue(st, obj);
+}
+
+void TGuiHost::SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value)
+{
+    SetObjectDirectValue(st, obj, value);
+}
+
+std::string TGuiHost::ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop)
+{
+    return GetProperty(st, obj, prop);
+}
+
+void TGuiHost::SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop, const std::string& value)
+{
+    SetProperty(st, obj, prop, value);
+}
+
+std::string TGuiHost::ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event)
+{
+    std::string name = Trim(objName);
+    if (!name.empty() && (name.front() == '"' || name.front() == '`'))
+        name = st.ExpandLiteral(name);
+    THashNode* w = st.Words.FindExact(name);
+    if (!w)
+        st.Error(Utf8ToSjis("単語\"") + name + Utf8ToSjis("\"は、定義されていません。"));
+    if (w->Kind != wkObject)
+        st.Error("\"" + name + Utf8ToSjis("\"は、オブジェクトではありません。"));
+    return GetProperty(st, w, event);
 }

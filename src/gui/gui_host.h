@@ -44,6 +44,14 @@ public:
     int ScreenWidth() override;
     int ScreenHeight() override;
 
+    // Objects: direct values, properties and the event sentences.
+    std::string ObjectValue(TPoruBase& st, THashNode* obj) override;
+    void SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value) override;
+    std::string ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop) override;
+    void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop,
+                           const std::string& value) override;
+    std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event) override;
+
     TMainWindow* Window() const { return window_; }
     TfrmError* ErrorDialog() const { return errorDialog_; }
 

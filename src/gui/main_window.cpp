@@ -100,6 +100,13 @@ void TMainWindow::closeEvent(QCloseEvent* event)
     Finish();
 }
 
+void TMainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (resizedHandler_)
+        resizedHandler_();
+}
+
 bool TMainWindow::AskCloseHandler()
 {
     // A second close request while the handler runs (its close label may wait for

@@ -49,6 +49,8 @@ public:
     void SetCloseHandler(std::function<bool()> handler) { closeHandler_ = std::move(handler); }
     // Called once when the window has closed.
     void SetClosedHandler(std::function<void()> handler) { closedHandler_ = std::move(handler); }
+    // Called after the window changed size (the script's change event of 母艦).
+    void SetResizedHandler(std::function<void()> handler) { resizedHandler_ = std::move(handler); }
 
     // Runs the close handler and closes the window when it agrees. Returns whether
     // the window closed.
@@ -57,11 +59,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     TDrawSurface* surface_;
     std::function<bool()> closeHandler_;
     std::function<void()> closedHandler_;
+    std::function<void()> resizedHandler_;
     bool approved_ = false;   // the close handler already agreed to this close
     bool closed_ = false;
     bool asking_ = false;     // the close handler is running (it may process events)

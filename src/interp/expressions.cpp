@@ -10,6 +10,16 @@
 
 namespace {
 
+// The part of a calculation's text quoted in its error message: at most 256 bytes
+// (never half a character), so that errors in huge texts stay small.
+std::string ShownText(std::string_view text)
+{
+    if (text.size() <= 256) return std::string(text);
+    size_t i = 0;
+    while (i < 256) i += CharLen(text.data() + i);
+    return std::string(text.substr(0, i)) + "…";
+}
+
 bool IsPairing(unsigned char c) { return c == '&' || c == '<' || c == '=' || c == '>' || c == '|'; }
 
 const char kKatsu[] = "かつ";
@@ -263,6 +273,12 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
 std::string TPoruBase::Calculate(const char*& p)
 {
     const char* start = p;
+    if (calcDepth_ >= kMaxCalcDepth) Error("計算式の括弧の入れ子が深すぎます。");
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(x) { ++d; }
+        ~Depth() { --d; }
+    } depth(calcDepth_);
     try {
         CalcToken.Kind = tkStart;
         SkipSeparators(p);
@@ -277,7 +293,7 @@ std::string TPoruBase::Calculate(const char*& p)
         LastTypeTag = "s";
         return std::move(r.Text);
     } catch (const EPoru& e) {
-        Error("計算式に誤りがあります。" + e.Message + std::string(start));
+        Error("計算式に誤りがあります。" + e.Message + ShownText(start));
     }
 }
 
@@ -302,7 +318,7 @@ std::string TPoruBase::CalculateRest(std::string first, const char*& p)
         LastTypeTag = "s";
         return std::move(r.Text);
     } catch (const EPoru& e) {
-        std::string inside = (isString ? QuoteRaw(firstCopy) : firstCopy) + restStart;
+        std::string inside = ShownText((isString ? QuoteRaw(firstCopy) : firstCopy) + restStart);
         std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
         AppendErrorText(inner);
         Error("計算式に誤りがあります。" + inner + "(" + inside + ")");

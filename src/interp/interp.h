@@ -140,6 +140,7 @@ public:
 
     // ---- statements ----
     void ExecuteStep(const char*& p);
+    bool ExecutePhrase(const char*& p);   // one phrase; true when the sentence goes on
     void ReadLineMarker(const char*& p);
     std::string ReadToStatementEnd(const char*& p);
 
@@ -190,7 +191,9 @@ public:
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
     bool runStartPending_ = true;
-    bool commaBreak_ = false;   // the last phrase ended in a comma before a line break
+    bool commaBreak_ = false;
+    int calcDepth_ = 0;
+    static constexpr int kMaxCalcDepth = 200;   // the last phrase ended in a comma before a line break
 
     // expression internals
     void NextToken(const char*& p);

@@ -123,9 +123,15 @@ std::string TPoruBase::ReadValue(const char*& p)
         return Calculate(q);
     }
     if (c == '-') {
-        ++p;
+        // Each minus sign is written before the value read after it (no arithmetic).
+        size_t minus = 0;
+        while (*p == '-') {
+            ++minus;
+            ++p;
+            SkipSeparators(p);
+        }
         std::string v = ReadValue(p);
-        return "-" + v;
+        return std::string(minus, '-') + v;
     }
     std::string word = ReadWord(p);
     if (word.empty()) {
@@ -444,6 +450,13 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
 
 void TPoruBase::PushCallArguments(const char*& p)
 {
+    const char* listStart = p;
+    // True when only blanks stand between q and the start of the list or a comma:
+    // a sign there begins a new argument (f(2,-1)) instead of joining the previous one.
+    auto atArgumentStart = [&](const char* q) {
+        while (q > listStart && (q[-1] == ' ' || q[-1] == '\t' || static_cast<unsigned char>(q[-1]) == 0xA4)) --q;
+        return q == listStart || q[-1] == ',';
+    };
     while (*p) {
         std::string word = ReadWord(p);
         unsigned char c = static_cast<unsigned char>(*p);
@@ -524,7 +537,8 @@ void TPoruBase::PushCallArguments(const char*& p)
             continue;
         }
         std::string operand = word;
-        if (word.empty()) operand = Args.Pop();
+        bool sign = word.empty() && (c == '-' || c == '+') && atArgumentStart(p);
+        if (word.empty() && !sign) operand = Args.Pop();
         if (c == '&' && p[1] != '&') {
             std::string joined;
             {

@@ -15,13 +15,19 @@ void TPoruBase::EnterNesting()
     ++NestDepth;
 }
 
+// Set by the window host: called every 256 statements so that a long computation
+// still lets the window repaint and close. Nil in the console.
+void (*gRunLoopPulse)(TPoruBase&) = nullptr;
+
 void TPoruBase::RunLoop()
 {
     if (!Cursor) return;
     const char* previous = nullptr;
+    unsigned pulse = 0;
     for (;;) {
         if (!Cursor) return;
         if (*Cursor != '\0') {
+            if ((++pulse & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
             try {
                 if (RunControl.Count() > kMaxRunControl) Error("実行が無限ループしている可能性があるので終了します。");
                 if (Stopping) return;

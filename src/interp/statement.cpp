@@ -139,7 +139,15 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
 
 void TPoruBase::ExecuteStep(const char*& p)
 {
-    if (!p) return;
+    // A phrase ending in "の" continues the sentence: loop instead of recursing, so a
+    // long chain of such phrases cannot exhaust the stack.
+    while (ExecutePhrase(p)) {
+    }
+}
+
+bool TPoruBase::ExecutePhrase(const char*& p)
+{
+    if (!p) return false;
     const char* s0 = p;
     SkipSeparators(p);
     std::string phrase;
@@ -150,33 +158,33 @@ void TPoruBase::ExecuteStep(const char*& p)
     switch (c) {
     case '\0':
         RunSentenceCommand();
-        return;
+        return false;
     case '\r':
     case '\n': {
         bool comma = (p > s0 && p[-1] == ',') || commaBreak_;
         commaBreak_ = false;
         if (comma) {
             ReadLineMarker(p);
-            return;
+            return false;
         }
         // The sentence runs while the cursor is still on its own line, so errors name
         // that line; the marker is read afterwards unless the command moved the cursor.
         const char* at = p;
         RunSentenceCommand();
         if (p == at) ReadLineMarker(p);
-        return;
+        return false;
     }
     case '*':
         SkipLabelLine(p);
-        return;
+        return false;
     case ';':
         ++p;
         RunSentenceCommand();
-        return;
+        return false;
     case '?':
         ++p;
         ConditionQuestion(p);
-        return;
+        return false;
     case '"':
     case '`': {
         std::string lit;
@@ -275,7 +283,7 @@ void TPoruBase::ExecuteStep(const char*& p)
         }
         if (Sys.Soshite && phrase == Sys.Soshite->Name) {
             RunSentenceCommand();
-            return;
+            return false;
         }
         break;
     }
@@ -291,7 +299,7 @@ void TPoruBase::ExecuteStep(const char*& p)
         const std::string* col = hasCol ? &idxCol : nullptr;
         if (hasIndex) phrase = idxName;
         Assign(p, phrase, row, col);
-        return;
+        return false;
     }
     if (*p == '&') {
         std::string value;
@@ -320,12 +328,11 @@ void TPoruBase::ExecuteStep(const char*& p)
         if (hasValue) phrase = ReadConcatTail(p, QuoteRaw(value));
         else phrase = ReadConcatTail(p, std::move(phrase));
         Args.Push(std::move(phrase));
-        return;
+        return false;
     }
     if (EndsWithChar(phrase, "の")) {
         Args.Push(std::move(phrase));
-        ExecuteStep(p);
-        return;
+        return true;
     }
     if (EndsWithChar(phrase, "は")) {
         phrase.resize(phrase.size() - 2);
@@ -336,17 +343,17 @@ void TPoruBase::ExecuteStep(const char*& p)
             phrase = idxName;
         }
         Assign(p, phrase, row, col);
-        return;
+        return false;
     }
     if (EndsWithChar(phrase, "回")) {
         phrase.resize(phrase.size() - 2);
         RunTimesLoop(p, phrase);
-        return;
+        return false;
     }
     if (EndsWithChar(phrase, "の時")) {
         phrase.resize(phrase.size() - 4);
         RunCaseBranch(p, phrase);
-        return;
+        return false;
     }
     if (EndsWithChar(phrase, "て")) {
         THashNode* n = Words.Find(phrase, true);
@@ -357,7 +364,7 @@ void TPoruBase::ExecuteStep(const char*& p)
             } else {
                 InvokeWord(n);
             }
-            return;
+            return false;
         }
     }
     if (plain) {
@@ -366,19 +373,19 @@ void TPoruBase::ExecuteStep(const char*& p)
         if (phrase == "もし" || folded == "繰返" || folded == "反復" || folded == "ループ") {
             Args.Push(std::move(phrase));
             RunSentenceCommand();
-            return;
+            return false;
         }
         if (*p == '(') {
             THashNode* n = Words.Find(phrase, true);
             if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
                 p = after;
                 std::string result = CallWithParentheses(phrase, p, false);
-                if (!p) return;
+                if (!p) return false;
                 SkipSpaces(p);
                 if (*p == '\0' || *p == '\r' || *p == ';') {
                     Sys.Sore->Value = result;
                     Sys.Sore->TypeText = LastTypeTag;
-                    return;
+                    return false;
                 }
                 phrase = LastTypeTag == "s" ? QuoteRaw(result) : result;
                 phrase += ReadWord(p);
@@ -387,7 +394,7 @@ void TPoruBase::ExecuteStep(const char*& p)
         }
     }
     Args.Push(std::move(phrase));
-    if (*p == '\0') ExecuteStep(p);
+    return *p == '\0';
 }
 
 void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText)

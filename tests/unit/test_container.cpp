@@ -2,6 +2,8 @@
 // executable and the start-up that takes a program from one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "interp/interp.h"
 #include "loader/cipher.h"
 #include "loader/container.h"
+#include "loader/container_temp.h"
 #include "loader/elf.h"
 #include "loader/startup.h"
 
@@ -510,6 +513,66 @@ TEST_F(ContainerTest, ContainerWithoutTheScriptEntryIsNoProgramButStaysTheResour
     EXPECT_FALSE(r.HasProgram);
     EXPECT_FALSE(st.FromContainer);
     EXPECT_TRUE(st.Ext<TPackedState>().Reader);
+}
+
+// ---- the private temporary folder ----
+
+TEST(PrivateTemp, ExclusiveCreationOfPlainNamesOnly)
+{
+    const std::string dir = PrivateTempDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    const std::string path = CreatePrivateTempFile("once.tmp", "abc");
+    ASSERT_EQ(path, dir + "once.tmp");
+    EXPECT_EQ(ReadBytes(path), "abc");
+    EXPECT_EQ(CreatePrivateTempFile("once.tmp", "other"), "");   // never reused
+    EXPECT_EQ(ReadBytes(path), "abc");
+    for (const char* bad : {"", ".", "..", "a/b", "../escape"})
+        EXPECT_EQ(CreatePrivateTempFile(bad, "x"), "") << bad;
+    fs::remove(path);
+}
+
+// A process ended by SIGTERM removes its folder; folders of processes that are
+// gone are removed when a new one is made.
+TEST(PrivateTemp, RemovedOnTerminationAndStaleFoldersCleared)
+{
+    char tmpl[] = "/tmp/poru-tmproot-XXXXXX";
+    const fs::path root = mkdtemp(tmpl);
+    const fs::path stale = root / "porukana-999999999-abcdef";   // no such process
+    fs::create_directories(stale / "inner");
+    WriteBytes(stale / "inner" / "f", "old");
+    const fs::path foreign = root / "porukana-notapid";
+    fs::create_directories(foreign);
+
+    int pipeFd[2];
+    ASSERT_EQ(pipe(pipeFd), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("TMPDIR", root.c_str(), 1);
+        signal(SIGTERM, SIG_DFL);
+        const std::string dir = PrivateTempDir();
+        CreatePrivateTempFile("extracted.bin", "data");
+        [[maybe_unused]] ssize_t n = write(pipeFd[1], dir.data(), dir.size());
+        close(pipeFd[1]);
+        raise(SIGTERM);
+        _exit(3);   // not reached
+    }
+    close(pipeFd[1]);
+    char buf[4096];
+    const ssize_t n = read(pipeFd[0], buf, sizeof buf);
+    close(pipeFd[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_GT(n, 0);
+    const std::string dir(buf, static_cast<size_t>(n));
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(dir.rfind(root.string() + "/porukana-", 0), 0u) << dir;
+    EXPECT_FALSE(fs::exists(dir));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(foreign));
+    fs::remove_all(root);
 }
 
 }  // namespace

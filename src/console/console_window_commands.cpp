@@ -1,0 +1,28 @@
+// The console has no window: every command of the window families that no console
+// family provides raises one message naming the command.
+#include "commands/registry.h"
+#include "interp/host.h"
+
+namespace {
+
+void NeedsWindow(TPoruBase& st)
+{
+    RaiseNeedsWindow(st, st.CurrentCommand ? st.CurrentCommand->Name : std::string());
+}
+
+struct TInstall {
+    TInstall()
+    {
+        size_t count = 0;
+        const CommandRow* rows = CommandRows(count);
+        for (size_t i = 0; i < count; ++i)
+            if (IsWindowFamily(rows[i].family) && !GetHandler(rows[i].id))
+                SetHandler(rows[i].id, NeedsWindow);
+    }
+};
+
+// A family that registers later replaces these with its own handlers; one that
+// registered earlier is kept.
+TInstall gInstall;
+
+}   // namespace

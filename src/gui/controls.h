@@ -1,0 +1,123 @@
+// Widget classes of the object kinds that Qt has no ready widget for: the picture
+// box, the form window with its background picture, the resizable track box, the
+// sortable grid, the radio group and the browser with a navigation check.
+#pragma once
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QImage>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+// A picture box: paints its picture (stretched to the box when asked), keeps it
+// when the box changes size. The picture is what drawing commands draw on.
+class TCanvasBox : public QWidget {
+public:
+    explicit TCanvasBox(QWidget* parent = nullptr);
+    QImage& Picture() { return picture_; }
+    void SetPicture(const QImage& img);
+    bool Stretch = false;
+    bool Transparent = false;
+    QColor Fill = Qt::white;
+    // Makes the picture w x h, keeping what was drawn (new parts filled).
+    void FitPicture(int w, int h);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QImage picture_;
+};
+
+// The window of a フォーム: a top-level widget whose background is a picture box
+// named "img" covering the client area. Closing only hides it.
+class TFormWindow : public QWidget {
+public:
+    explicit TFormWindow(QWidget* owner);
+    TCanvasBox* Background() const { return img_; }
+    std::function<void()> OnResized;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    TCanvasBox* img_;
+};
+
+// The track box: a paint box that the user sizes by dragging its lower right
+// corner; it stays at least 10 x 10.
+class TTrackBox : public TCanvasBox {
+public:
+    explicit TTrackBox(QWidget* parent = nullptr);
+    std::function<void()> OnResized;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    bool dragging_ = false;
+    QPoint start_;
+    QSize startSize_;
+};
+
+// The grid: row 0 is the fixed header row (drawn like a header), the Qt headers are
+// hidden. Cells hold Shift_JIS texts as their display strings converted to UTF-8.
+class TSortGrid : public QTableWidget {
+public:
+    explicit TSortGrid(QWidget* parent = nullptr);
+    bool Sortable = false;
+    // Loads CSV text: row 0 becomes the header row, one empty row is added at the end.
+    void LoadCsv(const std::string& sjisCsv);
+    // All cells as CSV text; `trimEmpty` drops leading and trailing empty rows.
+    std::string CsvText(bool trimEmpty) const;
+    std::string CellText(int row, int col) const;
+    void SetCellText(int row, int col, const std::string& sjis);
+    void StyleHeaderRow();
+    // Sorts rows 1 .. rowCount-2 by a column: upper-cased ASCII, byte order of the
+    // Shift_JIS text; alternate clicks alternate the direction.
+    void SortByColumn(int col);
+    int SortColumn() const { return sortColumn_; }
+    bool SortAscending() const { return ascending_; }
+
+private:
+    int sortColumn_ = -1;
+    bool ascending_ = false;
+};
+
+// The radio group: a frame with one radio button per item.
+class TRadioGroup : public QGroupBox {
+public:
+    explicit TRadioGroup(QWidget* parent = nullptr);
+    QButtonGroup* Group() const { return group_; }
+    void SetItems(const QStringList& items);
+    QStringList Items() const;
+    int Selected() const;
+    void Select(int index);
+    std::function<void()> OnClicked;
+
+private:
+    QButtonGroup* group_;
+};
+
+// The browser: a text browser that asks before it follows a link or a new URL.
+class TBrowser : public QTextBrowser {
+public:
+    explicit TBrowser(QWidget* parent = nullptr);
+    // Asked with the URL before every navigation; false cancels it.
+    std::function<bool(const QUrl&)> BeforeNavigate;
+    QUrl Location() const { return location_; }
+    void Navigate(const QUrl& url);
+
+protected:
+    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
+
+private:
+    QUrl location_;
+};

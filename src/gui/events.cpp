@@ -1,0 +1,539 @@
+// Control events to script handlers: every control gets an event filter (mouse,
+// keys, drops) and its change signals; the record's slot decides what runs. The
+// handler runs at once when the interpreter is idle, and right after the running
+// statement when it is busy (a statement that lets messages through).
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+
+#include "core/codec.h"
+#include "core/hash.h"
+#include "gui/controls.h"
+#include "gui/main_window.h"
+#include "gui/objects_internal.h"
+#include "interp/interp.h"
+
+namespace {
+
+bool Idle(TPoruBase& st)
+{
+    return !st.Cursor || *st.Cursor == '\0';
+}
+
+// The event filter of one control (and of the inner widgets that receive its mouse
+// and key events: a combo's line edit, the viewport of a scrolling control).
+class TEventRelay : public QObject {
+public:
+    TEventRelay(TPoruBase& st, QWidget* control, int id, bool keys, bool mouse, bool drops)
+        : QObject(control), st_(st), control_(control), id_(id), keys_(keys), mouse_(mouse), drops_(drops)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove: {
+            if (!mouse_)
+                break;
+            auto* me = static_cast<QMouseEvent*>(e);
+            QWidget* from = qobject_cast<QWidget*>(watched);
+            QPoint pt = me->position().toPoint();
+            if (from && from != control_)
+                pt = from->mapTo(control_, pt);
+            const bool dbl = e->type() == QEvent::MouseButtonDblClick;
+            Qt::MouseButtons buttons = me->buttons();
+            if (e->type() == QEvent::MouseButtonRelease)
+                buttons |= me->button();
+            const std::string mods = ModifierText(me->modifiers(), buttons, dbl);
+            SetMouseVariables(st_, pt.x(), pt.y(), mods);
+            const int id = id_;
+            TPoruBase& st = st_;
+            if (e->type() == QEvent::MouseButtonPress) {
+                FireEvent(st, id, esMouseDown);
+            } else if (e->type() == QEvent::MouseButtonRelease) {
+                FireEvent(st, id, esMouseUp);
+                if (clickOnRelease_ && me->button() == Qt::LeftButton)
+                    FireEvent(st, id, esClick);
+            } else if (dbl) {
+                FireEvent(st, id, esDoubleClick);
+            } else {
+                FireEvent(st, id, esMouseMove);
+            }
+            break;
+        }
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            if (!keys_)
+                break;
+            auto* ke = static_cast<QKeyEvent*>(e);
+            if (e->type() == QEvent::KeyRelease && ke->isAutoRepeat())
+                break;
+            const int slot = e->type() == QEvent::KeyPress ? esKeyDown : esKeyUp;
+            TObjNode* rec = FindObjectById(st_, id_);
+            if (!rec || !rec->EventPos[slot])
+                break;   // the variables are written only for a handler
+            SetSystemWord(st_, "押されたキー", std::to_string(VirtualKey(ke->key(), ke->modifiers())));
+            SetSystemWord(st_, "押された特殊キー", ModifierText(ke->modifiers(), Qt::NoButton, false));
+            FireEvent(st_, id_, slot);
+            break;
+        }
+        case QEvent::DragEnter:
+            if (drops_ && static_cast<QDragEnterEvent*>(e)->mimeData()->hasUrls()) {
+                static_cast<QDragEnterEvent*>(e)->acceptProposedAction();
+                return true;
+            }
+            break;
+        case QEvent::Drop:
+            if (drops_ && static_cast<QDropEvent*>(e)->mimeData()->hasUrls()) {
+                auto* de = static_cast<QDropEvent*>(e);
+                std::vector<std::string> files;
+                for (const QUrl& u : de->mimeData()->urls())
+                    files.push_back(Utf8ToSjis((u.isLocalFile() ? u.toLocalFile() : u.toString()).toStdString()));
+                de->acceptProposedAction();
+                DeliverDroppedFiles(st_, id_, files);
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+public:
+    bool clickOnRelease_ = false;   // kinds without a click signal of their own
+    bool drops_;
+
+private:
+    TPoruBase& st_;
+    QWidget* control_;
+    int id_;
+    bool keys_, mouse_;
+};
+
+TEventRelay* RelayOf(QWidget* w)
+{
+    for (QObject* c : w->children())
+        if (auto* r = dynamic_cast<TEventRelay*>(c))
+            return r;
+    return nullptr;
+}
+
+void Watch(QWidget* target, TEventRelay* relay, bool mouseTracking)
+{
+    target->installEventFilter(relay);
+    if (mouseTracking)
+        target->setMouseTracking(true);
+}
+
+}   // namespace
+
+std::string ModifierText(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, bool dbl)
+{
+    std::string out;
+    auto add = [&out](const char* name) {
+        out += name;
+        out += "\r\n";
+    };
+    if (mods & Qt::ShiftModifier) add("Shift");
+    if (mods & Qt::AltModifier) add("Alt");
+    if (mods & Qt::ControlModifier) add("Ctrl");
+    if (buttons & Qt::LeftButton) add("Left");
+    if (buttons & Qt::RightButton) add("Right");
+    if (buttons & Qt::MiddleButton) add("Middle");
+    if (dbl) add("Double");
+    return Trim(out);
+}
+
+int VirtualKey(int key, Qt::KeyboardModifiers mods)
+{
+    if (mods & Qt::KeypadModifier) {
+        if (key >= Qt::Key_0 && key <= Qt::Key_9)
+            return 96 + (key - Qt::Key_0);
+        switch (key) {
+        case Qt::Key_Asterisk: return 106;
+        case Qt::Key_Plus: return 107;
+        case Qt::Key_Minus: return 109;
+        case Qt::Key_Period: return 110;
+        case Qt::Key_Slash: return 111;
+        default: break;
+        }
+    }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key;   // 65..90 alike
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key;   // 48..57 alike
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+    case Qt::Key_Clear: return 12;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Print: return 44;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Meta: return 91;
+    case Qt::Key_Menu: return 93;
+    case Qt::Key_NumLock: return 144;
+    case Qt::Key_ScrollLock: return 145;
+    case Qt::Key_Semicolon: case Qt::Key_Colon: return 186;
+    case Qt::Key_Plus: case Qt::Key_Equal: return 187;
+    case Qt::Key_Comma: case Qt::Key_Less: return 188;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
+    case Qt::Key_Period: case Qt::Key_Greater: return 190;
+    case Qt::Key_Slash: case Qt::Key_Question: return 191;
+    case Qt::Key_At: case Qt::Key_QuoteLeft: return 192;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 219;
+    case Qt::Key_Backslash: case Qt::Key_Bar: case Qt::Key_yen: return 220;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 221;
+    case Qt::Key_AsciiCircum: case Qt::Key_Apostrophe: return 222;
+    default: return 0;
+    }
+}
+
+void SetMouseVariables(TPoruBase& st, int x, int y, const std::string& modifiers)
+{
+    SetSystemWord(st, "マウスX", std::to_string(x));
+    SetSystemWord(st, "マウスY", std::to_string(y));
+    SetSystemWord(st, "押された特殊キー", modifiers);
+}
+
+void RunCurrentHandler(TPoruBase& st, TObjNode* rec)
+{
+    if (!rec || !rec->EventPos[esCurrent] || st.Stopping)
+        return;
+    if (THashNode* ev = st.Words.FindExact(J("イベントオブジェクト"))) {
+        ev->Kind = wkObject;
+        ev->Id = rec->Index;
+    }
+    const char* pos = rec->EventPos[esCurrent];
+    try {
+        st.RunEventAt(pos);
+    } catch (const EPoru& e) {
+        // Raised before the handler's own run loop took over (the nesting bound).
+        std::string msg = e.Message;
+        if (!e.Recorded) {
+            msg = st.FormatError(e.Message);
+            st.AppendErrorText(msg);
+        }
+        st.HandleRunError(EPoru(msg, true), true);
+    }
+}
+
+void FireEvent(TPoruBase& st, int id, int slot)
+{
+    TObjNode* rec = FindObjectById(st, id);
+    if (!rec || !rec->EventPos[slot] || st.Stopping)
+        return;
+    if (TMainWindow* w = MainWindowOf(st); w && w->IsClosed())
+        return;
+    const char* saved = rec->EventPos[esCurrent];
+    rec->EventPos[esCurrent] = rec->EventPos[slot];
+    RunCurrentHandler(st, rec);
+    // The handler may have destroyed the object: look the record up again.
+    if (TObjNode* again = FindObjectById(st, id); again == rec)
+        rec->EventPos[esCurrent] = saved;
+}
+
+void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& valueIn)
+{
+    std::string value = valueIn;
+    if (value == "\"\"" || value == "``") {
+        rec->EventPos[slot] = nullptr;
+        rec->EventCode[slot].clear();
+        return;
+    }
+    if (value.size() >= 2 && value.front() == '`' && value.back() == '`')
+        value = value.substr(1, value.size() - 2);
+    std::string code;
+    if (THashNode* w = st.Words.FindExact(value)) {
+        if (w->Kind == wkLabel) {
+            rec->EventPos[slot] = w->Position();
+            rec->EventCode[slot].clear();
+            return;
+        }
+        if (w->Kind == wkVariable)
+            st.Error(J("計算式に誤りがあります。イベントに変数を設定することは出来ません。ラベルを指定してください。"));
+        code = value;
+    } else if (value.empty()) {
+        rec->EventPos[slot] = nullptr;
+        rec->EventCode[slot].clear();
+        return;
+    } else if (value.front() == '(') {
+        int depth = 0;
+        size_t end = 0;
+        for (size_t i = 0; i < value.size(); ++i) {
+            if (value[i] == '(') ++depth;
+            else if (value[i] == ')' && --depth == 0) {
+                end = i;
+                break;
+            }
+        }
+        code = end ? value.substr(1, end - 1) : value.substr(1);
+    } else {
+        code = value;
+    }
+    // Handler code runs as program text: it ends like a line.
+    TObjectsState& s = ObjState(st);
+    s.Codes.push_back(code + "\r\n");
+    rec->EventCode[slot] = code;
+    rec->EventPos[slot] = s.Codes.back().c_str();
+}
+
+void WireEvents(TPoruBase& st, TObjNode* rec)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QWidget* w = ObjectWidget(rec);
+    if (!w)
+        return;
+    bool keys = true, mouse = true;
+    switch (rec->ClassCode) {
+    case okButton: keys = false; break;
+    case okImage: case okLabel: case okAnime: case okPanel: case okScroll: case okTrack: keys = false; break;
+    case okBar: mouse = false; break;
+    case okRadio: keys = false; mouse = false; break;
+    case okTabPage: keys = false; break;
+    case okBrowser: keys = false; mouse = false; break;
+    default: break;
+    }
+    auto* relay = new TEventRelay(st, w, id, keys, mouse, false);
+    Watch(w, relay, mouse);
+    auto fire = [sp, id](int slot) { return [sp, id, slot] { FireEvent(*sp, id, slot); }; };
+    switch (rec->ClassCode) {
+    case okButton:
+        QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, w, fire(esClick));
+        break;
+    case okCheck:
+        QObject::connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, w, fire(esClick));
+        break;
+    case okEdit:
+        QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::textChanged, w, fire(esChange));
+        relay->clickOnRelease_ = true;
+        break;
+    case okMemo: case okTEditor: {
+        auto* m = static_cast<QPlainTextEdit*>(w);
+        QObject::connect(m, &QPlainTextEdit::textChanged, w, fire(esChange));
+        Watch(m->viewport(), relay, true);
+        relay->clickOnRelease_ = true;
+        break;
+    }
+    case okCombo: {
+        auto* c = static_cast<QComboBox*>(w);
+        QObject::connect(c, &QComboBox::editTextChanged, w, fire(esChange));
+        QObject::connect(c, QOverload<int>::of(&QComboBox::activated), w, fire(esClick));
+        if (c->lineEdit())
+            Watch(c->lineEdit(), relay, false);
+        break;
+    }
+    case okList: {
+        auto* l = static_cast<QListWidget*>(w);
+        Watch(l->viewport(), relay, true);
+        relay->clickOnRelease_ = true;
+        break;
+    }
+    case okGrid: {
+        auto* g = static_cast<TSortGrid*>(w);
+        Watch(g->viewport(), relay, true);
+        relay->clickOnRelease_ = true;
+        QObject::connect(g, &QTableWidget::cellPressed, w, [g](int row, int col) {
+            if (row == 0 && g->Sortable)
+                g->SortByColumn(col);
+        });
+        break;
+    }
+    case okBar:
+        QObject::connect(static_cast<QScrollBar*>(w), &QScrollBar::valueChanged, w, fire(esChange));
+        break;
+    case okImage: case okLabel: case okAnime: case okPanel:
+        relay->clickOnRelease_ = true;
+        break;
+    case okScroll:
+        Watch(static_cast<QAbstractScrollArea*>(w)->viewport(), relay, true);
+        relay->clickOnRelease_ = true;
+        break;
+    case okTrack: {
+        relay->clickOnRelease_ = true;
+        static_cast<TTrackBox*>(w)->OnResized = fire(esChange);
+        break;
+    }
+    case okRadio:
+        static_cast<TRadioGroup*>(w)->OnClicked = fire(esClick);
+        break;
+    case okTabPage:
+        QObject::connect(static_cast<QTabWidget*>(w), &QTabWidget::currentChanged, w, fire(esChange));
+        break;
+    case okBrowser: {
+        auto* b = static_cast<TBrowser*>(w);
+        b->BeforeNavigate = [sp, id](const QUrl& url) {
+            TObjNode* r = FindObjectById(*sp, id);
+            if (r && r->EventPos[esClick]) {
+                SetSystemWord(*sp, "ブラウザ移動先URL", Utf8ToSjis(url.toString().toStdString()));
+                FireEvent(*sp, id, esClick);
+            }
+            return ToIntOrDefault(TrimView(SystemWordValue(*sp, "ブラウザURL移動許可")), 1) != 0;
+        };
+        break;
+    }
+    case okForm: {
+        auto* f = static_cast<TFormWindow*>(w);
+        // Mouse events of the background picture; keys of the window.
+        auto* bgRelay = new TEventRelay(st, f->Background(), id, false, true, false);
+        Watch(f->Background(), bgRelay, true);
+        bgRelay->clickOnRelease_ = true;
+        f->OnResized = fire(esChange);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void WireMainWindow(TPoruBase& st)
+{
+    TMainWindow* main = MainWindowOf(st);
+    if (!main || main->property("poruWired").toBool())
+        return;
+    main->setProperty("poruWired", true);
+    main->Surface()->setProperty("poruId", 0);
+    auto* surfaceRelay = new TEventRelay(st, main->Surface(), 0, false, true, false);
+    surfaceRelay->clickOnRelease_ = true;
+    Watch(main->Surface(), surfaceRelay, true);
+    auto* keyRelay = new TEventRelay(st, main, 0, true, false, false);
+    main->installEventFilter(keyRelay);
+    TPoruBase* sp = &st;
+    main->SetResizedHandler([sp] { FireEvent(*sp, 0, esChange); });
+}
+
+// ---- dropped files ----------------------------------------------------------------------
+
+void SetDropTarget(TPoruBase& st, TObjNode* rec, bool on)
+{
+    QWidget* w = rec->Index == 0 ? static_cast<QWidget*>(MainWindowOf(st)) : ObjectWidget(rec);
+    if (!w)
+        return;
+    if (rec->ClassCode == okForm)
+        w = static_cast<TFormWindow*>(w)->Background();
+    TObjectsState& s = ObjState(st);
+    QWidget* target = w;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+        target = area->viewport();
+    TEventRelay* relay = RelayOf(w);
+    if (!relay) {
+        relay = new TEventRelay(st, w, rec->Index, false, false, true);
+        w->installEventFilter(relay);
+    }
+    relay->drops_ = on;
+    if (target != w)
+        target->installEventFilter(relay);
+    target->setAcceptDrops(on);
+    w->setAcceptDrops(on);
+    if (on)
+        s.DropTargets.push_back(w);
+    else
+        ForgetDropTarget(st, w);
+}
+
+void ForgetDropTarget(TPoruBase& st, QWidget* w)
+{
+    auto& list = ObjState(st).DropTargets;
+    for (auto it = list.begin(); it != list.end();)
+        it = (it->isNull() || it->data() == w) ? list.erase(it) : it + 1;
+}
+
+void DeliverDroppedFiles(TPoruBase& st, int id, const std::vector<std::string>& files)
+{
+    TObjNode* rec = FindObjectById(st, id);
+    if (!rec)
+        return;
+    std::string list;
+    for (const std::string& f : files) {
+        list += f;
+        list += "\r\n";
+    }
+    const std::string trimmed = Trim(list);
+    SetSystemWord(st, "イベントの値", trimmed);
+    if (rec->EventPos[esFileDrop] || !rec->EventCode[esFileDrop].empty()) {
+        FireEvent(st, id, esFileDrop);
+        return;
+    }
+    QWidget* w = ObjectWidget(rec);
+    switch (rec->ClassCode) {
+    case okEdit: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(SjisToUtf8(trimmed))); break;
+    case okList:
+        for (const std::string& f : files)
+            static_cast<QListWidget*>(w)->addItem(QString::fromStdString(SjisToUtf8(f)));
+        break;
+    case okMemo:
+        for (const std::string& f : files)
+            static_cast<QPlainTextEdit*>(w)->appendPlainText(QString::fromStdString(SjisToUtf8(f)));
+        break;
+    default: break;
+    }
+}
+
+// ---- responsiveness while the interpreter is busy ------------------------------------------
+
+extern bool gInBusyPulse;
+
+namespace {
+
+// Called by the run loop every few hundred statements: every 30 ms it lets the
+// window repaint and take a close request, without delivering user input (which
+// would run script handlers at other moments than the event interruption allows).
+void BusyPulse(TPoruBase& st)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid()) {
+        clock.start();
+        return;
+    }
+    if (clock.elapsed() < 30)
+        return;
+    clock.restart();
+    gInBusyPulse = true;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+    gInBusyPulse = false;
+}
+
+}   // namespace
+
+extern void (*gRunLoopPulse)(TPoruBase&);
+
+void InstallBusyPump(TPoruBase& st)
+{
+    gRunLoopPulse = BusyPulse;
+}

@@ -1,0 +1,119 @@
+// The script timer (タイマー設定, タイマー解除) and 待つ.
+#include <QTimer>
+
+#include <cmath>
+
+#include "commands/registry.h"
+#include "gui/objects_internal.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+
+bool gInBusyPulse = false;
+
+namespace {
+
+constexpr int64_t kMaxSlice = 0x7FFFFFFF;
+
+void ArmSlice(TObjectsState& s)
+{
+    const int64_t slice = std::min<int64_t>(s.TimerLeftMs, kMaxSlice);
+    s.TimerLeftMs -= slice;
+    s.ScriptTimer->start(static_cast<int>(slice));
+}
+
+void TimerExpired(TPoruBase& st)
+{
+    TObjectsState& s = ObjState(st);
+    if (s.TimerLeftMs > 0) {
+        // A long interval goes on in another slice.
+        ArmSlice(s);
+        return;
+    }
+    if (gInBusyPulse) {
+        // The window is only being repainted inside a long computation: the
+        // handler waits for a moment when events may run.
+        s.ScriptTimer->start(1);
+        return;
+    }
+    s.ScriptTimer->stop();
+    if (!st.TimerTarget || st.Stopping)
+        return;
+    try {
+        st.RunEventAt(st.TimerTarget);
+    } catch (const EPoru& e) {
+        std::string msg = e.Message;
+        if (!e.Recorded) {
+            msg = st.FormatError(e.Message);
+            st.AppendErrorText(msg);
+        }
+        st.HandleRunError(EPoru(msg, true), true);
+    }
+}
+
+QTimer* TimerOf(TPoruBase& st)
+{
+    TObjectsState& s = ObjState(st);
+    if (!s.ScriptTimer) {
+        s.ScriptTimer = new QTimer(static_cast<QObject*>(st.Host ? nullptr : nullptr));
+        s.ScriptTimer->setSingleShot(true);
+        s.ScriptTimer->setTimerType(Qt::PreciseTimer);
+        TPoruBase* sp = &st;
+        QObject::connect(s.ScriptTimer, &QTimer::timeout, [sp] { TimerExpired(*sp); });
+    }
+    return s.ScriptTimer;
+}
+
+// タイマー設定: seconds 秒後に, label へ飛ぶ.
+void cmdTimerSet(TPoruBase& st)
+{
+    const std::string label = Trim(st.PopRaw());
+    const long double seconds = st.PopNumber();
+    QTimer* timer = TimerOf(st);
+    TObjectsState& s = ObjState(st);
+    if (label.empty()) {
+        timer->stop();
+        s.TimerLeftMs = 0;
+        st.TimerTarget = nullptr;
+        return;
+    }
+    THashNode* w = st.Words.FindExact(label);
+    if (!w || w->Kind != wkLabel)
+        st.Error(J("未定義のラベル\"") + label + J("\"に、ジャンプしようとしました。"));
+    const long double ms = std::trunc(seconds * 1000);
+    if (!(ms >= 0 && ms <= 4294967295.0L))
+        st.Error(J("範囲チェックエラー"));
+    timer->stop();
+    st.TimerTarget = w->Position();
+    s.TimerLeftMs = static_cast<int64_t>(ms);
+    if (s.TimerLeftMs == 0)
+        return;   // an interval of 0 never fires
+    ArmSlice(s);
+}
+
+void cmdTimerOff(TPoruBase& st)
+{
+    TObjectsState& s = ObjState(st);
+    if (s.ScriptTimer)
+        s.ScriptTimer->stop();
+    s.TimerLeftMs = 0;
+}
+
+// 待つ: seconds; events keep running meanwhile.
+void cmdWaitSeconds(TPoruBase& st)
+{
+    const long double seconds = st.PopNumber();
+    const long double ms = std::trunc(seconds * 1000);
+    if (st.Host && ms > 0)
+        st.Host->WaitMs(st, static_cast<int64_t>(std::min<long double>(ms, 9.2e18L)));
+    else if (st.Host)
+        st.Host->ProcessEvents();
+}
+
+HandlerRegistrar reg({{21, cmdWaitSeconds}, {263, cmdTimerSet}, {313, cmdTimerOff}});
+
+}   // namespace
+
+void StopScriptTimer(TPoruBase& st)
+{
+    cmdTimerOff(st);
+}
