@@ -10,6 +10,8 @@
 #   concat 200k append a two-byte character 200,000 times, then count the characters
 #   concat 20k  the same 20,000 times; ぽるかな's 200k/20k time ratio must stay <= 12
 #   call        call a label (a function) 100,000 times
+#   fib         recursion through a function-form label: Fibonacci 24 (about 150,000 calls)
+#   for         a 繰り返す loop from 1 to 1,000,000 adding the counter
 # The other languages use their usual append (bash +=, Tcl append, Python +=); the
 # Tcl and Python loops run at top level, not inside a procedure.
 set -uo pipefail
@@ -75,6 +77,8 @@ row loop 1000000 loop.prk "$here/loop.sh" "$here/loop.tcl" "$here/loop.py"
 row "concat 200k" 200000 concat_200k.prk "$here/concat.sh 200000" "$here/concat.tcl 200000" "$here/concat.py 200000"
 row "concat 20k" 20000 concat_20k.prk "$here/concat.sh 20000" "$here/concat.tcl 20000" "$here/concat.py 20000"
 row call 100000 call.prk "$here/call.sh" "$here/call.tcl" "$here/call.py"
+row fib 46368 fib.prk "$here/fib.sh" "$here/fib.tcl" "$here/fib.py"
+row for 500000500000 for.prk "$here/for.sh" "$here/for.tcl" "$here/for.py"
 echo "(seconds of wall-clock time; ratios above 1 mean ぽるかな is faster)"
 
 # Appending must stay linear: 10 times the appends may take at most 12 times as long.

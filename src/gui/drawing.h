@@ -22,7 +22,7 @@ struct TDrawStyle {
 TDrawStyle CurrentDrawStyle(TPoruBase& st);
 
 // The main window of a window host; nil in the console.
-TMainWindow* MainWindowOf(TPoruBase& st);
+TMainWindow* DrawingWindow(TPoruBase& st);
 // The main surface's picture, grown to the window and made 32-bit.
 QImage* MainPicture(TPoruBase& st);
 // Shows what was drawn: the object's canvas, or the main surface for nil.

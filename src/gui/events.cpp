@@ -258,7 +258,7 @@ void FireEvent(TPoruBase& st, int id, int slot)
     TObjNode* rec = FindObjectById(st, id);
     if (!rec || !rec->EventPos[slot] || st.Stopping)
         return;
-    if (TMainWindow* w = MainWindowOf(st); w && w->IsClosed())
+    if (TMainWindow* w = HostWindowOf(st); w && w->IsClosed())
         return;
     const char* saved = rec->EventPos[esCurrent];
     rec->EventPos[esCurrent] = rec->EventPos[slot];
@@ -424,7 +424,7 @@ void WireEvents(TPoruBase& st, TObjNode* rec)
 
 void WireMainWindow(TPoruBase& st)
 {
-    TMainWindow* main = MainWindowOf(st);
+    TMainWindow* main = HostWindowOf(st);
     if (!main || main->property("poruWired").toBool())
         return;
     main->setProperty("poruWired", true);
@@ -442,7 +442,7 @@ void WireMainWindow(TPoruBase& st)
 
 void SetDropTarget(TPoruBase& st, TObjNode* rec, bool on)
 {
-    QWidget* w = rec->Index == 0 ? static_cast<QWidget*>(MainWindowOf(st)) : ObjectWidget(rec);
+    QWidget* w = rec->Index == 0 ? static_cast<QWidget*>(HostWindowOf(st)) : ObjectWidget(rec);
     if (!w)
         return;
     if (rec->ClassCode == okForm)

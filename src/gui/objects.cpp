@@ -111,7 +111,7 @@ TObjectsState& ObjState(TPoruBase& st)
     return st.Ext<TObjectsState>();
 }
 
-TMainWindow* MainWindowOf(TPoruBase& st)
+TMainWindow* HostWindowOf(TPoruBase& st)
 {
     return st.Host ? static_cast<TMainWindow*>(st.Host->MainWindowControl()) : nullptr;
 }
@@ -177,7 +177,7 @@ QImage* ObjectCanvas(TPoruBase& st, TObjNode* obj)
     if (!obj)
         return nullptr;
     if (obj->Index == 0) {
-        TMainWindow* w = MainWindowOf(st);
+        TMainWindow* w = HostWindowOf(st);
         if (!w)
             return nullptr;
         w->Surface()->EnsurePictureSize(w->Surface()->width(), w->Surface()->height());
@@ -195,7 +195,7 @@ void RepaintObject(TPoruBase& st, TObjNode* obj)
     if (!obj)
         return;
     if (obj->Index == 0) {
-        if (TMainWindow* w = MainWindowOf(st))
+        if (TMainWindow* w = HostWindowOf(st))
             w->Surface()->update();
         return;
     }
@@ -455,7 +455,7 @@ QFont CreationFont(TPoruBase& st)
 void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& kindName, bool atCursor,
                   const std::string& position)
 {
-    TMainWindow* main = MainWindowOf(st);
+    TMainWindow* main = HostWindowOf(st);
     std::string name = nameArg;
     if (!name.empty() && (name.front() == '"' || name.front() == '`'))
         name = st.ExpandLiteral(name);
@@ -626,7 +626,7 @@ void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& 
 
 void CreateMenuItem(TPoruBase& st, const std::string& parentName, const std::string& name, bool sub)
 {
-    TMainWindow* main = MainWindowOf(st);
+    TMainWindow* main = HostWindowOf(st);
     const int id = static_cast<int>(st.Objects.Count());
     if (THashNode* existing = st.Words.FindExact(name)) {
         if (existing->Reserved)
@@ -750,16 +750,26 @@ void cmdMake(TPoruBase& st)
         CreateObject(st, name, KindName(kind < 0 ? okButton : kind), true, std::string());
 }
 
+// The names of menu commands are taken as written (a variable of that name is
+// replaced, not read).
+std::string NameArg(TPoruBase& st)
+{
+    std::string name = Trim(st.PopRaw());
+    if (!name.empty() && (name.front() == '"' || name.front() == '`'))
+        name = st.ExpandLiteral(name);
+    return name;
+}
+
 void cmdMenuCreate(TPoruBase& st)
 {
-    const std::string name = Trim(st.PopText());
+    const std::string name = NameArg(st);
     CreateMenuItem(st, std::string(), name, false);
 }
 
 void cmdMenuAdd(TPoruBase& st)
 {
-    const std::string name = Trim(st.PopText());
-    const std::string parent = Trim(st.PopText());
+    const std::string name = NameArg(st);
+    const std::string parent = NameArg(st);
     CreateMenuItem(st, parent, name, true);
 }
 

@@ -33,7 +33,7 @@ struct TObjectsState {
 void StopScriptTimer(TPoruBase& st);
 
 TObjectsState& ObjState(TPoruBase& st);
-TMainWindow* MainWindowOf(TPoruBase& st);
+TMainWindow* HostWindowOf(TPoruBase& st);
 QAction* ObjectAction(TObjNode* rec);
 QString MemoText(const std::string& sjis);
 std::string WidgetText(TObjNode* rec);

@@ -39,7 +39,7 @@ TObjNode* ByRecordName(TPoruBase& st, const std::string& name)
 QWidget* WidgetOf(TPoruBase& st, TObjNode* rec)
 {
     if (rec->Index == 0)
-        return MainWindowOf(st);
+        return HostWindowOf(st);
     return ObjectWidget(rec);
 }
 
@@ -135,23 +135,23 @@ void cmdMaximise(TPoruBase& st) { FormByWord(st)->showMaximized(); }
 void cmdMinimise(TPoruBase& st) { FormByWord(st)->showMinimized(); }
 void cmdNormal(TPoruBase& st) { FormByWord(st)->showNormal(); }
 
-void cmdMainMaximise(TPoruBase& st) { MainWindowOf(st)->showMaximized(); }
+void cmdMainMaximise(TPoruBase& st) { HostWindowOf(st)->showMaximized(); }
 void cmdMainMinimise(TPoruBase& st)
 {
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     m->showNormal();
     m->showMinimized();
 }
 void cmdMainNormal(TPoruBase& st)
 {
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     m->unsetCursor();
     m->setWindowFlags(Qt::Window);
     m->showNormal();
 }
 void cmdMainFullScreen(TPoruBase& st)
 {
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     m->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     m->setGeometry(0, 0, screen.width(), screen.height());
@@ -166,7 +166,7 @@ void cmdMainShow(TPoruBase& st)
 void cmdMainStyle(TPoruBase& st)
 {
     const int style = ToIntOrDefault(TrimView(st.PopText()), 2);
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     const bool visible = m->isVisible();
     Qt::WindowFlags flags = Qt::Window;
     if (style == 0) flags |= Qt::FramelessWindowHint;
@@ -185,7 +185,7 @@ void cmdMainStyle(TPoruBase& st)
 void cmdCursor(TPoruBase& st)
 {
     const bool show = ToIntOrDefault(TrimView(st.PopText()), 1) != 0;
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     m->setAttribute(Qt::WA_InputMethodEnabled, show);
     for (QWidget* w : m->findChildren<QWidget*>())
         if (show) w->unsetCursor(); else w->setCursor(Qt::BlankCursor);
@@ -212,7 +212,7 @@ void cmdTray(TPoruBase& st)
 {
     const bool on = ToIntOrDefault(TrimView(st.PopText()), 0) != 0;
     TObjectsState& s = ObjState(st);
-    TMainWindow* m = MainWindowOf(st);
+    TMainWindow* m = HostWindowOf(st);
     if (!on) {
         if (s.Tray) {
             s.Tray->hide();
@@ -261,10 +261,10 @@ void cmdIcon(TPoruBase& st)
     if (icon.isNull() || icon.availableSizes().isEmpty() && icon.pixmap(16).isNull())
         st.Error(J("ファイル\"") + arg + J("\"の、読み込みか書き込みに、失敗しました。"));
     QApplication::setWindowIcon(icon);
-    MainWindowOf(st)->setWindowIcon(icon);
+    HostWindowOf(st)->setWindowIcon(icon);
     if (TObjectsState& s = ObjState(st); s.Tray) {
         s.Tray->setIcon(icon);
-        s.Tray->setToolTip(TipText(MainWindowOf(st)->windowTitle()));
+        s.Tray->setToolTip(TipText(HostWindowOf(st)->windowTitle()));
     }
 }
 
@@ -291,7 +291,7 @@ void cmdPutOn(TPoruBase& st)
         st.Error("\"" + containerWord->Name + J("\"命令の引数に誤りがあります。パネルとフォームなど以外には乗せられません。"));
     QWidget* target = WidgetOf(st, container);
     if (container->Index == 0)
-        target = MainWindowOf(st)->Surface();
+        target = HostWindowOf(st)->Surface();
     else if (k == okScroll)
         target = static_cast<QScrollArea*>(target)->widget();
     else if (k == okTabPage)

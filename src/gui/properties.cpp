@@ -167,7 +167,7 @@ bool HasSelection(int kind)
 QWidget* Geometry(TPoruBase& st, TObjNode* rec)
 {
     if (rec->Index == 0)
-        return MainWindowOf(st);
+        return HostWindowOf(st);
     return ObjectWidget(rec);
 }
 
@@ -175,14 +175,14 @@ QWidget* Geometry(TPoruBase& st, TObjNode* rec)
 QSize SizeOf(TPoruBase& st, TObjNode* rec)
 {
     if (rec->Index == 0)
-        return MainWindowOf(st)->Surface()->size();
+        return HostWindowOf(st)->Surface()->size();
     return Geometry(st, rec)->size();
 }
 
 void Resize(TPoruBase& st, TObjNode* rec, int w, int h)
 {
     if (rec->Index == 0) {
-        TMainWindow* m = MainWindowOf(st);
+        TMainWindow* m = HostWindowOf(st);
         m->resize(m->width() - m->Surface()->width() + std::max(w, 0), m->height() - m->Surface()->height() + std::max(h, 0));
         return;
     }
@@ -342,7 +342,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         case okForm: case okPanel: case okScroll: case okTabPage: {
             QWidget* container = w;
             if (rec->Index == 0)
-                container = MainWindowOf(st)->Surface();
+                container = HostWindowOf(st)->Surface();
             else if (kind == okForm)
                 container = static_cast<TFormWindow*>(w)->Background()->parentWidget();
             else if (kind == okScroll)
@@ -430,7 +430,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
             return Num(ValueFromColour(w->palette().color(w->backgroundRole())));
         case okForm:
             if (rec->Index == 0)
-                return Num(ValueFromColour(MainWindowOf(st)->Surface()->WindowColour()));
+                return Num(ValueFromColour(HostWindowOf(st)->Surface()->WindowColour()));
             return Num(ValueFromColour(static_cast<TFormWindow*>(w)->Background()->Fill));
         default: return "0";
         }
@@ -676,7 +676,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
                 TObjNode* child = RecordOfWord(st, cw);
                 QWidget* c = ObjectWidget(child);
                 QWidget* container = nullptr;
-                if (rec->Index == 0) container = MainWindowOf(st)->Surface();
+                if (rec->Index == 0) container = HostWindowOf(st)->Surface();
                 else if (kind == okForm) container = static_cast<TFormWindow*>(w);
                 else if (kind == okScroll) container = static_cast<QScrollArea*>(w)->widget();
                 else if (kind == okTabPage) container = static_cast<QTabWidget*>(w)->currentWidget();
@@ -836,7 +836,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         }
         case okForm:
             if (rec->Index == 0) {
-                TMainWindow* m = MainWindowOf(st);
+                TMainWindow* m = HostWindowOf(st);
                 m->Surface()->SetWindowColour(c);
                 m->Surface()->Picture().fill(c);
                 m->Surface()->update();

@@ -23,6 +23,14 @@ void TPoruBase::RunLoop()
 {
     if (!Cursor) return;
     const char* previous = nullptr;
+    // Entries pending when this loop started belong to an enclosing sentence; a
+    // failed sentence of this loop leaves nothing above them for the next one.
+    const size_t argBase = Args.Count();
+    auto dropFailedSentence = [&]() {
+        if (ErrorLabel) return;
+        auto& items = Args.Items();
+        if (items.size() > argBase) items.resize(argBase);
+    };
     unsigned pulse = 0;
     for (;;) {
         if (!Cursor) return;
@@ -43,6 +51,7 @@ void TPoruBase::RunLoop()
                     if (Cursor == stuck && *Cursor) ++Cursor;
                     previous = nullptr;
                 }
+                dropFailedSentence();
                 if (!e.Recorded) {
                     std::string msg = FormatError(e.Message);
                     AppendErrorText(msg);
@@ -55,6 +64,7 @@ void TPoruBase::RunLoop()
                     while (*Cursor && *Cursor != '\r' && *Cursor != '\n') ++Cursor;
                     previous = nullptr;
                 }
+                dropFailedSentence();
                 HandleRunError(EPoru(e.what()), false);
             }
             if (Stopping) return;

@@ -1,20 +1,13 @@
 #include "loader/include_path.h"
 
-#include <sys/stat.h>
-
-#include "core/codec.h"
+#include "commands/files.h"
+#include "core/hash.h"
 #include "interp/interp.h"
 
-// A relative name is tried in the current folder, then in the script's folder.
+// The name is found like any file a script reads (the read-path search), and a
+// file packed into the program's container is extracted first.
 std::string ResolveIncludePath(TPoruBase& st, const std::string& name)
 {
-    std::string native = ToNativePath(name);
-    if (!native.empty() && native[0] == '/') return name;
-    struct stat sb;
-    if (::stat(native.c_str(), &sb) == 0) return name;
-    if (!st.StartFolder.empty()) {
-        std::string candidate = st.StartFolder + name;
-        if (::stat(ToNativePath(candidate).c_str(), &sb) == 0) return candidate;
-    }
-    return name;
+    std::string path = Trim(FindReadPath(st, name));
+    return FindReadPath(st, ExtractPacked(st, path));
 }

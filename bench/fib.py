@@ -1,0 +1,4 @@
+# Recursive Fibonacci number 24 through a function.
+def fib(n):
+    return n if n < 2 else fib(n - 1) + fib(n - 2)
+print(fib(24))

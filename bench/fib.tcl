@@ -1,0 +1,3 @@
+# Recursive Fibonacci number 24 through a procedure.
+proc fib {n} { if {$n < 2} { return $n }; return [expr {[fib [expr {$n - 1}]] + [fib [expr {$n - 2}]]}] }
+puts [fib 24]

@@ -1,0 +1,559 @@
+#include "gui/picture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+
+#include <cmath>
+#include <cstring>
+
+#include "commands/files.h"
+#include "commands/registry.h"
+#include "core/codec.h"
+#include "core/hash.h"
+#include "gui/drawing.h"
+#include "gui/main_window.h"
+#include "gui/objects.h"
+#include "gui/text_font.h"
+#include "gui/text_layout.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+#include "loader/security.h"
+
+namespace {
+
+QString Q(const std::string& sjis)
+{
+    return QString::fromUtf8(SjisToUtf8(sjis));
+}
+
+std::string S(const QString& s)
+{
+    return Utf8ToSjis(s.toStdString());
+}
+
+[[noreturn]] void RangeError(TPoruBase& st)
+{
+    st.Error("範囲チェックエラー");
+}
+
+// The lower-case extension of a file name without its dot ("" when none).
+std::string LowerExtension(const std::string& name)
+{
+    const size_t slash = name.find_last_of("\\/:");
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+TMainWindow* RequireWindow(TPoruBase& st)
+{
+    TMainWindow* w = DrawingWindow(st);
+    if (!w)
+        RaiseNeedsWindow(st, st.CurrentCommand ? st.CurrentCommand->Name : std::string());
+    return w;
+}
+
+// An object argument: its record name as written, or else its value.
+std::string PopObjectName(TPoruBase& st)
+{
+    const std::string raw = st.PopRaw();
+    if (st.Objects.Find(raw))
+        return raw;
+    return st.EvaluateValue(raw);
+}
+
+// Draws a picture onto the main surface at the cursor (centred when the centring flag
+// is set) and moves the cursor below it.
+void ShowAtCursor(TPoruBase& st, const QImage& pic)
+{
+    TMainWindow* w = RequireWindow(st);
+    QImage* surface = MainPicture(st);
+    int x = st.LayoutX;
+    if (st.Centring)
+        x = (w->ClientWidth() - pic.width()) / 2;
+    if (!pic.isNull()) {
+        QPainter p(surface);
+        p.drawImage(x, st.LayoutY, pic.convertToFormat(QImage::Format_RGB32));
+    }
+    st.LayoutY += pic.height();
+    RepaintSurface(st, nullptr);
+}
+
+// 画像表示 (file).
+void cmdShowPicture(TPoruBase& st)
+{
+    RequireWindow(st);
+    const std::string name = st.PopText();
+    ShowAtCursor(st, LoadPicture(st, name));
+}
+
+// 画像拡大表示 (file, size).
+void cmdShowPictureSized(TPoruBase& st)
+{
+    TMainWindow* w = RequireWindow(st);
+    int pw, ph;
+    st.PopCoordinates(st.PopRaw(), pw, ph);
+    const std::string name = st.PopText();
+    TPixels pix = PixelsFromImage(LoadPicture(st, name));
+    Resample(pix, pw, ph);
+    QImage* surface = MainPicture(st);
+    const int x = st.Centring ? (w->ClientWidth() - pw) / 2 : st.LayoutX;
+    if (!pix.Empty()) {
+        QPainter p(surface);
+        p.drawImage(x, st.LayoutY, ImageFromPixels(pix));
+    }
+    st.LayoutY += ph;
+    RepaintSurface(st, nullptr);
+}
+
+// イメージ保存 (file, picture object).
+void cmdSavePicture(TPoruBase& st)
+{
+    RequireWindow(st);
+    const std::string objName = PopObjectName(st);
+    const std::string file = st.PopText();
+    SavePicture(st, objName, file, true);
+}
+
+// A place argument read as a rectangle (one to four numbers).
+struct TPlace {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+TPlace PopPlace(TPoruBase& st)
+{
+    std::vector<int> n = ReadNumberList(st, st.PopRaw());
+    n.resize(4, 0);
+    return {n[0], n[1], n[2], n[3]};
+}
+
+// The source picture by name (イメージ or フォーム background), empty when missing.
+QImage SourcePicture(TPoruBase& st, const std::string& name)
+{
+    TObjNode* obj = st.Objects.Find(name);
+    if (!obj || (obj->ClassCode != okImage && obj->ClassCode != okForm))
+        return QImage();
+    QImage* img = obj->Index == 0 ? MainPicture(st) : ObjectCanvas(st, obj);
+    return img ? img->convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+// イメージコピー (source, target, place).
+void cmdCopyPicture(TPoruBase& st)
+{
+    RequireWindow(st);
+    const TPlace place = PopPlace(st);
+    const std::string target = PopObjectName(st);
+    const std::string source = PopObjectName(st);
+    QImage src = SourcePicture(st, source);
+    TObjNode* obj = nullptr;
+    QImage* dst = CanvasByName(st, target, obj);
+    if (src.isNull() || !dst)
+        return;
+    if (place.Right > 0 || place.Bottom > 0) {
+        TPixels pix = PixelsFromImage(src);
+        Resample(pix, place.Right - place.Left, place.Bottom - place.Top);
+        src = ImageFromPixels(pix);
+    }
+    QPainter p(dst);
+    p.drawImage(place.Left, place.Top, src);
+    p.end();
+    RepaintSurface(st, obj);
+}
+
+// イメージ部分コピー (source, rectangle, target, point).
+void cmdCopyPicturePart(TPoruBase& st)
+{
+    RequireWindow(st);
+    const TPlace at = PopPlace(st);
+    const std::string target = PopObjectName(st);
+    const TPlace part = PopPlace(st);
+    const std::string source = PopObjectName(st);
+    QImage src = SourcePicture(st, source);
+    TObjNode* obj = nullptr;
+    QImage* dst = CanvasByName(st, target, obj);
+    if (src.isNull() || !dst)
+        return;
+    const QRect rect(QPoint(part.Left, part.Top), QPoint(part.Right - 1, part.Bottom - 1));
+    QPainter p(dst);
+    p.drawImage(QPoint(at.Left, at.Top), src, rect.normalized());
+    p.end();
+    RepaintSurface(st, obj);
+}
+
+// イメージ半透明コピー (source, target, place, percent).
+void cmdBlendPicture(TPoruBase& st)
+{
+    RequireWindow(st);
+    const int alpha = AlphaFromPercent(static_cast<double>(st.PopNumber()));
+    const TPlace place = PopPlace(st);
+    const std::string target = PopObjectName(st);
+    const std::string source = PopObjectName(st);
+    TObjNode* obj = nullptr;
+    QImage* dst = PictureOfObject(st, target, obj, "\"は、イメージではありません。");
+    if (alpha == 0)
+        return;
+    TPixels src = PixelsFromImage(SourcePicture(st, source));
+    if (place.Right != 0 || place.Bottom != 0)
+        Resample(src, place.Right - place.Left, place.Bottom - place.Top);
+    TPixels work = PixelsFromImage(*dst);
+    BlendOnto(work, src, place.Left, place.Top, alpha);
+    *dst = ImageFromPixels(work);
+    RepaintSurface(st, obj);
+}
+
+// 画像ビット数変更 (picture, bits).
+void cmdChangeDepth(TPoruBase& st)
+{
+    RequireWindow(st);
+    const long double bits = st.PopNumber();
+    const std::string name = PopObjectName(st);
+    QImage::Format format;
+    const int b = static_cast<int>(bits);
+    switch (b) {
+    case 1: format = QImage::Format_Mono; break;
+    case 4:
+    case 8: format = QImage::Format_Indexed8; break;
+    case 16: format = QImage::Format_RGB16; break;
+    case 24: format = QImage::Format_RGB888; break;
+    case 32: format = QImage::Format_RGB32; break;
+    default:
+        st.ArgError(NumberToText(bits) + J("ビットはサポートしていません。"));
+    }
+    if (b != bits)
+        st.ArgError(NumberToText(bits) + J("ビットはサポートしていません。"));
+    TObjNode* obj = nullptr;
+    QImage* img = PictureOfObject(st, name, obj, "\"は、イメージではありません。");
+    QImage converted = img->convertToFormat(format);
+    if (b == 4 && !converted.isNull()) {
+        // Sixteen colours: the picture reduced to a 16-entry palette.
+        converted = img->convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+        QList<QRgb> table = converted.colorTable();
+        if (table.size() > 16)
+            converted = img->convertToFormat(QImage::Format_Indexed8,
+                                             QList<QRgb>(table.begin(), table.begin() + 16));
+    }
+    // The drawing commands work in 32-bit; the depth shows in the pixels.
+    *img = converted.convertToFormat(QImage::Format_RGB32);
+    RepaintSurface(st, obj);
+}
+
+// ---- filters ----
+
+enum class TFilter {
+    FlipV, FlipH, TurnRight, Negate, Grey, Solarize, Brightness, Gamma, Rotate, Edge, Blur, Sharpen, Sepia
+};
+
+template <TFilter F>
+void cmdFilter(TPoruBase& st)
+{
+    RequireWindow(st);
+    long double amount = 0;
+    int32_t colour = 0;
+    if (F == TFilter::Sepia)
+        colour = ParseColourText(st.PopText(), 0);
+    else if (F == TFilter::Brightness || F == TFilter::Gamma || F == TFilter::Rotate || F == TFilter::Blur ||
+             F == TFilter::Sharpen)
+        amount = st.PopNumber();
+    const std::string name = PopObjectName(st);
+    TObjNode* obj = nullptr;
+    QImage* img = PictureOfObject(st, name, obj, "\"は、イメージではありません。");
+    TPixels pix = PixelsFromImage(*img);
+    if (pix.Empty()) {
+        QWidget* w = ObjectWidget(obj);
+        const QSize size = w ? w->size() : QSize(1, 1);
+        pix = TPixels(std::max(1, size.width()), std::max(1, size.height()), 0xFFFFFFFFu);
+    }
+    switch (F) {
+    case TFilter::FlipV: FlipVertical(pix); break;
+    case TFilter::FlipH: FlipHorizontal(pix); break;
+    case TFilter::TurnRight: RotateRight(pix); break;
+    case TFilter::Negate: Negate(pix); break;
+    case TFilter::Grey: Greyscale(pix); break;
+    case TFilter::Solarize: Solarize(pix); break;
+    case TFilter::Brightness: Brightness(pix, static_cast<double>(amount)); break;
+    case TFilter::Gamma: Gamma(pix, static_cast<double>(amount)); break;
+    case TFilter::Rotate: RotateHalfDegrees(pix, static_cast<double>(amount)); break;
+    case TFilter::Edge: EdgeDetect(pix); break;
+    case TFilter::Blur: {
+        const long double r = std::trunc(amount / 10);
+        if (r < 0 || r > 1e6)
+            RangeError(st);
+        BoxBlur(pix, static_cast<int>(r));
+        break;
+    }
+    case TFilter::Sharpen: {
+        const long double s = std::trunc(amount);
+        if (s < 0 || s > 255)
+            RangeError(st);
+        Sharpen(pix, static_cast<int>(s));
+        break;
+    }
+    case TFilter::Sepia: Sepia(pix, colour); break;
+    }
+    *img = ImageFromPixels(pix);
+    if (F == TFilter::TurnRight)
+        CanvasResized(st, obj);
+    else
+        RepaintSurface(st, obj);
+}
+
+// ---- window capture ----
+
+// 窓キャプチャー (window, surface): the desktop or one of the run-time's windows.
+void cmdCapture(TPoruBase& st)
+{
+    TMainWindow* main = RequireWindow(st);
+    const bool implied = st.ImpliedSore;
+    const std::string surfaceName = implied ? std::string() : PopObjectName(st);
+    if (implied)
+        st.PopRaw();
+    const std::string window = st.PopText();
+    TObjNode* obj = nullptr;
+    QImage* dst = implied ? MainPicture(st) : CanvasByName(st, surfaceName, obj);
+    if (!dst)
+        st.Error(J("オブジェクト\"") + surfaceName + J("\"が特定できません。"));
+    QImage shot;
+    if (window == J("デスクトップ")) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            shot = screen->grabWindow(0).toImage();
+    } else {
+        QWidget* found = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == Q(window)) {
+                found = w;
+                break;
+            }
+        if (!found)
+            return;
+        found->activateWindow();
+        st.Host->WaitMs(st, 300);
+        shot = found->grab().toImage();
+        main->activateWindow();
+    }
+    if (shot.isNull())
+        return;
+    QPainter p(dst);
+    p.drawImage(0, 0, shot);
+    p.end();
+    RepaintSurface(st, obj);
+}
+
+// アイコン抽出 (file, index, picture object): an icon of an .ico file.
+void cmdExtractIcon(TPoruBase& st)
+{
+    RequireWindow(st);
+    THashNode* word = st.PopWord(false);
+    const long double index = std::trunc(st.PopNumber());
+    if (index < 0)
+        RangeError(st);
+    const std::string file = st.PopText();
+    if (word->Kind != wkObject)
+        st.Error("\"" + word->Name + J("\"は、オブジェクトではありません。"));
+    TObjNode* obj = st.Objects.Find(word->Name);
+    if (!obj || obj->ClassCode != okImage)
+        st.Error("\"" + word->Name + J("\"は、オブジェクトではありません。イメージを指定します。"));
+    QImage icon;
+    const std::string path = ResolveReadPath(st, file);
+    QImageReader reader(QString::fromUtf8(ToNativePath(path)));
+    if (reader.format() == "ico" && index < reader.imageCount() && reader.jumpToImage(static_cast<int>(index)))
+        icon = reader.read();
+    QImage* img = ObjectCanvas(st, obj);
+    if (!img)
+        return;
+    *img = icon.convertToFormat(QImage::Format_RGB32);
+    CanvasResized(st, obj);
+}
+
+// ---- fades ----
+
+template <bool Out>
+void cmdFade(TPoruBase& st)
+{
+    TMainWindow* w = RequireWindow(st);
+    const long double speed = std::trunc(st.PopNumber());
+    QImage* surface = MainPicture(st);
+    // What the window shows now, controls included, becomes the picture.
+    QImage screen = w->centralWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    TPixels pix = PixelsFromImage(screen);
+    for (int step = 0; step < 26; ++step) {
+        if (Out)
+            FadeDarken(pix, 255 - step * 10);
+        else
+            FadeLighten(pix, step * 10);
+        QPainter p(surface);
+        p.drawImage(0, 0, ImageFromPixels(pix));
+        p.end();
+        w->Surface()->raise();
+        w->Surface()->repaint();
+        if (speed > 0) {
+            for (long double i = 0; i <= speed && !st.Stopping; ++i)
+                st.Host->WaitMs(st, 2);
+            if (st.Stopping)
+                break;
+        }
+    }
+    w->Surface()->lower();
+    w->update();
+}
+
+HandlerRegistrar reg({
+    {18, cmdShowPicture},
+    {39, cmdShowPictureSized},
+    {132, cmdCapture},
+    {140, cmdCopyPicture},
+    {143, cmdFade<true>},
+    {144, cmdFade<false>},
+    {178, cmdSavePicture},
+    {243, cmdFilter<TFilter::FlipV>},
+    {244, cmdFilter<TFilter::FlipH>},
+    {245, cmdFilter<TFilter::TurnRight>},
+    {246, cmdFilter<TFilter::Negate>},
+    {247, cmdFilter<TFilter::Grey>},
+    {248, cmdFilter<TFilter::Solarize>},
+    {249, cmdFilter<TFilter::Brightness>},
+    {250, cmdFilter<TFilter::Gamma>},
+    {252, cmdFilter<TFilter::Rotate>},
+    {253, cmdFilter<TFilter::Edge>},
+    {254, cmdFilter<TFilter::Blur>},
+    {255, cmdFilter<TFilter::Sharpen>},
+    {256, cmdFilter<TFilter::Sepia>},
+    {257, cmdBlendPicture},
+    {299, cmdCopyPicturePart},
+    {319, cmdChangeDepth},
+    {425, cmdExtractIcon},
+});
+
+}   // namespace
+
+TPixels PixelsFromImage(const QImage& img)
+{
+    if (img.isNull())
+        return TPixels();
+    const QImage src = img.convertToFormat(QImage::Format_RGB32);
+    TPixels pix(src.width(), src.height());
+    for (int y = 0; y < src.height(); ++y)
+        std::memcpy(pix.Data.data() + static_cast<size_t>(y) * pix.Width, src.constScanLine(y),
+                    static_cast<size_t>(src.width()) * 4);
+    return pix;
+}
+
+QImage ImageFromPixels(const TPixels& pix)
+{
+    if (pix.Empty())
+        return QImage();
+    QImage img(pix.Width, pix.Height, QImage::Format_RGB32);
+    for (int y = 0; y < pix.Height; ++y)
+        std::memcpy(img.scanLine(y), pix.Data.data() + static_cast<size_t>(y) * pix.Width,
+                    static_cast<size_t>(pix.Width) * 4);
+    return img;
+}
+
+QImage* PictureOfObject(TPoruBase& st, const std::string& name, TObjNode*& obj, const char* notImageUtf8)
+{
+    obj = st.Objects.Find(name);
+    if (!obj)
+        st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));
+    if (obj->ClassCode != okImage && obj->ClassCode != okForm)
+        st.Error("\"" + name + J(notImageUtf8));
+    QImage* img = obj->Index == 0 ? MainPicture(st) : ObjectCanvas(st, obj);
+    if (!img)
+        st.Error("\"" + name + J(notImageUtf8));
+    return img;
+}
+
+QImage LoadPicture(TPoruBase& st, const std::string& name)
+{
+    if (name == J("クリップボード"))
+        return QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    const std::string ext = LowerExtension(name);
+    if (ext.empty()) {
+        TObjNode* obj = st.Objects.Find(name);
+        if (!obj)
+            return QImage();
+        if (obj->ClassCode != okImage && obj->ClassCode != okForm)
+            st.Error(J("画像として、\"") + name + J("\"を読み込めません。"));
+        QImage* img = obj->Index == 0 ? MainPicture(st) : ObjectCanvas(st, obj);
+        return img ? img->convertToFormat(QImage::Format_RGB32) : QImage();
+    }
+    const std::string path = ResolveReadPath(st, name);
+    const QString native = QString::fromUtf8(ToNativePath(path));
+    const QByteArray format = ext == "jpeg" ? QByteArray("jpg") : QByteArray::fromStdString(ext);
+    if (ext != "bmp" && ext != "ico" && ext != "jpg" && ext != "jpeg" && ext != "png" &&
+        !QImageReader::supportedImageFormats().contains(format))
+        st.Error("\"" + name + "\"" + J("が読込めません。未対応のファイル形式です。"));
+    QFile file(native);
+    if (!file.open(QIODevice::ReadOnly))
+        st.Error(J("画像ファイル\"") + name + J("\"が読込めません。"));
+    file.close();
+    QImageReader reader(native, format);
+    reader.setDecideFormatFromContent(true);
+    QImage img = reader.read();
+    if (img.isNull())
+        st.Error(J("画像ファイル\"") + name + J("\"が読込めません。") + S(reader.errorString()));
+    if (ext == "ico") {
+        // An icon is drawn onto an opaque bitmap at least as large as itself.
+        QImage opaque(img.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QPainter p(&opaque);
+        p.drawImage(0, 0, img);
+        p.end();
+        return opaque;
+    }
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+bool SavePicture(TPoruBase& st, const std::string& objName, const std::string& file, bool confirm)
+{
+    TObjNode* obj = nullptr;
+    QImage* img = PictureOfObject(st, objName, obj, "\"はイメージではありません。");
+    QImage pic = *img;
+    if (obj->ClassCode == okForm) {
+        QWidget* w = obj->Index == 0 ? static_cast<QWidget*>(DrawingWindow(st)->Surface()) : ObjectWidget(obj);
+        if (w && !pic.isNull())
+            pic = pic.copy(0, 0, w->width(), w->height());
+    }
+    if (file == J("クリップボード")) {
+        QGuiApplication::clipboard()->setImage(pic);
+        return true;
+    }
+    if (confirm && !SecurityGate(st, file, J("イメージを\"") + file + J("\"へ保存します。")))
+        return false;
+    const std::string ext = LowerExtension(file);
+    QByteArray format;
+    int quality = -1;
+    if (ext == "bmp") {
+        format = "bmp";
+    } else if (ext == "jpg" || ext == "jpeg") {
+        format = "jpg";
+        const long double q = ToNumber(SystemWordValue(st, "JPEG圧縮率"));
+        if (!(q >= 1 && q <= 100))
+            RangeError(st);
+        quality = static_cast<int>(q);
+    } else if (ext == "png") {
+        format = "png";
+    } else if (ext == "ico") {
+        format = "ico";
+    } else {
+        st.Error("\"." + ext + J("\"は、未対応の画像ファイルです。"));
+    }
+    QImageWriter writer(QString::fromUtf8(ToNativePath(file)), format);
+    if (quality > 0)
+        writer.setQuality(quality);
+    const QImage out = format == "ico" ? pic.convertToFormat(QImage::Format_ARGB32)
+                                       : pic.convertToFormat(QImage::Format_RGB888);
+    if (!writer.write(out))
+        st.Error(J("ファイル\"") + file + J("\"の、読み込みか書き込みに、失敗しました。") + S(writer.errorString()));
+    return true;
+}

@@ -1,0 +1,352 @@
+// Script-created objects: creation and placement, names and ids, properties set and
+// read back, the messages, the grid, destruction and the console's refusal.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <memory>
+
+#include "commands/registry.h"
+#include "core/codec.h"
+#include "gui/controls.h"
+#include "gui/gui_host.h"
+#include "gui/main_window.h"
+#include "gui/objects.h"
+#include "interp/interp.h"
+#include "test_objects_fixture.h"
+
+namespace {
+
+// ---- creation and placement -----------------------------------------------------------
+
+TEST(Objects, EveryKindIsCreatedWithItsSize)
+{
+    struct Row {
+        const char* kind;
+        int width, height;   // -1: left to the font or the platform
+    };
+    const Row rows[] = {
+        {"ボタン", 75, 25}, {"エディタ", 121, -1}, {"イメージ", 105, 105}, {"バー", 121, -1},
+        {"コンボ", 145, -1}, {"リスト", 121, 97}, {"メモ", 185, 89}, {"フォーム", 320, 240},
+        {"チェック", 97, 17}, {"トラック", 105, 105}, {"アニメ", 100, 100}, {"ブラウザ", -1, -1},
+        {"パネル", 185, 41}, {"Tエディタ", 185, 89}, {"ラジオ", 185, 105}, {"スクロール", 300, 200},
+        {"タブページ", 289, 193}, {"グリッド", -1, -1}, {"ラベル", -1, -1},
+    };
+    TObjFixture f;
+    std::string script;
+    int n = 0;
+    for (const Row& r : rows)
+        script += std::string("部品") + std::to_string(n++) + "を、" + r.kind + "として、作成\r\n";
+    ASSERT_TRUE(f.Run(script)) << f.Errors();
+    n = 0;
+    for (const Row& r : rows) {
+        const std::string name = std::string("部品") + std::to_string(n++);
+        TObjNode* rec = f.Record(name.c_str());
+        ASSERT_NE(rec, nullptr) << r.kind;
+        EXPECT_EQ(rec->ClassCode, KindOfName(S(r.kind))) << r.kind;
+        EXPECT_EQ(rec->Index, n) << r.kind;   // ids follow 母艦 (0)
+        THashNode* w = f.st.Words.FindExact(S(name.c_str()));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->Kind, wkObject);
+        EXPECT_EQ(SjisToUtf8(w->TypeText), r.kind);
+        QWidget* widget = ObjectWidget(rec);
+        if (r.width >= 0)
+            EXPECT_EQ(widget->width(), r.width) << r.kind;
+        if (r.height >= 0)
+            EXPECT_EQ(widget->height(), r.height) << r.kind;
+    }
+    // そ names the object created last.
+    EXPECT_EQ(f.st.Sys.So->Id, n);
+}
+
+TEST(Objects, AutomaticPlacementFollowsTheGap)
+{
+    struct Row {
+        const char* gap;
+        int expected;
+    };
+    for (const Row& r : {Row{"8", 8}, Row{"20", 20}, Row{"あいう", 8}}) {
+        TObjFixture f;
+        ASSERT_TRUE(f.Run(std::string("部品配置間隔=「") + r.gap + "」\r\n" +
+                          "甲ボタンを、作る\r\n乙ボタンを、作る\r\n"))
+            << f.Errors();
+        QWidget* a = ObjectWidget(f.Record("甲ボタン"));
+        QWidget* b = ObjectWidget(f.Record("乙ボタン"));
+        EXPECT_EQ(a->pos(), QPoint(10, 10)) << r.gap;
+        EXPECT_EQ(b->x(), 10) << r.gap;
+        EXPECT_EQ(b->y(), 10 + a->height() + r.expected) << r.gap;
+        EXPECT_EQ(f.st.LayoutY, b->y() + b->height() + r.expected) << r.gap;
+    }
+}
+
+TEST(Objects, CaptionsKindsAndCentring)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("OKボタンを、作る\r\n"
+                      "OKを、ボタンとして、作成\r\n"
+                      "保存ボタンを、作る\r\n"
+                      "あいうを、作る\r\n"
+                      "(5,300)に、位置ラベルを、ラベルとして、作成\r\n"
+                      "センタリング\r\n"
+                      "中央メモを、作る\r\n"
+                      "センタリング解除\r\n"))
+        << f.Errors();
+    EXPECT_EQ(static_cast<QPushButton*>(ObjectWidget(f.Record("OKボタン")))->text(), "OK");
+    EXPECT_EQ(static_cast<QPushButton*>(ObjectWidget(f.Record("OK")))->text(), "OK");
+    EXPECT_EQ(static_cast<QPushButton*>(ObjectWidget(f.Record("保存ボタン")))->text(), "保存");
+    EXPECT_EQ(f.Record("あいう")->ClassCode, okButton);
+    EXPECT_EQ(static_cast<QPushButton*>(ObjectWidget(f.Record("あいう")))->text(), "あいう");
+    EXPECT_EQ(ObjectWidget(f.Record("位置ラベル"))->pos(), QPoint(5, 300));
+    QWidget* memo = ObjectWidget(f.Record("中央メモ"));
+    EXPECT_EQ(memo->x(), (f.window.ClientWidth() - memo->width()) / 2);
+    // A long caption widens the button to "W" times its bytes.
+    ASSERT_TRUE(f.Run("とても長い名前のボタンを、作る\r\n")) << f.Errors();
+    QWidget* wide = ObjectWidget(f.Record("とても長い名前のボタン"));
+    const int w = QFontMetrics(f.window.Surface()->font()).horizontalAdvance(QLatin1Char('W'));
+    EXPECT_EQ(wide->width(), w * 16);   // 8 two-byte characters
+}
+
+TEST(Objects, CreationMessages)
+{
+    struct Row {
+        const char* script;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"Aを、ボタンとして、作成\r\nAを、ボタンとして、作成\r\n", "オブジェクト\"A\"は、既に存在するので、作成できません。"},
+        {"変数=1\r\n変数を、ボタンとして、作成\r\n", "オブジェクト\"変数\"は、既に存在するので、作成できません。"},
+        {"Xを、メニューとして、作成\r\n", "オブジェクト\"メニュー\"は、未定義なので、作成できません。"},
+        {"Xを、ほげとして、作成\r\n", "オブジェクト\"ほげ\"は、未定義なので、作成できません。"},
+        {"(1,2,3)に、Xを、ボタンとして、作成\r\n",
+         "オブジェクト\"X\"は、未定義なので、作成できません。座標指定に誤りがあります。\"1,2,3\""},
+        {"「」を、作る\r\n", "\"作\"命令の引数に誤りがあります。オブジェクト名がありません。"},
+        {"Aボタンを、作る\r\nAボタンを、オブジェクト破壊\r\nAボタンを、オブジェクト破壊\r\n",
+         "オブジェクト\"Aボタン\"が特定できません。"},
+        {"「なし」を、その単語に特定\r\n", "オブジェクト\"なし\"は、作成されていません。"},
+    };
+    for (const Row& r : rows) {
+        TObjFixture f;
+        EXPECT_FALSE(f.Run(r.script)) << r.script;
+        EXPECT_EQ(f.LastError(), r.message) << r.script;
+    }
+}
+
+TEST(Objects, IdsAreNeverReused)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("甲ボタンを、作る\r\n乙ボタンを、作る\r\n甲ボタンを、オブジェクト破壊\r\n丙ボタンを、作る\r\n"
+                      "母艦を、オブジェクト破壊\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.st.Objects.Get(1), nullptr);
+    EXPECT_EQ(f.Record("乙ボタン")->Index, 2);
+    EXPECT_EQ(f.Record("丙ボタン")->Index, 3);
+    EXPECT_EQ(f.st.Words.FindExact(S("甲ボタン")), nullptr);
+    EXPECT_NE(f.st.Objects.Get(0), nullptr);   // 母艦 stays
+    ASSERT_TRUE(f.Run("オブジェクト全破壊\r\n")) << f.Errors();
+    for (size_t i = 1; i < f.st.Objects.Count(); ++i)
+        EXPECT_EQ(f.st.Objects.Get(i), nullptr);
+    EXPECT_EQ(f.st.Words.FindExact(S("丙ボタン")), nullptr);
+}
+
+TEST(Objects, MenusAndTheirItems)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("ファイルメニューを、作る\r\n"
+                      "ファイルメニューに、開くメニューを、メニュー追加\r\n"
+                      "項目=1\r\n項目を、メニュー作成\r\n"))
+        << f.Errors();
+    TObjNode* file = f.Record("ファイルメニュー");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->ClassCode, okMenu);
+    ASSERT_TRUE(f.Run("Aは、ファイルメニューの、テキスト\r\nBは、開くメニューの、テキスト\r\n")) << f.Errors();
+    EXPECT_EQ(f.Var("A"), "ファイル");
+    EXPECT_EQ(f.Var("B"), "開く");
+    ASSERT_NE(f.Record("項目"), nullptr);
+    EXPECT_EQ(f.Record("項目")->ClassCode, okMenu);   // the variable was replaced
+    EXPECT_FALSE(f.Run("ファイルメニューの、Xは、5\r\n"));
+    EXPECT_EQ(f.LastError(), "オブジェクト\"ファイルメニュー\"の設定は、未定義です。");
+    EXPECT_FALSE(f.Run("Aは、ファイルメニューの、X\r\n"));
+    EXPECT_EQ(f.LastError(), "オブジェクト\"ファイルメニュー\"(\"メニュー\")の設定項目\"X\"は未定義です。");
+}
+
+// ---- properties ----------------------------------------------------------------------------------
+
+TEST(Properties, SetThenRead)
+{
+    struct Row {
+        const char* kind;
+        const char* prop;
+        const char* value;    // as written after は
+        const char* expected; // read back
+        const char* tag;
+    };
+    const Row rows[] = {
+        {"ボタン", "テキスト", "「保存する」", "保存する", "s"},
+        {"ボタン", "X", "30", "30", "e"},
+        {"ボタン", "Y", "40", "40", "e"},
+        {"ボタン", "幅", "90", "90", "e"},
+        {"ボタン", "高さ", "33", "33", "e"},
+        {"ボタン", "位置", "「(7,9)」", "(7,9)", "s"},
+        {"ボタン", "可視", "0", "0", "e"},
+        {"ボタン", "有効", "0", "0", "e"},
+        {"エディタ", "テキスト", "「abc」", "abc", "s"},
+        {"エディタ", "編集", "0", "0", "e"},
+        {"エディタ", "編集", "1", "1", "e"},
+        {"メモ", "テキスト", "「一\r\n二」", "一\r\n二", "s"},
+        {"メモ", "スクロールバー", "「縦」", "縦", "s"},
+        {"リスト", "アイテム", "「あ\r\nい\r\nう」", "あ\r\nい\r\nう\r\n", "s"},
+        {"コンボ", "アイテム", "「x\r\ny」", "x\r\ny\r\n", "s"},
+        {"チェック", "値", "1", "1", "e"},
+        {"バー", "最大値", "50", "50", "e"},
+        {"バー", "向き", "「縦」", "縦", "s"},
+        {"フォーム", "テキスト", "「窓」", "窓", "s"},
+        {"フォーム", "幅", "200", "200", "e"},
+        {"ラベル", "テキスト", "「見出し」", "見出し", "s"},
+        {"ラベル", "フォント色", "「#FF0000」", "255", "e"},
+        {"エディタ", "背景色", "「#00FF00」", "65280", "e"},
+        {"ボタン", "フォントサイズ", "20", "20", "e"},
+        {"フォーム", "タイトル", "「題」", "題", "s"},
+        {"タブページ", "テキスト", "「一\r\n二」", "一\r\n二\r\n", "s"},
+        {"ラジオ", "アイテム", "「甲\r\n乙」", "甲\r\n乙\r\n", "s"},
+        {"ブラウザ", "URL", "「file:///tmp/」", "file:///tmp/", "s"},
+    };
+    for (const Row& r : rows) {
+        TObjFixture f;
+        const std::string script = std::string("部品を、") + r.kind + "として、作成\r\n部品の、" + r.prop + "は、" +
+                                   r.value + "\r\n部品の、" + r.prop + "を、結果に、得る\r\n";
+        ASSERT_TRUE(f.Run(script)) << r.kind << r.prop << f.Errors();
+        EXPECT_EQ(f.Var("結果"), r.expected) << r.kind << " " << r.prop;
+        EXPECT_EQ(SjisToUtf8(f.st.Words.FindExact(S("結果"))->TypeText), r.tag) << r.kind << " " << r.prop;
+    }
+}
+
+TEST(Properties, ValueEdgeCases)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("L2リストを、作る\r\nL2リストの、アイテムは、「a\r\nb\r\nc」\r\nL2リストの、値は、1\r\n"
+                      "L2リストの、値は、3\r\nL2リストの、値は、-1\r\nA=L2リストの、値\r\n"
+                      "B2バーを、作る\r\nB2バーの、最大値は、50\r\nB2バーの、値は、80\r\nB=B2バーの、値\r\nB2バーの、値は、-5\r\nC=B2バーの、値\r\n"
+                      "G2グリッドを、作る\r\nG2グリッドの、テキストは、「h1,h2\r\nx,1\r\ny,2」\r\nG2グリッドの、値は、0\r\nD=G2グリッドの、値\r\n"
+                      "G2グリッドの、値は、4\r\nE=G2グリッドの、値\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("A"), "1");
+    EXPECT_EQ(f.Var("B"), "50");
+    EXPECT_EQ(f.Var("C"), "50");
+    EXPECT_EQ(f.Var("D"), "1");   // 0 selects row 1
+    EXPECT_EQ(f.Var("E"), "1");   // the row count (4) leaves it
+}
+
+TEST(Properties, GeometryAndTheLayoutCursor)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("B1ボタンを、作る\r\nB1ボタンの、サイズは、「10,20,110」\r\nA=B1ボタンの、サイズ\r\n"
+                      "B1ボタンの、サイズは、「(10,20,110,70)」\r\nR=B1ボタンの、右側\r\nD=B1ボタンの、下側\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("A"), "(10,20,110,20)");   // height -20 is clamped for the widget
+    EXPECT_EQ(f.st.LayoutX, 10);
+    EXPECT_EQ(f.st.LayoutY, 70 + 8);
+    EXPECT_EQ(f.Var("R"), "(118,20)");
+    EXPECT_EQ(f.Var("D"), "(10,78)");
+    EXPECT_FALSE(f.Run("B1ボタンの、サイズは、「1,2,3,4,5」\r\n"));
+    EXPECT_EQ(f.LastError(), "座標の指定エラー。引数が多すぎます。\"1\r\n2\r\n3\r\n4\r\n5\r\n\"");
+}
+
+TEST(Properties, Messages)
+{
+    struct Row {
+        const char* script;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"B1ボタンの、名前は、「x」\r\n", "\"名前\"は、読取専用です。"},
+        {"B1ボタンの、ハンドルは、1\r\n", "\"ハンドル\"は、読取専用です。"},
+        {"B1ボタンの、右側は、1\r\n", "\"右側\"は、読取専用です。"},
+        {"B1ボタンの、下側は、1\r\n", "\"下側\"は、読取専用です。"},
+        {"B1ボタンの、ほげは、1\r\n", "オブジェクト\"B1ボタン\"(\"ボタン\")の設定項目\"ほげ\"は未定義です。"},
+        {"A=B1ボタンの、ほげ\r\n", "オブジェクト\"B1ボタン\"(\"ボタン\")の設定項目\"ほげ\"は未定義です。"},
+        {"B1ボタンの、URLは、「x」\r\n", "オブジェクト\"B1ボタン\"(\"ボタン\")の設定項目\"URL\"は未定義です。"},
+        {"B1ボタンの、アイテムは、「x」\r\n", "オブジェクト\"B1ボタン\"(\"ボタン\")の設定項目\"アイテム\"は未定義です。"},
+        {"B1ボタンの、値は、1\r\n", "オブジェクト\"B1ボタン\"の設定は、未定義です。"},
+        {"変数=1\r\n変数の、テキストを、Aに、得る\r\n", "\"変数\"は、オブジェクトではありません。"},
+        {"なしの、テキストを、Aに、得る\r\n", "単語\"なし\"は、定義されていません。"},
+        {"T1トラックを、作る\r\nA=T1トラック\r\n", "オブジェクト\"T1トラック\"から、直接値を得ることは出来ません。"},
+        {"変数=1\r\nB1ボタンの、クリックした時は、変数\r\n",
+         "計算式に誤りがあります。イベントに変数を設定することは出来ません。ラベルを指定してください。"},
+    };
+    for (const Row& r : rows) {
+        TObjFixture f;
+        EXPECT_FALSE(f.Run(std::string("B1ボタンを、作る\r\n") + r.script)) << r.script;
+        EXPECT_EQ(f.LastError(), r.message) << r.script;
+    }
+}
+
+TEST(Properties, UnreadableGiveAWarning)
+{
+    for (const char* prop : {"クリックした時", "クリック時", "マウス押した時", "ソート", "ファイルドロップ"}) {
+        TObjFixture f;
+        ASSERT_TRUE(f.Run(std::string("B1ボタンを、作る\r\nA=「前」\r\nA=B1ボタンの、") + prop + "\r\n")) << f.Errors();
+        EXPECT_EQ(f.Var("A"), "") << prop;
+        EXPECT_NE(SjisToUtf8(f.st.ErrorText).find("[注　意]"), std::string::npos) << prop;
+        EXPECT_NE(SjisToUtf8(f.st.ErrorText).find("は、未定義です。"), std::string::npos) << prop;
+    }
+}
+
+TEST(Properties, DirectValuesByKind)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("E1エディタを、作る\r\nE1エディタ=「直接」\r\nA=E1エディタ\r\n"
+                      "C1チェックを、作る\r\nC1チェック=3\r\nB=C1チェック\r\n"
+                      "L1リストを、作る\r\nL1リストの、アイテムは、「p\r\nq」\r\nL1リスト=1\r\nC=L1リスト\r\n"
+                      "G1グリッドを、作る\r\nG1グリッド=「a,b\r\nc,d」\r\nD=G1グリッドの、アイテム\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("A"), "直接");
+    EXPECT_EQ(f.Var("B"), "1");
+    EXPECT_EQ(f.Var("C"), "1");
+    EXPECT_EQ(f.Var("D"), "a,b\r\nc,d\r\n");
+}
+
+// ---- the grid -------------------------------------------------------------------------------------
+
+TEST(Grid, RowZeroIsTheHeaderAndClicksSort)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("表グリッドを、作る\r\n表グリッドの、ソートは、1\r\n"
+                      "表グリッドの、テキストは、「名前,点\r\nbanana,2\r\nApple,3\r\ncherry,1」\r\n"))
+        << f.Errors();
+    auto* grid = static_cast<TSortGrid*>(ObjectWidget(f.Record("表グリッド")));
+    EXPECT_EQ(grid->rowCount(), 5);   // 4 rows and the empty last one
+    EXPECT_EQ(SjisToUtf8(grid->CellText(0, 0)), "名前");
+    auto column = [grid](int col) {
+        std::vector<std::string> v;
+        for (int r = 1; r < grid->rowCount() - 1; ++r)
+            v.push_back(SjisToUtf8(grid->CellText(r, col)));
+        return v;
+    };
+    // A press on the header cell of column 0 sorts ascending, the next descending.
+    auto pressHeader = [grid](int col) {
+        const QRect cell = grid->visualRect(grid->model()->index(0, col));
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    f.window.show();
+    pressHeader(0);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"Apple", "banana", "cherry"}));
+    pressHeader(0);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"cherry", "banana", "Apple"}));
+    pressHeader(1);
+    EXPECT_EQ(column(1), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(grid->CellText(4, 0), "");   // the last row stays in place
+    // The text as CSV still has the empty last row; アイテム trims it.
+    ASSERT_TRUE(f.Run("A=表グリッドの、テキスト\r\n")) << f.Errors();
+    EXPECT_EQ(f.Var("A").substr(f.Var("A").size() - 4), "\r\n,\r\n");
+    f.window.hide();
+}
+
+}   // namespace
