@@ -2,6 +2,7 @@
 // pending phrases to a particle template, the argument fetchers, and the call forms.
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "commands/registry.h"
 #include "core/sjis.h"
@@ -268,9 +269,19 @@ std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
 
 void TPoruBase::MatchArguments(THashNode* node)
 {
-    thread_local std::vector<std::string> slots;
-    std::vector<std::string> localSlots;
-    SplitTemplate(node->ArgSpec, localSlots);
+    // Parsed templates are kept per word (checked against the template text, which
+    // 関数定義 and 名義変更 may change), so binding does not re-split them each time.
+    struct ParsedTemplate {
+        std::string text;
+        std::vector<std::string> slots;
+    };
+    static std::unordered_map<const THashNode*, ParsedTemplate> cache;
+    ParsedTemplate& parsed = cache[node];
+    if (parsed.text != node->ArgSpec || (parsed.slots.empty() && !node->ArgSpec.empty())) {
+        parsed.text = node->ArgSpec;
+        SplitTemplate(node->ArgSpec, parsed.slots);
+    }
+    const std::vector<std::string>& localSlots = parsed.slots;
     auto& items = Args.Items();
     if (localSlots.size() == items.size() + 1) {
         items.insert(items.begin(), SetterCall ? std::string("それ") : std::string("それ") + localSlots[0]);
@@ -622,7 +633,7 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
 {
     std::string t = text;
     {
-        if (THashNode* n = Words.FindExact(t)) {
+        if (Words.FindExact(t)) {
             const char* q = t.c_str();
             t = ReadValue(q);
         } else if (t.find("の") != std::string::npos) {
