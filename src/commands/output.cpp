@@ -2,7 +2,9 @@
 // to the file named by 表示出力先) and 言う (a message box, or stdout).
 #include <fstream>
 
+#include "commands/files.h"
 #include "commands/registry.h"
+#include "loader/security.h"
 #include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -15,9 +17,11 @@ void cmdShow(TPoruBase& st)
     std::string text = st.PopText();
     THashNode* target = st.Sys.OutputTarget;
     if (target && !target->Value.empty()) {
-        std::string native = ToNativePath(target->Value);
+        std::string name = FindReadPath(st, target->Value);
+        if (!SecurityGate(st, name, "\"" + name + "\"へ書き込みます。")) return;
+        std::string native = ToNativePath(name);
         std::ofstream out(native, std::ios::binary | std::ios::app);
-        if (!out) st.Error("ファイル\"" + target->Value + "\"へ書き込めません。");
+        if (!out) st.Error("ファイル\"" + name + "\"へ書き込めません。");
         out << text << "\r\n";
         return;
     }
