@@ -8,24 +8,69 @@
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
+#include "loader/normaliser.h"
 #include "loader/scanner.h"
 
 namespace {
 
 bool IsDigitChar(unsigned char c) { return c >= '0' && c <= '9'; }
 
-// True when a literal can be expanded without running anything (no embedding).
-bool IsInertLiteral(std::string_view lit)
+// True when an embedded expression can only read variables: every word in it is a
+// number, a variable or constant, or an unknown word (its own text); no call, no
+// member or index access, no nested literal.
+bool IsInertEmbedding(const THash& words, const std::string& embed)
+{
+    std::string half = ToHalf(embed);
+    const char* p = half.c_str();
+    while (*p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"' || c == '`' || c == '#' || c == '{' || c == '}') return false;
+        if (IsWordTerminator(c) || c == '$' || (c >= '0' && c <= '9') || c == '.') {
+            ++p;
+            continue;
+        }
+        std::string_view w = ReadWordView(p);
+        if (w.empty()) {
+            ++p;
+            continue;
+        }
+        if (*p == '(') return false;
+        THashNode* n = words.FindExact(w);
+        if (n && n->Kind != wkVariable) return false;
+        if (!n && EndsWithChar(w, "の")) return false;
+    }
+    return true;
+}
+
+// True when a literal can be expanded without running anything.
+bool IsInertLiteral(const THash& words, std::string_view lit)
 {
     if (lit.empty()) return false;
     if (lit[0] == '`') return true;
+    std::string embed;
+    bool open = false;
     for (size_t i = 0; i < lit.size();) {
         unsigned char c = static_cast<unsigned char>(lit[i]);
-        if (c == '{') return false;
-        if (c == 0x81 && i + 1 < lit.size() && static_cast<unsigned char>(lit[i + 1]) == 0x6F) return false;
-        i += IsLeadByte(c) ? 2 : 1;
+        size_t n = IsLeadByte(c) && i + 1 < lit.size() ? 2 : 1;
+        bool fullOpen = n == 2 && c == 0x81 && static_cast<unsigned char>(lit[i + 1]) == 0x6F;
+        bool fullClose = n == 2 && c == 0x81 && static_cast<unsigned char>(lit[i + 1]) == 0x70;
+        if (c == '\\' && !open) {
+            i += 1 + (i + 1 < lit.size() ? CharLen(lit.data() + i + 1) : 0);
+            continue;
+        }
+        if (c == '{' || fullOpen) {
+            if (open) return false;
+            open = true;
+            embed.clear();
+        } else if (c == '}' || fullClose) {
+            if (open && !IsInertEmbedding(words, embed)) return false;
+            open = false;
+        } else if (open) {
+            embed.append(lit.substr(i, n));
+        }
+        i += n;
     }
-    return true;
+    return !open;
 }
 
 }  // namespace
@@ -432,7 +477,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
                             break;
                         }
                         std::string_view lit(s, q - s);
-                        if (!IsInertLiteral(lit)) {
+                        if (!IsInertLiteral(Words, lit)) {
                             ok = false;
                             break;
                         }
