@@ -64,6 +64,8 @@ public:
     bool Pop(TRunControl& out);
     bool PeekAt(size_t index, TRunControl& out) const;
     TRunControl* Top() { return current_.empty() ? nullptr : &current_.back(); }
+    // The entry at an index of the current level (index below Count()), not copied.
+    const TRunControl& At(size_t index) const { return current_[index]; }
     void ClearLevel() { current_.clear(); }
     void EnterLevel();
     void LeaveLevel();

@@ -134,7 +134,7 @@ void cmdNamedShape(TPoruBase& st)
     int x1, y1, x2, y2;
     st.PopCoordinates(st.PopRaw(), x2, y2);
     st.PopCoordinates(st.PopRaw(), x1, y1);
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* img = NamedPicture(st, name, obj);
     const TDrawStyle s = CurrentDrawStyle(st);
@@ -163,7 +163,7 @@ void cmdSetPixel(TPoruBase& st)
     int x, y;
     st.PopCoordinates(st.PopRaw(), x, y);
     const bool implied = st.ImpliedSore;
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* img = PixelSurface(st, implied, name, obj);
     if (!img || !img->valid(x, y))
@@ -181,7 +181,7 @@ void cmdGetPixel(TPoruBase& st)
     int x, y;
     st.PopCoordinates(st.PopRaw(), x, y);
     const bool implied = st.ImpliedSore;
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* img = PixelSurface(st, implied, name, obj);
     if (!img || !img->valid(x, y))
@@ -196,7 +196,7 @@ void cmdDrawText(TPoruBase& st)
     const std::string text = st.PopText();
     int x, y;
     st.PopCoordinates(st.PopRaw(), x, y);
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* img = NamedPicture(st, name, obj);
     const QFont font = CurrentTextFont(st);
@@ -341,6 +341,15 @@ void DrawLineOn(QImage& img, int x1, int y1, int x2, int y2, const TDrawStyle& s
     const int half = s.Width / 2;
     int64_t x = x1, y = y1;
     const int64_t dx = std::llabs(int64_t(x2) - x1), dy = -std::llabs(int64_t(y2) - y1);
+    if (std::max(dx, -dy) > (int64_t(1) << 16)) {
+        // A line this long is clipped by the painter instead of walked pixel by pixel;
+        // its missing last pixel lies far outside any picture.
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(s.Pen, s.Width, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(QLineF(x1, y1, x2, y2));
+        return;
+    }
     const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
     int64_t err = dx + dy;
     while (!(x == x2 && y == y2)) {
@@ -395,6 +404,14 @@ void DrawEllipseOn(QImage& img, int x1, int y1, int x2, int y2, const TDrawStyle
     p.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
 }
 
+std::string PopObjectName(TPoruBase& st)
+{
+    const std::string raw = st.PopRaw();
+    if (st.Objects.Find(raw))
+        return raw;
+    return st.EvaluateValue(raw);
+}
+
 std::vector<int> ReadNumberList(TPoruBase& st, const std::string& raw)
 {
     std::string t = raw;
@@ -418,7 +435,9 @@ std::vector<int> ReadNumberList(TPoruBase& st, const std::string& raw)
         if (i == v.size() || (v[i] == ',' && depth == 0)) {
             const std::string part(TrimView(v.substr(start, i - start)));
             if (!part.empty()) {
-                const long double n = ToNumber(st.CalculateText(part));
+                long double n = ToNumber(st.CalculateText(part));
+                if (n != n)
+                    n = 0;
                 out.push_back(n > 2147483647.0L ? 2147483647 : (n < -2147483648.0L ? INT32_MIN : static_cast<int>(n)));
             }
             start = i + 1;

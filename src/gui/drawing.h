@@ -43,3 +43,6 @@ void DrawEllipseOn(QImage& img, int x1, int y1, int x2, int y2, const TDrawStyle
 // Numbers of a coordinate or rectangle text: a word's value, backquotes and one pair of
 // outer parentheses dropped, then the comma-separated parts calculated.
 std::vector<int> ReadNumberList(TPoruBase& st, const std::string& raw);
+
+// An object argument: its record name as written, or else its value.
+std::string PopObjectName(TPoruBase& st);

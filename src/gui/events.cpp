@@ -55,6 +55,8 @@ protected:
             auto* me = static_cast<QMouseEvent*>(e);
             QWidget* from = qobject_cast<QWidget*>(watched);
             QPoint pt = me->position().toPoint();
+            if (from == control_ && BelongsToChildObject(pt))
+                break;   // ignored by a child object and passed on to its container
             if (from && from != control_)
                 pt = from->mapTo(control_, pt);
             const bool dbl = e->type() == QEvent::MouseButtonDblClick;
@@ -114,6 +116,17 @@ protected:
         default:
             break;
         }
+        return false;
+    }
+
+    // True when the point lies on another script object inside this control: a
+    // mouse event that such a child ignored reaches its container, which must not
+    // report it as its own.
+    bool BelongsToChildObject(const QPoint& pt) const
+    {
+        for (QWidget* c = control_->childAt(pt); c && c != control_; c = c->parentWidget())
+            if (c->property("poruId").isValid())
+                return true;
         return false;
     }
 
@@ -306,9 +319,11 @@ void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& va
     } else {
         code = value;
     }
-    // Handler code runs as program text: it ends like a line.
+    // Handler code runs as program text, normalised like the program itself.
+    std::string text = code + "\r\n";
+    st.NormaliseOrRaise(text);
     TObjectsState& s = ObjState(st);
-    s.Codes.push_back(code + "\r\n");
+    s.Codes.push_back(std::move(text));
     rec->EventCode[slot] = code;
     rec->EventPos[slot] = s.Codes.back().c_str();
 }
@@ -328,6 +343,7 @@ void WireEvents(TPoruBase& st, TObjNode* rec)
     case okRadio: keys = false; mouse = false; break;
     case okTabPage: keys = false; break;
     case okBrowser: keys = false; mouse = false; break;
+    case okForm: mouse = false; break;   // the background picture reports the mouse
     default: break;
     }
     auto* relay = new TEventRelay(st, w, id, keys, mouse, false);

@@ -282,8 +282,6 @@ void SetWidgetText(TPoruBase& st, TObjNode* rec, const std::string& value)
     case okPanel: static_cast<QFrame*>(w)->setProperty("poruCaption", t); w->update(); break;
     case okForm:
         w->setWindowTitle(t);
-        if (rec->Index == 0)
-            QApplication::setApplicationDisplayName(QString());
         break;
     case okMenu: ObjectAction(rec)->setText(t); break;
     default: break;
@@ -689,7 +687,11 @@ void DestroyObject(TPoruBase& st, int id)
         const QSignalBlocker block(a);
         a->setVisible(false);
         a->setProperty("poruId", -1);
-        a->deleteLater();
+        // A menu of the menu bar owns its action: free the menu (and so the action).
+        if (a->menu() && a->menu()->menuAction() == a)
+            a->menu()->deleteLater();
+        else
+            a->deleteLater();
     } else {
         QWidget* w = ObjectWidget(rec);
         // Emptying must not run handlers of the half-destroyed object.
@@ -812,7 +814,9 @@ void cmdUncentre(TPoruBase& st) { st.Centring = false; }
 
 void cmdIdentify(TPoruBase& st)
 {
-    const std::string name = Trim(st.PopText());
+    std::string name = Trim(st.PopRaw());
+    if (!name.empty() && (name.front() == '"' || name.front() == '`'))
+        name = Trim(st.ExpandLiteral(name));
     THashNode* w = st.Words.FindExact(name);
     if (!w)
         st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));

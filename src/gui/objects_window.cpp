@@ -8,7 +8,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "commands/registry.h"
@@ -26,6 +28,18 @@ namespace {
 QString Q(const std::string& sjis)
 {
     return QString::fromStdString(SjisToUtf8(sjis));
+}
+
+// An object name argument: as written (an object word is not read for its value),
+// a quoted text expanded, a variable read for the name it holds.
+std::string ObjName(TPoruBase& st)
+{
+    std::string name = Trim(st.PopRaw());
+    if (!name.empty() && (name.front() == '"' || name.front() == '`'))
+        return Trim(st.ExpandLiteral(name));
+    if (THashNode* w = st.Words.FindExact(name); w && w->Kind == wkVariable)
+        return Trim(w->Value);
+    return name;
 }
 
 TObjNode* ByRecordName(TPoruBase& st, const std::string& name)
@@ -50,7 +64,7 @@ bool IsWindowObject(TObjNode* rec)
 
 void cmdCentreObject(TPoruBase& st)
 {
-    TObjNode* rec = ByRecordName(st, Trim(st.PopText()));
+    TObjNode* rec = ByRecordName(st, ObjName(st));
     QWidget* w = WidgetOf(st, rec);
     if (!w)
         return;
@@ -102,7 +116,7 @@ void SetOnTop(QWidget* w, bool on)
 
 void cmdFront(TPoruBase& st)
 {
-    TObjNode* rec = ByRecordName(st, Trim(st.PopText()));
+    TObjNode* rec = ByRecordName(st, ObjName(st));
     QWidget* w = WidgetOf(st, rec);
     if (!w)
         return;
@@ -113,7 +127,7 @@ void cmdFront(TPoruBase& st)
 
 void cmdBack(TPoruBase& st)
 {
-    TObjNode* rec = ByRecordName(st, Trim(st.PopText()));
+    TObjNode* rec = ByRecordName(st, ObjName(st));
     QWidget* w = WidgetOf(st, rec);
     if (!w)
         return;
@@ -124,7 +138,7 @@ void cmdBack(TPoruBase& st)
 
 QWidget* FormByWord(TPoruBase& st)
 {
-    const std::string name = Trim(st.PopText());
+    const std::string name = ObjName(st);
     TObjNode* rec = FindObjectByWord(st, name);
     if (rec->ClassCode != okForm)
         st.Error(J("オブジェクト\"") + name + J("\"は、\"フォーム\"ではありません。"));
@@ -225,7 +239,7 @@ void cmdTray(TPoruBase& st)
         return;   // added once
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;   // no notification area: the window stays as it is
-    s.Tray = new QSystemTrayIcon(QApplication::windowIcon(), m);
+    s.Tray = new QSystemTrayIcon(QApplication::windowIcon());   // owned by the state
     s.Tray->setToolTip(TipText(m->windowTitle()));
     TPoruBase* sp = &st;
     QObject::connect(s.Tray, &QSystemTrayIcon::activated, m, [sp, m](QSystemTrayIcon::ActivationReason r) {
@@ -325,8 +339,15 @@ void cmdTabEnable(TPoruBase& st)
 {
     const std::string value = st.PopText();
     QTabWidget* tabs = TabsArg(st, st.PopRaw());
-    if (tabs->currentIndex() >= 0)
-        tabs->setTabEnabled(tabs->currentIndex(), ToIntOrDefault(TrimView(value), 0) == 1);
+    const int page = tabs->currentIndex();
+    if (page < 0)
+        return;
+    // Qt would move the selection off a tab it disables; the page's content is
+    // disabled instead and its caption greyed, so that the page stays the current
+    // one and enabling it again reaches the same page.
+    const bool on = ToIntOrDefault(TrimView(value), 0) == 1;
+    tabs->widget(page)->setEnabled(on);
+    tabs->tabBar()->setTabTextColor(page, on ? QColor() : tabs->palette().color(QPalette::Disabled, QPalette::WindowText));
 }
 
 TBrowser* BrowserArg(TPoruBase& st)
@@ -346,7 +367,7 @@ void cmdBackward(TPoruBase& st) { BrowserArg(st)->backward(); }
 void cmdSendMessage(TPoruBase& st)
 {
     const std::string message = st.PopText();
-    const std::string name = Trim(st.PopText());
+    const std::string name = ObjName(st);
     TObjNode* rec = st.Objects.Find(name);
     if (!rec)
         st.Error(J("オブジェクト\"") + name + J("\"が特定できません。"));

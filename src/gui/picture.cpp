@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "commands/files.h"
+#include "commands/pixels_icon.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
@@ -24,6 +25,7 @@
 #include "gui/text_layout.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "loader/normaliser.h"
 #include "loader/security.h"
 
 namespace {
@@ -40,7 +42,7 @@ std::string S(const QString& s)
 
 [[noreturn]] void RangeError(TPoruBase& st)
 {
-    st.Error("範囲チェックエラー");
+    st.Error(J("範囲チェックエラー"));
 }
 
 // The lower-case extension of a file name without its dot ("" when none).
@@ -57,21 +59,49 @@ std::string LowerExtension(const std::string& name)
     return ext;
 }
 
+// Icon `index` of an .ico file (only 0) or of a program or library file; empty when
+// there is none.
+QImage IconOfFile(const QString& native, const std::string& ext, int index)
+{
+    QFile file(native);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    const QByteArray bytes = file.readAll();
+    if (ext == "ico")
+        return index == 0 ? QImage::fromData(bytes, "ICO") : QImage();
+    std::string ico;
+    if (!ExtractPeIcon(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), index, ico))
+        return QImage();
+    return QImage::fromData(QByteArray(ico.data(), static_cast<qsizetype>(ico.size())), "ICO");
+}
+
+// An icon drawn onto an opaque bitmap of its size.
+QImage Opaque(const QImage& icon)
+{
+    if (icon.isNull())
+        return QImage();
+    QImage opaque(icon.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter p(&opaque);
+    p.drawImage(0, 0, icon);
+    p.end();
+    return opaque;
+}
+
+// Sizes a picture may be resampled to: at most 2^28 pixels (1 GB), so that a careless
+// size fails with the range error instead of exhausting the memory.
+void CheckPictureSize(TPoruBase& st, int64_t w, int64_t h)
+{
+    if (w > 0 && h > 0 && w * h > (int64_t(1) << 28))
+        RangeError(st);
+}
+
 TMainWindow* RequireWindow(TPoruBase& st)
 {
     TMainWindow* w = DrawingWindow(st);
     if (!w)
         RaiseNeedsWindow(st, st.CurrentCommand ? st.CurrentCommand->Name : std::string());
     return w;
-}
-
-// An object argument: its record name as written, or else its value.
-std::string PopObjectName(TPoruBase& st)
-{
-    const std::string raw = st.PopRaw();
-    if (st.Objects.Find(raw))
-        return raw;
-    return st.EvaluateValue(raw);
 }
 
 // Draws a picture onto the main surface at the cursor (centred when the centring flag
@@ -95,7 +125,7 @@ void ShowAtCursor(TPoruBase& st, const QImage& pic)
 void cmdShowPicture(TPoruBase& st)
 {
     RequireWindow(st);
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
     ShowAtCursor(st, LoadPicture(st, name));
 }
 
@@ -105,7 +135,8 @@ void cmdShowPictureSized(TPoruBase& st)
     TMainWindow* w = RequireWindow(st);
     int pw, ph;
     st.PopCoordinates(st.PopRaw(), pw, ph);
-    const std::string name = st.PopText();
+    const std::string name = PopObjectName(st);
+    CheckPictureSize(st, pw, ph);
     TPixels pix = PixelsFromImage(LoadPicture(st, name));
     Resample(pix, pw, ph);
     QImage* surface = MainPicture(st);
@@ -162,6 +193,7 @@ void cmdCopyPicture(TPoruBase& st)
     if (src.isNull() || !dst)
         return;
     if (place.Right > 0 || place.Bottom > 0) {
+        CheckPictureSize(st, int64_t(place.Right) - place.Left, int64_t(place.Bottom) - place.Top);
         TPixels pix = PixelsFromImage(src);
         Resample(pix, place.Right - place.Left, place.Bottom - place.Top);
         src = ImageFromPixels(pix);
@@ -205,8 +237,10 @@ void cmdBlendPicture(TPoruBase& st)
     if (alpha == 0)
         return;
     TPixels src = PixelsFromImage(SourcePicture(st, source));
-    if (place.Right != 0 || place.Bottom != 0)
+    if (place.Right != 0 || place.Bottom != 0) {
+        CheckPictureSize(st, int64_t(place.Right) - place.Left, int64_t(place.Bottom) - place.Top);
         Resample(src, place.Right - place.Left, place.Bottom - place.Top);
+    }
     TPixels work = PixelsFromImage(*dst);
     BlendOnto(work, src, place.Left, place.Top, alpha);
     *dst = ImageFromPixels(work);
@@ -235,14 +269,18 @@ void cmdChangeDepth(TPoruBase& st)
         st.ArgError(NumberToText(bits) + J("ビットはサポートしていません。"));
     TObjNode* obj = nullptr;
     QImage* img = PictureOfObject(st, name, obj, "\"は、イメージではありません。");
-    QImage converted = img->convertToFormat(format);
-    if (b == 4 && !converted.isNull()) {
-        // Sixteen colours: the picture reduced to a 16-entry palette.
-        converted = img->convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-        QList<QRgb> table = converted.colorTable();
-        if (table.size() > 16)
-            converted = img->convertToFormat(QImage::Format_Indexed8,
-                                             QList<QRgb>(table.begin(), table.begin() + 16));
+    QImage converted;
+    if (b == 4) {
+        // Sixteen colours: the classic palette of the sixteen-colour displays.
+        static const QList<QRgb> kPalette16 = {
+            qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+            qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+            qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+            qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255),
+        };
+        converted = img->convertToFormat(format, kPalette16);
+    } else {
+        converted = img->convertToFormat(format);
     }
     // The drawing commands work in 32-bit; the depth shows in the pixels.
     *img = converted.convertToFormat(QImage::Format_RGB32);
@@ -288,9 +326,10 @@ void cmdFilter(TPoruBase& st)
     case TFilter::Edge: EdgeDetect(pix); break;
     case TFilter::Blur: {
         const long double r = std::trunc(amount / 10);
-        if (r < 0 || r > 1e6)
+        if (!(r >= 0))
             RangeError(st);
-        BoxBlur(pix, static_cast<int>(r));
+        // A radius beyond the picture's size averages as the size itself does.
+        BoxBlur(pix, static_cast<int>(std::min<long double>(r, std::max(pix.Width, pix.Height))));
         break;
     }
     case TFilter::Sharpen: {
@@ -315,11 +354,9 @@ void cmdFilter(TPoruBase& st)
 void cmdCapture(TPoruBase& st)
 {
     TMainWindow* main = RequireWindow(st);
-    const bool implied = st.ImpliedSore;
-    const std::string surfaceName = implied ? std::string() : PopObjectName(st);
-    if (implied)
-        st.PopRaw();
     const std::string window = st.PopText();
+    const bool implied = st.ImpliedSore;
+    const std::string surfaceName = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* dst = implied ? MainPicture(st) : CanvasByName(st, surfaceName, obj);
     if (!dst)
@@ -364,11 +401,9 @@ void cmdExtractIcon(TPoruBase& st)
     TObjNode* obj = st.Objects.Find(word->Name);
     if (!obj || obj->ClassCode != okImage)
         st.Error("\"" + word->Name + J("\"は、オブジェクトではありません。イメージを指定します。"));
-    QImage icon;
     const std::string path = ResolveReadPath(st, file);
-    QImageReader reader(QString::fromUtf8(ToNativePath(path)));
-    if (reader.format() == "ico" && index < reader.imageCount() && reader.jumpToImage(static_cast<int>(index)))
-        icon = reader.read();
+    const QImage icon = Opaque(IconOfFile(QString::fromUtf8(ToNativePath(path)), LowerExtension(path),
+                                          index > 1e6 ? -1 : static_cast<int>(index)));
     QImage* img = ObjectCanvas(st, obj);
     if (!img)
         return;
@@ -479,7 +514,7 @@ QImage LoadPicture(TPoruBase& st, const std::string& name)
         return QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
     const std::string ext = LowerExtension(name);
     if (ext.empty()) {
-        TObjNode* obj = st.Objects.Find(name);
+        TObjNode* obj = st.Objects.Find(ToHalf(name));
         if (!obj)
             return QImage();
         if (obj->ClassCode != okImage && obj->ClassCode != okForm)
@@ -490,6 +525,11 @@ QImage LoadPicture(TPoruBase& st, const std::string& name)
     const std::string path = ResolveReadPath(st, name);
     const QString native = QString::fromUtf8(ToNativePath(path));
     const QByteArray format = ext == "jpeg" ? QByteArray("jpg") : QByteArray::fromStdString(ext);
+    if (ext == "exe") {
+        if (!QFile::exists(native))
+            st.Error(J("画像ファイル\"") + name + J("\"が読込めません。"));
+        return Opaque(IconOfFile(native, ext, 0));
+    }
     if (ext != "bmp" && ext != "ico" && ext != "jpg" && ext != "jpeg" && ext != "png" &&
         !QImageReader::supportedImageFormats().contains(format))
         st.Error("\"" + name + "\"" + J("が読込めません。未対応のファイル形式です。"));
@@ -502,15 +542,8 @@ QImage LoadPicture(TPoruBase& st, const std::string& name)
     QImage img = reader.read();
     if (img.isNull())
         st.Error(J("画像ファイル\"") + name + J("\"が読込めません。") + S(reader.errorString()));
-    if (ext == "ico") {
-        // An icon is drawn onto an opaque bitmap at least as large as itself.
-        QImage opaque(img.size(), QImage::Format_RGB32);
-        opaque.fill(Qt::white);
-        QPainter p(&opaque);
-        p.drawImage(0, 0, img);
-        p.end();
-        return opaque;
-    }
+    if (ext == "ico")
+        return Opaque(img);   // an icon is drawn onto an opaque bitmap of its size
     return img.convertToFormat(QImage::Format_RGB32);
 }
 

@@ -512,7 +512,8 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     }
     if (code == pEvent) {
         const std::string v = Trim(raw);
-        if (v.empty() || v == "\\NULL-VALUE") {
+        const std::string expanded = (!v.empty() && (v.front() == '"' || v.front() == '`')) ? st.ExpandLiteral(v) : v;
+        if (v.empty() || expanded == "\\NULL-VALUE") {
             rec->EventPos[esCurrent] = nullptr;
             rec->EventCode[esCurrent].clear();
             return;

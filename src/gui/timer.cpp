@@ -66,7 +66,9 @@ QTimer* TimerOf(TPoruBase& st)
 // タイマー設定: seconds 秒後に, label へ飛ぶ.
 void cmdTimerSet(TPoruBase& st)
 {
-    const std::string label = Trim(st.PopRaw());
+    std::string label = Trim(st.PopRaw());
+    if (!label.empty() && (label.front() == '"' || label.front() == '`'))
+        label = Trim(st.ExpandLiteral(label));
     const long double seconds = st.PopNumber();
     QTimer* timer = TimerOf(st);
     TObjectsState& s = ObjState(st);

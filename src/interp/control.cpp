@@ -404,11 +404,15 @@ bool IsBranch(uint8_t k) { return k == rcIfTrue || k == rcIfFalse || k == rcCase
 // 抜ける: leave the innermost loop.
 void cmdBreak(TPoruBase& st)
 {
+    size_t n = st.RunControl.Count();
+    size_t at = n;
+    while (at-- > 0)
+        if (!IsBranch(st.RunControl.At(at).RcKind)) break;
+    // Only branches open: nothing happens (the cursor stays in a live body).
+    if (at == static_cast<size_t>(-1)) return;
     TRunControl e;
-    for (;;) {
-        if (!st.RunControl.Pop(e)) return;
-        if (!IsBranch(e.RcKind)) break;
-    }
+    while (st.RunControl.Count() > at + 1) st.RunControl.Pop(e);
+    st.RunControl.Pop(e);
     if (e.RcKind == rcCall || e.RcKind == rcEvent) {
         st.Cursor = e.BodyStart;
         st.FileName = e.SavedFileName;

@@ -48,19 +48,24 @@ void cmdCall(TPoruBase& st)
 // 戻る: return from the innermost call or event run.
 void cmdReturn(TPoruBase& st)
 {
-    if (st.RunControl.Count() == 0) {
+    size_t n = st.RunControl.Count();
+    if (n == 0) {
         st.Cursor = nullptr;
         return;
     }
-    TRunControl e;
-    while (st.RunControl.Pop(e)) {
-        if (e.RcKind == rcCall || e.RcKind == rcEvent) {
-            st.Cursor = e.BodyStart;
-            st.FileName = e.SavedFileName;
-            return;
-        }
+    // Look for the record first: when there is none the open structures stay, so the
+    // cursor never points into a body that was released.
+    size_t at = n;
+    while (at-- > 0) {
+        uint8_t k = st.RunControl.At(at).RcKind;
+        if (k == rcCall || k == rcEvent) break;
     }
-    st.Error("「戻る」べき場所がありません。");
+    if (at == static_cast<size_t>(-1)) st.Error("「戻る」べき場所がありません。");
+    TRunControl e;
+    while (st.RunControl.Count() > at + 1) st.RunControl.Pop(e);
+    st.RunControl.Pop(e);
+    st.Cursor = e.BodyStart;
+    st.FileName = e.SavedFileName;
 }
 
 // 関数定義: give a label a particle template.

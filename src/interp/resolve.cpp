@@ -165,6 +165,13 @@ std::string TPoruBase::ReadValue(const char*& p)
     case wkLabel: {
         SoreGuard g(Sys.Sore);
         Sys.Sore->Value.clear();
+        // The body may belong to another (included) file: errors inside name it.
+        struct FileGuard {
+            std::string& file;
+            std::string saved;
+            ~FileGuard() { file.swap(saved); }
+        } fileGuard{FileName, FileName};
+        FileName = n->TypeText;
         RunNested(n->Position());
         LastTypeTag = Sys.Sore->TypeText;
         return Sys.Sore->Value;

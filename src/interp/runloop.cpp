@@ -305,22 +305,19 @@ void cmdWait(TPoruBase& st)
 void cmdRunText(TPoruBase& st)
 {
     std::string text = st.PopText();
-    std::string savedSource = st.Source;
     std::string savedFile = st.FileName;
     const char* savedCursor = st.Cursor;
     st.FileName = savedFile + "の" + std::to_string(st.LineNo) + "行目のぽるかな";
     struct Restore {
         TPoruBase& st;
-        std::string& source;
         std::string& file;
         const char* cursor;
         ~Restore()
         {
-            st.Source.swap(source);
             st.FileName.swap(file);
             st.Cursor = cursor;
         }
-    } restore{st, savedSource, savedFile, savedCursor};
+    } restore{st, savedFile, savedCursor};
     // The text must outlive every position into it: keep it in a shared buffer that
     // stays alive for the nested run.
     auto body = std::make_shared<std::string>(text);

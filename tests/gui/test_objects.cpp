@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -174,6 +175,12 @@ TEST(Objects, MenusAndTheirItems)
     EXPECT_EQ(f.LastError(), "オブジェクト\"ファイルメニュー\"の設定は、未定義です。");
     EXPECT_FALSE(f.Run("Aは、ファイルメニューの、X\r\n"));
     EXPECT_EQ(f.LastError(), "オブジェクト\"ファイルメニュー\"(\"メニュー\")の設定項目\"X\"は未定義です。");
+    // Menus are destroyed like controls; the menu bar loses them.
+    const int before = static_cast<int>(f.window.menuBar()->actions().size());
+    ASSERT_TRUE(f.Run("開くメニューを、オブジェクト破壊\r\nファイルメニューを、オブジェクト破壊\r\n")) << f.Errors();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(static_cast<int>(f.window.menuBar()->actions().size()), before - 1);
+    EXPECT_EQ(f.Record("ファイルメニュー"), nullptr);
 }
 
 // ---- properties ----------------------------------------------------------------------------------
@@ -216,6 +223,13 @@ TEST(Properties, SetThenRead)
         {"タブページ", "テキスト", "「一\r\n二」", "一\r\n二\r\n", "s"},
         {"ラジオ", "アイテム", "「甲\r\n乙」", "甲\r\n乙\r\n", "s"},
         {"ブラウザ", "URL", "「file:///tmp/」", "file:///tmp/", "s"},
+        {"イメージ", "拡大機能", "1", "1", "e"},
+        {"イメージ", "透過処理", "1", "1", "e"},
+        {"フォーム", "スタイル", "3", "3", "e"},
+        {"フォーム", "リサイズ", "0", "0", "e"},
+        {"コンボ", "編集", "0", "0", "e"},
+        {"グリッド", "編集", "1", "1", "e"},
+        {"エディタ", "IME", "2", "2", "e"},
     };
     for (const Row& r : rows) {
         TObjFixture f;
@@ -298,6 +312,25 @@ TEST(Properties, UnreadableGiveAWarning)
     }
 }
 
+TEST(Properties, SelectionsAndCaret)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("E1エディタを、作る\r\nE1エディタ=「abcdef」\r\nE1エディタの、選択位置は、1\r\n"
+                      "E1エディタの、選択文字数は、3\r\n選=E1エディタの、選択文字列\r\n位=E1エディタの、選択位置\r\n"
+                      "E1エディタの、選択文字列は、「XY」\r\n後=E1エディタ\r\n"
+                      "M1メモを、作る\r\nM1メモ=「一行\r\n二行目\r\n三行目です」\r\nM1メモの、行は、2\r\n"
+                      "M1メモの、列は、3\r\n行=M1メモの、行\r\n列=M1メモの、列\r\n"
+                      "項目メニューを、作る\r\n項目メニューの、ショートカットキーは、「Ctrl+S」\r\n"
+                      "鍵=項目メニューの、ショートカットキー\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("選"), "bcd");
+    EXPECT_EQ(f.Var("位"), "1");
+    EXPECT_EQ(f.Var("後"), "aXYef");
+    EXPECT_EQ(f.Var("行"), "2");
+    EXPECT_EQ(f.Var("列"), "3");
+    EXPECT_EQ(f.Var("鍵"), "Ctrl+S");
+}
+
 TEST(Properties, DirectValuesByKind)
 {
     TObjFixture f;
@@ -345,7 +378,7 @@ TEST(Grid, RowZeroIsTheHeaderAndClicksSort)
     EXPECT_EQ(grid->CellText(4, 0), "");   // the last row stays in place
     // The text as CSV still has the empty last row; アイテム trims it.
     ASSERT_TRUE(f.Run("A=表グリッドの、テキスト\r\n")) << f.Errors();
-    EXPECT_EQ(f.Var("A").substr(f.Var("A").size() - 4), "\r\n,\r\n");
+    EXPECT_EQ(f.Var("A").substr(f.Var("A").size() - 5), "\r\n,\r\n");
     f.window.hide();
 }
 
