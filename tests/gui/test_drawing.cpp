@@ -1,6 +1,9 @@
 // Drawing commands, pictures and printing, run offscreen through scripts.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTest>
+
 #include <QFile>
 #include <QImage>
 #include <QPrinter>
@@ -431,6 +434,30 @@ TEST(Examples, DrawSampleDrawsItsPicture)
     };
     for (const auto& p : probes)
         EXPECT_EQ(pic.pixel(p.x, p.y) & 0xFFFFFF, p.want & 0xFFFFFF) << p.x << "," << p.y;
+
+    // The program lives on in its handlers: a click draws a red dot where it lands,
+    // and the one-second timer writes the elapsed seconds on a white panel.
+    QTest::mouseClick(f.window.Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 390));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.window.Surface()->Picture().pixel(300, 390) & 0xFFFFFF, qRgb(0xFF, 0x40, 0x40) & 0xFFFFFF);
+    QElapsedTimer clock;
+    clock.start();
+    // The panel is white only once the timer has run, and then holds dark text.
+    auto inkOnPanel = [&]() {
+        const QImage& now = f.window.Surface()->Picture();
+        int white = 0, dark = 0;
+        for (int y = 232; y < 258; ++y)
+            for (int x = 442; x < 598; ++x) {
+                QRgb c = now.pixel(x, y);
+                if ((c & 0xFFFFFF) == 0xFFFFFF) ++white;
+                else if (qGray(c) < 96) ++dark;
+            }
+        return white > 1000 && dark > 10;
+    };
+    EXPECT_FALSE(inkOnPanel());
+    while (!inkOnPanel() && clock.elapsed() < 5000) QTest::qWait(50);
+    EXPECT_TRUE(inkOnPanel());
+    EXPECT_FALSE(f.st.StoppedByError) << f.Errors();
 }
 
 }   // namespace
