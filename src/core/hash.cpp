@@ -98,13 +98,7 @@ THash::~THash()
 
 int THash::HashOf(std::string_view name)
 {
-    unsigned sum = 0;
-    for (char ch : name) {
-        if (ch == '\0')
-            break;
-        sum += static_cast<unsigned char>(ch);
-    }
-    return static_cast<int>(sum % kBuckets);
+    return static_cast<int>(ByteSum(name) % kBuckets);
 }
 
 int32_t THash::Add(THashNode* node)

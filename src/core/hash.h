@@ -85,6 +85,18 @@ private:
     bool EraseFirst(const std::string& name);   // deletes the first node of that name
 };
 
+// Sum of the bytes of a name as unsigned values, up to the first zero byte: the hash
+// of the word table (mod 256) and of the container's entry index (mod 1024).
+inline unsigned ByteSum(std::string_view name)
+{
+    unsigned sum = 0;
+    for (char ch : name) {
+        if (ch == '\0') break;
+        sum += static_cast<unsigned char>(ch);
+    }
+    return sum;
+}
+
 bool IsHiragana(const char* p);
 std::string FoldOkurigana(std::string_view text);
 // Folds into `out` (cleared first); reuses its capacity so lookups do not allocate.

@@ -1,15 +1,11 @@
 // Entry index of the packed container.
 #include "core/mix_index.h"
 
+#include "core/hash.h"
+
 int TMixIndex::HashOf(std::string_view name)
 {
-    unsigned sum = 0;
-    for (char ch : name) {
-        if (ch == '\0')
-            break;
-        sum += static_cast<unsigned char>(ch);
-    }
-    return static_cast<int>(sum % kBuckets);
+    return static_cast<int>(ByteSum(name) % kBuckets);
 }
 
 int32_t TMixIndex::Add(TMixNode* node)
