@@ -192,6 +192,7 @@ private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
     bool runStartPending_ = true;
     bool commaBreak_ = false;
+    bool clearSetterAfterBind_ = false;   // set by a name(arguments) call of a command
     int calcDepth_ = 0;
     static constexpr int kMaxCalcDepth = 200;   // the last phrase ended in a comma before a line break
 

@@ -330,7 +330,12 @@ void TPoruBase::MatchArguments(THashNode* node)
 
 void TPoruBase::Dispatch(THashNode* node)
 {
+    // A call written name(arguments) binds positionally, but only its own
+    // arguments: what the handler evaluates binds by particles again.
+    const bool clearSetter = clearSetterAfterBind_;
+    clearSetterAfterBind_ = false;
     MatchArguments(node);
+    if (clearSetter) SetterCall = false;
     int id = node->Id;
     if (id == 19 || id == 20) return;
     if (id == 200) Error("条件文は、「もし～ならば」と対で使わなければなりません。");
@@ -432,7 +437,10 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         SoreGuard g(Sys.Sore);
         SetterGuard sg(SetterCall, true);
         switch (n->Kind) {
-        case wkCommand: Dispatch(n); break;
+        case wkCommand:
+            clearSetterAfterBind_ = true;
+            Dispatch(n);
+            break;
         case wkLabel: {
             EnterNesting();
             const char* savedCursor = Cursor;
