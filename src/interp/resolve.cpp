@@ -69,6 +69,14 @@ void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
     if (!templ.empty() && templ.back() == ',') out.emplace_back();
 }
 
+// True when `ch` occurs in `text` at a character boundary.
+bool ContainsChar(std::string_view text, std::string_view ch)
+{
+    for (size_t i = 0; i < text.size(); i += CharLen(text.data() + i))
+        if (text.compare(i, ch.size(), ch) == 0) return true;
+    return false;
+}
+
 const char* const kEventNames[] = {"イベント", "クリックした時", "ダブルクリックした時", "マウス押した時",
                                    "マウス離した時", "キー押した時", "キー離した時", "変更した時",
                                    "マウス動かした時"};
@@ -651,7 +659,7 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
         if (Words.FindExact(t)) {
             const char* q = t.c_str();
             t = ReadValue(q);
-        } else if (t.find("の") != std::string::npos) {
+        } else if (ContainsChar(t, "の")) {
             const char* q = t.c_str();
             std::string v = ReadValue(q);
             if (*q == '\0' && v != t) t = v;
