@@ -155,6 +155,7 @@ void TPoruBase::RunIf(const char*& p)
     }
     std::string expr = ConvertCondition(cond);
     std::string r = CalculateText(expr);
+    if (!p) return;
     CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
     BranchSelect(p, true);
 }
@@ -225,6 +226,7 @@ void TPoruBase::ConditionQuestion(const char*& p)
         if (n->Kind == wkVariable) text = n->Value;
     }
     std::string r = CalculateText(text);
+    if (!p) return;
     CondResult = std::trunc(ToNumber(r)) != 0 ? 1 : 0;
     SkipSeparators(p);
     if (*p == '\r' || *p == '\n') {
@@ -239,6 +241,7 @@ void TPoruBase::ConditionQuestion(const char*& p)
 void TPoruBase::RunTimesLoop(const char*& p, const std::string& countText)
 {
     std::string v = EvaluateValue(countText);
+    if (!p) return;
     int32_t count = ToIntOrDefault(v, -1);
     TRunControl e;
     e.RcKind = rcTimes;
@@ -274,6 +277,7 @@ void TPoruBase::RunCaseBranch(const char*& p, const std::string& label)
             match = EvaluateValue(label) == CaseValue;
         }
     }
+    if (!p) return;
     if (!match) {
         p = e.After;
         return;
@@ -323,6 +327,7 @@ void cmdFor(TPoruBase& st)
     long double endV = std::trunc(ToNumber(endText)), startV = std::trunc(ToNumber(startText));
     if (endV > 2147483647.0L || endV < -2147483648.0L || startV > 2147483647.0L || startV < -2147483648.0L)
         st.Error("\"" + name + "\"には、数値を指定してください。");
+    if (!st.Cursor) return;
     std::string counterName = st.PopRaw();
     THashNode* counter = st.Words.FindExact(counterName);
     if (!counter) {
@@ -358,6 +363,7 @@ void cmdEach(TPoruBase& st)
     if (!n) items = st.EvaluateValue(raw);
     else if (n->Kind == wkHash) items = n->Table() ? n->Table()->Names() : std::string();
     else items = n->Value;
+    if (!st.Cursor) return;
     TRunControl e;
     e.RcKind = rcEach;
     st.BlockCapture(e, st.Cursor);
@@ -386,6 +392,7 @@ void cmdWhile(TPoruBase& st)
     if (cond.empty() || cond == "``") return;
     std::string unq = UnquoteRaw(cond);
     std::string r = st.CalculateText(unq);
+    if (!st.Cursor) return;
     if (std::trunc(ToNumber(r)) == 0) {
         st.Cursor = e.After;
         return;

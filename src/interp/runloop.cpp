@@ -154,6 +154,7 @@ void TPoruBase::CheckRunControl()
         case rcWhile: {
             std::string cond = top->Condition;
             std::string r = CalculateText(cond);
+            if (!Cursor || RunControl.Count() == 0) return;   // the condition ended the run
             long double v = std::trunc(ToNumber(r));
             top = RunControl.Top();
             if (v != 0) {

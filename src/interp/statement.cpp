@@ -170,6 +170,7 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
             std::string v = ReadValue(p);
             phrase += '&';
             phrase += QuoteRaw(v);
+            if (!p) return phrase;
             SkipSpaces(p);
             if (*p == '&') continue;
             phrase += ReadWord(p);
@@ -240,6 +241,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
             Error(e.Message);
         }
         std::string v = ExpandLiteral(lit);
+        if (!p) return false;   // an embedding ended the run (待機, 終わり)
         SkipSpaces(p);
         phrase = ReadConcatTail(p, QuoteRaw(v));
         plain = false;
@@ -333,6 +335,8 @@ bool TPoruBase::ExecutePhrase(const char*& p)
         break;
     }
 
+    // Reading the phrase may have run a command that ended the run.
+    if (!p) return false;
     // The phrase ending decides what happens next.
     const char* after = p;
     SkipSeparators(p);
@@ -370,6 +374,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                 }
             }
         }
+        if (!p) return false;
         if (hasValue) phrase = ReadConcatTail(p, QuoteRaw(value));
         else phrase = ReadConcatTail(p, std::move(phrase));
         Args.Push(std::move(phrase));
