@@ -282,6 +282,20 @@ void cmdAppend(TPoruBase& st)
 
 // ---- copy, delete, rename, move ------------------------------------------------------------
 
+// Copy and move: each source (a file, a folder, or the matches of a wildcard) goes to
+// its place under the destination; a wildcard source makes the destination a folder.
+template <class Action>
+void ForEachSource(const std::string& nativeSrc, const std::string& nativeDst, Action action)
+{
+    const bool wildcard = HasWildcard(fs::path(nativeSrc).filename().string());
+    if (wildcard) {
+        std::error_code ec;
+        fs::create_directories(nativeDst, ec);
+    }
+    for (const std::string& s : Sources(nativeSrc))
+        action(s, DestinationFor(s, nativeDst, wildcard));
+}
+
 // ファイルコピー: files, folders (with their contents) or wildcard matches.
 void cmdCopy(TPoruBase& st)
 {
@@ -289,15 +303,7 @@ void cmdCopy(TPoruBase& st)
     const std::string src = ResolveReadPath(st, Trim(st.PopText()));
     if (!SecurityGateOutside(st, {dst}, "ファイル\"" + src + "\"を、\"" + dst + "\"へコピーします。"))
         return;
-    const std::string nativeSrc = Native(src);
-    const std::string nativeDst = Native(dst);
-    const bool wildcard = HasWildcard(fs::path(nativeSrc).filename().string());
-    if (wildcard) {
-        std::error_code ec;
-        fs::create_directories(nativeDst, ec);
-    }
-    for (const std::string& s : Sources(nativeSrc))
-        CopyOne(s, DestinationFor(s, nativeDst, wildcard));
+    ForEachSource(Native(src), Native(dst), CopyOne);
 }
 
 // ファイル削除: to the trash; nothing is deleted for good when that fails.
@@ -344,15 +350,7 @@ void cmdMove(TPoruBase& st)
     const std::string src = Trim(FindReadPath(st, Trim(st.PopText())));
     if (!SecurityGate(st, {src, dst}, "\"" + src + "\"を,\"" + dst + "\"へ移動しますか？"))
         return;
-    const std::string nativeSrc = Native(src);
-    const std::string nativeDst = Native(dst);
-    const bool wildcard = HasWildcard(fs::path(nativeSrc).filename().string());
-    if (wildcard) {
-        std::error_code ec;
-        fs::create_directories(nativeDst, ec);
-    }
-    for (const std::string& s : Sources(nativeSrc))
-        MoveOne(s, DestinationFor(s, nativeDst, wildcard));
+    ForEachSource(Native(src), Native(dst), MoveOne);
 }
 
 // ショートカット作成: a symbolic link at the ".lnk" name, pointing at the target.

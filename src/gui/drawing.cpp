@@ -156,17 +156,26 @@ QImage* PixelSurface(TPoruBase& st, bool implied, const std::string& name, TObjN
     return CanvasByName(st, name, obj);
 }
 
-// 点描画 (surface, point).
-void cmdSetPixel(TPoruBase& st)
+// The arguments of the pixel commands (point, then surface): the picture and the
+// point, or nil when the point lies outside it or there is no picture.
+QImage* PixelArguments(TPoruBase& st, int& x, int& y, TObjNode*& obj)
 {
     RequireWindow(st);
-    int x, y;
     st.PopCoordinates(st.PopRaw(), x, y);
     const bool implied = st.ImpliedSore;
     const std::string name = PopObjectName(st);
-    TObjNode* obj = nullptr;
+    obj = nullptr;
     QImage* img = PixelSurface(st, implied, name, obj);
-    if (!img || !img->valid(x, y))
+    return img && img->valid(x, y) ? img : nullptr;
+}
+
+// 点描画 (surface, point).
+void cmdSetPixel(TPoruBase& st)
+{
+    int x, y;
+    TObjNode* obj;
+    QImage* img = PixelArguments(st, x, y, obj);
+    if (!img)
         return;
     if (img->format() != QImage::Format_RGB32)
         *img = img->convertToFormat(QImage::Format_RGB32);
@@ -177,14 +186,10 @@ void cmdSetPixel(TPoruBase& st)
 // 座標色取得 (surface, point): the colour value of the pixel.
 void cmdGetPixel(TPoruBase& st)
 {
-    RequireWindow(st);
     int x, y;
-    st.PopCoordinates(st.PopRaw(), x, y);
-    const bool implied = st.ImpliedSore;
-    const std::string name = PopObjectName(st);
-    TObjNode* obj = nullptr;
-    QImage* img = PixelSurface(st, implied, name, obj);
-    if (!img || !img->valid(x, y))
+    TObjNode* obj;
+    QImage* img = PixelArguments(st, x, y, obj);
+    if (!img)
         return;
     st.SetSoreNumber(ValueFromColour(QColor(img->pixel(x, y))));
 }
