@@ -42,8 +42,8 @@ public:
     // RemoveEventSource() when it is gone; or it sets HasPendingEventSources, which is
     // asked while the process waits. A close request that was accepted ends the
     // process regardless.
-    void AddEventSource() { ++eventSources_; }
-    void RemoveEventSource();
+    void AddEventSource() override { ++eventSources_; }
+    void RemoveEventSource() override;
     std::function<bool()> HasPendingEventSources;
 
     // Called by the start-up code once RunProgram has returned: quits the event loop

@@ -205,3 +205,9 @@ std::string THost::ObjectEvent(TPoruBase& st, const std::string& objName, const 
 {
     RaiseNeedsWindow(st, objName + "の" + event);
 }
+
+// A host without a progress display shows nothing; the transfer itself goes on.
+void THost::ProgressOpen(TPoruBase&, const std::string&, std::function<void()>) {}
+void THost::ProgressSetMessage(TPoruBase&, const std::string&) {}
+void THost::ProgressSetPosition(TPoruBase&, int64_t, int64_t) {}
+void THost::ProgressClose(TPoruBase&) {}

@@ -41,6 +41,23 @@ public:
     virtual int ScreenWidth() = 0;
     virtual int ScreenHeight() = 0;
 
+    // Event sources: whatever can still run a handler after the program's text has
+    // ended (a listening or connected socket, a channel server, a player, a child
+    // process waited for) registers while it lives, so that the console host keeps
+    // its process running; the window host lives until its window closes anyway.
+    virtual void AddEventSource() {}
+    virtual void RemoveEventSource() {}
+
+    // The progress window of the network commands: a bar, a message line under it
+    // ("---" when opened with an empty text) and a 中止 button that is enabled only
+    // when onStop is given; pressing it calls onStop. Texts are Shift_JIS. The
+    // console host reports on standard error, at most a line per second.
+    virtual void ProgressOpen(TPoruBase& st, const std::string& message, std::function<void()> onStop);
+    virtual void ProgressSetMessage(TPoruBase& st, const std::string& message);
+    // position out of maximum (maximum 0: the bar shows 0).
+    virtual void ProgressSetPosition(TPoruBase& st, int64_t position, int64_t maximum);
+    virtual void ProgressClose(TPoruBase& st);
+
     // GUI objects (words of kind 4). The interpreter hands these to the host; the
     // console host refuses them with one message saying the window is needed.
     // `what` names the operation for that message.

@@ -115,6 +115,10 @@ public:
         return *static_cast<T*>(it->second.get());
     }
 
+    // Instances of the host services (interp/services.h), by interface; released
+    // first when the state goes.
+    std::map<std::type_index, std::shared_ptr<void>> ServiceInstances;
+
     // ---- errors ----
     std::string FormatError(std::string_view msg);
     int32_t CurrentLineNo();

@@ -12,6 +12,7 @@ TPoruBase::TPoruBase()
 
 TPoruBase::~TPoruBase()
 {
+    ServiceInstances.clear();   // services may still refer to words and objects
     // そ shares the payload of the node it copies; never free it through そ.
     if (Sys.So) Sys.So->Payload = nullptr;
     Words.Clear();

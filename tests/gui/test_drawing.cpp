@@ -404,9 +404,7 @@ TEST(Printing, TextAndPicturesToPdf)
 
 TEST(Examples, DrawSampleDrawsItsPicture)
 {
-    // The sample beside the sources: tests/gui/../../examples/draw.prk.
-    std::string path = __FILE__;
-    path = path.substr(0, path.rfind("/tests/")) + "/examples/draw.prk";
+    const std::string path = std::string(PORUKANA_SOURCE_DIR) + "/examples/draw.prk";
     QFile file(QString::fromStdString(path));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
     const QByteArray sjis = file.readAll();

@@ -246,8 +246,7 @@ namespace {
 
 TEST(Events, FormSampleReactsToAClick)
 {
-    std::string path = __FILE__;
-    path = path.substr(0, path.rfind("/tests/")) + "/examples/form.prk";
+    const std::string path = std::string(PORUKANA_SOURCE_DIR) + "/examples/form.prk";
     std::ifstream in(path, std::ios::binary);
     ASSERT_TRUE(in.good()) << path;
     const std::string sjis((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -14,8 +14,7 @@ namespace {
 
 std::string ScreensFolder()
 {
-    std::string path = __FILE__;
-    return path.substr(0, path.rfind('/')) + "/screens/";
+    return std::string(PORUKANA_SOURCE_DIR) + "/tests/gui/screens/";
 }
 
 // Fraction of pixels whose colour differs by more than 48 in any channel.
