@@ -30,7 +30,7 @@ std::string InitialValue(TPoruBase& st)
 THost& HostOf(TPoruBase& st)
 {
     if (!st.Host)
-        RaiseNeedsWindow(st, st.CurrentCommand ? st.CurrentCommand->Name : std::string());
+        RaiseNoDialogs(st);
     return *st.Host;
 }
 

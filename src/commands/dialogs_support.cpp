@@ -98,8 +98,8 @@ bool HasWildcard(std::string_view text)
     return ContainsChar(text, '*') || ContainsChar(text, '?');
 }
 
-// "*.jpg;*.png" -> "*.jpg *.png"; "*.*" -> "*".
-std::string QtPatterns(std::string_view pattern)
+// "*.jpg;*.png" -> "*.jpg *.png"; with forQt, "*.*" becomes "*".
+std::string SpacedPatterns(std::string_view pattern, bool forQt)
 {
     std::string out;
     std::string one;
@@ -108,7 +108,7 @@ std::string QtPatterns(std::string_view pattern)
         one.clear();
         if (p.empty())
             return;
-        if (p == "*.*")
+        if (forQt && p == "*.*")
             p = "*";
         if (!out.empty())
             out += ' ';
@@ -212,14 +212,16 @@ std::string QtFilterText(const std::vector<TDialogFilter>& filter)
 {
     std::string out;
     for (const TDialogFilter& f : filter) {
-        const std::string patterns = QtPatterns(f.Pattern);
+        const std::string patterns = SpacedPatterns(f.Pattern, true);
         if (patterns.empty())
             continue;
-        std::string desc = Trim(f.Description);
-        std::string item;
+        const std::string desc = Trim(f.Description);
         const std::string tail = "(" + patterns + ")";
-        if (desc.size() >= tail.size() && desc.compare(desc.size() - tail.size(), tail.size(), tail) == 0)
-            item = desc;
+        // A description that names its patterns already: those parentheses carry them.
+        const std::string written = "(" + SpacedPatterns(f.Pattern, false) + ")";
+        std::string item;
+        if (desc.size() >= written.size() && desc.compare(desc.size() - written.size(), written.size(), written) == 0)
+            item = desc.substr(0, desc.size() - written.size()) + tail;
         else if (desc.empty())
             item = tail;
         else

@@ -44,8 +44,8 @@ std::string DefaultExtension(const std::vector<TDialogFilter>& filter);
 
 // The filter as a Qt file dialog reads it: "DESC (P1 P2)" items joined with ";;"
 // ("*.*" becomes "*", which matches names without a dot as well; a description that
-// already ends in its patterns in parentheses is used as it stands). Pairs without a
-// pattern are left out.
+// already ends in its patterns in parentheses keeps them there: "全て(*.*)" becomes
+// "全て(*)"). Pairs without a pattern are left out.
 std::string QtFilterText(const std::vector<TDialogFilter>& filter);
 
 // The filter of the memo dialog's load and save buttons ("*.txt|*.txt|すべてのファイル|*.*").

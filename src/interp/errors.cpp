@@ -212,15 +212,17 @@ void THost::ProgressSetMessage(TPoruBase&, const std::string&) {}
 void THost::ProgressSetPosition(TPoruBase&, int64_t, int64_t) {}
 void THost::ProgressClose(TPoruBase&) {}
 
-// A host without dialogs refuses them, naming the command that asked.
-namespace {
-
-[[noreturn]] void RaiseNoDialogs(TPoruBase& st)
+// A host without dialogs refuses them, naming the command as the registry writes it
+// (尋ねる rather than its folded 尋).
+void RaiseNoDialogs(TPoruBase& st)
 {
-    RaiseNeedsWindow(st, st.CurrentCommand ? st.CurrentCommand->Name : std::string("ダイアログ"));
+    if (!st.CurrentCommand) RaiseNeedsWindow(st, "ダイアログ");
+    size_t count = 0;
+    const CommandRow* rows = CommandRows(count);
+    for (size_t i = 0; i < count; ++i)
+        if (rows[i].id == st.CurrentCommand->Id) RaiseNeedsWindow(st, rows[i].name);
+    RaiseNeedsWindow(st, st.CurrentCommand->Name);
 }
-
-}  // namespace
 
 bool THost::AskText(TPoruBase& st, const std::string&, const std::string&, int, std::string&) { RaiseNoDialogs(st); }
 int THost::AskQuestion(TPoruBase& st, const std::string&, bool) { RaiseNoDialogs(st); }

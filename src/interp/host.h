@@ -120,3 +120,5 @@ public:
 
 // The error raised by the default object operations (no window).
 [[noreturn]] void RaiseNeedsWindow(TPoruBase& st, const std::string& what);
+// The same for the dialog operations, naming the running command.
+[[noreturn]] void RaiseNoDialogs(TPoruBase& st);
