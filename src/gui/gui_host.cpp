@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>

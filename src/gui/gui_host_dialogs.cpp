@@ -4,9 +4,11 @@
 // answers (dialog_answers.h) the dialogs take the console's line protocol from the
 // answers file instead of opening.
 #include <QFont>
-#include <cstdio>
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "commands/dialogs_protocol.h"
 #include "commands/dialogs_support.h"
