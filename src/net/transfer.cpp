@@ -81,6 +81,19 @@ void TCurlSession::SetText(CURLoption option, const std::string& value)
     curl_easy_setopt(easy_, option, value.c_str());
 }
 
+namespace {
+
+// A reply that refuses: a code of 4xx or 5xx (FTP, SMTP), or POP3's -ERR.
+bool IsRefusal(const std::string& r)
+{
+    if (r.rfind("-ERR", 0) == 0)
+        return true;
+    return r.size() >= 3 && (r[0] == '4' || r[0] == '5') && isdigit(static_cast<unsigned char>(r[1])) &&
+           isdigit(static_cast<unsigned char>(r[2]));
+}
+
+}  // namespace
+
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
 {
     const size_t n = size * count;
@@ -92,6 +105,8 @@ size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
     auto* s = static_cast<TCurlSession*>(self);
     if (s->hooks_ && s->hooks_->Response)
         s->hooks_->Response(line);
+    if (IsRefusal(line))
+        s->refusal_ = line;
     s->lastResponse_ = std::move(line);
     return n;
 }
@@ -112,6 +127,7 @@ int TCurlSession::OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, c
 CURLcode TCurlSession::Perform(const TTransferHooks& hooks)
 {
     lastResponse_.clear();
+    refusal_.clear();
     errorBuffer_[0] = '\0';
     hooks_ = &hooks;
     struct Detach {
@@ -156,16 +172,11 @@ CURLcode TCurlSession::Perform(const TTransferHooks& hooks)
 
 std::string TCurlSession::Message(CURLcode code) const
 {
-    // A refusal by the server (a reply code of 4xx or 5xx, or POP3's -ERR) says more
-    // than libcurl's summary of it.
-    const std::string& r = lastResponse_;
-    const bool refused = r.rfind("-ERR", 0) == 0 ||
-                         (r.size() >= 3 && (r[0] == '4' || r[0] == '5') && isdigit(static_cast<unsigned char>(r[1])) &&
-                          isdigit(static_cast<unsigned char>(r[2])));
-    if (refused && code != CURLE_ABORTED_BY_CALLBACK)
-        return r;
+    // The server's refusal says more than libcurl's summary of it.
     if (code == CURLE_ABORTED_BY_CALLBACK)
         return "中止しました。";
+    if (!refusal_.empty())
+        return refusal_;
     if (errorBuffer_[0])
         return errorBuffer_;
     return curl_easy_strerror(code);

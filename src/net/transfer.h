@@ -48,8 +48,8 @@ public:
     // The last line the server answered (FTP, SMTP and POP3 replies; the last header
     // line for HTTP), without its line break; empty when it has not answered.
     const std::string& LastResponse() const { return lastResponse_; }
-    // The client's message for a failed request: the server's answer when it
-    // refused, otherwise libcurl's description.
+    // The client's message for a failed request: the server's last refusal (a 4xx
+    // or 5xx reply, -ERR) when it refused, otherwise libcurl's description.
     std::string Message(CURLcode code) const;
 
     // Options shared by several commands.
@@ -63,6 +63,7 @@ private:
     CURLM* multi_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     std::string lastResponse_;
+    std::string refusal_;
     const TTransferHooks* hooks_ = nullptr;   // during Perform
 };
 

@@ -33,6 +33,14 @@ def run_http(portfile, root):
             pass
 
         def do_GET(self):
+            if self.path.startswith("http://"):
+                # asked as a proxy: only for the made-up host of the proxy test
+                from urllib.parse import urlsplit
+                url = urlsplit(self.path)
+                if url.hostname != "proxied.invalid":
+                    self.send_error(502)
+                    return
+                self.path = url.path
             path = self.path.split("?", 1)[0]
             if path == "/redirect":
                 self.send_response(302)
@@ -121,6 +129,12 @@ def run_smtp(portfile, outdir):
     class Saver:
         def __init__(self):
             self.count = 0
+
+        async def handle_RCPT(self, server, session, envelope, address, options):
+            if address.startswith("reject"):
+                return "550 no such user here"
+            envelope.rcpt_tos.append(address)
+            return "250 OK"
 
         async def handle_DATA(self, server, session, envelope):
             self.count += 1
@@ -212,7 +226,10 @@ def run_pop3(portfile, maildir, log, *options):
                 with open(os.path.join(maildir, mails[n - 1]), "rb") as f:
                     data = f.read()
                 writer.write(b"+OK\r\n")
-                for raw in data.split(b"\r\n"):
+                lines = data.split(b"\r\n")
+                if lines and lines[-1] == b"":
+                    lines.pop()   # the message's last line break ends its last line
+                for raw in lines:
                     writer.write((b"." + raw if raw.startswith(b".") else raw) + b"\r\n")
                 writer.write(b".\r\n")
             elif cmd == "DELE":
