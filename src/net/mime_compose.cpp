@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr size_t kMaxJisPerWord = 42;   // 56 Base64 characters: a word of 74
+constexpr size_t kMaxJisPerWord = 36;   // 48 Base64 characters: a word of 66, fits after "X-Mailer: "
 constexpr size_t kFoldAt = 76;
 
 const char kFullWidthQuote[] = "\x81\x68";   // ” in Shift_JIS
@@ -75,8 +75,11 @@ std::string FoldedHeader(const std::string& name, const std::string& value)
         if (space == std::string::npos)
             space = line.size();
         const std::string word = line.substr(i, space - i);   // with its leading space
-        if (out.size() - lineStart + word.size() > kFoldAt && out.size() > lineStart && word[0] == ' ' &&
-            out.size() - lineStart > name.size() + 2) {
+        // never right after "Name:" (a value's leading white space would count) and
+        // never before a word of spaces alone (no line may be only white space)
+        const bool onlyName = lineStart == 0 && out.size() <= name.size() + 1;
+        const bool blank = word.find_first_not_of(' ') == std::string::npos;
+        if (out.size() - lineStart + word.size() > kFoldAt && word[0] == ' ' && !onlyName && !blank) {
             out += "\r\n";
             lineStart = out.size();
         }
