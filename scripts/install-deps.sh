@@ -14,6 +14,9 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
   # tests: a virtual display and PDF checks
   xvfb xauth poppler-utils
+  # network commands: certificates for HTTPS; local FTP and SMTP servers for the
+  # tests; curl(1) beside the download benchmark
+  ca-certificates python3-pyftpdlib python3-aiosmtpd curl
   # benchmark comparison
   tcl python3
 )
