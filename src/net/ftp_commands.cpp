@@ -2,6 +2,10 @@
 // variables and closed by FTP切断. Every other command checks the session, shows
 // the progress window (whose 中止 button aborts the exchange) and makes one FTP
 // exchange.
+#include <sys/stat.h>
+
+#include <cmath>
+
 #include "commands/files.h"
 #include "commands/registry.h"
 #include "commands/strings_text.h"
@@ -13,10 +17,6 @@
 #include "loader/security.h"
 #include "net/ftp_listing.h"
 #include "net/ftp_session.h"
-
-#include <sys/stat.h>
-
-#include <cmath>
 
 namespace {
 
@@ -38,8 +38,7 @@ TFtpSession& ConnectedSession(TPoruBase& st)
 }
 
 // One exchange under the progress window; false when it failed.
-template <class Exchange>
-bool Exchange1(TPoruBase& st, const std::string& message, Exchange exchange)
+template <class Exchange> bool WithProgress(TPoruBase& st, const std::string& message, Exchange exchange)
 {
     TProgressWindow progress(st, message, true);
     return exchange(progress.Hooks());
@@ -87,8 +86,8 @@ void cmdUpload(TPoruBase& st)
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
     const std::string path = ToNativePath(ResolveReadPath(st, local));
-    if (!Exchange1(st, remote + "をアップロード中",
-                   [&](const TTransferHooks& h) { return s.Store(path, remote, h); }))
+    if (!WithProgress(st, remote + "をアップロード中",
+                      [&](const TTransferHooks& h) { return s.Store(path, remote, h); }))
         st.Error("\"" + remote + "\"へのFTPアップロードに失敗");
 }
 
@@ -109,8 +108,8 @@ void cmdDownload(TPoruBase& st)
         return;
     TPartFile part;
     const bool ok = part.Create(native) &&
-                    Exchange1(st, local + "をダウンロード中",
-                              [&](const TTransferHooks& h) { return s.Retrieve(remote, part, h); }) &&
+                    WithProgress(st, local + "をダウンロード中",
+                                 [&](const TTransferHooks& h) { return s.Retrieve(remote, part, h); }) &&
                     part.Commit(false);
     if (!ok)
         st.Error(failure);
@@ -130,8 +129,8 @@ void cmdChangeFolder(TPoruBase& st)
     const std::string folder = st.PopText();
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
-    if (!Exchange1(st, folder + " へFTPフォルダ変更",
-                   [&](const TTransferHooks& h) { return s.ChangeFolder(folder, h); }))
+    if (!WithProgress(st, folder + " へFTPフォルダ変更",
+                      [&](const TTransferHooks& h) { return s.ChangeFolder(folder, h); }))
         st.Error("\"" + folder + "\"へのFTPフォルダ変更に失敗");
 }
 
@@ -140,17 +139,19 @@ void cmdParentFolder(TPoruBase& st)
 {
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
-    if (!Exchange1(st, "FTP親ディレクトリに移動", [&](const TTransferHooks& h) { return s.ParentFolder(h); }))
+    if (!WithProgress(st, "FTP親ディレクトリに移動",
+                      [&](const TTransferHooks& h) { return s.ParentFolder(h); }))
         st.Error("FTP親ディレクトリに移動に失敗");
 }
 
 // The commands that send one command line in the working folder.
-void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& line, const std::string& message,
-                   const std::string& failure, bool withReason)
+void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& line,
+                   const std::string& message, const std::string& failure, bool withReason)
 {
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
-    if (name.empty() || !Exchange1(st, message, [&](const TTransferHooks& h) { return s.Command(line, h); }))
+    if (name.empty() ||
+        !WithProgress(st, message, [&](const TTransferHooks& h) { return s.Command(line, h); }))
         st.Error(failure + (withReason ? s.Error() : std::string()));
 }
 
@@ -158,21 +159,24 @@ void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& li
 void cmdMakeFolder(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "MKD " + f, f + " へFTPフォルダ作成", "\"" + f + "\"へのFTPフォルダ作成に失敗。", true);
+    SimpleCommand(st, f, "MKD " + f, f + " へFTPフォルダ作成", "\"" + f + "\"へのFTPフォルダ作成に失敗。",
+                  true);
 }
 
 // FTPフォルダ削除: RMD.
 void cmdRemoveFolder(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "RMD " + f, f + " へFTPフォルダ削除", "\"" + f + "\"へのFTPフォルダ削除に失敗", false);
+    SimpleCommand(st, f, "RMD " + f, f + " へFTPフォルダ削除", "\"" + f + "\"へのFTPフォルダ削除に失敗",
+                  false);
 }
 
 // FTPファイル削除: DELE.
 void cmdDeleteFile(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "DELE " + f, f + " のFTPファイル削除", "\"" + f + "\"のFTPファイル削除に失敗", false);
+    SimpleCommand(st, f, "DELE " + f, f + " のFTPファイル削除", "\"" + f + "\"のFTPファイル削除に失敗",
+                  false);
 }
 
 // FTPファイル属性変更 (file を, mode に): SITE chmod MODE FILE, the mode read as a
@@ -250,16 +254,27 @@ void cmdFileInfo(TPoruBase& st)
     bool ok;
     {
         TProgressWindow progress(st, "\"" + ls.Argument + "\" の情報を取得中", true);
-        ok = ls.Session->Listing(ls.Argument.empty() ? "LIST" : "LIST " + ls.Argument, lines, progress.Hooks());
+        ok = ls.Session->Listing(ls.Argument.empty() ? "LIST" : "LIST " + ls.Argument, lines,
+                                 progress.Hooks());
     }
     st.SetSore(ok ? ListingText(lines) : std::string(), "s");
 }
 
 HandlerRegistrar reg({
-    {232, cmdConnect},      {235, cmdDisconnect},   {233, cmdUpload},       {234, cmdDownload},
-    {320, cmdTransferMode}, {321, cmdChangeFolder}, {427, cmdParentFolder}, {326, cmdMakeFolder},
-    {323, cmdRemoveFolder}, {322, cmdDeleteFile},   {426, cmdChangeMode},   {324, cmdListFiles},
-    {325, cmdListFolders},  {433, cmdFileInfo},
+    {232, cmdConnect},
+    {235, cmdDisconnect},
+    {233, cmdUpload},
+    {234, cmdDownload},
+    {320, cmdTransferMode},
+    {321, cmdChangeFolder},
+    {427, cmdParentFolder},
+    {326, cmdMakeFolder},
+    {323, cmdRemoveFolder},
+    {322, cmdDeleteFile},
+    {426, cmdChangeMode},
+    {324, cmdListFiles},
+    {325, cmdListFolders},
+    {433, cmdFileInfo},
 });
 
-}  // namespace
+} // namespace

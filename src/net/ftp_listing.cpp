@@ -32,7 +32,7 @@ std::vector<std::string_view> Words(std::string_view line)
     return words;
 }
 
-}  // namespace
+} // namespace
 
 std::string NameListText(const std::vector<std::string>& lines)
 {
@@ -83,8 +83,8 @@ std::vector<std::string> MatchingNames(const std::vector<std::string>& names, st
             continue;
         // a server may answer with the folder in front of each name
         const size_t slash = n.rfind('/');
-        const std::string_view base = slash == std::string::npos ? std::string_view(n)
-                                                                  : std::string_view(n).substr(slash + 1);
+        const std::string_view base =
+            slash == std::string::npos ? std::string_view(n) : std::string_view(n).substr(slash + 1);
         if (nameMask.empty() || MatchFileMask(nameMask, base))
             out.push_back(n);
     }

@@ -71,4 +71,4 @@ void cmdHttpDownload(TPoruBase& st)
 
 HandlerRegistrar reg({{236, cmdHttpDownload}});
 
-}  // namespace
+} // namespace

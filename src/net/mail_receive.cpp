@@ -104,7 +104,7 @@ private:
         return false;
     }
 
-    TCurlSession curl_;   // one session: destroyed at the end, it says QUIT
+    TCurlSession curl_; // one session: destroyed at the end, it says QUIT
     std::string base_, user_, password_;
     std::string error_;
 };
@@ -218,4 +218,4 @@ void cmdReceiveMail(TPoruBase& st)
 
 HandlerRegistrar reg({{139, cmdReceiveMail}});
 
-}  // namespace
+} // namespace

@@ -189,4 +189,4 @@ void cmdSendMail(TPoruBase& st)
 
 HandlerRegistrar reg({{138, cmdSendMail}});
 
-}  // namespace
+} // namespace

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kMaxDepth = 20;   // nested multiparts beyond this are kept as they are
+constexpr int kMaxDepth = 20; // nested multiparts beyond this are kept as they are
 
 std::string Lower(std::string_view s)
 {
@@ -36,7 +36,7 @@ int HexValue(char c)
 }
 
 struct THeaders {
-    std::vector<std::pair<std::string, std::string>> Fields;   // lower-case name, unfolded value
+    std::vector<std::pair<std::string, std::string>> Fields; // lower-case name, unfolded value
 
     std::string Get(std::string_view name) const
     {
@@ -73,13 +73,13 @@ void SplitEntity(std::string_view raw, THeaders& headers, std::string_view& body
             return;
         }
         if (line[0] == ' ' || line[0] == '\t') {
-            value += line;   // a folded line keeps its leading white space
+            value += line; // a folded line keeps its leading white space
             continue;
         }
         flush();
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos)
-            continue;   // not a header line: ignored
+            continue; // not a header line: ignored
         name = std::string(line.substr(0, colon));
         value = std::string(line.substr(colon + 1));
     }
@@ -101,14 +101,15 @@ enum class TCharset { Unknown, Jis, Euc, Sjis, Utf8, Ascii };
 TCharset CharsetOf(std::string_view name)
 {
     std::string cs = Lower(Trim(name));
-    const size_t star = cs.find('*');   // RFC 2231 language suffix
+    const size_t star = cs.find('*'); // RFC 2231 language suffix
     if (star != std::string::npos)
         cs.resize(star);
     if (cs.rfind("iso-2022-jp", 0) == 0)
         return TCharset::Jis;
     if (IsCharset(cs, {"euc-jp", "x-euc-jp", "eucjp", "euc_jp"}))
         return TCharset::Euc;
-    if (IsCharset(cs, {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms932", "ms_kanji"}))
+    if (IsCharset(cs,
+                  {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms932", "ms_kanji"}))
         return TCharset::Sjis;
     if (IsCharset(cs, {"utf-8", "utf8"}))
         return TCharset::Utf8;
@@ -197,7 +198,7 @@ std::vector<std::pair<std::string, std::string>> Parameters(std::string_view val
     std::vector<std::pair<std::string, std::string>> out;
     size_t i = value.find(';');
     while (i != std::string_view::npos && i < value.size()) {
-        ++i;   // past ';'
+        ++i; // past ';'
         const size_t eq = value.find_first_of("=;", i);
         if (eq == std::string_view::npos || value[eq] == ';') {
             i = eq;
@@ -272,7 +273,7 @@ std::vector<std::string_view> MultipartBodies(std::string_view body, const std::
         pos = next;
     }
     if (partStart != std::string_view::npos && partStart < body.size())
-        parts.push_back(body.substr(partStart));   // a missing closing delimiter
+        parts.push_back(body.substr(partStart)); // a missing closing delimiter
     return parts;
 }
 
@@ -350,9 +351,9 @@ bool ZoneOffset(std::string_view z, long& minutes)
     static const struct {
         const char* name;
         long minutes;
-    } kZones[] = {{"ut", 0},       {"utc", 0},      {"gmt", 0},      {"z", 0},        {"est", -300},
-                  {"edt", -240},   {"cst", -360},   {"cdt", -300},   {"mst", -420},   {"mdt", -360},
-                  {"pst", -480},   {"pdt", -420},   {"jst", 540}};
+    } kZones[] = {{"ut", 0},     {"utc", 0},    {"gmt", 0},    {"z", 0},      {"est", -300},
+                  {"edt", -240}, {"cst", -360}, {"cdt", -300}, {"mst", -420}, {"mdt", -360},
+                  {"pst", -480}, {"pdt", -420}, {"jst", 540}};
     const std::string l = Lower(z);
     for (const auto& zone : kZones) {
         if (l == zone.name) {
@@ -373,7 +374,7 @@ bool AllDigits(std::string_view s)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string HeaderToken(std::string_view value)
 {
@@ -389,8 +390,8 @@ std::string CharsetToSjis(std::string_view bytes, std::string_view charset)
 std::string DecodeHeaderValue(std::string_view value)
 {
     std::string out;
-    std::string pending;      // undecoded text, converted by the code detection
-    bool afterWord = false;   // pending holds only white space after an encoded word
+    std::string pending;    // undecoded text, converted by the code detection
+    bool afterWord = false; // pending holds only white space after an encoded word
     size_t i = 0;
     while (i < value.size()) {
         size_t end = 0;
@@ -444,7 +445,7 @@ std::string DecodeQuotedPrintable(std::string_view text)
             i += 2;
             continue;
         }
-        out += c;   // a lone "=" stays as it is
+        out += c; // a lone "=" stays as it is
     }
     return out;
 }
@@ -456,7 +457,7 @@ std::string HeaderParameter(std::string_view value, std::string_view name, bool*
     bool hasPlain = false;
     std::string extended;
     bool hasExtended = false;
-    std::map<int, std::pair<bool, std::string>> sections;   // number -> (extended, value)
+    std::map<int, std::pair<bool, std::string>> sections; // number -> (extended, value)
     for (auto& [n, v] : Parameters(value)) {
         if (n == key) {
             plain = v;
@@ -526,7 +527,7 @@ std::string FormatMailDate(std::string_view date)
         w.push_back(cur);
     size_t i = 0;
     if (i < w.size() && !AllDigits(w[i]))
-        ++i;   // the day of the week
+        ++i; // the day of the week
     if (i + 3 >= w.size() || !AllDigits(w[i]) || !AllDigits(w[i + 2]))
         return std::string();
     struct tm t {};
@@ -544,7 +545,7 @@ std::string FormatMailDate(std::string_view date)
         return std::string();
     long offset = 0;
     if (i + 4 < w.size() && !ZoneOffset(w[i + 4], offset))
-        offset = 0;   // an unknown zone counts as UTC, as RFC 5322 says of "-0000"
+        offset = 0; // an unknown zone counts as UTC, as RFC 5322 says of "-0000"
     t.tm_mon = month - 1;
     t.tm_year = year - 1900;
     t.tm_hour = hh;

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <new>
 
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -16,7 +18,7 @@
 namespace {
 
 constexpr long kConnectTimeoutS = 30;
-constexpr long kStallTimeoutS = 60;   // a transfer that moves no byte for this long fails
+constexpr long kStallTimeoutS = 60; // a transfer that moves no byte for this long fails
 constexpr int kPumpIntervalMs = 20;
 constexpr int kPollMs = 10;
 
@@ -37,7 +39,7 @@ struct TNetBusyState {
     bool Busy = false;
 };
 
-}  // namespace
+} // namespace
 
 // ---- TCurlSession ---------------------------------------------------------------------
 
@@ -92,7 +94,7 @@ bool IsRefusal(const std::string& r)
            isdigit(static_cast<unsigned char>(r[2]));
 }
 
-}  // namespace
+} // namespace
 
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
 {
@@ -106,8 +108,7 @@ size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
     if (s->hooks_ && s->hooks_->Response)
         s->hooks_->Response(line);
     if (IsRefusal(line))
-        s->refusal_ = line;
-    s->lastResponse_ = std::move(line);
+        s->refusal_ = std::move(line);
     return n;
 }
 
@@ -126,39 +127,34 @@ int TCurlSession::OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, c
 
 CURLcode TCurlSession::Perform(const TTransferHooks& hooks)
 {
-    lastResponse_.clear();
     refusal_.clear();
     errorBuffer_[0] = '\0';
-    hooks_ = &hooks;
-    struct Detach {
-        TCurlSession* s;
-        ~Detach() { s->hooks_ = nullptr; }
-    } detach{this};
-
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK)
         return CURLE_FAILED_INIT;
-    CURLcode result = CURLE_OK;
-    bool done = false;
+    hooks_ = &hooks;
+    // The handle leaves the multi handle on every way out, also when a hook raises.
+    struct Detach {
+        TCurlSession* s;
+        ~Detach()
+        {
+            s->hooks_ = nullptr;
+            curl_multi_remove_handle(s->multi_, s->easy_);
+        }
+    } detach{this};
+
     int64_t lastPump = NowMs();
-    while (!done) {
+    for (;;) {
         int running = 0;
-        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
+        if (curl_multi_perform(multi_, &running) != CURLM_OK)
+            return CURLE_FAILED_INIT;
         int left = 0;
-        while (CURLMsg* m = curl_multi_info_read(multi_, &left)) {
-            if (m->msg == CURLMSG_DONE && m->easy_handle == easy_) {
-                result = m->data.result;
-                done = true;
-            }
-        }
-        if (done || running == 0)
-            break;
-        if (hooks.ShouldStop && hooks.ShouldStop()) {
-            result = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
+        while (CURLMsg* m = curl_multi_info_read(multi_, &left))
+            if (m->msg == CURLMSG_DONE && m->easy_handle == easy_)
+                return m->data.result;
+        if (running == 0)
+            return CURLE_OK;
+        if (hooks.ShouldStop && hooks.ShouldStop())
+            return CURLE_ABORTED_BY_CALLBACK;
         curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
         const int64_t now = NowMs();
         if (hooks.Pump && now - lastPump >= kPumpIntervalMs) {
@@ -166,8 +162,6 @@ CURLcode TCurlSession::Perform(const TTransferHooks& hooks)
             hooks.Pump();
         }
     }
-    curl_multi_remove_handle(multi_, easy_);
-    return result;
 }
 
 std::string TCurlSession::Message(CURLcode code) const
@@ -224,7 +218,8 @@ void TProgressWindow::Message(const std::string& message)
 
 void TProgressWindow::Position(int64_t position, int64_t maximum)
 {
-    const int permille = maximum > 0 ? static_cast<int>(std::min<int64_t>(position, maximum) * 1000 / maximum) : 0;
+    const int permille =
+        maximum > 0 ? static_cast<int>(std::min<int64_t>(position, maximum) * 1000 / maximum) : 0;
     if (maximum == lastMax_ && permille == lastPermille_)
         return;
     lastMax_ = maximum;
@@ -346,7 +341,7 @@ bool TPartFile::Create(const std::string& nativeDest)
     std::string name = slash == std::string::npos ? nativeDest : nativeDest.substr(slash + 1);
     if (name.empty())
         return false;
-    if (name.size() > 200)   // room for the decoration within the name limit
+    if (name.size() > 200) // room for the decoration within the name limit
         name.resize(200);
     std::string tmpl = folder + "." + name + ".part-XXXXXX";
     fd_ = mkostemp(tmpl.data(), O_CLOEXEC);
@@ -397,7 +392,7 @@ bool TPartFile::Commit(bool replace)
         }
     }
     if (ok)
-        temp_.clear();   // renamed: nothing left to remove
+        temp_.clear(); // renamed: nothing left to remove
     Discard();
     return ok;
 }

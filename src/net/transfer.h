@@ -20,10 +20,10 @@ class TPoruBase;
 
 // What a transfer asks of its caller while it runs. Every member may be empty.
 struct TTransferHooks {
-    std::function<void()> Pump;                                 // dispatch the host's events
-    std::function<bool()> ShouldStop;                           // true: abort the transfer now
-    std::function<void(int64_t done, int64_t total)> Progress;  // bytes so far of the total (0: unknown)
-    std::function<void(const std::string& line)> Response;      // a line the server answered
+    std::function<void()> Pump;                                // dispatch the host's events
+    std::function<bool()> ShouldStop;                          // true: abort the transfer now
+    std::function<void(int64_t done, int64_t total)> Progress; // bytes so far of the total (0: unknown)
+    std::function<void(const std::string& line)> Response;     // a line the server answered
 };
 
 // An easy handle with its own multi handle. The multi handle owns the connection
@@ -38,33 +38,30 @@ public:
 
     CURL* Easy() const { return easy_; }
     // Clears the options of the previous request (connections stay) and sets the
-    // ones every request has: no signals, the error buffer, the capture of server
-    // response lines, time limits for connecting and for a stalled transfer.
+    // ones every request has: no signals, the error buffer, the capture of the
+    // server's replies, time limits for connecting and for a stalled transfer.
     void Reset();
     // Runs the request set up on Easy() to its end. A stop request gives
     // CURLE_ABORTED_BY_CALLBACK.
     CURLcode Perform(const TTransferHooks& hooks);
 
-    // The last line the server answered (FTP, SMTP and POP3 replies; the last header
-    // line for HTTP), without its line break; empty when it has not answered.
-    const std::string& LastResponse() const { return lastResponse_; }
     // The client's message for a failed request: the server's last refusal (a 4xx
     // or 5xx reply, -ERR) when it refused, otherwise libcurl's description.
     std::string Message(CURLcode code) const;
 
-    // Options shared by several commands.
+    // Sets a text option (libcurl keeps its own copy).
     void SetText(CURLoption option, const std::string& value);
 
 private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static int OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
+    static int OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                          curl_off_t ulNow);
 
     CURL* easy_ = nullptr;
     CURLM* multi_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
-    std::string lastResponse_;
-    std::string refusal_;
-    const TTransferHooks* hooks_ = nullptr;   // during Perform
+    std::string refusal_;                   // the last refusing reply of this request
+    const TTransferHooks* hooks_ = nullptr; // during Perform
 };
 
 // Held by every network command while it runs. Raises

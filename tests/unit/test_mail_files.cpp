@@ -39,7 +39,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(AttachmentNames, StrangersNamesStayInsideTheFolder)
 {
@@ -56,10 +56,13 @@ TEST(AttachmentNames, StrangersNamesStayInsideTheFolder)
         {"..", "添付ファイル"},
         {"", "添付ファイル"},
         {"...", "添付ファイル"},
-        {"a\x01" "b\x7f" "c\td.txt", "abcd.txt"},
-        {"Re: 資料.txt", "資料.txt"},           // the text after the first space
+        {"a\x01"
+         "b\x7f"
+         "c\td.txt",
+         "abcd.txt"},
+        {"Re: 資料.txt", "資料.txt"}, // the text after the first space
         {"x  y z.txt", "y z.txt"},
-        {"表.txt", "表.txt"},                  // 0x95 0x5C: the trail byte is no separator
+        {"表.txt", "表.txt"}, // 0x95 0x5C: the trail byte is no separator
         {"能力\\ソ.txt", "ソ.txt"},
         {"security.ini", "_security.ini"},
         {"SECURITY.INI", "_SECURITY.INI"},
@@ -91,7 +94,8 @@ TEST(MailTextFile, ItemsInOrder)
     m.Subject = "件名";
     m.Body = "本文\r\n";
     EXPECT_EQ(MailText(m, "添付ファイル:a.txt\r\n"),
-              "送信者:a@x\r\n受信者:b@x\r\n日時:2024/12/03 09:05:00\r\n件名:件名\r\n添付ファイル:a.txt\r\n本文:\r\n\r\n本文\r\n");
+              "送信者:a@x\r\n受信者:b@x\r\n日時:2024/12/03 "
+              "09:05:00\r\n件名:件名\r\n添付ファイル:a.txt\r\n本文:\r\n\r\n本文\r\n");
     m.ReplyTo = "r@x";
     EXPECT_EQ(MailText(m, "").rfind("返信先:r@x\r\n送信者:a@x\r\n", 0), 0u);
 }

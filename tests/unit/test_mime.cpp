@@ -45,7 +45,7 @@ std::string HeaderOf(const std::string& message, const std::string& name)
     return v.substr(v.find_first_not_of(" \t"));
 }
 
-}  // namespace
+} // namespace
 
 // ---- header encoding ----
 
@@ -68,7 +68,8 @@ TEST(MimeHeader, WideRunsBecomeWordsThatDecodeBack)
 
 TEST(MimeHeader, WordsAreShortEndInAsciiAndCarryHalfWidthKana)
 {
-    const std::string text = "長い件名の例として、全角の文字ばかりを何十文字も並べた件名を作って折り返しを確かめる";
+    const std::string text =
+        "長い件名の例として、全角の文字ばかりを何十文字も並べた件名を作って折り返しを確かめる";
     const std::string e = EncodeHeaderText(text + "ｶﾞ");
     std::regex word("=\\?ISO-2022-JP\\?B\\?([A-Za-z0-9+/=]*)\\?=");
     int words = 0;
@@ -96,7 +97,8 @@ TEST(MimeHeader, QuotesAndLineBreaks)
 
 TEST(MimeAddresses, SplitAndSpec)
 {
-    EXPECT_EQ(SplitAddressList("a@x, b@y\r\nc@z\n\n ,d@w"), (std::vector<std::string>{"a@x", "b@y", "c@z", "d@w"}));
+    EXPECT_EQ(SplitAddressList("a@x, b@y\r\nc@z\n\n ,d@w"),
+              (std::vector<std::string>{"a@x", "b@y", "c@z", "d@w"}));
     EXPECT_EQ(SplitAddressList("\"Yamada, Taro\" <t@x>, <u@y>"),
               (std::vector<std::string>{"\"Yamada, Taro\" <t@x>", "<u@y>"}));
     EXPECT_EQ(SplitAddressList("山田 <y@x>,表 <h@x>"), (std::vector<std::string>{"山田 <y@x>", "表 <h@x>"}));
@@ -298,8 +300,9 @@ TEST(MimeParse, PartsAttachmentsAndBodies)
 TEST(MimeParse, SinglePartBodiesAndBrokenStructures)
 {
     // the message's own body, folded headers, a body in Shift_JIS found by detection
-    TParsedMail m = ParseMail("Subject: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n"
-                              "Reply-To: r@x\r\n\r\n本文\r\n");
+    TParsedMail m =
+        ParseMail("Subject: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n"
+                  "Reply-To: r@x\r\n\r\n本文\r\n");
     EXPECT_EQ(m.Subject, "会議会議");
     EXPECT_EQ(m.ReplyTo, "r@x");
     EXPECT_EQ(m.Body, "本文\r\n");
@@ -317,10 +320,10 @@ TEST(MimeParse, DeepNestingStaysBounded)
 {
     std::string raw;
     for (int i = 0; i < 200; ++i)
-        raw += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n--b" + std::to_string(i) +
-               "\r\n";
+        raw += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n--b" +
+               std::to_string(i) + "\r\n";
     raw += "\r\ninner";
-    const TParsedMail m = ParseMail(raw);   // must neither overflow nor loop
+    const TParsedMail m = ParseMail(raw); // must neither overflow nor loop
     EXPECT_EQ(m.Attachments.size(), 1u);
 }
 
