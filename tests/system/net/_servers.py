@@ -3,7 +3,7 @@
 
     _servers.py KIND PORTFILE [options...]
 
-KIND is http, ftp, smtp or pop3. Once the server listens, its port is written to
+KIND is http, ftp, smtp or pop3 (http with a certificate and key file serves HTTPS). Once the server listens, its port is written to
 PORTFILE (written to a temporary name first, then renamed, so a reader never sees a
 partial number). The server runs until it is killed.
 """
@@ -24,7 +24,7 @@ def announce(portfile, port):
 
 # ---- HTTP -------------------------------------------------------------------------
 
-def run_http(portfile, root):
+def run_http(portfile, root, cert=None, key=None):
     from functools import partial
     from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 
@@ -89,6 +89,11 @@ def run_http(portfile, root):
                 super().do_GET()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), partial(Handler, directory=root))
+    if cert:
+        import ssl
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     announce(portfile, server.server_address[1])
     server.serve_forever()
 

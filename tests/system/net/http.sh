@@ -10,7 +10,8 @@ mkdir -p "$WWW/files" "$WORK/out"
 printf 'hello\n' > "$WWW/files/hello.txt"
 head -c 1048576 /dev/urandom > "$WWW/files/big.bin"
 start_server http "$WWW"
-H="http://127.0.0.1:$PORT"
+HTTP_PORT=$PORT
+H="http://127.0.0.1:$HTTP_PORT"
 D="$WORK/scripts"
 
 # ---- success, binary, redirect, agent ----
@@ -68,12 +69,22 @@ EOF
 # (standard error may also carry the progress lines of the console host)
 expect_eq "$RC|$OUT|$(grep '^\[エラー\]' <<< "$ERR")" "1||[エラー] stops.prk(1行目): \"$H/missing\"からのダウンロードに失敗" "stop on failure"
 
-# ---- the system proxy ----
-run_prk proxy << EOF
-「http://proxied.invalid/files/hello.txt」を、「$D/proxied.txt」へ、HTTPダウンロード
+# ---- HTTPS: certificates are checked (a self-signed one is refused) ----
+if command -v openssl > /dev/null; then
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 -days 1 \
+        -keyout "$WORK/key.pem" -out "$WORK/cert.pem" > /dev/null 2>&1
+    start_server http "$WWW" "$WORK/cert.pem" "$WORK/key.pem"
+    run_prk https << EOF
+「https://127.0.0.1:$PORT/files/hello.txt」を、「$D/https.txt」へ、HTTPダウンロード
 EOF
-expect_eq "$RC" "1" "without a proxy the made-up host is not found"
-export http_proxy="http://127.0.0.1:$PORT"
+    expect_eq "$RC:$(test -e "$D/https.txt" && echo file)" "1:" "an untrusted certificate fails the download"
+    stop_server "$SERVER_PID"
+else
+    echo "note: openssl missing, HTTPS not checked"
+fi
+
+# ---- the system proxy: the made-up host is reached only through it ----
+export http_proxy="http://127.0.0.1:$HTTP_PORT"
 run_prk proxy << EOF
 「http://proxied.invalid/files/hello.txt」を、「$D/proxied.txt」へ、HTTPダウンロード
 EOF
