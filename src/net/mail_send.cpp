@@ -89,7 +89,7 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* data)
     return n;
 }
 
-// The mail of the mail variables; raises the Part's messages for what is missing.
+// The mail of the mail variables; a missing attachment or an unreadable file raises.
 TMailDraft BuildDraft(TPoruBase& st)
 {
     TMailDraft d;
