@@ -175,6 +175,22 @@ const SystemWordRow* SystemWordRows(size_t& count)
     return kSystemWordRows;
 }
 
+const char* CommandNameOfId(int id)
+{
+    for (const CommandRow& row : kCommandRows)
+        if (row.id == id)
+            return row.name;
+    return nullptr;
+}
+
+std::string RunningCommandName(const TPoruBase& st)
+{
+    if (!st.CurrentCommand)
+        return std::string();
+    const char* written = CommandNameOfId(st.CurrentCommand->Id);
+    return written ? written : st.CurrentCommand->Name;
+}
+
 const char* FamilyName(Family f)
 {
     size_t i = static_cast<size_t>(f);
