@@ -187,8 +187,17 @@ std::string RunningCommandName(const TPoruBase& st)
 {
     if (!st.CurrentCommand)
         return std::string();
-    const char* written = CommandNameOfId(st.CurrentCommand->Id);
-    return written ? written : st.CurrentCommand->Name;
+    // The row of the alias the script used, else the first row of the id.
+    const char* first = nullptr;
+    for (const CommandRow& row : kCommandRows) {
+        if (row.id != st.CurrentCommand->Id)
+            continue;
+        if (FoldOkurigana(row.name) == st.CurrentCommand->Name)
+            return row.name;
+        if (!first)
+            first = row.name;
+    }
+    return first ? first : st.CurrentCommand->Name;
 }
 
 const char* FamilyName(Family f)

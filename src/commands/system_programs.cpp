@@ -96,15 +96,34 @@ std::string ExecutableFor(TPoruBase& st, const std::string& program)
     return IsExecutableFile(native) ? native : std::string();
 }
 
-bool AskToStart(TPoruBase& st, const std::string& path, const std::string& shown)
+// Starting a program asks the gate with its path (one inside the script's folder
+// starts without a question at the mid level); an address always asks.
+std::string StartQuestion(const std::string& shown)
 {
-    return SecurityGate(st, path, "\"" + shown + "\"を起動します。よろしいですか？");
+    return "\"" + shown + "\"を起動します。よろしいですか？";
 }
 
-// The argument vector of a new run-time for `script` (Shift_JIS, resolved).
+bool AskToStart(TPoruBase& st, const std::string& path, const std::string& shown)
+{
+    return SecurityGate(st, path, StartQuestion(shown));
+}
+
+bool AskToOpenAddress(TPoruBase& st, const std::string& address)
+{
+    return SecurityGateAsk(st, StartQuestion(address));
+}
+
+// The argument vector of a new run-time for `script` (Shift_JIS, resolved). When
+// this run-time is a stand-alone program (it carries a container), "-run" comes
+// first: the copy would otherwise run its own packed script again instead of the
+// one it was given, and start itself without end.
 std::vector<std::string> RuntimeArgs(TPoruBase& st, const std::string& script)
 {
-    return {RuntimeExecutable(st), ToNativePath(script)};
+    const std::string exe = RuntimeExecutable(st);
+    uint64_t offset = 0, size = 0;
+    if (LocateAppendedAt(exe, offset, size) && size > 0)
+        return {exe, "-run", ToNativePath(script)};
+    return {exe, ToNativePath(script)};
 }
 
 // The shell's "open" action: an executable is started with the parameters, any
@@ -112,7 +131,7 @@ std::vector<std::string> RuntimeArgs(TPoruBase& st, const std::string& script)
 pid_t OpenTarget(TPoruBase& st, const std::string& target, const std::string& params, bool detached)
 {
     if (IsAddress(target)) {
-        if (!AskToStart(st, "*", target))
+        if (!AskToOpenAddress(st, target))
             return -1;
         return OpenWithDesktop(SjisToUtf8(target));
     }
@@ -145,58 +164,80 @@ void WaitForChild(TPoruBase& st, pid_t pid)
     }
 }
 
+// A command line after the packed-file extraction: the whole text, or else its
+// program part, may name a file packed into the program, which is then extracted
+// and started from its temporary copy.
+struct TStartLine {
+    TCommandParts Parts;   // the program without quotes
+    bool Packed = false;   // the program is an extracted entry
+};
+
+TStartLine ExtractStartLine(TPoruBase& st, const std::string& given, TCommandParts (*split)(std::string_view))
+{
+    TStartLine line;
+    const std::string whole = ExtractPacked(st, given);
+    if (whole != given) {
+        line.Parts.Program = whole;   // a path that may hold spaces: no parameters
+        line.Packed = true;
+        return line;
+    }
+    line.Parts = split(given);
+    line.Parts.Program = StripQuotes(line.Parts.Program);
+    const std::string program = ExtractPacked(st, line.Parts.Program);
+    line.Packed = program != line.Parts.Program;
+    line.Parts.Program = program;
+    return line;
+}
+
+// Starts a new run-time for a script. A script packed into the program is the
+// program's own and starts without the gate's question; with `container` the
+// run's container goes with it (as "-resource", copied to a temporary file).
+pid_t StartScript(TPoruBase& st, const TStartLine& line, bool container, bool detached)
+{
+    const std::string script = FindReadPath(st, line.Parts.Program);
+    if (!line.Packed && !AskToStart(st, script, script))
+        return -1;
+    std::vector<std::string> argv = RuntimeArgs(st, script);
+    TPackedState& packed = st.Ext<TPackedState>();
+    if (container && packed.Reader) {
+        const std::string dir = PrivateTempDir();
+        if (!dir.empty() && packed.Reader->CopyContainer(dir + "TMP.TMP")) {
+            argv.push_back("-resource");
+            argv.push_back(dir + "TMP.TMP");
+        }
+    }
+    for (std::string& w : NativeWords(line.Parts.Params))
+        argv.push_back(std::move(w));
+    return SpawnProgram(argv[0], argv, detached);
+}
+
 // 起動: a program with its parameters, a script in a new run-time, or a document,
 // folder or address opened by the desktop. Failures are not reported.
 void cmdStart(TPoruBase& st)
 {
     const std::string given = Trim(st.PopText());
-    const std::string text = ExtractPacked(st, given);
-    const bool packed = text != given || st.FromContainer;
-    const TCommandParts parts = SplitAtFirstSpace(text);
-    const std::string program = StripQuotes(parts.Program);
-
-    if (IsScript(program)) {
-        const std::string script = FindReadPath(st, program);
-        if (!AskToStart(st, script, script))
-            return;
-        std::vector<std::string> argv = RuntimeArgs(st, script);
-        TPackedState& container = st.Ext<TPackedState>();
-        if (packed && container.Reader) {
-            const std::string dir = PrivateTempDir();
-            if (!dir.empty() && container.Reader->CopyContainer(dir + "TMP.TMP")) {
-                argv.push_back("-resource");
-                argv.push_back(dir + "TMP.TMP");
-            }
-        }
-        for (std::string& w : NativeWords(parts.Params))
-            argv.push_back(std::move(w));
-        SpawnProgram(argv[0], argv, true);
+    const TStartLine line = ExtractStartLine(st, given, SplitAtFirstSpace);
+    if (IsScript(line.Parts.Program)) {
+        StartScript(st, line, line.Packed || st.FromContainer, true);
         return;
     }
-    if (IsAddress(text) || Exists(ToNativePath(text))) {
-        OpenTarget(st, text, std::string(), true);
+    if (!line.Packed && (IsAddress(given) || Exists(ToNativePath(given)))) {
+        OpenTarget(st, given, std::string(), true);
         return;
     }
-    OpenTarget(st, program, parts.Params, true);
+    OpenTarget(st, line.Parts.Program, line.Parts.Params, true);
 }
 
 // 起動して終了まで待機: starts the program (or a script in a new run-time) and
 // returns when it has ended; events of the script run meanwhile.
 void cmdStartAndWait(TPoruBase& st)
 {
-    const std::string text = ExtractPacked(st, Trim(st.PopText()));
-    const TCommandParts parts = SplitQuotedProgram(text);
-    if (IsScript(parts.Program)) {
-        const std::string script = FindReadPath(st, parts.Program);
-        if (!AskToStart(st, script, script))
-            return;
-        std::vector<std::string> argv = RuntimeArgs(st, script);
-        for (std::string& w : NativeWords(parts.Params))
-            argv.push_back(std::move(w));
-        WaitForChild(st, SpawnProgram(argv[0], argv, false));
+    const TStartLine line = ExtractStartLine(st, Trim(st.PopText()), SplitQuotedProgram);
+    if (IsScript(line.Parts.Program)) {
+        WaitForChild(st, StartScript(st, line, false, false));
         return;
     }
-    WaitForChild(st, OpenTarget(st, parts.Program, parts.Params, false));
+    WaitForChild(st, OpenTarget(st, line.Parts.Program, line.Parts.Params, false));
 }
 
 // エクスプローラーで開く: web and mail addresses are opened, anything else is shown
@@ -208,7 +249,7 @@ void cmdExplore(TPoruBase& st)
         return;
     const bool address = text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0 ||
                          text.find("mailto:") != std::string::npos;
-    if (!AskToStart(st, address ? std::string("*") : text, text))
+    if (!(address ? AskToOpenAddress(st, text) : AskToStart(st, text, text)))
         return;
     OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text));
 }

@@ -1,7 +1,8 @@
 // The registry commands (レジストリ開く ... レジストリサブキー取得) and the file
 // associations (関連付ける, 関連付けを削除), over the run-time's own registry store
 // (registry_store.h). One key is open at a time; writes and deletions ask the
-// security gate with the path "*".
+// security gate (which always asks at the mid level: the registry is outside the
+// script's folder).
 #include <cmath>
 
 #include "commands/files.h"
@@ -52,8 +53,7 @@ std::string SubkeyPath(const TRegistryState& r, const std::string& key)
 
 bool AskWrite(TPoruBase& st, const TRegistryState& r, const std::string& name, const std::string& value)
 {
-    return SecurityGate(st, "*",
-                        "レジストリ\"" + r.Path + "\"の,\"" + name + "\"に,\r\n\"" + value +
+    return SecurityGateAsk(st, "レジストリ\"" + r.Path + "\"の,\"" + name + "\"に,\r\n\"" + value +
                             "\"が書き込まれます。よろしいですか？");
 }
 
@@ -181,8 +181,7 @@ void cmdRegDeleteValue(TPoruBase& st)
 {
     const std::string name = st.PopText();
     const TRegistryState& r = NeedOpenKey(st);
-    if (!SecurityGate(st, "*",
-                      "レジストリ\"" + r.Path + "\"の,\"" + name + "\"の値が,削除されます。よろしいですか？"))
+    if (!SecurityGateAsk(st, "レジストリ\"" + r.Path + "\"の,\"" + name + "\"の値が,削除されます。よろしいですか？"))
         return;
     if (Store().DeleteValue(r.Root, r.Path, name) != TRegistryStore::TResult::Ok)
         st.Error("\"" + name + "\"が削除できません。");
@@ -193,8 +192,7 @@ void cmdRegDeleteKey(TPoruBase& st)
 {
     const std::string key = st.PopText();
     const TRegistryState& r = NeedOpenKey(st);
-    if (!SecurityGate(st, "*",
-                      "レジストリ\"" + r.Path + "\"の,\"" + key + "\"キーが,削除されます。よろしいですか？"))
+    if (!SecurityGateAsk(st, "レジストリ\"" + r.Path + "\"の,\"" + key + "\"キーが,削除されます。よろしいですか？"))
         return;
     if (Store().DeleteKey(r.Root, SubkeyPath(r, key), false) != TRegistryStore::TResult::Ok)
         st.Error("\"" + key + "\"が削除できません。");
@@ -242,7 +240,7 @@ void cmdAssociate(TPoruBase& st)
     const std::string text = store.KeyExists(kClassesRoot, ext)
                                  ? "既に関連付けされている拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けを変更します。"
                                  : "拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けます。";
-    if (!SecurityGate(st, "*", text))
+    if (!SecurityGateAsk(st, text))
         return;
     const std::string type = ext + "File";
     const bool ok = SetDefault(store, "\\." + ext, type) && SetDefault(store, "\\" + type, description) &&
@@ -259,7 +257,7 @@ void cmdDissociate(TPoruBase& st)
     const std::string ext = DropDot(Trim(st.PopText()));
     if (ext.empty())
         st.ArgError();
-    if (!SecurityGate(st, "*", "拡張子\"" + ext + "\"の関連付けを削除します。"))
+    if (!SecurityGateAsk(st, "拡張子\"" + ext + "\"の関連付けを削除します。"))
         return;
     TRegistryStore store = Store();
     TRegValue type;
