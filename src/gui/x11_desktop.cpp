@@ -14,6 +14,11 @@ namespace {
 
 // The key delay of libxdo, in microseconds (applications drop keys sent faster).
 constexpr useconds_t kKeyDelay = 12000;
+// A character that no key of the keyboard carries is typed through a spare key
+// that is mapped to it for the moment; the receiving program must see the changed
+// keyboard map before the key comes, so such characters go one by one, with time
+// for the map to arrive before and after each.
+constexpr useconds_t kRemapDelay = 60000;
 
 // A window may vanish between listing and asking for its title: errors of such
 // requests are ignored rather than ending the process (Xlib's default).
@@ -217,7 +222,11 @@ void TX11Desktop::PressChar(char c)
 
 void TX11Desktop::TypeText(const std::string& utf8)
 {
-    xdo_enter_text_window(impl_->Xdo, CURRENTWINDOW, utf8.c_str(), kKeyDelay);
+    XSync(impl_->Dpy, False);
+    usleep(kRemapDelay);
+    xdo_enter_text_window(impl_->Xdo, CURRENTWINDOW, utf8.c_str(), kRemapDelay);
+    XSync(impl_->Dpy, False);
+    usleep(kRemapDelay);
 }
 
 void TX11Desktop::Sync()
