@@ -144,12 +144,12 @@ pid_t SpawnProgram(const std::string& path, const std::vector<std::string>& argv
     return pid;
 }
 
-pid_t OpenWithDesktop(const std::string& target)
+pid_t OpenWithDesktop(const std::string& target, bool detached)
 {
     const std::string opener = FindExecutable("xdg-open");
     if (opener.empty() || target.empty())
         return -1;
-    return SpawnProgram(opener, {opener, target}, true);
+    return SpawnProgram(opener, {opener, target}, detached);
 }
 
 void ReapWhenEnded(pid_t pid)

@@ -21,9 +21,9 @@ std::string FindExecutable(const std::string& nativeName);
 // child's process id, or -1 when it could not be started.
 pid_t SpawnProgram(const std::string& path, const std::vector<std::string>& argv, bool detached);
 
-// Opens a document, folder, URL or mail address with the desktop's opener
-// (detached); -1 when no opener could be started.
-pid_t OpenWithDesktop(const std::string& target);
+// Opens a document, folder, URL or mail address with the desktop's opener; -1
+// when no opener could be started.
+pid_t OpenWithDesktop(const std::string& target, bool detached);
 
 // A child started without `detached` whose waiter gives up (the run is stopping):
 // the reaper takes it over.

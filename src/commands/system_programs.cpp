@@ -133,13 +133,13 @@ pid_t OpenTarget(TPoruBase& st, const std::string& target, const std::string& pa
     if (IsAddress(target)) {
         if (!AskToOpenAddress(st, target))
             return -1;
-        return OpenWithDesktop(SjisToUtf8(target));
+        return OpenWithDesktop(SjisToUtf8(target), detached);
     }
     const std::string exe = ExecutableFor(st, target);
     if (!AskToStart(st, exe.empty() ? target : FromNativePath(exe), Trim(target + " " + params)))
         return -1;
     if (exe.empty())
-        return OpenWithDesktop(ToNativePath(target));
+        return OpenWithDesktop(ToNativePath(target), detached);
     std::vector<std::string> argv{exe};
     for (std::string& w : NativeWords(params))
         argv.push_back(std::move(w));
@@ -251,7 +251,7 @@ void cmdExplore(TPoruBase& st)
                          text.find("mailto:") != std::string::npos;
     if (!(address ? AskToOpenAddress(st, text) : AskToStart(st, text, text)))
         return;
-    OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text));
+    OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text), true);
 }
 
 HandlerRegistrar reg({{24, cmdStart}, {104, cmdStartAndWait}, {184, cmdExplore}});

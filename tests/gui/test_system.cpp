@@ -56,6 +56,17 @@ TEST(SystemCommands, AStopEndsTheWaitAndTheChildIsReapedLater)
     EXPECT_EQ(PendingReapCount(), 0);   // reaped once it ended: no zombie
 }
 
+TEST(SystemCommands, WaitingSecondsEndsAtAStopRequest)
+{
+    TObjFixture f;
+    QTimer::singleShot(250, [&f] { f.st.Stopping = true; });
+    QElapsedTimer clock;
+    clock.start();
+    f.Run("3秒、待つ\r\n");
+    EXPECT_GE(clock.elapsed(), 200);
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
 TEST(SystemCommands, KeysIntoTheRunTimesOwnEditBoxes)
 {
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
