@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
+  # run time: the services file that TCPサービス名 is looked up in
+  netbase
   # tests: a virtual display and PDF checks
   xvfb xauth poppler-utils
   # benchmark comparison
