@@ -99,6 +99,9 @@ expect_file errors.out <<OUT
 停止中
 OUT
 
+cat errors.err
+[ -s errors.err ] && fail=1
+
 # A port in use: the second server cannot start.
 prk busy <<'PRK'
 TCPポート=コマンドライン引数#1
