@@ -33,7 +33,8 @@ free_port() {
 start_server() {
   local ready=$1 i
   shift
-  "$@" > "$work/server.out" 2> "$work/server.err" &
+  rm -f "$work/server.out"   # the child truncates it only once it runs
+  timeout 120 "$@" > "$work/server.out" 2> "$work/server.err" &
   server=$!
   for ((i = 0; i < 200; i++)); do
     grep -qF "$ready" "$work/server.out" 2> /dev/null && return 0
@@ -59,6 +60,7 @@ one_run() {
       start_server "$ready" python3 "$here/tcp.py" echo-server "$port" || { echo error; return; }
       t0=$(now); out=$(python3 "$here/tcp.py" echo-client "$port" 2>&1); t1=$(now)
     fi
+    [ "$out" = 10000 ] || kill "$server" 2> /dev/null
     wait "$server"
     server=
     [ "$out" = 10000 ] || { echo "echo/$lang printed: $out" >&2; echo error; return; }
