@@ -4,7 +4,7 @@
 //
 // Bytes travel unchanged in both directions: no framing, no decoding. Texts (host
 // names, addresses, messages) are Shift_JIS. Notifications come from the event loop,
-// except that a failing Send may report the lost connection before it returns. A
+// except that Send and Close may report the end of a connection before they return. A
 // socket or server may be destroyed from inside its own notifications; nothing of it
 // is touched afterwards, and destroying one never notifies.
 #pragma once
