@@ -19,6 +19,8 @@ packages=(
   # network commands: certificates for HTTPS; local FTP and SMTP servers for the
   # tests; curl(1) beside the download benchmark
   ca-certificates python3-pyftpdlib python3-aiosmtpd curl
+  # run time: the services file that TCPサービス名 is looked up in
+  netbase
   # benchmark comparison
   tcl python3
 )

@@ -150,7 +150,10 @@ void TConsoleHost::RemoveEventSource()
 
 bool TConsoleHost::Pending() const
 {
-    return eventSources_ > 0 || (HasPendingEventSources && HasPendingEventSources());
+    // A handler that is still running (it may have closed one connection and be
+    // about to open the next) counts as pending until it returns.
+    const bool handlerRunning = st_ && st_->NestDepth > 0;
+    return eventSources_ > 0 || handlerRunning || (HasPendingEventSources && HasPendingEventSources());
 }
 
 int TConsoleHost::ExitStatus(const TPoruBase& st) const
@@ -173,7 +176,7 @@ void TConsoleHost::QuitWhenIdle()
         QCoreApplication::exit(ExitStatus(*st_));
         return;
     }
-    if (eventSources_ == 0 && !polling_) {   // only the hook can tell: ask it again later
+    if (eventSources_ == 0 && !polling_) {   // the hook or a running handler: ask again later
         polling_ = true;
         QTimer::singleShot(kIdlePollMs, [this] {
             polling_ = false;

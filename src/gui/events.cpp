@@ -24,6 +24,7 @@
 #include "gui/controls.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
+#include "interp/event_run.h"
 #include "interp/interp.h"
 
 namespace {
@@ -252,18 +253,7 @@ void RunCurrentHandler(TPoruBase& st, TObjNode* rec)
         ev->Kind = wkObject;
         ev->Id = rec->Index;
     }
-    const char* pos = rec->EventPos[esCurrent];
-    try {
-        st.RunEventAt(pos);
-    } catch (const EPoru& e) {
-        // Raised before the handler's own run loop took over (the nesting bound).
-        std::string msg = e.Message;
-        if (!e.Recorded) {
-            msg = st.FormatError(e.Message);
-            st.AppendErrorText(msg);
-        }
-        st.HandleRunError(EPoru(msg, true), true);
-    }
+    RunHandlerAsEvent(st, rec->EventPos[esCurrent]);
 }
 
 void FireEvent(TPoruBase& st, int id, int slot)

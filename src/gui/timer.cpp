@@ -5,6 +5,7 @@
 
 #include "commands/registry.h"
 #include "gui/objects_internal.h"
+#include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -36,18 +37,7 @@ void TimerExpired(TPoruBase& st)
         return;
     }
     s.ScriptTimer->stop();
-    if (!st.TimerTarget || st.Stopping)
-        return;
-    try {
-        st.RunEventAt(st.TimerTarget);
-    } catch (const EPoru& e) {
-        std::string msg = e.Message;
-        if (!e.Recorded) {
-            msg = st.FormatError(e.Message);
-            st.AppendErrorText(msg);
-        }
-        st.HandleRunError(EPoru(msg, true), true);
-    }
+    RunHandlerAsEvent(st, st.TimerTarget);
 }
 
 QTimer* TimerOf(TPoruBase& st)
