@@ -171,7 +171,7 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
         } else if (k != "shareable" && k != "wait" && k != "notify")
             return TMciError::BadParameter;
     }
-    if (file.empty() || (type.empty() && IsDeviceType(Lower(file))))
+    if (file.empty() || Lower(file) == "new" || (type.empty() && IsDeviceType(Lower(file))))
         return TMciError::UnsupportedDevice;   // a device without a file (a CD, a new recording)
     if (!type.empty() && type != "sequencer" && type != "waveaudio" && type != "mpegvideo" && type != "avivideo")
         return TMciError::UnsupportedDevice;
@@ -271,9 +271,11 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         return TMciError::None;
     }
     if (verb == "seek") {
+        if (!rest.empty() && rest[0] != "to")
+            return TMciError::BadParameter;
         if (rest.size() < 2)
             return TMciError::MissingParameter;
-        if (rest.size() > 2 || rest[0] != "to")
+        if (rest.size() > 2)
             return TMciError::BadParameter;
         int64_t to = 0;
         if (rest[1] == "start")
