@@ -75,6 +75,9 @@ struct TSynth {
         Settings = new_fluid_settings();
         fluid_settings_setnum(Settings, "synth.sample-rate", kRate);
         fluid_settings_setint(Settings, "synth.dynamic-sample-loading", 1);
+        // FluidSynth's default gain (0.2) leaves room for dense pieces but sounds far
+        // quieter than other players; 0.5 is about as loud as the media files.
+        fluid_settings_setnum(Settings, "synth.gain", 0.5);
         fluid_settings_setstr(Settings, "audio.sample-format", "16bits");
         Synth = Settings ? new_fluid_synth(Settings) : nullptr;
         if (!Synth || fluid_synth_sfload(Synth, font.c_str(), 1) == FLUID_FAILED) {

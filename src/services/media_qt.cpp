@@ -27,7 +27,8 @@
 
 namespace {
 
-constexpr int kLoadWaitMs = 3000;   // Open waits this long for the file to be understood
+constexpr int kLoadWaitMs = 3000;      // Open waits this long for the file to be understood
+constexpr int kDeviceStartMs = 2000;   // time a wave sound may take to start on a device
 
 QtMessageHandler gPreviousHandler = nullptr;
 
@@ -250,7 +251,8 @@ public:
         const QString file = QString::fromStdString(path);
         const int64_t ms = WaveDurationMs(ReadFileBytes(path, 1 << 16), QFileInfo(file).size());
         playing_ = true;
-        if (HasAudioDevice()) {
+        const bool onDevice = HasAudioDevice();
+        if (onDevice) {
             if (!effect_) {
                 effect_ = new QSoundEffect;
                 QObject::connect(effect_, &QSoundEffect::playingChanged, effect_, [this] {
@@ -269,9 +271,10 @@ public:
             effect_->setLoopCount(loop ? QSoundEffect::Infinite : 1);
             effect_->play();
         }
-        // A sound that does not loop is over after its length at the latest.
+        // A sound that does not loop is over after its length at the latest; a device
+        // may take a moment to start the sound (connecting to the sound server).
         if (!loop && ms >= 0)
-            end_.start(static_cast<int>(std::min<int64_t>(ms + 250, 0x7FFFFFFF)));
+            end_.start(static_cast<int>(std::min<int64_t>(ms + (onDevice ? kDeviceStartMs : 0), 0x7FFFFFFF)));
         else if (!loop)
             end_.start(0);   // not a wave file we can read: nothing sounds
         Notify();
