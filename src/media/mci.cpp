@@ -2,15 +2,9 @@
 
 #include <cstdint>
 
-namespace {
+#include "media/media_files.h"
 
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
+namespace {
 
 bool ReadNumber(const std::string& text, int64_t& out)
 {
@@ -131,7 +125,7 @@ bool TMciInterpreter::AnyPlaying() const
 
 TMciInterpreter::TDevice* TMciInterpreter::Find(const std::string& name)
 {
-    auto it = devices_.find(Lower(name));
+    auto it = devices_.find(AsciiLower(name));
     return it == devices_.end() ? nullptr : &it->second;
 }
 
@@ -155,27 +149,27 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
         return TMciError::MissingParameter;
     std::string file = w[1], type, alias;
     if (const size_t bang = file.find('!'); bang != std::string::npos) {
-        type = Lower(file.substr(0, bang));
+        type = AsciiLower(file.substr(0, bang));
         file = file.substr(bang + 1);
     }
     for (size_t i = 2; i < w.size(); ++i) {
-        const std::string k = Lower(w[i]);
+        const std::string k = AsciiLower(w[i]);
         if (k == "type" || k == "alias") {
             if (i + 1 >= w.size())
                 return TMciError::MissingParameter;
             ++i;
             if (k == "type")
-                type = Lower(w[i]);
+                type = AsciiLower(w[i]);
             else
                 alias = w[i];
         } else if (k != "shareable" && k != "wait" && k != "notify")
             return TMciError::BadParameter;
     }
-    if (file.empty() || Lower(file) == "new" || (type.empty() && IsDeviceType(Lower(file))))
+    if (file.empty() || AsciiLower(file) == "new" || (type.empty() && IsDeviceType(AsciiLower(file))))
         return TMciError::UnsupportedDevice;   // a device without a file (a CD, a new recording)
     if (!type.empty() && type != "sequencer" && type != "waveaudio" && type != "mpegvideo" && type != "avivideo")
         return TMciError::UnsupportedDevice;
-    const std::string key = Lower(alias.empty() ? file : alias);
+    const std::string key = AsciiLower(alias.empty() ? file : alias);
     if (devices_.count(key))
         return TMciError::AliasInUse;
     std::string native;
@@ -198,7 +192,7 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
 
 TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& answer)
 {
-    const std::string verb = Lower(w[0]);
+    const std::string verb = AsciiLower(w[0]);
     if (verb == "open")
         return Open(w);
     static const char* const kVerbs[] = {"play", "pause", "resume", "stop", "seek", "close", "status", "set"};
@@ -209,7 +203,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         return TMciError::UnknownCommand;
     if (w.size() < 2)
         return TMciError::MissingParameter;
-    if (verb == "close" && Lower(w[1]) == "all") {
+    if (verb == "close" && AsciiLower(w[1]) == "all") {
         for (auto& [key, d] : devices_)
             d.Player->Close();
         devices_.clear();
@@ -221,7 +215,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
     IMediaPlayer& p = *d->Player;
     std::vector<std::string> rest;
     for (size_t i = 2; i < w.size(); ++i)
-        rest.push_back(Lower(w[i]));
+        rest.push_back(AsciiLower(w[i]));
 
     if (verb == "play") {
         bool repeat = false, wait = false;
@@ -248,7 +242,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         d->Repeat = repeat;
         p.Play();
         if (wait) {
-            const std::string key = Lower(w[1]);
+            const std::string key = AsciiLower(w[1]);
             // A handler that runs meanwhile may close the device: look it up again.
             for (TDevice* cur = d; cur && cur->Player->Mode() == TMediaMode::Playing && wait_ && wait_();)
                 cur = Find(key);
@@ -311,7 +305,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         p.Stop();
     } else {   // close
         p.Close();
-        devices_.erase(Lower(w[1]));
+        devices_.erase(AsciiLower(w[1]));
     }
     return TMciError::None;
 }

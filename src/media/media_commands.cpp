@@ -17,6 +17,7 @@
 #include "interp/interp.h"
 #include "interp/services.h"
 #include "media/mci.h"
+#include "media/media_files.h"
 #include "media/player.h"
 
 namespace {
@@ -88,11 +89,7 @@ std::string LowerExt(const std::string& native)
     const size_t dot = native.rfind('.');
     if (dot == std::string::npos || native.find('/', dot) != std::string::npos)
         return std::string();
-    std::string ext = native.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return ext;
+    return AsciiLower(native.substr(dot));
 }
 
 bool IsFile(const std::string& native)

@@ -66,15 +66,15 @@ bool ReadVlq(std::string_view t, size_t& at, uint32_t& out)
     return false;
 }
 
-std::string Lower(std::string s)
+}   // namespace
+
+std::string AsciiLower(std::string s)
 {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
     return s;
 }
-
-}   // namespace
 
 std::string ReadFileBytes(const std::string& nativePath, size_t maxBytes)
 {
@@ -130,7 +130,7 @@ TPlayerKind PlayerKindOf(const std::string& nativePath)
     const size_t dot = nativePath.rfind('.');
     const size_t slash = nativePath.rfind('/');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        const std::string ext = Lower(nativePath.substr(dot));
+        const std::string ext = AsciiLower(nativePath.substr(dot));
         if (ext == ".mid" || ext == ".midi" || ext == ".rmi")
             return TPlayerKind::Midi;
         if (ext == ".mp3" || ext == ".wav" || ext == ".ogg" || ext == ".mp4" || ext == ".wma" || ext == ".m4a")

@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+// ASCII letters in lower case, every other byte as it is (keywords, extensions).
+std::string AsciiLower(std::string s);
+
 // Bytes of a file (at most maxBytes); empty when it cannot be read.
 std::string ReadFileBytes(const std::string& nativePath, size_t maxBytes = 64u << 20);
 
