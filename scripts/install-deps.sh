@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libcurl4-openssl-dev libarchive-dev libpcre2-dev libffi-dev
   libgtest-dev libgmock-dev
+  # system commands: X11 windows and faked keys (window host), the desktop opener
+  libx11-dev libxtst-dev libxdo-dev xdg-utils
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
   # sound: media decoding through GStreamer (WAV, MP3, OGG, MP4), MIDI through
@@ -18,8 +20,11 @@ packages=(
   libfluidsynth-dev fluid-soundfont-gm
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   pulseaudio pulseaudio-utils gstreamer1.0-tools
-  # tests: a virtual display and PDF checks
-  xvfb xauth poppler-utils
+  # tests: a virtual display and PDF checks; a window manager for the key tests
+  xvfb xauth poppler-utils openbox
+  # network commands: certificates for HTTPS; local FTP and SMTP servers for the
+  # tests; curl(1) beside the download benchmark
+  ca-certificates python3-pyftpdlib python3-aiosmtpd curl
   # benchmark comparison
   tcl python3
 )
