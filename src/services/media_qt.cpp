@@ -241,6 +241,9 @@ public:
     ~TWaveChannel()
     {
         changed_ = nullptr;
+        for (QObject* o : {static_cast<QObject*>(effect_), static_cast<QObject*>(fallback_)})
+            if (o)
+                o->disconnect();   // no reports from players being freed
         delete effect_;
         delete fallback_;
     }
@@ -273,10 +276,12 @@ public:
         }
         // A sound that does not loop is over after its length at the latest; a device
         // may take a moment to start the sound (connecting to the sound server).
-        if (!loop && ms >= 0)
-            end_.start(static_cast<int>(std::min<int64_t>(ms + (onDevice ? kDeviceStartMs : 0), 0x7FFFFFFF)));
+        // Without a device a file that is no wave sound is over at once, looping or not.
+        if (!onDevice && ms < 0)
+            end_.start(0);
         else if (!loop)
-            end_.start(0);   // not a wave file we can read: nothing sounds
+            end_.start(static_cast<int>(std::min<int64_t>(std::max<int64_t>(ms, 0) + (onDevice ? kDeviceStartMs : 0),
+                                                          0x7FFFFFFF)));
         Notify();
     }
 

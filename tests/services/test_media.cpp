@@ -193,6 +193,9 @@ TEST(MediaService, WaveSoundEndsOrLoops)
     media->PlayWave(Fixture("chime.wav"), true);
     media->PlayWave(Fixture("chime.wav"), false);
     EXPECT_TRUE(RunUntil([&] { return !media->WavePlaying(); }, 3000));
+    // A file that is no sound does not loop for ever.
+    media->PlayWave(Fixture("make_sounds.sh"), true);
+    EXPECT_TRUE(RunUntil([&] { return !media->WavePlaying(); }, 3000));
 }
 
 }   // namespace

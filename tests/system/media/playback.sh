@@ -106,10 +106,11 @@ for f in chime.wav tone.mp3 tone.ogg tone.mp4 tune.mid; do
   play cli "$f" "「$f」を、演奏する。
 演奏状態。それを、表示する。"
 done
-# The window plays until the script closes it.
+# The window plays until the script closes it; the sound repeats, so that it is heard
+# even when a busy machine takes its time to start it.
 for f in chime.wav tone.mp3 tune.mid; do
-  play gui "$f" "「$f」を、演奏する。
-1.5秒、待つ。
+  play gui "$f" "「$f」を、繰り返し演奏する。
+3秒、待つ。
 終わり。"
 done
 # An MCI device of the console.
