@@ -14,6 +14,12 @@ packages=(
   libx11-dev libxtst-dev libxdo-dev xdg-utils
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
+  # sound: media decoding through GStreamer (WAV, MP3, OGG, MP4), MIDI through
+  # FluidSynth with a General MIDI soundfont; a private sound server for the
+  # playback test, the GStreamer tools that made the test's sound files
+  libfluidsynth-dev fluid-soundfont-gm
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  pulseaudio pulseaudio-utils gstreamer1.0-tools
   # tests: a virtual display and PDF checks; a window manager for the key tests
   xvfb xauth poppler-utils openbox
   # network commands: certificates for HTTPS; local FTP and SMTP servers for the

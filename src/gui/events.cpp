@@ -21,6 +21,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
@@ -384,8 +385,11 @@ void WireEvents(TPoruBase& st, TObjNode* rec)
     case okBar:
         QObject::connect(static_cast<QScrollBar*>(w), &QScrollBar::valueChanged, w, fire(esChange));
         break;
-    case okImage: case okLabel: case okAnime: case okPanel:
+    case okImage: case okLabel: case okPanel:
         relay->clickOnRelease_ = true;
+        break;
+    case okAnime:   // the box reports its click on the press
+        WireAnimeBox(st, rec);
         break;
     case okScroll:
         Watch(static_cast<QAbstractScrollArea*>(w)->viewport(), relay, true);
