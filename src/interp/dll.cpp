@@ -310,12 +310,23 @@ void CallTypedDll(TPoruBase& st, THashNode* node, const std::vector<std::string>
     st.SetSore(std::move(text), "e");
 }
 
-// The stem before the first の of an entry (at a character boundary), or "".
-std::string_view MemberStem(std::string_view entry)
+// An entry "stemの member" whose stem is a variable, object or hash: the member's
+// value. ReadValue takes a member only after a word that ends in の, so the
+// entry is read again with a blank after the の.
+bool MemberValue(TPoruBase& st, std::string_view entry, std::string& value)
 {
-    for (size_t i = 0; i + 1 < entry.size(); i += CharLen(entry.data() + i))
-        if (entry.compare(i, 2, "の") == 0) return entry.substr(0, i);
-    return std::string_view();
+    for (size_t i = 0; i + 2 < entry.size(); i += CharLen(entry.data() + i)) {
+        if (entry.compare(i, 2, "の") != 0) continue;
+        const THashNode* n = st.Words.FindExact(entry.substr(0, i));
+        if (!n || (n->Kind != wkVariable && n->Kind != wkObject && n->Kind != wkHash)) continue;
+        std::string text(entry.substr(0, i + 2));
+        text += ' ';
+        text += entry.substr(i + 2);
+        const char* q = text.c_str();
+        value = st.ReadValue(q);
+        return true;
+    }
+    return false;
 }
 
 std::string ArgumentText(TPoruBase& st, const std::string& entry)
@@ -324,14 +335,7 @@ std::string ArgumentText(TPoruBase& st, const std::string& entry)
         const char* q = entry.c_str();
         return st.ReadValue(q);
     }
-    std::string_view stem = MemberStem(entry);
-    if (const THashNode* n = stem.empty() ? nullptr : st.Words.FindExact(stem)) {
-        if (n->Kind == wkVariable || n->Kind == wkObject || n->Kind == wkHash) {
-            const char* q = entry.c_str();
-            std::string v = st.ReadValue(q);
-            if (*q == '\0') return v;
-        }
-    }
+    if (std::string v; MemberValue(st, entry, v)) return v;
     if (entry.size() >= 2 && ((entry.front() == '"' && entry.back() == '"') ||
                               (entry.front() == '`' && entry.back() == '`')))
         return st.EvaluateValue(entry);
