@@ -100,7 +100,7 @@ std::string Normalised(TPoruBase& st, std::string text)
 // Loads a library by its script name: a path with a separator as given; a bare name
 // from the script's folder, the executable's folder, the current folder, and at
 // last through the system's own search. Nil when nothing loads.
-void* LoadLibrary(TPoruBase& st, const std::string& file)
+void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
 {
     const std::string native = ToNativePath(file);
     if (native.empty()) return nullptr;
@@ -131,7 +131,7 @@ void DeclareWord(TPoruBase& st, const std::string& file, const std::string& func
                  const std::string& templ, const std::string& form)
 {
     if (name.empty()) DeclarationError(st);
-    void* handle = LoadLibrary(st, file);
+    void* handle = LoadSharedLibrary(st, file);
     if (!handle) st.Error("DLL\"" + file + "\"が見つかりません。");
     dlerror();
     void* fn = function.empty() ? nullptr : dlsym(handle, function.c_str());

@@ -133,13 +133,6 @@ int pt_recurse(int n)
     return pt_recurse(n + 1) + frame[0];
 }
 
-// The counters of the constructor and destructor.
-int pt_loads(void)
-{
-    const char* v = std::getenv("PORUTEST_LOADS");
-    return v ? std::atoi(v) : 0;
-}
-
 // The file this copy of the library was loaded from.
 char* pt_where(void)
 {
