@@ -57,6 +57,53 @@ public:
     virtual void AddEventSource() {}
     virtual void RemoveEventSource() {}
 
+    // ---- ready-made dialogs -------------------------------------------------------
+    // The modal dialogs behind 尋ねる, 二択, 三択, どれか尋ねる, リストから選択,
+    // ボタンで選択, メモ記入, 色選択, フォント選択, the file dialogs and フォルダ選択
+    // (言う is Say above). Texts are Shift_JIS; `ime` is the input-method state of
+    // ダイアログIMEの状態 (1 on, 2 hiragana, 3 katakana, 4 half-width katakana,
+    // anything else off). Each returns false when the user cancelled. The command
+    // handlers (commands/dialogs.cpp) turn the answers into それ; the window host
+    // shows its own forms, the console host asks on its standard streams
+    // (commands/dialogs_protocol.h). A host without dialogs raises an error naming
+    // the command.
+    struct TDialogFilter {
+        std::string Description;   // "テキスト"
+        std::string Pattern;       // "*.txt" or several: "*.jpg;*.png"
+    };
+    struct TFontChoice {
+        std::string Face;
+        bool Bold = false, Italic = false, Underline = false;
+        int Size = 0;   // points, 0 when none
+    };
+    // 尋ねる: a one-line entry that starts with `initial`.
+    virtual bool AskText(TPoruBase& st, const std::string& message, const std::string& initial, int ime,
+                         std::string& answer);
+    // 二択 (はい 1, いいえ 0) and, withCancel, 三択 (キャンセル 2).
+    virtual int AskQuestion(TPoruBase& st, const std::string& message, bool withCancel);
+    // どれか尋ねる (editable) and リストから選択: the answer is the result field's text,
+    // which starts with `initial`.
+    virtual bool ChooseFromList(TPoruBase& st, const std::string& message, const std::vector<std::string>& items,
+                                const std::string& initial, bool editable, int ime, std::string& answer);
+    // ボタンで選択: the caption of the button pressed.
+    virtual bool ChooseButton(TPoruBase& st, const std::string& message, const std::vector<std::string>& choices,
+                              std::string& answer);
+    // メモ記入: `text` holds the initial text and receives the edited one (CR LF
+    // breaks); false only for キャンセル.
+    virtual bool EditMemo(TPoruBase& st, int ime, std::string& text);
+    // 色選択: R + 256 G + 65536 B.
+    virtual bool ChooseColour(TPoruBase& st, int32_t& colour);
+    // フォント選択: `font` starts as the current text font.
+    virtual bool ChooseFont(TPoruBase& st, TFontChoice& font);
+    // The file dialogs in the current folder; names come back as full script paths.
+    virtual bool ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>& filter,
+                                 const std::string& initialName, std::vector<std::string>& files);
+    virtual bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter,
+                                const std::string& defaultExt, const std::string& initialName, std::string& file);
+    // フォルダ選択: the folder, ending in "/".
+    virtual bool ChooseFolder(TPoruBase& st, std::string& folder);
+    // ---- end of the ready-made dialogs ---------------------------------------------
+
     // The progress window of the network commands: a bar, a message line under it
     // ("---" when opened with an empty text) and a 中止 button that is enabled only
     // when onStop is given; pressing it calls onStop. Texts are Shift_JIS. The
@@ -102,3 +149,5 @@ public:
 
 // The error raised by the default object operations (no window).
 [[noreturn]] void RaiseNeedsWindow(TPoruBase& st, const std::string& what);
+// The same for the dialog operations, naming the running command.
+[[noreturn]] void RaiseNoDialogs(TPoruBase& st);
