@@ -17,6 +17,9 @@ packages=(
   # network commands: certificates for HTTPS; local FTP and SMTP servers for the
   # tests; curl(1) beside the download benchmark
   ca-certificates python3-pyftpdlib python3-aiosmtpd curl
+  # spreadsheet and word-processor commands: a headless LibreOffice and the UNO
+  # bridge of the system's python3 (the office helper and the office tests)
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
   # benchmark comparison
   tcl python3
 )
