@@ -303,8 +303,9 @@ class Office:
 
     def start(self, program, resolver, timeout):
         deadline = time.monotonic() + timeout
-        headless = os.environ.get("PORUKANA_OFFICE_HEADLESS") == "1" or not (
-            os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"))
+        headless = (os.environ.get("PORUKANA_OFFICE_HEADLESS") == "1"
+                    or not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"))
+                    or not has_window_plugin(program))
         self.private = tempfile.mkdtemp(prefix="porukana-office-")
         profile = os.environ.get("PORUKANA_OFFICE_PROFILE") or os.path.join(self.private, "profile")
         # The office leaves files in its temporary folder; ours goes with the run.
@@ -389,6 +390,16 @@ class Office:
         self.ctx = None
         self.desktop = None
         self.can_show = False
+
+
+def has_window_plugin(program):
+    """True when the office can open windows: an installation without a window
+    plug-in beside its program (the "nogui" packages) runs headless even when told
+    otherwise, and fails on the first visible document."""
+    import glob
+
+    folder = os.path.dirname(os.path.realpath(program))
+    return bool(glob.glob(os.path.join(folder, "libvclplug_*")))
 
 
 def close_document(doc):
