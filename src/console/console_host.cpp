@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <iostream>
 
 #include "core/codec.h"
 #include "interp/interp.h"
@@ -179,4 +180,107 @@ void TConsoleHost::QuitWhenIdle()
             QuitWhenIdle();
         });
     }
+}
+
+// ---- dialogs -------------------------------------------------------------------------
+
+void TStdLineIo::Prompt(const std::string& text)
+{
+    std::fflush(stdout);
+    WriteAll(stderr, SjisToUtf8(text));
+    std::fflush(stderr);
+}
+
+bool TStdLineIo::ReadLine(std::string& line)
+{
+    std::string utf8;
+    if (!std::cin.good() || !std::getline(std::cin, utf8))
+        return false;
+    if (!utf8.empty() && utf8.back() == '\r')
+        utf8.pop_back();
+    line = Utf8ToSjis(utf8);
+    return true;
+}
+
+bool TConsoleHost::AskText(TPoruBase&, const std::string& message, const std::string&, int, std::string& answer)
+{
+    return dialogs_.AskText(message, answer);
+}
+
+int TConsoleHost::AskQuestion(TPoruBase&, const std::string& message, bool withCancel)
+{
+    return dialogs_.AskQuestion(message, withCancel);
+}
+
+bool TConsoleHost::ChooseFromList(TPoruBase&, const std::string& message, const std::vector<std::string>& items,
+                                  const std::string&, bool editable, int, std::string& answer)
+{
+    return dialogs_.ChooseFromList(message, items, editable, answer);
+}
+
+bool TConsoleHost::ChooseButton(TPoruBase&, const std::string& message, const std::vector<std::string>& choices,
+                                std::string& answer)
+{
+    return dialogs_.ChooseButton(message, choices, answer);
+}
+
+bool TConsoleHost::EditMemo(TPoruBase&, int, std::string& text)
+{
+    dialogs_.EditMemo(text);
+    return true;
+}
+
+bool TConsoleHost::ChooseColour(TPoruBase&, int32_t& colour)
+{
+    return dialogs_.ChooseColour(colour);
+}
+
+bool TConsoleHost::ChooseFont(TPoruBase&, TFontChoice& font)
+{
+    return dialogs_.ChooseFont(font);
+}
+
+bool TConsoleHost::ChooseOpenFiles(TPoruBase&, const std::vector<TDialogFilter>& filter, const std::string&,
+                                   std::vector<std::string>& files)
+{
+    std::string file;
+    if (!dialogs_.ChooseOpenFile(filter, file))
+        return false;
+    files.assign(1, file);
+    return true;
+}
+
+bool TConsoleHost::ChooseSaveFile(TPoruBase&, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
+                                  const std::string&, std::string& file)
+{
+    return dialogs_.ChooseSaveFile(filter, defaultExt, file);
+}
+
+bool TConsoleHost::ChooseFolder(TPoruBase&, std::string& folder)
+{
+    return dialogs_.ChooseFolder(folder);
+}
+
+// ---- progress ------------------------------------------------------------------------
+
+void TConsoleHost::ProgressOpen(TPoruBase&, const std::string& message, std::function<void()>)
+{
+    progressThrottle_.Reset();
+    WriteErr("[進行] " + (message.empty() ? std::string("---") : message));
+}
+
+void TConsoleHost::ProgressSetMessage(TPoruBase&, const std::string& message)
+{
+    WriteErr("[進行] " + message);
+}
+
+void TConsoleHost::ProgressSetPosition(TPoruBase&, int64_t position, int64_t maximum)
+{
+    if (progressThrottle_.Due(TickMs()))
+        WriteErr("[進行] " + std::to_string(ProgressPercent(position, maximum)) + "%");
+}
+
+void TConsoleHost::ProgressClose(TPoruBase&)
+{
+    progressThrottle_.Reset();
 }
