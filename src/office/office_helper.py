@@ -285,6 +285,7 @@ class Office:
         """Connects to our running office or starts one."""
         if self.alive():
             return
+        self.kill()   # an office of ours that ended: its folder goes too
         self.forget()
         program = os.environ.get("PORUKANA_OFFICE_PROGRAM") or shutil.which("soffice")
         if not program or not os.access(program, os.X_OK):
