@@ -105,6 +105,7 @@ public:
     {
         const int timeoutMs = TimeoutSeconds() * 1000;
         if (!o_.Link.Running()) {
+            waitedMs_ = timeoutMs;
             const TOfficeReply r = o_.Link.Start(Python(), HelperScript(st_), timeoutMs);
             if (!r.Ok)
                 Fail(r);
@@ -114,8 +115,7 @@ public:
         const TOfficeReply r = Send({"attach", kind, std::to_string(startMs)}, startMs + 5000);
         if (r.Values.size() != 2)
             Fail(OfficeFailure("protocol", "attach"));
-        if (r.Values[1] != "0")
-            o_.Link.SetOfficeGroup(static_cast<pid_t>(std::atol(r.Values[1].c_str())));
+        o_.Link.SetOfficeGroup(static_cast<pid_t>(std::atol(r.Values[1].c_str())));   // 0: not ours
         return {o_.LinkNo, r.Values[0]};
     }
 
@@ -142,8 +142,10 @@ public:
     [[noreturn]] void Fail(const TOfficeReply& r)
     {
         std::string subject = subject_;
-        if (r.Code == "timeout" || r.Code == "starttimeout")
-            subject = std::to_string(r.Code == "timeout" ? TimeoutSeconds() : 2 * TimeoutSeconds());
+        if (r.Code == "timeout")
+            subject = std::to_string(waitedMs_ / 1000);
+        if (r.Code == "starttimeout")
+            subject = r.Detail;   // the helper's own limit, in seconds
         if (r.Code == "nopython")
             subject = Utf8ToSjis(Python());
         st_.Error(OfficeErrorText(side_, OfficeReason(side_, r.Code, subject, r.Detail)));
@@ -160,6 +162,7 @@ private:
     {
         // A stop request (Ctrl-C in the console) that arrives during the wait ends it.
         const bool stoppingBefore = st_.Stopping;
+        waitedMs_ = timeoutMs;
         TOfficeReply r = o_.Link.Call(request, timeoutMs, [&] { return st_.Stopping && !stoppingBefore; });
         if (!r.Ok)
             Fail(r);
@@ -184,6 +187,7 @@ private:
     TOfficeSide side_;
     TOfficeState& o_;
     std::string subject_;
+    int waitedMs_ = 0;   // the time limit of the last call
 };
 
 constexpr TOfficeSide kExcel = TOfficeSide::Spreadsheet;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The office commands where the office cannot be reached: no soffice on the search
-# path, no interpreter or helper for the link, and a helper that stops answering
-# (bounded by PORUKANA_OFFICE_TIMEOUT). Each gives its family's message; the slots
+# path, no interpreter, helper or UNO bridge for the link, an office that never
+# answers and a helper that stops answering (both bounded by
+# PORUKANA_OFFICE_TIMEOUT). Each gives its family's message; the slots
 # filled before a failure keep their values; no process is left behind.
 source "$(dirname "$0")/../net/_lib.sh" "$1"
 source "$(dirname "$0")/_lib.sh"
@@ -54,6 +55,30 @@ PORUKANA_OFFICE_HELPER="$WORK/none.py" run_prk nohelper << 'EOF'
 EOF
 expect_eq "$OUT" "[エラー] nohelper.prk(2行目): Wordのエラー。LibreOffice連携スクリプト（office_helper.py）が見つかりません。" \
     "no helper script"
+
+# ---- no UNO bridge for the interpreter (site packages switched off) ----
+printf '#!/bin/sh\nexec %s -S "$@"\n' "$PY" > "$WORK/python-without-uno"
+printf '#!/bin/sh\nwhile :; do sleep 1; done\n' > "$WORK/soffice"
+chmod +x "$WORK/python-without-uno" "$WORK/soffice"
+PORUKANA_OFFICE_PYTHON="$WORK/python-without-uno" PORUKANA_OFFICE_PROGRAM="$WORK/soffice" run_prk nobridge << 'EOF'
+エラーを無視
+エクセル起動
+エラーメッセージを、表示
+EOF
+expect_eq "$OUT" "[エラー] nobridge.prk(2行目): Excelのエラー。LibreOfficeのPython連携（python3-uno）がインストールされていません。" \
+    "no UNO bridge"
+
+# ---- an office that never answers on its pipe: the start is bounded ----
+if "$PY" -c 'import uno' 2> /dev/null; then
+    PORUKANA_OFFICE_PROGRAM="$WORK/soffice" PORUKANA_OFFICE_TIMEOUT=1 run_prk nostart << 'EOF'
+エラーを無視
+ワード起動
+エラーメッセージを、表示
+EOF
+    expect_eq "$OUT" "[エラー] nostart.prk(2行目): Wordのエラー。LibreOfficeが2秒以内に起動しませんでした。" \
+        "an office that does not start"
+    expect_true "the office that did not start is ended" office_gone_within 5
+fi
 
 # ---- a helper that stops answering: it starts the application, then hangs ----
 cat > "$WORK/hanging.py" << 'EOF'
