@@ -27,6 +27,9 @@ packages=(
   ca-certificates python3-pyftpdlib python3-aiosmtpd curl
   # run time: the services file that TCPサービス名 is looked up in
   netbase
+  # spreadsheet and word-processor commands: a headless LibreOffice and the UNO
+  # bridge of the system's python3 (the office helper and the office tests)
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
   # benchmark comparison
   tcl python3
 )
