@@ -228,8 +228,13 @@ void PackArj(const TPackJob& job)
         args.push_back("-m" + std::to_string(job.Level));
     args.push_back(archive);
     args.push_back("--");
-    for (const std::string& f : job.Files)
+    // arj reads "[" and "]" in names as a character class; "?" matches them.
+    for (std::string f : job.Files) {
+        for (char& c : f)
+            if (c == '[' || c == ']')
+                c = '?';
         args.push_back(f);
+    }
     std::string output;
     const int status = RunArj(args, job.Base, output);
     if (status != 0)

@@ -410,7 +410,7 @@ private:
     }
     bool Entry(archive_entry* e);
     bool Selected(const std::string& norm) const;
-    bool CopyData(const std::string& name, const std::string& target);
+    bool CopyData(const std::string& name, const std::string& target, la_int64_t size);
 };
 
 bool TExtractor::Selected(const std::string& norm) const
@@ -439,13 +439,13 @@ bool EntrySelected(const TExtractSettings& s, const std::string& norm)
 
 namespace {
 
-bool TExtractor::CopyData(const std::string& name, const std::string& target)
+bool TExtractor::CopyData(const std::string& name, const std::string& target, la_int64_t size)
 {
     for (;;) {
         const void* buf;
-        size_t size;
+        size_t len;
         la_int64_t offset;
-        const int r = archive_read_data_block(in_, &buf, &size, &offset);
+        const int r = archive_read_data_block(in_, &buf, &len, &offset);
         if (r == ARCHIVE_EOF)
             return true;
         // A warning here is a damaged entry (a CRC mismatch, for one).
@@ -454,7 +454,12 @@ bool TExtractor::CopyData(const std::string& name, const std::string& target)
             unlink(target.c_str());
             return Fail(TExtractError::Read, name, detail);
         }
-        if (archive_write_data_block(out_, buf, size, offset) < ARCHIVE_OK) {
+        // More data than the header announced is a damaged entry too.
+        if (size >= 0 && offset + static_cast<la_int64_t>(len) > size) {
+            unlink(target.c_str());
+            return Fail(TExtractError::Read, name, "more data than the entry's size");
+        }
+        if (archive_write_data_block(out_, buf, len, offset) < ARCHIVE_OK) {
             const std::string detail = archive_error_string(out_) ? archive_error_string(out_) : "write error";
             unlink(target.c_str());
             return Fail(TExtractError::Write, name, detail);
@@ -544,7 +549,9 @@ bool TExtractor::Entry(archive_entry* e)
     archive_entry_set_pathname(e, target.c_str());
     if (archive_write_header(out_, e) < ARCHIVE_OK)
         return Fail(TExtractError::Write, name, archive_error_string(out_) ? archive_error_string(out_) : "");
-    if (type == AE_IFREG && archive_entry_size(e) != 0 && !CopyData(name, target))
+    // A lone compressed file has no size in its header: its data is read to the end.
+    if (type == AE_IFREG && (!archive_entry_size_is_set(e) || archive_entry_size(e) != 0) &&
+        !CopyData(name, target, archive_entry_size_is_set(e) ? archive_entry_size(e) : -1))
         return false;
     if (archive_write_finish_entry(out_) < ARCHIVE_OK)
         return Fail(TExtractError::Write, name, archive_error_string(out_) ? archive_error_string(out_) : "");
