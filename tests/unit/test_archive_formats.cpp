@@ -13,6 +13,8 @@
 #include "archive/safe_extract.h"
 #include "archive_test_support.h"
 #include "core/codec.h"
+#include "interp/interp.h"
+#include "loader/security.h"
 
 namespace {
 
@@ -472,6 +474,36 @@ TEST_F(ArchiveFormats, SelfExtractingArchive)
     WriteBytes(dir / N("a日本語の書庫.lzh"), ReadBytes(dir / "p.lzh"));
     EXPECT_EQ(fs::path(WriteSfx((dir / N("a日本語の書庫.lzh")).string(), (dir / "out").string())).filename().string(),
               N("a日本語.exe"));
+}
+
+TEST_F(ArchiveFormats, ProtectedNamesAskTheGate)
+{
+    // An entry named security.ini goes through the gate, which never lets a script
+    // write such a file; the other entries are unpacked.
+    TPoruBase st;
+    const fs::path script = dir / "proj";
+    fs::create_directories(script);
+    st.StartFolder = S(script) + "/";
+    st.ScriptPath = S(script / "main.prk");
+    std::vector<std::string> warned;
+    SetGateQuestion([&](TPoruBase&, const std::string&) { return TGateAnswer::Yes; });
+    SetGateWarning([&](TPoruBase&, const std::string&, const std::string& text) { warned.push_back(text); });
+    WriteBytes(dir / "ini/SECURITY.INI", "[main.prk]\nsecurity=low\n");
+    WriteBytes(dir / "ini/other.txt", "other\n");
+    Pack(dir / "ini.zip", dir / "ini", {"SECURITY.INI", "other.txt"}, PackDefaults());
+    for (const fs::path& dest : {script, dir / "elsewhere"}) {
+        TArchiveFile af;
+        af.State = &st;
+        af.SetFileName(S(dir / "ini.zip"));
+        af.Options = ExtractDefaults();
+        af.Extract(nullptr, nullptr, {}, S(dest));
+        EXPECT_FALSE(fs::exists(dest / "SECURITY.INI")) << dest;
+        EXPECT_TRUE(fs::exists(dest / "other.txt")) << dest;
+    }
+    EXPECT_EQ(warned.size(), 2u);
+    EXPECT_EQ(st.SecurityLevel, 1);
+    SetGateQuestion(nullptr);
+    SetGateWarning(nullptr);
 }
 
 }  // namespace
