@@ -1,8 +1,6 @@
 // The archive-file object.
 #include "archive/archive_file.h"
 
-#include <cctype>
-
 #include "archive/file_list.h"
 #include "archive/probes.h"
 #include "commands/files.h"

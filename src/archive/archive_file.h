@@ -50,6 +50,4 @@ private:
     TArchiverType type_ = atAutoDetect;
     std::unique_ptr<TArchiver> driver_;
     std::string lastLine_;
-
-    void RecordLine() { lastLine_ = driver_ ? driver_->LastCommandLine() : std::string(); }
 };

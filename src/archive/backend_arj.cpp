@@ -184,21 +184,12 @@ bool TMerger::Merge(const std::string& from, const std::string& to, const std::s
         if (exists) {
             if (S_ISDIR(ds.st_mode))
                 return Fail(TExtractError::Conflict, entry);
-            if (s_.Overwrite == TOverwrite::Never ||
-                (s_.Overwrite == TOverwrite::IfNewer && ss.st_mtime <= ds.st_mtime)) {
+            if (KeepsExisting(s_.Overwrite, true, ss.st_mtime, ds.st_mtime)) {
                 ++r_.Skipped;
                 continue;
             }
-            if (s_.Overwrite == TOverwrite::Rename) {
-                const size_t dot = name.rfind('.');
-                const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-                const std::string ext = stem.size() == name.size() ? std::string() : name.substr(dot);
-                for (int k = 1;; ++k) {
-                    dst = to + "/" + stem + "_" + std::to_string(k) + ext;
-                    if (lstat(dst.c_str(), &ds) != 0)
-                        break;
-                }
-            }
+            if (s_.Overwrite == TOverwrite::Rename)
+                dst = FreeName(dst);
         }
         if (rename(src.c_str(), dst.c_str()) != 0)
             return Fail(TExtractError::Write, entry, std::strerror(errno));
@@ -267,15 +258,7 @@ void ExtractArj(const TArchiverOptions& o, const TArchiveOp& op)
         }
     }
     TExtractResult r;
-    {   // the destination and its parents, as for every format
-        std::string cur;
-        for (size_t i = 0; i <= s.Dest.size(); ++i)
-            if (i == s.Dest.size() || s.Dest[i] == '/') {
-                cur = s.Dest.substr(0, i);
-                if (!cur.empty())
-                    mkdir(cur.c_str(), 0777);
-            }
-    }
+    MakeFolders(s.Dest);   // the destination and its parents, as for every format
     std::string stage = s.Dest + "/.porukana-XXXXXX";
     if (!mkdtemp(stage.data())) {
         r.Error = TExtractError::Destination;

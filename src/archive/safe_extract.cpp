@@ -328,15 +328,6 @@ bool SafeLinkTarget(const std::string& entry, const std::string& target)
 
 // ---- extraction ------------------------------------------------------------------------
 
-namespace {
-
-bool IsProtectedName(const std::string& norm)
-{
-    const size_t slash = norm.rfind('/');
-    const std::string base = slash == std::string::npos ? norm : norm.substr(slash + 1);
-    return strcasecmp(base.c_str(), "security.ini") == 0;
-}
-
 bool MakeFolders(const std::string& path)
 {
     std::string cur;
@@ -356,6 +347,20 @@ bool MakeFolders(const std::string& path)
     return stat(path.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
 }
 
+bool KeepsExisting(TOverwrite policy, bool entryTimeKnown, int64_t entryTime, int64_t existingTime)
+{
+    switch (policy) {
+    case TOverwrite::Never:
+        return true;
+    case TOverwrite::IfNewer:
+        return !entryTimeKnown || entryTime <= existingTime;
+    case TOverwrite::Rename:
+    case TOverwrite::Always:
+        return false;
+    }
+    return true;
+}
+
 std::string FreeName(const std::string& target)
 {
     const size_t slash = target.rfind('/');
@@ -369,6 +374,16 @@ std::string FreeName(const std::string& target)
         if (lstat(candidate.c_str(), &sb) != 0)
             return candidate;
     }
+}
+
+
+namespace {
+
+bool IsProtectedName(const std::string& norm)
+{
+    const size_t slash = norm.rfind('/');
+    const std::string base = slash == std::string::npos ? norm : norm.substr(slash + 1);
+    return strcasecmp(base.c_str(), "security.ini") == 0;
 }
 
 bool WindowsOrigin(int format)
@@ -529,22 +544,12 @@ bool TExtractor::Entry(archive_entry* e)
         }
         if (isDir)
             return Fail(TExtractError::Conflict, name, "");
-        switch (s_.Overwrite) {
-        case TOverwrite::Never:
+        if (KeepsExisting(s_.Overwrite, archive_entry_mtime_is_set(e), archive_entry_mtime(e), sb.st_mtime)) {
             ++res_.Skipped;
             return true;
-        case TOverwrite::IfNewer:
-            if (!archive_entry_mtime_is_set(e) || archive_entry_mtime(e) <= sb.st_mtime) {
-                ++res_.Skipped;
-                return true;
-            }
-            break;
-        case TOverwrite::Rename:
-            target = FreeName(target);
-            break;
-        case TOverwrite::Always:
-            break;
         }
+        if (s_.Overwrite == TOverwrite::Rename)
+            target = FreeName(target);
     }
     archive_entry_set_pathname(e, target.c_str());
     if (archive_write_header(out_, e) < ARCHIVE_OK)

@@ -73,6 +73,15 @@ enum class TOverwrite {
     Rename,    // write under the first free name "name_1.ext", "name_2.ext", ...
 };
 
+// Makes a folder and its parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+// Whether an existing file stays in place of an entry under the policy (Rename
+// never keeps it: the entry gets a free name instead).
+bool KeepsExisting(TOverwrite policy, bool entryTimeKnown, int64_t entryTime, int64_t existingTime);
+// The first free name "name_1.ext", "name_2.ext", ... beside `target`.
+std::string FreeName(const std::string& target);
+
 struct TExtractSettings {
     std::string Dest;               // native folder; made (with its parents) when missing
     bool KeepPaths = true;          // false: every file lands directly in Dest
