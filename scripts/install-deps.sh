@@ -10,10 +10,15 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libcurl4-openssl-dev libarchive-dev libpcre2-dev libffi-dev
   libgtest-dev libgmock-dev
+  # system commands: X11 windows and faked keys (window host), the desktop opener
+  libx11-dev libxtst-dev libxdo-dev xdg-utils
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
-  # tests: a virtual display and PDF checks
-  xvfb xauth poppler-utils
+  # tests: a virtual display and PDF checks; a window manager for the key tests
+  xvfb xauth poppler-utils openbox
+  # network commands: certificates for HTTPS; local FTP and SMTP servers for the
+  # tests; curl(1) beside the download benchmark
+  ca-certificates python3-pyftpdlib python3-aiosmtpd curl
   # benchmark comparison
   tcl python3
   # archives: CAB writing (libgcab); the ARJ program; the tools the archive tests

@@ -52,6 +52,15 @@ public:
                            const std::string& value) override;
     std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event) override;
 
+    // ---- the desktop of the system commands (gui_host_system.cpp) ----
+    std::vector<std::string> WindowTitles(TPoruBase& st) override;
+    bool ActivateWindow(TPoruBase& st, const std::string& title) override;
+    void SendKeys(TPoruBase& st, const std::vector<TKeyAction>& actions) override;
+    TWindowPlace MainWindowPlace(TPoruBase& st) override;
+    void SetMainWindowPlace(TPoruBase& st, const TWindowPlace& place) override;
+    void Beep(TPoruBase& st) override;
+    void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text) override;
+
     TMainWindow* Window() const { return window_; }
     TfrmError* ErrorDialog() const { return errorDialog_; }
 

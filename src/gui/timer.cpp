@@ -1,4 +1,4 @@
-// The script timer (タイマー設定, タイマー解除) and 待つ.
+// The script timer (タイマー設定, タイマー解除).
 #include <QTimer>
 
 #include <cmath>
@@ -100,18 +100,7 @@ void cmdTimerOff(TPoruBase& st)
     s.TimerLeftMs = 0;
 }
 
-// 待つ: seconds; events keep running meanwhile.
-void cmdWaitSeconds(TPoruBase& st)
-{
-    const long double seconds = st.PopNumber();
-    const long double ms = std::trunc(seconds * 1000);
-    if (st.Host && ms > 0)
-        st.Host->WaitMs(st, static_cast<int64_t>(std::min<long double>(ms, 9.2e18L)));
-    else if (st.Host)
-        st.Host->ProcessEvents();
-}
-
-HandlerRegistrar reg({{21, cmdWaitSeconds}, {263, cmdTimerSet}, {313, cmdTimerOff}});
+HandlerRegistrar reg({{263, cmdTimerSet}, {313, cmdTimerOff}});
 
 }   // namespace
 

@@ -5,11 +5,20 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TPoruBase;
 class THashNode;
+struct TKeyAction;   // commands/key_sequence.h
 
 enum class ErrorChoice { Continue, Debug, Stop };
+
+// The main window's state and bounds as フォームの位置記録 keeps them: the state 0
+// normal, 1 minimised, 2 maximised; the bounds of the normal (restored) window.
+struct TWindowPlace {
+    int State = 0;
+    int Top = 0, Left = 0, Height = 0, Width = 0;
+};
 
 class THost {
 public:
@@ -68,6 +77,27 @@ public:
                                    const std::string& value);
     // Reads the event property (クリックした時 ...) of the object named `objName`.
     virtual std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event);
+
+    // ---- the desktop of the system commands ----
+    // Windows, keys, the main window's place, the beep and the log display. The
+    // window host reaches other programs' windows through X11 when it runs on it,
+    // and otherwise only its own windows. The defaults (the console) raise the
+    // window-needed error naming the running command, except Beep (BEL on standard
+    // error) and ShowLog (the caption and the text as 言う shows them).
+    // Titles of the top-level windows (Shift_JIS), in the window system's order.
+    virtual std::vector<std::string> WindowTitles(TPoruBase& st);
+    // Finds the window titled exactly so, else the first whose title contains the
+    // text, and brings it to the front, processing events while it waits; true
+    // once it is the active window.
+    virtual bool ActivateWindow(TPoruBase& st, const std::string& title);
+    // Sends the actions to the active window (after ActivateWindow succeeded);
+    // every modifier the actions press is released even when sending fails.
+    virtual void SendKeys(TPoruBase& st, const std::vector<TKeyAction>& actions);
+    virtual TWindowPlace MainWindowPlace(TPoruBase& st);
+    virtual void SetMainWindowPlace(TPoruBase& st, const TWindowPlace& place);
+    virtual void Beep(TPoruBase& st);
+    // ログる's display: the accumulated text under its caption.
+    virtual void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text);
 };
 
 // The error raised by the default object operations (no window).
