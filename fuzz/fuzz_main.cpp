@@ -27,8 +27,8 @@ void __afl_manual_init(void);
 int __afl_persistent_loop(unsigned int);
 }
 namespace {
-volatile const char* gAflPersistent = "##SIG_AFL_PERSISTENT##";
-volatile const char* gAflDeferred = "##SIG_AFL_DEFER_FORKSRV##";
+const char* volatile gAflPersistent = "##SIG_AFL_PERSISTENT##";
+const char* volatile gAflDeferred = "##SIG_AFL_DEFER_FORKSRV##";
 }
 #endif
 

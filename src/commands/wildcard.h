@@ -12,9 +12,9 @@
 //   \n (CR and LF), \t, \x (the character x)  TWChar
 //
 // Matching is deterministic: "*" settles on the first position after which the rest
-// of the pattern matches and never reconsiders it. Trial matches of the rest are
-// memoised per (unit, position), so any number of stars costs at most
-// units x subject length steps.
+// of the pattern matches and never reconsiders it. Runs of stars act as one star;
+// the matcher keeps one number per star and never recurses, and its work grows with
+// (subject length + stars) x the length of the pieces between stars.
 //
 // Usage:
 //   WildcardWholeMatch("a.txt", "*.txt")               -> true
@@ -90,8 +90,9 @@ private:
     bool Match(std::string_view subject, bool whole, size_t& end,
                std::vector<std::pair<size_t, size_t>>* captures) const;
     TWString pat_;
-    std::vector<int32_t> starIndex_;   // per unit: index of the star before it, or -1
-    int32_t stars_ = 0;
+    std::vector<TWSeq> ops_;            // the units with runs of stars merged
+    std::vector<uint32_t> segBegin_;    // where each piece between stars starts in ops_
+    bool badFollower_ = false;          // a [*...] or [+...] followed by a wildcard
 };
 
 struct TWildcardResult {
