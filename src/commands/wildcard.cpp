@@ -483,7 +483,7 @@ TWildcardResult WildcardPrefixMatch(std::string_view subject, std::string_view p
 bool HasWildcardChars(std::string_view text, bool bracket)
 {
     for (size_t i = 0; i < text.size(); i += Lead(text, i) ? 2 : 1)
-        if (text[i] == '*' || text[i] == '?' || (bracket && text[i] == '['))
+        if (text[i] == '*' || text[i] == '?' || text[i] == '#' || (bracket && text[i] == '['))
             return true;
     return false;
 }

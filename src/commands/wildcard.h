@@ -104,6 +104,6 @@ struct TWildcardResult {
 
 bool WildcardWholeMatch(std::string_view subject, std::string_view pattern);
 TWildcardResult WildcardPrefixMatch(std::string_view subject, std::string_view pattern);
-// True when the text holds "*" or "?", or "[" when `bracket` is set (the table
-// commands then match by wildcard instead of by substring).
+// True when the text holds "*", "?" or "#", or "[" when `bracket` is set (the table
+// commands then match by wildcard, as マッチ does, instead of by substring).
 bool HasWildcardChars(std::string_view text, bool bracket);

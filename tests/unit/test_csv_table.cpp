@@ -5,6 +5,7 @@
 #include <random>
 
 #include "commands/csv_table.h"
+#include "commands/wildcard.h"
 #include "interp/interp.h"
 
 namespace {
@@ -297,9 +298,26 @@ TEST(CsvTableTest, Pickup)
         {"n,v\r\na,1\r\nb,2", 1, "2", true, "n,v\r\nb,2\r\n"},
         {"n,v\r\na,1\r\nb,2", 1, "2", false, "b,2\r\n"},
         {"表,1\r\nソ,2", 0, "ソ", false, "ソ,2\r\n"},
+        // "#" (a digit) makes a wildcard as in マッチ: the whole line or cell must match.
+        {"123\r\nabc\r\n4567\r\n12", -1, "###", false, "123\r\n"},
+        {"id,n\r\na,12\r\nb,x2\r\nc,123", 1, "#2", true, "id,n\r\na,12\r\n"},
+        {"a#1\r\n71", -1, "\\#1", false, ""},   // an escaped "#": the whole line is "#1"
     };
     for (const auto& c : cases)
         EXPECT_EQ(PickupText(c.text, c.col, c.pattern, c.header), c.result) << c.pattern;
+    // The table commands decide as マッチ matches: the same whole match for every line.
+    const char* lines[] = {"123", "12", "1234", "ab1", "１２３"};
+    for (const char* line : lines)
+        EXPECT_EQ(PickupText(line, -1, "###", false).empty(), !WildcardWholeMatch(line, "###")) << line;
+}
+
+TEST(CsvTableTest, FuzzySearchWithDigitUnits)
+{
+    TCsvDb db;
+    db.SetText("a,x\r\nb,42\r\nc,7");
+    EXPECT_EQ(db.FindRow(0, 1, "##", false, db.Width()), 1);
+    EXPECT_EQ(db.FindRow(0, 1, "#", false, db.Width()), 2);
+    EXPECT_EQ(db.FindRow(0, 1, "##", true, db.Width()), -1);   // exact search compares text
 }
 
 TEST(CsvTableTest, Filter)
