@@ -474,3 +474,51 @@ TEST(CsvTableTest, CharacterWiseHelpers)
 }
 
 }  // namespace
+
+namespace {
+
+// The message of the EPoru that `f` raises, or "(none)".
+template <class F>
+std::string RaisedMessage(F f)
+{
+    try {
+        f();
+    } catch (const EPoru& e) {
+        return e.Message;
+    }
+    return "(none)";
+}
+
+}  // namespace
+
+// Positions far beyond a table or a text: refused with the memory message before
+// gigabytes of padding are built, while what fits is still built as before.
+TEST(CsvTableTest, FarPositionsAreRefusedBeforeTheyAreBuilt)
+{
+    const std::string tooLarge = "メモリが足りません。作ろうとした文字列が大きすぎます。";
+    TCsvDb db;
+    db.SetText("a,b\r\nc,d\r\n");
+    const std::string before = db.GetText();
+    EXPECT_EQ(RaisedMessage([&] { db.InsertColumn(100000000); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.PasteColumn(100000000, "x\r\ny"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.MoveColumn(0, 100000000); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetCell(100000000, 0, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetCell(0, 100000000, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetRow(int64_t{1} << 40, "x"); }), tooLarge);
+    EXPECT_EQ(db.GetText(), before);   // nothing changed
+
+    // Near positions still pad as the table rules say.
+    db.InsertColumn(4);
+    EXPECT_EQ(db.GetText(), "a,b,,,\r\nc,d,,,\r\n");
+    db.MoveColumn(0, 6);
+    EXPECT_EQ(db.GetText(), "b,,,,,,a\r\nd,,,,,,c\r\n");
+
+    // Lines: the empty lines up to a far index are written without a list of them.
+    EXPECT_EQ(RaisedMessage([] { InsertLine("a\r\n", 1000000000, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([] { InsertLine("a\r\n", int64_t{1} << 62, "x"); }), tooLarge);
+    std::string far = InsertLine("a\r\n", 2000000, "x");
+    ASSERT_EQ(far.size(), 3u + 2 * 1999999 + 3);
+    EXPECT_EQ(far.substr(0, 5), "a\r\n\r\n");
+    EXPECT_EQ(far.substr(far.size() - 5), "\r\nx\r\n");
+    EXPECT_EQ(InsertLine("a\r\nb\r\n", 3, "x"), "a\r\nb\r\n\r\nx\r\n");
+}
