@@ -47,7 +47,9 @@ for t in $TARGETS; do
   else
     rm -rf "${OUT:?}/$t"
   fi
-  if ! "${ISOLATE[@]}" nice -n 19 afl-fuzz "${input[@]}" -o "$OUT/$t" -V "$SECONDS_EACH" -m none -t 3000 \
+  dict=()
+  if [ -f "fuzz/$t.dict" ]; then dict=(-x "fuzz/$t.dict"); fi
+  if ! "${ISOLATE[@]}" nice -n 19 afl-fuzz "${input[@]}" "${dict[@]}" -o "$OUT/$t" -V "$SECONDS_EACH" -m none -t 3000 \
       -- "$BUILD/bin/fuzz_$t" >"$OUT/$t.log" 2>&1; then
     echo "fuzz: afl-fuzz failed for $t:"; tail -20 "$OUT/$t.log"; failed=1; continue
   fi

@@ -16,6 +16,8 @@ packages=(
   xvfb xauth poppler-utils
   # benchmark comparison
   tcl python3
+  # fuzzing (afl-fuzz and its run-time, used by fuzz/run.sh and CI)
+  afl++
 )
 
 if ! command -v dpkg-query > /dev/null; then

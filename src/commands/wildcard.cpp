@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "commands/strings_text.h"
 #include "core/sjis.h"
 
 namespace {
@@ -17,7 +18,7 @@ bool Lead(const std::string_view& t, size_t i)
     return IsLeadByte(static_cast<unsigned char>(t[i])) && i + 1 < t.size();
 }
 
-TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t e)
+TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t)
 {
     TWSeq u;
     u.Kind = kind;
@@ -25,7 +26,6 @@ TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size
     std::memcpy(u.Text, text.data(), text.size());
     u.Code = code;
     u.SrcBegin = static_cast<uint32_t>(b);
-    u.SrcEnd = static_cast<uint32_t>(e);
     return u;
 }
 
@@ -394,6 +394,8 @@ TWString TWString::CompilePattern(std::string_view text)
 
 void TWString::CompileSubject(std::string_view text, TWString& out)
 {
+    // A subject has at most one unit per byte.
+    sjistext::CheckTextSize(static_cast<uint64_t>(text.size()) * sizeof(TWSeq));
     Compile(text, out, false);
 }
 

@@ -41,8 +41,7 @@ struct TWSeq {
     uint8_t Len = 0;        // bytes of Text used
     char Text[5] = {};      // text form ("[...]" for a class)
     uint32_t Code = 0;      // first byte, or first*256+second for a two-byte character
-    uint32_t SrcBegin = 0;  // source bytes this unit was read from
-    uint32_t SrcEnd = 0;
+    uint32_t SrcBegin = 0;  // the first source byte this unit was read from
     int32_t Kakko = -1;     // index into TWString::Classes for a class unit
 
     std::string_view TextView() const { return std::string_view(Text, Len); }
@@ -71,7 +70,9 @@ struct TWString {
     // Compiles a pattern; class syntax errors raise EWildcard.
     static TWString CompilePattern(std::string_view text);
     // Compiles a subject into `out` (reusing its storage). A "[" swallows everything
-    // up to the next "]" into one unit and is never parsed, so a subject never fails.
+    // up to the next "]" into one unit and is never parsed, so a subject never fails
+    // (but one whose units would take more than the limit of one built text raises
+    // the memory message, an EPoru).
     static void CompileSubject(std::string_view text, TWString& out);
 };
 

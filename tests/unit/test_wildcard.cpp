@@ -8,6 +8,7 @@
 #include <random>
 
 #include "commands/wildcard.h"
+#include "core/error.h"
 
 namespace {
 
@@ -351,6 +352,26 @@ TEST(WildcardTest, RandomPatternsStayInBounds)
     }
     long ms = NowMs() - t0;
     EXPECT_LT(ms, 5000);
+}
+
+}  // namespace
+
+namespace {
+
+// A subject whose units would take more than one command may build is refused
+// with the memory message; one just below is matched.
+TEST(WildcardTest, SubjectBeyondTheMemoryLimitIsRefused)
+{
+    const size_t limit = (size_t{1} << 30) / sizeof(TWSeq);
+    std::string big(limit + 1, 'a');
+    try {
+        WildcardWholeMatch(big, "*b");
+        ADD_FAILURE() << "matched";
+    } catch (const EPoru& e) {
+        EXPECT_EQ(e.Message, "メモリが足りません。作ろうとした文字列が大きすぎます。");
+    }
+    big.resize(limit / 8);
+    EXPECT_TRUE(WildcardWholeMatch(big, "a*"));
 }
 
 }  // namespace
