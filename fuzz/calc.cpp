@@ -1,15 +1,18 @@
-// The calculator: expression text in, a value or an EPoru out.
+// The calculator: expression text in, a value or an EPoru out. Expressions can
+// call commands, so the calculator runs in the sandbox of fuzz_sandbox.h.
+#include "fuzz_sandbox.h"
 #include "fuzz_target.h"
-#include "interp/interp.h"
 
 namespace {
 TPoruBase* gSt = nullptr;
+fuzz::TFuzzHost gHost;
 }
 
 void FuzzSetUp()
 {
+    fuzz::EnterSandbox();
     gSt = new TPoruBase;
-    gSt->FileName = "fuzz.prk";
+    fuzz::PrepareState(*gSt, gHost);
     gSt->Source = "";
     gSt->PrepareRun();
     // A few variables so that expressions can name them.
@@ -23,6 +26,8 @@ void FuzzSetUp()
 void FuzzOne(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    fuzz::PrepareState(*gSt, gHost);
+    gSt->Stopping = false;
     try {
         gSt->CalculateText(text);
     } catch (const EPoru&) {

@@ -369,15 +369,27 @@ void TCsvDb::SetText(std::string_view text)
 
 void TCsvDb::AppendCell(std::string& out, std::string_view cell)
 {
+    // A cell of broken text may end in a lone lead byte, which the reader would
+    // join with the "," or quote after it: a blank after it pairs with the lead byte
+    // instead and is trimmed off again when the cell is read.
+    size_t last = 0;
+    for (size_t i = 0; i < cell.size(); i += CharLenAt(cell, i)) last = i;
+    const bool loneLead = !cell.empty() && last + 1 == cell.size() && IsLeadByte(static_cast<unsigned char>(cell[last]));
     if (!NeedsQuotes(cell)) {
         out.append(cell);
+        if (loneLead) out += ' ';
         return;
     }
+    // Quotes are doubled where the reader sees them: at character starts (the second
+    // byte of a two-byte character is never a quote to it).
     out += '"';
-    for (char c : cell) {
-        if (c == '"') out += '"';
-        out += c;
+    for (size_t i = 0; i < cell.size();) {
+        const size_t len = CharLenAt(cell, i);
+        if (len == 1 && cell[i] == '"') out += '"';
+        out.append(cell.substr(i, len));
+        i += len;
     }
+    if (loneLead) out += ' ';
     out += '"';
 }
 
