@@ -522,3 +522,23 @@ TEST(CsvTableTest, FarPositionsAreRefusedBeforeTheyAreBuilt)
     EXPECT_EQ(far.substr(far.size() - 5), "\r\nx\r\n");
     EXPECT_EQ(InsertLine("a\r\nb\r\n", 3, "x"), "a\r\nb\r\n\r\nx\r\n");
 }
+
+// Found by fuzzing: cells of broken Shift_JIS (a lead byte before a quote, a lead
+// byte at the very end) were written so that the reader paired the lead byte with
+// the quote or comma after it, and the rows and cells after it fell apart.
+TEST(CsvTableTest, BrokenTwoByteCharactersSurviveWritingAndReading)
+{
+    const std::vector<TCsvCells> tables[] = {
+        {{"a", "\x83\" , x", "b"}, {"c", "d", "e"}},
+        {{"x\x83", "y"}, {"\x83", "z"}},
+        {{"q\"\x83"}, {"\x83\"\x83\""}},
+        {{"end", "\x83,\r\n\x83"}},
+    };
+    for (const auto& rows : tables) {
+        TCsvDb db;
+        db.Rows = rows;
+        TCsvDb back;
+        back.SetText(db.GetText());
+        EXPECT_EQ(back.Rows, rows) << db.GetText();
+    }
+}
