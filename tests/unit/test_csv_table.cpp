@@ -542,3 +542,14 @@ TEST(CsvTableTest, BrokenTwoByteCharactersSurviveWritingAndReading)
         EXPECT_EQ(back.Rows, rows) << db.GetText();
     }
 }
+
+// Found by fuzzing: a number beyond the range in a column sorted by number is the
+// conversion's own error, raised to the command (not a crash, not a silent order).
+TEST(CsvTableTest, NumberOutOfRangeWhileSortingIsTheConversionError)
+{
+    const std::string message = "'99.E+999999' は浮動小数点数ではありません";
+    TCsvDb db;
+    db.SetText("2,a\r\n99.E+999999,b\r\n1,c\r\n");
+    EXPECT_EQ(RaisedMessage([&] { db.Sort(0, TCsvDb::SortKind::Number); }), message);
+    EXPECT_EQ(RaisedMessage([] { SortLinesNumber("2\r\n99.E+999999\r\n"); }), message);
+}
