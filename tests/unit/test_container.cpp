@@ -1,6 +1,7 @@
 // The packed container, its scrambler, the search for a container appended to an
 // executable and the start-up that takes a program from one.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "core/codec.h"
@@ -263,6 +265,74 @@ TEST_F(ContainerTest, EntryPointingPastTheEndIsAReadFailureNotACrash)
     EXPECT_FALSE(r.ExtractEntry("a", out));
 }
 
+// Runs `body` in a child process whose address space is limited to 256 MiB: true
+// when it returned true there. A reader that made room for a damaged size first
+// fails its allocation instead.
+bool HoldsInLittleMemory(const std::function<bool()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        struct rlimit lim {256ull << 20, 256ull << 20};
+        setrlimit(RLIMIT_AS, &lim);
+        bool ok = false;
+        try {
+            ok = body();
+        } catch (...) {
+        }
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ContainerTest, DamagedSizesAreCheckedAgainstTheFileBeforeAnythingIsAllocated)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address-space limit leaves no room for the sanitizer's shadow memory";
+#endif
+    fs::path c = MakeContainer({{"a", "abc", 0}, {"b", "defg", 1}});
+    std::string bytes = ReadBytes(c);
+    for (int i = 0; i < 4; ++i)   // entry "a": 0x7FFFFFF0 bytes, almost 2 GiB
+        bytes[11 + 260 + i] = "\xF0\xFF\xFF\x7F"[i];
+    WriteBytes(c, bytes);
+    EXPECT_TRUE(HoldsInLittleMemory([&] {
+        TFileMixReader r(c.string());
+        std::string out;
+        // The sound entry still reads; the damaged one is a read failure.
+        return !r.ExtractEntry("a", out) && !r.ReadEntryText("a", out) && r.ExtractEntry("b", out) && out == "defg";
+    }));
+
+    // A directory of 65535 records in a file of a few bytes is no container.
+    std::string header = bytes.substr(0, 11);
+    header[5] = header[6] = '\xFF';
+    WriteBytes(dir / "short.mix", header + "x");
+    EXPECT_TRUE(HoldsInLittleMemory([&] {
+        try {
+            TFileMixReader r((dir / "short.mix").string());
+        } catch (const EContainer& e) {
+            return std::string(e.what()).find("TFileMixHeader") != std::string::npos;
+        }
+        return false;
+    }));
+}
+
+TEST_F(ContainerTest, SpecialFilesAreNoContainers)
+{
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const std::string path : {(dir / "fifo").string(), dir.string(), std::string("/dev/null")}) {
+        try {
+            TFileMixReader r(path);
+            ADD_FAILURE() << path << " opened as a container";
+        } catch (const EContainer& e) {
+            EXPECT_NE(std::string(e.what()).find("を開けません。"), std::string::npos) << path;
+        }
+        uint64_t offset = 0, size = 0;
+        EXPECT_FALSE(LocateAppendedAt(path, offset, size)) << path;
+        EXPECT_FALSE(IsElfFile(path)) << path;
+    }
+}
+
 // ---- the end of an executable ----
 
 TEST_F(ContainerTest, ElfEndOfARealExecutableIsItsSizeAndAppendedDataIsFound)
@@ -449,6 +519,40 @@ TEST_F(ContainerTest, StartFailuresAreReportedWithTheirTexts)
         EXPECT_FALSE(r.HasProgram);
         EXPECT_TRUE(r.MessageText.empty());
         EXPECT_TRUE(st.Source.empty());
+    }
+}
+
+TEST_F(ContainerTest, SpecialFilesAsTheStartFileAreUnreadable)
+{
+    // A folder, a FIFO without a writer, a device and a file under /proc that fails
+    // to read: the start-file message and exit status 2, without waiting or throwing.
+    ASSERT_EQ(mkfifo((dir / "pipe.prk").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.prk");
+    const std::string exe = FromNativePath((dir / "rt").string());
+    for (const std::string native : {(dir / "folder.prk").string(), (dir / "pipe.prk").string(),
+                                     std::string("/dev/zero"), std::string("/proc/self/mem")}) {
+        const std::string path = FromNativePath(native);
+        TPoruBase st;
+        TStartResult r;
+        EXPECT_NO_THROW(r = PrepareStart(st, {"rt", path}, exe)) << native;
+        EXPECT_FALSE(r.HasProgram) << native;
+        EXPECT_EQ(r.MessageText, "起動ファイル「" + path + "」が読込めません。");
+        EXPECT_EQ(r.ExitCode(), 2);
+        EXPECT_TRUE(st.Source.empty());
+        fs::current_path(savedCwd);
+    }
+    {
+        TPoruBase st;
+        TStartResult r = PrepareStart(st, {"rt", "-runtime", FromNativePath((dir / "pipe.prk").string())}, exe);
+        EXPECT_EQ(r.WarningText, "指定されたプログラムファイルは壊れています。");
+    }
+    {
+        WriteBytes(dir / "main.prk", "a\n");
+        TPoruBase st;
+        TStartResult r = PrepareStart(
+            st, {"rt", "-resource", FromNativePath((dir / "pipe.prk").string()), FromNativePath((dir / "main.prk").string())},
+            exe);
+        EXPECT_EQ(r.ErrorText, "リソースファイルの取り込みに失敗しました。");
     }
 }
 
