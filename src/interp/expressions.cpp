@@ -273,6 +273,7 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
 std::string TPoruBase::Calculate(const char*& p)
 {
     const char* start = p;
+    CheckStack();
     if (calcDepth_ >= kMaxCalcDepth) Error("計算式の括弧の入れ子が深すぎます。");
     struct Depth {
         int& d;
