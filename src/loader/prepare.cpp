@@ -20,6 +20,7 @@ void TPoruBase::PrepareRun()
     ErrorText.clear();
     Cursor = nullptr;
     LineNo = 0;
+    lineFrom_ = lineEnd_ = nullptr;   // the line last looked up was in the previous text
     LayoutX = 10;
     LayoutY = 10;
     if (Sys.So) Sys.So->Payload = nullptr;
