@@ -145,8 +145,8 @@ public:
         --NestDepth;
         calcDepth_ = savedCalcDepth_[NestDepth];
     }
-    // Every path that can recurse (nested runs, values, calculations, calls in
-    // function form) checks the native stack first: once what is left falls below a
+    // Every path that can recurse (nested runs, calculations, calls in function form,
+    // commands, member access, literal embeddings) checks the native stack first: once what is left falls below a
     // safety margin, the run fails with the nesting error instead of overflowing.
     // The state is used on the thread that created it.
     void CheckStack()
@@ -232,6 +232,18 @@ private:
     const char* lineFrom_ = nullptr;
     const char* lineEnd_ = nullptr;
     static constexpr int kMaxCalcDepth = 200;   // parentheses nested in one calculation
+    // One level of parentheses evaluated inside a value (a calculation's group, a
+    // member name in parentheses), counted while the guard lives: each level holds a
+    // copy of its group, so the count bounds the memory as well as the depth.
+    struct TGroupLevel {
+        int& depth;
+        bool counted;
+        ~TGroupLevel()
+        {
+            if (counted) --depth;
+        }
+    };
+    TGroupLevel EnterGroup(bool counted = true);   // raises when nested too deeply
 
     // expression internals
     void NextToken(const char*& p);

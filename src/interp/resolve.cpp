@@ -101,7 +101,6 @@ void TPoruBase::SetSoreNumber(long double v)
 
 std::string TPoruBase::ReadValue(const char*& p)
 {
-    CheckStack();
     SkipSeparators(p);
     unsigned char c = static_cast<unsigned char>(*p);
     if (c == '"' || c == '`') {
@@ -205,6 +204,8 @@ std::string TPoruBase::ReadValue(const char*& p)
 std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
 {
     SkipSeparators(p);
+    // A member name in parentheses may hold further member accesses.
+    TGroupLevel level = EnterGroup(*p == '(');
     std::string member;
     if (*p == '(') {
         try {
@@ -339,6 +340,7 @@ void TPoruBase::MatchArguments(THashNode* node)
 
 void TPoruBase::Dispatch(THashNode* node)
 {
+    CheckStack();   // a handler may evaluate arguments that run further commands
     // A call written name(arguments) binds positionally, but only its own
     // arguments: what the handler evaluates binds by particles again.
     const bool clearSetter = clearSetterAfterBind_;
@@ -546,6 +548,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 std::string v = Args.Pop();
                 Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
             } else {
+                TGroupLevel level = EnterGroup();
                 std::string inner;
                 try {
                     inner = ReadGroup(p);

@@ -23,6 +23,9 @@ prk cond $'「F」を、「?の」で、関数定義\nF(1)を、表示\n終わ�
 prk literal $'「F」を、「?の」で、関数定義\nF(1)を、表示\n終わり\n*F\nN=引数取得\nそれ=「<{F(N+1)}>」\n戻る\n'
 prk parens $'「F」を、「?の」で、関数定義\nF(1)を、表示\n終わり\n*F\nN=引数取得\nそれ=((((((((F(N+1)))))))))+1\n戻る\n'
 prk nestparens "$(printf 'A=%s1%s\nAを、表示\n' "$(repeat 20000 '(')" "$(repeat 20000 ')')")"
+# A chain of commands each taking the next one's result as its argument: 4,900
+# nested commands, within the argument limit.
+prk chain "$(printf '「abc」の、%s文字数を、表示\n' "$(repeat 4900 '文字数の、')")"
 prk value $'X=サブ\n*サブ\nY=サブ\n戻る\n'
 prk runtext $'S=`Sを、ぽるかなする`\nSを、ぽるかなする\n'
 prk args "$(printf '「F」を、「?の」で、関数定義\nA=%s1%s\nAを、表示\n終わり\n*F\nそれ=引数取得\n戻る\n' "$(repeat 20000 'F(')" "$(repeat 20000 ')')")"
@@ -41,7 +44,22 @@ check() {
   fi
 }
 
+# check_result NAME STACK_KB: a deep computation that fits may end normally with 1;
+# where the stack is too short it must stop with the nesting error.
+check_result() {
+  local name=$1 stack=$2 rc
+  (ulimit -s "$stack" && exec timeout 120 "$bin/porukana-cli" "$name.prk") > "$name.out" 2> "$name.err" < /dev/null
+  rc=$?
+  if ! { [ "$rc" = 0 ] && [ "$(cat "$name.out")" = 1 ]; } && ! { [ "$rc" = 1 ] && grep -qF "$deep" "$name.err"; }; then
+    echo "FAIL $name (stack ${stack} KiB): exit $rc, expected 1 printed or the nesting error"
+    head -c 600 "$name.err"
+    echo
+    fail=1
+  fi
+}
+
 for stack in 8192 1024; do
+  check_result chain $stack
   check call porukana-cli $stack "$deep"
   check cond porukana-cli $stack "$deep"
   check literal porukana-cli $stack "$deep"

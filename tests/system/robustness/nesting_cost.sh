@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Deeply nested blocks cost memory in proportion to the program, not to the square
 # of the nesting: 8,000 nested もし run within a 300 MiB address space (copying each
-# body at each level needed more than 1 GiB). A long run of unreadable characters
+# body at each level needed more than 1 GiB), and so do deeply nested groups inside
+# values. A long run of unreadable characters
 # under エラーを無視 costs time in proportion to its length: four times the
 # characters may take at most eight times as long.
 #
@@ -29,6 +30,24 @@ if [ "$rc" != 0 ] || [ "$out" != "深い" ]; then
   printf '%s\n' "$out" | head -c 400
   fail=1
 fi
+
+# Parenthesised groups inside values (member names, call arguments) hold a copy of
+# their group at every level: their nesting is bounded like a calculation's, so
+# 30,000 levels end with the nesting message within the same 300 MiB.
+repeat() { local i out=""; for ((i = 0; i < $1; i++)); do out+=$2; done; printf '%s' "$out"; }
+printf 'Hの、x=1\nA=%sx%s\nAを、表示\n' "$(repeat 30000 'Hの(')" "$(repeat 30000 ')')" |
+  iconv -f UTF-8 -t CP932 > member.prk
+printf '「F」を、「?の」で、関数定義\nA=%s1%s\nAを、表示\n終わり\n*F\nそれ=引数取得\n戻る\n' \
+  "$(repeat 30000 'F((')" "$(repeat 30000 '))')" | iconv -f UTF-8 -t CP932 > grouped.prk
+for name in member grouped; do
+  err=$( (ulimit -v 307200 && exec timeout 120 "$cli" "$name.prk") 2>&1 > /dev/null)
+  rc=$?
+  if [ "$rc" != 1 ] || [[ "$err" != *"計算式の括弧の入れ子が深すぎます。"* ]]; then
+    echo "FAIL $name: exit $rc, expected 1 and the nesting message"
+    printf '%s\n' "$err" | head -c 400
+    fail=1
+  fi
+done
 
 # bad N: N unreadable characters on one line under エラーを無視.
 bad() {
