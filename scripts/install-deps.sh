@@ -10,12 +10,33 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libcurl4-openssl-dev libarchive-dev libpcre2-dev libffi-dev
   libgtest-dev libgmock-dev
+  # system commands: X11 windows and faked keys (window host), the desktop opener
+  libx11-dev libxtst-dev libxdo-dev xdg-utils
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
-  # tests: a virtual display and PDF checks
-  xvfb xauth poppler-utils
+  # sound: media decoding through GStreamer (WAV, MP3, OGG, MP4), MIDI through
+  # FluidSynth with a General MIDI soundfont; a private sound server for the
+  # playback test, the GStreamer tools that made the test's sound files
+  libfluidsynth-dev fluid-soundfont-gm
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  pulseaudio pulseaudio-utils gstreamer1.0-tools
+  # tests: a virtual display and PDF checks; a window manager for the key tests
+  xvfb xauth poppler-utils openbox
+  # network commands: certificates for HTTPS; local FTP and SMTP servers for the
+  # tests; curl(1) beside the download benchmark
+  ca-certificates python3-pyftpdlib python3-aiosmtpd curl
+  # run time: the services file that TCPサービス名 is looked up in
+  netbase
+  # spreadsheet and word-processor commands: a headless LibreOffice and the UNO
+  # bridge of the system's python3 (the office helper and the office tests)
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
   # benchmark comparison
   tcl python3
+  # archives: CAB writing (libgcab); the ARJ program; the tools the archive tests
+  # and benchmark compare with (lhasa, bsdtar, 7z, zip, unzip)
+  libgcab-dev arj lhasa libarchive-tools 7zip p7zip-full zip unzip
+  # fuzzing (afl-fuzz and its run-time, used by fuzz/run.sh and CI)
+  afl++
 )
 
 if ! command -v dpkg-query > /dev/null; then

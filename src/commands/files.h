@@ -30,6 +30,11 @@ std::string FindReadPath(TPoruBase& st, const std::string& name);
 // "実行ファイルに梱包されている"%s"の展開に失敗しました。" when extraction fails.
 std::string ExtractPacked(TPoruBase& st, const std::string& name);
 
+// The current folder in script form (Shift_JIS, ending in "/").
+std::string CurrentFolderValue();
+// True for an existing regular file (a link to one counts); native path.
+bool IsRegularFile(const std::string& nativePath);
+
 // ExtractPacked and then FindReadPath: what every reading command does.
 std::string ResolveReadPath(TPoruBase& st, const std::string& name);
 

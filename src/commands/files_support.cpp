@@ -236,13 +236,13 @@ std::vector<TDirEntry> ListPattern(const std::string& nativePattern)
 
 // ---- read-path search ----------------------------------------------------------------
 
-namespace {
-
 bool IsRegularFile(const std::string& native)
 {
     struct stat sb {};
     return stat(native.c_str(), &sb) == 0 && S_ISREG(sb.st_mode);
 }
+
+namespace {
 
 // The existing path whose components equal those of `native` without regard to
 // ASCII case (an exact component preferred); "" when there is none.
@@ -290,6 +290,8 @@ std::string CaseBlindPath(const std::string& native)
     return IsRegularFile(resolved) ? resolved : std::string();
 }
 
+}  // namespace
+
 std::string CurrentFolderValue()
 {
     std::error_code ec;
@@ -298,8 +300,6 @@ std::string CurrentFolderValue()
         cwd += '/';
     return FromNativePath(cwd);
 }
-
-}  // namespace
 
 std::string FindReadPath(TPoruBase& st, const std::string& name)
 {

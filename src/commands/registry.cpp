@@ -175,6 +175,31 @@ const SystemWordRow* SystemWordRows(size_t& count)
     return kSystemWordRows;
 }
 
+const char* CommandNameOfId(int id)
+{
+    for (const CommandRow& row : kCommandRows)
+        if (row.id == id)
+            return row.name;
+    return nullptr;
+}
+
+std::string RunningCommandName(const TPoruBase& st)
+{
+    if (!st.CurrentCommand)
+        return std::string();
+    // The row of the alias the script used, else the first row of the id.
+    const char* first = nullptr;
+    for (const CommandRow& row : kCommandRows) {
+        if (row.id != st.CurrentCommand->Id)
+            continue;
+        if (FoldOkurigana(row.name) == st.CurrentCommand->Name)
+            return row.name;
+        if (!first)
+            first = row.name;
+    }
+    return first ? first : st.CurrentCommand->Name;
+}
+
 const char* FamilyName(Family f)
 {
     size_t i = static_cast<size_t>(f);

@@ -55,6 +55,11 @@ std::string RuntimeDataFolder(const TPoruBase& st);
 
 const CommandRow* CommandRows(size_t& count);
 const char* FamilyName(Family f);
+// The name of a command id as the table writes it (作る rather than its folded
+// form), from the first row with that id; nil for an unused id.
+const char* CommandNameOfId(int id);
+// The running command's name (st.CurrentCommand) as the table writes it.
+std::string RunningCommandName(const TPoruBase& st);
 
 // True for families that need the window (objects, drawing, events, media, ...).
 bool IsWindowFamily(Family f);

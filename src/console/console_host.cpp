@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <iostream>
 
 #include "core/codec.h"
 #include "interp/interp.h"
@@ -149,7 +150,10 @@ void TConsoleHost::RemoveEventSource()
 
 bool TConsoleHost::Pending() const
 {
-    return eventSources_ > 0 || (HasPendingEventSources && HasPendingEventSources());
+    // A handler that is still running (it may have closed one connection and be
+    // about to open the next) counts as pending until it returns.
+    const bool handlerRunning = st_ && st_->NestDepth > 0;
+    return eventSources_ > 0 || handlerRunning || (HasPendingEventSources && HasPendingEventSources());
 }
 
 int TConsoleHost::ExitStatus(const TPoruBase& st) const
@@ -172,11 +176,114 @@ void TConsoleHost::QuitWhenIdle()
         QCoreApplication::exit(ExitStatus(*st_));
         return;
     }
-    if (eventSources_ == 0 && !polling_) {   // only the hook can tell: ask it again later
+    if (eventSources_ == 0 && !polling_) {   // the hook or a running handler: ask again later
         polling_ = true;
         QTimer::singleShot(kIdlePollMs, [this] {
             polling_ = false;
             QuitWhenIdle();
         });
     }
+}
+
+// ---- dialogs -------------------------------------------------------------------------
+
+void TStdLineIo::Prompt(const std::string& text)
+{
+    std::fflush(stdout);
+    WriteAll(stderr, SjisToUtf8(text));
+    std::fflush(stderr);
+}
+
+bool TStdLineIo::ReadLine(std::string& line)
+{
+    std::string utf8;
+    if (!std::cin.good() || !std::getline(std::cin, utf8))
+        return false;
+    if (!utf8.empty() && utf8.back() == '\r')
+        utf8.pop_back();
+    line = Utf8ToSjis(utf8);
+    return true;
+}
+
+bool TConsoleHost::AskText(TPoruBase&, const std::string& message, const std::string&, int, std::string& answer)
+{
+    return dialogs_.AskText(message, answer);
+}
+
+int TConsoleHost::AskQuestion(TPoruBase&, const std::string& message, bool withCancel)
+{
+    return dialogs_.AskQuestion(message, withCancel);
+}
+
+bool TConsoleHost::ChooseFromList(TPoruBase&, const std::string& message, const std::vector<std::string>& items,
+                                  const std::string&, bool editable, int, std::string& answer)
+{
+    return dialogs_.ChooseFromList(message, items, editable, answer);
+}
+
+bool TConsoleHost::ChooseButton(TPoruBase&, const std::string& message, const std::vector<std::string>& choices,
+                                std::string& answer)
+{
+    return dialogs_.ChooseButton(message, choices, answer);
+}
+
+bool TConsoleHost::EditMemo(TPoruBase&, int, std::string& text)
+{
+    dialogs_.EditMemo(text);
+    return true;
+}
+
+bool TConsoleHost::ChooseColour(TPoruBase&, int32_t& colour)
+{
+    return dialogs_.ChooseColour(colour);
+}
+
+bool TConsoleHost::ChooseFont(TPoruBase&, TFontChoice& font)
+{
+    return dialogs_.ChooseFont(font);
+}
+
+bool TConsoleHost::ChooseOpenFiles(TPoruBase&, const std::vector<TDialogFilter>& filter, const std::string&,
+                                   std::vector<std::string>& files)
+{
+    std::string file;
+    if (!dialogs_.ChooseOpenFile(filter, file))
+        return false;
+    files.assign(1, file);
+    return true;
+}
+
+bool TConsoleHost::ChooseSaveFile(TPoruBase&, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
+                                  const std::string&, std::string& file)
+{
+    return dialogs_.ChooseSaveFile(filter, defaultExt, file);
+}
+
+bool TConsoleHost::ChooseFolder(TPoruBase&, std::string& folder)
+{
+    return dialogs_.ChooseFolder(folder);
+}
+
+// ---- progress ------------------------------------------------------------------------
+
+void TConsoleHost::ProgressOpen(TPoruBase&, const std::string& message, std::function<void()>)
+{
+    progressThrottle_.Reset();
+    WriteErr("[進行] " + (message.empty() ? std::string("---") : message));
+}
+
+void TConsoleHost::ProgressSetMessage(TPoruBase&, const std::string& message)
+{
+    WriteErr("[進行] " + message);
+}
+
+void TConsoleHost::ProgressSetPosition(TPoruBase&, int64_t position, int64_t maximum)
+{
+    if (progressThrottle_.Due(TickMs()))
+        WriteErr("[進行] " + std::to_string(ProgressPercent(position, maximum)) + "%");
+}
+
+void TConsoleHost::ProgressClose(TPoruBase&)
+{
+    progressThrottle_.Reset();
 }

@@ -8,7 +8,16 @@
 #include <functional>
 #include <string>
 
+#include "commands/dialogs_protocol.h"
 #include "interp/host.h"
+
+// The console's dialog streams: prompts on standard error, answers from standard
+// input (UTF-8 lines, converted to Shift_JIS).
+class TStdLineIo : public TLineIo {
+public:
+    void Prompt(const std::string& text) override;
+    bool ReadLine(std::string& line) override;
+};
 
 class TConsoleHost : public THost {
 public:
@@ -27,6 +36,30 @@ public:
     void ProcessEvents() override;
     void WaitMs(TPoruBase& st, int64_t ms) override;
     int64_t TickMs() override;
+
+    // ---- dialogs: the line protocol on the standard streams ----
+    bool AskText(TPoruBase& st, const std::string& message, const std::string& initial, int ime,
+                 std::string& answer) override;
+    int AskQuestion(TPoruBase& st, const std::string& message, bool withCancel) override;
+    bool ChooseFromList(TPoruBase& st, const std::string& message, const std::vector<std::string>& items,
+                        const std::string& initial, bool editable, int ime, std::string& answer) override;
+    bool ChooseButton(TPoruBase& st, const std::string& message, const std::vector<std::string>& choices,
+                      std::string& answer) override;
+    bool EditMemo(TPoruBase& st, int ime, std::string& text) override;
+    bool ChooseColour(TPoruBase& st, int32_t& colour) override;
+    bool ChooseFont(TPoruBase& st, TFontChoice& font) override;
+    bool ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& initialName,
+                         std::vector<std::string>& files) override;
+    bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
+                        const std::string& initialName, std::string& file) override;
+    bool ChooseFolder(TPoruBase& st, std::string& folder) override;
+
+    // ---- progress: lines on standard error, "[進行] TEXT" for the messages and
+    // "[進行] NN%" for positions, these at most once a second ----
+    void ProgressOpen(TPoruBase& st, const std::string& message, std::function<void()> onStop) override;
+    void ProgressSetMessage(TPoruBase& st, const std::string& message) override;
+    void ProgressSetPosition(TPoruBase& st, int64_t position, int64_t maximum) override;
+    void ProgressClose(TPoruBase& st) override;
 
     void ShowMainWindow() override {}
     void RequestClose(TPoruBase& st) override;
@@ -62,6 +95,9 @@ private:
     void QuitWhenIdle();
 
     bool raw_;
+    TStdLineIo io_;
+    TLineDialogs dialogs_{io_};
+    TProgressThrottle progressThrottle_;
     int eventSources_ = 0;
     bool closeAccepted_ = false;
     bool runFinished_ = false;

@@ -8,14 +8,7 @@ namespace {
 // Names the command as the registry writes it (作る rather than its folded 作).
 void NeedsWindow(TPoruBase& st)
 {
-    if (!st.CurrentCommand)
-        RaiseNeedsWindow(st, std::string());
-    size_t count = 0;
-    const CommandRow* rows = CommandRows(count);
-    for (size_t i = 0; i < count; ++i)
-        if (rows[i].id == st.CurrentCommand->Id)
-            RaiseNeedsWindow(st, rows[i].name);
-    RaiseNeedsWindow(st, st.CurrentCommand->Name);
+    RaiseNeedsWindow(st, RunningCommandName(st));
 }
 
 struct TInstall {

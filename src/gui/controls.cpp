@@ -13,6 +13,21 @@
 
 // ---- picture box -------------------------------------------------------------------
 
+QImage SeeThroughTopLeft(const QImage& img)
+{
+    QImage shown = img.convertToFormat(QImage::Format_ARGB32);
+    if (shown.isNull())
+        return shown;
+    const QRgb key = shown.pixel(0, 0);
+    for (int y = 0; y < shown.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
+        for (int x = 0; x < shown.width(); ++x)
+            if (line[x] == key)
+                line[x] = 0;
+    }
+    return shown;
+}
+
 TCanvasBox::TCanvasBox(QWidget* parent) : QWidget(parent)
 {
 }
@@ -44,18 +59,7 @@ void TCanvasBox::paintEvent(QPaintEvent*)
     QPainter p(this);
     if (picture_.isNull())
         return;
-    QImage shown = picture_;
-    if (Transparent) {
-        // The top-left pixel's colour is the see-through colour.
-        shown = picture_.convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = shown.pixel(0, 0);
-        for (int y = 0; y < shown.height(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
-            for (int x = 0; x < shown.width(); ++x)
-                if (line[x] == key)
-                    line[x] = 0;
-        }
-    }
+    const QImage shown = Transparent ? SeeThroughTopLeft(picture_) : picture_;
     if (Stretch)
         p.drawImage(rect(), shown);
     else

@@ -12,6 +12,9 @@
 #include <functional>
 #include <string>
 
+// A copy of a picture in which every pixel of its top-left pixel's colour is see-through.
+QImage SeeThroughTopLeft(const QImage& img);
+
 // A picture box: paints its picture (stretched to the box when asked), keeps it
 // when the box changes size. The picture is what drawing commands draw on.
 class TCanvasBox : public QWidget {

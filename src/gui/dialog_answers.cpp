@@ -12,6 +12,8 @@
 
 namespace {
 
+bool gInteractive = false;
+
 struct TAnswerSource {
     bool opened = false;
     std::unique_ptr<std::ifstream> file;
@@ -39,15 +41,26 @@ bool HeadlessPlatform()
 
 bool DialogsScripted()
 {
+    if (gInteractive)
+        return false;
     const char* path = std::getenv("PORUKANA_DIALOG_ANSWERS");
     return (path && *path) || HeadlessPlatform();
 }
 
-std::string NextDialogAnswer()
+bool NextDialogLine(std::string& line)
 {
     TAnswerSource& source = Source();
-    std::string line;
     if (!source.file || !std::getline(*source.file, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+std::string NextDialogAnswer()
+{
+    std::string line;
+    if (!NextDialogLine(line))
         return std::string();
     size_t a = line.find_first_not_of(" \t\r\n");
     size_t b = line.find_last_not_of(" \t\r\n");
@@ -62,6 +75,11 @@ void RecordDialog(const std::string& captionUtf8, const std::string& textSjis, c
     if (!answer.empty())
         std::fprintf(stderr, "-> %s\n", answer.c_str());
     std::fflush(stderr);
+}
+
+void SetInteractiveDialogs(bool on)
+{
+    gInteractive = on;
 }
 
 void ResetDialogAnswers()

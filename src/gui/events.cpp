@@ -21,9 +21,11 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
+#include "interp/event_run.h"
 #include "interp/interp.h"
 
 namespace {
@@ -252,18 +254,7 @@ void RunCurrentHandler(TPoruBase& st, TObjNode* rec)
         ev->Kind = wkObject;
         ev->Id = rec->Index;
     }
-    const char* pos = rec->EventPos[esCurrent];
-    try {
-        st.RunEventAt(pos);
-    } catch (const EPoru& e) {
-        // Raised before the handler's own run loop took over (the nesting bound).
-        std::string msg = e.Message;
-        if (!e.Recorded) {
-            msg = st.FormatError(e.Message);
-            st.AppendErrorText(msg);
-        }
-        st.HandleRunError(EPoru(msg, true), true);
-    }
+    RunHandlerAsEvent(st, rec->EventPos[esCurrent]);
 }
 
 void FireEvent(TPoruBase& st, int id, int slot)
@@ -394,8 +385,11 @@ void WireEvents(TPoruBase& st, TObjNode* rec)
     case okBar:
         QObject::connect(static_cast<QScrollBar*>(w), &QScrollBar::valueChanged, w, fire(esChange));
         break;
-    case okImage: case okLabel: case okAnime: case okPanel:
+    case okImage: case okLabel: case okPanel:
         relay->clickOnRelease_ = true;
+        break;
+    case okAnime:   // the box reports its click on the press
+        WireAnimeBox(st, rec);
         break;
     case okScroll:
         Watch(static_cast<QAbstractScrollArea*>(w)->viewport(), relay, true);

@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -35,12 +34,6 @@ QString FromSjis(const std::string& text)
     return QString::fromUtf8(SjisToUtf8(text));
 }
 
-int TabWidth(TPoruBase& st)
-{
-    THashNode* node = st.Sys.TabCount;
-    return node ? ToIntOrDefault(TrimView(node->Value), 8) : 8;
-}
-
 const char* ChoiceName(ErrorChoice c)
 {
     switch (c) {
@@ -58,15 +51,12 @@ QScreen* ScreenOf(const QWidget* w)
 }
 
 // Shows a message box with one OK button, centred on the screen.
-void ShowPlainBox(const QString& text, const QFont* labelFont)
+void ShowPlainBox(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     if (QAbstractButton* ok = box.button(QMessageBox::Ok))
         ok->setText(QStringLiteral("OK"));
-    if (labelFont)
-        if (QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-            label->setFont(*labelFont);
     box.exec();
 }
 
@@ -137,6 +127,12 @@ TGuiHost::~TGuiHost()
     window_->SetCloseHandler(nullptr);
 }
 
+int TGuiHost::TabWidth(TPoruBase& st)
+{
+    THashNode* node = st.Sys.TabCount;
+    return node ? ToIntOrDefault(TrimView(node->Value), 8) : 8;
+}
+
 int TGuiHost::LineHeight(const QFont& font)
 {
     return TextHeight(QFontMetrics(font)) * 12 / 10;
@@ -173,22 +169,6 @@ void TGuiHost::ShowText(TPoruBase& st, const std::string& text)
     surface->update();
 }
 
-void TGuiHost::Say(TPoruBase& st, const std::string& text)
-{
-    const QFont font = CurrentTextFont(st);
-    std::string message = SayText(text, TabWidth(st));
-    const int limit = ScreenOf(window_)->geometry().height() * 70 / 100;
-    const int lineHeight = TextHeight(QFontMetrics(font)) * 12 / 10;
-    message = FitLines(message, lineHeight, limit);
-    if (DialogsScripted()) {
-        RecordDialog(kAppTitle, message, std::string());
-        return;
-    }
-    QString shown = FromSjis(message);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    ShowPlainBox(shown, &font);
-}
-
 void TGuiHost::MessageBox(const std::string& text)
 {
     if (DialogsScripted()) {
@@ -197,7 +177,7 @@ void TGuiHost::MessageBox(const std::string& text)
     }
     QString shown = FromSjis(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    ShowPlainBox(shown, nullptr);
+    ShowPlainBox(shown);
 }
 
 void TGuiHost::WarningBox(const std::string& caption, const std::string& text)

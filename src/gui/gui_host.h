@@ -8,6 +8,7 @@
 
 class TMainWindow;
 class TfrmError;
+class TfrmProg;
 class QFont;
 
 class TGuiHost : public THost {
@@ -28,6 +29,32 @@ public:
     // current text font.
     void Say(TPoruBase& st, const std::string& text) override;
     void MessageBox(const std::string& text) override;
+
+    // ---- dialogs (gui_host_dialogs.cpp): the run-time's own forms and Qt's standard
+    // dialogs, each a new instance per call, modal while events go on. With scripted
+    // answers (dialog_answers.h) they read the console's line protocol from the file.
+    bool AskText(TPoruBase& st, const std::string& message, const std::string& initial, int ime,
+                 std::string& answer) override;
+    int AskQuestion(TPoruBase& st, const std::string& message, bool withCancel) override;
+    bool ChooseFromList(TPoruBase& st, const std::string& message, const std::vector<std::string>& items,
+                        const std::string& initial, bool editable, int ime, std::string& answer) override;
+    bool ChooseButton(TPoruBase& st, const std::string& message, const std::vector<std::string>& choices,
+                      std::string& answer) override;
+    bool EditMemo(TPoruBase& st, int ime, std::string& text) override;
+    bool ChooseColour(TPoruBase& st, int32_t& colour) override;
+    bool ChooseFont(TPoruBase& st, TFontChoice& font) override;
+    bool ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& initialName,
+                         std::vector<std::string>& files) override;
+    bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
+                        const std::string& initialName, std::string& file) override;
+    bool ChooseFolder(TPoruBase& st, std::string& folder) override;
+
+    // The progress window (one, created on first use).
+    void ProgressOpen(TPoruBase& st, const std::string& message, std::function<void()> onStop) override;
+    void ProgressSetMessage(TPoruBase& st, const std::string& message) override;
+    void ProgressSetPosition(TPoruBase& st, int64_t position, int64_t maximum) override;
+    void ProgressClose(TPoruBase& st) override;
+    TfrmProg* ProgressWindow() const { return progress_; }
     // A warning box with its own caption (start-up failures, the security gate).
     void WarningBox(const std::string& caption, const std::string& text);
     ErrorChoice ShowErrorDialog(TPoruBase& st, const std::string& accumulated) override;
@@ -52,14 +79,26 @@ public:
                            const std::string& value) override;
     std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event) override;
 
+    // ---- the desktop of the system commands (gui_host_system.cpp) ----
+    std::vector<std::string> WindowTitles(TPoruBase& st) override;
+    bool ActivateWindow(TPoruBase& st, const std::string& title) override;
+    void SendKeys(TPoruBase& st, const std::vector<TKeyAction>& actions) override;
+    TWindowPlace MainWindowPlace(TPoruBase& st) override;
+    void SetMainWindowPlace(TPoruBase& st, const TWindowPlace& place) override;
+    void Beep(TPoruBase& st) override;
+    void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text) override;
+
     TMainWindow* Window() const { return window_; }
     TfrmError* ErrorDialog() const { return errorDialog_; }
 
     // The height of one line of 表示 in `font`: the height of "あ" times 1.2,
     // truncated.
     static int LineHeight(const QFont& font);
+    // タブ文字の個数 (8 when it is not a number).
+    static int TabWidth(TPoruBase& st);
 
 private:
     TMainWindow* window_;
     TfrmError* errorDialog_;
+    TfrmProg* progress_ = nullptr;
 };

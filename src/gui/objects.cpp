@@ -29,6 +29,7 @@
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
@@ -344,7 +345,7 @@ void SetObjectDirectValue(TPoruBase& st, THashNode* word, const std::string& val
     }
 }
 
-void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
+QImage LoadPictureFile(TPoruBase& st, const std::string& file)
 {
     const std::string name = Trim(file);
     QImage img;
@@ -357,6 +358,12 @@ void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
                 st.Error(J("ファイル\"") + name + J("\"の、読み込みか書き込みに、失敗しました。"));
         }
     }
+    return img;
+}
+
+void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
+{
+    const QImage img = LoadPictureFile(st, file);
     if (rec->ClassCode == okImage) {
         auto* box = static_cast<TCanvasBox*>(rec->Control);
         box->SetPicture(img);
@@ -551,7 +558,7 @@ void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& 
     }
     case okCheck: w = new QCheckBox(caption, parent); w->resize(97, 17); break;
     case okTrack: w = new TTrackBox(parent); w->resize(105, 105); applyFont = false; break;
-    case okAnime: w = new TCanvasBox(parent); w->resize(100, 100); applyFont = false; break;
+    case okAnime: w = new TAnimeBox(parent); w->resize(100, 100); applyFont = false; break;
     case okBrowser: w = new TBrowser(parent); w->resize(w->sizeHint()); applyFont = false; break;
     case okPanel: {
         auto* p = new QFrame(parent);
@@ -706,6 +713,10 @@ void DestroyObject(TPoruBase& st, int id)
         case okGrid: static_cast<TSortGrid*>(w)->setRowCount(0); break;
         case okLabel: static_cast<QLabel*>(w)->clear(); break;
         case okCheck: static_cast<QCheckBox*>(w)->setText(QString()); break;
+        case okAnime:
+            static_cast<TAnimeBox*>(w)->ClearFrames();
+            static_cast<TAnimeBox*>(w)->Stop();   // also its sound
+            break;
         default: break;
         }
         w->hide();

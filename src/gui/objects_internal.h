@@ -39,6 +39,8 @@ QString MemoText(const std::string& sjis);
 std::string WidgetText(TObjNode* rec);
 void SetWidgetText(TPoruBase& st, TObjNode* rec, const std::string& value);
 void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file);
+// The picture of a file with the loader of 画像 (null for an empty name).
+QImage LoadPictureFile(TPoruBase& st, const std::string& file);
 int GapOf(TPoruBase& st);
 bool ReadPair(TPoruBase& st, const std::string& text, int32_t& x, int32_t& y);
 bool ReadNumbers(TPoruBase& st, const std::string& text, std::vector<long double>& out);

@@ -21,6 +21,7 @@
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
@@ -269,6 +270,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
     const int kind = rec->ClassCode;
     QWidget* w = ObjectWidget(rec);
     QWidget* g = rec->ClassCode == okMenu ? nullptr : Geometry(st, rec);
+    const std::string tagBefore = st.LastTypeTag;   // for the properties that leave it
     st.LastTypeTag = "e";
     auto text = [&](std::string v) {
         st.LastTypeTag = "s";
@@ -372,6 +374,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         case okCheck: return static_cast<QCheckBox*>(w)->isChecked() ? "1" : "0";
         case okMenu: return ObjectAction(rec)->isChecked() ? "1" : "0";
         case okTabPage: return Num(static_cast<QTabWidget*>(w)->currentIndex());
+        case okAnime: return AnimeProperty(st, rec, TAnimeProp::Interval);
         default: return "0";
         }
     case pSelText: {
@@ -476,9 +479,16 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         return text(kind == okMenu ? S(ObjectAction(rec)->shortcut().toString(QKeySequence::PortableText)) : std::string());
     case pIme: return HasSelection(kind) ? Num(IntOr(word->Value, 0)) : "0";
     case pButtonMode: case pRepeat: case pSound:
-        if (kind != okAnime)
+        if (kind != okAnime) {
+            if (code == pButtonMode)
+                UndefinedItem(st, rec, name, folded);
             return code == pSound ? text(std::string()) : "0";
-        st.Error(J("\"") + KindName(okAnime) + J("\"の\"") + folded + J("\"は、この実行環境では使えません。"));
+        }
+        if (code == pButtonMode)
+            st.LastTypeTag = tagBefore;
+        return AnimeProperty(st, rec, code == pButtonMode ? TAnimeProp::ButtonMode
+                                      : code == pRepeat   ? TAnimeProp::Repeat
+                                                          : TAnimeProp::Sound);
     case pEvent:
         RunCurrentHandler(st, rec);
         return text(std::string());
@@ -737,6 +747,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
             return;
         }
         case okTabPage: static_cast<QTabWidget*>(w)->setCurrentIndex(IntOr(value, 0)); return;
+        case okAnime: SetAnimeProperty(st, rec, TAnimeProp::Interval, value); return;
         default: NotDefined(st, name);
         }
     }
@@ -801,6 +812,10 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         static_cast<TBrowser*>(w)->Navigate(QUrl::fromUserInput(Q(Trim(value))));
         return;
     case pPicture:
+        if (kind == okAnime) {
+            SetAnimeProperty(st, rec, TAnimeProp::Pictures, value);
+            return;
+        }
         if (kind != okImage && kind != okForm && kind != okButton && kind != okMenu)
             NotDefined(st, name);
         LoadPictureInto(st, rec, value);
@@ -826,8 +841,9 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pBackColour: {
         const QColor c = ColourFromValue(ParseColourText(value, -1));
         switch (kind) {
+        case okAnime: static_cast<TAnimeBox*>(w)->SetColour(c); return;
         case okEdit: case okCombo: case okList: case okMemo: case okGrid: case okLabel: case okCheck: case okPanel:
-        case okTEditor: case okRadio: case okAnime: {
+        case okTEditor: case okRadio: {
             QPalette pal = w->palette();
             pal.setColor(w->backgroundRole(), c);
             pal.setColor(QPalette::Base, c);
@@ -999,7 +1015,11 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pMorePictures: case pButtonMode: case pRepeat: case pSound:
         if (kind != okAnime)
             UndefinedItem(st, rec, name, folded);
-        st.Error("\"" + KindName(okAnime) + J("\"の\"") + folded + J("\"は、この実行環境では使えません。"));
+        SetAnimeProperty(st, rec, code == pMorePictures ? TAnimeProp::MorePictures
+                                  : code == pButtonMode ? TAnimeProp::ButtonMode
+                                  : code == pRepeat     ? TAnimeProp::Repeat
+                                                        : TAnimeProp::Sound, value);
+        return;
     default:
         UndefinedItem(st, rec, name, folded);
     }

@@ -1,10 +1,11 @@
-// The script timer (タイマー設定, タイマー解除) and 待つ.
+// The script timer (タイマー設定, タイマー解除).
 #include <QTimer>
 
 #include <cmath>
 
 #include "commands/registry.h"
 #include "gui/objects_internal.h"
+#include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -36,18 +37,7 @@ void TimerExpired(TPoruBase& st)
         return;
     }
     s.ScriptTimer->stop();
-    if (!st.TimerTarget || st.Stopping)
-        return;
-    try {
-        st.RunEventAt(st.TimerTarget);
-    } catch (const EPoru& e) {
-        std::string msg = e.Message;
-        if (!e.Recorded) {
-            msg = st.FormatError(e.Message);
-            st.AppendErrorText(msg);
-        }
-        st.HandleRunError(EPoru(msg, true), true);
-    }
+    RunHandlerAsEvent(st, st.TimerTarget);
 }
 
 QTimer* TimerOf(TPoruBase& st)
@@ -100,18 +90,7 @@ void cmdTimerOff(TPoruBase& st)
     s.TimerLeftMs = 0;
 }
 
-// 待つ: seconds; events keep running meanwhile.
-void cmdWaitSeconds(TPoruBase& st)
-{
-    const long double seconds = st.PopNumber();
-    const long double ms = std::trunc(seconds * 1000);
-    if (st.Host && ms > 0)
-        st.Host->WaitMs(st, static_cast<int64_t>(std::min<long double>(ms, 9.2e18L)));
-    else if (st.Host)
-        st.Host->ProcessEvents();
-}
-
-HandlerRegistrar reg({{21, cmdWaitSeconds}, {263, cmdTimerSet}, {313, cmdTimerOff}});
+HandlerRegistrar reg({{263, cmdTimerSet}, {313, cmdTimerOff}});
 
 }   // namespace
 

@@ -233,3 +233,41 @@ void THost::ProgressOpen(TPoruBase&, const std::string&, std::function<void()>) 
 void THost::ProgressSetMessage(TPoruBase&, const std::string&) {}
 void THost::ProgressSetPosition(TPoruBase&, int64_t, int64_t) {}
 void THost::ProgressClose(TPoruBase&) {}
+
+// A host without dialogs refuses them, naming the command as the registry writes it
+// (尋ねる rather than its folded 尋).
+void RaiseNoDialogs(TPoruBase& st)
+{
+    if (!st.CurrentCommand) RaiseNeedsWindow(st, "ダイアログ");
+    size_t count = 0;
+    const CommandRow* rows = CommandRows(count);
+    for (size_t i = 0; i < count; ++i)
+        if (rows[i].id == st.CurrentCommand->Id) RaiseNeedsWindow(st, rows[i].name);
+    RaiseNeedsWindow(st, st.CurrentCommand->Name);
+}
+
+bool THost::AskText(TPoruBase& st, const std::string&, const std::string&, int, std::string&) { RaiseNoDialogs(st); }
+int THost::AskQuestion(TPoruBase& st, const std::string&, bool) { RaiseNoDialogs(st); }
+bool THost::ChooseFromList(TPoruBase& st, const std::string&, const std::vector<std::string>&, const std::string&,
+                           bool, int, std::string&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseButton(TPoruBase& st, const std::string&, const std::vector<std::string>&, std::string&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::EditMemo(TPoruBase& st, int, std::string&) { RaiseNoDialogs(st); }
+bool THost::ChooseColour(TPoruBase& st, int32_t&) { RaiseNoDialogs(st); }
+bool THost::ChooseFont(TPoruBase& st, TFontChoice&) { RaiseNoDialogs(st); }
+bool THost::ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>&, const std::string&,
+                            std::vector<std::string>&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>&, const std::string&, const std::string&,
+                           std::string&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseFolder(TPoruBase& st, std::string&) { RaiseNoDialogs(st); }

@@ -6,6 +6,7 @@
 
 #include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/dll.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
@@ -194,7 +195,7 @@ std::string TPoruBase::ReadValue(const char*& p)
         return n->Value;
     }
     case wkObject: return Host->ObjectValue(*this, n);
-    case wkDllFunc: Error("\"" + n->Name + "\"は、DLL関数の呼び出しに対応していません。");
+    case wkDllFunc: return CallDll(*this, n);
     case wkHash: LastTypeTag = "s"; return n->Table() ? n->Table()->Pairs() : std::string();
     }
     LastTypeTag = "s";
@@ -406,7 +407,7 @@ void TPoruBase::InvokeWord(THashNode* node)
     case wkVariable:
     case wkObject:
         Error("\"" + node->Name + "\"は、文法が正しくないため、実行できません。変数を実行することは出来ません。");
-    case wkDllFunc: Error("\"" + node->Name + "\"は、DLL関数の呼び出しに対応していません。");
+    case wkDllFunc: CallDll(*this, node); return;
     case wkHash: return;
     }
 }
@@ -476,7 +477,7 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
             RunLoop();
             break;
         }
-        default: Error("\"" + n->Name + "\"は、DLL関数の呼び出しに対応していません。");
+        default: CallDll(*this, n); break;
         }
         result = Sys.Sore->Value;
         tag = Sys.Sore->TypeText;

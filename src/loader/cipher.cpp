@@ -6,6 +6,7 @@
 
 const std::string_view kEntryKey = "<ねこ#みかー?>>>";
 const std::string_view kDefaultKey = "タbヌキd45ね6Y#も";
+const std::string_view kFileKey = "秘密カギ#poru7鍵ナ9!ぽかZQ3暗";
 
 size_t TMemoryStream::Write(const void* data, size_t count)
 {

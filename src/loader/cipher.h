@@ -12,6 +12,8 @@
 extern const std::string_view kEntryKey;
 // The key used when Scramble is given an empty key (17 bytes, Shift_JIS).
 extern const std::string_view kDefaultKey;
+// The key of the files written by 暗号化して保存 (29 bytes, Shift_JIS).
+extern const std::string_view kFileKey;
 // Every TCipher re-seeds the process-wide generator with this value.
 constexpr uint32_t kCipherSeed = 9613;
 

@@ -168,6 +168,25 @@ bool TouchesSecurityFile(TPoruBase& st, const std::string& nativePath)
     return false;
 }
 
+// The question at the mid level; "全てはい" and "全ていいえ" change the level.
+bool AskTheUser(TPoruBase& st, const std::string& text)
+{
+    const TGateQuestion& q = Question();
+    switch ((q ? q : ConsoleQuestion)(st, text)) {
+    case TGateAnswer::Yes:
+        return true;
+    case TGateAnswer::AllYes:
+        st.SecurityLevel = 0;
+        return true;
+    case TGateAnswer::AllNo:
+        st.SecurityLevel = 2;
+        return false;
+    case TGateAnswer::No:
+        break;
+    }
+    return false;
+}
+
 }  // namespace
 
 void SetGateQuestion(TGateQuestion question)
@@ -263,22 +282,17 @@ bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const st
     }
     if (st.SecurityLevel <= 0 || inside)
         return true;
-
-    const TGateQuestion& q = Question();
-    switch ((q ? q : ConsoleQuestion)(st, text)) {
-    case TGateAnswer::Yes:
-        return true;
-    case TGateAnswer::AllYes:
-        st.SecurityLevel = 0;
-        return true;
-    case TGateAnswer::AllNo:
-        st.SecurityLevel = 2;
-        return false;
-    case TGateAnswer::No:
-        break;
-    }
-    return false;
+    return AskTheUser(st, text);
 }
+
+bool SecurityGateAsk(TPoruBase& st, const std::string& text)
+{
+    ReadSecurityFile(st);
+    if (st.SecurityLevel >= 2)
+        return false;
+    return st.SecurityLevel <= 0 || AskTheUser(st, text);
+}
+
 
 bool SecurityGateOutside(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text)
 {

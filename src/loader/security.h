@@ -46,6 +46,11 @@ bool SecurityGate(TPoruBase& st, const std::string& path, const std::string& tex
 // path is checked, the question is asked at most once.
 bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text);
 
+// For commands that change something other than files (the registry, starting
+// programs and opening addresses): the low level allows, the high level refuses,
+// the mid level asks.
+bool SecurityGateAsk(TPoruBase& st, const std::string& text);
+
 // For commands that the gate does not govern inside the script's folder (copy,
 // folder removal, shortcuts): allows without a question when every path lies in the
 // script's folder (no wildcard, not security.ini), else asks SecurityGate.

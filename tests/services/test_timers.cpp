@@ -54,10 +54,3 @@ TEST(TimerService, CallbackStartsAnotherTimer)
 }
 
 }   // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

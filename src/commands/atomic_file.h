@@ -1,0 +1,22 @@
+// Whole-file reading and atomic replacement for the stores of the system commands
+// (the registry and INI files): a replaced file is written to a temporary file
+// beside it and renamed over the old one, so that a reader sees either the old or
+// the new contents, never a half-written file. Paths are native (UTF-8).
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+
+// Reads a regular file whole. On failure `missing` tells a file (or folder) that
+// does not exist from one that cannot be read.
+bool ReadFileBytes(const std::string& nativePath, std::string& out, bool& missing);
+
+// Writes `bytes` to `nativePath` through a temporary file renamed over it; the new
+// file gets `mode` (before the umask when `applyUmask`). False on any failure, the
+// old file then unchanged.
+bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask);
+
+// Replaces the contents of a file the way a save should: a link is followed (the
+// file it names is rewritten, not the link), an existing file keeps its
+// permissions, a new one gets 0666 minus the umask.
+bool RewriteFile(const std::string& nativePath, const std::string& bytes);

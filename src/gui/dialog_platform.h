@@ -1,0 +1,27 @@
+// The standard dialogs: question boxes with はい, いいえ (and キャンセル), and the
+// colour, font, file and folder dialogs. All are Qt's own widgets, never the desktop's
+// native ones (those may wait for a session bus that is not there).
+#pragma once
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class QWidget;
+
+// 1 for はい, 0 for いいえ, 2 for キャンセル (withCancel). Escape and the close box
+// answer いいえ, or キャンセル when it is offered.
+int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel);
+
+// A colour R + 256 G + 65536 B; `colour` gives the starting colour.
+bool PickColour(QWidget* parent, int32_t& colour);
+bool PickFont(QWidget* parent, QFont& font);
+
+// The file dialogs open in the current folder with `filter` (Qt form, ";;"
+// separated) and `initialName` selected when not empty; the names are absolute.
+QStringList PickOpenFiles(QWidget* parent, const QString& filter, const QString& initialName, bool several);
+// Asks before overwriting; a name without an extension gets `defaultExt`.
+QString PickSaveFile(QWidget* parent, const QString& filter, const QString& defaultExt, const QString& initialName);
+// An existing folder, absolute, without a trailing "/".
+QString PickFolder(QWidget* parent);

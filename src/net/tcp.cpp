@@ -1,0 +1,510 @@
+// The TCP commands: one client connection and one server with any number of
+// clients. Sending is a command; receiving is an event: the bytes that arrived go
+// into TCP文字列 as they are, who sent them into TCP送信元, and the label the script
+// named runs as an event handler. Client and server share one connection-state
+// text. The sockets themselves live on the host's event loop (net/tcp_service.h).
+#include <netdb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "commands/csv_table.h"
+#include "commands/kana.h"
+#include "commands/registry.h"
+#include "core/codec.h"
+#include "interp/event_run.h"
+#include "interp/host.h"
+#include "interp/interp.h"
+#include "interp/services.h"
+#include "net/tcp_service.h"
+
+namespace {
+
+// The connection states, as TCP接続状態 gives them.
+const char* const kConnecting = "接続準備中";
+const char* const kConnected = "接続中";
+const char* const kLost = "未接続";   // the server ended the connection (or it was never made)
+const char* const kClosed = "切断";   // ended by TCP切断
+const char* const kStarting = "起動準備中";
+const char* const kStarted = "起動中";
+const char* const kStopped = "停止中";
+
+// How long TCP接続 waits for the connection; PORUKANA_TCP_CONNECT_LIMIT_MS replaces it
+// (tests that must not wait 20 seconds).
+constexpr int64_t kConnectLimitMs = 20000;
+// TCP切断 and TCPサーバー終了 wait for the sockets to report themselves closed, but
+// give up once no queued output has been written for this long.
+constexpr int64_t kCloseStallMs = 3000;
+constexpr int kWaitSliceMs = 20;   // how soon a wait notices that the run is stopping
+constexpr int64_t kSettleMs = 5;   // the pause after a connection was made
+
+struct TTcpState {
+    std::string ConnState;
+    // Handler label bodies; nil when not set.
+    const char* ClientHandler = nullptr;
+    const char* ServerReceiveHandler = nullptr;
+    const char* ServerConnectHandler = nullptr;
+
+    std::unique_ptr<ITcpClient> Client;
+    std::string ClientFrom;      // TCP送信元 of what the client receives
+    std::string ClientFailure;   // why the attempt of TCP接続 failed, "" while none
+    bool ClientReached = false;  // the attempt of TCP接続 made its connection
+
+    std::unique_ptr<ITcpServer> Server;
+    // The server's connections and, at the same indexes, their descriptions
+    // ("address,host name").
+    std::vector<int> Connections;
+    std::vector<std::string> Descriptions;
+
+    // Registered with the host as event sources (what keeps a console run alive).
+    bool ClientCounted = false;
+    bool ServerCounted = false;
+};
+
+TTcpState& Tcp(TPoruBase& st)
+{
+    return st.Ext<TTcpState>();
+}
+
+int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int64_t ConnectLimitMs()
+{
+    if (const char* v = std::getenv("PORUKANA_TCP_CONNECT_LIMIT_MS")) {
+        char* end = nullptr;
+        const long long ms = std::strtoll(v, &end, 10);
+        if (end != v && *end == '\0' && ms >= 0)
+            return ms;
+    }
+    return kConnectLimitMs;
+}
+
+ITcpService& Service(TPoruBase& st, const char* command)
+{
+    ITcpService* s = FindService<ITcpService>(st);
+    if (!s)
+        st.Error(std::string("\"") + command + "\"は、この実行環境では使えません。");
+    return *s;
+}
+
+void SetText(TPoruBase& st, const char* name, std::string value)
+{
+    if (THashNode* n = st.Words.FindExact(name)) {
+        n->Value = std::move(value);
+        n->TypeText = "s";
+    }
+}
+
+std::string VariableText(TPoruBase& st, const char* name)
+{
+    THashNode* n = st.Words.FindExact(name);
+    return n ? n->Value : std::string();
+}
+
+void CountSource(TPoruBase& st, bool& counted, bool on)
+{
+    if (counted == on)
+        return;
+    counted = on;
+    if (!st.Host)
+        return;
+    if (on)
+        st.Host->AddEventSource();
+    else
+        st.Host->RemoveEventSource();
+}
+
+// The port of TCPサービス名 (a name from the services file, or a number) when it is
+// set, else TCPポート read as a number and truncated. False with the reason when
+// neither gives a port.
+bool PortOf(TPoruBase& st, uint16_t& port, std::string& reason)
+{
+    const std::string service = Trim(VariableText(st, "TCPサービス名"));
+    if (!service.empty()) {
+        if (std::all_of(service.begin(), service.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const long v = service.size() <= 5 ? std::strtol(service.c_str(), nullptr, 10) : 65536;
+            if (v > 65535) {
+                reason = "ポート番号\"" + service + "\"は範囲外です";
+                return false;
+            }
+            port = static_cast<uint16_t>(v);
+            return true;
+        }
+        const servent* se = getservbyname(SjisToUtf8(service).c_str(), "tcp");
+        if (!se) {
+            reason = "サービス名\"" + service + "\"が見つかりません";
+            return false;
+        }
+        port = ntohs(static_cast<uint16_t>(se->s_port));
+        return true;
+    }
+    const std::string text = VariableText(st, "TCPポート");
+    const long double v = std::trunc(ToNumber(text));
+    if (!(v >= 0 && v <= 65535)) {
+        reason = "ポート番号\"" + text + "\"は範囲外です";
+        return false;
+    }
+    port = static_cast<uint16_t>(v);
+    return true;
+}
+
+// Waits, dispatching events, until done() holds, the run is stopping, or no queued
+// output (pending()) has been written for kCloseStallMs.
+template <class Done, class Pending>
+void WaitClosed(TPoruBase& st, ITcpService& svc, Done done, Pending pending)
+{
+    int64_t lastPending = pending();
+    int64_t progressAt = NowMs();
+    while (!done() && !st.Stopping) {
+        const int64_t now = NowMs();
+        const int64_t p = pending();
+        if (p < lastPending) {
+            lastPending = p;
+            progressAt = now;
+        } else if (now - progressAt > kCloseStallMs) {
+            return;
+        }
+        svc.WaitForEvents(kWaitSliceMs);
+    }
+}
+
+// Ends the client connection (its queued output written first) and frees the socket.
+// A handler that runs meanwhile may free or replace it itself.
+void CloseClient(TPoruBase& st, ITcpService& svc)
+{
+    TTcpState& t = Tcp(st);
+    ITcpClient* c = t.Client.get();
+    c->Close();
+    WaitClosed(
+        st, svc, [&] { return t.Client.get() != c || !c->IsOpen(); },
+        [&] { return t.Client.get() == c ? c->PendingOutput() : 0; });
+    if (t.Client.get() == c)
+        t.Client.reset();
+    CountSource(st, t.ClientCounted, false);
+}
+
+// Stops the server (connections end after their queued output) and frees it.
+void CloseServer(TPoruBase& st, ITcpService& svc)
+{
+    TTcpState& t = Tcp(st);
+    ITcpServer* s = t.Server.get();
+    s->Close();
+    WaitClosed(
+        st, svc, [&] { return t.Server.get() != s || s->IsClosed(); },
+        [&] { return t.Server.get() == s ? s->PendingOutput() : 0; });
+    if (t.Server.get() == s)
+        t.Server.reset();
+    t.Connections.clear();
+    t.Descriptions.clear();
+    CountSource(st, t.ServerCounted, false);
+}
+
+TTcpClientEvents ClientEvents(TPoruBase& st)
+{
+    TPoruBase* sp = &st;
+    TTcpClientEvents ev;
+    ev.Connected = [sp] {
+        TTcpState& t = Tcp(*sp);
+        t.ConnState = kConnected;
+        t.ClientReached = true;
+        t.ClientFrom = t.Client ? t.Client->Peer().Description() : std::string();
+        CountSource(*sp, t.ClientCounted, true);
+    };
+    ev.Failed = [sp](const std::string& reason) {
+        TTcpState& t = Tcp(*sp);
+        t.ClientFailure = reason;
+        t.ConnState = kLost;
+    };
+    ev.Disconnected = [sp] {
+        TTcpState& t = Tcp(*sp);
+        t.ConnState = kLost;
+        CountSource(*sp, t.ClientCounted, false);
+    };
+    ev.Received = [sp](std::string bytes) {
+        TTcpState& t = Tcp(*sp);
+        SetText(*sp, "TCP文字列", std::move(bytes));
+        SetText(*sp, "TCP送信元", t.ClientFrom);
+        RunHandlerAsEvent(*sp, t.ClientHandler);
+    };
+    return ev;
+}
+
+int IndexOfConnection(const TTcpState& t, int conn)
+{
+    auto it = std::find(t.Connections.begin(), t.Connections.end(), conn);
+    return it == t.Connections.end() ? -1 : static_cast<int>(it - t.Connections.begin());
+}
+
+TTcpServerEvents ServerEvents(TPoruBase& st)
+{
+    TPoruBase* sp = &st;
+    TTcpServerEvents ev;
+    ev.Accepted = [sp](int conn, const TTcpPeer& peer) {
+        TTcpState& t = Tcp(*sp);
+        t.Connections.push_back(conn);
+        t.Descriptions.push_back(peer.Description());
+        if (t.ServerConnectHandler) {
+            SetText(*sp, "TCP送信元", t.Descriptions.back());
+            RunHandlerAsEvent(*sp, t.ServerConnectHandler);
+        }
+    };
+    ev.Closed = [sp](int conn) {
+        TTcpState& t = Tcp(*sp);
+        const int i = IndexOfConnection(t, conn);
+        if (i < 0)
+            return;
+        t.Connections.erase(t.Connections.begin() + i);
+        t.Descriptions.erase(t.Descriptions.begin() + i);
+    };
+    ev.Received = [sp](int conn, std::string bytes) {
+        TTcpState& t = Tcp(*sp);
+        const int i = IndexOfConnection(t, conn);
+        SetText(*sp, "TCP文字列", std::move(bytes));
+        SetText(*sp, "TCP送信元", i < 0 ? std::string() : t.Descriptions[i]);
+        RunHandlerAsEvent(*sp, t.ServerReceiveHandler);
+    };
+    return ev;
+}
+
+// The index of the first connection whose address equals client, or whose host name
+// equals it regardless of letter case; -1 when none does.
+int FindClient(const TTcpState& t, const std::string& client)
+{
+    const std::string upper = ToUpperCase(client);
+    for (size_t i = 0; i < t.Descriptions.size(); ++i) {
+        const std::string& d = t.Descriptions[i];
+        const size_t comma = d.find(',');
+        if (Trim(std::string_view(d).substr(0, comma)) == client)
+            return static_cast<int>(i);
+        const std::string host = comma == std::string::npos ? std::string() : Trim(std::string_view(d).substr(comma + 1));
+        if (ToUpperCase(host) == upper)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// The label named by the argument, taken without evaluation (a quoted name is
+// expanded); nil for an empty name.
+const char* PopHandlerLabel(TPoruBase& st)
+{
+    std::string label = Trim(st.PopRaw());
+    if (!label.empty() && (label.front() == '"' || label.front() == '`'))
+        label = Trim(st.ExpandLiteral(label));
+    if (label.empty())
+        return nullptr;
+    THashNode* w = st.Words.FindExact(label);
+    if (!w || w->Kind != wkLabel)
+        st.Error("未定義のラベル\"" + label + "\"に、ジャンプしようとしました。");
+    return w->Position();
+}
+
+void RequireActiveServer(TPoruBase& st, TTcpState& t)
+{
+    if (!t.Server || !t.Server->IsListening())
+        st.Error("TCP/IPのエラー。サーバーがアクティブではありません。");
+}
+
+// ---- the client ----------------------------------------------------------------
+
+// TCP接続 (host): connects the client and waits until the connection is made; events
+// run meanwhile.
+void cmdConnect(TPoruBase& st)
+{
+    const std::string host = Trim(st.PopText());
+    TTcpState& t = Tcp(st);
+    ITcpService& svc = Service(st, "TCP接続");
+    if (!t.Client)
+        t.Client = svc.NewClient(ClientEvents(st));
+    else if (t.Client->IsOpen())
+        CloseClient(st, svc);
+    if (host.empty())
+        st.Error("\"TCP接続\"命令の引数に誤りがあります。接続先が設定されていません");
+    auto fail = [&](const std::string& reason) {
+        st.Error("TCP/IPのエラー。サーバー\"" + host + "\"へ接続できませんでした。" + reason);
+    };
+    uint16_t port = 0;
+    std::string reason;
+    if (!PortOf(st, port, reason))
+        fail(reason);
+    if (!t.Client)   // freed by a handler that ran while the old connection closed
+        t.Client = svc.NewClient(ClientEvents(st));
+
+    t.ConnState = kConnecting;
+    t.ClientFailure.clear();
+    t.ClientReached = false;
+    ITcpClient* c = t.Client.get();
+    c->Connect(host, port);
+    const int64_t limit = ConnectLimitMs();
+    const int64_t start = NowMs();
+    for (;;) {
+        if (st.Stopping) {
+            if (t.Client.get() == c)
+                c->Close();
+            return;
+        }
+        // A connection that was made counts even when it has ended already (a
+        // server that sends its answer and closes).
+        if (t.ClientReached)
+            break;
+        if (!t.ClientFailure.empty())
+            fail(t.ClientFailure);
+        if (t.ConnState != kConnecting || t.Client.get() != c)
+            fail(t.ConnState);
+        const int64_t left = limit - (NowMs() - start);
+        if (left <= 0) {
+            c->Close();   // the attempt is given up
+            t.ConnState = kLost;
+            fail("タイムアップ");
+        }
+        svc.WaitForEvents(static_cast<int>(std::min<int64_t>(left, kWaitSliceMs)));
+    }
+    if (st.Host)
+        st.Host->WaitMs(st, kSettleMs);
+}
+
+// TCP切断: ends the client connection and frees the socket.
+void cmdDisconnect(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    if (t.Client)
+        CloseClient(st, Service(st, "TCP切断"));
+    t.ConnState = kClosed;
+}
+
+void cmdConnState(TPoruBase& st)
+{
+    st.SetSore(Tcp(st).ConnState, "s");
+}
+
+// TCP送信 (text): the bytes of the text, nothing added.
+void cmdSend(TPoruBase& st)
+{
+    const std::string text = st.PopText();
+    TTcpState& t = Tcp(st);
+    std::string error = "接続されていません";
+    if (!t.Client || !t.Client->Send(text, error))
+        st.Error("サーバーへの送信に失敗。" + error);
+}
+
+void cmdSetClientHandler(TPoruBase& st)
+{
+    const char* pos = PopHandlerLabel(st);
+    Tcp(st).ClientHandler = pos;
+}
+
+// ---- the server ----------------------------------------------------------------
+
+// TCPサーバー起動: listens on TCPポート / TCPサービス名. The connection lists start
+// empty and the receive handler is cleared (the connect handler is kept).
+void cmdServerStart(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    t.ConnState = kStarting;
+    ITcpService& svc = Service(st, "TCPサーバー起動");
+    auto fail = [&](const std::string& reason) { st.Error("TCP/IPサーバーの起動に失敗。" + reason); };
+    uint16_t port = 0;
+    std::string reason;
+    if (!PortOf(st, port, reason))
+        fail(reason);
+    // A server that is still running starts afresh: its connections are dropped, so
+    // that both lists stay empty and aligned.
+    if (t.Server && (t.Server->IsListening() || t.Server->ConnectionCount() > 0))
+        t.Server.reset();
+    if (!t.Server)
+        t.Server = svc.NewServer(ServerEvents(st));
+    t.Connections.clear();
+    t.Descriptions.clear();
+    t.ServerReceiveHandler = nullptr;
+    if (!t.Server->Listen(port, reason)) {
+        CountSource(st, t.ServerCounted, false);
+        fail(reason);
+    }
+    t.ConnState = kStarted;
+    CountSource(st, t.ServerCounted, true);
+}
+
+// TCPサーバー終了: stops the server, ends its connections and frees it.
+void cmdServerStop(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    if (t.Server)
+        CloseServer(st, Service(st, "TCPサーバー終了"));
+    t.ConnState = kStopped;
+}
+
+void cmdServerClients(TPoruBase& st)
+{
+    st.SetSore(JoinLines(Tcp(st).Descriptions), "s");
+}
+
+// TCPサーバーから送信 (client, text): sends to the first connection named client.
+void cmdServerSend(TPoruBase& st)
+{
+    const std::string text = st.PopText();
+    const std::string client = Trim(st.PopText());
+    if (client.empty())
+        st.Error("TCP/IPのエラー。相手先が設定されていません");
+    TTcpState& t = Tcp(st);
+    RequireActiveServer(st, t);
+    const int i = FindClient(t, client);
+    if (i < 0)
+        return;
+    std::string error;
+    if (!t.Server->Send(t.Connections[i], text, error))
+        st.Error("TCP/IPのエラー。" + error);
+}
+
+// TCPサーバーから切断 (client): ends the first connection named client.
+void cmdServerDrop(TPoruBase& st)
+{
+    const std::string client = Trim(st.PopText());
+    if (client.empty())
+        st.Error("\"TCPサーバーから切断\"命令の引数に誤りがあります。相手先が設定されていません");
+    TTcpState& t = Tcp(st);
+    RequireActiveServer(st, t);
+    const int i = FindClient(t, client);
+    if (i < 0)
+        return;
+    const int conn = t.Connections[i];
+    t.Connections.erase(t.Connections.begin() + i);
+    t.Descriptions.erase(t.Descriptions.begin() + i);
+    t.Server->CloseConnection(conn);
+}
+
+void cmdSetServerReceiveHandler(TPoruBase& st)
+{
+    const char* pos = PopHandlerLabel(st);
+    Tcp(st).ServerReceiveHandler = pos;
+}
+
+void cmdSetServerConnectHandler(TPoruBase& st)
+{
+    const char* pos = PopHandlerLabel(st);
+    Tcp(st).ServerConnectHandler = pos;
+}
+
+HandlerRegistrar reg({
+    {356, cmdConnect},
+    {357, cmdDisconnect},
+    {358, cmdConnState},
+    {359, cmdSend},
+    {360, cmdSetClientHandler},
+    {361, cmdServerStart},
+    {362, cmdServerStop},
+    {363, cmdServerClients},
+    {364, cmdServerSend},
+    {365, cmdSetServerReceiveHandler},
+    {371, cmdSetServerConnectHandler},
+    {405, cmdServerDrop},
+});
+
+}   // namespace
