@@ -303,11 +303,26 @@ void TPoruBase::RunEventAt(const char* pos)
         Cursor = pos;
         return;
     }
+    // Nothing is running, or a command is the last thing of its text: the handler
+    // runs here, in a loop of its own. When it has returned through its record, what
+    // was running goes on from where it stood (a command at the end of a text inside
+    // a loop still has the loop to continue); a handler that ended the run (終わり,
+    // 待機, a stop) leaves it ended.
     EnterNesting();
     struct Leave {
         TPoruBase& st;
-        ~Leave() { st.LeaveNesting(); }
-    } leave{*this};
+        const char* cursor;
+        std::string fileName;
+        size_t open;
+        ~Leave()
+        {
+            if (!st.Stopping && st.Cursor == nullptr && st.RunControl.Count() == open) {
+                st.Cursor = cursor;
+                st.FileName.swap(fileName);
+            }
+            st.LeaveNesting();
+        }
+    } leave{*this, Cursor, FileName, RunControl.Count()};
     TRunControl e;
     e.RcKind = rcEvent;
     e.BodyStart = nullptr;
