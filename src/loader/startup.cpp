@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "commands/files.h"
@@ -14,6 +13,7 @@
 #include "interp/interp.h"
 #include "loader/container.h"
 #include "loader/elf.h"
+#include "loader/read_file.h"
 
 namespace fs = std::filesystem;
 
@@ -56,11 +56,8 @@ bool IsProgramFile(const std::string& sjisPath)
 // Loads the start file into the state; false when it cannot be read.
 bool LoadStartFile(TPoruBase& st, const std::string& path)
 {
-    std::ifstream in(ToNativePath(path), std::ios::binary);
-    if (!in)
-        return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::string bytes;
+    if (!ReadRegularFile(ToNativePath(path), bytes))
         return false;
     st.Source = JoinScriptLines(ScriptBytesToSjis(std::move(bytes)));
     st.FileName = path;
