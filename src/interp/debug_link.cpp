@@ -67,7 +67,11 @@ bool ShowDebugger(TPoruBase& st, const std::string& word)
     switch (choice) {
     case DebugChoice::Continue: st.LineStop = false; break;
     case DebugChoice::Step: st.LineStop = true; break;
-    case DebugChoice::Stop: st.Host->RequestClose(st); return true;
+    case DebugChoice::Stop:
+        // The close label runs through without stopping at its lines.
+        st.LineStop = false;
+        st.Host->RequestClose(st);
+        return true;
     case DebugChoice::Closed: break;
     }
     return false;

@@ -9,7 +9,8 @@ class TPoruBase;
 
 // Shows the debug dialog (with `word` selected when given) and acts on the choice:
 // 連続実行 ends single-step mode, 一行毎に実行 turns it on, 実行中断 closes the main
-// window the normal way (the close label runs). True when 実行中断 was chosen.
+// window the normal way (the close label runs, without single-step stops). True
+// when 実行中断 was chosen.
 // While the dialog is up (an event handler that runs during it reaches a line
 // stop or a pause) it is not shown a second time: false at once.
 bool ShowDebugger(TPoruBase& st, const std::string& word = std::string());

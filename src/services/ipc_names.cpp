@@ -77,6 +77,15 @@ std::string Hex(std::string_view bytes)
     return out;
 }
 
+// The longest socket name: "porukana-dde.h" and 32 digits.
+constexpr size_t kLongestName = 14 + 32;
+
+// A folder that leaves room for every socket name.
+bool Fits(const std::string& folder)
+{
+    return folder.size() + 1 + kLongestName <= kMaxSocketPath;
+}
+
 }   // namespace
 
 std::string ChannelFolder()
@@ -84,14 +93,14 @@ std::string ChannelFolder()
     const std::string runtime = OwnFolderFromEnv("XDG_RUNTIME_DIR");
     if (!runtime.empty() && UsableRuntimeFolder(runtime)) {
         const std::string folder = runtime + "/porukana";
-        if (PrivateFolder(folder))
+        if (Fits(folder) && PrivateFolder(folder))
             return folder + "/";
     }
-    std::string temp = OwnFolderFromEnv("TMPDIR");
-    if (temp.empty())
-        temp = "/tmp";
-    const std::string folder = temp + "/porukana-" + std::to_string(::getuid());
-    return PrivateFolder(folder) ? folder + "/" : std::string();
+    const std::string own = "/porukana-" + std::to_string(::getuid());
+    const std::string temp = OwnFolderFromEnv("TMPDIR");
+    if (!temp.empty() && Fits(temp + own))
+        return PrivateFolder(temp + own) ? temp + own + "/" : std::string();
+    return PrivateFolder("/tmp" + own) ? "/tmp" + own + "/" : std::string();
 }
 
 std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)

@@ -2,7 +2,8 @@
 //
 // Every server is a Unix-domain socket in one private folder of the user:
 // "$XDG_RUNTIME_DIR/porukana/", or "$TMPDIR/porukana-UID/" (/tmp when TMPDIR is
-// not set) without a usable runtime folder. The folder is created with mode 0700 and
+// not set, or too long) without a usable runtime folder, or when that one's path
+// leaves no room for the names below. The folder is created with mode 0700 and
 // refused when it is a link or belongs to someone else, so no other user can reach a
 // server. The socket of (service, topic) is "porukana-dde.<hex>.<hex>": the names'
 // Shift_JIS bytes in hexadecimal, ASCII letters in lower case first (service and
