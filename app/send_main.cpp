@@ -57,13 +57,14 @@ int Listen(QCoreApplication& app, const std::string& service, const std::string&
     std::unique_ptr<IChannelService> channels = NewLocalChannelService();
     long received = 0;
     std::string reason;
-    auto server = channels->Listen(service, topic, false, [&](std::string text) {
+    auto server = channels->Listen(service, topic, false, [&](const std::string& text) {
         const std::string line = OneLine(text) + "\n";
         const std::string out = raw ? line : SjisToUtf8(line);
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
         if (count > 0 && ++received >= count)
             app.quit();
+        return true;
     }, reason);
     if (!server) {
         std::fprintf(stderr, "porukana-send: cannot serve this name (%s)\n", reason.c_str());

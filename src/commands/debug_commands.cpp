@@ -29,11 +29,16 @@ struct TDdeState {
     std::array<const char*, kMaxServers> Labels{};   // body positions, by server index
     int Count = 0;
     std::vector<std::unique_ptr<IChannelServer>> Servers;
+    // The label of the last command while it waits for the running statement to
+    // return before it starts (the event interruption); nil once it has started.
+    const char* Waiting = nullptr;
 };
 
 std::string ErrorPrefix(const std::string& server, const std::string& topic)
 {
-    return "サーバー\"" + server + "\"トピック\"" + topic + "\"でエラー。";
+    std::string out = "サーバー\"";
+    out.append(server).append("\"トピック\"").append(topic).append("\"でエラー。");
+    return out;
 }
 
 std::string VariableText(TPoruBase& st, const char* name)
@@ -92,14 +97,27 @@ void cmdDdeSend(TPoruBase& st)
         st.Error(prefix + "コマンドの送信に失敗");
 }
 
-// A command arrived at script server `index`: its label runs as an event.
-void ServerReceived(TPoruBase& st, int index, std::string text)
+// A command arrived at script server `index`: its label runs as an event. While the
+// label of the previous command has not started yet (a statement that processes
+// events is still running), the command waits, so that DDE文字列 of the previous
+// one is not overwritten before its label has read it.
+bool ServerReceived(TPoruBase& st, int index, const std::string& text)
 {
+    TDdeState& d = st.Ext<TDdeState>();
+    if (st.Stopping)
+        return true;
+    if (d.Waiting && st.Cursor == d.Waiting)
+        return false;
+    d.Waiting = nullptr;
     if (THashNode* n = st.Words.FindExact("DDE文字列")) {
-        n->Value = std::move(text);
-        n->TypeText = "s";
+        n->Value = text;
+        n->TypeText.assign(1, 's');
     }
-    RunHandlerAsEvent(st, st.Ext<TDdeState>().Labels[static_cast<size_t>(index)]);
+    const char* label = d.Labels[static_cast<size_t>(index)];
+    RunHandlerAsEvent(st, label);
+    if (label && st.Cursor == label)
+        d.Waiting = label;   // it runs when the statement in progress returns
+    return true;
 }
 
 // DDEサーバー作成 (label, topic): a server of this run-time named by the topic; at
@@ -124,8 +142,8 @@ void cmdDdeServer(TPoruBase& st)
     TPoruBase* sp = &st;
     std::string reason;
     std::unique_ptr<IChannelServer> server = svc->Listen(
-        OwnServiceName(st), topic, false, [sp, index](std::string text) { ServerReceived(*sp, index, std::move(text)); },
-        reason);
+        OwnServiceName(st), topic, false,
+        [sp, index](const std::string& text) { return ServerReceived(*sp, index, text); }, reason);
     if (!server)
         st.Error(prefix + "サーバー作成に失敗");
     d.Labels[static_cast<size_t>(index)] = w->Position();

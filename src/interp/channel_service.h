@@ -16,6 +16,10 @@
 #include <memory>
 #include <string>
 
+// Takes one request; false when it cannot be taken now (it is offered again a
+// little later, before any request that came after it).
+using TChannelHandler = std::function<bool(const std::string& text)>;
+
 class IChannelServer {
 public:
     virtual ~IChannelServer() = default;   // stops listening and frees the name
@@ -35,7 +39,7 @@ public:
     // server holds the name or the channel folder is unusable; a name left behind
     // by a server that ended without closing is taken over.
     virtual std::unique_ptr<IChannelServer> Listen(const std::string& service, const std::string& topic,
-                                                   bool urgent, std::function<void(std::string)> onRequest,
+                                                   bool urgent, TChannelHandler onRequest,
                                                    std::string& reason) = 0;
     // Sends one request and waits at most timeoutMs for its acknowledgement.
     virtual TChannelSend Send(const std::string& service, const std::string& topic, const std::string& text,

@@ -100,7 +100,12 @@ void StartCommandChannel(TPoruBase& st)
     TPoruBase* sp = &st;
     std::string reason;
     Link(st).CommandServer = svc->Listen(
-        OwnServiceName(st), "command", true, [sp](std::string text) { HandleCommandRequest(*sp, text); }, reason);
+        OwnServiceName(st), "command", true,
+        [sp](const std::string& text) {
+            HandleCommandRequest(*sp, text);
+            return true;
+        },
+        reason);
 }
 
 void HandleCommandRequest(TPoruBase& st, const std::string& request)

@@ -19,6 +19,7 @@
 #include <QLocalSocket>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -43,6 +44,8 @@ namespace {
 
 // How long opening a name waits to learn whether a socket file still has a server.
 constexpr int kProbeMs = 500;
+// How soon a request that its server could not take is offered again.
+constexpr int kRetryMs = 10;
 
 struct TRequest {
     int Server = 0;
@@ -69,8 +72,23 @@ public:
                 ++urgent_;
             q_.push_back(std::move(r));
         }
+        Wake();
+    }
+
+    // Makes the main thread's notifier look at the inbox.
+    void Wake()
+    {
         const uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(fd_, &one, sizeof one);
+    }
+
+    // Puts a request back in front of the others.
+    void PutBack(TRequest r)
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        if (r.Urgent)
+            ++urgent_;
+        q_.push_front(std::move(r));
     }
 
     // The first request (of an urgent server, with urgentOnly); false when none waits.
@@ -196,7 +214,7 @@ public:
     }
 
     // A new server's id, or 0 with the reason.
-    int Open(const std::string& path, bool urgent, std::function<void(std::string)> onRequest, std::string& reason)
+    int Open(const std::string& path, bool urgent, TChannelHandler onRequest, std::string& reason)
     {
         const int id = ++lastId_;
         const std::string folder = path.substr(0, path.rfind('/') + 1);
@@ -270,6 +288,8 @@ public:
 
     // Hands waiting requests to their servers' callbacks (main thread). A callback
     // may run event loops (and so this again) or close servers.
+    // A request its server cannot take yet goes back to the front, and the inbox is
+    // looked at again after kRetryMs.
     void Drain(bool urgentOnly)
     {
         TRequest r;
@@ -277,8 +297,18 @@ public:
             auto it = callbacks_.find(r.Server);
             if (it == callbacks_.end())
                 continue;
-            std::function<void(std::string)> cb = it->second;   // the server may close inside
-            cb(std::move(r.Text));
+            TChannelHandler cb = it->second;   // the server may close inside
+            if (!cb(r.Text)) {
+                inbox_.PutBack(std::move(r));
+                if (!retrying_) {
+                    retrying_ = true;
+                    QTimer::singleShot(kRetryMs, notifier_, [this] {
+                        retrying_ = false;
+                        inbox_.Wake();
+                    });
+                }
+                return;
+            }
         }
     }
 
@@ -300,8 +330,9 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     TInbox inbox_;
     std::map<int, QLocalServer*> servers_;                         // I/O thread only
-    std::map<int, std::function<void(std::string)>> callbacks_;   // main thread only
+    std::map<int, TChannelHandler> callbacks_;   // main thread only
     int lastId_ = 0;
+    bool retrying_ = false;
 };
 
 void ChannelPulse(TPoruBase& st)
@@ -325,7 +356,7 @@ private:
 class TQtChannelService final : public IChannelService {
 public:
     std::unique_ptr<IChannelServer> Listen(const std::string& service, const std::string& topic, bool urgent,
-                                           std::function<void(std::string)> onRequest, std::string& reason) override
+                                           TChannelHandler onRequest, std::string& reason) override
     {
         const std::string folder = ChannelFolder();
         if (folder.empty()) {

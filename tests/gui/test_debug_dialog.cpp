@@ -305,7 +305,7 @@ TEST_F(DebugDialog, EditorSyncSendsTheLine)
     std::unique_ptr<IChannelService> editor = NewLocalChannelService();
     std::vector<std::string> got;
     std::string reason;
-    auto server = editor->Listen("porupad", "command", false, [&](std::string t) { got.push_back(t); }, reason);
+    auto server = editor->Listen("porupad", "command", false, [&](const std::string& t) { got.push_back(t); return true; }, reason);
     ASSERT_TRUE(server) << reason;
     f.st.Cursor = nullptr;
     f.st.LineNo = 4;
