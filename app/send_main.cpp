@@ -11,14 +11,19 @@
 //       Serves (SERVICE, TOPIC) itself and writes every request it receives to
 //       standard output, one a line (line breaks inside a request as "\n"); ends
 //       after COUNT requests, or when killed. `--listen porupad command` plays the
-//       editor's part and shows the "row N" reports of "line porupad".
+//       editor's part and shows the "row N" reports of "line porupad". SIGINT and
+//       SIGTERM end it and give the name up.
 //
 // Arguments and output are UTF-8 and converted from and to Shift_JIS, the encoding of
 // the programs' texts; --raw passes the bytes unchanged.
 // Exit status: 0 done, 1 no server answered, 2 wrong arguments or the name cannot
 // be served, 3 the server did not acknowledge the request.
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +57,28 @@ std::string OneLine(const std::string& text)
     return out;
 }
 
+// SIGINT and SIGTERM end a listener the normal way, so that its name is given up.
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+void QuitOnSignals(QCoreApplication& app)
+{
+    if (::pipe(gSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] { app.exit(0); });
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
 int Listen(QCoreApplication& app, const std::string& service, const std::string& topic, long count, bool raw)
 {
     std::unique_ptr<IChannelService> channels = NewLocalChannelService();
@@ -70,6 +97,7 @@ int Listen(QCoreApplication& app, const std::string& service, const std::string&
         std::fprintf(stderr, "porukana-send: cannot serve this name (%s)\n", reason.c_str());
         return 2;
     }
+    QuitOnSignals(app);
     return app.exec();
 }
 

@@ -96,11 +96,11 @@ std::string ChannelFolder()
         if (Fits(folder) && PrivateFolder(folder))
             return folder + "/";
     }
-    const std::string own = "/porukana-" + std::to_string(::getuid());
-    const std::string temp = OwnFolderFromEnv("TMPDIR");
-    if (!temp.empty() && Fits(temp + own))
-        return PrivateFolder(temp + own) ? temp + own + "/" : std::string();
-    return PrivateFolder("/tmp" + own) ? "/tmp" + own + "/" : std::string();
+    // Not below TMPDIR: the folder outlives the run-time (other run-times may use
+    // it at the same moment), and a run-time leaves nothing behind in its temporary
+    // folder.
+    const std::string fallback = "/tmp/porukana-" + std::to_string(::getuid());
+    return PrivateFolder(fallback) ? fallback + "/" : std::string();
 }
 
 std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)

@@ -1,11 +1,10 @@
 // Where the local request channels live and what travels on them.
 //
 // Every server is a Unix-domain socket in one private folder of the user:
-// "$XDG_RUNTIME_DIR/porukana/", or "$TMPDIR/porukana-UID/" (/tmp when TMPDIR is
-// not set, or too long) without a usable runtime folder, or when that one's path
-// leaves no room for the names below. The folder is created with mode 0700 and
-// refused when it is a link or belongs to someone else, so no other user can reach a
-// server. The socket of (service, topic) is "porukana-dde.<hex>.<hex>": the names'
+// "$XDG_RUNTIME_DIR/porukana/", or "/tmp/porukana-UID/" when there is no usable
+// runtime folder or its path leaves no room for the names below. The folder is
+// created with mode 0700 and refused when it is a link or belongs to someone else,
+// so no other user can reach a server. The socket of (service, topic) is "porukana-dde.<hex>.<hex>": the names'
 // Shift_JIS bytes in hexadecimal, ASCII letters in lower case first (service and
 // topic names ignore case). When that path would not fit a socket address (107
 // bytes), the name is "porukana-dde.h" followed by 32 hexadecimal digits of a

@@ -112,29 +112,33 @@ TEST_F(ChannelEnv, FolderIsPrivateAndFallsBack)
     EXPECT_EQ(ChannelFolder(), runtime + "/porukana/");
     EXPECT_EQ(ModeOf(runtime + "/porukana"), 0700u);
 
-    // A runtime folder that others may enter is not used: the private one in TMPDIR.
+    // Otherwise the private folder in /tmp (never below TMPDIR, which a run-time
+    // leaves empty): for a runtime folder that others may enter, a link in the
+    // channel folder's place, a runtime folder too deep for socket names, none.
+    const std::string fallback = "/tmp/porukana-" + std::to_string(::getuid()) + "/";
     const std::string open = root + "/open";
     ASSERT_EQ(::mkdir(open.c_str(), 0755), 0);
     ::setenv("XDG_RUNTIME_DIR", open.c_str(), 1);
-    const std::string fallback = root + "/porukana-" + std::to_string(::getuid());
-    EXPECT_EQ(ChannelFolder(), fallback + "/");
-    EXPECT_EQ(ModeOf(fallback), 0700u);
+    EXPECT_EQ(ChannelFolder(), fallback);
+    EXPECT_EQ(ModeOf(fallback.substr(0, fallback.size() - 1)), 0700u);
 
-    // A link in the folder's place is refused: no channel at all.
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_EQ(::rmdir(fallback.c_str()), 0);
-    ASSERT_EQ(::symlink(open.c_str(), fallback.c_str()), 0);
-    EXPECT_EQ(ChannelFolder(), "");
+    const std::string linked = root + "/linked";
+    ASSERT_EQ(::mkdir(linked.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(open.c_str(), (linked + "/porukana").c_str()), 0);
+    ::setenv("XDG_RUNTIME_DIR", linked.c_str(), 1);
+    EXPECT_EQ(ChannelFolder(), fallback);
 
-    // A runtime folder too deep for socket names: the private one in TMPDIR.
-    ASSERT_EQ(::unlink(fallback.c_str()), 0);
     std::string deep = runtime;
     while (deep.size() < 80) {
         deep += "/dddddddddd";
         ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
     }
     ::setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
-    EXPECT_EQ(ChannelFolder(), fallback + "/");
+    EXPECT_EQ(ChannelFolder(), fallback);
+
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(ChannelFolder(), fallback);
+    EXPECT_EQ(::access((root + "/porukana-" + std::to_string(::getuid())).c_str(), F_OK), -1);
 }
 
 TEST(ChannelNames, HexOfFoldedNamesOrAHashWhenLong)

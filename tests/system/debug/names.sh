@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Names of the request channels: a second run-time of the same name does not take
 # the name from the first; a name left behind by a killed run-time is taken over by
-# the next one; a name held by a live server cannot be served by porukana-send.
+# the next one; a name held by a live server cannot be served by porukana-send; a
+# porukana-send listener ended by a signal gives its name up.
 . "$(dirname "$0")/_lib.sh"
 
 prk waiting <<'EOF_'
@@ -45,4 +46,14 @@ wait_line third.out 開始 || exit 1
 expect_status "line to the third" $? 0
 wait_line third.err 実行ライン:
 [ -s second.err ] && { echo "the second run-time answered:"; cat second.err; fail=1; }
+
+# A listener ended by a signal gives its name up.
+"$send" --listen 編集 command > /dev/null &
+listener=$!
+pids+=("$listener")
+wait_file "$(socket_of 編集 command)"
+kill "$listener"
+wait_exit "$listener" 5
+expect_status "listener after SIGTERM" $? 0
+wait_gone "$(socket_of 編集 command)"
 exit $fail
