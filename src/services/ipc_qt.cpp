@@ -32,7 +32,6 @@
 #include <map>
 #include <mutex>
 
-#include "core/codec.h"
 #include "interp/channel_service.h"
 #include "interp/services.h"
 #include "services/ipc_names.h"
@@ -287,9 +286,9 @@ public:
     }
 
     // Hands waiting requests to their servers' callbacks (main thread). A callback
-    // may run event loops (and so this again) or close servers.
-    // A request its server cannot take yet goes back to the front, and the inbox is
-    // looked at again after kRetryMs.
+    // may run event loops (and so this again) or close servers. A request that its
+    // server cannot take yet goes back to the front, and the inbox is looked at
+    // again after kRetryMs.
     void Drain(bool urgentOnly)
     {
         TRequest r;
@@ -329,7 +328,7 @@ private:
     QObject* context_ = nullptr;   // lives in thread_: the servers' parent
     QSocketNotifier* notifier_ = nullptr;
     TInbox inbox_;
-    std::map<int, QLocalServer*> servers_;                         // I/O thread only
+    std::map<int, QLocalServer*> servers_;        // I/O thread only
     std::map<int, TChannelHandler> callbacks_;   // main thread only
     int lastId_ = 0;
     bool retrying_ = false;
