@@ -180,6 +180,14 @@ TEST_F(DebugDialog, FiltersRefillTheTable)
     dlg.Fill(f.st, "");
     EXPECT_TRUE(dlg.chkObjects->isChecked());
     EXPECT_EQ(Column0(dlg.grdVars), Expected("0", true));
+
+    // A ticked system box keeps its empty filter on the next showing: the box and
+    // the table agree.
+    dlg.chkSystem->setChecked(true);
+    dlg.Clear();
+    dlg.Fill(f.st, "");
+    EXPECT_EQ(dlg.edtLevel->text(), "");
+    EXPECT_TRUE(Column0(dlg.grdVars).contains("回数"));
 }
 
 TEST_F(DebugDialog, SearchSelectsTheFirstNameStartingWithTheText)
