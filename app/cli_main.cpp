@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "console/console_host.h"
+#include "interp/debug_link.h"
 #include "interp/interp.h"
 #include "loader/startup.h"
 
@@ -89,6 +90,9 @@ int main(int argc, char** argv)
         Fail("起動ファイル「" + FileNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
         return kNoProgram;
     }
+
+    // The request channel of editors and porukana-send ("line", "pause", "break").
+    StartCommandChannel(st);
 
     bool running = false;
     gState = &st;

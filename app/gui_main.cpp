@@ -20,6 +20,7 @@
 #include "core/codec.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
+#include "interp/debug_link.h"
 #include "interp/interp.h"
 #include "loader/startup.h"
 
@@ -85,6 +86,9 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "usage: porukana [-debug] [-linestop] [-security low|mid|high] FILE.prk [args]\n");
         return start.ExitCode();
     }
+
+    // The request channel of editors and porukana-send ("line", "pause", "break").
+    StartCommandChannel(st);
 
     // The run starts once the event loop runs, so that the window can show and
     // dialogs can open; when it ends the window stays until it is closed.

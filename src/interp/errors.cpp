@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "commands/registry.h"
+#include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -133,8 +134,7 @@ void TPoruBase::ShowErrorDialog()
     ErrorChoice c = Host->ShowErrorDialog(*this, ErrorText);
     if (c == ErrorChoice::Continue) return;
     if (c == ErrorChoice::Debug) {
-        // The debugger dialog comes with the debugger link; until then continuing is
-        // the debug choice's visible effect.
+        ShowDebugger(*this);   // its stop choice closes the main window
         return;
     }
     StoppedByError = true;

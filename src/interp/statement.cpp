@@ -6,6 +6,7 @@
 
 #include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
@@ -242,6 +243,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
         const char* at = p;
         RunSentenceCommand();
         if (p == at) ReadLineMarker(p);
+        if (LineStop) StopAfterLine(*this);   // single-step mode: the debugger after every line
         return false;
     }
     case '*':
