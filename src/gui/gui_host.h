@@ -101,4 +101,5 @@ private:
     TMainWindow* window_;
     TfrmError* errorDialog_;
     TfrmProg* progress_ = nullptr;
+    std::string errorWritten_;   // the part of the accumulated error text already on stderr
 };

@@ -12,6 +12,7 @@
 #include "interp/interp.h"
 #include "loader/include_path.h"
 #include "loader/normaliser.h"
+#include "loader/script_encoding.h"
 #include "loader/scanner.h"
 
 void TPoruBase::PrepareRun()
@@ -92,7 +93,7 @@ void TPoruBase::Include(const std::string& pathArg)
     if (!in) Error("ファイル\"" + path + "\"が、ありません。");
     std::ostringstream ss;
     ss << in.rdbuf();
-    std::string raw = ScriptBytesToSjis(ss.str());
+    std::string raw = IncludedScriptToSjis(*this, path, ss.str());
     // Loaded as lines, each followed by CR LF.
     std::string text;
     text.reserve(raw.size() + 2);
