@@ -84,6 +84,11 @@ IBrowserEngine* CreateBrowserEngine(QWidget* parent, const TBrowserCallbacks* ca
     if (TCreateBrowserEngine factory = WebFactory())
         if (IBrowserEngine* engine = factory(parent, callbacks))
             return engine;
+    return CreateTextBrowserEngine(parent, callbacks);
+}
+
+IBrowserEngine* CreateTextBrowserEngine(QWidget* parent, const TBrowserCallbacks* callbacks)
+{
     return new TTextEngine(parent, callbacks);
 }
 

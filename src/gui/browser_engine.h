@@ -40,3 +40,5 @@ using TCreateBrowserEngine = IBrowserEngine* (*)(QWidget* parent, const TBrowser
 IBrowserEngine* CreateBrowserEngine(QWidget* parent, const TBrowserCallbacks* callbacks);
 // "web" or "text": the engine CreateBrowserEngine gives (loads the module once).
 QString BrowserEngineName();
+// The text browser itself.
+IBrowserEngine* CreateTextBrowserEngine(QWidget* parent, const TBrowserCallbacks* callbacks);

@@ -3,6 +3,7 @@
 // Qt WebEngine; every navigation of the main frame that is not a server redirect
 // is put to the control's before-navigate check first.
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -20,6 +21,10 @@ void PrepareChromium()
     if (done)
         return;
     done = true;
+    // The engine's account of its graphics set-up is not the program's output.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
+                                                        "qt.webenginecontext.debug=false"));
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     const QString platform = QGuiApplication::platformName();
