@@ -144,6 +144,13 @@ int main(int argc, char** argv)
         libPath += std::string(":") + oldPath;
     setenv("LD_LIBRARY_PATH", libPath.c_str(), 1);
     setenv("PORUKANA_BUNDLE_DIR", dir.c_str(), 1);
+    // The web engine looks for its resources and locales in fixed places of the
+    // system rather than where qt.conf says: tell it where the bundle has them.
+    const std::string resources = dir + "share/qt6/resources";
+    if (access(resources.c_str(), R_OK) == 0) {
+        setenv("QTWEBENGINE_RESOURCES_PATH", resources.c_str(), 1);
+        setenv("QTWEBENGINE_LOCALES_PATH", (dir + "share/qt6/translations/qtwebengine_locales").c_str(), 1);
+    }
 
     // "-run" first sets the packed program aside, as with a program that carries
     // its run-time itself: the run-time gets the command line as it is.

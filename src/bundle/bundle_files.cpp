@@ -155,14 +155,15 @@ public:
     }
 
     // Qt's folders, from the place of libQt6Core: the distribution layout
-    // (LIBDIR/qt6/plugins, PREFIX/share/qt6) or Qt's own (PREFIX/lib, PREFIX/plugins).
+    // (LIBDIR/qt6/plugins, PREFIX/lib/qt6/libexec, PREFIX/share/qt6) or Qt's own
+    // (PREFIX/lib, PREFIX/plugins, ...).
     fs::path QtFolder(const char* what) const
     {
         const fs::path lib = fs::path(qtCore_).parent_path();
         const std::string w = what;
         std::vector<fs::path> candidates;
-        if (w == "plugins" || w == "libexec")
-            candidates = {lib / "qt6" / w, lib.parent_path() / w};
+        if (w == "plugins" || w == "libexec")   // Debian keeps libexec in /usr/lib/qt6
+            candidates = {lib / "qt6" / w, lib.parent_path() / "qt6" / w, lib.parent_path() / w};
         else   // data
             candidates = {lib.parent_path().parent_path() / "share" / "qt6", lib.parent_path()};
         for (const fs::path& c : candidates)
