@@ -10,7 +10,7 @@ TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
 
 PREFIX ?= /usr/local
 
-.PHONY: all build deps configure run test bench clean install deb
+.PHONY: all build deps configure run test bench fuzz clean install deb
 
 all: build
 
@@ -46,6 +46,12 @@ deb: build
 
 bench: build
 	bench/run.sh $(CLI)
+
+# Every fuzz target under afl-fuzz for FUZZ_SECONDS each (see fuzz/run.sh);
+# FUZZ_TARGETS picks some.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

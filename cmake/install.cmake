@@ -27,7 +27,7 @@ install(FILES packaging/porukana.svg DESTINATION share/icons/hicolor/scalable/mi
 
 # The desktop entry and the manual pages name installed paths: they are written at
 # install time, for the prefix given then.
-install(CODE "set(PORUKANA_SOURCE_DIR \"${CMAKE_SOURCE_DIR}\")\nset(PORUKANA_VERSION \"${PROJECT_VERSION}\")" COMPONENT runtime)
+install(CODE "set(PORUKANA_SOURCE_DIR \"${CMAKE_SOURCE_DIR}\")\nset(PORUKANA_BINARY_DIR \"${CMAKE_BINARY_DIR}\")\nset(PORUKANA_VERSION \"${PROJECT_VERSION}\")" COMPONENT runtime)
 install(SCRIPT cmake/install_configured.cmake COMPONENT runtime)
 
 set(CPACK_GENERATOR DEB)

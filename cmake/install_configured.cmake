@@ -9,7 +9,7 @@ set(VERSION "${PORUKANA_VERSION}")
 message(STATUS "Installing: ${root}/share/applications/porukana.desktop")
 configure_file("${PORUKANA_SOURCE_DIR}/packaging/porukana.desktop.in" "${root}/share/applications/porukana.desktop" @ONLY)
 
-set(work "${CMAKE_CURRENT_BINARY_DIR}/man-pages")
+set(work "${PORUKANA_BINARY_DIR}/man-pages")
 file(MAKE_DIRECTORY "${work}" "${root}/share/man/man1")
 foreach(page porukana porukana-cli porukana-pack)
   configure_file("${PORUKANA_SOURCE_DIR}/man/${page}.1" "${work}/${page}.1" @ONLY)

@@ -35,6 +35,8 @@ packages=(
   # archives: CAB writing (libgcab); the ARJ program; the tools the archive tests
   # and benchmark compare with (lhasa, bsdtar, 7z, zip, unzip)
   libgcab-dev arj lhasa libarchive-tools 7zip p7zip-full zip unzip
+  # fuzzing (afl-fuzz and its run-time, used by fuzz/run.sh and CI)
+  afl++
 )
 
 if ! command -v dpkg-query > /dev/null; then
