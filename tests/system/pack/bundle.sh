@@ -35,7 +35,9 @@ sjis() { iconv -f UTF-8 -t CP932; }
 cp "$here/small.jpg" "$work/src/small.jpg"
 printf '付属のファイル' | sjis > "$work/src/sub/data.txt"
 # The console program is a UTF-8 script: the bundle carries it as it is.
+# Given 待つ as its parameter it waits instead (the signal test at the end).
 cat > "$work/src/console.prk" <<'PRK'
+もし、コマンドライン引数#1が、「待つ」ならば、30秒、待つ
 「束ねた台本」を、表示する。
 Bに、『sub\data.txt』を、読む
 Bを、表示
@@ -91,15 +93,13 @@ expected=$(printf '束ねた台本\n付属のファイル\n%s\n一\n二' "$work/
 check "console program output (got: $(cat "$work/console.out" "$work/console.err"))" \
     test "$(cat "$work/console.out")" = "$expected"
 check "console program exit status" test "$(cat "$work/console.code")" = 1
-check "console program error" grep -q '^\[エラー\] porukana.prk(5行目): ' "$work/console.err"
+check "console program error" grep -q '^\[エラー\] porukana.prk(6行目): ' "$work/console.err"
 check "window program exit status ($(cat "$work/window.err"))" test "$(cat "$work/window.code")" = 0
 check "window program said its line" grep -q "^窓の台本$" "$work/window.err"
 check "no temporary folder left" test -z "$(ls -A "$TMPDIR")"
 
 # A signal sent to the launcher ends the program the normal way and the folder goes.
-printf '30秒、待つ\n' > "$work/src/wait.prk"
-(cd "$work/src" && "$bin/porukana-pack" --console --bundle "$work/app/wait" wait.prk 2> /dev/null)
-"$work/app/wait" &
+"$work/app/console" 待つ > /dev/null 2>&1 &
 pid=$!
 for _ in $(seq 50); do
     [ -n "$(ls -A "$TMPDIR")" ] && [ -e "$(ls -d "$TMPDIR"/porukana-*/bin 2> /dev/null | head -1)" ] && break
