@@ -2,7 +2,8 @@
 # the Debian package (`make deb`, CPack). Layout below the prefix:
 #   bin/                      the executables
 #   lib/porukana/             the launcher of bundled programs, the web engine module
-#   share/porukana/           run-time data files (found from bin/ as ../share/porukana)
+#   share/porukana/           run-time data files (found from bin/ as ../share/porukana),
+#                             the editor extension (vscode/)
 #   share/man/man1/           manual pages
 #   share/doc/porukana/       README and the reference
 #   share/applications/, share/mime/packages/, share/icons/hicolor/
@@ -21,6 +22,8 @@ install(FILES README.md DESTINATION share/doc/porukana)
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs)
   install(DIRECTORY docs/ DESTINATION share/doc/porukana)
 endif()
+# The editor extension folder, to be copied or linked into an editor's extensions.
+install(DIRECTORY editors/vscode/ DESTINATION share/porukana/vscode)
 install(FILES packaging/porukana-mime.xml DESTINATION share/mime/packages RENAME porukana.xml)
 install(FILES packaging/porukana.svg DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES packaging/porukana.svg DESTINATION share/icons/hicolor/scalable/mimetypes RENAME text-x-porukana.svg)

@@ -24,7 +24,8 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1
 check "install ($(tail -3 "$work/install.log"))" test $? = 0
 for f in bin/porukana bin/porukana-cli bin/porukana-pack lib/porukana/porukana-launcher \
-         share/porukana/office_helper.py share/man/man1/porukana.1.gz share/man/man1/porukana-cli.1.gz \
+         share/porukana/office_helper.py share/porukana/vscode/package.json \
+         share/porukana/vscode/syntaxes/porukana.tmLanguage.json share/man/man1/porukana.1.gz share/man/man1/porukana-cli.1.gz \
          share/man/man1/porukana-pack.1.gz share/applications/porukana.desktop \
          share/mime/packages/porukana.xml share/icons/hicolor/scalable/apps/porukana.svg \
          share/doc/porukana/README.md; do
