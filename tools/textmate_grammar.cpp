@@ -81,12 +81,12 @@ bool IsHiragana(const std::string& ch)
 std::set<std::string> Particles()
 {
     std::set<std::string> out;
-    for (const std::string& spec : Templates) {
+    for (const std::string& argSpec : Templates) {
         size_t start = 0;
-        while (start <= spec.size()) {
-            size_t end = spec.find(',', start);
-            if (end == std::string::npos) end = spec.size();
-            std::string piece = spec.substr(start, end - start);
+        while (start <= argSpec.size()) {
+            size_t end = argSpec.find(',', start);
+            if (end == std::string::npos) end = argSpec.size();
+            std::string piece = argSpec.substr(start, end - start);
             if (!piece.empty() && piece[0] == '?') piece.erase(0, 1);
             const std::vector<std::string> chars = Chars(piece);
             if (!chars.empty() && std::all_of(chars.begin(), chars.end(), IsHiragana)) out.insert(piece);
