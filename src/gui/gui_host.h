@@ -109,4 +109,5 @@ private:
     TfrmError* errorDialog_;
     TfrmProg* progress_ = nullptr;
     TfrmDebug* debugDialog_ = nullptr;
+    std::string errorWritten_;   // the part of the accumulated error text already on stderr
 };

@@ -13,6 +13,7 @@
 #include "loader/include_path.h"
 #include "loader/normaliser.h"
 #include "loader/read_file.h"
+#include "loader/script_encoding.h"
 #include "loader/scanner.h"
 
 void TPoruBase::PrepareRun()
@@ -98,7 +99,7 @@ void TPoruBase::Include(const std::string& pathArg)
         if (!std::filesystem::exists(native, ec)) Error("ファイル\"" + path + "\"が、ありません。");
         Error("ファイル\"" + path + "\"は、プログラムとして読めません。");
     }
-    std::string raw = ScriptBytesToSjis(std::move(bytes));
+    std::string raw = IncludedScriptToSjis(*this, path, std::move(bytes));
     // Loaded as lines, each followed by CR LF.
     std::string text;
     text.reserve(raw.size() + 2);

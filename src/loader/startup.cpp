@@ -14,6 +14,7 @@
 #include "loader/container.h"
 #include "loader/elf.h"
 #include "loader/read_file.h"
+#include "loader/script_encoding.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +60,10 @@ bool LoadStartFile(TPoruBase& st, const std::string& path)
     std::string bytes;
     if (!ReadRegularFile(ToNativePath(path), bytes))
         return false;
-    st.Source = JoinScriptLines(ScriptBytesToSjis(std::move(bytes)));
+    TScriptText decoded = DecodeScriptBytes(std::move(bytes), RunScriptEncoding(st));
+    if (!decoded.Ok)
+        throw EPoru(ScriptTextFailure(path, decoded));
+    st.Source = JoinScriptLines(decoded.Text);
     st.FileName = path;
     st.Ext<TStartInfo>().MainFolder = AbsoluteFolderOf(path);
     const std::string folder = ToNativePath(PathFolderPart(path));
@@ -130,7 +134,10 @@ bool LoadFromContainer(TPoruBase& st, const std::string& sjisFile)
     } catch (const EContainer& e) {
         throw EPoru(std::string("ファイルの展開に失敗しました。") + e.what());
     }
-    st.Source = std::move(text);
+    TScriptText decoded = DecodeScriptBytes(std::move(text), RunScriptEncoding(st));
+    if (!decoded.Ok)
+        throw EPoru(ScriptTextFailure(kPackedScript, decoded));
+    st.Source = std::move(decoded.Text);
     st.FileName = kPackedScript;
     st.FromContainer = true;
     st.Ext<TStartInfo>().MainFolder = AbsoluteFolderOf(sjisFile);
@@ -170,6 +177,10 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
                 const bool hasNext = i + 1 < st.Params.size();
                 if (p == "-debug") {
                     st.DebugMode = true;
+                } else if (p == "-sjis") {
+                    SetRunScriptEncoding(st, TScriptEncoding::Sjis);
+                } else if (p == "-utf8") {
+                    SetRunScriptEncoding(st, TScriptEncoding::Utf8);
                 } else if (p == "-linestop") {
                     st.LineStop = true;
                 } else if (p == "-runtime" && hasNext) {
