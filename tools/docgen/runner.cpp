@@ -20,6 +20,7 @@ namespace {
 // ("[ぽるかな]") followed by the text; the reference shows the texts.
 const char* kWindowCaption = "[ぽるかな]";
 const char* kSampleName = "例.prk";
+const char* kSampleFolder = "sample";
 
 struct TRunning {
     pid_t pid = -1;
@@ -54,11 +55,13 @@ std::string MakeWorkDir()
     unsetenv("PORUKANA_DIALOG_ANSWERS");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QT_FONT_DPI", "96", 1);
-    if (chdir(dir.c_str()) != 0)
+    // The program runs in a folder of its own, so that what it lists is only what
+    // it made; its streams and the other folders are beside it.
+    const int in = open((dir + "/input.txt").c_str(), O_RDONLY);
+    const int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (chdir((dir + "/" + kSampleFolder).c_str()) != 0)
         _exit(126);
-    const int in = open("input.txt", O_RDONLY);
-    const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0)
         _exit(126);
     dup2(in, 0);
@@ -85,7 +88,8 @@ bool Prepare(const TSample& s, const std::string& dir, std::string& failure)
         return false;
     }
     mkdir((dir + "/run").c_str(), 0700);
-    return WriteWholeFile(dir + "/" + kSampleName, sjis) &&
+    mkdir((dir + "/" + kSampleFolder).c_str(), 0700);
+    return WriteWholeFile(dir + "/" + kSampleFolder + "/" + kSampleName, sjis) &&
            WriteWholeFile(dir + "/input.txt", s.input.empty() ? std::string() : s.input + "\n");
 }
 
