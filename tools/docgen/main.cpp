@@ -214,12 +214,12 @@ int Run(const std::vector<std::string>& args)
             if (why.empty())
                 continue;
             const bool fixable = results[k].failure.empty() && !results[k].timedOut &&
-                                 (!guide || (TrimTrailingNewlines(results[k].err) == s.err &&
+                                 (!guide || (ShownText(results[k].err) == s.err &&
                                              results[k].exitCode == s.exitCode));
             if (update && fixable) {
                 std::cerr << s.file << ":" << s.line << ": updated\n" << why;
-                s.out = TrimTrailingNewlines(results[k].out);
-                s.err = TrimTrailingNewlines(results[k].err);
+                s.out = ShownText(results[k].out);
+                s.err = ShownText(results[k].err);
                 s.exitCode = results[k].exitCode;
                 continue;
             }

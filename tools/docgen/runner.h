@@ -26,5 +26,9 @@ std::vector<TRunResult> RunSamples(const std::vector<const TSample*>& samples, c
 // "" when the result is what the sample shows, else a description of the difference.
 std::string CompareResult(const TSample& sample, const TRunResult& result);
 
+// What a written text shows as lines: CR LF as a line break, without the final
+// line breaks (the data keeps lines, not their ends).
+std::string ShownText(const std::string& written);
+
 // UTF-8 to Shift_JIS (CP932); false when a character has no Shift_JIS form.
 bool ToShiftJis(const std::string& utf8, std::string& sjis);
