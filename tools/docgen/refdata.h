@@ -7,7 +7,8 @@
 //   description line           exactly one line
 //   --- 補足                   optional: further lines shown under the description
 //   --- 例 [窓]                a sample program ("窓": runs in the window host)
-//   --- 入力                   optional: its standard input
+//   --- 入力                   optional: its standard input (for the window: the
+//                              answers of its dialogs, one a line)
 //   --- 出力                   what it writes (for the window: its messages)
 //   --- 標準エラー             optional: what it writes to standard error
 //   --- 終了コード             optional: its exit status (default 0)

@@ -41,7 +41,7 @@ std::string MakeWorkDir()
 }
 
 // Child side: the environment of a sample, then exec. Never returns.
-[[noreturn]] void ExecSample(const std::string& dir, const std::string& exe)
+[[noreturn]] void ExecSample(const std::string& dir, const std::string& exe, bool answers)
 {
     setpgid(0, 0);
     setenv("HOME", dir.c_str(), 1);
@@ -52,7 +52,12 @@ std::string MakeWorkDir()
     setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
     setenv("LANG", "C.UTF-8", 1);
     unsetenv("LC_ALL");
-    unsetenv("PORUKANA_DIALOG_ANSWERS");
+    // The window takes the answers of its dialogs from a file, the console from
+    // standard input.
+    if (answers)
+        setenv("PORUKANA_DIALOG_ANSWERS", (dir + "/answers.txt").c_str(), 1);
+    else
+        unsetenv("PORUKANA_DIALOG_ANSWERS");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QT_FONT_DPI", "96", 1);
     // The program runs in a folder of its own, so that what it lists is only what
@@ -96,8 +101,10 @@ bool Prepare(const TSample& s, const std::string& dir, std::string& failure)
     }
     mkdir((dir + "/run").c_str(), 0700);
     mkdir((dir + "/" + kSampleFolder).c_str(), 0700);
+    const std::string input = s.input.empty() ? std::string() : s.input + "\n";
     return WriteWholeFile(dir + "/" + kSampleFolder + "/" + kSampleName, sjis) &&
-           WriteWholeFile(dir + "/input.txt", s.input.empty() ? std::string() : s.input + "\n");
+           WriteWholeFile(dir + "/input.txt", s.window ? std::string() : input) &&
+           WriteWholeFile(dir + "/answers.txt", s.window ? input : std::string());
 }
 
 void Collect(const TSample& s, const TRunning& r, int status, TRunResult& result)
@@ -181,7 +188,7 @@ std::vector<TRunResult> RunSamples(const std::vector<const TSample*>& samples, c
             r.started = std::chrono::steady_clock::now();
             r.pid = fork();
             if (r.pid == 0)
-                ExecSample(r.dir, exe);
+                ExecSample(r.dir, exe, s.window && !s.input.empty());
             if (r.pid < 0) {
                 results[r.index].failure = "fork failed";
                 continue;
