@@ -8,7 +8,7 @@ GUI := $(BUILD_DIR)/bin/porukana
 EXAMPLE := examples/hello.prk
 TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
 
-.PHONY: all build deps configure run test bench clean
+.PHONY: all build deps configure run test bench fuzz clean
 
 all: build
 
@@ -36,6 +36,12 @@ test: build
 
 bench: build
 	bench/run.sh $(CLI)
+
+# Every fuzz target under afl-fuzz for FUZZ_SECONDS each (see fuzz/run.sh);
+# FUZZ_TARGETS picks some.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -32,6 +32,11 @@ packages=(
   libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
   # benchmark comparison
   tcl python3
+  # archives: CAB writing (libgcab); the ARJ program; the tools the archive tests
+  # and benchmark compare with (lhasa, bsdtar, 7z, zip, unzip)
+  libgcab-dev arj lhasa libarchive-tools 7zip p7zip-full zip unzip
+  # fuzzing (afl-fuzz and its run-time, used by fuzz/run.sh and CI)
+  afl++
 )
 
 if ! command -v dpkg-query > /dev/null; then

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "commands/datetime.h"
+#include "commands/strings_text.h"
 #include "commands/wildcard.h"
 #include "core/sjis.h"
 #include "interp/interp.h"
@@ -15,6 +16,34 @@
 namespace {
 
 const std::string kEmpty;
+
+// A step that adds `cells` cells and `rows` row slots to a table must keep their
+// memory within the limit of one built text; else the memory error, before
+// anything is allocated.
+void CheckGrowth(uint64_t cells, uint64_t rows)
+{
+    if (cells > sjistext::kMaxTextBytes || rows > sjistext::kMaxTextBytes) throw EPoru(sjistext::kMsgTooLarge);
+    sjistext::CheckTextSize(cells * sizeof(std::string) + rows * sizeof(TCsvCells));
+}
+
+// The empty cells that padding every row (of those `pick` selects) up to `col`
+// cells would add.
+template <class Pick>
+uint64_t PaddingCells(const std::vector<TCsvCells>& rows, int64_t col, Pick pick)
+{
+    uint64_t cells = 0;
+    for (const auto& r : rows)
+        if (pick(r) && r.size() < static_cast<uint64_t>(col)) {
+            cells += static_cast<uint64_t>(col) - r.size();
+            if (cells > sjistext::kMaxTextBytes) break;
+        }
+    return cells;
+}
+
+uint64_t PaddingCells(const std::vector<TCsvCells>& rows, int64_t col)
+{
+    return PaddingCells(rows, col, [](const TCsvCells&) { return true; });
+}
 
 bool Lead(const char* p, const char* end)
 {
@@ -340,15 +369,27 @@ void TCsvDb::SetText(std::string_view text)
 
 void TCsvDb::AppendCell(std::string& out, std::string_view cell)
 {
+    // A cell of broken text may end in a lone lead byte, which the reader would
+    // join with the "," or quote after it: a blank after it pairs with the lead byte
+    // instead and is trimmed off again when the cell is read.
+    size_t last = 0;
+    for (size_t i = 0; i < cell.size(); i += CharLenAt(cell, i)) last = i;
+    const bool loneLead = !cell.empty() && last + 1 == cell.size() && IsLeadByte(static_cast<unsigned char>(cell[last]));
     if (!NeedsQuotes(cell)) {
         out.append(cell);
+        if (loneLead) out += ' ';
         return;
     }
+    // Quotes are doubled where the reader sees them: at character starts (the second
+    // byte of a two-byte character is never a quote to it).
     out += '"';
-    for (char c : cell) {
-        if (c == '"') out += '"';
-        out += c;
+    for (size_t i = 0; i < cell.size();) {
+        const size_t len = CharLenAt(cell, i);
+        if (len == 1 && cell[i] == '"') out += '"';
+        out.append(cell.substr(i, len));
+        i += len;
     }
+    if (loneLead) out += ' ';
     out += '"';
 }
 
@@ -369,6 +410,11 @@ std::string TCsvDb::GetText() const
     size_t guess = 0;
     for (const auto& r : Rows)
         for (const auto& c : r) guess += c.size() + 1;
+    // Every non-empty row is padded with commas to the width.
+    uint64_t commas = 0;
+    for (const auto& r : Rows)
+        if (!r.empty()) commas += width - 1;
+    sjistext::CheckTextSize(guess + commas + 2 * Rows.size());
     std::string out;
     out.reserve(guess + Rows.size() * (width + 2));
     for (const auto& row : Rows) {
@@ -409,6 +455,9 @@ const std::string& TCsvDb::Cell(int64_t col, int64_t row) const
 void TCsvDb::SetCell(int64_t col, int64_t row, std::string text)
 {
     if (row < 0 || col < 0) return;
+    const uint64_t newRows = static_cast<uint64_t>(row) < Rows.size() ? 0 : static_cast<uint64_t>(row) + 1 - Rows.size();
+    const uint64_t have = newRows ? 0 : Rows[row].size();
+    CheckGrowth(static_cast<uint64_t>(col) < have ? 0 : static_cast<uint64_t>(col) + 1 - have, newRows);
     if (static_cast<size_t>(row) >= Rows.size()) Rows.resize(row + 1);
     TCsvCells& r = Rows[row];
     if (static_cast<size_t>(col) >= r.size()) r.resize(col + 1);
@@ -426,6 +475,7 @@ std::string TCsvDb::RowValue(int64_t row) const
 void TCsvDb::SetRow(int64_t row, std::string_view csvLine)
 {
     if (row < 0) return;
+    if (static_cast<uint64_t>(row) >= Rows.size()) CheckGrowth(0, static_cast<uint64_t>(row) + 1 - Rows.size());
     if (static_cast<size_t>(row) >= Rows.size()) Rows.resize(row + 1);
     Rows[row] = ParseLine(csvLine);
 }
@@ -441,6 +491,7 @@ void TCsvDb::DeleteRow(int64_t row)
 void TCsvDb::InsertColumn(int64_t col)
 {
     if (col < 0) return;
+    CheckGrowth(PaddingCells(Rows, col) + Rows.size(), 0);
     for (auto& r : Rows) {
         if (r.size() < static_cast<size_t>(col)) r.resize(col);
         r.insert(r.begin() + col, std::string());
@@ -457,6 +508,7 @@ void TCsvDb::DeleteColumn(int64_t col)
 void TCsvDb::MoveColumn(int64_t from, int64_t to)
 {
     if (from < 0 || to < 0) return;
+    CheckGrowth(PaddingCells(Rows, to, [&](const TCsvCells& r) { return static_cast<uint64_t>(from) < r.size(); }), 0);
     for (auto& r : Rows) {
         if (static_cast<size_t>(from) >= r.size()) continue;
         std::string cell = std::move(r[from]);
@@ -527,6 +579,7 @@ std::string TCsvDb::ColumnLines(int64_t col) const
 void TCsvDb::PasteColumn(int64_t col, std::string_view lines)
 {
     if (col < 0) return;
+    CheckGrowth(PaddingCells(Rows, col) + Rows.size(), 0);
     std::vector<std::string_view> ls = SplitLines(lines);
     for (size_t r = 0; r < Rows.size(); ++r) {
         TCsvCells& row = Rows[r];
@@ -816,11 +869,18 @@ std::string InsertLine(std::string_view text, int64_t index, std::string_view li
     if (index < 0) return std::string(text);
     if (static_cast<size_t>(index) < lines.size()) {
         lines.insert(lines.begin() + index, line);
-    } else {
-        lines.resize(index, std::string_view());
-        lines.push_back(line);
+        return JoinLines(lines);
     }
-    return JoinLines(lines);
+    // Past the last line: the empty lines up to the index are written directly.
+    const uint64_t empty = static_cast<uint64_t>(index) - lines.size();
+    if (empty > sjistext::kMaxTextBytes) throw EPoru(sjistext::kMsgTooLarge);
+    std::string out = JoinLines(lines);
+    sjistext::CheckTextSize(out.size() + 2 * empty + line.size() + 2);
+    out.reserve(out.size() + 2 * empty + line.size() + 2);
+    for (uint64_t k = 0; k < empty; ++k) out += "\r\n";
+    out.append(line);
+    out += "\r\n";
+    return out;
 }
 
 bool DeleteLine(std::string_view text, int64_t index, std::string& out)

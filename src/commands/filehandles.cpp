@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "commands/registry.h"
+#include "commands/strings_text.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
@@ -385,6 +386,8 @@ void cmdWriteBinary(TPoruBase& st)
         return;
     if (count > 0x7FFFFFFF)
         st.ArgError();
+    if (count > static_cast<long double>(sjistext::kMaxTextBytes))
+        st.Error(sjistext::kMsgTooLarge);
     value.resize(static_cast<size_t>(count), '\0');
     if (!WriteAll(s.Fd, value.data(), value.size()))
         IoError(st, "ハンドル:" + name);
@@ -401,6 +404,8 @@ void cmdReadBinary(TPoruBase& st)
         return;
     if (count > 0x7FFFFFFF)
         st.ArgError();
+    if (count > static_cast<long double>(sjistext::kMaxTextBytes))
+        st.Error(sjistext::kMsgTooLarge);
     std::string data(static_cast<size_t>(count), '\0');
     size_t done = 0;
     while (done < data.size()) {

@@ -19,33 +19,35 @@ namespace {
 
 constexpr long double kTwo63 = 9223372036854775808.0L;
 
-long double Pow10(int32_t n)
-{
-    long double p = 1;
-    long double base = 10;
-    for (int64_t k = n < 0 ? -static_cast<int64_t>(n) : n; k > 0; k >>= 1) {
-        if (k & 1) p *= base;
-        base *= base;
-    }
-    return p;
-}
-
 void Group(std::string& digits)
 {
-    for (size_t n = digits.size(); n > 3; n -= 3) digits.insert(n - 3, ",");
+    std::string out;
+    out.reserve(digits.size() + digits.size() / 3);
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    digits = std::move(out);
 }
 
-// The 18 significant digits of |v| (v finite, not zero) and the exponent E with
-// |v| = d.ddd... x 10^E.
+// The decimal digits of |v| (v finite, not zero) as the number reads: the shortest
+// digit string that converts back to exactly v, and the exponent E with
+// |v| = d.ddd... x 10^E. Rounding and formatting work on these digits, so that a
+// value such as -311.8 (binary a hair below) is cut and rounded as -311.8.
 void DecimalDigits(long double v, std::string& digits, int& exponent)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17Le", fabsl(v));
+    const long double a = fabsl(v);
+    for (int precision = 0; precision <= 20; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*Le", precision, a);
+        if (std::strtold(buf, nullptr) == a) break;
+    }
     digits.clear();
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
         if (*p != '.') digits += *p;
     exponent = *p ? std::atoi(p + 1) : 0;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 }
 
 // Adds one to a decimal digit string; true when it grew by a digit.
@@ -144,24 +146,46 @@ bool RoundToInt64(long double x, int64_t& out)
     return true;
 }
 
+namespace {
+
+// x cut (or rounded to nearest, halves to even) after `places` decimals of its
+// decimal digits; negative places cut to tens, hundreds and so on.
+long double DecimalToPlaces(long double x, int32_t places, bool round)
+{
+    if (x == 0 || !std::isfinite(x)) return x;
+    std::string d;
+    int e;
+    DecimalDigits(x, d, e);
+    const int64_t keep = static_cast<int64_t>(e) + 1 + places;   // digits that stay
+    if (keep >= static_cast<int64_t>(d.size())) return x;         // nothing to cut
+    std::string kept = keep > 0 ? d.substr(0, static_cast<size_t>(keep)) : std::string();
+    if (round && keep >= 0) {
+        const std::string rest = d.substr(static_cast<size_t>(keep));
+        bool up = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
+        if (rest[0] == '5' && !up) up = !kept.empty() && (kept.back() - '0') % 2 == 1;   // a half: to even
+        if (up) {
+            if (kept.empty()) kept = "0";
+            Increment(kept);
+        }
+    }
+    if (kept.empty()) return 0;
+    // kept x 10^(e + 1 - keep), read back as the nearest number.
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "e%lld", static_cast<long long>(e + 1 - keep));
+    long double r = std::strtold((kept + buf).c_str(), nullptr);
+    return x < 0 ? -r : r;
+}
+
+}  // namespace
+
 long double TruncToPlaces(long double x, int32_t places)
 {
-    if (places >= 0) {
-        long double p = Pow10(places);
-        return truncl(x * p) / p;
-    }
-    long double p = Pow10(places);
-    return truncl(x / p) * p;
+    return DecimalToPlaces(x, places, false);
 }
 
 long double RoundToPlaces(long double x, int32_t places)
 {
-    if (places >= 0) {
-        long double p = Pow10(places);
-        return nearbyintl(x * p) / p;
-    }
-    long double p = Pow10(places);
-    return nearbyintl(x / p) * p;
+    return DecimalToPlaces(x, places, true);
 }
 
 std::string HexOf(int32_t v)
@@ -217,9 +241,10 @@ std::string FormatFixed(long double v, int decimals, bool group)
 
 bool FormatCurrency(long double v, bool withDecimals, std::string& out)
 {
-    long double scaled = v * 10000;
-    if (!(fabsl(scaled) < kTwo63)) return false;
-    int64_t units = llrintl(scaled);   // the value at four decimals
+    if (!(fabsl(v * 10000) < kTwo63)) return false;
+    // The value at four decimals (halves to even, on its decimal digits), then
+    // counted in units of 1/10000.
+    int64_t units = llrintl(RoundToPlaces(v, 4) * 10000);
     int64_t div = withDecimals ? 100 : 10000;
     int64_t q = units / div, r = units % div;
     if (r * 2 >= div) ++q;

@@ -20,9 +20,12 @@ bool TruncToInt64(long double x, int64_t& out);
 // Nearest 64-bit integer, halves to even; false when it does not fit.
 bool RoundToInt64(long double x, int64_t& out);
 
-// 切り捨て: trunc(x * 10^places) / 10^places (negative places cut to tens ...).
+// 切り捨て: x cut after `places` decimals (negative places cut to tens ...). Both work
+// on the decimal digits of x as it reads (the shortest text that converts back to
+// x), not on its binary value: -311.8 cut at 2 stays -311.8.
 long double TruncToPlaces(long double x, int32_t places);
-// 四捨五入: the same with rounding to nearest, halves to even.
+// 四捨五入: the same with rounding to nearest, halves to even (-66.755 at 2 gives
+// -66.76, 0.25 at 1 gives 0.2).
 long double RoundToPlaces(long double x, int32_t places);
 
 // HEX: the 32-bit pattern in upper-case hexadecimal, at least two digits.
@@ -32,7 +35,7 @@ std::string HexOf(int32_t v);
 std::string FracText(std::string_view text);
 
 // Fixed notation with `decimals` places, rounded half away from zero on the
-// value's 18-digit decimal form; `group` inserts "," between groups of three
+// value's decimal digits (as above); `group` inserts "," between groups of three
 // integer digits.
 std::string FormatFixed(long double v, int decimals, bool group);
 

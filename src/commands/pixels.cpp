@@ -1,5 +1,7 @@
 #include "commands/pixels.h"
 
+#include "commands/strings_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -25,8 +27,8 @@ TPixels::TPixels(int w, int h, uint32_t fill)
 {
     if (w <= 0 || h <= 0)
         return;
-    if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > std::numeric_limits<size_t>::max() / 8)
-        throw std::length_error("picture too large");
+    // A picture counts against the limit of what one command may build.
+    sjistext::CheckTextSize(static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * sizeof(uint32_t));
     Width = w;
     Height = h;
     Data.assign(static_cast<size_t>(w) * h, fill);

@@ -13,9 +13,6 @@ namespace {
 
 using namespace sjistext;
 
-// Texts larger than this are refused instead of exhausting memory.
-constexpr int64_t kMaxTextBytes = int64_t{1} << 30;
-
 // Result forms: "s" / "e" through SetSore; the tag left as it was; or only the
 // pending tag of the value read last.
 void SetKeepTag(TPoruBase& st, std::string v)
@@ -57,7 +54,7 @@ int32_t Whole(TPoruBase& st, long double v)
 
 void CheckSize(TPoruBase& st, int64_t bytes)
 {
-    if (bytes > kMaxTextBytes) st.Error("メモリが足りません。作ろうとした文字列が大きすぎます。");
+    if (bytes < 0 || static_cast<uint64_t>(bytes) > kMaxTextBytes) st.Error(kMsgTooLarge);
 }
 
 // The variable named by an argument taken as written, or nullptr.

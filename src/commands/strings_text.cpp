@@ -1,9 +1,18 @@
 // Character-wise text operations of the string commands (see strings_text.h).
 #include "commands/strings_text.h"
 
+#include "core/error.h"
+
 #include "commands/kana.h"
 
 namespace sjistext {
+
+const char* const kMsgTooLarge = "メモリが足りません。作ろうとした文字列が大きすぎます。";
+
+void CheckTextSize(uint64_t bytes)
+{
+    if (bytes > kMaxTextBytes) throw EPoru(kMsgTooLarge);
+}
 
 namespace {
 

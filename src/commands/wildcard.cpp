@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "commands/strings_text.h"
 #include "core/sjis.h"
 
 namespace {
@@ -17,7 +18,7 @@ bool Lead(const std::string_view& t, size_t i)
     return IsLeadByte(static_cast<unsigned char>(t[i])) && i + 1 < t.size();
 }
 
-TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t e)
+TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t)
 {
     TWSeq u;
     u.Kind = kind;
@@ -25,7 +26,6 @@ TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size
     std::memcpy(u.Text, text.data(), text.size());
     u.Code = code;
     u.SrcBegin = static_cast<uint32_t>(b);
-    u.SrcEnd = static_cast<uint32_t>(e);
     return u;
 }
 
@@ -232,52 +232,38 @@ void Compile(std::string_view t, TWString& out, bool pattern)
     }
 }
 
-// The state of one match of a pattern over a subject.
+// One match of a pattern over a subject. The pattern is cut at its stars into
+// segments without stars (seg 0 * seg 1 * ... * seg S; a star at the end, or
+// followed only by ")", stays in the last segment and takes the rest). A segment
+// matches at a position in one deterministic way, so the rest of the pattern after
+// star j matches as a prefix from position i exactly when segment j+1 matches at i
+// and ends at or before Last[j+2], the last position from which the rest after the
+// next star matches. Last[] is found from the back, then the stars are settled from
+// the front on the first position whose rest matches, as the units demand ("*"
+// takes the shortest stretch after which the rest matches). The scans move
+// monotonically, so the work is about (subject length + stars) x segment cost,
+// with one number per star of memory and no recursion.
 struct TWMatcher {
     const TWString& pat;
-    const std::vector<int32_t>& starIndex;
+    const std::vector<TWSeq>& ops;
+    const std::vector<uint32_t>& segBegin;   // per segment: first unit in ops
     const TWString& sub;
     const int32_t ns;
-    // Memo per star: end of the rest tried from a position (-2 unknown, -1 fails),
-    // and the first position from which the rest matches.
-    std::vector<int32_t>& endMemo;
-    std::vector<int32_t>& firstMemo;
-    // Capture state (used while recording).
     int32_t capStart = 0;
     int32_t furthest = -1;
     std::vector<std::pair<int32_t, int32_t>>* caps = nullptr;
 
-    int32_t RestEnd(int32_t star, size_t k, int32_t pos)
-    {
-        int32_t& m = endMemo[static_cast<size_t>(star) * (ns + 1) + pos];
-        if (m == -2)
-            m = Run(k, pos, false);
-        return m;
-    }
+    size_t Segments() const { return segBegin.size(); }
+    size_t SegEnd(size_t j) const { return j + 1 < segBegin.size() ? segBegin[j + 1] - 1 : ops.size(); }
 
-    // Smallest i >= pos from which the units from k on match; -1 when none.
-    int32_t FirstOk(int32_t star, size_t k, int32_t pos)
-    {
-        int32_t* first = &firstMemo[static_cast<size_t>(star) * (ns + 1)];
-        int32_t found = -1, i = pos;
-        for (; i <= ns; ++i) {
-            if (first[i] != -2) { found = first[i]; break; }
-            if (RestEnd(star, k, i) >= 0) { found = i; break; }
-        }
-        for (int32_t j = pos; j < i && j <= ns; ++j)
-            first[j] = found;
-        if (i <= ns && first[i] == -2) first[i] = found;
-        return found;
-    }
+    static bool TextEq(const TWSeq& s, std::string_view t) { return s.TextView() == t; }
 
-    bool TextEq(const TWSeq& s, std::string_view t) const { return s.TextView() == t; }
-
-    // Runs the units from k at subject position pos; returns the end position or -1.
-    int32_t Run(size_t k, int32_t pos, bool record)
+    // Runs segment j from position pos; the end position, or -1.
+    int32_t RunSeg(size_t j, int32_t pos, bool record)
     {
-        const size_t n = pat.Units.size();
-        for (; k < n; ++k) {
-            const TWSeq& u = pat.Units[k];
+        const size_t end = SegEnd(j);
+        for (size_t k = segBegin[j]; k < end; ++k) {
+            const TWSeq& u = ops[k];
             switch (u.Kind) {
             case TWKind::Char:
                 if (pos >= ns || !TextEq(sub.Units[pos], u.TextView())) return -1;
@@ -302,24 +288,46 @@ struct TWMatcher {
                     if (caps) caps->emplace_back(capStart, pos);
                 }
                 break;
-            case TWKind::Asterisk: {
-                if (k + 1 == n || (k + 2 == n && pat.Units[k + 1].Kind == TWKind::PickupTo)) {
-                    pos = ns;
-                    break;
-                }
-                int32_t star = starIndex[k + 1];
-                int32_t i = FirstOk(star, k + 1, pos);
-                if (i < 0) return -1;
-                if (!record)
-                    return RestEnd(star, k + 1, i);
-                if (pat.Units[k + 1].Kind == TWKind::PickupFrom) capStart = i;
-                pos = i;
+            case TWKind::Asterisk:   // only at the end of the last segment
+                pos = ns;
                 break;
-            }
             case TWKind::Kakko:
                 if (!MatchKakko(pat.Classes[u.Kakko], pos)) return -1;
                 break;
             }
+        }
+        return pos;
+    }
+
+    // Matches from position 0; the end position, or -1.
+    int32_t Run(std::vector<int32_t>& last)
+    {
+        const size_t S = Segments() - 1;
+        last.assign(S + 2, ns);
+        // Last[j]: the last position from which segments j.. match (as a prefix).
+        for (size_t j = S; j >= 1; --j) {
+            const int32_t limit = j == S ? ns : last[j + 1];
+            int32_t found = -1;
+            for (int32_t i = limit; i >= 0; --i) {
+                int32_t e = RunSeg(j, i, false);
+                if (e >= 0 && e <= limit) {
+                    found = i;
+                    break;
+                }
+            }
+            if (found < 0) return -1;
+            last[j] = found;
+        }
+        int32_t pos = RunSeg(0, 0, true);
+        if (pos < 0 || (S > 0 && pos > last[1])) return -1;
+        for (size_t j = 1; j <= S; ++j) {
+            const int32_t limit = j == S ? ns : last[j + 1];
+            int32_t i = pos;
+            for (; i <= last[j]; ++i) {
+                int32_t e = RunSeg(j, i, false);
+                if (e >= 0 && e <= limit) break;
+            }
+            pos = RunSeg(j, i, true);   // i <= last[j], where the rest is known to match
         }
         return pos;
     }
@@ -334,7 +342,6 @@ struct TWMatcher {
             return true;
         case TWKakko::Star:
         case TWKakko::Plus: {
-            if (c.BadFollower) throw EWildcard(kMsgKakkoFollower);
             int32_t taken = 0;
             while (pos < ns) {
                 const TWSeq& s = sub.Units[pos];
@@ -387,33 +394,45 @@ TWString TWString::CompilePattern(std::string_view text)
 
 void TWString::CompileSubject(std::string_view text, TWString& out)
 {
+    // A subject has at most one unit per byte.
+    sjistext::CheckTextSize(static_cast<uint64_t>(text.size()) * sizeof(TWSeq));
     Compile(text, out, false);
 }
 
 TWildcard::TWildcard(std::string_view pattern) : pat_(TWString::CompilePattern(pattern))
 {
-    starIndex_.assign(pat_.Units.size() + 1, -1);
-    for (size_t k = 0; k < pat_.Units.size(); ++k)
-        if (pat_.Units[k].Kind == TWKind::Asterisk)
-            starIndex_[k + 1] = stars_++;
+    // A run of stars acts as one star: merge them. A star that ends the pattern (or
+    // has only ")" after it) stays a unit of the last segment; any other star ends a
+    // segment.
+    const auto& u = pat_.Units;
+    segBegin_.push_back(0);
+    for (size_t k = 0; k < u.size(); ++k) {
+        if (u[k].Kind == TWKind::Asterisk) {
+            while (k + 1 < u.size() && u[k + 1].Kind == TWKind::Asterisk) ++k;
+            const bool trailing = k + 1 == u.size() || (k + 2 == u.size() && u[k + 1].Kind == TWKind::PickupTo);
+            ops_.push_back(u[k]);
+            if (!trailing) segBegin_.push_back(static_cast<uint32_t>(ops_.size()));
+            continue;
+        }
+        if (u[k].Kind == TWKind::Kakko && pat_.Classes[u[k].Kakko].BadFollower) badFollower_ = true;
+        ops_.push_back(u[k]);
+    }
 }
 
 bool TWildcard::Match(std::string_view subject, bool whole, size_t& end,
                       std::vector<std::pair<size_t, size_t>>* captures) const
 {
+    // The matcher tries segments at many positions, so a class with a follower that
+    // cannot end it is reported whenever the pattern is used.
+    if (badFollower_) throw EWildcard(kMsgKakkoFollower);
     thread_local TWString sub;
-    thread_local std::vector<int32_t> endMemo, firstMemo;
+    thread_local std::vector<int32_t> last;
     TWString::CompileSubject(subject, sub);
     const int32_t ns = static_cast<int32_t>(sub.Units.size());
-    if (stars_ > 0) {
-        const size_t cells = static_cast<size_t>(stars_) * (ns + 1);
-        endMemo.assign(cells, -2);
-        firstMemo.assign(cells, -2);
-    }
     std::vector<std::pair<int32_t, int32_t>> caps;
-    TWMatcher m{pat_, starIndex_, sub, ns, endMemo, firstMemo};
+    TWMatcher m{pat_, ops_, segBegin_, sub, ns};
     m.caps = captures ? &caps : nullptr;
-    int32_t stop = m.Run(0, 0, true);
+    int32_t stop = m.Run(last);
     if (stop < 0 || (whole && stop != ns))
         return false;
     auto offset = [&](int32_t unit) -> size_t {
@@ -466,7 +485,7 @@ TWildcardResult WildcardPrefixMatch(std::string_view subject, std::string_view p
 bool HasWildcardChars(std::string_view text, bool bracket)
 {
     for (size_t i = 0; i < text.size(); i += Lead(text, i) ? 2 : 1)
-        if (text[i] == '*' || text[i] == '?' || (bracket && text[i] == '['))
+        if (text[i] == '*' || text[i] == '?' || text[i] == '#' || (bracket && text[i] == '['))
             return true;
     return false;
 }

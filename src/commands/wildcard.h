@@ -12,9 +12,9 @@
 //   \n (CR and LF), \t, \x (the character x)  TWChar
 //
 // Matching is deterministic: "*" settles on the first position after which the rest
-// of the pattern matches and never reconsiders it. Trial matches of the rest are
-// memoised per (unit, position), so any number of stars costs at most
-// units x subject length steps.
+// of the pattern matches and never reconsiders it. Runs of stars act as one star;
+// the matcher keeps one number per star and never recurses, and its work grows with
+// (subject length + stars) x the length of the pieces between stars.
 //
 // Usage:
 //   WildcardWholeMatch("a.txt", "*.txt")               -> true
@@ -41,8 +41,7 @@ struct TWSeq {
     uint8_t Len = 0;        // bytes of Text used
     char Text[5] = {};      // text form ("[...]" for a class)
     uint32_t Code = 0;      // first byte, or first*256+second for a two-byte character
-    uint32_t SrcBegin = 0;  // source bytes this unit was read from
-    uint32_t SrcEnd = 0;
+    uint32_t SrcBegin = 0;  // the first source byte this unit was read from
     int32_t Kakko = -1;     // index into TWString::Classes for a class unit
 
     std::string_view TextView() const { return std::string_view(Text, Len); }
@@ -71,7 +70,9 @@ struct TWString {
     // Compiles a pattern; class syntax errors raise EWildcard.
     static TWString CompilePattern(std::string_view text);
     // Compiles a subject into `out` (reusing its storage). A "[" swallows everything
-    // up to the next "]" into one unit and is never parsed, so a subject never fails.
+    // up to the next "]" into one unit and is never parsed, so a subject never fails
+    // (but one whose units would take more than the limit of one built text raises
+    // the memory message, an EPoru).
     static void CompileSubject(std::string_view text, TWString& out);
 };
 
@@ -90,8 +91,9 @@ private:
     bool Match(std::string_view subject, bool whole, size_t& end,
                std::vector<std::pair<size_t, size_t>>* captures) const;
     TWString pat_;
-    std::vector<int32_t> starIndex_;   // per unit: index of the star before it, or -1
-    int32_t stars_ = 0;
+    std::vector<TWSeq> ops_;            // the units with runs of stars merged
+    std::vector<uint32_t> segBegin_;    // where each piece between stars starts in ops_
+    bool badFollower_ = false;          // a [*...] or [+...] followed by a wildcard
 };
 
 struct TWildcardResult {
@@ -103,6 +105,6 @@ struct TWildcardResult {
 
 bool WildcardWholeMatch(std::string_view subject, std::string_view pattern);
 TWildcardResult WildcardPrefixMatch(std::string_view subject, std::string_view pattern);
-// True when the text holds "*" or "?", or "[" when `bracket` is set (the table
-// commands then match by wildcard instead of by substring).
+// True when the text holds "*", "?" or "#", or "[" when `bracket` is set (the table
+// commands then match by wildcard, as マッチ does, instead of by substring).
 bool HasWildcardChars(std::string_view text, bool bracket);

@@ -3,28 +3,50 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 extern "C" {
 #include <xdo.h>
 }
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
 // The key delay of libxdo, in microseconds (applications drop keys sent faster).
 constexpr useconds_t kKeyDelay = 12000;
 // A character that no key of the keyboard carries is typed through a spare key
-// that is mapped to it for the moment; the receiving program must see the changed
-// keyboard map before the key comes, so such characters go one by one, with time
-// for the map to arrive before and after each.
+// (a keycode without symbols) that is mapped to it for the moment. The receiving
+// program reads the keyboard map when it is told of a change, which may be well
+// after the key was sent when it is busy: so each character takes the next spare
+// key, the map stays until the whole text is typed, and is restored only after a
+// pause. kRemapDelay gives the change time to arrive before the key comes.
 constexpr useconds_t kRemapDelay = 60000;
+constexpr useconds_t kRestoreDelay = 300000;
 
 // A window may vanish between listing and asking for its title: errors of such
 // requests are ignored rather than ending the process (Xlib's default).
 int IgnoreXError(Display*, XErrorEvent*)
 {
     return 0;
+}
+
+// The code points of a UTF-8 text (it comes from the checked codec, so it is valid).
+std::u32string CodePoints(const std::string& utf8)
+{
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char b = static_cast<unsigned char>(utf8[i]);
+        const int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; k < len && i + k < utf8.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        out.push_back(c);
+        i += len;
+    }
+    return out;
 }
 
 const char* ModifierKeysym(TKeyModifier m)
@@ -43,6 +65,62 @@ struct TX11Desktop::TImpl {
     Display* Dpy = nullptr;
     xdo_t* Xdo = nullptr;
     Window Root = 0;
+    // Spare keycodes (found once), the next one to use, and those mapped now.
+    std::vector<KeyCode> Spare;
+    bool SpareFound = false;
+    size_t NextSpare = 0;
+    std::vector<KeyCode> Mapped;
+
+    void FindSpareKeys()
+    {
+        SpareFound = true;
+        int minCode = 0, maxCode = 0;
+        XDisplayKeycodes(Dpy, &minCode, &maxCode);
+        int perCode = 0;
+        KeySym* map = XGetKeyboardMapping(Dpy, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+        if (!map)
+            return;
+        for (int code = maxCode; code >= minCode; --code) {   // high codes are rarely in use
+            bool empty = true;
+            for (int i = 0; i < perCode && empty; ++i)
+                empty = map[(code - minCode) * perCode + i] == NoSymbol;
+            if (empty)
+                Spare.push_back(static_cast<KeyCode>(code));
+        }
+        XFree(map);
+    }
+
+    // Maps a spare key to the symbol of the character; 0 when none is free.
+    KeyCode MapSpare(KeySym sym)
+    {
+        if (!SpareFound)
+            FindSpareKeys();
+        if (Spare.empty())
+            return 0;
+        if (NextSpare == Spare.size()) {   // every spare key is in use: restore first
+            RestoreMapped();
+            NextSpare = 0;
+        }
+        const KeyCode code = Spare[NextSpare++];
+        KeySym syms[2] = {sym, sym};
+        XChangeKeyboardMapping(Dpy, code, 2, syms, 1);
+        Mapped.push_back(code);
+        XSync(Dpy, False);
+        return code;
+    }
+
+    void RestoreMapped()
+    {
+        if (Mapped.empty())
+            return;
+        XSync(Dpy, False);
+        usleep(kRestoreDelay);
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        for (KeyCode code : Mapped)
+            XChangeKeyboardMapping(Dpy, code, 2, none, 1);
+        Mapped.clear();
+        XSync(Dpy, False);
+    }
 
     Atom Intern(const char* name) { return XInternAtom(Dpy, name, False); }
 
@@ -130,6 +208,7 @@ TX11Desktop::~TX11Desktop()
 {
     if (!impl_)
         return;
+    impl_->RestoreMapped();
     xdo_free(impl_->Xdo);
     XCloseDisplay(impl_->Dpy);
 }
@@ -220,18 +299,38 @@ void TX11Desktop::PressChar(char c)
     xdo_enter_text_window(impl_->Xdo, CURRENTWINDOW, text, kKeyDelay);
 }
 
+// One character (UTF-8) that the keyboard may not carry: through a spare key mapped
+// to its Unicode keysym, or through libxdo when no key is spare.
 void TX11Desktop::TypeText(const std::string& utf8)
 {
-    XSync(impl_->Dpy, False);
-    usleep(kRemapDelay);
-    xdo_enter_text_window(impl_->Xdo, CURRENTWINDOW, utf8.c_str(), kRemapDelay);
-    XSync(impl_->Dpy, False);
-    usleep(kRemapDelay);
+    const std::u32string chars = CodePoints(utf8);
+    size_t at = 0;   // byte offset of the character in utf8
+    for (char32_t c : chars) {
+        const size_t len = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        const std::string one = utf8.substr(at, len);
+        at += len;
+        const KeySym sym = c < 0x100 ? static_cast<KeySym>(c) : static_cast<KeySym>(0x01000000 | c);
+        const KeyCode code = impl_->MapSpare(sym);
+        if (!code) {
+            xdo_enter_text_window(impl_->Xdo, CURRENTWINDOW, one.c_str(), kRemapDelay);
+            continue;
+        }
+        usleep(kRemapDelay);
+        XTestFakeKeyEvent(impl_->Dpy, code, True, CurrentTime);
+        XSync(impl_->Dpy, False);
+        usleep(kKeyDelay);
+        XTestFakeKeyEvent(impl_->Dpy, code, False, CurrentTime);
+        XSync(impl_->Dpy, False);
+        usleep(kKeyDelay);
+    }
 }
 
+// Also gives the keyboard back its own map once the typed characters had time to
+// arrive.
 void TX11Desktop::Sync()
 {
     XSync(impl_->Dpy, False);
+    impl_->RestoreMapped();
 }
 
 const char* X11KeyName(TNamedKey key)

@@ -194,6 +194,14 @@ bool TFileMixReader::ExtractEntry(std::string_view name, std::string& out)
     const TMixNode* n = Find(name);
     if (!n || !file_ || n->Offset < 0 || n->Size < 0)
         return false;
+    // The directory may be corrupt: an entry must lie inside the file before its
+    // bytes are allocated.
+    if (std::fseek(file_, 0, SEEK_END) != 0)
+        return false;
+    const long fileEnd = std::ftell(file_);
+    if (fileEnd < 0 || base_ + static_cast<uint64_t>(n->Offset) + static_cast<uint64_t>(n->Size) >
+                           static_cast<uint64_t>(fileEnd))
+        return false;
     std::string data(static_cast<size_t>(n->Size), '\0');
     if (!Seek(file_, base_ + static_cast<uint64_t>(n->Offset)) ||
         std::fread(data.data(), 1, data.size(), file_) != data.size())

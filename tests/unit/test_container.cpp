@@ -1,6 +1,8 @@
 // The packed container, its scrambler, the search for a container appended to an
 // executable and the start-up that takes a program from one.
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -261,6 +263,30 @@ TEST_F(ContainerTest, EntryPointingPastTheEndIsAReadFailureNotACrash)
     TFileMixReader r(c.string());
     std::string out;
     EXPECT_FALSE(r.ExtractEntry("a", out));
+}
+
+TEST_F(ContainerTest, HugeDeclaredEntryIsRefusedBeforeAnythingIsAllocated)
+{
+    fs::path c = MakeContainer({{"a", "abc", 0}});
+    std::string bytes = ReadBytes(c);
+    bytes[11 + 260] = 0;   // size 0x7FFFFF00: about 2 GB in a file of a few hundred bytes
+    bytes[11 + 261] = '\xff';
+    bytes[11 + 262] = '\xff';
+    bytes[11 + 263] = 0x7f;
+    WriteBytes(c, bytes);
+    TFileMixReader r(c.string());
+    // With an address-space limit below 2 GB an allocation first would throw.
+    rlimit saved;
+    getrlimit(RLIMIT_AS, &saved);
+#ifndef __SANITIZE_ADDRESS__
+    rlimit low{rlim_t(1) << 30, saved.rlim_max};
+    setrlimit(RLIMIT_AS, &low);
+#endif
+    std::string out;
+    bool extracted = true;
+    EXPECT_NO_THROW(extracted = r.ExtractEntry("a", out));
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_FALSE(extracted);
 }
 
 // ---- the end of an executable ----

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "commands/csv_table.h"
+#include "commands/wildcard.h"
 #include "interp/interp.h"
 
 namespace {
@@ -297,9 +298,26 @@ TEST(CsvTableTest, Pickup)
         {"n,v\r\na,1\r\nb,2", 1, "2", true, "n,v\r\nb,2\r\n"},
         {"n,v\r\na,1\r\nb,2", 1, "2", false, "b,2\r\n"},
         {"表,1\r\nソ,2", 0, "ソ", false, "ソ,2\r\n"},
+        // "#" (a digit) makes a wildcard as in マッチ: the whole line or cell must match.
+        {"123\r\nabc\r\n4567\r\n12", -1, "###", false, "123\r\n"},
+        {"id,n\r\na,12\r\nb,x2\r\nc,123", 1, "#2", true, "id,n\r\na,12\r\n"},
+        {"a#1\r\n71", -1, "\\#1", false, ""},   // an escaped "#": the whole line is "#1"
     };
     for (const auto& c : cases)
         EXPECT_EQ(PickupText(c.text, c.col, c.pattern, c.header), c.result) << c.pattern;
+    // The table commands decide as マッチ matches: the same whole match for every line.
+    const char* lines[] = {"123", "12", "1234", "ab1", "１２３"};
+    for (const char* line : lines)
+        EXPECT_EQ(PickupText(line, -1, "###", false).empty(), !WildcardWholeMatch(line, "###")) << line;
+}
+
+TEST(CsvTableTest, FuzzySearchWithDigitUnits)
+{
+    TCsvDb db;
+    db.SetText("a,x\r\nb,42\r\nc,7");
+    EXPECT_EQ(db.FindRow(0, 1, "##", false, db.Width()), 1);
+    EXPECT_EQ(db.FindRow(0, 1, "#", false, db.Width()), 2);
+    EXPECT_EQ(db.FindRow(0, 1, "##", true, db.Width()), -1);   // exact search compares text
 }
 
 TEST(CsvTableTest, Filter)
@@ -456,3 +474,82 @@ TEST(CsvTableTest, CharacterWiseHelpers)
 }
 
 }  // namespace
+
+namespace {
+
+// The message of the EPoru that `f` raises, or "(none)".
+template <class F>
+std::string RaisedMessage(F f)
+{
+    try {
+        f();
+    } catch (const EPoru& e) {
+        return e.Message;
+    }
+    return "(none)";
+}
+
+}  // namespace
+
+// Positions far beyond a table or a text: refused with the memory message before
+// gigabytes of padding are built, while what fits is still built as before.
+TEST(CsvTableTest, FarPositionsAreRefusedBeforeTheyAreBuilt)
+{
+    const std::string tooLarge = "メモリが足りません。作ろうとした文字列が大きすぎます。";
+    TCsvDb db;
+    db.SetText("a,b\r\nc,d\r\n");
+    const std::string before = db.GetText();
+    EXPECT_EQ(RaisedMessage([&] { db.InsertColumn(100000000); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.PasteColumn(100000000, "x\r\ny"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.MoveColumn(0, 100000000); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetCell(100000000, 0, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetCell(0, 100000000, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([&] { db.SetRow(int64_t{1} << 40, "x"); }), tooLarge);
+    EXPECT_EQ(db.GetText(), before);   // nothing changed
+
+    // Near positions still pad as the table rules say.
+    db.InsertColumn(4);
+    EXPECT_EQ(db.GetText(), "a,b,,,\r\nc,d,,,\r\n");
+    db.MoveColumn(0, 6);
+    EXPECT_EQ(db.GetText(), "b,,,,,,a\r\nd,,,,,,c\r\n");
+
+    // Lines: the empty lines up to a far index are written without a list of them.
+    EXPECT_EQ(RaisedMessage([] { InsertLine("a\r\n", 1000000000, "x"); }), tooLarge);
+    EXPECT_EQ(RaisedMessage([] { InsertLine("a\r\n", int64_t{1} << 62, "x"); }), tooLarge);
+    std::string far = InsertLine("a\r\n", 2000000, "x");
+    ASSERT_EQ(far.size(), 3u + 2 * 1999999 + 3);
+    EXPECT_EQ(far.substr(0, 5), "a\r\n\r\n");
+    EXPECT_EQ(far.substr(far.size() - 5), "\r\nx\r\n");
+    EXPECT_EQ(InsertLine("a\r\nb\r\n", 3, "x"), "a\r\nb\r\n\r\nx\r\n");
+}
+
+// Found by fuzzing: cells of broken Shift_JIS (a lead byte before a quote, a lead
+// byte at the very end) were written so that the reader paired the lead byte with
+// the quote or comma after it, and the rows and cells after it fell apart.
+TEST(CsvTableTest, BrokenTwoByteCharactersSurviveWritingAndReading)
+{
+    const std::vector<TCsvCells> tables[] = {
+        {{"a", "\x83\" , x", "b"}, {"c", "d", "e"}},
+        {{"x\x83", "y"}, {"\x83", "z"}},
+        {{"q\"\x83"}, {"\x83\"\x83\""}},
+        {{"end", "\x83,\r\n\x83"}},
+    };
+    for (const auto& rows : tables) {
+        TCsvDb db;
+        db.Rows = rows;
+        TCsvDb back;
+        back.SetText(db.GetText());
+        EXPECT_EQ(back.Rows, rows) << db.GetText();
+    }
+}
+
+// Found by fuzzing: a number beyond the range in a column sorted by number is the
+// conversion's own error, raised to the command (not a crash, not a silent order).
+TEST(CsvTableTest, NumberOutOfRangeWhileSortingIsTheConversionError)
+{
+    const std::string message = "'99.E+999999' は浮動小数点数ではありません";
+    TCsvDb db;
+    db.SetText("2,a\r\n99.E+999999,b\r\n1,c\r\n");
+    EXPECT_EQ(RaisedMessage([&] { db.Sort(0, TCsvDb::SortKind::Number); }), message);
+    EXPECT_EQ(RaisedMessage([] { SortLinesNumber("2\r\n99.E+999999\r\n"); }), message);
+}

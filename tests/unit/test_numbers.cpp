@@ -35,6 +35,30 @@ TEST(Numbers, RoundingToPlaces)
         {true, "1235", -1, "1240"},
         {true, "1245", -1, "1240"},
         {true, "3.14159", 3, "3.142"},
+        // The decimal value as it reads, not the binary one a hair beside it.
+        {false, "-311.8", 2, "-311.8"},
+        {false, "311.8", 2, "311.8"},
+        {false, "4.35", 2, "4.35"},
+        {false, "0.07", 2, "0.07"},
+        {false, "1.005", 2, "1"},
+        {true, "-66.755", 2, "-66.76"},
+        {true, "66.755", 2, "66.76"},
+        {true, "1.005", 2, "1"},        // a half goes to the even neighbour 1.00
+        {true, "1.015", 2, "1.02"},
+        {true, "1.0051", 2, "1.01"},
+        {true, "2.675", 2, "2.68"},
+        {true, "0.45", 0, "0"},
+        {true, "0.5", 0, "0"},
+        {true, "0.51", 0, "1"},
+        {true, "9.995", 2, "10"},
+        {true, "-9.5", 0, "-10"},
+        {true, "0.004", 1, "0"},
+        {false, "123456789.987654321", 4, "123456789.9876"},
+        {true, "45", -2, "0"},
+        {true, "55", -2, "100"},
+        {true, "1.5", 2147483647, "1.5"},
+        {false, "1.5", -2147483647, "0"},
+        {true, "1.0E300", 2, "1E300"},
     };
     for (const Case& c : cases) {
         long double x = ToNumber(c.x);
@@ -111,6 +135,9 @@ TEST(Numbers, FixedAndCurrencyFormats)
         {1e20L, 0, true, "100,000,000,000,000,000,000"},
         {123456.0L, 0, true, "123,456"},
         {0.000123L, 5, false, "0.00012"},
+        {ToNumber("-66.755"), 2, false, "-66.76"},   // binary -66.75499999...
+        {ToNumber("1.005"), 2, false, "1.01"},
+        {ToNumber("2.675"), 2, true, "2.68"},
     };
     for (const Fixed& f : fixed) EXPECT_EQ(FormatFixed(f.v, f.decimals, f.group), f.expected) << f.expected;
 
@@ -129,6 +156,10 @@ TEST(Numbers, FixedAndCurrencyFormats)
         {"999", false, true, "999"},
         {"-999.999", true, true, "-1,000.00"},
         {"1000000000000000", false, false, ""},
+        {"-66.755", true, true, "-66.76"},
+        {"1.005", true, true, "1.01"},
+        {"0.00485", true, true, "0.00"},   // to four decimals first (halves to even): 0.0048
+        {"0.00495", true, true, "0.01"},   // 0.0050, then half away from zero
     };
     for (const Currency& c : currencies) {
         std::string out;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "commands/wildcard.h"
+#include "core/error.h"
 
 namespace {
 
@@ -170,6 +171,159 @@ TEST(WildcardTest, ManyStarsStayFast)
     EXPECT_LT(ms, 2000);
 }
 
+// The matcher as the units describe it, without memory: the rest after a star is
+// tried at every position from the current one, recursively. Exponential, so only
+// for small inputs; the real matcher must agree with it on every match end and
+// capture.
+struct ReferenceMatcher {
+    const TWString& pat;
+    const TWString& sub;
+    const int ns;
+    int capStart = 0;
+    int furthest = -1;
+    std::vector<std::pair<int, int>> caps;
+
+    int Run(size_t k, int pos, bool record)
+    {
+        const size_t n = pat.Units.size();
+        for (; k < n; ++k) {
+            const TWSeq& u = pat.Units[k];
+            switch (u.Kind) {
+            case TWKind::Char:
+                if (pos >= ns || sub.Units[pos].TextView() != u.TextView()) return -1;
+                ++pos;
+                break;
+            case TWKind::Question:
+                if (pos < ns) ++pos;
+                break;
+            case TWKind::Number:
+                if (pos >= ns || sub.Units[pos].Text[0] < '0' || sub.Units[pos].Text[0] > '9') return -1;
+                ++pos;
+                break;
+            case TWKind::PickupFrom:
+                if (record) capStart = pos;
+                break;
+            case TWKind::PickupTo:
+                if (record && pos > furthest) {
+                    furthest = pos;
+                    caps.emplace_back(capStart, pos);
+                }
+                break;
+            case TWKind::Asterisk: {
+                if (k + 1 == n || (k + 2 == n && pat.Units[k + 1].Kind == TWKind::PickupTo)) {
+                    pos = ns;
+                    break;
+                }
+                int i = pos;
+                while (i <= ns && Run(k + 1, i, false) < 0) ++i;
+                if (i > ns) return -1;
+                if (!record) return Run(k + 1, i, false);
+                pos = i;
+                break;
+            }
+            case TWKind::Kakko: {
+                // Classes are checked through a one-unit pattern of the real matcher.
+                const TWKakko& c = pat.Classes[u.Kakko];
+                if (c.Kind == TWKakko::Single) {
+                    if (pos >= ns || c.Contains(sub.Units[pos].Code) == c.Negated) return -1;
+                    ++pos;
+                } else if (c.Kind == TWKakko::Choice) {
+                    bool taken = false;
+                    for (size_t a = 0; a < c.Alternatives.size() && !taken; ++a) {
+                        std::string text;
+                        int chars = static_cast<int>(c.AltChars[a]);
+                        if (pos + chars > ns) continue;
+                        for (int j = 0; j < chars; ++j) text += sub.Units[pos + j].TextView();
+                        if (text == c.Alternatives[a]) pos += chars, taken = true;
+                    }
+                    if (!taken) return -1;
+                } else {
+                    int start = pos;
+                    while (pos < ns && !(!c.Follower.empty() && sub.Units[pos].TextView() == c.Follower) &&
+                           c.Contains(sub.Units[pos].Code) != c.Negated)
+                        ++pos;
+                    if (c.Kind == TWKakko::Plus && pos == start) return -1;
+                }
+                break;
+            }
+            }
+        }
+        return pos;
+    }
+};
+
+bool HasBadFollower(const TWString& p)
+{
+    for (const auto& c : p.Classes)
+        if (c.BadFollower) return true;
+    return false;
+}
+
+TEST(WildcardTest, AgreesWithTheUnitByUnitMatcher)
+{
+    std::mt19937 rng(2024);
+    const char patAlphabet[] = "ab*****?()#[]!+=|1";
+    const char subAlphabet[] = "ab1ab1ab1[]";
+    int compared = 0, matched = 0;
+    for (int n = 0; n < 20000; ++n) {
+        std::string pat, sub;
+        int pl = rng() % 10, sl = rng() % 9;
+        for (int i = 0; i < pl; ++i) pat += patAlphabet[rng() % (sizeof(patAlphabet) - 1)];
+        for (int i = 0; i < sl; ++i) sub += subAlphabet[rng() % (sizeof(subAlphabet) - 1)];
+        TWString p = TWString::CompilePattern(pat);
+        if (HasBadFollower(p)) {
+            EXPECT_THROW(TWildcard(pat).WholeMatch(sub), EWildcard) << pat;
+            continue;
+        }
+        TWString s;
+        TWString::CompileSubject(sub, s);
+        ReferenceMatcher ref{p, s, static_cast<int>(s.Units.size())};
+        int want = ref.Run(0, 0, true);
+        size_t end = 0;
+        std::vector<std::pair<size_t, size_t>> caps;
+        bool ok = TWildcard(pat).PrefixMatch(sub, end, &caps);
+        ASSERT_EQ(ok, want >= 0) << "pattern " << pat << " subject " << sub;
+        ++compared;
+        if (!ok) continue;
+        ++matched;
+        auto offset = [&](int unit) { return unit < ref.ns ? s.Units[unit].SrcBegin : sub.size(); };
+        ASSERT_EQ(end, offset(want)) << "pattern " << pat << " subject " << sub;
+        ASSERT_EQ(caps.size(), ref.caps.size()) << "pattern " << pat << " subject " << sub;
+        for (size_t i = 0; i < caps.size(); ++i) {
+            EXPECT_EQ(caps[i].first, offset(ref.caps[i].first)) << pat << " / " << sub;
+            EXPECT_EQ(caps[i].second, offset(ref.caps[i].second)) << pat << " / " << sub;
+        }
+    }
+    EXPECT_GT(compared, 15000);
+    EXPECT_GT(matched, 3000);
+}
+
+// Long runs of stars and many stars over long subjects: no recursion per star and
+// no table of stars x subject length (which was 2.4 GB for the second case).
+TEST(WildcardTest, HugeStarCountsStayBounded)
+{
+    long t0 = NowMs();
+    std::string stars(200000, '*');
+    EXPECT_TRUE(WildcardWholeMatch("abc", stars));
+    EXPECT_TRUE(WildcardWholeMatch("abc", stars + "c"));
+    EXPECT_FALSE(WildcardWholeMatch("abc", stars + "x"));
+    std::string starsAndChars;
+    for (int i = 0; i < 200000; ++i) starsAndChars += "*a";
+    EXPECT_TRUE(WildcardPrefixMatch(std::string(200000, 'a'), starsAndChars).Ok);
+    EXPECT_FALSE(WildcardWholeMatch(std::string(199999, 'a'), starsAndChars));
+
+    std::string subject(100000, 'a');
+    subject += 'b';
+    std::string pattern;
+    for (int i = 0; i < 3000; ++i) pattern += "*a";
+    EXPECT_FALSE(WildcardWholeMatch(subject, pattern + "*c"));
+    TWildcardResult r = WildcardPrefixMatch(subject, "(" + pattern + ")*b");
+    ASSERT_TRUE(r.Ok);
+    EXPECT_EQ(r.Captures, std::vector<std::string>{std::string(3000, 'a')});
+    EXPECT_TRUE(WildcardWholeMatch(subject, pattern + "*b"));
+    EXPECT_LT(NowMs() - t0, 5000);
+}
+
 // Random patterns over random subjects: every match terminates quickly and the
 // reported spans lie inside the subject.
 TEST(WildcardTest, RandomPatternsStayInBounds)
@@ -198,6 +352,26 @@ TEST(WildcardTest, RandomPatternsStayInBounds)
     }
     long ms = NowMs() - t0;
     EXPECT_LT(ms, 5000);
+}
+
+}  // namespace
+
+namespace {
+
+// A subject whose units would take more than one command may build is refused
+// with the memory message; one just below is matched.
+TEST(WildcardTest, SubjectBeyondTheMemoryLimitIsRefused)
+{
+    const size_t limit = (size_t{1} << 30) / sizeof(TWSeq);
+    std::string big(limit + 1, 'a');
+    try {
+        WildcardWholeMatch(big, "*b");
+        ADD_FAILURE() << "matched";
+    } catch (const EPoru& e) {
+        EXPECT_EQ(e.Message, "メモリが足りません。作ろうとした文字列が大きすぎます。");
+    }
+    big.resize(limit / 8);
+    EXPECT_TRUE(WildcardWholeMatch(big, "a*"));
 }
 
 }  // namespace

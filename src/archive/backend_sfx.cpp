@@ -1,0 +1,96 @@
+// Self-extracting archives: the extractor program porukana-sfx with the LHA
+// archive and a short tail appended (safe_extract.h tells the tail).
+#include <fcntl.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "archive/backend_support.h"
+#include "commands/files.h"
+#include "core/codec.h"
+#include "core/sjis.h"
+
+namespace {
+
+const char kStubName[] = "porukana-sfx";
+
+bool ReadWhole(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FindSfxStub()
+{
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string dir(self, static_cast<size_t>(n));
+        dir = dir.substr(0, dir.rfind('/') + 1);
+        const std::string stub = dir + kStubName;
+        if (access(stub.c_str(), R_OK) == 0)
+            return stub;
+    }
+    return std::string();
+}
+
+std::string WriteSfx(const std::string& archiveNative, const std::string& outFolderNative)
+{
+    const std::string stubPath = FindSfxStub();
+    if (stubPath.empty())
+        throw ESfxNoRequiredFile(LhaDll().DisplayName, kStubName, "展開プログラム");
+    std::string stub, payload;
+    if (!ReadWhole(stubPath, stub))
+        RaiseCannotRead(stubPath, std::strerror(errno));
+    if (!ReadWhole(archiveNative, payload))
+        RaiseCannotRead(archiveNative, std::strerror(errno));
+
+    // The first 8 bytes of the archive's base name, not cutting a character in two.
+    std::string base = PathNamePart(FromNativePath(archiveNative));
+    base = base.substr(0, base.size() - PathExtPart(base).size());
+    size_t cut = 0;
+    while (cut < base.size()) {
+        const size_t len = IsLeadByte(static_cast<unsigned char>(base[cut])) ? 2 : 1;
+        if (cut + len > 8)
+            break;
+        cut += len;
+    }
+    std::string folder = outFolderNative.empty() ? std::string(".") : outFolderNative;
+    if (folder.back() != '/')
+        folder += '/';
+    const std::string target = folder + ToNativePath(base.substr(0, cut) + ".exe");
+
+    TStagedOutput out(target);
+    const int fd = open(out.Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
+    if (fd < 0)
+        RaiseCannotCreate(target, std::strerror(errno));
+    const bool ok = WriteAll(fd, stub) && WriteAll(fd, payload) && WriteAll(fd, SfxTrailer(stub.size()));
+    const int err = errno;
+    if (close(fd) != 0 || !ok)
+        RaiseCannotCreate(target, std::strerror(ok ? errno : err));
+    out.Commit();
+    return target;
+}
