@@ -8,9 +8,10 @@
 //   porukana-docgen current DATA_DIR PAGE_DIR   exit 1 when the pages there are stale
 //   porukana-docgen html OUT_DIR PAGE.md...     write an HTML page for each
 //   porukana-docgen embed DATA_DIR OUT_FILE     the table porukana-cli --doc prints from
-//   porukana-docgen run [--update] [--jobs N] BIN_DIR FILE...
+//   porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...
 //       run the samples of data files (.txt) or guides (.md) and compare what
 //       they write with what is shown; --update writes the results back instead
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,7 +37,7 @@ int Usage()
                  "       porukana-docgen current DATA_DIR PAGE_DIR\n"
                  "       porukana-docgen html OUT_DIR PAGE.md...\n"
                  "       porukana-docgen embed DATA_DIR OUT_FILE\n"
-                 "       porukana-docgen run [--update] [--jobs N] BIN_DIR FILE...\n";
+                 "       porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...\n";
     return 2;
 }
 
@@ -59,7 +60,15 @@ int Check(const std::string& dir)
 {
     bool ok = false;
     const std::vector<TDataFile> files = LoadData(dir, ok);
-    const std::vector<std::string> faults = CheckReference(files, TRegistry::Get());
+    std::vector<std::string> faults = CheckReference(files, TRegistry::Get());
+    // The files stay in the form the tool writes, so that --update changes only
+    // what it means to change.
+    for (const TDataFile& f : files) {
+        bool read = false;
+        if (ReadWholeFile(f.path, read) != WriteDataFile(f))
+            faults.push_back(f.path + ": not in the written form (blank lines, block order); "
+                                      "porukana-docgen run --update rewrites it");
+    }
     Report(faults);
     size_t entries = 0, samples = 0;
     for (const TDataFile& f : files)
@@ -178,6 +187,8 @@ int Run(const std::vector<std::string>& args)
             update = true;
         else if (args[i] == "--jobs" && i + 1 < args.size())
             options.jobs = std::atoi(args[++i].c_str());
+        else if (args[i] == "--timeout" && i + 1 < args.size())
+            options.timeoutSeconds = std::max(1, std::atoi(args[++i].c_str()));
         else
             return Usage();
     }

@@ -34,7 +34,7 @@ std::string InitialValue(const TWordRow& row)
     if (row.computed)
         return "実行時に決まる";
     if (row.value.empty())
-        return "（空）";
+        return "空";
     return row.value;
 }
 
@@ -54,25 +54,35 @@ void Fence(std::string& s, const std::string& info, const std::string& body)
     s += "```\n\n";
 }
 
-// One line per name: its usage, or its kind and initial value.
-std::vector<std::string> UsageLines(const TEntry& e, const TDataFile& file, const TRegistry& registry)
+// One line per name: "書式" and its usage, or "種類" and the kind with the initial value.
+struct TUsageLine {
+    std::string label, text;
+    bool code;   // shown as code in the pages
+};
+
+std::vector<TUsageLine> UsageLines(const TEntry& e, const TDataFile& file, const TRegistry& registry)
 {
-    std::vector<std::string> lines;
+    std::vector<TUsageLine> lines;
     for (const std::string& name : e.names)
         for (const TWordRow* row : registry.Rows(name)) {
             if (DataStemOf(*row) != file.stem)
                 continue;
             if (row->kind == TWordRow::Command)
-                lines.push_back(UsageOf(*row));
+                lines.push_back({"書式", UsageOf(*row), true});
             else
-                lines.push_back(name + " (" + KindName(*row) + "、初期値: " + InitialValue(*row) + ")");
+                lines.push_back({"種類", KindName(*row) + "（初期値: " + InitialValue(*row) + "）", false});
         }
     return lines;
 }
 
 std::string SampleHeading(const TSample& s)
 {
-    return s.window ? "例（窓で実行。出力は「言う」が出すメッセージ）" : "例";
+    return s.window ? "例（窓で実行。出力は、言うのメッセージとダイアログの内容）" : "例";
+}
+
+std::string InputHeading(const TSample& s)
+{
+    return s.window ? "ダイアログへの答え" : "入力";
 }
 
 std::string FamilyPage(const TDataFile& file, const TRegistry& registry)
@@ -87,10 +97,10 @@ std::string FamilyPage(const TDataFile& file, const TRegistry& registry)
             continue;
         s += "## " + e.names[0] + "\n\n";
         const TWordRow* row = MainRow(e, file, registry);
-        for (const std::string& line : UsageLines(e, file, registry))
-            s += "- `" + line + "`\n";
+        for (const TUsageLine& u : UsageLines(e, file, registry))
+            s += "- " + u.label + ": " + (u.code ? "`" + u.text + "`" : u.text) + "\n";
         if (row && row->kind == TWordRow::Command)
-            s += "- 命令番号 " + std::to_string(row->id) + "\n";
+            s += "- 命令番号: " + std::to_string(row->id) + "\n";
         s += "\n" + e.description + "\n\n";
         if (!e.note.empty())
             s += e.note + "\n\n";
@@ -98,7 +108,7 @@ std::string FamilyPage(const TDataFile& file, const TRegistry& registry)
             s += SampleHeading(sm) + ":\n\n";
             Fence(s, "prk", sm.code);
             if (!sm.input.empty()) {
-                s += "入力:\n\n";
+                s += InputHeading(sm) + ":\n\n";
                 Fence(s, "", sm.input);
             }
             s += "出力:\n\n";
@@ -233,15 +243,15 @@ std::string TerminalText(const TEntry& e, const TDataFile& file, const TRegistry
     if (row && row->kind == TWordRow::Command)
         s += "・命令番号 " + std::to_string(row->id);
     s += "〕\n";
-    for (const std::string& line : UsageLines(e, file, registry))
-        s += "  書式: " + line + "\n";
+    for (const TUsageLine& u : UsageLines(e, file, registry))
+        s += "  " + u.label + ": " + u.text + "\n";
     s += "\n" + Indented(e.description, "  ");
     if (!e.note.empty())
         s += Indented(e.note, "  ");
     for (const TSample& sm : e.samples) {
         s += "\n" + SampleHeading(sm) + ":\n" + Indented(sm.code, "  ");
         if (!sm.input.empty())
-            s += "入力:\n" + Indented(sm.input, "  ");
+            s += InputHeading(sm) + ":\n" + Indented(sm.input, "  ");
         s += "出力:\n" + Indented(sm.out, "  ");
         if (!sm.err.empty())
             s += "標準エラー:\n" + Indented(sm.err, "  ");
