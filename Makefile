@@ -44,6 +44,14 @@ install: build
 deb: build
 	cd $(BUILD_DIR) && cpack -G DEB -B packages
 
+# The command reference and the guide: the Markdown pages in docs/reference/ from
+# their data, then HTML of every page in build/docs/.
+docs: build
+	$(BUILD_DIR)/bin/porukana-docgen pages docs/reference/data docs/reference
+	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs docs/guide.md
+	@echo "HTML: $(BUILD_DIR)/docs/guide.html, $(BUILD_DIR)/docs/reference/index.html"
+
 bench: build
 	bench/run.sh $(CLI)
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_doc.h"
 #include "console/console_host.h"
 #include "core/codec.h"
 #include "interp/debug_link.h"
@@ -84,6 +85,11 @@ void OnSignal(int sig)
 
 int main(int argc, char** argv)
 {
+    // --doc WORD: the reference entry of a built-in word; nothing is run.
+    if (argc >= 2 && std::string(argv[1]) == "--doc")
+        return PrintReferenceEntry(argc >= 3 ? argv[2] : nullptr);
+    // (end of --doc)
+
     // "--raw" belongs to this host wherever it stands (so that a test can add it
     // after the file name); everything else is the run-time's command line.
     bool raw = false;
