@@ -95,6 +95,7 @@ public:
     std::string LastTypeTag;
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
+    int ScriptParam = -1;               // the parameter that named the script, -1 = none
     std::string ExePath;                // the running executable (Shift_JIS)
     THost* Host = nullptr;
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
