@@ -577,9 +577,15 @@ void TPoruBase::PushCallArguments(const char*& p)
         if (c == '&' && p[1] != '&') {
             std::string joined;
             {
+                // The first operand is a variable's value, a string literal's expanded
+                // value (f("ab"&A) joins ab, not the quoted literal), a raw-quoted
+                // value, or else the text as written.
                 const char* q = operand.c_str();
                 THashNode* w = Words.FindExact(operand);
-                joined = w ? ReadValue(q) : (operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand);
+                if (w || (!operand.empty() && operand[0] == '"'))
+                    joined = ReadValue(q);
+                else
+                    joined = operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand;
             }
             while (*p == '&' && p[1] != '&') {
                 ++p;
