@@ -115,4 +115,87 @@ TEST(WindowExamples, AccountsBookClockTicks)
     EXPECT_FALSE(a.f.st.StoppedByError) << a.f.Errors();
 }
 
+// The whack-a-mole game, shortened to five moles 0.2 s apart: the test hits the
+// first three as they come up and misses once on an empty hole. The timer drives
+// the game to its end, which re-enables 開始; a second game keeps the best score.
+struct TMoleGame {
+    TObjFixture f;
+    QPushButton* holes[9] = {};
+
+    void Start()
+    {
+        const std::string text = ExampleText("mole.prk");
+        ASSERT_FALSE(text.empty());
+        ASSERT_TRUE(f.Run(text)) << f.Errors();
+        f.window.show();
+        for (int i = 0; i < 9; ++i) {
+            const std::string name = "穴" + std::to_string(i) + "ボタン";
+            holes[i] = static_cast<QPushButton*>(ObjectWidget(f.Record(name.c_str())));
+            ASSERT_TRUE(holes[i]) << name;
+        }
+        ASSERT_TRUE(f.Run("全回数=5\r\n間隔=0.15\r\n")) << f.Errors();
+    }
+    int MoleAt() const
+    {
+        for (int i = 0; i < 9; ++i)
+            if (holes[i]->text() == QStringLiteral("●"))
+                return i;
+        return -1;
+    }
+    // Waits until a mole other than `previous` is up; -1 when none comes within 2 s.
+    int WaitForMole(int previous)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 2000) {
+            const int at = MoleAt();
+            if (at >= 0 && at != previous)
+                return at;
+            QTest::qWait(5);
+        }
+        return -1;
+    }
+    bool WaitForEnd()
+    {
+        QElapsedTimer t;
+        t.start();
+        while (f.Var("遊び中") != "0" && t.elapsed() < 5000)
+            QTest::qWait(20);
+        return f.Var("遊び中") == "0";
+    }
+};
+
+TEST(WindowExamples, MoleGameScoresHitsAndMisses)
+{
+    TMoleGame g;
+    ASSERT_NO_FATAL_FAILURE(g.Start());
+    auto* start = static_cast<QPushButton*>(ObjectWidget(g.f.Record("開始ボタン")));
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_FALSE(start->isEnabled());
+    int previous = -1;
+    for (int hit = 0; hit < 3; ++hit) {
+        const int at = g.WaitForMole(previous);
+        ASSERT_GE(at, 0) << "mole " << hit;
+        QTest::mouseClick(g.holes[at], Qt::LeftButton);
+        EXPECT_EQ(g.holes[at]->text(), QStringLiteral("×"));
+        if (hit == 0)
+            QTest::mouseClick(g.holes[(at + 1) % 9], Qt::LeftButton);   // an empty hole
+        previous = at;
+    }
+    ASSERT_TRUE(g.WaitForEnd()) << g.f.Errors();
+    EXPECT_FALSE(g.f.st.StoppedByError) << g.f.Errors();
+    EXPECT_EQ(g.f.Var("得点"), "3");
+    EXPECT_EQ(g.f.Var("お手つき"), "1");
+    EXPECT_EQ(g.f.Var("出た回数"), "5");
+    EXPECT_EQ(g.MoleAt(), -1);
+    EXPECT_TRUE(start->isEnabled());
+    auto* result = static_cast<QLabel*>(ObjectWidget(g.f.Record("結果ラベル")));
+    EXPECT_EQ(result->text(), QStringLiteral("終了! 5匹中3匹、お手つき1回で2点 (最高2点)"));
+
+    // A second game without hits: the best score stays.
+    QTest::mouseClick(start, Qt::LeftButton);
+    ASSERT_TRUE(g.WaitForEnd()) << g.f.Errors();
+    EXPECT_EQ(result->text(), QStringLiteral("終了! 5匹中0匹、お手つき0回で0点 (最高2点)"));
+}
+
 }   // namespace
