@@ -133,7 +133,7 @@ struct TMoleGame {
             holes[i] = static_cast<QPushButton*>(ObjectWidget(f.Record(name.c_str())));
             ASSERT_TRUE(holes[i]) << name;
         }
-        ASSERT_TRUE(f.Run("全回数=5\r\n間隔=0.15\r\n")) << f.Errors();
+        ASSERT_TRUE(f.Run("全回数=5\r\n間隔=0.2\r\n")) << f.Errors();
     }
     int MoleAt() const
     {
