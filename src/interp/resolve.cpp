@@ -531,7 +531,7 @@ void TPoruBase::PushCallArguments(const char*& p)
                 SkipSpaces(p);
             }
             std::string v = EvaluateValue(text);
-            Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+            Args.Push(ValueAsPhrase(v, LastTypeTag));
             SkipSeparators(p);
             if (*p == ',') ++p;
             continue;
@@ -540,7 +540,7 @@ void TPoruBase::PushCallArguments(const char*& p)
             if (!word.empty()) {
                 CallWithParentheses(word, p, true);
                 std::string v = Args.Pop();
-                Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, LastTypeTag));
             } else {
                 std::string inner;
                 try {
@@ -553,7 +553,7 @@ void TPoruBase::PushCallArguments(const char*& p)
                 std::string tag = LastTypeTag;
                 std::string tail = ReadWord(p);
                 v += tail;
-                Args.Push(tag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, tag));
             }
             SkipSpaces(p);
             if (*p == ',') ++p;
@@ -616,7 +616,7 @@ void TPoruBase::PushCallArguments(const char*& p)
             }
         }
         std::string v = CalculateText(expr);
-        Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+        Args.Push(ValueAsPhrase(v, LastTypeTag));
         if (*p == ',') ++p;
     }
 }
