@@ -54,11 +54,14 @@ bool EndsWithSeparator(const std::string& path)
     return !path.empty() && sep == path.size() - 1 && path[sep] != ':';
 }
 
-// A path the script named without a folder is taken inside the script's folder.
+// A path the script named without a folder is taken inside the script's folder. A
+// path with a folder part is used as given, relative to the current folder like
+// every other file command, so that after 作業フォルダ変更 存在するか and
+// ファイル削除 of 「sub/a.txt」 mean the same file.
 std::string InScriptFolder(TPoruBase& st, const std::string& path)
 {
     const std::string native = Native(path);
-    if (native.empty() || native[0] == '/')
+    if (native.empty() || native.find('/') != std::string::npos)
         return path;
     if (st.StartFolder.empty())
         CommandLineText(st);
