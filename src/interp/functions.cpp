@@ -95,7 +95,9 @@ void cmdGetArgs(TPoruBase& st)
         joined += items[i];
     }
     st.FuncArgs.Clear();
-    st.SetSore(Trim(joined), "s");
+    // Not trimmed: an empty or blank-edged argument keeps its line, so the arguments
+    // after it stay at their positions (f("",b) gives b as line 1, not line 0).
+    st.SetSore(joined, "s");
 }
 
 // 名義変更: rename a command, optionally with a new template.

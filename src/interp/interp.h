@@ -95,6 +95,7 @@ public:
     std::string LastTypeTag;
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
+    int ScriptParam = -1;               // the parameter that named the script, -1 = none
     std::string ExePath;                // the running executable (Shift_JIS)
     THost* Host = nullptr;
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
@@ -273,6 +274,10 @@ long double ToNumber(std::string_view text);
 int32_t ToIntOrDefault(std::string_view text, int32_t def);
 std::string NumberToText(long double v);
 std::string QuoteRaw(std::string_view text);
+// A computed value as a phrase of program text: raw-quoted when its tag is "s" or
+// when it does not read back as a number (2,340 from 通貨形式に変換 keeps the tag
+// of its argument, and unquoted its comma would split it).
+std::string ValueAsPhrase(const std::string& value, std::string_view tag);
 std::string UnquoteRaw(std::string_view text);
 
 // The file-name part of a path (after the last "\", "/" or ":").

@@ -538,7 +538,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 SkipSpaces(p);
             }
             std::string v = EvaluateValue(text);
-            Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+            Args.Push(ValueAsPhrase(v, LastTypeTag));
             SkipSeparators(p);
             if (*p == ',') ++p;
             continue;
@@ -547,7 +547,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             if (!word.empty()) {
                 CallWithParentheses(word, p, true);
                 std::string v = Args.Pop();
-                Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, LastTypeTag));
             } else {
                 TGroupLevel level = EnterGroup();
                 std::string inner;
@@ -561,7 +561,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 std::string tag = LastTypeTag;
                 std::string tail = ReadWord(p);
                 v += tail;
-                Args.Push(tag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, tag));
             }
             SkipSpaces(p);
             if (*p == ',') ++p;
@@ -585,9 +585,15 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
         if (c == '&' && p[1] != '&') {
             std::string joined;
             {
+                // The first operand is a variable's value, a string literal's expanded
+                // value (f("ab"&A) joins ab, not the quoted literal), a raw-quoted
+                // value, or else the text as written.
                 const char* q = operand.c_str();
                 THashNode* w = Words.FindExact(operand);
-                joined = w ? ReadValue(q) : (operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand);
+                if (w || (!operand.empty() && operand[0] == '"'))
+                    joined = ReadValue(q);
+                else
+                    joined = operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand;
             }
             while (*p == '&' && p[1] != '&') {
                 ++p;
@@ -618,7 +624,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             }
         }
         std::string v = CalculateText(expr);
-        Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+        Args.Push(ValueAsPhrase(v, LastTypeTag));
         if (*p == ',') ++p;
     }
 }

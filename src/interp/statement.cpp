@@ -463,7 +463,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                     Sys.Sore->TypeText = LastTypeTag;
                     return false;
                 }
-                phrase = LastTypeTag == "s" ? QuoteRaw(result) : result;
+                phrase = ValueAsPhrase(result, LastTypeTag);
                 phrase += ReadWord(p);
                 SkipSeparators(p);
             }

@@ -151,6 +151,7 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
     if (st.Params.empty())
         st.Params.push_back(exePath);
     st.ExePath = exePath;
+    st.ScriptParam = -1;
     st.StartFolder.clear();
 
     try {
@@ -170,8 +171,10 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
             for (size_t i = 1; i < st.Params.size(); ++i) {
                 const std::string& p = st.Params[i];
                 if (p.empty() || p[0] != '-') {
-                    if (startFile.empty())
+                    if (startFile.empty()) {
                         startFile = p;
+                        st.ScriptParam = static_cast<int>(i);
+                    }
                     continue;
                 }
                 const bool hasNext = i + 1 < st.Params.size();
@@ -185,6 +188,7 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
                     st.LineStop = true;
                 } else if (p == "-runtime" && hasNext) {
                     startFile = st.Params[++i];
+                    st.ScriptParam = static_cast<int>(i);
                     st.RuntimeMode = true;
                     if (!LoadFromContainer(st, startFile)) {
                         r.WarningCaption = "プログラムの実行エラー";
@@ -211,6 +215,7 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
             if (startFile.empty() && FileExists(defaultFile)) {
                 startFile = defaultFile;
                 st.DefaultStart = true;
+                st.ScriptParam = -1;
             }
         }
 

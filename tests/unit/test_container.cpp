@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/interp.h"
 #include "loader/cipher.h"
@@ -470,6 +471,29 @@ TEST_F(ContainerTest, CommandLineOptionsSetTheState)
         EXPECT_FALSE(st.FromContainer);
         EXPECT_FALSE(st.DefaultStart);
         EXPECT_EQ(fs::current_path(), dir);
+        fs::current_path(savedCwd);
+    }
+}
+
+// Options before the script are start-up's business: the script's arguments begin
+// with the script itself, so コマンドライン引数#1 is the first argument after it.
+TEST_F(ContainerTest, OptionsBeforeTheScriptAreNotItsArguments)
+{
+    WriteBytes(dir / "main.prk", "「あ」を表示\n");
+    const std::string exe = FromNativePath((dir / "nothing-here").string());
+    const std::string prk = FromNativePath((dir / "main.prk").string());
+    const std::vector<std::string> cases[] = {
+        {"exe", prk, "in.csv", "-x"},
+        {"exe", "-security", "low", prk, "in.csv", "-x"},
+        {"exe", "-debug", "-linestop", prk, "in.csv", "-x"},
+        {"exe", "-run", prk, "in.csv", "-x"},
+    };
+    for (const auto& params : cases) {
+        TPoruBase st;
+        ASSERT_TRUE(PrepareStart(st, params, exe).HasProgram);
+        EXPECT_EQ(CommandLineText(st), prk + "\r\nin.csv\r\n-x") << params[1];
+        EXPECT_EQ(st.ScriptPath, prk) << params[1];
+        EXPECT_EQ(st.StartFolder, FromNativePath(dir.string()) + "/") << params[1];
         fs::current_path(savedCwd);
     }
 }
