@@ -10,7 +10,7 @@ TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
 
 PREFIX ?= /usr/local
 
-.PHONY: all build deps configure run test bench fuzz clean install deb
+.PHONY: all build deps configure run test bench fuzz clean install deb docs
 
 all: build
 
