@@ -77,18 +77,25 @@ std::string MakeWorkDir()
 }
 
 // Without a screen, Qt's offscreen platform says so for requests it cannot honour
-// ("This plugin does not support raise()"); those lines are no output of the sample.
+// ("This plugin does not support raise()"), and the web engine says that it runs
+// without a graphics backend and, for root, without its sandbox; those lines are no
+// output of the sample.
 bool PlatformNotice(const std::string& line)
 {
-    return line.rfind("This plugin does not support ", 0) == 0;
+    return line.rfind("This plugin does not support ", 0) == 0 || line == "No suitable graphics backend found" ||
+           line == "Sandboxing disabled by user.";
 }
 
 std::string WindowMessages(const std::string& text)
 {
     std::string out;
-    for (const std::string& line : SplitLines(text))
-        if (line != kWindowCaption && !PlatformNotice(line))
+    bool afterNotice = false;   // the web engine follows its notices with an empty line
+    for (const std::string& line : SplitLines(text)) {
+        const bool notice = PlatformNotice(line);
+        if (line != kWindowCaption && !notice && !(afterNotice && line.empty()))
             out += line + "\n";
+        afterNotice = notice;
+    }
     return out;
 }
 
