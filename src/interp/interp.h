@@ -224,6 +224,9 @@ private:
     bool commaBreak_ = false;   // the last phrase ended in a comma before a line break
     bool clearSetterAfterBind_ = false;   // set by a name(arguments) call of a command
     int calcDepth_ = 0;
+    // Statements run since the last pulse, counted across nested run loops, so that a
+    // recursion whose loops each run only a few statements still pulses the host.
+    unsigned runPulse_ = 0;
     // A nested run starts its calculations at depth 0: the parenthesis bound is per
     // calculation; recursion through calls is bounded by the nesting and the stack.
     int savedCalcDepth_[kMaxNesting] = {};

@@ -76,11 +76,10 @@ void TPoruBase::RunLoop()
         if (Cursor == stuck && *Cursor && Cursor != limit) ++Cursor;
         previous = nullptr;
     };
-    unsigned pulse = 0;
     for (;;) {
         if (!Cursor) return;
         if (!AtEnd(Cursor)) {
-            if ((++pulse & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
+            if ((++runPulse_ & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
             try {
                 if (RunControl.Count() > kMaxRunControl) Error("実行が無限ループしている可能性があるので終了します。");
                 if (Stopping) return;

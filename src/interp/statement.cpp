@@ -319,6 +319,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                 idxCol = num;
             } else {
                 idxCol = EvaluateValue(idxCol);
+                if (!p) return false;   // the index ended the run (a function that ends it)
             }
             hasCol = true;
             phrase = idxName + "#" + idxRow + "#" + idxCol + particle;
