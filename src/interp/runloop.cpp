@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "commands/registry.h"
 #include "interp/host.h"
@@ -96,6 +97,13 @@ void TPoruBase::RunLoop()
                 } else {
                     HandleRunError(e, true);
                 }
+            } catch (const std::bad_alloc&) {
+                // Reported like the run-time's own errors, with the file and line.
+                leaveStuckLine();
+                dropFailedSentence();
+                std::string msg = FormatError("メモリが足りません。");
+                AppendErrorText(msg);
+                HandleRunError(EPoru(msg, true), true);
             } catch (const std::exception& e) {
                 leaveStuckLine();
                 dropFailedSentence();
