@@ -8,7 +8,9 @@ GUI := $(BUILD_DIR)/bin/porukana
 EXAMPLE := examples/hello.prk
 TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
 
-.PHONY: all build deps configure run test bench fuzz clean
+PREFIX ?= /usr/local
+
+.PHONY: all build deps configure run test bench fuzz clean install deb docs
 
 all: build
 
@@ -33,6 +35,22 @@ run: build
 
 test: build
 	$(TEST_ENV) ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+
+# Installs below PREFIX (DESTDIR is honoured too).
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package, written to build/packages/.
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB -B packages
+
+# The command reference and the guide: the Markdown pages in docs/reference/ from
+# their data, then HTML of every page in build/docs/.
+docs: build
+	$(BUILD_DIR)/bin/porukana-docgen pages docs/reference/data docs/reference
+	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs docs/guide.md
+	@echo "HTML: $(BUILD_DIR)/docs/guide.html, $(BUILD_DIR)/docs/reference/index.html"
 
 bench: build
 	bench/run.sh $(CLI)

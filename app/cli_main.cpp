@@ -1,6 +1,7 @@
 // porukana-cli: runs a program in the console.
 //
 //   porukana-cli [--raw] [options] FILE.prk [parameters...]
+//   porukana-cli --help | --version
 //
 // --raw (anywhere) writes what 表示 and 言う show as Shift_JIS bytes instead of UTF-8.
 // The rest is the run-time's command line (options, the program file, parameters
@@ -15,16 +16,43 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/cli_doc.h"
 #include "console/console_host.h"
+#include "core/codec.h"
+#include "interp/debug_link.h"
 #include "interp/interp.h"
+#include "loader/front_options.h"
 #include "loader/startup.h"
+#include "porukana_version.h"
 
 namespace {
 
 constexpr int kNoProgram = 2;
+
+// --help (Shift_JIS like every literal of this file; written in UTF-8).
+const char* const kUsage =
+    "使い方: porukana-cli [オプション] ファイル.prk [引数...]\n"
+    "ぽるかなのプログラムを端末で実行します。表示・言うの出力は標準出力へ（UTF-8）、\n"
+    "エラーと注意は標準エラーへ「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
+    "\n"
+    "オプション（ファイル名より前に置きます。--raw だけはどこに置いても効きます）:\n"
+    "  --raw                 表示・言うの出力をShift_JISのまま書く\n"
+    "  -sjis                 スクリプトをShift_JISとして読む\n"
+    "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
+    "  -debug                デバッグモードで実行する（注意もエラーとして知らせる）\n"
+    "  -linestop             一行ごとに止まる\n"
+    "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
+    "  -resource ファイル    合成ファイルをリソースとして使う\n"
+    "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
+    "  -run                  実行ファイルに付いたプログラムを使わない\n"
+    "  --help                この使い方を表示して終わる\n"
+    "  --version             版を表示して終わる\n"
+    "\n"
+    "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n";
 
 void Fail(const std::string& sjisMessage)
 {
@@ -57,6 +85,11 @@ void OnSignal(int sig)
 
 int main(int argc, char** argv)
 {
+    // --doc WORD: the reference entry of a built-in word; nothing is run.
+    if (argc >= 2 && std::string(argv[1]) == "--doc")
+        return PrintReferenceEntry(argc >= 3 ? argv[2] : nullptr);
+    // (end of --doc)
+
     // "--raw" belongs to this host wherever it stands (so that a test can add it
     // after the file name); everything else is the run-time's command line.
     bool raw = false;
@@ -66,6 +99,16 @@ int main(int argc, char** argv)
             raw = true;
         else
             args.push_back(argv[i]);
+    }
+    switch (FindFrontOption(static_cast<int>(args.size()), args.data())) {
+    case TFrontOption::Help:
+        std::fputs(SjisToUtf8(kUsage).c_str(), stdout);
+        return 0;
+    case TFrontOption::Version:
+        std::printf("porukana-cli %s\n", PORUKANA_VERSION);
+        return 0;
+    case TFrontOption::None:
+        break;
     }
     int qtArgc = argc;
     QCoreApplication app(qtArgc, argv);
@@ -82,13 +125,17 @@ int main(int argc, char** argv)
         else if (!start.WarningText.empty())
             Fail(start.WarningCaption + ": " + start.WarningText);
         else
-            Fail("プログラムが指定されていません。\n使い方: porukana-cli [--raw] ファイル.prk [引数...]");
+            Fail("プログラムが指定されていません。\n使い方: porukana-cli [オプション] ファイル.prk [引数...]"
+                 "（詳しくは porukana-cli --help）");
         return kNoProgram;
     }
     if (!st.FromContainer && st.Source.find('\0') != std::string::npos) {
         Fail("起動ファイル「" + FileNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
         return kNoProgram;
     }
+
+    // The request channel of editors and porukana-send ("line", "pause", "break").
+    StartCommandChannel(st);
 
     bool running = false;
     gState = &st;

@@ -1,4 +1,5 @@
-// porukana: the window run-time. `porukana [options] FILE.prk [args]`
+// porukana: the window run-time. `porukana [options] FILE.prk [args]`,
+// `porukana --help | --version`.
 //
 // Creates the main window and the interpreter state, finds the program (a container
 // appended to the executable, the command line or the default start file), starts
@@ -15,15 +16,94 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/codec.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
+#include "interp/debug_link.h"
 #include "interp/interp.h"
+#include "loader/front_options.h"
 #include "loader/startup.h"
+#include "porukana_version.h"
 
 namespace {
+
+const char* const kUsage =
+    "使い方: porukana [オプション] ファイル.prk [引数...]\n"
+    "ぽるかなのプログラムをウインドウで実行します。エラーはエラーの窓に出し、\n"
+    "標準エラーにも「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
+    "ファイルを指定しないと、実行ファイルと同じ名前の .prk を実行します。\n"
+    "\n"
+    "オプション（ファイル名より前に置きます）:\n"
+    "  -sjis                 スクリプトをShift_JISとして読む\n"
+    "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
+    "  -debug                デバッグモードで実行する（注意もエラーの窓で知らせる）\n"
+    "  -linestop             一行ごとにデバッガを開く\n"
+    "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
+    "  -resource ファイル    合成ファイルをリソースとして使う\n"
+    "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
+    "  -run                  実行ファイルに付いたプログラムを使わない\n"
+    "  --help                この使い方を表示して終わる\n"
+    "  --version             版を表示して終わる\n"
+    "\n"
+    "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n"
+    "画面のない端末では porukana-cli を使ってください。\n";
+
+// Messages Qt writes while the application object is made are held back: when the
+// platform cannot be opened (no display), Qt ends with a fatal message after a dump
+// of its plug-ins; that is replaced by one line saying why no window can open.
+std::vector<std::string> gHeldMessages;
+
+void WriteNoScreen()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    std::string line;
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        line = "porukana: ウインドウを開けません（Qt の表示プラグイン「" + platform.toStdString() + "」が使えません）。";
+    else if (display.isEmpty() && qgetenv("WAYLAND_DISPLAY").isEmpty())
+        line = "porukana: 画面がないためウインドウを開けません（DISPLAY も WAYLAND_DISPLAY もありません）。"
+               "端末では porukana-cli を使ってください。";
+    else
+        line = "porukana: 画面「" + (display.isEmpty() ? qgetenv("WAYLAND_DISPLAY") : display).toStdString() +
+               "」に接続できないためウインドウを開けません。端末では porukana-cli を使ってください。";
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        gHeldMessages.push_back(text.toStdString());
+        return;
+    }
+    // QT_DEBUG_PLUGINS asks for Qt's own account: give it too.
+    if (!qgetenv("QT_DEBUG_PLUGINS").isEmpty()) {
+        for (const std::string& m : gHeldMessages)
+            std::fprintf(stderr, "%s\n", m.c_str());
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    WriteNoScreen();
+    std::fflush(stderr);
+    _exit(2);
+}
+
+void ReleaseStartupMessages()
+{
+    qInstallMessageHandler(nullptr);
+    for (const std::string& m : gHeldMessages)
+        std::fprintf(stderr, "%s\n", m.c_str());
+    gHeldMessages.clear();
+}
+
+// The start-up failures are shown in their box and also written to standard error.
+void WriteStartFailure(const std::string& sjisText)
+{
+    std::fprintf(stderr, "%s\n", SjisToUtf8(sjisText).c_str());
+    std::fflush(stderr);
+}
 
 int gSignalPipe[2] = {-1, -1};
 
@@ -61,7 +141,21 @@ void RouteTerminateSignals(TMainWindow& window)
 
 int main(int argc, char* argv[])
 {
+    switch (FindFrontOption(argc, argv)) {
+    case TFrontOption::Help:
+        std::fputs(kUsage, stdout);
+        return 0;
+    case TFrontOption::Version:
+        std::printf("porukana %s\n", PORUKANA_VERSION);
+        return 0;
+    case TFrontOption::None:
+        break;
+    }
+    qInstallMessageHandler(HoldStartupMessage);
+    // The browser's web engine, loaded later as a module, shares OpenGL contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    ReleaseStartupMessages();
     // Message boxes shown while the main window is hidden must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -75,16 +169,24 @@ int main(int argc, char* argv[])
 
     const TStartResult start = PrepareStartFromArgv(st, argc, argv);
     if (!start.HasProgram) {
-        if (!start.ErrorText.empty())
-            host.ShowErrorDialog(st, start.ErrorText + "\r\n");
-        else if (!start.WarningText.empty())
+        const std::string errorMark = Utf8ToSjis("[エラー] ");
+        if (!start.ErrorText.empty()) {
+            host.ShowErrorDialog(st, errorMark + start.ErrorText + "\r\n");
+        } else if (!start.WarningText.empty()) {
+            WriteStartFailure(errorMark + start.WarningCaption + ": " + start.WarningText);
             host.WarningBox(start.WarningCaption, start.WarningText);
-        else if (!start.MessageText.empty())
+        } else if (!start.MessageText.empty()) {
+            WriteStartFailure(errorMark + start.MessageText);
             host.MessageBox(start.MessageText);
-        else
-            std::fprintf(stderr, "usage: porukana [-debug] [-linestop] [-security low|mid|high] FILE.prk [args]\n");
+        } else {
+            std::fprintf(stderr, "porukana: プログラムが指定されていません。\n"
+                                 "使い方: porukana [オプション] ファイル.prk [引数...]（詳しくは porukana --help）\n");
+        }
         return start.ExitCode();
     }
+
+    // The request channel of editors and porukana-send ("line", "pause", "break").
+    StartCommandChannel(st);
 
     // The run starts once the event loop runs, so that the window can show and
     // dialogs can open; when it ends the window stays until it is closed.

@@ -2,11 +2,15 @@
 // with a container appended that holds the script (entry "porukana.prk", scrambled)
 // and the files it needs (stored as they are, under the names given).
 //
-//   porukana-pack OUTPUT SCRIPT [FILE...] [--console]
+//   porukana-pack [--console] [--bundle [--web]] OUTPUT SCRIPT [FILE...]
 //
 // --console packs the console run-time (porukana-cli) instead of the window
-// run-time (porukana). Both are taken from the folder of this tool. The program is
-// written with mode 0755.
+// run-time (porukana). Both are taken from the folder of this tool. --bundle makes
+// a program that needs nothing installed: the launcher (lib/porukana/) takes the
+// run-time's place at the front, and the container also carries the run-time with
+// its shared libraries and Qt plug-ins (entry "porukana.bundle"). --web adds the
+// browser's web engine to the bundle; a script that names ブラウザ gets it by itself.
+// The program is written with mode 0755.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,18 +22,38 @@
 #include <string>
 #include <vector>
 
+#include "bundle/bundle_archive.h"
+#include "bundle/bundle_files.h"
 #include "core/codec.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"
 #include "loader/elf.h"
+#include "porukana_version.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+const char* const kUsage =
+    "使い方: porukana-pack [オプション] 出力ファイル スクリプト [ファイル...]\n"
+    "ぽるかなのプログラムを、それだけで動く実行ファイルにします。スクリプトは暗号化して、\n"
+    "ほかのファイル（画像、取り込むファイルなど）はそのままの名前で中に入れます。\n"
+    "\n"
+    "オプション:\n"
+    "  --console   端末用の実行環境（porukana-cli）で作る（既定はウインドウの porukana）\n"
+    "  --bundle    実行環境の共有ライブラリと Qt のプラグインも入れて、Qt などが入っていない\n"
+    "              マシンでも動くようにする（C ライブラリだけは動かすマシンのものを使う）\n"
+    "  --web       --bundle にブラウザ部品のウェブエンジンも入れる（スクリプトに「ブラウザ」が\n"
+    "              あれば自動で入れる）\n"
+    "  --help      この使い方を表示して終わる\n"
+    "  --version   版を表示して終わる\n"
+    "\n"
+    "終了コード: 0 成功、1 失敗、2 引数の誤り\n";
+
 int Usage()
 {
-    std::cerr << "使い方: porukana-pack 出力ファイル スクリプト [ファイル...] [--console]\n";
+    std::cerr << "使い方: porukana-pack [--console] [--bundle [--web]] 出力ファイル スクリプト [ファイル...]"
+                 "（詳しくは porukana-pack --help）\n";
     return 2;
 }
 
@@ -62,33 +86,128 @@ std::string EntryName(const std::string& path)
     return name;
 }
 
+// The image of an executable without whatever is appended to it.
+bool ReadImage(const fs::path& exe, std::string& image, std::string& error)
+{
+    uint64_t end = 0;
+    if (!ReadFile(exe.string(), image)) {
+        error = "実行ファイル「" + exe.string() + "」が読めません。";
+        return false;
+    }
+    if (!ElfImageEndOf(image, end)) {
+        error = "「" + exe.string() + "」は実行ファイルではありません。";
+        return false;
+    }
+    image.resize(end);
+    return true;
+}
+
+// True when a script (Shift_JIS or UTF-8) names the browser control.
+bool UsesBrowser(const std::vector<std::string>& files)
+{
+    const std::string word = "ブラウザ";
+    const std::string sjisWord = Utf8ToSjis(word);
+    for (const std::string& f : files) {
+        std::string text;
+        if (fs::path(f).extension() == ".prk" && ReadFile(f, text) &&
+            (text.find(sjisWord) != std::string::npos || text.find(word) != std::string::npos))
+            return true;
+    }
+    return false;
+}
+
+// Writes the run-time bundle into the private temporary folder; its path, or ""
+// after reporting the failure.
+std::string WriteBundle(const fs::path& tools, bool console, bool web)
+{
+    const std::string dir = PrivateTempDir();
+    if (dir.empty()) {
+        Fail("一時フォルダを作れません。");
+        return std::string();
+    }
+    TBundleRequest request;
+    request.Runtime = (tools / (console ? "porukana-cli" : "porukana")).string();
+    request.Window = !console;
+    request.Web = web;
+    request.WebModule = (tools.parent_path() / "lib" / "porukana" / "porukana-web.so").string();
+    request.DataFolder = (tools.parent_path() / "share" / "porukana").string();
+    request.QtConf = CreatePrivateTempFile("qt.conf", BundleQtConf());
+    TBundlePlan plan;
+    if (request.QtConf.empty() || !PlanBundle(request, plan)) {
+        Fail(plan.Error.empty() ? "qt.conf を書けません。" : plan.Error);
+        return std::string();
+    }
+    for (const std::string& note : plan.Notes)
+        std::cerr << "porukana-pack: 注意: " << note << "\n";
+    const std::string path = dir + "bundle";
+    TBundleWriter writer;
+    uintmax_t total = 0;
+    bool ok = writer.Open(path);
+    for (size_t i = 0; ok && i < plan.Files.size(); ++i) {
+        ok = writer.Add(plan.Files[i].Name, plan.Files[i].Source, plan.Files[i].Mode);
+        std::error_code ec;
+        total += fs::file_size(plan.Files[i].Source, ec);
+    }
+    if (!ok || !writer.Finish()) {
+        Fail("実行環境をまとめられません: " + writer.Error());
+        return std::string();
+    }
+    std::error_code ec;
+    std::cerr << "porukana-pack: 実行環境 " << plan.Files.size() << " 個のファイル（" << total / 1048576 << " MB、圧縮して "
+              << fs::file_size(path, ec) / 1048576 << " MB）を入れました。\n";
+    return path;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    bool console = false;
+    bool console = false, bundle = false, web = false;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "porukana-pack " << PORUKANA_VERSION << "\n";
+            return 0;
+        }
         if (a == "--console")
             console = true;
-        else
+        else if (a == "--bundle")
+            bundle = true;
+        else if (a == "--web")
+            web = true;
+        else if (a.size() > 2 && a.rfind("--", 0) == 0) {
+            std::cerr << "porukana-pack: オプション「" << a << "」はありません。\n";
+            return Usage();
+        } else
             args.push_back(a);
     }
     if (args.size() < 2)
         return Usage();
+    if (web && !bundle) {
+        std::cerr << "porukana-pack: --web は --bundle と一緒に使います。\n";
+        return Usage();
+    }
+    if (web && console) {
+        std::cerr << "porukana-pack: 端末用の実行環境にはブラウザ部品がありません（--web と --console）。\n";
+        return Usage();
+    }
     const std::string output = args[0];
 
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path runtime = self.parent_path() / (console ? "porukana-cli" : "porukana");
-    std::string image;
-    uint64_t end = 0;
-    if (ec || !ReadFile(runtime.string(), image))
-        return Fail("実行ファイル「" + runtime.string() + "」が読めません。");
-    if (!ElfImageEndOf(image, end))
-        return Fail("「" + runtime.string() + "」は実行ファイルではありません。");
-    image.resize(end);   // a container already appended to the run-time is left out
+    if (ec)
+        return Fail("自分の実行ファイルが見つかりません。");
+    const fs::path tools = self.parent_path();
+    const fs::path front = bundle ? tools.parent_path() / "lib" / "porukana" / "porukana-launcher"
+                                  : tools / (console ? "porukana-cli" : "porukana");
+    std::string image, error;
+    if (!ReadImage(front, image, error))   // a container already appended is left out
+        return Fail(error);
 
     TFileMixWriter writer;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -101,7 +220,20 @@ int main(int argc, char** argv)
             return Fail("ファイル名「" + source + "」に「=」は使えません。");
         if (Utf8ToSjis(name).size() > 255)
             return Fail("ファイル名「" + source + "」が長すぎます。");
+        if (bundle && UpperSjis(Utf8ToSjis(name)) == UpperSjis(kBundleEntry))
+            return Fail("ファイル名「" + source + "」は実行環境のために使われています。");
         writer.Entries.push_back(FromNativePath(source) + "=" + Utf8ToSjis(name) + (i == 1 ? "=1" : "=0"));
+    }
+
+    if (bundle) {
+        if (!console && !web && UsesBrowser({args.begin() + 1, args.end()})) {
+            std::cerr << "porukana-pack: スクリプトがブラウザを使うので、ウェブエンジンも入れます。\n";
+            web = true;
+        }
+        const std::string bundlePath = WriteBundle(tools, console, web);
+        if (bundlePath.empty())
+            return 1;
+        writer.Entries.push_back(FromNativePath(bundlePath) + "=" + kBundleEntry + "=0");
     }
 
     const std::string dir = PrivateTempDir();

@@ -37,7 +37,16 @@ packages=(
   libgcab-dev arj lhasa libarchive-tools 7zip p7zip-full zip unzip
   # fuzzing (afl-fuzz and its run-time, used by fuzz/run.sh and CI)
   afl++
+  # the browser control's web engine
+  qt6-webengine-dev
+  # make deb (dpkg-shlibdeps), the launcher of bundled programs (static zlib), the
+  # MIME and desktop databases that make install refreshes
+  dpkg-dev zlib1g-dev shared-mime-info desktop-file-utils
+  # editor support test: node, and npm to fetch vscode-textmate
+  nodejs
 )
+# Debian's nodejs comes without npm; some builds of nodejs carry their own.
+command -v npm > /dev/null || packages+=(npm)
 
 if ! command -v dpkg-query > /dev/null; then
   echo "install-deps: dpkg-query not found; install these packages by hand: ${packages[*]}" >&2

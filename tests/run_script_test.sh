@@ -10,6 +10,8 @@ dir=$(dirname "$prk")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TMPDIR=$work HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+# Request channels of their own (the run-time's server, DDE servers).
+mkdir -m 700 "$work/run" && export XDG_RUNTIME_DIR=$work/run
 args=()
 [ -f "$base.args" ] && read -r -a args < "$base.args"
 input=/dev/null

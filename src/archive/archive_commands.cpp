@@ -63,12 +63,15 @@ void PackList(TPoruBase& st, const std::string& listText, std::string archive, b
     if (askGate && !SecurityGate(st, archive, "\"" + archive + "\"へ圧縮します。"))
         return;
 
-    // The base folder is the folder of the longest line; lines below it lose it.
-    size_t longest = 0;
-    for (size_t i = 1; i < lines.size(); ++i)
-        if (lines[i].size() > lines[longest].size())
-            longest = i;
-    const std::string base = lines.empty() ? std::string() : PathFolderPart(lines[longest]);
+    // The base folder is the deepest folder that holds every line (for lines of one
+    // folder, that folder); the lines lose it, so the archive keeps the paths below
+    // it. A list gathered from subfolders (全ファイル列挙) keeps its tree that way.
+    std::string base = lines.empty() ? std::string() : PathFolderPart(lines[0]);
+    for (const std::string& l : lines)
+        while (!base.empty() && l.compare(0, base.size(), base) != 0) {
+            base.pop_back();   // the separator; the folder above is what is left
+            base = PathFolderPart(base);
+        }
     if (!base.empty())
         for (std::string& l : lines)
             if (l.compare(0, base.size(), base) == 0) {

@@ -383,13 +383,18 @@ bool SecondDifference(const TDateTime& a, const TDateTime& b, int32_t& seconds)
 
 std::string JapaneseEraDate(int64_t y, int m, int d)
 {
+    // The older eras are chosen by calendar year alone (every day of 1989 is 平成);
+    // 令和 begins on its real first day, so early 2019 stays 平成31年.
     struct Era {
         int64_t first;
+        int firstMonth, firstDay;
         const char* name;
     };
-    static const Era kEras[] = {{1989, "平成"}, {1926, "昭和"}, {1912, "大正"}, {1868, "明治"}};
+    static const Era kEras[] = {{2019, 5, 1, "令和"}, {1989, 1, 1, "平成"}, {1926, 1, 1, "昭和"},
+                                {1912, 1, 1, "大正"}, {1868, 1, 1, "明治"}};
     for (const Era& e : kEras) {
         if (y < e.first) continue;
+        if (y == e.first && (m < e.firstMonth || (m == e.firstMonth && d < e.firstDay))) continue;
         int64_t n = y - e.first + 1;
         std::string out = e.name;
         out += n == 1 ? std::string("元") : std::to_string(n);

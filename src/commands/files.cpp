@@ -54,11 +54,14 @@ bool EndsWithSeparator(const std::string& path)
     return !path.empty() && sep == path.size() - 1 && path[sep] != ':';
 }
 
-// A path the script named without a folder is taken inside the script's folder.
+// A path the script named without a folder is taken inside the script's folder. A
+// path with a folder part is used as given, relative to the current folder like
+// every other file command, so that after 作業フォルダ変更 存在するか and
+// ファイル削除 of 「sub/a.txt」 mean the same file.
 std::string InScriptFolder(TPoruBase& st, const std::string& path)
 {
     const std::string native = Native(path);
-    if (native.empty() || native[0] == '/')
+    if (native.empty() || native.find('/') != std::string::npos)
         return path;
     if (st.StartFolder.empty())
         CommandLineText(st);
@@ -141,28 +144,33 @@ bool Within(const fs::path& inner, const fs::path& outer)
     return i.compare(0, o.size(), o) == 0;
 }
 
-void CopyOne(const std::string& source, const std::string& target)
+// Copy and move report whether the entry reached its place; a folder copied or moved
+// into itself is skipped (it would never end) and counts as done.
+bool CopyOne(const std::string& source, const std::string& target)
 {
     std::error_code ec;
     if (IsDir(source) && Within(target, source))
-        return;   // a folder copied into itself would never end
+        return true;
     fs::copy(source, target,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks, ec);
+    return !ec;
 }
 
-void MoveOne(const std::string& source, const std::string& target)
+bool MoveOne(const std::string& source, const std::string& target)
 {
     if (rename(source.c_str(), target.c_str()) == 0)
-        return;
+        return true;
     if (errno != EXDEV && errno != ENOTEMPTY && errno != EEXIST)
-        return;
+        return false;
     if (IsDir(source) && Within(target, source))
-        return;
+        return true;
     std::error_code ec;
     fs::copy(source, target,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks, ec);
-    if (!ec)
-        fs::remove_all(source, ec);
+    if (ec)
+        return false;
+    fs::remove_all(source, ec);
+    return !ec;
 }
 
 std::string CurrentFolder()
@@ -284,16 +292,28 @@ void cmdAppend(TPoruBase& st)
 
 // Copy and move: each source (a file, a folder, or the matches of a wildcard) goes to
 // its place under the destination; a wildcard source makes the destination a folder.
+// Missing folders on the way to the destination are created, as the shell does. A
+// named source that does not exist, and an entry that could not be copied or moved,
+// are errors; a wildcard that matches nothing does nothing.
 template <class Action>
-void ForEachSource(const std::string& nativeSrc, const std::string& nativeDst, Action action)
+void ForEachSource(TPoruBase& st, const std::string& src, const std::string& dst, Action action)
 {
+    const std::string nativeSrc = Native(src), nativeDst = Native(dst);
     const bool wildcard = HasWildcard(fs::path(nativeSrc).filename().string());
-    if (wildcard) {
-        std::error_code ec;
+    std::error_code ec;
+    if (wildcard)
         fs::create_directories(nativeDst, ec);
+    const std::vector<std::string> sources = Sources(nativeSrc);
+    if (sources.empty() && !wildcard)
+        st.Error("ファイル\"" + src + "\"が、ありません。");
+    for (const std::string& s : sources) {
+        const std::string target = DestinationFor(s, nativeDst, wildcard);
+        const fs::path parent = fs::path(target).parent_path();
+        if (!parent.empty())
+            fs::create_directories(parent, ec);
+        if (!action(s, target))
+            st.Error("ファイル\"" + FromNativePath(s) + "\"の、読み込みか書き込みに、失敗しました。");
     }
-    for (const std::string& s : Sources(nativeSrc))
-        action(s, DestinationFor(s, nativeDst, wildcard));
 }
 
 // ファイルコピー: files, folders (with their contents) or wildcard matches.
@@ -303,7 +323,7 @@ void cmdCopy(TPoruBase& st)
     const std::string src = ResolveReadPath(st, Trim(st.PopText()));
     if (!SecurityGateOutside(st, {dst}, "ファイル\"" + src + "\"を、\"" + dst + "\"へコピーします。"))
         return;
-    ForEachSource(Native(src), Native(dst), CopyOne);
+    ForEachSource(st, src, dst, CopyOne);
 }
 
 // ファイル削除: to the trash; nothing is deleted for good when that fails.
@@ -350,7 +370,7 @@ void cmdMove(TPoruBase& st)
     const std::string src = Trim(FindReadPath(st, Trim(st.PopText())));
     if (!SecurityGate(st, {src, dst}, "\"" + src + "\"を,\"" + dst + "\"へ移動しますか？"))
         return;
-    ForEachSource(Native(src), Native(dst), MoveOne);
+    ForEachSource(st, src, dst, MoveOne);
 }
 
 // ショートカット作成: a symbolic link at the ".lnk" name, pointing at the target.

@@ -5,6 +5,7 @@
 //
 // Script paths are Shift_JIS with "\" or "/" separators; native paths are UTF-8.
 #pragma once
+#include "loader/read_file.h"
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,8 +33,7 @@ std::string ExtractPacked(TPoruBase& st, const std::string& name);
 
 // The current folder in script form (Shift_JIS, ending in "/").
 std::string CurrentFolderValue();
-// True for an existing regular file (a link to one counts); native path.
-bool IsRegularFile(const std::string& nativePath);
+// IsRegularFile (native path, links followed) comes from loader/read_file.h.
 
 // ExtractPacked and then FindReadPath: what every reading command does.
 std::string ResolveReadPath(TPoruBase& st, const std::string& name);

@@ -236,12 +236,6 @@ std::vector<TDirEntry> ListPattern(const std::string& nativePattern)
 
 // ---- read-path search ----------------------------------------------------------------
 
-bool IsRegularFile(const std::string& native)
-{
-    struct stat sb {};
-    return stat(native.c_str(), &sb) == 0 && S_ISREG(sb.st_mode);
-}
-
 namespace {
 
 // The existing path whose components equal those of `native` without regard to

@@ -125,7 +125,7 @@ std::string PcreMessage(int code)
     return std::string(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
 }
 
-// Replacement template in UTF-8: $& $1 ${12} \1 \n (CR LF) \r \t \\ \$ and any other
+// Replacement template in UTF-8: $& $1 ${12} \1 \n and \r\n (CR LF) \r \t \\ \$ and any other
 // escaped character as itself.
 std::vector<TReplItem> ParseReplacement(std::string_view r)
 {
@@ -168,7 +168,12 @@ std::vector<TReplItem> ParseReplacement(std::string_view r)
             char d = r[i + 1];
             if (d >= '1' && d <= '9') { group(d - '0'); i += 2; continue; }
             if (d == 'n') lit += "\r\n";
-            else if (d == 'r') lit += '\r';
+            else if (d == 'r' && r.substr(i + 2, 2) == "\\n") {
+                // \r\n, as line breaks are written in patterns, is one line break too,
+                // not a CR before the CR LF of \n.
+                lit += "\r\n";
+                i += 2;
+            } else if (d == 'r') lit += '\r';
             else if (d == 't') lit += '\t';
             else lit += d;   // \\ \$ \/ and any other: the character itself
             i += 2;

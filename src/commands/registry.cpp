@@ -295,11 +295,15 @@ THashNode* RegisterConstant(TPoruBase& st, const char* name, std::string value, 
 
 std::string CommandLineText(TPoruBase& st)
 {
-    // The script's parameter: the executable itself for the default start file;
-    // after "-runtime" and its argument in runtime mode; after the executable for a
-    // plain run; the executable again for a program packed into it.
+    // The script's parameter: the one start-up took the script from, so that options
+    // before it (-security low, -debug, -run) are neither the script nor its first
+    // argument. Without that record: the executable itself for the default start
+    // file; after "-runtime" and its argument in runtime mode; after the executable
+    // for a plain run; the executable again for a program packed into it.
     size_t position = 0;
-    if (!st.DefaultStart)
+    if (st.ScriptParam >= 0 && !st.DefaultStart)
+        position = static_cast<size_t>(st.ScriptParam);
+    else if (!st.DefaultStart)
         position = (st.RuntimeMode ? 2 : 0) + (st.FromContainer ? 0 : 1);
 
     const size_t count = ParameterCount(st);

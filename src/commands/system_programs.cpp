@@ -14,6 +14,7 @@
 #include "commands/files.h"
 #include "commands/process_spawn.h"
 #include "commands/registry.h"
+#include "commands/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/host.h"
@@ -211,11 +212,10 @@ pid_t StartScript(TPoruBase& st, const TStartLine& line, bool container, bool de
     return SpawnProgram(argv[0], argv, detached);
 }
 
-// 起動: a program with its parameters, a script in a new run-time, or a document,
-// folder or address opened by the desktop. Failures are not reported.
-void cmdStart(TPoruBase& st)
+}   // namespace
+
+void StartCommandLine(TPoruBase& st, const std::string& given)
 {
-    const std::string given = Trim(st.PopText());
     const TStartLine line = ExtractStartLine(st, given, SplitAtFirstSpace);
     if (IsScript(line.Parts.Program)) {
         StartScript(st, line, line.Packed || st.FromContainer, true);
@@ -226,6 +226,15 @@ void cmdStart(TPoruBase& st)
         return;
     }
     OpenTarget(st, line.Parts.Program, line.Parts.Params, true);
+}
+
+namespace {
+
+// 起動: a program with its parameters, a script in a new run-time, or a document,
+// folder or address opened by the desktop. Failures are not reported.
+void cmdStart(TPoruBase& st)
+{
+    StartCommandLine(st, Trim(st.PopText()));
 }
 
 // 起動して終了まで待機: starts the program (or a script in a new run-time) and

@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "core/codec.h"
+#include "interp/debug_model.h"
 #include "interp/interp.h"
 
 namespace {
@@ -231,6 +232,14 @@ bool TConsoleHost::EditMemo(TPoruBase&, int, std::string& text)
 {
     dialogs_.EditMemo(text);
     return true;
+}
+
+// The debug dialog as text on standard error; one letter answers (c, l, q), the end
+// of the input continues. There are no GUI objects to list.
+DebugChoice TConsoleHost::ShowDebugDialog(TPoruBase& st, const std::string& word)
+{
+    const std::string filter = "0";
+    return AskDebugOnLines(io_, DebugDumpText(DebugViewOf(st, filter, false), filter, word));
 }
 
 bool TConsoleHost::ChooseColour(TPoruBase&, int32_t& colour)

@@ -53,6 +53,7 @@ public:
     bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
                         const std::string& initialName, std::string& file) override;
     bool ChooseFolder(TPoruBase& st, std::string& folder) override;
+    DebugChoice ShowDebugDialog(TPoruBase& st, const std::string& word) override;
 
     // ---- progress: lines on standard error, "[進行] TEXT" for the messages and
     // "[進行] NN%" for positions, these at most once a second ----

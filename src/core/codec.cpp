@@ -481,3 +481,69 @@ std::string ScriptBytesToSjis(std::string bytes)
         return Utf8ToSjis(std::string_view(bytes).substr(3));
     return bytes;
 }
+
+size_t DecodeUtf8At(std::string_view utf8, size_t at, uint32_t& codePoint)
+{
+    return at < utf8.size() ? DecodeUtf8(utf8, at, codePoint) : 0;
+}
+
+TUtf8Kind ClassifyUtf8(std::string_view bytes)
+{
+    TUtf8Kind kind = TUtf8Kind::Ascii;
+    for (size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        uint32_t cp;
+        const size_t len = DecodeUtf8(bytes, i, cp);
+        if (len == 0)
+            return TUtf8Kind::Invalid;
+        kind = TUtf8Kind::MultiByte;
+        i += len;
+    }
+    return kind;
+}
+
+// Characters that text written on Linux carries in the JIS form of a Shift_JIS
+// character whose CP932 form is another code point (WAVE DASH for FULLWIDTH TILDE,
+// MINUS SIGN for FULLWIDTH HYPHEN-MINUS, ...): the same character of JIS X 0208.
+// YEN SIGN and OVERLINE are left out: they would become "\" and "~".
+static uint16_t JisFormOf(uint32_t cp)
+{
+    switch (cp) {
+    case 0x00A2: return 0x8191;
+    case 0x00A3: return 0x8192;
+    case 0x00AC: return 0x81CA;
+    case 0x2014: return 0x815C;
+    case 0x2016: return 0x8161;
+    case 0x2212: return 0x817C;
+    case 0x301C: return 0x8160;
+    default: return 0xFFFF;
+    }
+}
+
+size_t Utf8ToSjisStrict(std::string_view utf8, std::string& out)
+{
+    const TTables& t = Tables();
+    out.clear();
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        uint32_t cp;
+        const size_t len = DecodeUtf8(utf8, i, cp);
+        uint16_t code = len != 0 && cp < 0x10000 ? t.toSjis[cp] : 0xFFFF;
+        if (code == 0xFFFF && len != 0)
+            code = JisFormOf(cp);
+        if (code == 0xFFFF)
+            return i;
+        AppendSjis(out, code);
+        i += len;
+    }
+    return std::string::npos;
+}

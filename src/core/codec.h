@@ -3,6 +3,7 @@
 // character that would not survive the round trip gets a per-process code from the
 // CP932 user-defined area, so a name listed by the run-time can be opened again.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,3 +20,21 @@ std::string FromNativePath(std::string_view utf8Path);
 // A text that starts with a UTF-8 byte-order mark is converted to Shift_JIS
 // (the mark dropped); any other text is returned unchanged.
 std::string ScriptBytesToSjis(std::string bytes);
+
+// How far a text is UTF-8: plain ASCII, valid UTF-8 holding at least one
+// multi-byte character, or not UTF-8 at all (strict decoding: overlong forms,
+// surrogates and values above U+10FFFF are invalid).
+enum class TUtf8Kind { Ascii, MultiByte, Invalid };
+TUtf8Kind ClassifyUtf8(std::string_view bytes);
+
+// Converts UTF-8 to Shift_JIS without substitutions: only characters that have a
+// CP932 code of their own, or are the JIS form of one (WAVE DASH, MINUS SIGN, ...;
+// not YEN SIGN or OVERLINE, which would become ASCII), are converted. Returns std::string::npos when the whole
+// text was converted, otherwise the byte offset of the first character without a
+// code or of the first byte that starts no valid sequence (`out` then holds the
+// conversion of the text before it).
+size_t Utf8ToSjisStrict(std::string_view utf8, std::string& out);
+
+// The code point of the valid UTF-8 sequence at utf8[at] and its length in bytes;
+// 0 when no valid sequence starts there.
+size_t DecodeUtf8At(std::string_view utf8, size_t at, uint32_t& codePoint);

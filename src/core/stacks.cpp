@@ -47,7 +47,15 @@ bool TRunControlStack::Pop(TRunControl& out)
         return false;
     out = std::move(current_.back());
     current_.pop_back();
+    Refresh();
     return true;
+}
+
+void TRunControlStack::Truncate(size_t count)
+{
+    if (count < current_.size())
+        current_.erase(current_.begin() + static_cast<long>(count), current_.end());
+    Refresh();
 }
 
 bool TRunControlStack::PeekAt(size_t index, TRunControl& out) const
@@ -62,6 +70,7 @@ void TRunControlStack::EnterLevel()
 {
     saved_.push_back(std::move(current_));
     current_ = std::vector<TRunControl>();
+    limit_ = nullptr;
 }
 
 void TRunControlStack::LeaveLevel()
@@ -70,6 +79,7 @@ void TRunControlStack::LeaveLevel()
         return;
     current_ = std::move(saved_.back());
     saved_.pop_back();
+    Refresh();
 }
 
 void TRunControlStack::ClearAll()

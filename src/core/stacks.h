@@ -39,42 +39,69 @@ enum : uint8_t {
     rcWhile = 9,      // ループ
 };
 
-// One open control structure. The body text is shared, so popping an entry and
-// pushing an identical copy for the next iteration keeps the cursor's text alive.
+// One open control structure. A block's body is a range of the program text it was
+// written in (no copy): [BodyStart, BodyEnd), and After is where the text goes on
+// once the block is done. The texts the interpreter runs live at least as long as
+// the run-control level that refers to them, so the range stays valid while the
+// entry exists. Call and event records have no body: BodyStart is the return
+// position and BodyEnd is nil.
 struct TRunControl {
     const char* BodyStart = nullptr;
+    const char* BodyEnd = nullptr;
     const char* After = nullptr;
     int32_t Counter = 0;
     int32_t Limit = 0;
     uint8_t RcKind = 0;
-    std::shared_ptr<const std::string> Body;
     std::string SavedFileName;
     std::string Condition;
     THashNode* CounterWord = nullptr;                         // 繰り返す
     std::shared_ptr<std::vector<std::string>> List;           // 反復
 
-    const char* BodyText() const { return Body ? Body->c_str() : nullptr; }
+    const char* BodyText() const { return BodyStart; }
+    bool HasBody() const { return BodyEnd != nullptr; }
 };
 
 class TRunControlStack {
 public:
     size_t Count() const { return current_.size(); }
-    void Push(const TRunControl& entry) { current_.push_back(entry); }
-    void Push(TRunControl&& entry) { current_.push_back(std::move(entry)); }
+    void Push(const TRunControl& entry)
+    {
+        current_.push_back(entry);
+        limit_ = entry.BodyEnd;
+    }
+    void Push(TRunControl&& entry)
+    {
+        limit_ = entry.BodyEnd;
+        current_.push_back(std::move(entry));
+    }
     bool Pop(TRunControl& out);
     bool PeekAt(size_t index, TRunControl& out) const;
+    // The top entry, to update its counters (its body range stays as pushed).
     TRunControl* Top() { return current_.empty() ? nullptr : &current_.back(); }
     // The entry at an index of the current level (index below Count()), not copied.
     const TRunControl& At(size_t index) const { return current_[index]; }
-    void ClearLevel() { current_.clear(); }
+    void ClearLevel()
+    {
+        current_.clear();
+        limit_ = nullptr;
+    }
+    // Pops the entries of the current level above the first `count`.
+    void Truncate(size_t count);
+    // Where the innermost open body ends: the run treats this position like the end
+    // of a text. Nil when the top entry is a call or event record, or the level is
+    // empty (the text runs to its terminating zero). Read before every phrase, so it
+    // is kept up to date by every change instead of being looked up.
+    const char* BodyLimit() const { return limit_; }
     void EnterLevel();
     void LeaveLevel();
     void ClearAll();
     size_t LevelCount() const { return saved_.size(); }
 
 private:
+    void Refresh() { limit_ = current_.empty() ? nullptr : current_.back().BodyEnd; }
     std::vector<TRunControl> current_;
     std::vector<std::vector<TRunControl>> saved_;
+    const char* limit_ = nullptr;
 };
 
 // One script-created GUI object. The meaning of the slots belongs to the GUI layer.

@@ -341,26 +341,22 @@ void TRadioGroup::Select(int index)
 
 // ---- browser --------------------------------------------------------------------------------
 
-TBrowser::TBrowser(QWidget* parent) : QTextBrowser(parent)
+TBrowser::TBrowser(QWidget* parent) : QWidget(parent)
 {
-    setOpenLinks(true);
-    setOpenExternalLinks(false);
+    callbacks_.BeforeNavigate = [this](const QUrl& url) { return !BeforeNavigate || BeforeNavigate(url); };
+    engine_ = CreateBrowserEngine(this, &callbacks_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(engine_->View());
 }
 
-void TBrowser::Navigate(const QUrl& url)
+TBrowser::~TBrowser()
 {
-    setSource(url);
+    delete engine_;   // its view, a child of this widget, goes with it
 }
 
-void TBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type)
-{
-    if (BeforeNavigate && !BeforeNavigate(name))
-        return;
-    location_ = name;
-    if (name.scheme().isEmpty() || name.isLocalFile() || name.scheme() == QLatin1String("qrc")) {
-        QTextBrowser::doSetSource(name, type);
-        return;
-    }
-    // Remote pages are not fetched by the text browser: show the address instead.
-    setPlainText(name.toString());
-}
+QUrl TBrowser::Location() const { return engine_->Location(); }
+QString TBrowser::Title() const { return engine_->Title(); }
+void TBrowser::Navigate(const QUrl& url) { engine_->Navigate(url); }
+void TBrowser::forward() { engine_->Forward(); }
+void TBrowser::backward() { engine_->Back(); }

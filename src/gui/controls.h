@@ -6,11 +6,12 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QTableWidget>
-#include <QTextBrowser>
 #include <QWidget>
 
 #include <functional>
 #include <string>
+
+#include "gui/browser_engine.h"
 
 // A copy of a picture in which every pixel of its top-left pixel's colour is see-through.
 QImage SeeThroughTopLeft(const QImage& img);
@@ -109,18 +110,23 @@ private:
     QButtonGroup* group_;
 };
 
-// The browser: a text browser that asks before it follows a link or a new URL.
-class TBrowser : public QTextBrowser {
+// The browser: shows pages through its engine (the web engine, or the text browser
+// where that is missing) and asks before the page navigates.
+class TBrowser : public QWidget {
 public:
     explicit TBrowser(QWidget* parent = nullptr);
+    ~TBrowser() override;
     // Asked with the URL before every navigation; false cancels it.
     std::function<bool(const QUrl&)> BeforeNavigate;
-    QUrl Location() const { return location_; }
+    QUrl Location() const;
+    QString Title() const;
     void Navigate(const QUrl& url);
-
-protected:
-    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
+    void forward();
+    void backward();
+    IBrowserEngine* Engine() const { return engine_; }
+    QSize sizeHint() const override { return QSize(250, 150); }
 
 private:
-    QUrl location_;
+    TBrowserCallbacks callbacks_;
+    IBrowserEngine* engine_ = nullptr;
 };

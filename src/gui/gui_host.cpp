@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "core/codec.h"
 #include "core/hash.h"
@@ -185,8 +186,22 @@ void TGuiHost::WarningBox(const std::string& caption, const std::string& text)
     ShowWarningBox(caption, text);
 }
 
+// Every error is also written to standard error in the console's form, so that a
+// window program started from a terminal or an editor leaves its errors there.
+// Only what was added since the last dialog is written.
 ErrorChoice TGuiHost::ShowErrorDialog(TPoruBase& st, const std::string& accumulated)
 {
+    const bool continued = accumulated.size() >= errorWritten_.size() &&
+                           accumulated.compare(0, errorWritten_.size(), errorWritten_) == 0;
+    std::string fresh = SjisToUtf8(continued ? accumulated.substr(errorWritten_.size()) : accumulated);
+    errorWritten_ = accumulated;
+    std::erase(fresh, '\r');
+    if (!fresh.empty()) {
+        if (fresh.back() != '\n')
+            fresh += '\n';
+        std::fputs(fresh.c_str(), stderr);
+        std::fflush(stderr);
+    }
     const std::string caption = errorDialog_->windowTitle().toStdString();
     if (DialogsScripted()) {
         ErrorChoice choice = ErrorChoiceFromAnswer(NextDialogAnswer(), st.DebugMode);

@@ -9,6 +9,7 @@
 class TMainWindow;
 class TfrmError;
 class TfrmProg;
+class TfrmDebug;
 class QFont;
 
 class TGuiHost : public THost {
@@ -88,6 +89,12 @@ public:
     void Beep(TPoruBase& st) override;
     void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text) override;
 
+    // The debug dialog (debug/debug_host.cpp): one TfrmDebug for the run, created on
+    // first use and centred over the main window; with scripted answers the dump of
+    // the console and one answer line (c, l, q).
+    DebugChoice ShowDebugDialog(TPoruBase& st, const std::string& word) override;
+    TfrmDebug* DebugDialog() const { return debugDialog_; }
+
     TMainWindow* Window() const { return window_; }
     TfrmError* ErrorDialog() const { return errorDialog_; }
 
@@ -101,4 +108,6 @@ private:
     TMainWindow* window_;
     TfrmError* errorDialog_;
     TfrmProg* progress_ = nullptr;
+    TfrmDebug* debugDialog_ = nullptr;
+    std::string errorWritten_;   // the part of the accumulated error text already on stderr
 };

@@ -1,6 +1,8 @@
 // Control structures: もし (and the "?" form), 条件分岐 with its "…の時" branches,
-// 繰り返す, N回, 反復, ループ, 抜ける, 続ける and 飛ぶ. A body is copied out of the
-// text into a run-control entry and the cursor walks the copy.
+// 繰り返す, N回, 反復, ループ, 抜ける, 続ける and 飛ぶ. A body is a range of the text
+// it is written in: the run-control entry records where it starts and ends, and the
+// cursor walks the text itself (entering a block copies nothing, however deeply
+// blocks nest).
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -40,22 +42,25 @@ std::vector<std::string> SplitLines(const std::string& text)
 void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
 {
     SkipSeparators(p);
-    if (*p == '\r' || *p == '\n') {
+    if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
         ExecuteStep(p);
         SkipSeparators(p);
     }
-    e.BodyStart = p;
     e.SavedFileName = FileName;
     if (*p == '(') {
-        e.BodyStart = p + 1;
+        std::string_view inner;
         try {
-            e.Body = std::make_shared<const std::string>(ReadGroup(p));
+            inner = ReadGroupView(p);
         } catch (const EPoru& err) {
             if (err.Recorded) throw;
             Error(err.Message);
         }
+        e.BodyStart = inner.data();
+        e.BodyEnd = inner.data() + inner.size();
     } else {
-        e.Body = std::make_shared<const std::string>(ReadToStatementEnd(p));
+        e.BodyStart = p;
+        SkipToStatementEnd(p);
+        e.BodyEnd = p;
     }
     e.After = p;
 }
@@ -141,7 +146,7 @@ void TPoruBase::RunIf(const char*& p)
     SkipSeparators(p);
     std::string cond;
     for (;;) {
-        if (*p == '\0') Error("条件分岐の終端文字を認識できませんでした。");
+        if (AtEnd(p)) Error("条件分岐の終端文字を認識できませんでした。");
         if (atWord(p)) break;
         if (*p == '\r' || *p == '\n') {
             ExecuteStep(p);
@@ -164,7 +169,7 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
 {
     auto skipLines = [&]() {
         SkipSeparators(p);
-        if (*p == '\r' || *p == '\n') {
+        if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
             ExecuteStep(p);
             SkipSeparators(p);
         }
@@ -176,11 +181,12 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
         BlockCapture(trueBranch, p);
         hasTrue = true;
         SkipSeparators(p);
-        if (*p == ';') {
+        if (*p == ';' && !AtEnd(p)) {
             ++p;
             SkipSeparators(p);
         }
-        while (*p == '\r' || *p == '\n') {
+        // The else branch may follow on a later line, but not beyond the open body.
+        while ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
             ExecuteStep(p);
             SkipSeparators(p);
         }
@@ -229,7 +235,7 @@ void TPoruBase::ConditionQuestion(const char*& p)
     if (!p) return;
     CondResult = std::trunc(ToNumber(r)) != 0 ? 1 : 0;
     SkipSeparators(p);
-    if (*p == '\r' || *p == '\n') {
+    if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
         ExecuteStep(p);
         SkipSeparators(p);
     }
@@ -446,27 +452,31 @@ void cmdContinue(TPoruBase& st)
     st.CheckRunControl();
 }
 
-// 飛ぶ: jump to a label, inside the open bodies first.
+// 飛ぶ: jump to a label, inside the open bodies first (innermost first, not beyond
+// the innermost call or event); entries above the body that holds the label are
+// left. Nothing is left before the label is known, so a failing jump keeps the
+// cursor in a live body with its structures open.
 void cmdJump(TPoruBase& st)
 {
     std::string name = st.PopRaw();
     std::string pattern = "*" + name + "\r";
-    while (st.RunControl.Count() > 0) {
-        TRunControl e;
-        st.RunControl.Pop(e);
-        if (!e.Body || e.Body->empty()) {
-            st.RunControl.Push(std::move(e));
-            break;
-        }
-        size_t at = e.Body->find(pattern);
-        if (at != std::string::npos) {
-            st.Cursor = e.Body->c_str() + at + 1 + name.size();
-            st.RunControl.Push(std::move(e));
+    for (size_t at = st.RunControl.Count(); at-- > 0;) {
+        const TRunControl& e = st.RunControl.At(at);
+        if (!e.HasBody()) break;
+        std::string_view body(e.BodyStart, static_cast<size_t>(e.BodyEnd - e.BodyStart));
+        size_t hit = body.find(pattern);
+        if (hit != std::string_view::npos) {
+            const char* target = e.BodyStart + hit + 1 + name.size();
+            st.RunControl.Truncate(at + 1);
+            st.Cursor = target;
             return;
         }
     }
     THashNode* n = st.Words.FindExact(name);
     if (!n || n->Kind != wkLabel) st.Error("未定義のラベル\"" + name + "\"に、ジャンプしようとしました。");
+    size_t keep = st.RunControl.Count();
+    while (keep > 0 && st.RunControl.At(keep - 1).HasBody()) --keep;
+    st.RunControl.Truncate(keep);
     st.Cursor = n->Position();
     st.FileName = n->TypeText;
 }

@@ -213,6 +213,30 @@ std::string NumberToText(long double v)
     return out;
 }
 
+std::string ValueAsPhrase(const std::string& value, std::string_view tag)
+{
+    if (tag != "s" && !value.empty()) {
+        const char* p = value.c_str();
+        if (*p == '-' || *p == '+') ++p;
+        const char* digits = p;
+        while (*p >= '0' && *p <= '9') ++p;
+        if (*p == '.' && p > digits) {
+            ++p;
+            while (*p >= '0' && *p <= '9') ++p;
+        }
+        if ((*p == 'E' || *p == 'e') && p > digits) {   // NumberToText's exponent form
+            const char* q = p + 1;
+            if (*q == '-' || *q == '+') ++q;
+            if (*q >= '0' && *q <= '9') {
+                p = q;
+                while (*p >= '0' && *p <= '9') ++p;
+            }
+        }
+        if (p > digits && *p == '\0') return value;
+    }
+    return tag == "s" || !value.empty() ? QuoteRaw(value) : value;
+}
+
 std::string QuoteRaw(std::string_view text)
 {
     std::string out;

@@ -1,8 +1,10 @@
 // Error reporting: the location prefix, the accumulated error text, warnings, the
 // run loop's error handling by error mode, and the error-mode commands.
 #include <cstring>
+#include <functional>
 
 #include "commands/registry.h"
+#include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -27,8 +29,18 @@ void TPoruBase::AppendErrorText(std::string_view line)
 int32_t TPoruBase::CurrentLineNo()
 {
     if (!Cursor) return LineNo;
+    // The marker after the line's end holds the number of the line the cursor is on.
+    // The end found last time serves again for a later position of the same line,
+    // so a run of errors along one long line scans it once.
     const char* p = Cursor;
-    while (*p && *p != '\r' && *p != '\n') ++p;
+    const std::less_equal<const char*> le;
+    if (lineEnd_ && le(lineFrom_, p) && le(p, lineEnd_) && (*lineEnd_ == '\0' || *lineEnd_ == '\r' || *lineEnd_ == '\n')) {
+        p = lineEnd_;
+    } else {
+        while (*p && *p != '\r' && *p != '\n') ++p;
+        lineFrom_ = Cursor;
+        lineEnd_ = p;
+    }
     if (!*p) return LineNo;
     while (*p == '\r' || *p == '\n') ++p;
     if (!(*p >= '0' && *p <= '9')) return LineNo;
@@ -41,6 +53,17 @@ int32_t TPoruBase::CurrentLineNo()
     if (*p != ':') return LineNo;
     LineNo = static_cast<int32_t>(n);
     return LineNo;
+}
+
+void TPoruBase::ForgetPositionsIn(std::string_view text)
+{
+    const std::less_equal<const char*> le;
+    auto inside = [&](const char* pos) {
+        return pos && le(text.data(), pos) && le(pos, text.data() + text.size());
+    };
+    if (inside(ErrorReturnPos)) ErrorReturnPos = nullptr;
+    if (inside(TimerTarget)) TimerTarget = nullptr;
+    lineFrom_ = lineEnd_ = nullptr;
 }
 
 std::string TPoruBase::FormatError(std::string_view msg)
@@ -111,8 +134,7 @@ void TPoruBase::ShowErrorDialog()
     ErrorChoice c = Host->ShowErrorDialog(*this, ErrorText);
     if (c == ErrorChoice::Continue) return;
     if (c == ErrorChoice::Debug) {
-        // The debugger dialog comes with the debugger link; until then continuing is
-        // the debug choice's visible effect.
+        ShowDebugger(*this);   // its stop choice closes the main window
         return;
     }
     StoppedByError = true;

@@ -270,15 +270,19 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
     }
 }
 
+TPoruBase::TGroupLevel TPoruBase::EnterGroup(bool counted)
+{
+    CheckStack();
+    if (!counted) return TGroupLevel{calcDepth_, false};
+    if (calcDepth_ >= kMaxCalcDepth) Error("計算式の括弧の入れ子が深すぎます。");
+    ++calcDepth_;
+    return TGroupLevel{calcDepth_, true};
+}
+
 std::string TPoruBase::Calculate(const char*& p)
 {
     const char* start = p;
-    if (calcDepth_ >= kMaxCalcDepth) Error("計算式の括弧の入れ子が深すぎます。");
-    struct Depth {
-        int& d;
-        explicit Depth(int& x) : d(x) { ++d; }
-        ~Depth() { --d; }
-    } depth(calcDepth_);
+    TGroupLevel level = EnterGroup();
     try {
         CalcToken.Kind = tkStart;
         SkipSeparators(p);
@@ -374,7 +378,10 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                     std::string half = ToHalf(embed);
                     embed.clear();
                     embedOpen = false;
-                    if (!half.empty()) result += EvaluateValue(half);
+                    if (!half.empty()) {
+                        CheckStack();   // an embedding may hold literals with embeddings
+                        result += EvaluateValue(half);
+                    }
                     continue;
                 }
                 if (d == '"') {

@@ -95,7 +95,9 @@ void cmdGetArgs(TPoruBase& st)
         joined += items[i];
     }
     st.FuncArgs.Clear();
-    st.SetSore(Trim(joined), "s");
+    // Not trimmed: an empty or blank-edged argument keeps its line, so the arguments
+    // after it stay at their positions (f("",b) gives b as line 1, not line 0).
+    st.SetSore(joined, "s");
 }
 
 // 名義変更: rename a command, optionally with a new template.
@@ -126,18 +128,28 @@ void cmdRename(TPoruBase& st)
         if (i) templ += ',';
         templ += items[i];
     }
+    if (items.back() == n->Name) {
+        n->ArgSpec = templ;
+        return;
+    }
     THashNode* copy = new THashNode(items.back(), "", "", "", 0, wkVariable, nullptr, false);
     copy->CopyFrom(*n);
     copy->ArgSpec = templ;
     std::string oldName = n->Name;
+    // A word of the new name is replaced (a reserved one raises, and nothing changed).
+    THashNode* replaced = st.Words.FindExact(copy->Name);
+    st.Words.Add(copy);
     // The old word's payload (if any) now belongs to the copy.
     if (n->Kind == wkHash) {
         THash* t = n->Table();
         n->Payload = nullptr;
         copy->SetTable(t);
     }
+    // What the state held of either released word (the error label, それ, ...) is the
+    // renamed word now.
+    if (replaced) st.WordReplaced(replaced, copy);
+    st.WordReplaced(n, copy);
     st.Words.Remove(oldName, false);
-    st.Words.Add(copy);
 }
 
 // 単語コピー: copy every field but the name from one word to another.

@@ -12,6 +12,9 @@ class THashNode;
 struct TKeyAction;   // commands/key_sequence.h
 
 enum class ErrorChoice { Continue, Debug, Stop };
+// The debug dialog's outcome: closed without a button (nothing changes), 連続実行,
+// 一行毎に実行 or 実行中断.
+enum class DebugChoice { Closed, Continue, Step, Stop };
 
 // The main window's state and bounds as フォームの位置記録 keeps them: the state 0
 // normal, 1 minimised, 2 maximised; the bounds of the normal (restored) window.
@@ -145,6 +148,13 @@ public:
     virtual void Beep(TPoruBase& st);
     // ログる's display: the accumulated text under its caption.
     virtual void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text);
+
+    // ---- the debugger ----
+    // The debug dialog over the run (the current line, the program text, the open
+    // control structures and the variable table, with the word `word` selected when
+    // it is listed), modal. The console writes the same to standard error and reads
+    // one letter. The default (no dialogs) raises the no-dialog error.
+    virtual DebugChoice ShowDebugDialog(TPoruBase& st, const std::string& word);
 };
 
 // The error raised by the default object operations (no window).

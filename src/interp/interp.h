@@ -95,6 +95,7 @@ public:
     std::string LastTypeTag;
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
+    int ScriptParam = -1;               // the parameter that named the script, -1 = none
     std::string ExePath;                // the running executable (Shift_JIS)
     THost* Host = nullptr;
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
@@ -140,13 +141,30 @@ public:
     bool RequestClose();        // the close handling; true when the window may close
     void RunEventAt(const char* pos);   // event interruption or a run of its own
     void EnterNesting();
-    void LeaveNesting() { --NestDepth; }
+    void LeaveNesting()
+    {
+        --NestDepth;
+        calcDepth_ = savedCalcDepth_[NestDepth];
+    }
+    // Every path that can recurse (nested runs, calculations, calls in function form,
+    // commands, member access, literal embeddings) checks the native stack first: once what is left falls below a
+    // safety margin, the run fails with the nesting error instead of overflowing.
+    // The state is used on the thread that created it.
+    void CheckStack()
+    {
+        if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < stackFloor_) StackExhausted();
+    }
+    [[noreturn]] void StackExhausted();
 
     // ---- statements ----
     void ExecuteStep(const char*& p);
     bool ExecutePhrase(const char*& p);   // one phrase; true when the sentence goes on
     void ReadLineMarker(const char*& p);
     std::string ReadToStatementEnd(const char*& p);
+    void SkipToStatementEnd(const char*& p);   // the same without building the text
+    // True where the running text ends: its terminating zero or the end of the
+    // innermost open body.
+    bool AtEnd(const char* p) const { return *p == '\0' || p == RunControl.BodyLimit(); }
 
     // ---- resolution and invocation ----
     std::string ReadValue(const char*& p);
@@ -154,7 +172,9 @@ public:
     void RunSentenceCommand();
     void InvokeWord(THashNode* node);
     std::string CallWithParentheses(const std::string& name, const char*& p, bool push);
-    void PushCallArguments(const char*& p);
+    // Pushes the arguments of a call list that ends at `end` (a closing ")"), or at
+    // the end of the text when `end` is nil.
+    void PushCallArguments(const char*& p, const char* end = nullptr);
     void Dispatch(THashNode* node);
     void CallLabel(THashNode* label, const char* returnPos);
 
@@ -191,14 +211,43 @@ public:
     // Normalises a text; an unbalanced pair raises with its line.
     void NormaliseOrRaise(std::string& text);
     void Include(const std::string& path);
+    // A text is about to go (the text of ぽるかなする after its run): positions the
+    // state keeps beyond the run are dropped when they point into it.
+    void ForgetPositionsIn(std::string_view text);
+    // A word is released and `by` takes its place: every node the state refers to
+    // directly (error and close labels, the system words) follows.
+    void WordReplaced(const THashNode* gone, THashNode* by);
 
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
     bool runStartPending_ = true;
-    bool commaBreak_ = false;
+    bool commaBreak_ = false;   // the last phrase ended in a comma before a line break
     bool clearSetterAfterBind_ = false;   // set by a name(arguments) call of a command
     int calcDepth_ = 0;
-    static constexpr int kMaxCalcDepth = 200;   // the last phrase ended in a comma before a line break
+    // Statements run since the last pulse, counted across nested run loops, so that a
+    // recursion whose loops each run only a few statements still pulses the host.
+    unsigned runPulse_ = 0;
+    // A nested run starts its calculations at depth 0: the parenthesis bound is per
+    // calculation; recursion through calls is bounded by the nesting and the stack.
+    int savedCalcDepth_[kMaxNesting] = {};
+    uintptr_t stackFloor_ = 0;   // lowest frame address CheckStack accepts
+    // The line end last found by CurrentLineNo and where the search started: a
+    // position between the two lies on the same line (no line break in between).
+    const char* lineFrom_ = nullptr;
+    const char* lineEnd_ = nullptr;
+    static constexpr int kMaxCalcDepth = 200;   // parentheses nested in one calculation
+    // One level of parentheses evaluated inside a value (a calculation's group, a
+    // member name in parentheses), counted while the guard lives: each level holds a
+    // copy of its group, so the count bounds the memory as well as the depth.
+    struct TGroupLevel {
+        int& depth;
+        bool counted;
+        ~TGroupLevel()
+        {
+            if (counted) --depth;
+        }
+    };
+    TGroupLevel EnterGroup(bool counted = true);   // raises when nested too deeply
 
     // expression internals
     void NextToken(const char*& p);
@@ -211,9 +260,14 @@ private:
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col);
     void AssignMember(const char*& p, const std::string& member);
     void SkipLabelLine(const char*& p);
+    void ScanStatement(const char*& p, std::string* out);
     std::string MemberAccess(THashNode* stem, const char*& p);
     std::string IndexAccess(const std::string& value, const char*& p);
 };
+
+// The lowest native stack address a recursing path of the interpreter may reach on
+// the calling thread (0 when the stack cannot be measured: no check).
+uintptr_t StackFloorOfThisThread();
 
 // The state whose accumulated error text Raise() records into.
 void SetActiveState(TPoruBase* st);
@@ -223,6 +277,10 @@ long double ToNumber(std::string_view text);
 int32_t ToIntOrDefault(std::string_view text, int32_t def);
 std::string NumberToText(long double v);
 std::string QuoteRaw(std::string_view text);
+// A computed value as a phrase of program text: raw-quoted when its tag is "s" or
+// when it does not read back as a number (2,340 from 通貨形式に変換 keeps the tag
+// of its argument, and unquoted its comma would split it).
+std::string ValueAsPhrase(const std::string& value, std::string_view tag);
 std::string UnquoteRaw(std::string_view text);
 
 // The file-name part of a path (after the last "\", "/" or ":").

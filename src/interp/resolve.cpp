@@ -205,6 +205,8 @@ std::string TPoruBase::ReadValue(const char*& p)
 std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
 {
     SkipSeparators(p);
+    // A member name in parentheses may hold further member accesses.
+    TGroupLevel level = EnterGroup(*p == '(');
     std::string member;
     if (*p == '(') {
         try {
@@ -339,6 +341,7 @@ void TPoruBase::MatchArguments(THashNode* node)
 
 void TPoruBase::Dispatch(THashNode* node)
 {
+    CheckStack();   // a handler may evaluate arguments that run further commands
     // A call written name(arguments) binds positionally, but only its own
     // arguments: what the handler evaluates binds by particles again.
     const bool clearSetter = clearSetterAfterBind_;
@@ -411,15 +414,18 @@ void TPoruBase::InvokeWord(THashNode* node)
 
 std::string TPoruBase::CallWithParentheses(const std::string& name, const char*& p, bool push)
 {
+    CheckStack();
     THashNode* n = Words.Find(name, true);
     if (!n || (n->Kind != wkCommand && n->Kind != wkLabel && n->Kind != wkDllFunc)) {
         Args.Push(name);
         return std::string();
     }
     if (*p != '(') Error("関数\"" + name + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。");
-    std::string inner;
+    // The list is read where it stands: the text holding it outlives the call, and
+    // nested calls f(g(h(…))) copy nothing.
+    std::string_view inner;
     try {
-        inner = ReadGroup(p);
+        inner = ReadGroupView(p);
     } catch (const EPoru& e) {
         if (e.Recorded) throw;
         Error(e.Message);
@@ -438,8 +444,8 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         }
     } restoreArgs{Args, pending};
     if (!inner.empty()) {
-        const char* q = inner.c_str();
-        PushCallArguments(q);
+        const char* q = inner.data();
+        PushCallArguments(q, inner.data() + inner.size());
     }
     std::string result, tag;
     {
@@ -483,19 +489,20 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
     return result;
 }
 
-void TPoruBase::PushCallArguments(const char*& p)
+void TPoruBase::PushCallArguments(const char*& p, const char* end)
 {
     const char* listStart = p;
+    auto atEnd = [&](const char* q) { return *q == '\0' || q == end; };
     // True when only blanks stand between q and the start of the list or a comma:
     // a sign there begins a new argument (f(2,-1)) instead of joining the previous one.
     auto atArgumentStart = [&](const char* q) {
         while (q > listStart && (q[-1] == ' ' || q[-1] == '\t' || static_cast<unsigned char>(q[-1]) == 0xA4)) --q;
         return q == listStart || q[-1] == ',';
     };
-    while (*p) {
+    while (!atEnd(p)) {
         std::string word = ReadWord(p);
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '\0') {
+        if (atEnd(p)) {
             if (!word.empty()) Args.Push(word);
             return;
         }
@@ -531,7 +538,7 @@ void TPoruBase::PushCallArguments(const char*& p)
                 SkipSpaces(p);
             }
             std::string v = EvaluateValue(text);
-            Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+            Args.Push(ValueAsPhrase(v, LastTypeTag));
             SkipSeparators(p);
             if (*p == ',') ++p;
             continue;
@@ -540,8 +547,9 @@ void TPoruBase::PushCallArguments(const char*& p)
             if (!word.empty()) {
                 CallWithParentheses(word, p, true);
                 std::string v = Args.Pop();
-                Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, LastTypeTag));
             } else {
+                TGroupLevel level = EnterGroup();
                 std::string inner;
                 try {
                     inner = ReadGroup(p);
@@ -553,7 +561,7 @@ void TPoruBase::PushCallArguments(const char*& p)
                 std::string tag = LastTypeTag;
                 std::string tail = ReadWord(p);
                 v += tail;
-                Args.Push(tag == "s" ? QuoteRaw(v) : v);
+                Args.Push(ValueAsPhrase(v, tag));
             }
             SkipSpaces(p);
             if (*p == ',') ++p;
@@ -568,7 +576,7 @@ void TPoruBase::PushCallArguments(const char*& p)
         c = static_cast<unsigned char>(*p);
         if (!IsOperatorChar(c)) {
             if (!word.empty()) Args.Push(word);
-            if (c && c != ',' && c != '"' && c != '`' && c != '(' && c != '#') p += CharLen(p);
+            if (!atEnd(p) && c != ',' && c != '"' && c != '`' && c != '(' && c != '#') p += CharLen(p);
             continue;
         }
         std::string operand = word;
@@ -577,9 +585,15 @@ void TPoruBase::PushCallArguments(const char*& p)
         if (c == '&' && p[1] != '&') {
             std::string joined;
             {
+                // The first operand is a variable's value, a string literal's expanded
+                // value (f("ab"&A) joins ab, not the quoted literal), a raw-quoted
+                // value, or else the text as written.
                 const char* q = operand.c_str();
                 THashNode* w = Words.FindExact(operand);
-                joined = w ? ReadValue(q) : (operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand);
+                if (w || (!operand.empty() && operand[0] == '"'))
+                    joined = ReadValue(q);
+                else
+                    joined = operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand;
             }
             while (*p == '&' && p[1] != '&') {
                 ++p;
@@ -594,7 +608,7 @@ void TPoruBase::PushCallArguments(const char*& p)
         // Any other operator: the rest up to the next comma (literals and groups kept
         // whole) is calculated with the operand.
         std::string expr = operand;
-        while (*p && *p != ',' && *p != '\r' && *p != '\n') {
+        while (!atEnd(p) && *p != ',' && *p != '\r' && *p != '\n') {
             if (*p == '"' || *p == '`') {
                 const char* s = p;
                 ReadLiteral(p);
@@ -610,7 +624,7 @@ void TPoruBase::PushCallArguments(const char*& p)
             }
         }
         std::string v = CalculateText(expr);
-        Args.Push(LastTypeTag == "s" ? QuoteRaw(v) : v);
+        Args.Push(ValueAsPhrase(v, LastTypeTag));
         if (*p == ',') ++p;
     }
 }

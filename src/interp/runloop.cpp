@@ -1,18 +1,53 @@
 // The run loop: executes statements at the cursor, continues or ends the open
 // control structures when a text ends, and the nested-run pattern used by calls,
 // includes, events and ぽるかなする.
+#include <pthread.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "commands/registry.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 
+namespace {
+const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるため、実行を中止します。";
+}
+
 void TPoruBase::EnterNesting()
 {
-    if (NestDepth >= kMaxNesting) Error("関数やイベントの呼び出しが深すぎるため、実行を中止します。");
+    CheckStack();
+    if (NestDepth >= kMaxNesting) Error(kTooDeep);
+    savedCalcDepth_[NestDepth] = calcDepth_;
+    calcDepth_ = 0;
     ++NestDepth;
+}
+
+void TPoruBase::StackExhausted()
+{
+    Error(kTooDeep);
+}
+
+// The lowest frame address a recursing path may reach on this thread: the stack's
+// low end plus a margin for the error itself (formatting, unwinding, the host's
+// report) and for what a single command uses between two checks. A quarter of the
+// stack, at least 128 KiB and at most 1 MiB: 256 KiB of a 1 MiB stack, 1 MiB of the
+// usual 8 MiB.
+uintptr_t StackFloorOfThisThread()
+{
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    void* low = nullptr;
+    size_t size = 0;
+    int rc = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    if (rc != 0 || !low || size == 0) return 0;
+    size_t margin = std::clamp<size_t>(size / 4, 128 * 1024, 1024 * 1024);
+    if (margin >= size) return 0;
+    return reinterpret_cast<uintptr_t>(low) + margin;
 }
 
 // Set by the window host: called every 256 statements so that a long computation
@@ -31,11 +66,21 @@ void TPoruBase::RunLoop()
         auto& items = Args.Items();
         if (items.size() > argBase) items.resize(argBase);
     };
-    unsigned pulse = 0;
+    // A statement that failed without moving the cursor is left: the rest of its
+    // line (within the open body) is skipped, so that an ignored error cannot repeat
+    // forever.
+    auto leaveStuckLine = [&]() {
+        if (!Cursor || Cursor != previous) return;
+        const char* limit = RunControl.BodyLimit();
+        const char* stuck = Cursor;
+        while (*Cursor && *Cursor != '\r' && *Cursor != '\n' && Cursor != limit) ++Cursor;
+        if (Cursor == stuck && *Cursor && Cursor != limit) ++Cursor;
+        previous = nullptr;
+    };
     for (;;) {
         if (!Cursor) return;
-        if (*Cursor != '\0') {
-            if ((++pulse & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
+        if (!AtEnd(Cursor)) {
+            if ((++runPulse_ & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
             try {
                 if (RunControl.Count() > kMaxRunControl) Error("実行が無限ループしている可能性があるので終了します。");
                 if (Stopping) return;
@@ -43,14 +88,7 @@ void TPoruBase::RunLoop()
                 previous = Cursor;
                 ExecuteStep(Cursor);
             } catch (const EPoru& e) {
-                if (Cursor && Cursor == previous) {
-                    // The failing statement did not move the cursor: step to the end
-                    // of its line so that an ignored error cannot repeat forever.
-                    const char* stuck = Cursor;
-                    while (*Cursor && *Cursor != '\r' && *Cursor != '\n') ++Cursor;
-                    if (Cursor == stuck && *Cursor) ++Cursor;
-                    previous = nullptr;
-                }
+                leaveStuckLine();
                 dropFailedSentence();
                 if (!e.Recorded) {
                     std::string msg = FormatError(e.Message);
@@ -59,11 +97,15 @@ void TPoruBase::RunLoop()
                 } else {
                     HandleRunError(e, true);
                 }
+            } catch (const std::bad_alloc&) {
+                // Reported like the run-time's own errors, with the file and line.
+                leaveStuckLine();
+                dropFailedSentence();
+                std::string msg = FormatError("メモリが足りません。");
+                AppendErrorText(msg);
+                HandleRunError(EPoru(msg, true), true);
             } catch (const std::exception& e) {
-                if (Cursor && Cursor == previous) {
-                    while (*Cursor && *Cursor != '\r' && *Cursor != '\n') ++Cursor;
-                    previous = nullptr;
-                }
+                leaveStuckLine();
                 dropFailedSentence();
                 HandleRunError(EPoru(e.what()), false);
             }
@@ -74,16 +116,16 @@ void TPoruBase::RunLoop()
         previous = nullptr;
         try {
             CheckRunControl();
-            if (Cursor && *Cursor != '\0') continue;
+            if (Cursor && !AtEnd(Cursor)) continue;
             while (RunControl.Count() != 0) {
                 CheckRunControl();
-                if (Cursor && *Cursor != '\0') break;
+                if (Cursor && !AtEnd(Cursor)) break;
             }
         } catch (const EPoru& e) {
             HandleRunError(e, true);
             if (Stopping) return;
         }
-        if (Cursor && *Cursor != '\0') continue;
+        if (Cursor && !AtEnd(Cursor)) continue;
         return;
     }
 }
@@ -268,11 +310,26 @@ void TPoruBase::RunEventAt(const char* pos)
         Cursor = pos;
         return;
     }
+    // Nothing is running, or a command is the last thing of its text: the handler
+    // runs here, in a loop of its own. When it has returned through its record, what
+    // was running goes on from where it stood (a command at the end of a text inside
+    // a loop still has the loop to continue); a handler that ended the run (終わり,
+    // 待機, a stop) leaves it ended.
     EnterNesting();
     struct Leave {
         TPoruBase& st;
-        ~Leave() { st.LeaveNesting(); }
-    } leave{*this};
+        const char* cursor;
+        std::string fileName;
+        size_t open;
+        ~Leave()
+        {
+            if (!st.Stopping && st.Cursor == nullptr && st.RunControl.Count() == open) {
+                st.Cursor = cursor;
+                st.FileName.swap(fileName);
+            }
+            st.LeaveNesting();
+        }
+    } leave{*this, Cursor, FileName, RunControl.Count()};
     TRunControl e;
     e.RcKind = rcEvent;
     e.BodyStart = nullptr;
@@ -319,19 +376,22 @@ void cmdRunText(TPoruBase& st)
             st.Cursor = cursor;
         }
     } restore{st, savedFile, savedCursor};
-    // The text must outlive every position into it: keep it in a shared buffer that
-    // stays alive for the nested run.
+    // The text lives for the nested run; blocks inside it are ranges of it, and the
+    // entries that hold them go with the run's level. A position an error left in it
+    // goes too: a later エラーから復帰 finds no place to resume (and stops the run).
     auto body = std::make_shared<std::string>(text);
     st.NormaliseOrRaise(*body);
     st.EnterNesting();
     struct Leave {
         TPoruBase& st;
+        const std::string& text;
         ~Leave()
         {
             st.RunControl.LeaveLevel();
             st.LeaveNesting();
+            st.ForgetPositionsIn(text);
         }
-    } leave{st};
+    } leave{st, *body};
     st.RunControl.EnterLevel();
     st.Cursor = body->c_str();
     st.RunLoop();

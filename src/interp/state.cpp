@@ -6,6 +6,7 @@
 
 TPoruBase::TPoruBase()
 {
+    stackFloor_ = StackFloorOfThisThread();
     CaseValue = "\\~未定義";
     SetActiveState(this);
 }
@@ -34,4 +35,16 @@ void TPoruBase::NormaliseOrRaise(std::string& text)
         LineNo = e.Line;
         Raise(FormatError(e.Message));
     }
+}
+
+void TPoruBase::WordReplaced(const THashNode* gone, THashNode* by)
+{
+    THashNode** held[] = {&ErrorLabel,        &CloseLabel,       &CurrentCommand,   &Sys.Sore,
+                          &Sys.So,            &Sys.Soshite,      &Sys.Count,        &Sys.Gap,
+                          &Sys.ErrorMessage,  &Sys.NoExit,       &Sys.OutputTarget, &Sys.TabCount,
+                          &Sys.Naraba,        &Sys.Nara,         &Sys.Chigaeba,     &Sys.Moshi,
+                          &Sys.Denakereba};
+    static_assert(sizeof(TSystemWords) == 14 * sizeof(THashNode*), "every system word is rebound");
+    for (THashNode** slot : held)
+        if (*slot == gone) *slot = by;
 }

@@ -1,10 +1,12 @@
 // The statement executor: reads the phrases of a sentence at the cursor, pushes
 // them on the argument stack and runs the sentence's command at its end; also the
 // assignment forms (X=…, Xは…, X#1は…, AのBは…).
+#include <array>
 #include <cstring>
 
 #include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
@@ -14,6 +16,13 @@
 namespace {
 
 bool IsDigitChar(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// The bytes that stop a run of ordinary characters in a statement.
+constexpr std::array<bool, 256> kStatementStop = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : {'\0', '\r', '\n', ';', '"', '`', '(', '&', ')'}) t[c] = true;
+    return t;
+}();
 
 // True when an embedded expression can only read variables: every word in it is a
 // number, a variable or constant, or an unknown word (its own text); no call, no
@@ -97,59 +106,74 @@ void TPoruBase::ReadLineMarker(const char*& p)
 
 void TPoruBase::SkipLabelLine(const char*& p)
 {
-    while (*p && *p != '\r' && *p != '\n') p += CharLen(p);
+    const char* limit = RunControl.BodyLimit();
+    while (*p && *p != '\r' && *p != '\n' && p != limit) p += CharLen(p);
 }
 
 std::string TPoruBase::ReadToStatementEnd(const char*& p)
 {
     std::string out;
+    ScanStatement(p, &out);
+    return out;
+}
+
+void TPoruBase::SkipToStatementEnd(const char*& p)
+{
+    ScanStatement(p, nullptr);
+}
+
+// Reads the rest of a statement into `out` (or only moves past it when `out` is
+// nil): up to a line break, ";", the end of the text or the end of the innermost
+// open body. Literals and groups are taken whole; "&" at the end of a line joins
+// the next line.
+void TPoruBase::ScanStatement(const char*& p, std::string* out)
+{
+    const char* limit = RunControl.BodyLimit();
+    auto take = [&](const char* s) {
+        if (out) out->append(s, p);
+    };
     for (;;) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '\0' || c == '\r' || c == '\n' || c == ';') break;
-        if (c == '"' || c == '`') {
+        if (c == '\0' || c == '\r' || c == '\n' || c == ';' || p == limit) break;
+        if (c == '"' || c == '`' || c == '(') {
             const char* s = p;
             try {
-                ReadLiteral(p);
+                if (c == '(') ReadGroupView(p);
+                else ReadLiteralView(p);
             } catch (const EPoru& e) {
                 if (e.Recorded) throw;
                 Error(e.Message);
             }
-            out.append(s, p);
-            continue;
-        }
-        if (c == '(') {
-            const char* s = p;
-            try {
-                ReadGroup(p);
-            } catch (const EPoru& e) {
-                if (e.Recorded) throw;
-                Error(e.Message);
-            }
-            out.append(s, p);
+            take(s);
             continue;
         }
         if (c == '&') {
             const char* q = p + 1;
             while (*q == ' ' || *q == '\t') ++q;
             if (*q == '\r' || *q == '\n') {
-                out += '&';
-                p = q;
-                ExecuteStep(p);
+                if (out) {
+                    *out += '&';
+                    p = q;
+                    ExecuteStep(p);
+                } else {
+                    p = q;
+                    ReadLineMarker(p);
+                }
                 SkipSeparators(p);
                 continue;
             }
         }
-        // A run of ordinary characters is copied at once.
+        // A run of ordinary characters is taken at once. A body ends at ")" or at
+        // one of the statement's own ends, so only ")" needs the position test.
         const char* s = p;
         for (;;) {
             unsigned char d = static_cast<unsigned char>(*p);
-            if (d == '\0' || d == '\r' || d == '\n' || d == ';' || d == '"' || d == '`' || d == '(' || d == '&') break;
+            if (kStatementStop[d] && (d != ')' || p == limit)) break;
             p += CharLen(p);
         }
         if (p == s) p += CharLen(p);
-        out.append(s, p);
+        take(s);
     }
-    return out;
 }
 
 std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
@@ -201,6 +225,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
     bool hasIndex = false, hasCol = false;
     std::string idxName, idxRow, idxCol;
     unsigned char c = static_cast<unsigned char>(*p);
+    if (p == RunControl.BodyLimit()) c = '\0';   // the end of the body runs the sentence like the end of a text
     switch (c) {
     case '\0':
         RunSentenceCommand();
@@ -218,6 +243,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
         const char* at = p;
         RunSentenceCommand();
         if (p == at) ReadLineMarker(p);
+        if (LineStop) StopAfterLine(*this);   // single-step mode: the debugger after every line
         return false;
     }
     case '*':
@@ -293,6 +319,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                 idxCol = num;
             } else {
                 idxCol = EvaluateValue(idxCol);
+                if (!p) return false;   // the index ended the run (a function that ends it)
             }
             hasCol = true;
             phrase = idxName + "#" + idxRow + "#" + idxCol + particle;
@@ -341,7 +368,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
     const char* after = p;
     SkipSeparators(p);
     // A comma right before a line break continues the sentence on the next line.
-    commaBreak_ = p > after && p[-1] == ',' && (*p == '\r' || *p == '\n');
+    commaBreak_ = p > after && p[-1] == ',' && (*p == '\r' || *p == '\n') && p != RunControl.BodyLimit();
     if (*p == '=') {
         ++p;
         const std::string* row = hasIndex ? &idxRow : nullptr;
@@ -432,19 +459,19 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                 std::string result = CallWithParentheses(phrase, p, false);
                 if (!p) return false;
                 SkipSpaces(p);
-                if (*p == '\0' || *p == '\r' || *p == ';') {
+                if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
                     Sys.Sore->Value = result;
                     Sys.Sore->TypeText = LastTypeTag;
                     return false;
                 }
-                phrase = LastTypeTag == "s" ? QuoteRaw(result) : result;
+                phrase = ValueAsPhrase(result, LastTypeTag);
                 phrase += ReadWord(p);
                 SkipSeparators(p);
             }
         }
     }
     Args.Push(std::move(phrase));
-    return *p == '\0';
+    return AtEnd(p);
 }
 
 void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText)

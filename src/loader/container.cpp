@@ -1,15 +1,17 @@
 // Writer, reader and locator of the packed file container.
 #include "loader/container.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "core/codec.h"
 #include "core/sjis.h"
 #include "loader/elf.h"
+#include "loader/read_file.h"
 
 namespace {
 
@@ -34,13 +36,10 @@ std::string IoFailure(const std::string& nativePath)
     return "ファイル\"" + FromNativePath(nativePath) + "\"の、読み込みか書き込みに、失敗しました。";
 }
 
+// A container holds at most 2 GiB; a larger source fails the size check after reading.
 bool ReadWholeFile(const std::string& nativePath, std::string& out)
 {
-    std::ifstream in(nativePath, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return ReadRegularFile(nativePath, out, 0x80000000ull);
 }
 
 bool Seek(std::FILE* f, uint64_t off)
@@ -150,9 +149,17 @@ bool TFileMixWriter::Save(const std::string& nativePath)
 
 TFileMixReader::TFileMixReader(const std::string& nativePath, uint64_t base) : fileName_(nativePath), base_(base)
 {
-    file_ = std::fopen(nativePath.c_str(), "rb");
+    // Only a regular file: opening a FIFO would wait for a writer.
+    if (IsRegularFile(nativePath))
+        file_ = std::fopen(nativePath.c_str(), "rb");
+    struct stat sb {};
+    if (file_ && (::fstat(fileno(file_), &sb) != 0 || !S_ISREG(sb.st_mode))) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
     if (!file_)
         throw EContainer("ファイル\"" + FromNativePath(nativePath) + "\"を開けません。");
+    fileSize_ = static_cast<uint64_t>(sb.st_size);
     const std::string badHeader =
         "\"" + FromNativePath(nativePath) + "\"は、TFileMixHeaderでは形式が違うため読めません。";
     char header[kMixHeaderSize];
@@ -163,6 +170,12 @@ TFileMixReader::TFileMixReader(const std::string& nativePath, uint64_t base) : f
         throw EContainer(badHeader);
     }
     const size_t count = static_cast<size_t>(GetLe(header + 5, 2));
+    // The directory must lie within the file before room is made for it.
+    if (base + kMixHeaderSize + kMixRecordSize * count > fileSize_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw EContainer(badHeader);
+    }
     std::string records(kMixRecordSize * count, '\0');
     if (std::fread(records.data(), 1, records.size(), file_) != records.size()) {
         std::fclose(file_);
@@ -194,13 +207,10 @@ bool TFileMixReader::ExtractEntry(std::string_view name, std::string& out)
     const TMixNode* n = Find(name);
     if (!n || !file_ || n->Offset < 0 || n->Size < 0)
         return false;
-    // The directory may be corrupt: an entry must lie inside the file before its
-    // bytes are allocated.
-    if (std::fseek(file_, 0, SEEK_END) != 0)
-        return false;
-    const long fileEnd = std::ftell(file_);
-    if (fileEnd < 0 || base_ + static_cast<uint64_t>(n->Offset) + static_cast<uint64_t>(n->Size) >
-                           static_cast<uint64_t>(fileEnd))
+    // A damaged directory may declare any size: the entry must lie within the file
+    // before room is made for it.
+    const uint64_t start = base_ + static_cast<uint64_t>(n->Offset);
+    if (start > fileSize_ || static_cast<uint64_t>(n->Size) > fileSize_ - start)
         return false;
     std::string data(static_cast<size_t>(n->Size), '\0');
     if (!Seek(file_, base_ + static_cast<uint64_t>(n->Offset)) ||
@@ -264,6 +274,8 @@ bool TFileMixReader::CopyContainer(const std::string& nativeFile)
 
 bool LocateAppendedAt(const std::string& nativePath, uint64_t& offset, uint64_t& size)
 {
+    if (!IsRegularFile(nativePath))
+        return false;
     std::ifstream in(nativePath, std::ios::binary);
     if (!in)
         return false;

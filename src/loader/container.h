@@ -66,6 +66,7 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
+    uint64_t fileSize_ = 0;   // entries are checked against it before they are read
     TMixIndex index_;
     std::string fileName_;
     uint64_t base_ = 0;

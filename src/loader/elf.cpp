@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "loader/read_file.h"
+
 namespace {
 
 // Random access to the bytes of a file or of a buffer.
@@ -175,6 +177,8 @@ bool PeImageEndOf(const std::string& head, uint64_t fileSize, uint64_t& end)
 
 bool IsElfFile(const std::string& nativePath)
 {
+    if (!IsRegularFile(nativePath))
+        return false;
     std::ifstream in(nativePath, std::ios::binary);
     char magic[4] = {};
     return in.read(magic, 4) && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';

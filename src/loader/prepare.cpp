@@ -2,8 +2,8 @@
 // every label registered before the first statement runs; 取り込む loads, prepares
 // and runs another file at the point of inclusion.
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <functional>
 
 #include "commands/registry.h"
 #include "core/codec.h"
@@ -12,6 +12,8 @@
 #include "interp/interp.h"
 #include "loader/include_path.h"
 #include "loader/normaliser.h"
+#include "loader/read_file.h"
+#include "loader/script_encoding.h"
 #include "loader/scanner.h"
 
 void TPoruBase::PrepareRun()
@@ -19,6 +21,7 @@ void TPoruBase::PrepareRun()
     ErrorText.clear();
     Cursor = nullptr;
     LineNo = 0;
+    lineFrom_ = lineEnd_ = nullptr;   // the line last looked up was in the previous text
     LayoutX = 10;
     LayoutY = 10;
     if (Sys.So) Sys.So->Payload = nullptr;
@@ -88,11 +91,15 @@ void TPoruBase::Include(const std::string& pathArg)
     std::string path = std::string(Trim(ResolveIncludePath(*this, pathArg)));
     std::string savedFile = FileName;
     std::string native = ToNativePath(path);
-    std::ifstream in(native, std::ios::binary);
-    if (!in) Error("ファイル\"" + path + "\"が、ありません。");
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    std::string raw = ScriptBytesToSjis(ss.str());
+    std::string bytes;
+    if (!ReadRegularFile(native, bytes)) {
+        // A folder, a device or a FIFO is no program file; neither is one that fails
+        // to read.
+        std::error_code ec;
+        if (!std::filesystem::exists(native, ec)) Error("ファイル\"" + path + "\"が、ありません。");
+        Error("ファイル\"" + path + "\"は、プログラムとして読めません。");
+    }
+    std::string raw = IncludedScriptToSjis(*this, path, std::move(bytes));
     // Loaded as lines, each followed by CR LF.
     std::string text;
     text.reserve(raw.size() + 2);
@@ -128,6 +135,15 @@ void TPoruBase::Include(const std::string& pathArg)
         FileName = path;
         ScanDefinitions(slot, path);
     } catch (...) {
+        // The labels found before the failure go with the text: the slot is taken
+        // by the next file, and they must not point into a released text.
+        const std::string& failed = Texts[slot];
+        const std::less_equal<const char*> le;
+        for (THashNode* n : Words.Nodes()) {
+            const char* at = n->Kind == wkLabel ? n->Position() : nullptr;
+            if (at && le(failed.data(), at) && le(at, failed.data() + failed.size())) Words.Remove(n->Name, false);
+        }
+        ForgetPositionsIn(failed);
         FileName = savedFile;
         Cursor = savedCursor;
         Texts[slot].clear();

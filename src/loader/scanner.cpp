@@ -209,12 +209,12 @@ std::string ReadUntilSet(const char*& p, const ByteSet& set)
     return out;
 }
 
-std::string ReadLiteral(const char*& p, size_t maxLen)
+std::string_view ReadLiteralView(const char*& p, size_t maxLen)
 {
     SkipSeparators(p);
     const char open = *p;
     if (open != '"' && open != '`')
-        return std::string();
+        return std::string_view();
     // With a bound, the literal's content may be at most maxLen bytes long.
     const char* limit = maxLen ? p + 1 + maxLen : nullptr;
     const char* q = p + 1;
@@ -237,16 +237,21 @@ std::string ReadLiteral(const char*& p, size_t maxLen)
         }
         Step(q);
     }
-    std::string lit(p, static_cast<size_t>(q + 1 - p));
+    std::string_view lit(p, static_cast<size_t>(q + 1 - p));
     p = q + 1;
     return lit;
 }
 
-std::string ReadGroup(const char*& p)
+std::string ReadLiteral(const char*& p, size_t maxLen)
+{
+    return std::string(ReadLiteralView(p, maxLen));
+}
+
+std::string_view ReadGroupView(const char*& p)
 {
     SkipSeparators(p);
     if (*p != '(')
-        return std::string();
+        return std::string_view();
     const char* start = p + 1;
     const char* q = start;
     int depth = 1;
@@ -278,7 +283,12 @@ std::string ReadGroup(const char*& p)
         }
         Step(q);
     }
-    std::string inner(start, static_cast<size_t>(q - start));
+    std::string_view inner(start, static_cast<size_t>(q - start));
     p = q + 1;
     return inner;
+}
+
+std::string ReadGroup(const char*& p)
+{
+    return std::string(ReadGroupView(p));
 }

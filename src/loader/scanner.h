@@ -30,6 +30,9 @@ std::string ReadUntilSet(const char*& p, const ByteSet& set);
 std::string ReadLiteral(const char*& p, size_t maxLen = 0);
 // Returns the inside of a parenthesised group, or "" when the cursor is not on "(".
 std::string ReadGroup(const char*& p);
+// The same two as views into the text (no copy); they stay valid as long as the text.
+std::string_view ReadLiteralView(const char*& p, size_t maxLen = 0);
+std::string_view ReadGroupView(const char*& p);
 
 // Messages of the literal and group readers (without location prefix).
 extern const char* const kMsgNoCloseQuote;     // 対応するカッコ " または 」 がありません。

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "commands/files.h"
@@ -14,6 +13,8 @@
 #include "interp/interp.h"
 #include "loader/container.h"
 #include "loader/elf.h"
+#include "loader/read_file.h"
+#include "loader/script_encoding.h"
 
 namespace fs = std::filesystem;
 
@@ -56,13 +57,13 @@ bool IsProgramFile(const std::string& sjisPath)
 // Loads the start file into the state; false when it cannot be read.
 bool LoadStartFile(TPoruBase& st, const std::string& path)
 {
-    std::ifstream in(ToNativePath(path), std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (!ReadRegularFile(ToNativePath(path), bytes))
         return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    st.Source = JoinScriptLines(ScriptBytesToSjis(std::move(bytes)));
+    TScriptText decoded = DecodeScriptBytes(std::move(bytes), RunScriptEncoding(st));
+    if (!decoded.Ok)
+        throw EPoru(ScriptTextFailure(path, decoded));
+    st.Source = JoinScriptLines(decoded.Text);
     st.FileName = path;
     st.Ext<TStartInfo>().MainFolder = AbsoluteFolderOf(path);
     const std::string folder = ToNativePath(PathFolderPart(path));
@@ -133,7 +134,10 @@ bool LoadFromContainer(TPoruBase& st, const std::string& sjisFile)
     } catch (const EContainer& e) {
         throw EPoru(std::string("ファイルの展開に失敗しました。") + e.what());
     }
-    st.Source = std::move(text);
+    TScriptText decoded = DecodeScriptBytes(std::move(text), RunScriptEncoding(st));
+    if (!decoded.Ok)
+        throw EPoru(ScriptTextFailure(kPackedScript, decoded));
+    st.Source = std::move(decoded.Text);
     st.FileName = kPackedScript;
     st.FromContainer = true;
     st.Ext<TStartInfo>().MainFolder = AbsoluteFolderOf(sjisFile);
@@ -147,6 +151,7 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
     if (st.Params.empty())
         st.Params.push_back(exePath);
     st.ExePath = exePath;
+    st.ScriptParam = -1;
     st.StartFolder.clear();
 
     try {
@@ -166,17 +171,24 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
             for (size_t i = 1; i < st.Params.size(); ++i) {
                 const std::string& p = st.Params[i];
                 if (p.empty() || p[0] != '-') {
-                    if (startFile.empty())
+                    if (startFile.empty()) {
                         startFile = p;
+                        st.ScriptParam = static_cast<int>(i);
+                    }
                     continue;
                 }
                 const bool hasNext = i + 1 < st.Params.size();
                 if (p == "-debug") {
                     st.DebugMode = true;
+                } else if (p == "-sjis") {
+                    SetRunScriptEncoding(st, TScriptEncoding::Sjis);
+                } else if (p == "-utf8") {
+                    SetRunScriptEncoding(st, TScriptEncoding::Utf8);
                 } else if (p == "-linestop") {
                     st.LineStop = true;
                 } else if (p == "-runtime" && hasNext) {
                     startFile = st.Params[++i];
+                    st.ScriptParam = static_cast<int>(i);
                     st.RuntimeMode = true;
                     if (!LoadFromContainer(st, startFile)) {
                         r.WarningCaption = "プログラムの実行エラー";
@@ -203,6 +215,7 @@ TStartResult PrepareStart(TPoruBase& st, const std::vector<std::string>& params,
             if (startFile.empty() && FileExists(defaultFile)) {
                 startFile = defaultFile;
                 st.DefaultStart = true;
+                st.ScriptParam = -1;
             }
         }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/services.h"
+#include "interp/timer_service.h"
 #include "net/tcp_service.h"
 
 namespace {
@@ -64,7 +66,25 @@ struct TTcpState {
     // Registered with the host as event sources (what keeps a console run alive).
     bool ClientCounted = false;
     bool ServerCounted = false;
+
+    // Arrivals not yet handed to their handler. A handler that interrupts a running
+    // command (待つ, a dialog) only starts when that command returns, and TCP文字列
+    // must keep its bytes until then: later arrivals from the same sender are joined
+    // to it (TCP has no framing), others wait here.
+    struct TArrival {
+        const char* Handler;
+        int Source;   // the server's connection, or kFromClient
+        std::string Bytes, From;
+        bool Data;    // received bytes (else a connection: TCP文字列 stays)
+    };
+    std::deque<TArrival> Arrivals;
+    const char* Pending = nullptr;   // the handler handed over last
+    int PendingSource = 0;
+    int RetryTimer = 0;
 };
+
+constexpr int kFromClient = -1;
+constexpr int64_t kRetryMs = 5;   // how soon queued arrivals are offered again
 
 TTcpState& Tcp(TPoruBase& st)
 {
@@ -208,6 +228,67 @@ void CloseServer(TPoruBase& st, ITcpService& svc)
     CountSource(st, t.ServerCounted, false);
 }
 
+// The handler handed over last has been redirected to but not started yet.
+bool HandlerWaiting(TPoruBase& st, const TTcpState& t)
+{
+    return t.Pending && st.Cursor == t.Pending;
+}
+
+// Hands queued arrivals to their handlers, one at a time: while the last one handed
+// over has not started, tries again a moment later.
+void DeliverArrivals(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    while (!t.Arrivals.empty() && !st.Stopping) {
+        if (HandlerWaiting(st, t)) {
+            ITimerService* timers = FindService<ITimerService>(st);
+            if (timers && !t.RetryTimer) {
+                TPoruBase* sp = &st;
+                t.RetryTimer = timers->Start(kRetryMs, [sp] {
+                    Tcp(*sp).RetryTimer = 0;
+                    DeliverArrivals(*sp);
+                });
+            }
+            if (timers)
+                return;
+        }
+        TTcpState::TArrival a = std::move(t.Arrivals.front());
+        t.Arrivals.pop_front();
+        if (a.Data)
+            SetText(st, "TCP文字列", std::move(a.Bytes));
+        SetText(st, "TCP送信元", a.From);
+        t.Pending = a.Handler;
+        t.PendingSource = a.Source;
+        RunHandlerAsEvent(st, a.Handler);
+    }
+}
+
+// Bytes that arrived from a sender (or, without data, a client that connected): into
+// TCP文字列 now, or joined to the arrival of the same sender that is still waiting
+// for its handler, or queued.
+void Arrived(TPoruBase& st, const char* handler, int source, std::string bytes, const std::string& from,
+             bool data = true)
+{
+    TTcpState& t = Tcp(st);
+    if (!handler) {
+        if (data)
+            SetText(st, "TCP文字列", std::move(bytes));
+        SetText(st, "TCP送信元", from);
+        return;
+    }
+    if (data && t.Arrivals.empty() && HandlerWaiting(st, t) && t.PendingSource == source && t.Pending == handler) {
+        SetText(st, "TCP文字列", VariableText(st, "TCP文字列") + bytes);
+        return;
+    }
+    if (data && !t.Arrivals.empty() && t.Arrivals.back().Data && t.Arrivals.back().Source == source &&
+        t.Arrivals.back().Handler == handler) {
+        t.Arrivals.back().Bytes += bytes;
+        return;
+    }
+    t.Arrivals.push_back({handler, source, std::move(bytes), from, data});
+    DeliverArrivals(st);
+}
+
 TTcpClientEvents ClientEvents(TPoruBase& st)
 {
     TPoruBase* sp = &st;
@@ -231,9 +312,7 @@ TTcpClientEvents ClientEvents(TPoruBase& st)
     };
     ev.Received = [sp](std::string bytes) {
         TTcpState& t = Tcp(*sp);
-        SetText(*sp, "TCP文字列", std::move(bytes));
-        SetText(*sp, "TCP送信元", t.ClientFrom);
-        RunHandlerAsEvent(*sp, t.ClientHandler);
+        Arrived(*sp, t.ClientHandler, kFromClient, std::move(bytes), t.ClientFrom);
     };
     return ev;
 }
@@ -252,10 +331,8 @@ TTcpServerEvents ServerEvents(TPoruBase& st)
         TTcpState& t = Tcp(*sp);
         t.Connections.push_back(conn);
         t.Descriptions.push_back(peer.Description());
-        if (t.ServerConnectHandler) {
-            SetText(*sp, "TCP送信元", t.Descriptions.back());
-            RunHandlerAsEvent(*sp, t.ServerConnectHandler);
-        }
+        if (t.ServerConnectHandler)
+            Arrived(*sp, t.ServerConnectHandler, conn, std::string(), t.Descriptions.back(), false);
     };
     ev.Closed = [sp](int conn) {
         TTcpState& t = Tcp(*sp);
@@ -268,9 +345,7 @@ TTcpServerEvents ServerEvents(TPoruBase& st)
     ev.Received = [sp](int conn, std::string bytes) {
         TTcpState& t = Tcp(*sp);
         const int i = IndexOfConnection(t, conn);
-        SetText(*sp, "TCP文字列", std::move(bytes));
-        SetText(*sp, "TCP送信元", i < 0 ? std::string() : t.Descriptions[i]);
-        RunHandlerAsEvent(*sp, t.ServerReceiveHandler);
+        Arrived(*sp, t.ServerReceiveHandler, conn, std::move(bytes), i < 0 ? std::string() : t.Descriptions[i]);
     };
     return ev;
 }

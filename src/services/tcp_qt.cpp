@@ -309,6 +309,11 @@ public:
     {
         if (srv_->isListening())
             srv_->close();
+        // Both families, so that IPv6 clients (and a second client on this machine
+        // through ::1) can connect; IPv4 peers are reported in their plain form by
+        // PeerOf. Without IPv6 on the machine, IPv4 alone.
+        if (srv_->listen(QHostAddress::Any, port))
+            return true;
         if (!srv_->listen(QHostAddress::AnyIPv4, port)) {
             error = Reason(srv_->serverError(), srv_->errorString());
             return false;

@@ -12,6 +12,7 @@ public:
         static int argc = 1;
         static char name[] = "porukana_gui_tests";
         static char* argv[] = {name, nullptr};
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);   // as the window run-time does
         app_ = new QApplication(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
     }

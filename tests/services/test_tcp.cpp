@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -188,6 +191,36 @@ TEST_F(Tcp, RefusalAndPortInUseAreReported)
     EXPECT_EQ(clog.Connected, 0);
     EXPECT_EQ(clog.Disconnected, 0);
     EXPECT_FALSE(client->IsOpen());
+}
+
+// The server takes IPv6 clients too: one on ::1 beside one on 127.0.0.1 gives two
+// peers with different addresses, so a server can tell two clients of this machine
+// apart; the IPv4 one still appears in its plain form.
+TEST_F(Tcp, IPv6AndIPv4ClientsAreTwoPeers)
+{
+    // The machine must have ::1 at all: a plain socket bound there.
+    const int probe = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 lo{};
+    lo.sin6_family = AF_INET6;
+    lo.sin6_addr = in6addr_loopback;
+    const bool haveV6 = probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&lo), sizeof lo) == 0;
+    if (probe >= 0)
+        close(probe);
+    if (!haveV6)
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    auto server = Listening();
+    auto v4 = ConnectedTo(*server);
+    auto v6 = NewClient();
+    v6->Connect("::1", server->Port());
+    EXPECT_TRUE(RunUntil([&] { return slog.Accepted.size() == 2 || !clog.Failure.empty(); }));
+    EXPECT_EQ(clog.Failure, "");
+    ASSERT_EQ(slog.Peers.size(), 2u);
+    EXPECT_EQ(slog.Peers[0].Address, "127.0.0.1");
+    EXPECT_EQ(slog.Peers[1].Address, "::1");
+    std::string error;
+    ASSERT_TRUE(server->Send(slog.Accepted[1], "6", error)) << error;
+    EXPECT_TRUE(RunUntil([&] { return !clog.Bytes.empty(); }));
+    EXPECT_EQ(clog.Bytes, "6");
 }
 
 TEST_F(Tcp, ObjectsFreedInsideTheirOwnNotifications)

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/interp.h"
 #include "loader/cipher.h"
@@ -265,6 +266,47 @@ TEST_F(ContainerTest, EntryPointingPastTheEndIsAReadFailureNotACrash)
     EXPECT_FALSE(r.ExtractEntry("a", out));
 }
 
+TEST_F(ContainerTest, ADamagedEntryLeavesTheOthersAndAShortDirectoryIsNoContainer)
+{
+    fs::path c = MakeContainer({{"a", "abc", 0}, {"b", "defg", 1}});
+    std::string bytes = ReadBytes(c);
+    for (int i = 0; i < 4; ++i)   // entry "a": 0x7FFFFFF0 bytes, almost 2 GiB
+        bytes[11 + 260 + i] = "\xF0\xFF\xFF\x7F"[i];
+    WriteBytes(c, bytes);
+    TFileMixReader r(c.string());
+    std::string out;
+    EXPECT_FALSE(r.ReadEntryText("a", out));
+    ASSERT_TRUE(r.ExtractEntry("b", out));
+    EXPECT_EQ(out, "defg");
+
+    // A directory of 65535 records in a file of a few bytes is no container.
+    std::string header = bytes.substr(0, 11);
+    header[5] = header[6] = '\xFF';
+    WriteBytes(dir / "short.mix", header + "x");
+    try {
+        TFileMixReader shortOne((dir / "short.mix").string());
+        ADD_FAILURE() << "a directory longer than its file was read";
+    } catch (const EContainer& e) {
+        EXPECT_NE(std::string(e.what()).find("TFileMixHeader"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(ContainerTest, SpecialFilesAreNoContainers)
+{
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const std::string path : {(dir / "fifo").string(), dir.string(), std::string("/dev/null")}) {
+        try {
+            TFileMixReader r(path);
+            ADD_FAILURE() << path << " opened as a container";
+        } catch (const EContainer& e) {
+            EXPECT_NE(std::string(e.what()).find("を開けません。"), std::string::npos) << path;
+        }
+        uint64_t offset = 0, size = 0;
+        EXPECT_FALSE(LocateAppendedAt(path, offset, size)) << path;
+        EXPECT_FALSE(IsElfFile(path)) << path;
+    }
+}
+
 TEST_F(ContainerTest, HugeDeclaredEntryIsRefusedBeforeAnythingIsAllocated)
 {
     fs::path c = MakeContainer({{"a", "abc", 0}});
@@ -433,6 +475,29 @@ TEST_F(ContainerTest, CommandLineOptionsSetTheState)
     }
 }
 
+// Options before the script are start-up's business: the script's arguments begin
+// with the script itself, so コマンドライン引数#1 is the first argument after it.
+TEST_F(ContainerTest, OptionsBeforeTheScriptAreNotItsArguments)
+{
+    WriteBytes(dir / "main.prk", "「あ」を表示\n");
+    const std::string exe = FromNativePath((dir / "nothing-here").string());
+    const std::string prk = FromNativePath((dir / "main.prk").string());
+    const std::vector<std::string> cases[] = {
+        {"exe", prk, "in.csv", "-x"},
+        {"exe", "-security", "low", prk, "in.csv", "-x"},
+        {"exe", "-debug", "-linestop", prk, "in.csv", "-x"},
+        {"exe", "-run", prk, "in.csv", "-x"},
+    };
+    for (const auto& params : cases) {
+        TPoruBase st;
+        ASSERT_TRUE(PrepareStart(st, params, exe).HasProgram);
+        EXPECT_EQ(CommandLineText(st), prk + "\r\nin.csv\r\n-x") << params[1];
+        EXPECT_EQ(st.ScriptPath, prk) << params[1];
+        EXPECT_EQ(st.StartFolder, FromNativePath(dir.string()) + "/") << params[1];
+        fs::current_path(savedCwd);
+    }
+}
+
 TEST_F(ContainerTest, StartFailuresAreReportedWithTheirTexts)
 {
     const std::string exe = FromNativePath((dir / "rt").string());
@@ -475,6 +540,40 @@ TEST_F(ContainerTest, StartFailuresAreReportedWithTheirTexts)
         EXPECT_FALSE(r.HasProgram);
         EXPECT_TRUE(r.MessageText.empty());
         EXPECT_TRUE(st.Source.empty());
+    }
+}
+
+TEST_F(ContainerTest, SpecialFilesAsTheStartFileAreUnreadable)
+{
+    // A folder, a FIFO without a writer, a device and a file under /proc that fails
+    // to read: the start-file message and exit status 2, without waiting or throwing.
+    ASSERT_EQ(mkfifo((dir / "pipe.prk").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.prk");
+    const std::string exe = FromNativePath((dir / "rt").string());
+    for (const std::string native : {(dir / "folder.prk").string(), (dir / "pipe.prk").string(),
+                                     std::string("/dev/zero"), std::string("/proc/self/mem")}) {
+        const std::string path = FromNativePath(native);
+        TPoruBase st;
+        TStartResult r;
+        EXPECT_NO_THROW(r = PrepareStart(st, {"rt", path}, exe)) << native;
+        EXPECT_FALSE(r.HasProgram) << native;
+        EXPECT_EQ(r.MessageText, "起動ファイル「" + path + "」が読込めません。");
+        EXPECT_EQ(r.ExitCode(), 2);
+        EXPECT_TRUE(st.Source.empty());
+        fs::current_path(savedCwd);
+    }
+    {
+        TPoruBase st;
+        TStartResult r = PrepareStart(st, {"rt", "-runtime", FromNativePath((dir / "pipe.prk").string())}, exe);
+        EXPECT_EQ(r.WarningText, "指定されたプログラムファイルは壊れています。");
+    }
+    {
+        WriteBytes(dir / "main.prk", "a\n");
+        TPoruBase st;
+        TStartResult r = PrepareStart(
+            st, {"rt", "-resource", FromNativePath((dir / "pipe.prk").string()), FromNativePath((dir / "main.prk").string())},
+            exe);
+        EXPECT_EQ(r.ErrorText, "リソースファイルの取り込みに失敗しました。");
     }
 }
 

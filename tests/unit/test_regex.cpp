@@ -82,6 +82,9 @@ const SubstCase kSubstCases[] = {
     {"s/x*/-/g", "abc", "-a-b-c-", 4},
     {"s/a*/-/g", "aaa", "--", 2},
     {"s/,/\\n/g", "a,b", "a\r\nb", 1},
+    {"s/(\\r\\n){3,}/\\r\\n\\r\\n/g", "a\r\n\r\n\r\nb\r\n", "a\r\n\r\nb\r\n", 1},   // \r\n is one line break
+    {"s/;/\\r/g", "a;b", "a\rb", 1},
+    {"s/;/\\r\\\\n/g", "a;b", "a\r\\nb", 1},
     {"s/\\t/\\$/", "a\tb", "a$b", 1},
     {"s/B/c/gi", "abAB", "acAc", 2},
     {"s/表/裏/g", "表示表", "裏示裏", 2},

@@ -1,20 +1,36 @@
 // Argument stack, run-control stack levels and the object list.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 
 #include "core/stacks.h"
 
 namespace {
 
+// The program texts the entries' bodies lie in (they outlive every entry).
+std::deque<std::string>& Texts()
+{
+    static std::deque<std::string> texts;
+    return texts;
+}
+
 TRunControl Entry(uint8_t kind, const std::string& body, int32_t counter = 0)
 {
+    const std::string& text = Texts().emplace_back("(" + body + ")\r\n");
     TRunControl rc;
     rc.RcKind = kind;
-    rc.Body = std::make_shared<const std::string>(body);
+    rc.BodyStart = text.c_str() + 1;
+    rc.BodyEnd = rc.BodyStart + body.size();
+    rc.After = rc.BodyEnd + 1;
     rc.Counter = counter;
     rc.SavedFileName = "file" + body;
     return rc;
+}
+
+std::string BodyOf(const TRunControl& rc)
+{
+    return std::string(rc.BodyStart, static_cast<size_t>(rc.BodyEnd - rc.BodyStart));
 }
 
 // The bodies of the current level, bottom first.
@@ -23,7 +39,7 @@ std::string Bodies(const TRunControlStack& s)
     std::string out;
     TRunControl rc;
     for (size_t i = 0; s.PeekAt(i, rc); ++i)
-        out += *rc.Body + "|";
+        out += BodyOf(rc) + "|";
     return out;
 }
 
@@ -89,7 +105,7 @@ TEST(TRunControlStack, PushPopPeek)
 
     ASSERT_TRUE(s.Pop(out));
     EXPECT_EQ(out.RcKind, rcCall);
-    EXPECT_EQ(*out.Body, "call");
+    EXPECT_EQ(BodyOf(out), "call");
     EXPECT_EQ(out.SavedFileName, "filecall");
     ASSERT_TRUE(s.Pop(out));
     EXPECT_EQ(out.RcKind, rcFor);
@@ -106,8 +122,38 @@ TEST(TRunControlStack, BodyTextOutlivesPopAndPush)
     const char* cursor = rc.BodyText() + 5;   // a position inside the body
     s.Push(rc);                              // the next iteration's entry
     rc = TRunControl();                      // the popped copy goes away
-    EXPECT_STREQ(cursor, "body");
+    EXPECT_EQ(std::string(cursor, s.Top()->BodyEnd), "body");
     EXPECT_EQ(s.Top()->BodyText() + 5, cursor);
+}
+
+TEST(TRunControlStack, BodyLimitIsTheEndOfTheTopBody)
+{
+    TRunControlStack s;
+    EXPECT_EQ(s.BodyLimit(), nullptr);
+    TRunControl outer = Entry(rcFor, "outer");
+    s.Push(outer);
+    EXPECT_EQ(s.BodyLimit(), outer.BodyEnd);
+    TRunControl call;
+    call.RcKind = rcCall;
+    call.BodyStart = outer.BodyStart;   // a return position, no body
+    s.Push(call);
+    EXPECT_FALSE(s.Top()->HasBody());
+    EXPECT_EQ(s.BodyLimit(), nullptr);   // a called label runs to the end of its text
+    TRunControl inner = Entry(rcIfTrue, "inner");
+    s.Push(inner);
+    EXPECT_EQ(s.BodyLimit(), inner.BodyEnd);
+    s.EnterLevel();
+    EXPECT_EQ(s.BodyLimit(), nullptr);   // a nested run starts without a body
+    s.LeaveLevel();
+    EXPECT_EQ(s.BodyLimit(), inner.BodyEnd);
+
+    s.Truncate(5);   // more than there are: nothing happens
+    EXPECT_EQ(s.Count(), 3u);
+    s.Truncate(1);
+    EXPECT_EQ(s.Count(), 1u);
+    EXPECT_EQ(s.BodyLimit(), outer.BodyEnd);
+    s.Truncate(0);
+    EXPECT_EQ(s.BodyLimit(), nullptr);
 }
 
 TEST(TRunControlStack, LeaveLevelWithoutSavedLevelKeepsEntries)
@@ -130,16 +176,14 @@ TEST(TRunControlStack, EnterThenLeaveRestoresTheLevelAndReleasesInnerEntries)
     EXPECT_EQ(s.Count(), 0u);
     EXPECT_EQ(s.LevelCount(), 1u);
 
-    TRunControl inner = Entry(rcCall, "inner");
-    std::weak_ptr<const std::string> innerBody = inner.Body;
-    s.Push(std::move(inner));
+    s.Push(Entry(rcCall, "inner"));
     s.Push(Entry(rcEvent, "event"));
     EXPECT_EQ(Bodies(s), "inner|event|");
 
     s.LeaveLevel();
     EXPECT_EQ(Bodies(s), "a|b|c|");
     EXPECT_EQ(s.LevelCount(), 0u);
-    EXPECT_TRUE(innerBody.expired());
+    EXPECT_EQ(s.Top()->RcKind, rcEach);
 }
 
 TEST(TRunControlStack, NestedLevelsUnwindInOrder)
@@ -166,22 +210,17 @@ TEST(TRunControlStack, NestedLevelsUnwindInOrder)
 TEST(TRunControlStack, ClearAllEmptiesEverySavedLevel)
 {
     TRunControlStack s;
-    std::vector<std::weak_ptr<const std::string>> bodies;
     for (int level = 0; level < 4; ++level) {
         if (level)
             s.EnterLevel();
-        for (int i = 0; i < 2; ++i) {
-            TRunControl rc = Entry(rcFor, std::to_string(level) + "." + std::to_string(i));
-            bodies.push_back(rc.Body);
-            s.Push(std::move(rc));
-        }
+        for (int i = 0; i < 2; ++i)
+            s.Push(Entry(rcFor, std::to_string(level) + "." + std::to_string(i)));
     }
     EXPECT_EQ(s.LevelCount(), 3u);
     s.ClearAll();
     EXPECT_EQ(s.LevelCount(), 0u);
     EXPECT_EQ(s.Count(), 0u);
-    for (const auto& b : bodies)
-        EXPECT_TRUE(b.expired());
+    EXPECT_EQ(s.BodyLimit(), nullptr);
     s.LeaveLevel();   // nothing saved: no effect
     EXPECT_EQ(s.Count(), 0u);
     s.Push(Entry(rcFor, "again"));

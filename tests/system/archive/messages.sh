@@ -30,13 +30,13 @@ P
 expect_err gca2 "[エラー] gca2.prk(1行目): 解凍のエラー。解凍先\"out\"、解凍元\"x.gca\"。オプション=\"-a1 -r2 -x1 -jp1 -c0 -m1\"。書庫の形式を特定できませんでした。"
 
 # BGA has no library here: the message names it, after the whole command line.
-# The base folder is the folder of the longest line; the shorter line, not below
-# it, keeps its full path (the expanded list is sorted).
+# The base folder is the deepest folder holding every line; the names below it
+# keep their subfolders (the expanded list is sorted).
 run bga <<P
 「$work/src/a.txt
 $work/src/sub/b.txt」を、「x.gza」へ、圧縮する。
 P
-expect_err bga "[エラー] bga.prk(2行目): ファイル圧縮のエラー。コマンドライン=\"a -a -n  \"x.gza\" \"$work/src/sub/\" \"$work/src/a.txt\" \"b.txt\" \"。オプション=\"$opts\"。BGA 形式書庫 を扱うには BGA32.DLL が 必要です。"
+expect_err bga "[エラー] bga.prk(2行目): ファイル圧縮のエラー。コマンドライン=\"a -a -n  \"x.gza\" \"$work/src/\" \"a.txt\" \"sub/b.txt\" \"。オプション=\"$opts\"。BGA 形式書庫 を扱うには BGA32.DLL が 必要です。"
 
 run bga2 <<'P'
 圧縮オプションは「-jm5 -x0」

@@ -2,6 +2,9 @@
 # processes a test started stopped by their PID, free ports on 127.0.0.1, and
 # programs written in UTF-8 and stored as Shift_JIS.
 set -u
+# The last command of a pipeline runs in this shell, so that `printf ... | expect_file`
+# can record a failure.
+shopt -s lastpipe
 bin=$1
 cli=$bin/porukana-cli
 gui=$bin/porukana
