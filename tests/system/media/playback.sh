@@ -9,7 +9,7 @@ set -uo pipefail
 
 bin=$(cd "${1:?usage: playback.sh BIN_DIR}" && pwd)
 src=${PORUKANA_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-for tool in pulseaudio pactl parec python3 iconv; do
+for tool in pulseaudio pactl pacat parec python3 iconv; do
   if ! command -v "$tool" > /dev/null; then
     echo "skipped: $tool is not installed (pulseaudio, pulseaudio-utils)"
     exit 77
