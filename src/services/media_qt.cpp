@@ -70,11 +70,33 @@ std::string ReasonOf(QMediaPlayer::Error e)
     }
 }
 
+// A media player with an audio output of its own (not its child): the output is
+// detached and freed only after the player, so that no pipeline of the player ever
+// refers to an output already gone. Reports stop first.
+QMediaPlayer* NewMediaPlayer()
+{
+    auto* player = new QMediaPlayer;
+    player->setAudioOutput(new QAudioOutput);
+    return player;
+}
+
+void DeleteMediaPlayer(QMediaPlayer* player)
+{
+    if (!player)
+        return;
+    player->disconnect();
+    player->stop();
+    player->setSource(QUrl());
+    QAudioOutput* output = player->audioOutput();
+    player->setAudioOutput(nullptr);
+    delete player;
+    delete output;
+}
+
 class TQtPlayer : public IMediaPlayer {
 public:
-    TQtPlayer() : player_(new QMediaPlayer), output_(new QAudioOutput(player_))
+    TQtPlayer() : player_(NewMediaPlayer())
     {
-        player_->setAudioOutput(output_);
         QObject::connect(player_, &QMediaPlayer::playbackStateChanged, player_, [this] { Notify(); });
         QObject::connect(player_, &QMediaPlayer::mediaStatusChanged, player_, [this](QMediaPlayer::MediaStatus s) {
             if (s == QMediaPlayer::EndOfMedia && open_)
@@ -88,9 +110,7 @@ public:
     {
         ended_ = nullptr;
         changed_ = nullptr;
-        player_->disconnect();
-        player_->stop();
-        delete player_;
+        DeleteMediaPlayer(player_);
     }
 
     bool Open(const std::string& path, std::string& error) override
@@ -222,7 +242,6 @@ private:
     }
 
     QMediaPlayer* player_;
-    QAudioOutput* output_;
     bool open_ = false;
     bool played_ = false;
     bool stopped_ = false;
@@ -241,11 +260,13 @@ public:
     ~TWaveChannel()
     {
         changed_ = nullptr;
-        for (QObject* o : {static_cast<QObject*>(effect_), static_cast<QObject*>(fallback_)})
-            if (o)
-                o->disconnect();   // no reports from players being freed
+        end_.stop();
+        if (effect_) {
+            effect_->disconnect();   // no reports from a player being freed
+            effect_->stop();
+        }
         delete effect_;
-        delete fallback_;
+        DeleteMediaPlayer(fallback_);
     }
 
     void Play(const std::string& path, bool loop)
@@ -306,8 +327,7 @@ private:
     {
         usingFallback_ = true;
         if (!fallback_) {
-            fallback_ = new QMediaPlayer;
-            fallback_->setAudioOutput(new QAudioOutput(fallback_));
+            fallback_ = NewMediaPlayer();
             QObject::connect(fallback_, &QMediaPlayer::mediaStatusChanged, fallback_, [this](QMediaPlayer::MediaStatus s) {
                 if ((s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) && playing_ && usingFallback_)
                     Finished();
