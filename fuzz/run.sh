@@ -14,6 +14,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The fuzz build carries no sanitizer; options meant for a sanitizer build (CI sets
+# them for its sanitizer stage) would make afl-fuzz refuse to start.
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS MSAN_OPTIONS
+
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 OUT=$BUILD/findings
