@@ -48,7 +48,7 @@ void PackArj(const TPackJob& job);
 void ExtractArj(const TArchiverOptions& o, const TArchiveOp& op);
 
 // The self-extracting program (porukana-sfx beside the running executable), or "".
-std::string FindSfxStub();
+std::string FindSfxExtractor();
 // Writes <outFolder>/<first 8 bytes of the archive's base name>.exe: the extractor
 // with the LHA archive appended. Returns its native path.
 std::string WriteSfx(const std::string& archiveNative, const std::string& outFolderNative);

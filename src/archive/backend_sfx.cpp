@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kStubName[] = "porukana-sfx";
+const char kExtractorName[] = "porukana-sfx";
 
 bool ReadWhole(const std::string& path, std::string& out)
 {
@@ -43,28 +43,28 @@ bool WriteAll(int fd, const std::string& bytes)
 
 }  // namespace
 
-std::string FindSfxStub()
+std::string FindSfxExtractor()
 {
     char self[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         std::string dir(self, static_cast<size_t>(n));
         dir = dir.substr(0, dir.rfind('/') + 1);
-        const std::string stub = dir + kStubName;
-        if (access(stub.c_str(), R_OK) == 0)
-            return stub;
+        const std::string extractor = dir + kExtractorName;
+        if (access(extractor.c_str(), R_OK) == 0)
+            return extractor;
     }
     return std::string();
 }
 
 std::string WriteSfx(const std::string& archiveNative, const std::string& outFolderNative)
 {
-    const std::string stubPath = FindSfxStub();
-    if (stubPath.empty())
-        throw ESfxNoRequiredFile(LhaDll().DisplayName, kStubName, "展開プログラム");
-    std::string stub, payload;
-    if (!ReadWhole(stubPath, stub))
-        RaiseCannotRead(stubPath, std::strerror(errno));
+    const std::string extractorPath = FindSfxExtractor();
+    if (extractorPath.empty())
+        throw ESfxNoRequiredFile(LhaDll().DisplayName, kExtractorName, "展開プログラム");
+    std::string extractor, payload;
+    if (!ReadWhole(extractorPath, extractor))
+        RaiseCannotRead(extractorPath, std::strerror(errno));
     if (!ReadWhole(archiveNative, payload))
         RaiseCannotRead(archiveNative, std::strerror(errno));
 
@@ -87,7 +87,7 @@ std::string WriteSfx(const std::string& archiveNative, const std::string& outFol
     const int fd = open(out.Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
     if (fd < 0)
         RaiseCannotCreate(target, std::strerror(errno));
-    const bool ok = WriteAll(fd, stub) && WriteAll(fd, payload) && WriteAll(fd, SfxTrailer(stub.size()));
+    const bool ok = WriteAll(fd, extractor) && WriteAll(fd, payload) && WriteAll(fd, SfxTrailer(extractor.size()));
     const int err = errno;
     if (close(fd) != 0 || !ok)
         RaiseCannotCreate(target, std::strerror(ok ? errno : err));

@@ -154,18 +154,18 @@ void cmdChooseColour(TPoruBase& st)
     st.SetSore(std::to_string(colour), "e");
 }
 
-// フォント選択: a font specification, starting from the current text font.
+// フォント選択: a font choice text, starting from the current text font.
 void cmdChooseFont(TPoruBase& st)
 {
     TFontChoice font;
-    ParseFontSpec(VariableValue(st, "文字書体"), font);
+    ParseFontChoice(VariableValue(st, "文字書体"), font);
     if (font.Size <= 0)
         font.Size = std::max(0, ToIntOrDefault(TrimView(VariableValue(st, "文字サイズ")), 0));
     if (!HostOf(st).ChooseFont(st, font)) {
         SoreFromCancel(st);
         return;
     }
-    st.SetSore(FormatFontSpec(font), "s");
+    st.SetSore(FormatFontChoice(font), "s");
 }
 
 // 読込ファイル選択: the chosen names, one per line.

@@ -148,7 +148,7 @@ bool TLineDialogs::ChooseColour(int32_t& colour)
 bool TLineDialogs::ChooseFont(TFontChoice& font)
 {
     return Ask("フォントを入力してください（書体|スタイル|サイズ）。\n",
-               [&](const std::string& line) { return ParseFontSpec(line, font); });
+               [&](const std::string& line) { return ParseFontChoice(line, font); });
 }
 
 bool TLineDialogs::ChooseOpenFile(const std::vector<TDialogFilter>& filter, std::string& file)

@@ -238,9 +238,9 @@ std::vector<TDialogFilter> MemoFileFilter()
     return FileDialogFilter("*.txt|*.txt|すべてのファイル|*.*");
 }
 
-// ---- font specifications -------------------------------------------------------------
+// ---- font choice texts -------------------------------------------------------------
 
-std::string FormatFontSpec(const TFontChoice& font)
+std::string FormatFontChoice(const TFontChoice& font)
 {
     std::string out = font.Face;
     std::string style;
@@ -260,7 +260,7 @@ std::string FormatFontSpec(const TFontChoice& font)
     return out;
 }
 
-bool ParseFontSpec(std::string_view text, TFontChoice& font)
+bool ParseFontChoice(std::string_view text, TFontChoice& font)
 {
     std::vector<std::string> fields(1);
     for (size_t i = 0; i < text.size();) {

@@ -1,5 +1,5 @@
 // The window-free parts of the dialog commands: argument texts split into items and
-// file filters, the font specification, the answers of the console's line protocol,
+// file filters, the font choice text, the answers of the console's line protocol,
 // the progress line of the console, and the geometry of the run-time dialogs computed
 // from measured sizes (so that it can be checked without fonts or a screen).
 // Texts are Shift_JIS.
@@ -51,17 +51,17 @@ std::string QtFilterText(const std::vector<TDialogFilter>& filter);
 // The filter of the memo dialog's load and save buttons ("*.txt|*.txt|すべてのファイル|*.*").
 std::vector<TDialogFilter> MemoFileFilter();
 
-// ---- font specifications -------------------------------------------------------------
+// ---- font choice texts -------------------------------------------------------------
 
 // The result of フォント選択: the face; "|" and 太字, 傾斜, 下線 (in that order) when
 // any style is set; "|" and the size when it is above 0, with one more "|" before it
 // when no style was set ("ＭＳ 明朝||12", "ＭＳ ゴシック|太字|10").
-std::string FormatFontSpec(const TFontChoice& font);
+std::string FormatFontChoice(const TFontChoice& font);
 
 // Reads "face|style|size" ("|" or "｜"): style words 太字 / ボールド, 傾斜 / 斜体 /
 // イタリック, 下線 / 罫線 / アンダーライン; the size a number above 0. False when the
 // face is empty.
-bool ParseFontSpec(std::string_view text, TFontChoice& font);
+bool ParseFontChoice(std::string_view text, TFontChoice& font);
 
 // ---- answers of the line protocol --------------------------------------------------
 

@@ -191,7 +191,7 @@ bool TGuiHost::ChooseFont(TPoruBase&, TFontChoice& font)
 {
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseFont(font); });
-    QFont qfont = FontFromDesc(ParseFontText(FromSjis(FormatFontSpec(font)), InstalledFaces()), font.Size);
+    QFont qfont = FontFromDesc(ParseFontText(FromSjis(FormatFontChoice(font)), InstalledFaces()), font.Size);
     if (!PickFont(window_, qfont))
         return false;
     font.Face = ToSjis(qfont.family());

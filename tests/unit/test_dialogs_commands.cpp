@@ -537,7 +537,7 @@ TEST(LineProtocol, ColourAndFont)
     TScriptedIo io({"", "ＭＳ ゴシック|太字|10"});
     THost::TFontChoice font;
     ASSERT_TRUE(TLineDialogs(io).ChooseFont(font));
-    EXPECT_EQ(FormatFontSpec(font), "ＭＳ ゴシック|太字|10");
+    EXPECT_EQ(FormatFontChoice(font), "ＭＳ ゴシック|太字|10");
     TScriptedIo none({});
     EXPECT_FALSE(TLineDialogs(none).ChooseFont(font));
 }

@@ -1,5 +1,5 @@
 // The window-free parts of the dialogs: argument splitting, file filters, font
-// specifications, line-protocol answers, progress reports and dialog geometry.
+// choice texts, line-protocol answers, progress reports and dialog geometry.
 #include <gtest/gtest.h>
 
 #include "commands/dialogs_support.h"
@@ -85,13 +85,13 @@ TEST(FileFilters, FromTheFileType)
     EXPECT_EQ(DefaultExtension({}), "");
 }
 
-// ---- font specifications ----
+// ---- font choice texts ----
 
-TEST(FontSpecs, Format)
+TEST(FontChoiceTexts, Format)
 {
     const struct {
         TFontChoice font;
-        const char* spec;
+        const char* text;
     } cases[] = {
         {{"ＭＳ 明朝", false, false, false, 12}, "ＭＳ 明朝||12"},
         {{"ＭＳ ゴシック", true, false, false, 10}, "ＭＳ ゴシック|太字|10"},
@@ -100,27 +100,27 @@ TEST(FontSpecs, Format)
         {{"IPAGothic", false, false, false, 0}, "IPAGothic"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatFontSpec(c.font), c.spec);
+        EXPECT_EQ(FormatFontChoice(c.font), c.text);
         TFontChoice back;
-        ASSERT_TRUE(ParseFontSpec(c.spec, back)) << c.spec;
-        EXPECT_EQ(FormatFontSpec(back), c.spec);
+        ASSERT_TRUE(ParseFontChoice(c.text, back)) << c.text;
+        EXPECT_EQ(FormatFontChoice(back), c.text);
     }
 }
 
-TEST(FontSpecs, Parse)
+TEST(FontChoiceTexts, Parse)
 {
     TFontChoice f;
-    ASSERT_TRUE(ParseFontSpec(" ＭＳ 明朝 ｜ボールド イタリック｜ 14 ", f));
+    ASSERT_TRUE(ParseFontChoice(" ＭＳ 明朝 ｜ボールド イタリック｜ 14 ", f));
     EXPECT_EQ(f.Face, "ＭＳ 明朝");
     EXPECT_TRUE(f.Bold);
     EXPECT_TRUE(f.Italic);
     EXPECT_FALSE(f.Underline);
     EXPECT_EQ(f.Size, 14);
-    ASSERT_TRUE(ParseFontSpec("A|罫線|x", f));
+    ASSERT_TRUE(ParseFontChoice("A|罫線|x", f));
     EXPECT_TRUE(f.Underline);
     EXPECT_EQ(f.Size, 0);
-    EXPECT_FALSE(ParseFontSpec("", f));
-    EXPECT_FALSE(ParseFontSpec(" |太字|10", f));
+    EXPECT_FALSE(ParseFontChoice("", f));
+    EXPECT_FALSE(ParseFontChoice(" |太字|10", f));
     EXPECT_EQ(f.Face, "A");   // a refused text leaves the choice alone
 }
 
