@@ -23,10 +23,11 @@
 #include "app/cli_doc.h"
 #include "console/console_host.h"
 #include "core/codec.h"
+#include "core/paths.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
 #include "loader/front_options.h"
-#include "loader/startup.h"
+#include "interp/startup.h"
 #include "porukana_version.h"
 
 namespace {
@@ -130,7 +131,7 @@ int main(int argc, char** argv)
         return kNoProgram;
     }
     if (!st.FromContainer && st.Source.find('\0') != std::string::npos) {
-        Fail("起動ファイル「" + FileNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
+        Fail("起動ファイル「" + PathNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
         return kNoProgram;
     }
 

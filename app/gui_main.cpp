@@ -26,7 +26,7 @@
 #include "interp/debug_link.h"
 #include "interp/interp.h"
 #include "loader/front_options.h"
-#include "loader/startup.h"
+#include "interp/startup.h"
 #include "porukana_version.h"
 
 namespace {

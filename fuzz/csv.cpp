@@ -1,6 +1,6 @@
 // The CSV reader and the table operations that rebuild text: parse, write back,
 // parse again, and the whole-table operations.
-#include "commands/csv_table.h"
+#include "commands/tables/csv_table.h"
 #include "core/error.h"
 #include "fuzz_target.h"
 

@@ -1,5 +1,5 @@
 // The date-time parser and the date arithmetic: text, a zero byte, an offset.
-#include "commands/datetime.h"
+#include "commands/numbers/datetime.h"
 #include "fuzz_target.h"
 
 void FuzzSetUp() {}

@@ -1,7 +1,7 @@
 // Character codes: detection and conversion between Shift_JIS, EUC-JP and JIS,
 // Shift_JIS <-> UTF-8, and the width and kana conversions.
-#include "commands/jconvert.h"
-#include "commands/kana.h"
+#include "commands/encodings/jconvert.h"
+#include "commands/strings/kana.h"
 #include "core/codec.h"
 #include "fuzz_target.h"
 

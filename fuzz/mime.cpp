@@ -1,6 +1,6 @@
 // Base64 and MIME header words. Encoding then decoding gives the bytes back.
-#include "commands/base64.h"
-#include "commands/jconvert.h"
+#include "commands/encodings/base64.h"
+#include "commands/encodings/jconvert.h"
 #include "fuzz_target.h"
 
 void FuzzSetUp() {}

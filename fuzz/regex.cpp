@@ -1,6 +1,6 @@
 // The regular-expression front end: the first byte picks the operation, then the
 // expression, a zero byte, the subject.
-#include "commands/regex_engine.h"
+#include "commands/patterns/regex.h"
 #include "fuzz_target.h"
 
 void FuzzSetUp() {}

@@ -4,7 +4,7 @@
 #include "core/codec.h"
 #include "fuzz_sandbox.h"
 #include "fuzz_target.h"
-#include "loader/startup.h"
+#include "interp/startup.h"
 
 void FuzzSetUp()
 {

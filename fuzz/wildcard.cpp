@@ -1,6 +1,6 @@
 // The wildcard compiler and matcher: pattern, a zero byte, subject. Whole and
 // prefix match must agree, and every reported span must lie inside the subject.
-#include "commands/wildcard.h"
+#include "commands/patterns/wildcard.h"
 #include "fuzz_target.h"
 
 void FuzzSetUp() {}

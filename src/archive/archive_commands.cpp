@@ -12,14 +12,14 @@
 
 #include "archive/archive_file.h"
 #include "archive/backend_support.h"
-#include "commands/csv_table.h"
-#include "commands/files.h"
+#include "commands/tables/csv_table.h"
+#include "commands/files/files.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container_temp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "archive/file_list.h"
 #include "archive/probes.h"
-#include "commands/files.h"
+#include "commands/files/files.h"
 
 namespace {
 

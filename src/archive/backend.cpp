@@ -13,9 +13,9 @@
 
 #include "archive/backend_support.h"
 #include "archive/file_list.h"
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 // ---- jobs --------------------------------------------------------------------------------
 

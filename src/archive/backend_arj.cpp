@@ -15,7 +15,7 @@
 
 #include "archive/arj_headers.h"
 #include "archive/backend_support.h"
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 
 extern char** environ;

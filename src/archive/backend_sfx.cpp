@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "archive/backend_support.h"
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 #include "core/sjis.h"
 

@@ -2,7 +2,7 @@
 // run-time was built with it.
 #include "archive/archiver.h"
 #include "archive/backend.h"
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 
 #include <filesystem>

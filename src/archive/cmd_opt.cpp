@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 
 void TCmdOpt::Add(const std::string& piece)

@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 
 bool ParseArchiveDate(const std::string& text, const std::string& defaultTime, int currentYear, time_t& out)

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "commands/dialogs_protocol.h"
+#include "commands/dialogs/dialog_lines.h"
 #include "interp/host.h"
 
 // The console's dialog streams: prompts on standard error, answers from standard

@@ -2,6 +2,7 @@
 // character; every other byte is a character by itself.
 #pragma once
 #include <cstddef>
+#include <string_view>
 
 inline bool IsLeadByte(unsigned char c)
 {
@@ -13,4 +14,11 @@ inline bool IsLeadByte(unsigned char c)
 inline size_t CharLen(const char* p)
 {
     return (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0') ? 2 : 1;
+}
+
+// Bytes of the character that starts at byte i of s (a lead byte that ends the text
+// is a character by itself).
+inline size_t CharLenAt(std::string_view s, size_t i)
+{
+    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }

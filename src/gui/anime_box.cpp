@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/objects_internal.h"

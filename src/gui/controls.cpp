@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "commands/csv_table.h"
+#include "commands/tables/csv_table.h"
 #include "core/codec.h"
 
 // ---- picture box -------------------------------------------------------------------

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "commands/dialogs_support.h"
+#include "commands/dialogs/dialogs.h"
 #include "core/codec.h"
 
 namespace {

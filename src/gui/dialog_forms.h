@@ -3,7 +3,7 @@
 // ボタンで選択. Each is laid out by Prepare() for one use (a new form per call, so
 // that a handler running inside one may open another) and shown modally by Run(),
 // centred on the screen with the application's title. Their widgets are placed by
-// the geometry rules of commands/dialogs_support.h.
+// the geometry rules of commands/dialogs/dialogs.h.
 #pragma once
 #include <QDialog>
 #include <QFont>

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "commands/dialogs_support.h"
+#include "commands/dialogs/dialogs.h"
 #include "core/codec.h"
 #include "gui/dialog_forms.h"
 #include "gui/dialog_platform.h"

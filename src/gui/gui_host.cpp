@@ -24,7 +24,7 @@
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 namespace {
 

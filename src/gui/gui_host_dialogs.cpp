@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "commands/dialogs_protocol.h"
-#include "commands/dialogs_support.h"
+#include "commands/dialogs/dialog_lines.h"
+#include "commands/dialogs/dialogs.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/dialog_answers.h"

@@ -17,8 +17,8 @@
 
 #include <algorithm>
 
-#include "commands/files.h"
-#include "commands/key_sequence.h"
+#include "commands/files/files.h"
+#include "commands/system/key_sequence.h"
 #include "core/codec.h"
 #include "gui/dialog_answers.h"
 #include "gui/gui_host.h"

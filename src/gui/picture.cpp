@@ -13,8 +13,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "commands/files.h"
-#include "commands/pixels_icon.h"
+#include "commands/files/files.h"
+#include "commands/drawing/pixels_icon.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
@@ -26,7 +26,7 @@
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "commands/pixels.h"
+#include "commands/drawing/pixels.h"
 
 class TPoruBase;
 struct TObjNode;

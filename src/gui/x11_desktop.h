@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/key_sequence.h"
+#include "commands/system/key_sequence.h"
 
 class TX11Desktop {
 public:

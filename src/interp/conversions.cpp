@@ -282,15 +282,3 @@ std::string UnquoteRaw(std::string_view text)
     }
     return out;
 }
-
-std::string FileNamePart(std::string_view path)
-{
-    size_t cut = 0;
-    for (size_t i = 0; i < path.size();) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c) && i + 1 < path.size()) { i += 2; continue; }
-        if (c == '\\' || c == '/' || c == ':') cut = i + 1;
-        ++i;
-    }
-    return std::string(path.substr(cut));
-}

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/hash.h"
+#include "core/paths.h"
 #include "interp/channel_service.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -43,11 +44,6 @@ void EndProgram(TPoruBase& st)
 
 }   // namespace
 
-DebugChoice THost::ShowDebugDialog(TPoruBase& st, const std::string&)
-{
-    RaiseNoDialogs(st);
-}
-
 bool ShowDebugger(TPoruBase& st, const std::string& word)
 {
     if (!st.Host)
@@ -85,7 +81,7 @@ void StopAfterLine(TPoruBase& st)
 
 std::string OwnServiceName(const TPoruBase& st)
 {
-    std::string name = FileNamePart(st.ExePath.empty() && !st.Params.empty() ? st.Params[0] : st.ExePath);
+    std::string name = PathNamePart(st.ExePath.empty() && !st.Params.empty() ? st.Params[0] : st.ExePath);
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0)
         name.erase(dot);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
-#include "commands/dialogs_protocol.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "core/stacks.h"
 #include "interp/interp.h"
+#include "interp/line_io.h"
 
 namespace {
 

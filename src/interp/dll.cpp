@@ -10,7 +10,8 @@
 #include <cstring>
 #include <new>
 
-#include "commands/files.h"
+#include "core/paths.h"
+#include "interp/read_path.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"

@@ -9,7 +9,7 @@
 
 class TPoruBase;
 class THashNode;
-struct TKeyAction;   // commands/key_sequence.h
+struct TKeyAction;   // commands/system/key_sequence.h
 
 enum class ErrorChoice { Continue, Debug, Stop };
 // The debug dialog's outcome: closed without a button (nothing changes), 連続実行,
@@ -68,7 +68,7 @@ public:
     // anything else off). Each returns false when the user cancelled. The command
     // handlers (commands/dialogs.cpp) turn the answers into それ; the window host
     // shows its own forms, the console host asks on its standard streams
-    // (commands/dialogs_protocol.h). A host without dialogs raises an error naming
+    // (commands/dialogs/dialog_lines.h). A host without dialogs raises an error naming
     // the command.
     struct TDialogFilter {
         std::string Description;   // "テキスト"

@@ -283,5 +283,3 @@ std::string QuoteRaw(std::string_view text);
 std::string ValueAsPhrase(const std::string& value, std::string_view tag);
 std::string UnquoteRaw(std::string_view text);
 
-// The file-name part of a path (after the last "\", "/" or ":").
-std::string FileNamePart(std::string_view path);

@@ -4,7 +4,7 @@
 
 #include "core/hash.h"
 #include "core/sjis.h"
-#include "commands/csv_table.h"
+#include "core/csv_table.h"
 
 bool EndsWithChar(std::string_view text, std::string_view tail)
 {
@@ -84,7 +84,7 @@ std::string SetPairValue(std::string_view lines, std::string_view name, std::str
 std::string CsvRowValue(const std::string& csv, int row)
 {
     if (row < 0) return std::string();
-    TCsvDb db;
+    TCsvRows db;
     db.SetText(csv);
     return db.RowValue(row);
 }
@@ -92,7 +92,7 @@ std::string CsvRowValue(const std::string& csv, int row)
 std::string CsvCellValue(const std::string& csv, int col, int row)
 {
     if (row < 0 || col < 0) return std::string();
-    TCsvDb db;
+    TCsvRows db;
     db.SetText(csv);
     return db.Cell(col, row);
 }
@@ -100,7 +100,7 @@ std::string CsvCellValue(const std::string& csv, int col, int row)
 std::string CsvSetRow(const std::string& csv, int row, const std::string& value)
 {
     if (row < 0) return csv;
-    TCsvDb db;
+    TCsvRows db;
     db.SetText(csv);
     db.SetRow(row, value);
     return db.GetText();
@@ -109,7 +109,7 @@ std::string CsvSetRow(const std::string& csv, int row, const std::string& value)
 std::string CsvSetCell(const std::string& csv, int col, int row, const std::string& value)
 {
     if (row < 0 || col < 0) return csv;
-    TCsvDb db;
+    TCsvRows db;
     db.SetText(csv);
     db.SetCell(col, row, value);
     return db.GetText();

@@ -6,7 +6,7 @@
 
 #include "core/codec.h"
 #include "core/error.h"
-#include "interp/interp.h"
+#include "core/paths.h"
 
 namespace {
 
@@ -63,10 +63,6 @@ TScriptText FromUtf8(std::string bytes, size_t skip)
     return r;
 }
 
-struct TEncodingChoice {
-    TScriptEncoding Encoding = TScriptEncoding::Auto;
-};
-
 }  // namespace
 
 TScriptText DecodeScriptBytes(std::string bytes, TScriptEncoding encoding)
@@ -91,25 +87,7 @@ TScriptText DecodeScriptBytes(std::string bytes, TScriptEncoding encoding)
     return r;
 }
 
-TScriptEncoding RunScriptEncoding(TPoruBase& st)
-{
-    return st.Ext<TEncodingChoice>().Encoding;
-}
-
-void SetRunScriptEncoding(TPoruBase& st, TScriptEncoding encoding)
-{
-    st.Ext<TEncodingChoice>().Encoding = encoding;
-}
-
 std::string ScriptTextFailure(const std::string& sjisPath, const TScriptText& decoded)
 {
-    return FileNamePart(sjisPath) + "(" + std::to_string(decoded.Line) + "行目): " + decoded.Message;
-}
-
-std::string IncludedScriptToSjis(TPoruBase& st, const std::string& sjisPath, std::string bytes)
-{
-    TScriptText decoded = DecodeScriptBytes(std::move(bytes), RunScriptEncoding(st));
-    if (!decoded.Ok)
-        Raise("[エラー] " + ScriptTextFailure(sjisPath, decoded));
-    return std::move(decoded.Text);
+    return PathNamePart(sjisPath) + "(" + std::to_string(decoded.Line) + "行目): " + decoded.Message;
 }

@@ -5,8 +5,6 @@
 #pragma once
 #include <string>
 
-class TPoruBase;
-
 enum class TScriptEncoding { Auto, Sjis, Utf8 };
 
 // The outcome of decoding one script file: the Shift_JIS text, or the line (from
@@ -19,15 +17,6 @@ struct TScriptText {
 };
 
 TScriptText DecodeScriptBytes(std::string bytes, TScriptEncoding encoding);
-
-// The encoding chosen on the command line for every script file of the run
-// (the start file, packed scripts and included files).
-TScriptEncoding RunScriptEncoding(TPoruBase& st);
-void SetRunScriptEncoding(TPoruBase& st, TScriptEncoding encoding);
-
-// Decodes a file that 取り込む loads with the run's encoding; a failure raises the
-// usual error naming the file `sjisPath` and the line.
-std::string IncludedScriptToSjis(TPoruBase& st, const std::string& sjisPath, std::string bytes);
 
 // "FILE(N行目): MESSAGE" of a failed decoding, FILE being the name part of the path.
 std::string ScriptTextFailure(const std::string& sjisPath, const TScriptText& decoded);

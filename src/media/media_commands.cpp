@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/host.h"

@@ -6,15 +6,15 @@
 
 #include <cmath>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "commands/registry.h"
-#include "commands/strings_text.h"
-#include "commands/wildcard.h"
+#include "commands/strings/strings.h"
+#include "commands/patterns/wildcard.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 #include "net/ftp_listing.h"
 #include "net/ftp_session.h"
 

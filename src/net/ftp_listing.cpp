@@ -1,8 +1,8 @@
 // Listing lines of FTP servers turned into the listing commands' results.
 #include "net/ftp_listing.h"
 
-#include "commands/files.h"
-#include "commands/wildcard.h"
+#include "commands/files/files.h"
+#include "commands/patterns/wildcard.h"
 #include "core/hash.h"
 
 namespace {

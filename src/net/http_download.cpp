@@ -9,7 +9,7 @@
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 #include "net/transfer.h"
 
 namespace {

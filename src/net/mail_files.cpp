@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"

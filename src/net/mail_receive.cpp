@@ -12,7 +12,7 @@
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 #include "net/mail_files.h"
 #include "net/mime_parse.h"
 #include "net/transfer.h"

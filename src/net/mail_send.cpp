@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"

@@ -3,9 +3,9 @@
 
 #include <set>
 
-#include "commands/base64.h"
-#include "commands/files.h"
-#include "commands/jconvert.h"
+#include "commands/encodings/base64.h"
+#include "commands/files/files.h"
+#include "commands/encodings/jconvert.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 

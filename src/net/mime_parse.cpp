@@ -6,8 +6,8 @@
 #include <ctime>
 #include <map>
 
-#include "commands/base64.h"
-#include "commands/jconvert.h"
+#include "commands/encodings/base64.h"
+#include "commands/encodings/jconvert.h"
 #include "core/codec.h"
 #include "core/hash.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "commands/csv_table.h"
-#include "commands/kana.h"
+#include "commands/tables/csv_table.h"
+#include "commands/strings/kana.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/event_run.h"

@@ -20,12 +20,12 @@
 #include <memory>
 #include <system_error>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 #include "office/office_link.h"
 
 namespace fs = std::filesystem;

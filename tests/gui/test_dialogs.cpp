@@ -31,7 +31,7 @@
 #include <functional>
 #include <memory>
 
-#include "commands/dialogs_support.h"
+#include "commands/dialogs/dialogs.h"
 #include "gui/dialog_answers.h"
 #include "gui/dialog_forms.h"
 #include "gui/dialog_memo.h"

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "commands/process_spawn.h"
+#include "commands/system/process_spawn.h"
 #include "gui/objects.h"
 #include "test_objects_fixture.h"
 

@@ -14,7 +14,7 @@
 #include "archive_test_support.h"
 #include "core/codec.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 namespace {
 

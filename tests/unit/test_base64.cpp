@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "commands/base64.h"
+#include "commands/encodings/base64.h"
 
 namespace {
 

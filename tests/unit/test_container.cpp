@@ -20,7 +20,7 @@
 #include "loader/container.h"
 #include "loader/container_temp.h"
 #include "loader/elf.h"
-#include "loader/startup.h"
+#include "interp/startup.h"
 
 namespace fs = std::filesystem;
 

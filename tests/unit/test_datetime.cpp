@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "commands/datetime.h"
+#include "commands/numbers/datetime.h"
 
 using namespace datetime;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/dialogs_protocol.h"
+#include "commands/dialogs/dialog_lines.h"
 #include "core/hash.h"
 #include "core/stacks.h"
 #include "interp/debug_link.h"

@@ -6,7 +6,7 @@
 #include <deque>
 #include <filesystem>
 
-#include "commands/dialogs_protocol.h"
+#include "commands/dialogs/dialog_lines.h"
 #include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -2,7 +2,7 @@
 // choice texts, line-protocol answers, progress reports and dialog geometry.
 #include <gtest/gtest.h>
 
-#include "commands/dialogs_support.h"
+#include "commands/dialogs/dialogs.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "commands/files.h"
+#include "commands/files/files.h"
 #include "core/codec.h"
 #include "interp/interp.h"
 #include "loader/container.h"

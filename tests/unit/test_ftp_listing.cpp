@@ -2,7 +2,7 @@
 // small helpers of the network commands (host:port, URL segments, command lines).
 #include <gtest/gtest.h>
 
-#include "commands/wildcard.h"
+#include "commands/patterns/wildcard.h"
 #include "net/ftp_listing.h"
 #include "net/ftp_session.h"
 #include "net/transfer.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include "commands/binary.h"
-#include "commands/jconvert.h"
+#include "commands/encodings/binary.h"
+#include "commands/encodings/jconvert.h"
 
 namespace {
 

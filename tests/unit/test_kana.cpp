@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/kana.h"
+#include "commands/strings/kana.h"
 
 namespace {
 

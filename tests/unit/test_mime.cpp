@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <regex>
 
-#include "commands/base64.h"
-#include "commands/jconvert.h"
+#include "commands/encodings/base64.h"
+#include "commands/encodings/jconvert.h"
 #include "net/mime_compose.h"
 #include "net/mime_parse.h"
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <string>
 
-#include "commands/numbers_format.h"
-#include "commands/random.h"
+#include "commands/numbers/number_format.h"
+#include "commands/numbers/random.h"
 #include "commands/registry.h"
 #include "interp/interp.h"
 

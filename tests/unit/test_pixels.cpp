@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "commands/pixels.h"
+#include "commands/drawing/pixels.h"
 #include "commands/registry.h"
 #include "interp/interp.h"
 

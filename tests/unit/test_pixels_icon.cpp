@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "commands/pixels_icon.h"
+#include "commands/drawing/pixels_icon.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // patterns whose trail bytes are metacharacters, and errors.
 #include <gtest/gtest.h>
 
-#include "commands/regex_engine.h"
+#include "commands/patterns/regex.h"
 
 namespace {
 

@@ -14,7 +14,8 @@
 #include "core/codec.h"
 #include "interp/interp.h"
 #include "loader/script_encoding.h"
-#include "loader/startup.h"
+#include "interp/startup.h"
+#include "interp/startup.h"
 
 namespace fs = std::filesystem;
 

@@ -10,7 +10,7 @@
 
 #include "core/codec.h"
 #include "interp/interp.h"
-#include "loader/security.h"
+#include "commands/files/security.h"
 
 namespace fs = std::filesystem;
 

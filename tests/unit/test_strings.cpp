@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/strings_text.h"
+#include "commands/strings/strings.h"
 
 using namespace sjistext;
 

@@ -15,10 +15,10 @@
 #include <iterator>
 #include <thread>
 
-#include "commands/ini_file.h"
-#include "commands/process_spawn.h"
-#include "commands/registry_store.h"
-#include "commands/shared_memory.h"
+#include "commands/system/ini_file.h"
+#include "commands/system/process_spawn.h"
+#include "commands/system/registry.h"
+#include "commands/system/shared_memory.h"
 
 namespace fs = std::filesystem;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "commands/cmdline_split.h"
-#include "commands/encrypted_file.h"
-#include "commands/key_sequence.h"
+#include "commands/system/cmdline_split.h"
+#include "commands/system/encrypted_file.h"
+#include "commands/system/key_sequence.h"
 #include "loader/cipher.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "commands/wildcard.h"
+#include "commands/patterns/wildcard.h"
 #include "core/error.h"
 
 namespace {

@@ -1,0 +1,12 @@
+// BASE64エンコード and BASE64デコード.
+#include "commands/encodings/base64.h"
+#include "commands/registry.h"
+
+namespace {
+
+void cmdEncode(TPoruBase& st) { st.SetSore(Base64Encode(st.PopText()), "s"); }
+void cmdDecode(TPoruBase& st) { st.SetSore(Base64Decode(st.PopText()), "s"); }
+
+HandlerRegistrar reg({{378, cmdEncode}, {379, cmdDecode}});
+
+}  // namespace

@@ -1,8 +1,0 @@
-// Where 取り込む looks for the file it is given: the read-path search of the file
-// commands, so an included file is found like any file a script reads.
-#pragma once
-#include <string>
-
-class TPoruBase;
-
-std::string ResolveIncludePath(TPoruBase& st, const std::string& name);
