@@ -51,7 +51,7 @@ namespace {
 
 void CollectTable()
 {
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
 }
 
 // UTF-8 characters of `s`.

@@ -2,7 +2,7 @@
 // written back with CR LF after every line.
 #include "commands/csv_table.h"
 #include "commands/random.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "loader/normaliser.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // BASE64エンコード and BASE64デコード.
 #include "commands/base64.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // バイナリダンプ, バイナリ取得 and バイナリ設定: bytes of a value shown in hexadecimal,
 // read and written in place by form. Accesses outside the value are run-time errors.
 #include "commands/binary.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // so when 表フィールド名 holds "1".
 #include "commands/csv_table.h"
 #include "commands/wildcard.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "commands/strings_text.h"
 #include "loader/normaliser.h"
 

@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "commands/datetime.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "commands/registry.h"
 #include "commands/system.h"
+#include "interp/builtins.h"
 #include "interp/channel_service.h"
 #include "interp/debug_link.h"
 #include "interp/event_run.h"

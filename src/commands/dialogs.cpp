@@ -3,8 +3,8 @@
 // copy its value and its tag, ボタンで選択 and メモ記入 only its value (tag "s").
 // 言う lives with 表示 (output.cpp).
 #include "commands/dialogs_support.h"
-#include "commands/registry.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

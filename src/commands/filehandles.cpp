@@ -11,11 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "commands/registry.h"
 #include "commands/strings_text.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/security.h"
 

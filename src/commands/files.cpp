@@ -13,10 +13,10 @@
 #include <iterator>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

@@ -1,7 +1,7 @@
 // Dictionaries: a variable turned into a nested word table (kind 6, tag "hs") and
 // the listing of its keys.
 #include "commands/csv_table.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The character-code commands: 文字コードをEUCに変換, ...JISに変換, ...SJISに変換.
 #include "commands/jconvert.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "commands/numbers_format.h"
 #include "commands/random.h"
-#include "commands/registry.h"
 #include "commands/strings_text.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "loader/normaliser.h"
 

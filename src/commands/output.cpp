@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "commands/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "loader/security.h"
 #include "core/codec.h"
 #include "interp/host.h"

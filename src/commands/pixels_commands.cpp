@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "commands/pixels.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The regular-expression commands. Each keeps its own expression wrapper (and so
 // its last compiled expression) in the interpreter state; マッチ数 gets the count.
 #include "commands/regex_engine.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "commands/csv_table.h"
 #include "commands/kana.h"
 #include "commands/numbers_format.h"
-#include "commands/registry.h"
 #include "commands/strings_text.h"
+#include "interp/builtins.h"
 
 namespace {
 

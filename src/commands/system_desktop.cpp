@@ -14,9 +14,9 @@
 #include <map>
 
 #include "commands/key_sequence.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

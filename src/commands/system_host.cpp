@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "commands/key_sequence.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

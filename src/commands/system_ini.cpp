@@ -3,10 +3,10 @@
 // フォームの位置復元). The file is created by its first write, not when opened.
 #include "commands/files.h"
 #include "commands/ini_file.h"
-#include "commands/registry.h"
 #include "commands/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

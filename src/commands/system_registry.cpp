@@ -6,11 +6,11 @@
 #include <cmath>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "commands/registry_store.h"
 #include "commands/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/security.h"
 

@@ -1,7 +1,7 @@
 // マッチ: a wildcard prefix match that leaves the matched part and the captures in
 // それ and the rest of the text in the variable.
-#include "commands/registry.h"
 #include "commands/wildcard.h"
+#include "interp/builtins.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The console has no window: every command of the window families that no console
 // family provides raises one message naming the command.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 
 namespace {

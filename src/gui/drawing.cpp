@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/gui_host.h"
@@ -15,6 +14,7 @@
 #include "gui/objects.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

@@ -26,7 +26,6 @@
 
 #include <cmath>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/anime_box.h"
@@ -36,6 +35,7 @@
 #include "gui/tedit.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

@@ -13,13 +13,13 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/controls.h"
 #include "gui/dialog_answers.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

@@ -15,7 +15,6 @@
 
 #include "commands/files.h"
 #include "commands/pixels_icon.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/drawing.h"
@@ -23,6 +22,7 @@
 #include "gui/objects.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"

@@ -6,13 +6,13 @@
 #include <QPrinter>
 #include <QTextDocument>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/dialog_answers.h"
 #include "gui/drawing.h"
 #include "gui/main_window.h"
 #include "gui/objects.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

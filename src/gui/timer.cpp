@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "commands/registry.h"
 #include "gui/objects_internal.h"
+#include "interp/builtins.h"
 #include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
 #include "loader/normaliser.h"

@@ -11,10 +11,10 @@
 #include <new>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {

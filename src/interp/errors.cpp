@@ -3,7 +3,7 @@
 #include <cstring>
 #include <functional>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -1,6 +1,6 @@
 // Subroutines and functions: labels called as statements, values and f(a,b); 戻る;
 // and the commands that work on words as such.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "loader/scanner.h"

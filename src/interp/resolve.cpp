@@ -4,8 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/dll.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"

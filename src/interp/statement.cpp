@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/sjis.h"
 #include "interp/host.h"

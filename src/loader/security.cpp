@@ -9,10 +9,10 @@
 #include <iostream>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace fs = std::filesystem;

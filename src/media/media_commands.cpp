@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/services.h"

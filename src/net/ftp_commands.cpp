@@ -7,11 +7,11 @@
 #include <cmath>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "commands/strings_text.h"
 #include "commands/wildcard.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

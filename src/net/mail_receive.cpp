@@ -8,9 +8,9 @@
 
 #include <filesystem>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/security.h"
 #include "net/mail_files.h"

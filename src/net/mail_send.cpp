@@ -7,9 +7,9 @@
 #include <iterator>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "net/mime_compose.h"
 #include "net/transfer.h"

@@ -16,8 +16,8 @@
 
 #include "commands/csv_table.h"
 #include "commands/kana.h"
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"

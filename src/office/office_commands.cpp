@@ -21,8 +21,8 @@
 #include <system_error>
 
 #include "commands/files.h"
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

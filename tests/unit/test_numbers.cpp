@@ -7,7 +7,7 @@
 
 #include "commands/numbers_format.h"
 #include "commands/random.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 using namespace numfmt;

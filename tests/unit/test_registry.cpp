@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 
 namespace fs = std::filesystem;

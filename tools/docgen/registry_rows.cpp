@@ -15,7 +15,7 @@ TRegistry Build()
     r.rows.push_back({TWordRow::Variable, "", -1, name, "", value, std::strcmp(#computed, "Plain") != 0});
 #define PORU_CONSTANT(name, value, description, computed) \
     r.rows.push_back({TWordRow::Constant, "", -1, name, "", value, std::strcmp(#computed, "Plain") != 0});
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
     for (const TWordRow& row : r.rows)
         r.byName.emplace(row.name, &row);
     return r;

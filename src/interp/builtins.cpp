@@ -1,7 +1,7 @@
 // Registration of the built-in words and the handler table. Every row comes from
-// registry_table.inc; this file turns the rows into word-table nodes at the start of
+// builtins_table.inc; this file turns the rows into word-table nodes at the start of
 // every run and computes the values that depend on the machine and the command line.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 #include <sys/utsname.h>
 #include <pwd.h>
@@ -22,7 +22,7 @@ namespace {
 
 const CommandRow kCommandRows[] = {
 #define PORU_COMMAND(family, id, name, argSpec) {id, Family::family, name, argSpec},
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
 };
 
 const SystemWordRow kSystemWordRows[] = {
@@ -30,7 +30,7 @@ const SystemWordRow kSystemWordRows[] = {
     {false, name, value, description, Computed::computed},
 #define PORU_CONSTANT(name, value, description, computed) \
     {true, name, value, description, Computed::computed},
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
 };
 
 const char* const kFamilyNames[] = {

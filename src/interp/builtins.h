@@ -1,5 +1,5 @@
 // The built-in words: every command, system variable and constant, created from one
-// table (registry_table.inc) at the start of every run, and the handler table that
+// table (builtins_table.inc) at the start of every run, and the handler table that
 // maps a command id to the function that runs it.
 #pragma once
 #include <cstdint>
