@@ -234,9 +234,9 @@ void cmdMakeSfx(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {135, cmdPack},
-    {136, cmdUnpack},
-    {137, cmdMakeSfx},
+    {Cmd::Compress, cmdPack},
+    {Cmd::Decompress, cmdUnpack},
+    {Cmd::MakeSelfExtracting, cmdMakeSfx},
 });
 
 }  // namespace

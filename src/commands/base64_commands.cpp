@@ -7,6 +7,6 @@ namespace {
 void cmdEncode(TPoruBase& st) { st.SetSore(Base64Encode(st.PopText()), "s"); }
 void cmdDecode(TPoruBase& st) { st.SetSore(Base64Decode(st.PopText()), "s"); }
 
-HandlerRegistrar reg({{378, cmdEncode}, {379, cmdDecode}});
+HandlerRegistrar reg({{Cmd::Base64Encode, cmdEncode}, {Cmd::Base64Decode, cmdDecode}});
 
 }  // namespace

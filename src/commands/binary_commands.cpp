@@ -49,6 +49,7 @@ void cmdBinarySet(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{375, cmdDump}, {415, cmdBinaryGet}, {416, cmdBinarySet}});
+HandlerRegistrar
+    reg({{Cmd::BinaryDump, cmdDump}, {Cmd::BinaryGet, cmdBinaryGet}, {Cmd::BinarySet, cmdBinarySet}});
 
 }  // namespace

@@ -153,6 +153,9 @@ void cmdDdeServer(TPoruBase& st)
         st.Host->AddEventSource();
 }
 
-HandlerRegistrar reg({{57, cmdDebug}, {270, cmdLineStop}, {208, cmdDdeSend}, {209, cmdDdeServer}});
+HandlerRegistrar reg({{Cmd::Debug, cmdDebug},
+                      {Cmd::LineStop, cmdLineStop},
+                      {Cmd::DdeSend, cmdDdeSend},
+                      {Cmd::DdeServer, cmdDdeServer}});
 
 }   // namespace

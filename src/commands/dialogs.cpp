@@ -209,17 +209,17 @@ void cmdChooseFolder(TPoruBase& st)
     st.SetSore(folder, "s");
 }
 
-HandlerRegistrar reg({{10, cmdAsk},
-                      {40, cmdYesNo},
-                      {41, cmdChooseOpenFiles},
-                      {42, cmdChooseSaveFile},
-                      {103, cmdChooseColour},
-                      {160, cmdYesNoCancel},
-                      {169, cmdChooseFolder},
-                      {264, cmdChooseAny},
-                      {265, cmdMemo},
-                      {301, cmdChooseFromList},
-                      {309, cmdChooseButton},
-                      {312, cmdChooseFont}});
+HandlerRegistrar reg({{Cmd::Ask, cmdAsk},
+                      {Cmd::YesNo, cmdYesNo},
+                      {Cmd::ChooseOpenFiles, cmdChooseOpenFiles},
+                      {Cmd::ChooseSaveFile, cmdChooseSaveFile},
+                      {Cmd::ChooseColour, cmdChooseColour},
+                      {Cmd::YesNoCancel, cmdYesNoCancel},
+                      {Cmd::ChooseFolder, cmdChooseFolder},
+                      {Cmd::ChooseAny, cmdChooseAny},
+                      {Cmd::Memo, cmdMemo},
+                      {Cmd::ChooseFromList, cmdChooseFromList},
+                      {Cmd::ChooseButton, cmdChooseButton},
+                      {Cmd::ChooseFont, cmdChooseFont}});
 
 }   // namespace

@@ -421,9 +421,17 @@ void cmdReadBinary(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {331, cmdOpen},    {422, cmdOpenWithMode}, {332, cmdReadLine},     {333, cmdWriteLine},
-    {334, cmdClose},   {335, cmdAtEnd},        {336, cmdToStart},      {337, cmdToEnd},
-    {419, cmdSeek},    {420, cmdWriteBinary},  {421, cmdReadBinary},
+    {Cmd::HandleOpen, cmdOpen},
+    {Cmd::HandleOpenWithMode, cmdOpenWithMode},
+    {Cmd::HandleReadLine, cmdReadLine},
+    {Cmd::HandleWriteLine, cmdWriteLine},
+    {Cmd::HandleClose, cmdClose},
+    {Cmd::HandleAtEnd, cmdAtEnd},
+    {Cmd::HandleToStart, cmdToStart},
+    {Cmd::HandleToEnd, cmdToEnd},
+    {Cmd::HandleSeek, cmdSeek},
+    {Cmd::HandleWriteBinary, cmdWriteBinary},
+    {Cmd::HandleReadBinary, cmdReadBinary},
 });
 
 }  // namespace

@@ -52,6 +52,8 @@ void cmdMakeDictionary(TPoruBase& st)
     n->TypeText = "hs";
 }
 
-HandlerRegistrar reg({{211, cmdHashKeys}, {212, cmdHashKeys}, {213, cmdMakeDictionary}});
+HandlerRegistrar reg({{Cmd::HashKeys, cmdHashKeys},
+                      {Cmd::DictionaryItems, cmdHashKeys},
+                      {Cmd::MakeDictionary, cmdMakeDictionary}});
 
 }  // namespace

@@ -10,6 +10,8 @@ void Convert(TPoruBase& st)
     st.SetSore(JConvert(st.PopText(), Target), "s");
 }
 
-HandlerRegistrar reg({{290, Convert<kCodeEuc>}, {291, Convert<kCodeJis>}, {292, Convert<kCodeSjis>}});
+HandlerRegistrar reg({{Cmd::ConvertToEuc, Convert<kCodeEuc>},
+                      {Cmd::ConvertToJis, Convert<kCodeJis>},
+                      {Cmd::ConvertToSjis, Convert<kCodeSjis>}});
 
 }  // namespace

@@ -35,6 +35,6 @@ void cmdSay(TPoruBase& st)
     if (st.Host) st.Host->Say(st, text);
 }
 
-HandlerRegistrar reg({{0, cmdShow}, {12, cmdSay}});
+HandlerRegistrar reg({{Cmd::Show, cmdShow}, {Cmd::Say, cmdSay}});
 
 }  // namespace

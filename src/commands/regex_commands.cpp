@@ -99,6 +99,9 @@ void cmdRegexTrans(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{187, cmdRegexMatch}, {190, cmdRegexSplit}, {191, cmdRegexSubst}, {192, cmdRegexTrans}});
+HandlerRegistrar reg({{Cmd::RegexMatch, cmdRegexMatch},
+                      {Cmd::RegexSplit, cmdRegexSplit},
+                      {Cmd::RegexSubst, cmdRegexSubst},
+                      {Cmd::RegexTrans, cmdRegexTrans}});
 
 }  // namespace

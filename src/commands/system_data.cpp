@@ -154,13 +154,13 @@ void cmdUnpackEntry(TPoruBase& st)
     st.SetSore(std::move(bytes), "s");
 }
 
-HandlerRegistrar reg({{429, cmdCopyText},
-                      {430, cmdClipboardText},
-                      {87, cmdShareStore},
-                      {88, cmdShareRead},
-                      {90, cmdEncryptSave},
-                      {91, cmdDecryptLoad},
-                      {206, cmdPackFiles},
-                      {207, cmdUnpackEntry}});
+HandlerRegistrar reg({{Cmd::CopyText, cmdCopyText},
+                      {Cmd::ClipboardText, cmdClipboardText},
+                      {Cmd::ShareStore, cmdShareStore},
+                      {Cmd::ShareRead, cmdShareRead},
+                      {Cmd::EncryptSave, cmdEncryptSave},
+                      {Cmd::DecryptLoad, cmdDecryptLoad},
+                      {Cmd::PackFiles, cmdPackFiles},
+                      {Cmd::UnpackEntry, cmdUnpackEntry}});
 
 }   // namespace

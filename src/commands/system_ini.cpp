@@ -140,11 +140,11 @@ void cmdFormRestore(TPoruBase& st)
     st.Host->SetMainWindowPlace(st, place);
 }
 
-HandlerRegistrar reg({{271, cmdIniOpen},
-                      {272, cmdIniClose},
-                      {273, cmdIniWrite},
-                      {274, cmdIniRead},
-                      {275, cmdFormSave},
-                      {276, cmdFormRestore}});
+HandlerRegistrar reg({{Cmd::IniOpen, cmdIniOpen},
+                      {Cmd::IniClose, cmdIniClose},
+                      {Cmd::IniWrite, cmdIniWrite},
+                      {Cmd::IniRead, cmdIniRead},
+                      {Cmd::FormSave, cmdFormSave},
+                      {Cmd::FormRestore, cmdFormRestore}});
 
 }   // namespace

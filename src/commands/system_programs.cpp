@@ -263,6 +263,7 @@ void cmdExplore(TPoruBase& st)
     OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text), true);
 }
 
-HandlerRegistrar reg({{24, cmdStart}, {104, cmdStartAndWait}, {184, cmdExplore}});
+HandlerRegistrar
+    reg({{Cmd::Start, cmdStart}, {Cmd::StartAndWait, cmdStartAndWait}, {Cmd::Explore, cmdExplore}});
 
 }   // namespace

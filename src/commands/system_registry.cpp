@@ -267,18 +267,18 @@ void cmdDissociate(TPoruBase& st)
         store.DeleteKey(kClassesRoot, "\\" + Trim(type.Data), true);
 }
 
-HandlerRegistrar reg({{162, cmdRegRead},
-                      {163, cmdRegWrite},
-                      {164, cmdRegOpen},
-                      {165, cmdRegClose},
-                      {166, cmdRegDeleteValue},
-                      {167, cmdRegDeleteKey},
-                      {417, cmdRegReadBinary},
-                      {418, cmdRegWriteBinary},
-                      {423, cmdRegReadDWord},
-                      {424, cmdRegWriteDWord},
-                      {432, cmdRegSubkeys},
-                      {295, cmdAssociate},
-                      {296, cmdDissociate}});
+HandlerRegistrar reg({{Cmd::RegRead, cmdRegRead},
+                      {Cmd::RegWrite, cmdRegWrite},
+                      {Cmd::RegOpen, cmdRegOpen},
+                      {Cmd::RegClose, cmdRegClose},
+                      {Cmd::RegDeleteValue, cmdRegDeleteValue},
+                      {Cmd::RegDeleteKey, cmdRegDeleteKey},
+                      {Cmd::RegReadBinary, cmdRegReadBinary},
+                      {Cmd::RegWriteBinary, cmdRegWriteBinary},
+                      {Cmd::RegReadDWord, cmdRegReadDWord},
+                      {Cmd::RegWriteDWord, cmdRegWriteDWord},
+                      {Cmd::RegSubkeys, cmdRegSubkeys},
+                      {Cmd::Associate, cmdAssociate},
+                      {Cmd::Dissociate, cmdDissociate}});
 
 }   // namespace

@@ -37,6 +37,6 @@ void cmdMatch(TPoruBase& st)
     if (var && var != st.Sys.Sore && r.Ok) var->Value = std::move(r.Rest);
 }
 
-HandlerRegistrar reg({{374, cmdMatch}});
+HandlerRegistrar reg({{Cmd::WildcardMatch, cmdMatch}});
 
 }  // namespace

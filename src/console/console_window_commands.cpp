@@ -18,7 +18,7 @@ struct TInstall {
         const CommandRow* rows = CommandRows(count);
         for (size_t i = 0; i < count; ++i)
             if (IsWindowFamily(rows[i].family) && !GetHandler(rows[i].id))
-                SetHandler(rows[i].id, NeedsWindow);
+                SetHandler(static_cast<Cmd>(rows[i].id), NeedsWindow);
     }
 };
 

@@ -836,8 +836,15 @@ void cmdIdentify(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {7, cmdCreate}, {25, cmdDestroy}, {28, cmdDestroyAll}, {29, cmdCentre}, {30, cmdUncentre},
-    {141, cmdIdentify}, {261, cmdMenuCreate}, {262, cmdMenuAdd}, {428, cmdMake},
+    {Cmd::Create, cmdCreate},
+    {Cmd::Destroy, cmdDestroy},
+    {Cmd::DestroyAllObjects, cmdDestroyAll},
+    {Cmd::Centre, cmdCentre},
+    {Cmd::Uncentre, cmdUncentre},
+    {Cmd::Identify, cmdIdentify},
+    {Cmd::MenuCreate, cmdMenuCreate},
+    {Cmd::MenuAdd, cmdMenuAdd},
+    {Cmd::Make, cmdMake},
 });
 
 }   // namespace

@@ -120,7 +120,9 @@ void cmdPrintText(TPoruBase& st)
     doc.print(&printer);
 }
 
-HandlerRegistrar reg({{116, cmdPrintWindow}, {241, cmdPrintText}, {300, cmdPrintPicture}});
+HandlerRegistrar reg({{Cmd::PrintWindow, cmdPrintWindow},
+                      {Cmd::PrintText, cmdPrintText},
+                      {Cmd::PrintPicture, cmdPrintPicture}});
 
 }   // namespace
 

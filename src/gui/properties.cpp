@@ -1072,6 +1072,6 @@ void cmdGet(TPoruBase& st)
     target->TypeText = st.LastTypeTag;
 }
 
-HandlerRegistrar reg({{8, cmdSet}, {9, cmdGet}});
+HandlerRegistrar reg({{Cmd::SetProperty, cmdSet}, {Cmd::GetProperty, cmdGet}});
 
 }   // namespace

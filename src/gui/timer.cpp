@@ -90,7 +90,7 @@ void cmdTimerOff(TPoruBase& st)
     s.TimerLeftMs = 0;
 }
 
-HandlerRegistrar reg({{263, cmdTimerSet}, {313, cmdTimerOff}});
+HandlerRegistrar reg({{Cmd::TimerSet, cmdTimerSet}, {Cmd::TimerOff, cmdTimerOff}});
 
 }   // namespace
 

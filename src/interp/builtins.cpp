@@ -21,7 +21,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const CommandRow kCommandRows[] = {
-#define PORU_COMMAND(family, id, name, argSpec) {id, Family::family, name, argSpec},
+#define PORU_COMMAND(family, symbol, id, name, argSpec) {id, Family::family, name, argSpec, #symbol},
+#define PORU_ALIAS(family, symbol, name, argSpec) \
+    {static_cast<int>(Cmd::symbol), Family::family, name, argSpec, #symbol},
 #include "interp/builtins_table.inc"
 };
 
@@ -250,17 +252,23 @@ Handler GetHandler(int id)
     return HandlerSlots()[id];
 }
 
-void SetHandler(int id, Handler h)
+Handler GetHandler(Cmd command)
 {
+    return GetHandler(static_cast<int>(command));
+}
+
+void SetHandler(Cmd command, Handler h)
+{
+    const int id = static_cast<int>(command);
     if (id < 0 || id > kMaxCommandId)
         throw std::out_of_range("command id out of range: " + std::to_string(id));
     HandlerSlots()[id] = h;
 }
 
-HandlerRegistrar::HandlerRegistrar(std::initializer_list<std::pair<int, Handler>> entries)
+HandlerRegistrar::HandlerRegistrar(std::initializer_list<std::pair<Cmd, Handler>> entries)
 {
-    for (const auto& [id, h] : entries)
-        SetHandler(id, h);
+    for (const auto& [command, h] : entries)
+        SetHandler(command, h);
 }
 
 // ---- registration ----

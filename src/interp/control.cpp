@@ -481,13 +481,13 @@ void cmdJump(TPoruBase& st)
     st.FileName = n->TypeText;
 }
 
-HandlerRegistrar reg({{102, cmdIf},
-                      {369, cmdCase},
-                      {56, cmdFor},
-                      {71, cmdEach},
-                      {414, cmdWhile},
-                      {215, cmdBreak},
-                      {398, cmdContinue},
-                      {5, cmdJump}});
+HandlerRegistrar reg({{Cmd::If, cmdIf},
+                      {Cmd::Case, cmdCase},
+                      {Cmd::For, cmdFor},
+                      {Cmd::Each, cmdEach},
+                      {Cmd::While, cmdWhile},
+                      {Cmd::Break, cmdBreak},
+                      {Cmd::Continue, cmdContinue},
+                      {Cmd::Jump, cmdJump}});
 
 }  // namespace

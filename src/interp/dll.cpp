@@ -188,9 +188,9 @@ void cmdDeclareTypedDll(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {49, cmdDeclareDll},
-    {380, cmdDeclareTextDll},
-    {390, cmdDeclareTypedDll},
+    {Cmd::DeclareDll, cmdDeclareDll},
+    {Cmd::DeclareTextDll, cmdDeclareTextDll},
+    {Cmd::DeclareTypedDll, cmdDeclareTypedDll},
 });
 
 // ---- the call ----------------------------------------------------------------------

@@ -198,11 +198,11 @@ void cmdCloseLabel(TPoruBase& st)
     if (st.Sys.NoExit) st.Sys.NoExit->Value = "0";
 }
 
-HandlerRegistrar reg({{118, cmdIgnoreErrors},
-                      {119, cmdErrorLabel},
-                      {120, cmdWarnErrors},
-                      {121, cmdResume},
-                      {161, cmdCloseLabel}});
+HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
+                      {Cmd::ErrorLabel, cmdErrorLabel},
+                      {Cmd::WarnErrors, cmdWarnErrors},
+                      {Cmd::Resume, cmdResume},
+                      {Cmd::CloseLabel, cmdCloseLabel}});
 
 }  // namespace
 

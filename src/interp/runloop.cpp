@@ -397,6 +397,6 @@ void cmdRunText(TPoruBase& st)
     st.RunLoop();
 }
 
-HandlerRegistrar reg({{2, cmdEnd}, {13, cmdWait}, {74, cmdRunText}});
+HandlerRegistrar reg({{Cmd::End, cmdEnd}, {Cmd::Wait, cmdWait}, {Cmd::RunText, cmdRunText}});
 
 }  // namespace

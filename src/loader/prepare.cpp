@@ -178,6 +178,6 @@ void cmdInclude(TPoruBase& st)
     st.Include(name);
 }
 
-HandlerRegistrar reg({{55, cmdInclude}});
+HandlerRegistrar reg({{Cmd::Include, cmdInclude}});
 
 }  // namespace

@@ -234,6 +234,10 @@ void cmdMci(TPoruBase& st)
     st.SetSore(m.Mci->Send(command), "s");
 }
 
-HandlerRegistrar reg({{22, cmdPlay}, {23, cmdStop}, {210, cmdState}, {318, cmdPlayRepeated}, {338, cmdMci}});
+HandlerRegistrar reg({{Cmd::Play, cmdPlay},
+                      {Cmd::StopPlaying, cmdStop},
+                      {Cmd::PlayingState, cmdState},
+                      {Cmd::PlayRepeated, cmdPlayRepeated},
+                      {Cmd::MciSend, cmdMci}});
 
 }   // namespace

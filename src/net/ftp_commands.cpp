@@ -261,20 +261,20 @@ void cmdFileInfo(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {232, cmdConnect},
-    {235, cmdDisconnect},
-    {233, cmdUpload},
-    {234, cmdDownload},
-    {320, cmdTransferMode},
-    {321, cmdChangeFolder},
-    {427, cmdParentFolder},
-    {326, cmdMakeFolder},
-    {323, cmdRemoveFolder},
-    {322, cmdDeleteFile},
-    {426, cmdChangeMode},
-    {324, cmdListFiles},
-    {325, cmdListFolders},
-    {433, cmdFileInfo},
+    {Cmd::FtpConnect, cmdConnect},
+    {Cmd::FtpDisconnect, cmdDisconnect},
+    {Cmd::FtpUpload, cmdUpload},
+    {Cmd::FtpDownload, cmdDownload},
+    {Cmd::FtpTransferMode, cmdTransferMode},
+    {Cmd::FtpChangeFolder, cmdChangeFolder},
+    {Cmd::FtpParentFolder, cmdParentFolder},
+    {Cmd::FtpMakeFolder, cmdMakeFolder},
+    {Cmd::FtpRemoveFolder, cmdRemoveFolder},
+    {Cmd::FtpDeleteFile, cmdDeleteFile},
+    {Cmd::FtpChangeMode, cmdChangeMode},
+    {Cmd::FtpListFiles, cmdListFiles},
+    {Cmd::FtpListFolders, cmdListFolders},
+    {Cmd::FtpFileInfo, cmdFileInfo},
 });
 
 } // namespace

@@ -69,6 +69,6 @@ void cmdHttpDownload(TPoruBase& st)
         st.Error("\"" + url + "\"からのダウンロードに失敗");
 }
 
-HandlerRegistrar reg({{236, cmdHttpDownload}});
+HandlerRegistrar reg({{Cmd::HttpDownload, cmdHttpDownload}});
 
 } // namespace

@@ -216,6 +216,6 @@ void cmdReceiveMail(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{139, cmdReceiveMail}});
+HandlerRegistrar reg({{Cmd::ReceiveMail, cmdReceiveMail}});
 
 } // namespace

@@ -187,6 +187,6 @@ void cmdSendMail(TPoruBase& st)
         st.Error("送信に失敗。" + reason);
 }
 
-HandlerRegistrar reg({{138, cmdSendMail}});
+HandlerRegistrar reg({{Cmd::SendMail, cmdSendMail}});
 
 } // namespace
