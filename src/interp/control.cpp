@@ -481,6 +481,16 @@ void cmdJump(TPoruBase& st)
     st.FileName = n->TypeText;
 }
 
+// ならば, 違えば and でなければ are read by もし itself; one that a sentence runs as
+// its command (left over after a branch) does nothing.
+void cmdConditionWord(TPoruBase&) {}
+
+// なら closes a condition only after もし.
+void cmdNaraWithoutIf(TPoruBase& st)
+{
+    st.Error("条件文は、「もし～ならば」と対で使わなければなりません。");
+}
+
 HandlerRegistrar reg({{Cmd::If, cmdIf},
                       {Cmd::Case, cmdCase},
                       {Cmd::For, cmdFor},
@@ -488,6 +498,9 @@ HandlerRegistrar reg({{Cmd::If, cmdIf},
                       {Cmd::While, cmdWhile},
                       {Cmd::Break, cmdBreak},
                       {Cmd::Continue, cmdContinue},
-                      {Cmd::Jump, cmdJump}});
+                      {Cmd::Jump, cmdJump},
+                      {Cmd::Then, cmdConditionWord},
+                      {Cmd::Else, cmdConditionWord},
+                      {Cmd::ThenShort, cmdNaraWithoutIf}});
 
 }  // namespace

@@ -140,6 +140,17 @@ TEST(RegistryTable, IdsAndSymbols)
     }
 }
 
+// Every command runs something: a row without a handler would raise the broken-link
+// error. The window families' handlers live in the window host (checked by its own
+// tests); the console host covers them with its "needs a window" error.
+TEST(RegistryHandlers, EveryCommandOutsideTheWindowFamiliesHasAHandler)
+{
+    for (const CommandRow& row : AllCommands()) {
+        if (IsWindowFamily(row.family)) continue;
+        EXPECT_NE(GetHandler(row.id), nullptr) << row.name << " (Cmd::" << row.symbol << ")";
+    }
+}
+
 TEST(RegistryTable, NamesDoNotCollideAfterFolding)
 {
     std::set<std::string> names;
@@ -265,6 +276,28 @@ TEST(RegistryHandlers, SetAndGet)
     EXPECT_EQ(GetHandler(-1), nullptr);
     EXPECT_EQ(GetHandler(kMaxCommandId + 1), nullptr);
     EXPECT_THROW(SetHandler(static_cast<Cmd>(kMaxCommandId + 1), DummyHandler), std::out_of_range);
+}
+
+// ならば, 違えば and でなければ belong to もし and do nothing as a sentence's own
+// command; なら there is an error.
+TEST(RegistryHandlers, ConditionWordsOutsideIf)
+{
+    TPoruBase st;
+    st.FileName = "t.prk";
+    st.PrepareRun();
+    for (THashNode* word : {st.Sys.Naraba, st.Sys.Chigaeba, st.Sys.Denakereba}) {
+        ASSERT_NE(word, nullptr);
+        EXPECT_NO_THROW(st.Dispatch(word)) << word->Name;
+        EXPECT_EQ(st.Args.Count(), 0u);
+    }
+    try {
+        st.Dispatch(st.Sys.Nara);
+        FAIL() << "no error";
+    } catch (const EPoru& e) {
+        EXPECT_NE(e.Message.find("条件文は、「もし～ならば」と対で使わなければなりません。"), std::string::npos)
+            << e.Message;
+    }
+    EXPECT_EQ(st.CurrentCommand, nullptr);
 }
 
 // ---- registration ----
