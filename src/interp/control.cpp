@@ -481,11 +481,11 @@ void cmdJump(TPoruBase& st)
     st.FileName = n->TypeText;
 }
 
-// ならば, 違えば and でなければ are read by もし itself; one that a sentence runs as
-// its command (left over after a branch) does nothing.
+// ならば, 違えば and でなければ belong to もし, which reads them itself; run as a
+// sentence's own command they do nothing.
 void cmdConditionWord(TPoruBase&) {}
 
-// なら closes a condition only after もし.
+// なら also belongs to もし, but run as a sentence's own command it is an error.
 void cmdNaraWithoutIf(TPoruBase& st)
 {
     st.Error("条件文は、「もし～ならば」と対で使わなければなりません。");
