@@ -43,7 +43,8 @@ void AddCommand(const char* family, const char* name, const char* argSpec)
 
 } // namespace
 
-#define PORU_COMMAND(family, id, name, argSpec) AddCommand(#family, name, argSpec);
+#define PORU_COMMAND(family, symbol, id, name, argSpec) AddCommand(#family, name, argSpec);
+#define PORU_ALIAS(family, symbol, name, argSpec) AddCommand(#family, name, argSpec);
 #define PORU_VARIABLE(name, value, description, computed) Words.push_back({name, TKind::Variable});
 #define PORU_CONSTANT(name, value, description, computed) Words.push_back({name, TKind::Constant});
 
@@ -51,7 +52,7 @@ namespace {
 
 void CollectTable()
 {
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
 }
 
 // UTF-8 characters of `s`.

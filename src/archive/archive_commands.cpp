@@ -12,10 +12,11 @@
 
 #include "archive/archive_file.h"
 #include "archive/backend_support.h"
-#include "commands/tables/csv_table.h"
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "commands/tables/csv_table.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container_temp.h"
@@ -234,9 +235,9 @@ void cmdMakeSfx(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {135, cmdPack},
-    {136, cmdUnpack},
-    {137, cmdMakeSfx},
+    {Cmd::Compress, cmdPack},
+    {Cmd::Decompress, cmdUnpack},
+    {Cmd::MakeSelfExtracting, cmdMakeSfx},
 });
 
 }  // namespace

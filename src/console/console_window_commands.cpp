@@ -1,6 +1,6 @@
 // The console has no window: every command of the window families that no console
 // family provides raises one message naming the command.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 
 namespace {
@@ -18,7 +18,7 @@ struct TInstall {
         const CommandRow* rows = CommandRows(count);
         for (size_t i = 0; i < count; ++i)
             if (IsWindowFamily(rows[i].family) && !GetHandler(rows[i].id))
-                SetHandler(rows[i].id, NeedsWindow);
+                SetHandler(static_cast<Cmd>(rows[i].id), NeedsWindow);
     }
 };
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/gui_host.h"
@@ -15,6 +14,7 @@
 #include "gui/objects.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -258,18 +258,18 @@ void cmdRefresh(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {1, cmdMoveCursor},
-    {4, cmdClearScreen},
-    {14, cmdMainShape<TShape::Line>},
-    {15, cmdMainShape<TShape::Rectangle>},
-    {16, cmdMainShape<TShape::Ellipse>},
-    {117, cmdRefresh},
-    {123, cmdSetPixel},
-    {251, cmdDrawText},
-    {258, cmdNamedShape<TShape::Line>},
-    {259, cmdNamedShape<TShape::Rectangle>},
-    {260, cmdNamedShape<TShape::Ellipse>},
-    {329, cmdGetPixel},
+    {Cmd::MoveCursor, cmdMoveCursor},
+    {Cmd::ClearScreen, cmdClearScreen},
+    {Cmd::Line, cmdMainShape<TShape::Line>},
+    {Cmd::Rectangle, cmdMainShape<TShape::Rectangle>},
+    {Cmd::Ellipse, cmdMainShape<TShape::Ellipse>},
+    {Cmd::Refresh, cmdRefresh},
+    {Cmd::SetPixel, cmdSetPixel},
+    {Cmd::DrawText, cmdDrawText},
+    {Cmd::DrawLine, cmdNamedShape<TShape::Line>},
+    {Cmd::DrawRectangle, cmdNamedShape<TShape::Rectangle>},
+    {Cmd::DrawEllipse, cmdNamedShape<TShape::Ellipse>},
+    {Cmd::GetPixel, cmdGetPixel},
 });
 
 }   // namespace

@@ -26,7 +26,6 @@
 
 #include <cmath>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/anime_box.h"
@@ -36,6 +35,7 @@
 #include "gui/tedit.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -836,8 +836,15 @@ void cmdIdentify(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {7, cmdCreate}, {25, cmdDestroy}, {28, cmdDestroyAll}, {29, cmdCentre}, {30, cmdUncentre},
-    {141, cmdIdentify}, {261, cmdMenuCreate}, {262, cmdMenuAdd}, {428, cmdMake},
+    {Cmd::Create, cmdCreate},
+    {Cmd::Destroy, cmdDestroy},
+    {Cmd::DestroyAllObjects, cmdDestroyAll},
+    {Cmd::Centre, cmdCentre},
+    {Cmd::Uncentre, cmdUncentre},
+    {Cmd::Identify, cmdIdentify},
+    {Cmd::MenuCreate, cmdMenuCreate},
+    {Cmd::MenuAdd, cmdMenuAdd},
+    {Cmd::Make, cmdMake},
 });
 
 }   // namespace

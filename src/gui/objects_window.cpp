@@ -13,13 +13,13 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/controls.h"
 #include "gui/dialog_answers.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -426,12 +426,31 @@ void cmdEditorSettings(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {26, cmdFocus}, {181, cmdFront}, {182, cmdBack}, {242, cmdCentreObject}, {306, cmdMainMaximise},
-    {307, cmdMainMinimise}, {308, cmdMainNormal}, {315, cmdIcon}, {328, cmdMainFullScreen},
-    {339, cmdSendMessage}, {348, cmdCursor}, {352, cmdMainShow}, {381, cmdMainStyle}, {396, cmdTray},
-    {401, cmdPutOn}, {402, cmdEditorSettings}, {403, cmdEditorSettings}, {404, cmdEditorSettings},
-    {406, cmdMaximise}, {407, cmdMinimise}, {408, cmdNormal}, {434, cmdTabAdd}, {435, cmdForward},
-    {436, cmdBackward}, {437, cmdTabEnable},
+    {Cmd::Focus, cmdFocus},
+    {Cmd::BringToFront, cmdFront},
+    {Cmd::SendToBack, cmdBack},
+    {Cmd::CentreObject, cmdCentreObject},
+    {Cmd::MainMaximise, cmdMainMaximise},
+    {Cmd::MainMinimise, cmdMainMinimise},
+    {Cmd::MainNormal, cmdMainNormal},
+    {Cmd::MainIcon, cmdIcon},
+    {Cmd::MainFullScreen, cmdMainFullScreen},
+    {Cmd::SendMessage, cmdSendMessage},
+    {Cmd::ShowCursor, cmdCursor},
+    {Cmd::MainShow, cmdMainShow},
+    {Cmd::MainStyle, cmdMainStyle},
+    {Cmd::Tray, cmdTray},
+    {Cmd::PutOn, cmdPutOn},
+    {Cmd::EditorSettings, cmdEditorSettings},
+    {Cmd::EditorSettingsSave, cmdEditorSettings},
+    {Cmd::EditorSettingsLoad, cmdEditorSettings},
+    {Cmd::Maximise, cmdMaximise},
+    {Cmd::Minimise, cmdMinimise},
+    {Cmd::Normal, cmdNormal},
+    {Cmd::TabAdd, cmdTabAdd},
+    {Cmd::BrowserForward, cmdForward},
+    {Cmd::BrowserBack, cmdBackward},
+    {Cmd::TabEnable, cmdTabEnable},
 });
 
 }   // namespace

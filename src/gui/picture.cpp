@@ -13,9 +13,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "commands/files/files.h"
 #include "commands/drawing/pixels_icon.h"
-#include "commands/registry.h"
+#include "commands/files/files.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/drawing.h"
@@ -23,6 +23,7 @@
 #include "gui/objects.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
@@ -444,30 +445,30 @@ void cmdFade(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {18, cmdShowPicture},
-    {39, cmdShowPictureSized},
-    {132, cmdCapture},
-    {140, cmdCopyPicture},
-    {143, cmdFade<true>},
-    {144, cmdFade<false>},
-    {178, cmdSavePicture},
-    {243, cmdFilter<TFilter::FlipV>},
-    {244, cmdFilter<TFilter::FlipH>},
-    {245, cmdFilter<TFilter::TurnRight>},
-    {246, cmdFilter<TFilter::Negate>},
-    {247, cmdFilter<TFilter::Grey>},
-    {248, cmdFilter<TFilter::Solarize>},
-    {249, cmdFilter<TFilter::Brightness>},
-    {250, cmdFilter<TFilter::Gamma>},
-    {252, cmdFilter<TFilter::Rotate>},
-    {253, cmdFilter<TFilter::Edge>},
-    {254, cmdFilter<TFilter::Blur>},
-    {255, cmdFilter<TFilter::Sharpen>},
-    {256, cmdFilter<TFilter::Sepia>},
-    {257, cmdBlendPicture},
-    {299, cmdCopyPicturePart},
-    {319, cmdChangeDepth},
-    {425, cmdExtractIcon},
+    {Cmd::ShowPicture, cmdShowPicture},
+    {Cmd::ShowPictureSized, cmdShowPictureSized},
+    {Cmd::Capture, cmdCapture},
+    {Cmd::CopyPicture, cmdCopyPicture},
+    {Cmd::FadeOut, cmdFade<true>},
+    {Cmd::FadeIn, cmdFade<false>},
+    {Cmd::SavePicture, cmdSavePicture},
+    {Cmd::FlipVertical, cmdFilter<TFilter::FlipV>},
+    {Cmd::FlipHorizontal, cmdFilter<TFilter::FlipH>},
+    {Cmd::TurnRight, cmdFilter<TFilter::TurnRight>},
+    {Cmd::Negate, cmdFilter<TFilter::Negate>},
+    {Cmd::Greyscale, cmdFilter<TFilter::Grey>},
+    {Cmd::Solarize, cmdFilter<TFilter::Solarize>},
+    {Cmd::Brightness, cmdFilter<TFilter::Brightness>},
+    {Cmd::Gamma, cmdFilter<TFilter::Gamma>},
+    {Cmd::Rotate, cmdFilter<TFilter::Rotate>},
+    {Cmd::EdgeDetect, cmdFilter<TFilter::Edge>},
+    {Cmd::Blur, cmdFilter<TFilter::Blur>},
+    {Cmd::Sharpen, cmdFilter<TFilter::Sharpen>},
+    {Cmd::Sepia, cmdFilter<TFilter::Sepia>},
+    {Cmd::BlendPicture, cmdBlendPicture},
+    {Cmd::CopyPicturePart, cmdCopyPicturePart},
+    {Cmd::ChangeDepth, cmdChangeDepth},
+    {Cmd::ExtractIcon, cmdExtractIcon},
 });
 
 }   // namespace

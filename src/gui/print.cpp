@@ -6,13 +6,13 @@
 #include <QPrinter>
 #include <QTextDocument>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/dialog_answers.h"
 #include "gui/drawing.h"
 #include "gui/main_window.h"
 #include "gui/objects.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -120,7 +120,9 @@ void cmdPrintText(TPoruBase& st)
     doc.print(&printer);
 }
 
-HandlerRegistrar reg({{116, cmdPrintWindow}, {241, cmdPrintText}, {300, cmdPrintPicture}});
+HandlerRegistrar reg({{Cmd::PrintWindow, cmdPrintWindow},
+                      {Cmd::PrintText, cmdPrintText},
+                      {Cmd::PrintPicture, cmdPrintPicture}});
 
 }   // namespace
 

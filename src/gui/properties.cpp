@@ -18,7 +18,6 @@
 
 #include <cmath>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/anime_box.h"
@@ -27,6 +26,7 @@
 #include "gui/objects_internal.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {
@@ -1072,6 +1072,6 @@ void cmdGet(TPoruBase& st)
     target->TypeText = st.LastTypeTag;
 }
 
-HandlerRegistrar reg({{8, cmdSet}, {9, cmdGet}});
+HandlerRegistrar reg({{Cmd::SetProperty, cmdSet}, {Cmd::GetProperty, cmdGet}});
 
 }   // namespace

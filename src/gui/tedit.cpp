@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QTextBlock>
 
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 
 namespace {
 

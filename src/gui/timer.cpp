@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "commands/registry.h"
 #include "gui/objects_internal.h"
+#include "interp/builtins.h"
 #include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -90,7 +90,7 @@ void cmdTimerOff(TPoruBase& st)
     s.TimerLeftMs = 0;
 }
 
-HandlerRegistrar reg({{263, cmdTimerSet}, {313, cmdTimerOff}});
+HandlerRegistrar reg({{Cmd::TimerSet, cmdTimerSet}, {Cmd::TimerOff, cmdTimerOff}});
 
 }   // namespace
 

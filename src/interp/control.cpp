@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
 #include "loader/normaliser.h"
@@ -481,13 +481,26 @@ void cmdJump(TPoruBase& st)
     st.FileName = n->TypeText;
 }
 
-HandlerRegistrar reg({{102, cmdIf},
-                      {369, cmdCase},
-                      {56, cmdFor},
-                      {71, cmdEach},
-                      {414, cmdWhile},
-                      {215, cmdBreak},
-                      {398, cmdContinue},
-                      {5, cmdJump}});
+// ならば, 違えば and でなければ belong to もし, which reads them itself; run as a
+// sentence's own command they do nothing.
+void cmdConditionWord(TPoruBase&) {}
+
+// なら also belongs to もし, but run as a sentence's own command it is an error.
+void cmdNaraWithoutIf(TPoruBase& st)
+{
+    st.Error("条件文は、「もし～ならば」と対で使わなければなりません。");
+}
+
+HandlerRegistrar reg({{Cmd::If, cmdIf},
+                      {Cmd::Case, cmdCase},
+                      {Cmd::For, cmdFor},
+                      {Cmd::Each, cmdEach},
+                      {Cmd::While, cmdWhile},
+                      {Cmd::Break, cmdBreak},
+                      {Cmd::Continue, cmdContinue},
+                      {Cmd::Jump, cmdJump},
+                      {Cmd::Then, cmdConditionWord},
+                      {Cmd::Else, cmdConditionWord},
+                      {Cmd::ThenShort, cmdNaraWithoutIf}});
 
 }  // namespace

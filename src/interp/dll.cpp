@@ -10,12 +10,14 @@
 #include <cstring>
 #include <new>
 
+#include "commands/files/files.h"
 #include "core/paths.h"
+#include "interp/builtins.h"
 #include "interp/read_path.h"
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {
@@ -189,9 +191,9 @@ void cmdDeclareTypedDll(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {49, cmdDeclareDll},
-    {380, cmdDeclareTextDll},
-    {390, cmdDeclareTypedDll},
+    {Cmd::DeclareDll, cmdDeclareDll},
+    {Cmd::DeclareTextDll, cmdDeclareTextDll},
+    {Cmd::DeclareTypedDll, cmdDeclareTypedDll},
 });
 
 // ---- the call ----------------------------------------------------------------------

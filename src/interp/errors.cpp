@@ -3,8 +3,8 @@
 #include <cstring>
 #include <functional>
 
-#include "commands/registry.h"
 #include "core/paths.h"
+#include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -199,10 +199,10 @@ void cmdCloseLabel(TPoruBase& st)
     if (st.Sys.NoExit) st.Sys.NoExit->Value = "0";
 }
 
-HandlerRegistrar reg({{118, cmdIgnoreErrors},
-                      {119, cmdErrorLabel},
-                      {120, cmdWarnErrors},
-                      {121, cmdResume},
-                      {161, cmdCloseLabel}});
+HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
+                      {Cmd::ErrorLabel, cmdErrorLabel},
+                      {Cmd::WarnErrors, cmdWarnErrors},
+                      {Cmd::Resume, cmdResume},
+                      {Cmd::CloseLabel, cmdCloseLabel}});
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Subroutines and functions: labels called as statements, values and f(a,b); 戻る;
 // and the commands that work on words as such.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "loader/scanner.h"
@@ -231,14 +231,14 @@ void cmdAsString(TPoruBase& st)
     n->Kind = wkVariable;
 }
 
-HandlerRegistrar reg({{6, cmdCall},
-                      {3, cmdReturn},
-                      {399, cmdDefineFunction},
-                      {400, cmdGetArgs},
-                      {51, cmdRename},
-                      {294, cmdCopyWord},
-                      {393, cmdListVariables},
-                      {194, cmdAsNumber},
-                      {195, cmdAsString}});
+HandlerRegistrar reg({{Cmd::Call, cmdCall},
+                      {Cmd::Return, cmdReturn},
+                      {Cmd::DefineFunction, cmdDefineFunction},
+                      {Cmd::GetArgs, cmdGetArgs},
+                      {Cmd::RenameWord, cmdRename},
+                      {Cmd::CopyWord, cmdCopyWord},
+                      {Cmd::ListVariables, cmdListVariables},
+                      {Cmd::AsNumber, cmdAsNumber},
+                      {Cmd::AsString, cmdAsString}});
 
 }  // namespace

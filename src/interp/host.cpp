@@ -5,7 +5,7 @@
 // 言う would show it.
 #include <cstdio>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

@@ -261,6 +261,22 @@ private:
     void AssignMember(const char*& p, const std::string& member);
     void SkipLabelLine(const char*& p);
     void ScanStatement(const char*& p, std::string* out);
+    // The phrase ExecutePhrase reads: its text, and for an element (A#1, A#1#2) the
+    // variable and the indexes.
+    struct TPhrase {
+        std::string Text;
+        bool Plain = true;   // a bare word: no literal, group, number or index
+        bool HasRow = false;
+        bool HasColumn = false;
+        std::string Variable, Row, Column;
+    };
+    bool ReadPhrase(const char*& p, TPhrase& phrase);
+    void EndLine(const char*& p, const char* start);
+    bool ReadIndexedPhrase(const char*& p, TPhrase& phrase);
+    void ReadNumberPhrase(const char*& p, std::string& text);
+    bool ActOnPhrase(const char*& p, TPhrase& phrase);
+    void ConcatenatePhrase(const char*& p, TPhrase& phrase);
+    bool RunPlainPhrase(const char*& p, const char* after, std::string& text);
     std::string MemberAccess(THashNode* stem, const char*& p);
     std::string IndexAccess(const std::string& value, const char*& p);
 };

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/sjis.h"
 #include "interp/host.h"
@@ -178,6 +178,6 @@ void cmdInclude(TPoruBase& st)
     st.Include(name);
 }
 
-HandlerRegistrar reg({{55, cmdInclude}});
+HandlerRegistrar reg({{Cmd::Include, cmdInclude}});
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "commands/registry.h"
 #include "core/ascii.h"
 #include "core/codec.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/startup.h"
 #include "loader/container.h"

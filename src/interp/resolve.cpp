@@ -4,8 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/dll.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -348,10 +348,7 @@ void TPoruBase::Dispatch(THashNode* node)
     clearSetterAfterBind_ = false;
     MatchArguments(node);
     if (clearSetter) SetterCall = false;
-    int id = node->Id;
-    if (id == 19 || id == 20) return;
-    if (id == 200) Error("条件文は、「もし～ならば」と対で使わなければなりません。");
-    Handler h = GetHandler(id);
+    Handler h = GetHandler(node->Id);
     if (!h) Error("\"" + node->Name + "\":ぽるかな命令のリンク切れ。作者へ報告を！");
     THashNode* saved = CurrentCommand;
     CurrentCommand = node;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
@@ -397,6 +397,6 @@ void cmdRunText(TPoruBase& st)
     st.RunLoop();
 }
 
-HandlerRegistrar reg({{2, cmdEnd}, {13, cmdWait}, {74, cmdRunText}});
+HandlerRegistrar reg({{Cmd::End, cmdEnd}, {Cmd::Wait, cmdWait}, {Cmd::RunText, cmdRunText}});
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "commands/registry.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -218,12 +218,19 @@ void TPoruBase::ExecuteStep(const char*& p)
 bool TPoruBase::ExecutePhrase(const char*& p)
 {
     if (!p) return false;
-    const char* s0 = p;
+    TPhrase phrase;
+    if (!ReadPhrase(p, phrase)) return false;
+    // Reading the phrase may have run a command that ended the run.
+    if (!p) return false;
+    return ActOnPhrase(p, phrase);
+}
+
+// Reads the phrase at the cursor into `phrase`. False when there is none to act on:
+// the statement ended here (its command ran), or reading it ended the run.
+bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
+{
+    const char* start = p;
     SkipSeparators(p);
-    std::string phrase;
-    bool plain = true;
-    bool hasIndex = false, hasCol = false;
-    std::string idxName, idxRow, idxCol;
     unsigned char c = static_cast<unsigned char>(*p);
     if (p == RunControl.BodyLimit()) c = '\0';   // the end of the body runs the sentence like the end of a text
     switch (c) {
@@ -231,21 +238,9 @@ bool TPoruBase::ExecutePhrase(const char*& p)
         RunSentenceCommand();
         return false;
     case '\r':
-    case '\n': {
-        bool comma = (p > s0 && p[-1] == ',') || commaBreak_;
-        commaBreak_ = false;
-        if (comma) {
-            ReadLineMarker(p);
-            return false;
-        }
-        // The sentence runs while the cursor is still on its own line, so errors name
-        // that line; the marker is read afterwards unless the command moved the cursor.
-        const char* at = p;
-        RunSentenceCommand();
-        if (p == at) ReadLineMarker(p);
-        if (LineStop) StopAfterLine(*this);   // single-step mode: the debugger after every line
+    case '\n':
+        EndLine(p, start);
         return false;
-    }
     case '*':
         SkipLabelLine(p);
         return false;
@@ -269,209 +264,260 @@ bool TPoruBase::ExecutePhrase(const char*& p)
         std::string v = ExpandLiteral(lit);
         if (!p) return false;   // an embedding ended the run (待機, 終わり)
         SkipSpaces(p);
-        phrase = ReadConcatTail(p, QuoteRaw(v));
-        plain = false;
-        break;
+        phrase.Text = ReadConcatTail(p, QuoteRaw(v));
+        phrase.Plain = false;
+        return true;
     }
     case '(': {
         try {
-            phrase = ReadGroup(p);
+            phrase.Text = ReadGroup(p);
         } catch (const EPoru& e) {
             if (e.Recorded) throw;
             Error(e.Message);
         }
-        phrase += ReadWord(p);
-        plain = false;
-        break;
+        phrase.Text += ReadWord(p);
+        phrase.Plain = false;
+        return true;
     }
-    case '#': {
-        idxName = Args.Pop();
-        if (!Words.FindExact(idxName))
-            Words.Add(new THashNode(idxName, "", "", "", -1, wkVariable, const_cast<char*>(Cursor), false));
-        auto readIndex = [&]() {
-            if (*p == '(') {
-                try {
-                    return ReadGroup(p);
-                } catch (const EPoru& e) {
-                    if (e.Recorded) throw;
-                    Error(e.Message);
-                }
-            }
-            return ReadWord(p);
-        };
-        ++p;
-        idxRow = readIndex();
-        SkipSpaces(p);
-        hasIndex = true;
-        if (*p == '#') {
-            ++p;
-            idxCol = readIndex();
-            if (EndsWithChar(idxCol, "は")) {
-                p -= 2;
-                idxCol.resize(idxCol.size() - 2);
-            }
-            // A numeric second index keeps the particle written after it (2を).
-            std::string particle;
-            if (!idxCol.empty() && (IsDigitChar(static_cast<unsigned char>(idxCol[0])) || idxCol[0] == '$')) {
-                const char* q = idxCol.c_str();
-                std::string num = ReadNumberLiteral(q);
-                particle = q;
-                idxCol = num;
-            } else {
-                idxCol = EvaluateValue(idxCol);
-                if (!p) return false;   // the index ended the run (a function that ends it)
-            }
-            hasCol = true;
-            phrase = idxName + "#" + idxRow + "#" + idxCol + particle;
-        } else {
-            phrase = idxName + "#" + idxRow;
-        }
-        if (!IsWordTerminator(static_cast<unsigned char>(*p))) phrase += ReadWord(p);
-        plain = false;
-        break;
-    }
+    case '#':
+        return ReadIndexedPhrase(p, phrase);
     default:
-        if (c == '$' || c == '+' || c == '-' || IsDigitChar(c)) {
-            phrase = ReadNumberLiteral(p);
-            SkipSpaces(p);
-            while (IsOperatorChar(static_cast<unsigned char>(*p))) {
-                while (IsOperatorChar(static_cast<unsigned char>(*p))) phrase += *p++;
-                SkipSpaces(p);
-                phrase += ReadNumberLiteral(p);
-                SkipSpaces(p);
-                phrase = CalculateText(phrase);
-            }
-            unsigned char d = static_cast<unsigned char>(*p);
-            if (!(d == '\r' || d == '\n' || d == ',' || d == ';' || d == 0xA4)) phrase += ReadWord(p);
-            plain = false;
-            break;
-        }
-        phrase = ReadWord(p);
-        if (phrase.empty()) {
-            std::string ch(p, CharLen(p));
-            std::string msg = "\"" + ch + "\"は、文法が正しくないため、実行できません。";
-            if (c == '&') msg += "\"&\"は、文字列との連結に使います。";
-            else if (IsOperatorChar(c)) msg += "\"" + ch + "\"は、計算式で使います。";
-            p += ch.size();
-            Error(msg);
-        }
-        if (Sys.Soshite && phrase == Sys.Soshite->Name) {
-            RunSentenceCommand();
-            return false;
-        }
         break;
     }
+    if (c == '$' || c == '+' || c == '-' || IsDigitChar(c)) {
+        ReadNumberPhrase(p, phrase.Text);
+        phrase.Plain = false;
+        return true;
+    }
+    phrase.Text = ReadWord(p);
+    if (phrase.Text.empty()) {
+        std::string ch(p, CharLen(p));
+        std::string msg = "\"" + ch + "\"は、文法が正しくないため、実行できません。";
+        if (c == '&') msg += "\"&\"は、文字列との連結に使います。";
+        else if (IsOperatorChar(c)) msg += "\"" + ch + "\"は、計算式で使います。";
+        p += ch.size();
+        Error(msg);
+    }
+    if (Sys.Soshite && phrase.Text == Sys.Soshite->Name) {
+        RunSentenceCommand();
+        return false;
+    }
+    return true;
+}
 
-    // Reading the phrase may have run a command that ended the run.
-    if (!p) return false;
-    // The phrase ending decides what happens next.
+// A line break at `p` (the phrase began at `start`): the sentence runs, unless a
+// comma before the break carries it on to the next line.
+void TPoruBase::EndLine(const char*& p, const char* start)
+{
+    bool comma = (p > start && p[-1] == ',') || commaBreak_;
+    commaBreak_ = false;
+    if (comma) {
+        ReadLineMarker(p);
+        return;
+    }
+    // The sentence runs while the cursor is still on its own line, so errors name
+    // that line; the marker is read afterwards unless the command moved the cursor.
+    const char* at = p;
+    RunSentenceCommand();
+    if (p == at) ReadLineMarker(p);
+    if (LineStop) StopAfterLine(*this);   // single-step mode: the debugger after every line
+}
+
+// An element of the variable on the stack: "#" with a row (A#1) and maybe a column
+// (A#1#2), each a word or a group. False when evaluating the column ended the run.
+bool TPoruBase::ReadIndexedPhrase(const char*& p, TPhrase& phrase)
+{
+    phrase.Variable = Args.Pop();
+    if (!Words.FindExact(phrase.Variable))
+        Words.Add(new THashNode(phrase.Variable, "", "", "", -1, wkVariable, const_cast<char*>(Cursor), false));
+    auto readIndex = [&]() {
+        if (*p == '(') {
+            try {
+                return ReadGroup(p);
+            } catch (const EPoru& e) {
+                if (e.Recorded) throw;
+                Error(e.Message);
+            }
+        }
+        return ReadWord(p);
+    };
+    ++p;
+    phrase.Row = readIndex();
+    SkipSpaces(p);
+    phrase.HasRow = true;
+    if (*p == '#') {
+        ++p;
+        phrase.Column = readIndex();
+        if (EndsWithChar(phrase.Column, "は")) {
+            p -= 2;
+            phrase.Column.resize(phrase.Column.size() - 2);
+        }
+        // A numeric second index keeps the particle written after it (2を).
+        std::string particle;
+        const std::string& column = phrase.Column;
+        if (!column.empty() && (IsDigitChar(static_cast<unsigned char>(column[0])) || column[0] == '$')) {
+            const char* q = phrase.Column.c_str();
+            std::string num = ReadNumberLiteral(q);
+            particle = q;
+            phrase.Column = num;
+        } else {
+            phrase.Column = EvaluateValue(phrase.Column);
+            if (!p) return false;   // the index ended the run (a function that ends it)
+        }
+        phrase.HasColumn = true;
+        phrase.Text = phrase.Variable + "#" + phrase.Row + "#" + phrase.Column + particle;
+    } else {
+        phrase.Text = phrase.Variable + "#" + phrase.Row;
+    }
+    if (!IsWordTerminator(static_cast<unsigned char>(*p))) phrase.Text += ReadWord(p);
+    phrase.Plain = false;
+    return true;
+}
+
+// A number, and the calculation it starts (1+2), with the word that follows.
+void TPoruBase::ReadNumberPhrase(const char*& p, std::string& text)
+{
+    text = ReadNumberLiteral(p);
+    SkipSpaces(p);
+    while (IsOperatorChar(static_cast<unsigned char>(*p))) {
+        while (IsOperatorChar(static_cast<unsigned char>(*p))) text += *p++;
+        SkipSpaces(p);
+        text += ReadNumberLiteral(p);
+        SkipSpaces(p);
+        text = CalculateText(text);
+    }
+    unsigned char d = static_cast<unsigned char>(*p);
+    if (!(d == '\r' || d == '\n' || d == ',' || d == ';' || d == 0xA4)) text += ReadWord(p);
+}
+
+// What the phrase's ending and the sign after it make of it: an assignment, a
+// concatenation, a loop or branch, a call, or an argument of the sentence. True when
+// the sentence goes on.
+bool TPoruBase::ActOnPhrase(const char*& p, TPhrase& phrase)
+{
+    std::string& text = phrase.Text;
     const char* after = p;
     SkipSeparators(p);
     // A comma right before a line break continues the sentence on the next line.
     commaBreak_ = p > after && p[-1] == ',' && (*p == '\r' || *p == '\n') && p != RunControl.BodyLimit();
     if (*p == '=') {
         ++p;
-        const std::string* row = hasIndex ? &idxRow : nullptr;
-        const std::string* col = hasCol ? &idxCol : nullptr;
-        if (hasIndex) phrase = idxName;
-        Assign(p, phrase, row, col);
+        const std::string* row = phrase.HasRow ? &phrase.Row : nullptr;
+        const std::string* col = phrase.HasColumn ? &phrase.Column : nullptr;
+        if (phrase.HasRow) text = phrase.Variable;
+        Assign(p, text, row, col);
         return false;
     }
     if (*p == '&') {
-        std::string value;
-        bool hasValue = false;
-        if (plain) {
-            if (THashNode* n = Words.FindExact(phrase)) {
-                if (n->Kind == wkVariable) {
-                    value = n->Value;
-                    hasValue = true;
-                } else if (n->Kind == wkHash && n->Table()) {
-                    value = n->Table()->Pairs();
-                    hasValue = true;
-                }
-            } else if (Args.Count() > 0 && EndsWithChar(Args.Items().back(), "の")) {
-                const std::string& owner = Args.Items().back();
-                THashNode* o = Words.FindExact(std::string_view(owner).substr(0, owner.size() - 2));
-                if (o && (o->Kind == wkObject || o->Kind == wkHash)) {
-                    std::string text = owner + phrase;
-                    const char* q = text.c_str();
-                    Args.Pop();
-                    value = ReadValue(q);
-                    hasValue = true;
-                }
-            }
-        }
-        if (!p) return false;
-        if (hasValue) phrase = ReadConcatTail(p, QuoteRaw(value));
-        else phrase = ReadConcatTail(p, std::move(phrase));
-        Args.Push(std::move(phrase));
+        ConcatenatePhrase(p, phrase);
         return false;
     }
-    if (EndsWithChar(phrase, "の")) {
-        Args.Push(std::move(phrase));
+    if (EndsWithChar(text, "の")) {
+        Args.Push(std::move(text));
         return true;
     }
-    if (EndsWithChar(phrase, "は")) {
-        phrase.resize(phrase.size() - 2);
-        const std::string* row = hasIndex ? &idxRow : nullptr;
-        const std::string* col = hasCol ? &idxCol : nullptr;
-        if (hasIndex) {
-            if (!hasCol && EndsWithChar(idxRow, "は")) idxRow.resize(idxRow.size() - 2);
-            phrase = idxName;
+    if (EndsWithChar(text, "は")) {
+        text.resize(text.size() - 2);
+        const std::string* row = phrase.HasRow ? &phrase.Row : nullptr;
+        const std::string* col = phrase.HasColumn ? &phrase.Column : nullptr;
+        if (phrase.HasRow) {
+            if (!phrase.HasColumn && EndsWithChar(phrase.Row, "は")) phrase.Row.resize(phrase.Row.size() - 2);
+            text = phrase.Variable;
         }
-        Assign(p, phrase, row, col);
+        Assign(p, text, row, col);
         return false;
     }
-    if (EndsWithChar(phrase, "回")) {
-        phrase.resize(phrase.size() - 2);
-        RunTimesLoop(p, phrase);
+    if (EndsWithChar(text, "回")) {
+        text.resize(text.size() - 2);
+        RunTimesLoop(p, text);
         return false;
     }
-    if (EndsWithChar(phrase, "の時")) {
-        phrase.resize(phrase.size() - 4);
-        RunCaseBranch(p, phrase);
+    if (EndsWithChar(text, "の時")) {
+        text.resize(text.size() - 4);
+        RunCaseBranch(p, text);
         return false;
     }
-    if (EndsWithChar(phrase, "て")) {
-        THashNode* n = Words.Find(phrase, true);
+    if (EndsWithChar(text, "て")) {
+        THashNode* n = Words.Find(text, true);
         if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
             if (*after == '(') {
                 p = after;
-                CallWithParentheses(phrase, p, false);
+                CallWithParentheses(text, p, false);
             } else {
                 InvokeWord(n);
             }
             return false;
         }
     }
-    if (plain) {
-        thread_local std::string folded;
-        FoldOkuriganaInto(phrase, folded);
-        if (phrase == "もし" || folded == "繰返" || folded == "反復" || folded == "ループ") {
-            Args.Push(std::move(phrase));
-            RunSentenceCommand();
-            return false;
-        }
-        if (*p == '(') {
-            THashNode* n = Words.Find(phrase, true);
-            if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
-                p = after;
-                std::string result = CallWithParentheses(phrase, p, false);
-                if (!p) return false;
-                SkipSpaces(p);
-                if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
-                    Sys.Sore->Value = result;
-                    Sys.Sore->TypeText = LastTypeTag;
-                    return false;
-                }
-                phrase = ValueAsPhrase(result, LastTypeTag);
-                phrase += ReadWord(p);
-                SkipSeparators(p);
+    if (phrase.Plain && RunPlainPhrase(p, after, text)) return false;
+    Args.Push(std::move(text));
+    return AtEnd(p);
+}
+
+// A phrase followed by "&": the concatenation it starts becomes one argument. A
+// bare variable (or member of the object or table before it) joins with its value.
+void TPoruBase::ConcatenatePhrase(const char*& p, TPhrase& phrase)
+{
+    std::string value;
+    bool hasValue = false;
+    if (phrase.Plain) {
+        if (THashNode* n = Words.FindExact(phrase.Text)) {
+            if (n->Kind == wkVariable) {
+                value = n->Value;
+                hasValue = true;
+            } else if (n->Kind == wkHash && n->Table()) {
+                value = n->Table()->Pairs();
+                hasValue = true;
+            }
+        } else if (Args.Count() > 0 && EndsWithChar(Args.Items().back(), "の")) {
+            const std::string& owner = Args.Items().back();
+            THashNode* o = Words.FindExact(std::string_view(owner).substr(0, owner.size() - 2));
+            if (o && (o->Kind == wkObject || o->Kind == wkHash)) {
+                std::string text = owner + phrase.Text;
+                const char* q = text.c_str();
+                Args.Pop();
+                value = ReadValue(q);
+                hasValue = true;
             }
         }
     }
-    Args.Push(std::move(phrase));
-    return AtEnd(p);
+    if (!p) return;
+    if (hasValue) phrase.Text = ReadConcatTail(p, QuoteRaw(value));
+    else phrase.Text = ReadConcatTail(p, std::move(phrase.Text));
+    Args.Push(std::move(phrase.Text));
+}
+
+// A bare word: a structure word (もし, 繰り返す, 反復, ループ) runs its sentence at
+// once; a command, label or library function written name(arguments) is called, its
+// result becoming それ at the end of the statement or else the phrase (`after` is
+// where the word ended). True when the statement is done with.
+bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& text)
+{
+    thread_local std::string folded;
+    FoldOkuriganaInto(text, folded);
+    if (text == "もし" || folded == "繰返" || folded == "反復" || folded == "ループ") {
+        Args.Push(std::move(text));
+        RunSentenceCommand();
+        return true;
+    }
+    if (*p == '(') {
+        THashNode* n = Words.Find(text, true);
+        if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
+            p = after;
+            std::string result = CallWithParentheses(text, p, false);
+            if (!p) return true;
+            SkipSpaces(p);
+            if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
+                Sys.Sore->Value = result;
+                Sys.Sore->TypeText = LastTypeTag;
+                return true;
+            }
+            text = ValueAsPhrase(result, LastTypeTag);
+            text += ReadWord(p);
+            SkipSeparators(p);
+        }
+    }
+    return false;
 }
 
 void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText)

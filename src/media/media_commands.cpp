@@ -11,8 +11,9 @@
 #include <memory>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "interp/services.h"
@@ -234,6 +235,10 @@ void cmdMci(TPoruBase& st)
     st.SetSore(m.Mci->Send(command), "s");
 }
 
-HandlerRegistrar reg({{22, cmdPlay}, {23, cmdStop}, {210, cmdState}, {318, cmdPlayRepeated}, {338, cmdMci}});
+HandlerRegistrar reg({{Cmd::Play, cmdPlay},
+                      {Cmd::StopPlaying, cmdStop},
+                      {Cmd::PlayingState, cmdState},
+                      {Cmd::PlayRepeated, cmdPlayRepeated},
+                      {Cmd::MciSend, cmdMci}});
 
 }   // namespace

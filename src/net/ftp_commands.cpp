@@ -7,11 +7,12 @@
 #include <cmath>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
-#include "commands/strings/strings.h"
 #include "commands/patterns/wildcard.h"
+#include "commands/strings/strings.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
@@ -261,20 +262,20 @@ void cmdFileInfo(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {232, cmdConnect},
-    {235, cmdDisconnect},
-    {233, cmdUpload},
-    {234, cmdDownload},
-    {320, cmdTransferMode},
-    {321, cmdChangeFolder},
-    {427, cmdParentFolder},
-    {326, cmdMakeFolder},
-    {323, cmdRemoveFolder},
-    {322, cmdDeleteFile},
-    {426, cmdChangeMode},
-    {324, cmdListFiles},
-    {325, cmdListFolders},
-    {433, cmdFileInfo},
+    {Cmd::FtpConnect, cmdConnect},
+    {Cmd::FtpDisconnect, cmdDisconnect},
+    {Cmd::FtpUpload, cmdUpload},
+    {Cmd::FtpDownload, cmdDownload},
+    {Cmd::FtpTransferMode, cmdTransferMode},
+    {Cmd::FtpChangeFolder, cmdChangeFolder},
+    {Cmd::FtpParentFolder, cmdParentFolder},
+    {Cmd::FtpMakeFolder, cmdMakeFolder},
+    {Cmd::FtpRemoveFolder, cmdRemoveFolder},
+    {Cmd::FtpDeleteFile, cmdDeleteFile},
+    {Cmd::FtpChangeMode, cmdChangeMode},
+    {Cmd::FtpListFiles, cmdListFiles},
+    {Cmd::FtpListFolders, cmdListFolders},
+    {Cmd::FtpFileInfo, cmdFileInfo},
 });
 
 } // namespace

@@ -6,8 +6,8 @@
 // (or no file) as it was. Proxies come from http_proxy / https_proxy / no_proxy,
 // certificates from the system's store; redirects are followed to http and https
 // only.
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
 #include "net/transfer.h"
@@ -69,6 +69,6 @@ void cmdHttpDownload(TPoruBase& st)
         st.Error("\"" + url + "\"からのダウンロードに失敗");
 }
 
-HandlerRegistrar reg({{236, cmdHttpDownload}});
+HandlerRegistrar reg({{Cmd::HttpDownload, cmdHttpDownload}});
 
 } // namespace

@@ -8,9 +8,9 @@
 
 #include <filesystem>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
 #include "net/mail_files.h"
@@ -216,6 +216,6 @@ void cmdReceiveMail(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{139, cmdReceiveMail}});
+HandlerRegistrar reg({{Cmd::ReceiveMail, cmdReceiveMail}});
 
 } // namespace

@@ -7,9 +7,10 @@
 #include <iterator>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "net/mime_compose.h"
 #include "net/transfer.h"
@@ -187,6 +188,6 @@ void cmdSendMail(TPoruBase& st)
         st.Error("送信に失敗。" + reason);
 }
 
-HandlerRegistrar reg({{138, cmdSendMail}});
+HandlerRegistrar reg({{Cmd::SendMail, cmdSendMail}});
 
 } // namespace

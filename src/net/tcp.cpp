@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "commands/tables/csv_table.h"
 #include "commands/strings/kana.h"
-#include "commands/registry.h"
+#include "commands/tables/csv_table.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/event_run.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -568,18 +569,18 @@ void cmdSetServerConnectHandler(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {356, cmdConnect},
-    {357, cmdDisconnect},
-    {358, cmdConnState},
-    {359, cmdSend},
-    {360, cmdSetClientHandler},
-    {361, cmdServerStart},
-    {362, cmdServerStop},
-    {363, cmdServerClients},
-    {364, cmdServerSend},
-    {365, cmdSetServerReceiveHandler},
-    {371, cmdSetServerConnectHandler},
-    {405, cmdServerDrop},
+    {Cmd::TcpConnect, cmdConnect},
+    {Cmd::TcpDisconnect, cmdDisconnect},
+    {Cmd::TcpConnectionState, cmdConnState},
+    {Cmd::TcpSend, cmdSend},
+    {Cmd::TcpSetClientHandler, cmdSetClientHandler},
+    {Cmd::TcpServerStart, cmdServerStart},
+    {Cmd::TcpServerStop, cmdServerStop},
+    {Cmd::TcpServerClients, cmdServerClients},
+    {Cmd::TcpServerSend, cmdServerSend},
+    {Cmd::TcpSetServerReceiveHandler, cmdSetServerReceiveHandler},
+    {Cmd::TcpSetServerConnectHandler, cmdSetServerConnectHandler},
+    {Cmd::TcpServerDrop, cmdServerDrop},
 });
 
 }   // namespace

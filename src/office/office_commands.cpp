@@ -21,8 +21,9 @@
 #include <system_error>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
@@ -400,11 +401,23 @@ void cmdWordPrint(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {109, cmdExcelStart}, {110, cmdExcelOpen}, {111, cmdExcelSave}, {112, cmdExcelQuit},
-    {113, cmdExcelSet}, {114, cmdExcelGet}, {115, cmdExcelMacro}, {133, cmdExcelPrint},
-    {124, cmdWordStart}, {125, cmdWordOpen}, {126, cmdWordSave}, {127, cmdWordQuit},
-    {128, cmdWordBookmark}, {129, cmdWordInsert}, {130, cmdWordText}, {131, cmdWordMacro},
-    {134, cmdWordPrint},
+    {Cmd::ExcelStart, cmdExcelStart},
+    {Cmd::ExcelOpen, cmdExcelOpen},
+    {Cmd::ExcelSave, cmdExcelSave},
+    {Cmd::ExcelQuit, cmdExcelQuit},
+    {Cmd::ExcelSet, cmdExcelSet},
+    {Cmd::ExcelGet, cmdExcelGet},
+    {Cmd::ExcelMacro, cmdExcelMacro},
+    {Cmd::ExcelPrint, cmdExcelPrint},
+    {Cmd::WordStart, cmdWordStart},
+    {Cmd::WordOpen, cmdWordOpen},
+    {Cmd::WordSave, cmdWordSave},
+    {Cmd::WordQuit, cmdWordQuit},
+    {Cmd::WordBookmark, cmdWordBookmark},
+    {Cmd::WordInsert, cmdWordInsert},
+    {Cmd::WordText, cmdWordText},
+    {Cmd::WordMacro, cmdWordMacro},
+    {Cmd::WordPrint, cmdWordPrint},
 });
 
 } // namespace

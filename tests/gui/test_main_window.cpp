@@ -17,12 +17,12 @@
 #include <fstream>
 #include <memory>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "gui/dialog_answers.h"
 #include "gui/error_dialog.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {

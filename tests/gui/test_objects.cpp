@@ -14,12 +14,12 @@
 
 #include <memory>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "gui/controls.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
 #include "gui/objects.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "test_objects_fixture.h"
 

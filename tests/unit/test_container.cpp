@@ -13,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/cipher.h"
 #include "loader/container.h"

@@ -15,8 +15,8 @@
 #include <functional>
 #include <thread>
 
-#include "commands/registry.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

@@ -7,7 +7,7 @@
 
 #include "commands/numbers/number_format.h"
 #include "commands/numbers/random.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 using namespace numfmt;

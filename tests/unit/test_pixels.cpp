@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/drawing/pixels.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {

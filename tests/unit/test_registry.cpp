@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 
 namespace fs = std::filesystem;
@@ -30,6 +31,12 @@ std::vector<SystemWordRow> AllSystemWords()
     size_t n = 0;
     const SystemWordRow* rows = SystemWordRows(n);
     return std::vector<SystemWordRow>(rows, rows + n);
+}
+
+// The words registration makes: one per row (no two rows collide), then 母艦.
+int BuiltinWordCount()
+{
+    return static_cast<int>(AllCommands().size() + AllSystemWords().size()) + 1;
 }
 
 // Sets environment variables for one test and puts the old values back.
@@ -101,32 +108,47 @@ public:
 
 // ---- the table itself ----
 
-TEST(RegistryTable, CountsAndIds)
+TEST(RegistryTable, IdsAndSymbols)
 {
-    const auto commands = AllCommands();
-    EXPECT_EQ(commands.size(), 453u);
-
-    std::set<int> ids;
-    for (const CommandRow& row : commands) {
+    // One symbol per id: the first row of an id names it, its aliases repeat it.
+    std::map<int, std::string> symbolOfId;
+    std::map<std::string, int> idOfSymbol;
+    for (const CommandRow& row : AllCommands()) {
         EXPECT_GE(row.id, 0) << row.name;
         EXPECT_LE(row.id, kMaxCommandId) << row.name;
-        ids.insert(row.id);
+        auto [s, newId] = symbolOfId.emplace(row.id, row.symbol);
+        EXPECT_EQ(s->second, row.symbol) << row.name;
+        auto [i, newSymbol] = idOfSymbol.emplace(row.symbol, row.id);
+        EXPECT_EQ(i->second, row.id) << row.name;
+        EXPECT_EQ(newId, newSymbol) << row.name;
+        if (newId) {
+            EXPECT_STREQ(CommandNameOfId(row.id), row.name) << row.symbol;
+        }
     }
-    EXPECT_EQ(ids.size(), 425u);
+    EXPECT_EQ(symbolOfId.rbegin()->first, kMaxCommandId);
+    EXPECT_EQ(CommandNameOfId(static_cast<int>(Cmd::Half)), std::string("半角変換"));
+    EXPECT_EQ(CommandNameOfId(static_cast<int>(Cmd::End)), std::string("おわり"));
+    for (const char* alias : {"おわる", "終わり"}) {
+        bool found = false;
+        for (const CommandRow& row : AllCommands()) {
+            if (std::string(row.name) != alias) continue;
+            found = true;
+            EXPECT_EQ(row.id, static_cast<int>(Cmd::End)) << alias;
+            EXPECT_STREQ(row.symbol, "End") << alias;
+        }
+        EXPECT_TRUE(found) << alias;
+    }
+}
 
-    std::set<int> unused;
-    for (int id = 0; id <= kMaxCommandId; ++id)
-        if (!ids.count(id))
-            unused.insert(id);
-    EXPECT_EQ(unused, (std::set<int>{43, 177, 199, 201, 202, 203, 204, 205, 289, 316, 386, 387, 388}));
-
-    const auto words = AllSystemWords();
-    EXPECT_EQ(words.size(), 117u);
-    size_t constants = 0;
-    for (const SystemWordRow& row : words)
-        constants += row.constant;
-    EXPECT_EQ(constants, 32u);
-    EXPECT_EQ(words.size() - constants, 85u);
+// Every command runs something: a row without a handler would raise the broken-link
+// error. The window families' handlers live in the window host (checked by its own
+// tests); the console host covers them with its "needs a window" error.
+TEST(RegistryHandlers, EveryCommandOutsideTheWindowFamiliesHasAHandler)
+{
+    for (const CommandRow& row : AllCommands()) {
+        if (IsWindowFamily(row.family)) continue;
+        EXPECT_NE(GetHandler(row.id), nullptr) << row.name << " (Cmd::" << row.symbol << ")";
+    }
 }
 
 TEST(RegistryTable, NamesDoNotCollideAfterFolding)
@@ -136,7 +158,6 @@ TEST(RegistryTable, NamesDoNotCollideAfterFolding)
         EXPECT_TRUE(names.insert(FoldOkurigana(row.name)).second) << "command collides: " << row.name;
     for (const SystemWordRow& row : AllSystemWords())
         EXPECT_TRUE(names.insert(row.name).second) << "system word collides: " << row.name;
-    EXPECT_EQ(names.size(), 570u);
 }
 
 TEST(RegistryTable, EveryIdBelongsToOneFamily)
@@ -151,24 +172,44 @@ TEST(RegistryTable, EveryIdBelongsToOneFamily)
 TEST(RegistryTable, FamilyOfId)
 {
     const struct {
-        int id;
+        Cmd command;
         Family family;
     } cases[] = {
-        {55, Family::Include}, {2, Family::RunLoop},   {399, Family::Functions}, {161, Family::Errors},
-        {390, Family::Dll},    {56, Family::Control},  {47, Family::Strings},    {343, Family::Numbers},
-        {37, Family::Files},   {317, Family::Tables},  {374, Family::Patterns},  {416, Family::Encodings},
-        {12, Family::Dialogs}, {193, Family::System},  {134, Family::Office},    {428, Family::GuiObjects},
-        {437, Family::Window}, {0, Family::Drawing},   {263, Family::Events},    {338, Family::Media},
-        {8, Family::Properties}, {405, Family::Tcp},   {236, Family::Net},       {137, Family::Archive},
-        {270, Family::Debug},
+        {Cmd::Include, Family::Include},
+        {Cmd::End, Family::RunLoop},
+        {Cmd::DefineFunction, Family::Functions},
+        {Cmd::CloseLabel, Family::Errors},
+        {Cmd::DeclareTypedDll, Family::Dll},
+        {Cmd::For, Family::Control},
+        {Cmd::Pos, Family::Strings},
+        {Cmd::Mod, Family::Numbers},
+        {Cmd::Read, Family::Files},
+        {Cmd::ElementCount, Family::Tables},
+        {Cmd::WildcardMatch, Family::Patterns},
+        {Cmd::BinarySet, Family::Encodings},
+        {Cmd::Say, Family::Dialogs},
+        {Cmd::ShowValue, Family::System},
+        {Cmd::WordPrint, Family::Office},
+        {Cmd::Make, Family::GuiObjects},
+        {Cmd::TabEnable, Family::Window},
+        {Cmd::Show, Family::Drawing},
+        {Cmd::TimerSet, Family::Events},
+        {Cmd::MciSend, Family::Media},
+        {Cmd::SetProperty, Family::Properties},
+        {Cmd::TcpServerDrop, Family::Tcp},
+        {Cmd::HttpDownload, Family::Net},
+        {Cmd::MakeSelfExtracting, Family::Archive},
+        {Cmd::LineStop, Family::Debug},
     };
     for (const auto& c : cases) {
+        const int id = static_cast<int>(c.command);
         Family f{};
-        ASSERT_TRUE(FamilyOfId(c.id, f)) << c.id;
-        EXPECT_EQ(f, c.family) << c.id;
+        ASSERT_TRUE(FamilyOfId(id, f)) << id;
+        EXPECT_EQ(f, c.family) << id;
     }
+    // Ids no row uses, and ids out of range.
     Family f{};
-    for (int id : {-1, 43, 202, 388, 438})
+    for (int id : {-1, 43, 202, 388, kMaxCommandId + 1})
         EXPECT_FALSE(FamilyOfId(id, f)) << id;
 }
 
@@ -187,21 +228,21 @@ TEST(RegistryTable, ExactTemplates)
 {
     const struct {
         const char* name;
-        int id;
+        Cmd command;
         const char* argSpec;
     } cases[] = {
-        {"POS", 47, "?,?"},
-        {"何文字目", 47, "?の中で,?が"},
-        {"LEN", 92, "?"},
-        {"文字数", 92, "?の"},
-        {"繰り返す", 56, "?を,?から,?まで"},
-        {"表キー合成", 311, "?の,?列目と,?の,?列目で"},
-        {"ファイル合成", 206, "?を, ?へ"},
-        {"フォームの位置記録", 275, "へ"},
-        {"DDEサーバー作成", 209, "?を呼ぶ,?という"},
-        {"タイマー設定", 263, "?秒後に,?へ飛ぶ"},
-        {"作業ディレクトリ", 89, ""},
-        {"作業フォルダ", 89, "?へ"},
+        {"POS", Cmd::Pos, "?,?"},
+        {"何文字目", Cmd::Pos, "?の中で,?が"},
+        {"LEN", Cmd::Len, "?"},
+        {"文字数", Cmd::Len, "?の"},
+        {"繰り返す", Cmd::For, "?を,?から,?まで"},
+        {"表キー合成", Cmd::TableJoin, "?の,?列目と,?の,?列目で"},
+        {"ファイル合成", Cmd::PackFiles, "?を, ?へ"},
+        {"フォームの位置記録", Cmd::FormSave, "へ"},
+        {"DDEサーバー作成", Cmd::DdeServer, "?を呼ぶ,?という"},
+        {"タイマー設定", Cmd::TimerSet, "?秒後に,?へ飛ぶ"},
+        {"作業ディレクトリ", Cmd::WorkFolder, ""},
+        {"作業フォルダ", Cmd::WorkFolder, "?へ"},
     };
     const auto commands = AllCommands();
     for (const auto& c : cases) {
@@ -210,7 +251,7 @@ TEST(RegistryTable, ExactTemplates)
             if (std::string(row.name) != c.name)
                 continue;
             found = true;
-            EXPECT_EQ(row.id, c.id) << c.name;
+            EXPECT_EQ(row.id, static_cast<int>(c.command)) << c.name;
             EXPECT_EQ(std::string(row.argSpec), c.argSpec) << c.name;
         }
         EXPECT_TRUE(found) << c.name;
@@ -225,13 +266,38 @@ void DummyHandler(TPoruBase&) {}
 
 TEST(RegistryHandlers, SetAndGet)
 {
-    Handler before = GetHandler(43);
-    SetHandler(43, DummyHandler);
+    // 43 is an id no row uses.
+    const Cmd unused = static_cast<Cmd>(43);
+    Handler before = GetHandler(unused);
+    SetHandler(unused, DummyHandler);
+    EXPECT_EQ(GetHandler(unused), &DummyHandler);
     EXPECT_EQ(GetHandler(43), &DummyHandler);
-    SetHandler(43, before);
+    SetHandler(unused, before);
     EXPECT_EQ(GetHandler(-1), nullptr);
     EXPECT_EQ(GetHandler(kMaxCommandId + 1), nullptr);
-    EXPECT_THROW(SetHandler(kMaxCommandId + 1, DummyHandler), std::out_of_range);
+    EXPECT_THROW(SetHandler(static_cast<Cmd>(kMaxCommandId + 1), DummyHandler), std::out_of_range);
+}
+
+// ならば, 違えば and でなければ belong to もし and do nothing as a sentence's own
+// command; なら there is an error.
+TEST(RegistryHandlers, ConditionWordsOutsideIf)
+{
+    TPoruBase st;
+    st.FileName = "t.prk";
+    st.PrepareRun();
+    for (THashNode* word : {st.Sys.Naraba, st.Sys.Chigaeba, st.Sys.Denakereba}) {
+        ASSERT_NE(word, nullptr);
+        EXPECT_NO_THROW(st.Dispatch(word)) << word->Name;
+        EXPECT_EQ(st.Args.Count(), 0u);
+    }
+    try {
+        st.Dispatch(st.Sys.Nara);
+        FAIL() << "no error";
+    } catch (const EPoru& e) {
+        EXPECT_NE(e.Message.find("条件文は、「もし～ならば」と対で使わなければなりません。"), std::string::npos)
+            << e.Message;
+    }
+    EXPECT_EQ(st.CurrentCommand, nullptr);
 }
 
 // ---- registration ----
@@ -241,7 +307,7 @@ TEST(RegisterBuiltins, CreatesEveryRowAndTheMainWindow)
     TPoruBase st;
     st.Params = {"/opt/poru/bin/porukana", "/tmp/x/a.prk"};
     RegisterBuiltins(st);
-    EXPECT_EQ(st.Words.Count, 571);
+    EXPECT_EQ(st.Words.Count, BuiltinWordCount());
 
     for (const CommandRow& row : AllCommands()) {
         THashNode* node = st.Words.Find(row.name, true);
@@ -287,14 +353,14 @@ TEST(RegisterBuiltins, FoldedLookupsAndSpecificWords)
     for (const char* form : {"繰り返す", "繰返す", "繰返"}) {
         THashNode* node = st.Words.Find(form, true);
         ASSERT_NE(node, nullptr) << form;
-        EXPECT_EQ(node->Id, 56);
+        EXPECT_EQ(node->Id, static_cast<int>(Cmd::For));
         EXPECT_EQ(node->Name, "繰返");
     }
     EXPECT_EQ(st.Words.FindExact("繰り返す"), nullptr);
     for (const char* form : {"終わり", "終わる", "終"}) {
         THashNode* node = st.Words.Find(form, true);
         ASSERT_NE(node, nullptr) << form;
-        EXPECT_EQ(node->Id, 2);
+        EXPECT_EQ(node->Id, static_cast<int>(Cmd::End));
         EXPECT_EQ(node->Name, "終");
     }
 
@@ -335,13 +401,18 @@ TEST(RegisterBuiltins, SystemWordReferences)
 
     const struct {
         THashNode* node;
-        int id;
+        Cmd command;
     } conditions[] = {
-        {st.Sys.Naraba, 19}, {st.Sys.Nara, 200}, {st.Sys.Chigaeba, 20}, {st.Sys.Moshi, 102}, {st.Sys.Denakereba, 20},
+        {st.Sys.Naraba, Cmd::Then},
+        {st.Sys.Nara, Cmd::ThenShort},
+        {st.Sys.Chigaeba, Cmd::Else},
+        {st.Sys.Moshi, Cmd::If},
+        {st.Sys.Denakereba, Cmd::Else},
     };
     for (const auto& c : conditions) {
-        ASSERT_NE(c.node, nullptr) << c.id;
-        EXPECT_EQ(c.node->Id, c.id);
+        const int id = static_cast<int>(c.command);
+        ASSERT_NE(c.node, nullptr) << id;
+        EXPECT_EQ(c.node->Id, id);
         EXPECT_EQ(c.node->Kind, wkCommand);
     }
     EXPECT_EQ(st.Sys.Chigaeba->Name, "違");
@@ -358,7 +429,7 @@ TEST(RegisterBuiltins, EveryRunStartsAfresh)
     st.Words.FindExact("文字サイズ")->Value = "30";
     st.Words.Clear();
     RegisterBuiltins(st);
-    EXPECT_EQ(st.Words.Count, 571);
+    EXPECT_EQ(st.Words.Count, BuiltinWordCount());
     EXPECT_EQ(st.Objects.Count(), 1u);
     EXPECT_EQ(st.Words.FindExact("文字サイズ")->Value, "12");
     EXPECT_EQ(st.Words.FindExact("デスクトップの幅")->Value, "0");
@@ -375,7 +446,7 @@ TEST(RegisterBuiltins, ReservedNameCannotBeRegisteredAgain)
         EXPECT_NE(e.Message.find("\"表示\"は予約語なので、登録できません。"), std::string::npos) << e.Message;
     }
     EXPECT_THROW(RegisterVariable(st, "回数", "1", "e"), EPoru);
-    EXPECT_EQ(st.Words.Count, 571);
+    EXPECT_EQ(st.Words.Count, BuiltinWordCount());
 }
 
 // ---- the command line and the script's folder ----

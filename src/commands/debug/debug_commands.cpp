@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "commands/registry.h"
 #include "commands/system/system.h"
+#include "interp/builtins.h"
 #include "interp/channel_service.h"
 #include "interp/debug_link.h"
 #include "interp/event_run.h"
@@ -153,6 +153,9 @@ void cmdDdeServer(TPoruBase& st)
         st.Host->AddEventSource();
 }
 
-HandlerRegistrar reg({{57, cmdDebug}, {270, cmdLineStop}, {208, cmdDdeSend}, {209, cmdDdeServer}});
+HandlerRegistrar reg({{Cmd::Debug, cmdDebug},
+                      {Cmd::LineStop, cmdLineStop},
+                      {Cmd::DdeSend, cmdDdeSend},
+                      {Cmd::DdeServer, cmdDdeServer}});
 
 }   // namespace

@@ -3,8 +3,9 @@
 // copy its value and its tag, ボタンで選択 and メモ記入 only its value (tag "s").
 // 言う lives with 表示 (output.cpp).
 #include "commands/dialogs/dialogs.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -209,17 +210,17 @@ void cmdChooseFolder(TPoruBase& st)
     st.SetSore(folder, "s");
 }
 
-HandlerRegistrar reg({{10, cmdAsk},
-                      {40, cmdYesNo},
-                      {41, cmdChooseOpenFiles},
-                      {42, cmdChooseSaveFile},
-                      {103, cmdChooseColour},
-                      {160, cmdYesNoCancel},
-                      {169, cmdChooseFolder},
-                      {264, cmdChooseAny},
-                      {265, cmdMemo},
-                      {301, cmdChooseFromList},
-                      {309, cmdChooseButton},
-                      {312, cmdChooseFont}});
+HandlerRegistrar reg({{Cmd::Ask, cmdAsk},
+                      {Cmd::YesNo, cmdYesNo},
+                      {Cmd::ChooseOpenFiles, cmdChooseOpenFiles},
+                      {Cmd::ChooseSaveFile, cmdChooseSaveFile},
+                      {Cmd::ChooseColour, cmdChooseColour},
+                      {Cmd::YesNoCancel, cmdYesNoCancel},
+                      {Cmd::ChooseFolder, cmdChooseFolder},
+                      {Cmd::ChooseAny, cmdChooseAny},
+                      {Cmd::Memo, cmdMemo},
+                      {Cmd::ChooseFromList, cmdChooseFromList},
+                      {Cmd::ChooseButton, cmdChooseButton},
+                      {Cmd::ChooseFont, cmdChooseFont}});
 
 }   // namespace

@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
 #include "commands/files/security.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -35,6 +35,6 @@ void cmdSay(TPoruBase& st)
     if (st.Host) st.Host->Say(st, text);
 }
 
-HandlerRegistrar reg({{0, cmdShow}, {12, cmdSay}});
+HandlerRegistrar reg({{Cmd::Show, cmdShow}, {Cmd::Say, cmdSay}});
 
 }  // namespace

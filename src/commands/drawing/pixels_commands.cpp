@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "commands/drawing/pixels.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace {
@@ -45,6 +45,6 @@ void cmdCmyk(TPoruBase& st)
                                static_cast<int>(c[3])));
 }
 
-HandlerRegistrar reg({{145, cmdRgb}, {411, cmdCmyk}});
+HandlerRegistrar reg({{Cmd::Rgb, cmdRgb}, {Cmd::Cmyk, cmdCmyk}});
 
 }   // namespace

@@ -1,7 +1,7 @@
 // バイナリダンプ, バイナリ取得 and バイナリ設定: bytes of a value shown in hexadecimal,
 // read and written in place by form. Accesses outside the value are run-time errors.
 #include "commands/encodings/binary.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -49,6 +49,7 @@ void cmdBinarySet(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{375, cmdDump}, {415, cmdBinaryGet}, {416, cmdBinarySet}});
+HandlerRegistrar
+    reg({{Cmd::BinaryDump, cmdDump}, {Cmd::BinaryGet, cmdBinaryGet}, {Cmd::BinarySet, cmdBinarySet}});
 
 }  // namespace

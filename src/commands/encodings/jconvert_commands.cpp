@@ -1,6 +1,6 @@
 // The character-code commands: 文字コードをEUCに変換, ...JISに変換, ...SJISに変換.
 #include "commands/encodings/jconvert.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -10,6 +10,8 @@ void Convert(TPoruBase& st)
     st.SetSore(JConvert(st.PopText(), Target), "s");
 }
 
-HandlerRegistrar reg({{290, Convert<kCodeEuc>}, {291, Convert<kCodeJis>}, {292, Convert<kCodeSjis>}});
+HandlerRegistrar reg({{Cmd::ConvertToEuc, Convert<kCodeEuc>},
+                      {Cmd::ConvertToJis, Convert<kCodeJis>},
+                      {Cmd::ConvertToSjis, Convert<kCodeSjis>}});
 
 }  // namespace

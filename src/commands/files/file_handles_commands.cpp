@@ -11,11 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "commands/registry.h"
 #include "commands/strings/strings.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
 
@@ -421,9 +422,17 @@ void cmdReadBinary(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {331, cmdOpen},    {422, cmdOpenWithMode}, {332, cmdReadLine},     {333, cmdWriteLine},
-    {334, cmdClose},   {335, cmdAtEnd},        {336, cmdToStart},      {337, cmdToEnd},
-    {419, cmdSeek},    {420, cmdWriteBinary},  {421, cmdReadBinary},
+    {Cmd::HandleOpen, cmdOpen},
+    {Cmd::HandleOpenWithMode, cmdOpenWithMode},
+    {Cmd::HandleReadLine, cmdReadLine},
+    {Cmd::HandleWriteLine, cmdWriteLine},
+    {Cmd::HandleClose, cmdClose},
+    {Cmd::HandleAtEnd, cmdAtEnd},
+    {Cmd::HandleToStart, cmdToStart},
+    {Cmd::HandleToEnd, cmdToEnd},
+    {Cmd::HandleSeek, cmdSeek},
+    {Cmd::HandleWriteBinary, cmdWriteBinary},
+    {Cmd::HandleReadBinary, cmdReadBinary},
 });
 
 }  // namespace

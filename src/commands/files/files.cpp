@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "commands/registry.h"
 #include "core/codec.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"

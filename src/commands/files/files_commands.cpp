@@ -13,10 +13,11 @@
 #include <iterator>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
@@ -686,14 +687,36 @@ void cmdChangeExt(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {37, cmdRead},          {38, cmdWrite},          {297, cmdAppend},        {58, cmdCopy},
-    {59, cmdDelete},        {385, cmdDeleteForGood}, {60, cmdRename},         {61, cmdMove},
-    {66, cmdShortcut},      {62, cmdChangeFolder},   {89, cmdWorkFolder},     {63, cmdMakeFolder},
-    {64, cmdRemoveFolder},  {65, cmdSetAttributes},  {382, cmdGetAttributes}, {185, cmdFileTime},
-    {186, cmdFileSize},     {67, cmdListFiles},      {168, cmdListFolders},   {268, cmdListAllFiles},
-    {68, cmdIsFolder},      {69, cmdIsFile},         {81, cmdExists},         {353, cmdDriveType},
-    {383, cmdNameForm},     {384, cmdNameForm},      {170, cmdFolderPart},    {176, cmdExtPart},
-    {269, cmdNamePart},     {314, cmdChangeExt},
+    {Cmd::Read, cmdRead},
+    {Cmd::Write, cmdWrite},
+    {Cmd::Append, cmdAppend},
+    {Cmd::CopyFile, cmdCopy},
+    {Cmd::DeleteFile, cmdDelete},
+    {Cmd::DeleteForGood, cmdDeleteForGood},
+    {Cmd::RenameFile, cmdRename},
+    {Cmd::MoveFile, cmdMove},
+    {Cmd::Shortcut, cmdShortcut},
+    {Cmd::ChangeFolder, cmdChangeFolder},
+    {Cmd::WorkFolder, cmdWorkFolder},
+    {Cmd::MakeFolder, cmdMakeFolder},
+    {Cmd::RemoveFolder, cmdRemoveFolder},
+    {Cmd::SetAttributes, cmdSetAttributes},
+    {Cmd::GetAttributes, cmdGetAttributes},
+    {Cmd::FileTime, cmdFileTime},
+    {Cmd::FileSize, cmdFileSize},
+    {Cmd::ListFiles, cmdListFiles},
+    {Cmd::ListFolders, cmdListFolders},
+    {Cmd::ListAllFiles, cmdListAllFiles},
+    {Cmd::IsFolder, cmdIsFolder},
+    {Cmd::IsFile, cmdIsFile},
+    {Cmd::Exists, cmdExists},
+    {Cmd::DriveType, cmdDriveType},
+    {Cmd::ShortName, cmdNameForm},
+    {Cmd::LongName, cmdNameForm},
+    {Cmd::FolderPart, cmdFolderPart},
+    {Cmd::ExtPart, cmdExtPart},
+    {Cmd::NamePart, cmdNamePart},
+    {Cmd::ChangeExt, cmdChangeExt},
 });
 
 }  // namespace

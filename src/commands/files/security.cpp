@@ -9,11 +9,12 @@
 #include <iostream>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 
 namespace fs = std::filesystem;

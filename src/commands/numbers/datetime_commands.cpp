@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "commands/numbers/datetime.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -111,10 +111,16 @@ void cmdJapaneseEra(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {34, cmdNow},             {35, cmdToday},            {142, cmdWeekday},
-    {302, cmdAddTime},        {303, cmdAddDate},         {304, cmdDayDifference},
-    {305, cmdSecondDifference}, {376, cmdWeekdayNumber}, {377, cmdSystemTime},
-    {389, cmdJapaneseEra},
+    {Cmd::Now, cmdNow},
+    {Cmd::Today, cmdToday},
+    {Cmd::Weekday, cmdWeekday},
+    {Cmd::AddTime, cmdAddTime},
+    {Cmd::AddDate, cmdAddDate},
+    {Cmd::DayDifference, cmdDayDifference},
+    {Cmd::SecondDifference, cmdSecondDifference},
+    {Cmd::WeekdayNumber, cmdWeekdayNumber},
+    {Cmd::SystemTime, cmdSystemTime},
+    {Cmd::JapaneseEra, cmdJapaneseEra},
 });
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include "commands/numbers/number_format.h"
 #include "commands/numbers/random.h"
-#include "commands/registry.h"
 #include "commands/strings/strings.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "loader/normaliser.h"
 
@@ -388,18 +388,53 @@ void cmdRadToDeg(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * 180 / kPi); }
 void cmdRadToGrad(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * 200 / kPi); }
 
 HandlerRegistrar reg({
-    {11, cmdCalculate},   {17, cmdRandom},       {31, cmdTrunc},       {32, cmdTruncPlaces},
-    {33, cmdRoundPlaces}, {52, cmdSin},          {53, cmdCos},         {54, cmdTan},
-    {146, cmdAbs},        {147, cmdCeil},        {148, cmdExp},        {149, cmdFloor},
-    {150, cmdFrac},       {151, cmdTrunc},       {152, cmdLn},         {153, cmdLog},
-    {154, cmdPower},      {155, cmdRound},       {156, cmdSqrt},       {157, cmdTrunc},
-    {158, cmdRnd},        {159, cmdRandomize},   {179, cmdLog2},       {180, cmdLog10},
-    {216, cmdArcTan},     {217, cmdArcCos},      {218, cmdArcSin},     {219, cmdHypot},
-    {220, cmdCycleToRad}, {221, cmdDegToRad},    {222, cmdGradToRad},  {223, cmdRadToCycle},
-    {224, cmdRadToDeg},   {225, cmdRadToGrad},   {280, cmdAdd},        {281, cmdSubtract},
-    {282, cmdMultiply},   {283, cmdDivide},      {340, cmdAnd},        {341, cmdOr},
-    {342, cmdXor},        {343, cmdMod},         {344, cmdShr},        {345, cmdShl},
-    {346, cmdHex},        {395, cmdNot},         {397, cmdStore},
+    {Cmd::Calculate, cmdCalculate},
+    {Cmd::Random, cmdRandom},
+    {Cmd::Integer, cmdTrunc},
+    {Cmd::TruncPlaces, cmdTruncPlaces},
+    {Cmd::RoundPlaces, cmdRoundPlaces},
+    {Cmd::Sin, cmdSin},
+    {Cmd::Cos, cmdCos},
+    {Cmd::Tan, cmdTan},
+    {Cmd::Abs, cmdAbs},
+    {Cmd::Ceil, cmdCeil},
+    {Cmd::Exp, cmdExp},
+    {Cmd::Floor, cmdFloor},
+    {Cmd::Frac, cmdFrac},
+    {Cmd::Int, cmdTrunc},
+    {Cmd::Ln, cmdLn},
+    {Cmd::Log, cmdLog},
+    {Cmd::Power, cmdPower},
+    {Cmd::Round, cmdRound},
+    {Cmd::Sqrt, cmdSqrt},
+    {Cmd::Trunc, cmdTrunc},
+    {Cmd::Rnd, cmdRnd},
+    {Cmd::Randomize, cmdRandomize},
+    {Cmd::Log2, cmdLog2},
+    {Cmd::Log10, cmdLog10},
+    {Cmd::ArcTan, cmdArcTan},
+    {Cmd::ArcCos, cmdArcCos},
+    {Cmd::ArcSin, cmdArcSin},
+    {Cmd::Hypot, cmdHypot},
+    {Cmd::CycleToRad, cmdCycleToRad},
+    {Cmd::DegToRad, cmdDegToRad},
+    {Cmd::GradToRad, cmdGradToRad},
+    {Cmd::RadToCycle, cmdRadToCycle},
+    {Cmd::RadToDeg, cmdRadToDeg},
+    {Cmd::RadToGrad, cmdRadToGrad},
+    {Cmd::Add, cmdAdd},
+    {Cmd::Subtract, cmdSubtract},
+    {Cmd::Multiply, cmdMultiply},
+    {Cmd::Divide, cmdDivide},
+    {Cmd::And, cmdAnd},
+    {Cmd::Or, cmdOr},
+    {Cmd::Xor, cmdXor},
+    {Cmd::Mod, cmdMod},
+    {Cmd::Shr, cmdShr},
+    {Cmd::Shl, cmdShl},
+    {Cmd::Hex, cmdHex},
+    {Cmd::Not, cmdNot},
+    {Cmd::Store, cmdStore},
 });
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The regular-expression commands. Each keeps its own expression wrapper (and so
 // its last compiled expression) in the interpreter state; マッチ数 gets the count.
 #include "commands/patterns/regex.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -99,6 +99,9 @@ void cmdRegexTrans(TPoruBase& st)
     }
 }
 
-HandlerRegistrar reg({{187, cmdRegexMatch}, {190, cmdRegexSplit}, {191, cmdRegexSubst}, {192, cmdRegexTrans}});
+HandlerRegistrar reg({{Cmd::RegexMatch, cmdRegexMatch},
+                      {Cmd::RegexSplit, cmdRegexSplit},
+                      {Cmd::RegexSubst, cmdRegexSubst},
+                      {Cmd::RegexTrans, cmdRegexTrans}});
 
 }  // namespace

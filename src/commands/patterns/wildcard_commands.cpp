@@ -1,7 +1,7 @@
 // マッチ: a wildcard prefix match that leaves the matched part and the captures in
 // それ and the rest of the text in the variable.
-#include "commands/registry.h"
 #include "commands/patterns/wildcard.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -37,6 +37,6 @@ void cmdMatch(TPoruBase& st)
     if (var && var != st.Sys.Sore && r.Ok) var->Value = std::move(r.Rest);
 }
 
-HandlerRegistrar reg({{374, cmdMatch}});
+HandlerRegistrar reg({{Cmd::WildcardMatch, cmdMatch}});
 
 }  // namespace

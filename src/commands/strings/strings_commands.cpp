@@ -3,11 +3,11 @@
 // does one thing with the helpers of strings.h and kana.h, and sets それ.
 #include <cmath>
 
-#include "commands/tables/csv_table.h"
-#include "commands/strings/kana.h"
 #include "commands/numbers/number_format.h"
-#include "commands/registry.h"
+#include "commands/strings/kana.h"
 #include "commands/strings/strings.h"
+#include "commands/tables/csv_table.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -432,18 +432,52 @@ void cmdFillLines(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {27, cmdHalf},           {36, cmdSplit},        {46, cmdReplace},        {47, cmdPos},
-    {48, cmdMid},            {50, cmdRefrain},      {70, cmdLineCount},      {72, cmdTrim},
-    {73, cmdReserve},        {75, cmdAsc},          {76, cmdChr},            {80, cmdFull},
-    {92, cmdLen},            {99, cmdCut},          {100, cmdTagDelete},     {101, cmdTagExtract},
-    {122, cmdLenB},          {171, cmdDropRight},   {172, cmdDropLeft},      {173, cmdCurrency},
-    {174, cmdPadSpaces},     {175, cmdPadZeros},    {188, cmdRight},         {189, cmdLeft},
-    {197, cmdUpper},         {198, cmdLower},       {214, cmdParagraph},     {230, cmdHiragana},
-    {231, cmdKatakana},      {266, cmdCutRange},    {267, cmdAlnumHalf},     {277, cmdCutLeft},
-    {278, cmdCutRight},      {279, cmdCutEscaped},  {284, cmdIsUpper},       {285, cmdIsDigit},
-    {286, cmdIsWide},        {287, cmdIsHiragana},  {288, cmdIsKatakana},    {293, cmdFormat},
-    {327, cmdOkurigana},     {373, cmdCompare},     {410, cmdCountOf},       {412, cmdFillLines},
-    {413, cmdIsNumberString}, {431, cmdMidB},
+    {Cmd::Half, cmdHalf},
+    {Cmd::Split, cmdSplit},
+    {Cmd::Replace, cmdReplace},
+    {Cmd::Pos, cmdPos},
+    {Cmd::Mid, cmdMid},
+    {Cmd::Refrain, cmdRefrain},
+    {Cmd::LineCount, cmdLineCount},
+    {Cmd::Trim, cmdTrim},
+    {Cmd::Reserve, cmdReserve},
+    {Cmd::Asc, cmdAsc},
+    {Cmd::Chr, cmdChr},
+    {Cmd::Full, cmdFull},
+    {Cmd::Len, cmdLen},
+    {Cmd::Cut, cmdCut},
+    {Cmd::TagDelete, cmdTagDelete},
+    {Cmd::TagExtract, cmdTagExtract},
+    {Cmd::LenB, cmdLenB},
+    {Cmd::DropRight, cmdDropRight},
+    {Cmd::DropLeft, cmdDropLeft},
+    {Cmd::Currency, cmdCurrency},
+    {Cmd::PadSpaces, cmdPadSpaces},
+    {Cmd::PadZeros, cmdPadZeros},
+    {Cmd::Right, cmdRight},
+    {Cmd::Left, cmdLeft},
+    {Cmd::Upper, cmdUpper},
+    {Cmd::Lower, cmdLower},
+    {Cmd::Paragraph, cmdParagraph},
+    {Cmd::Hiragana, cmdHiragana},
+    {Cmd::Katakana, cmdKatakana},
+    {Cmd::CutRange, cmdCutRange},
+    {Cmd::AlnumHalf, cmdAlnumHalf},
+    {Cmd::CutLeft, cmdCutLeft},
+    {Cmd::CutRight, cmdCutRight},
+    {Cmd::CutEscaped, cmdCutEscaped},
+    {Cmd::IsUpper, cmdIsUpper},
+    {Cmd::IsDigit, cmdIsDigit},
+    {Cmd::IsWide, cmdIsWide},
+    {Cmd::IsHiragana, cmdIsHiragana},
+    {Cmd::IsKatakana, cmdIsKatakana},
+    {Cmd::Format, cmdFormat},
+    {Cmd::DropOkurigana, cmdOkurigana},
+    {Cmd::Compare, cmdCompare},
+    {Cmd::CountOf, cmdCountOf},
+    {Cmd::FillLines, cmdFillLines},
+    {Cmd::IsNumberString, cmdIsNumberString},
+    {Cmd::MidB, cmdMidB},
 });
 
 }  // namespace

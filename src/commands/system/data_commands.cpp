@@ -2,15 +2,16 @@
 // named shared memory (共有保存, 共有読込), encrypted files (暗号化して保存,
 // 暗号解除して読込) and packed containers (ファイル合成, 合成ファイル取り出す).
 #include "commands/files/atomic_file.h"
-#include "commands/system/encrypted_file.h"
 #include "commands/files/files.h"
-#include "commands/registry.h"
+#include "commands/system/encrypted_file.h"
 #include "commands/system/shared_memory.h"
 #include "commands/system/system.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container.h"
@@ -155,13 +156,13 @@ void cmdUnpackEntry(TPoruBase& st)
     st.SetSore(std::move(bytes), "s");
 }
 
-HandlerRegistrar reg({{429, cmdCopyText},
-                      {430, cmdClipboardText},
-                      {87, cmdShareStore},
-                      {88, cmdShareRead},
-                      {90, cmdEncryptSave},
-                      {91, cmdDecryptLoad},
-                      {206, cmdPackFiles},
-                      {207, cmdUnpackEntry}});
+HandlerRegistrar reg({{Cmd::CopyText, cmdCopyText},
+                      {Cmd::ClipboardText, cmdClipboardText},
+                      {Cmd::ShareStore, cmdShareStore},
+                      {Cmd::ShareRead, cmdShareRead},
+                      {Cmd::EncryptSave, cmdEncryptSave},
+                      {Cmd::DecryptLoad, cmdDecryptLoad},
+                      {Cmd::PackFiles, cmdPackFiles},
+                      {Cmd::UnpackEntry, cmdUnpackEntry}});
 
 }   // namespace

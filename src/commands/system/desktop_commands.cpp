@@ -14,9 +14,10 @@
 #include <map>
 
 #include "commands/system/key_sequence.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -211,19 +212,19 @@ void cmdLanDomains(TPoruBase& st)
     EmptyLanListing(st);
 }
 
-HandlerRegistrar reg({{183, cmdListWindows},
-                      {44, cmdActivate},
-                      {45, cmdSendKeys},
-                      {21, cmdWaitSeconds},
-                      {409, cmdBeep},
-                      {193, cmdShowValue},
-                      {347, cmdLog},
-                      {366, cmdUserName},
-                      {367, cmdComputerName},
-                      {368, cmdIpAddress},
-                      {354, cmdLanComputers},
-                      {355, cmdLanComputers},
-                      {370, cmdLanComputers},
-                      {372, cmdLanDomains}});
+HandlerRegistrar reg({{Cmd::ListWindows, cmdListWindows},
+                      {Cmd::Activate, cmdActivate},
+                      {Cmd::SendKeys, cmdSendKeys},
+                      {Cmd::WaitSeconds, cmdWaitSeconds},
+                      {Cmd::Beep, cmdBeep},
+                      {Cmd::ShowValue, cmdShowValue},
+                      {Cmd::LogValue, cmdLog},
+                      {Cmd::UserName, cmdUserName},
+                      {Cmd::ComputerName, cmdComputerName},
+                      {Cmd::IpAddress, cmdIpAddress},
+                      {Cmd::LanComputers, cmdLanComputers},
+                      {Cmd::LanShares, cmdLanComputers},
+                      {Cmd::LanComputersWithDomain, cmdLanComputers},
+                      {Cmd::LanDomains, cmdLanDomains}});
 
 }   // namespace

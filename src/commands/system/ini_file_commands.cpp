@@ -3,10 +3,11 @@
 // フォームの位置復元). The file is created by its first write, not when opened.
 #include "commands/files/files.h"
 #include "commands/system/ini_file.h"
-#include "commands/registry.h"
 #include "commands/system/system.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
@@ -140,11 +141,11 @@ void cmdFormRestore(TPoruBase& st)
     st.Host->SetMainWindowPlace(st, place);
 }
 
-HandlerRegistrar reg({{271, cmdIniOpen},
-                      {272, cmdIniClose},
-                      {273, cmdIniWrite},
-                      {274, cmdIniRead},
-                      {275, cmdFormSave},
-                      {276, cmdFormRestore}});
+HandlerRegistrar reg({{Cmd::IniOpen, cmdIniOpen},
+                      {Cmd::IniClose, cmdIniClose},
+                      {Cmd::IniWrite, cmdIniWrite},
+                      {Cmd::IniRead, cmdIniRead},
+                      {Cmd::FormSave, cmdFormSave},
+                      {Cmd::FormRestore, cmdFormRestore}});
 
 }   // namespace

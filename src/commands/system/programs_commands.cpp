@@ -10,13 +10,14 @@
 
 #include <climits>
 
-#include "commands/system/cmdline_split.h"
 #include "commands/files/files.h"
+#include "commands/system/cmdline_split.h"
 #include "commands/system/process_spawn.h"
-#include "commands/registry.h"
 #include "commands/system/system.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container.h"
@@ -263,6 +264,7 @@ void cmdExplore(TPoruBase& st)
     OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text), true);
 }
 
-HandlerRegistrar reg({{24, cmdStart}, {104, cmdStartAndWait}, {184, cmdExplore}});
+HandlerRegistrar
+    reg({{Cmd::Start, cmdStart}, {Cmd::StartAndWait, cmdStartAndWait}, {Cmd::Explore, cmdExplore}});
 
 }   // namespace

@@ -6,11 +6,12 @@
 #include <cmath>
 
 #include "commands/files/files.h"
-#include "commands/registry.h"
 #include "commands/system/registry.h"
 #include "commands/system/system.h"
+#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "interp/builtins.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
 
@@ -267,18 +268,18 @@ void cmdDissociate(TPoruBase& st)
         store.DeleteKey(kClassesRoot, "\\" + Trim(type.Data), true);
 }
 
-HandlerRegistrar reg({{162, cmdRegRead},
-                      {163, cmdRegWrite},
-                      {164, cmdRegOpen},
-                      {165, cmdRegClose},
-                      {166, cmdRegDeleteValue},
-                      {167, cmdRegDeleteKey},
-                      {417, cmdRegReadBinary},
-                      {418, cmdRegWriteBinary},
-                      {423, cmdRegReadDWord},
-                      {424, cmdRegWriteDWord},
-                      {432, cmdRegSubkeys},
-                      {295, cmdAssociate},
-                      {296, cmdDissociate}});
+HandlerRegistrar reg({{Cmd::RegRead, cmdRegRead},
+                      {Cmd::RegWrite, cmdRegWrite},
+                      {Cmd::RegOpen, cmdRegOpen},
+                      {Cmd::RegClose, cmdRegClose},
+                      {Cmd::RegDeleteValue, cmdRegDeleteValue},
+                      {Cmd::RegDeleteKey, cmdRegDeleteKey},
+                      {Cmd::RegReadBinary, cmdRegReadBinary},
+                      {Cmd::RegWriteBinary, cmdRegWriteBinary},
+                      {Cmd::RegReadDWord, cmdRegReadDWord},
+                      {Cmd::RegWriteDWord, cmdRegWriteDWord},
+                      {Cmd::RegSubkeys, cmdRegSubkeys},
+                      {Cmd::Associate, cmdAssociate},
+                      {Cmd::Dissociate, cmdDissociate}});
 
 }   // namespace

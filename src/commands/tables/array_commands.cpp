@@ -1,8 +1,8 @@
 // The line-array commands: an array is a text read as lines (CR LF, LF or CR) and
 // written back with CR LF after every line.
-#include "commands/tables/csv_table.h"
 #include "commands/numbers/random.h"
-#include "commands/registry.h"
+#include "commands/tables/csv_table.h"
+#include "interp/builtins.h"
 #include "loader/normaliser.h"
 
 namespace {
@@ -88,9 +88,17 @@ void cmdMax(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Max); }
 void cmdMin(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Min); }
 
 HandlerRegistrar reg({
-    {77, cmdSort},       {78, cmdNumberSort}, {105, cmdInsertLine}, {106, cmdDeleteLine},
-    {226, cmdSum},       {227, cmdAverage},   {228, cmdVariance},   {229, cmdStdDev},
-    {239, cmdMax},       {240, cmdMin},       {330, cmdShuffle},
+    {Cmd::Sort, cmdSort},
+    {Cmd::NumberSort, cmdNumberSort},
+    {Cmd::InsertLine, cmdInsertLine},
+    {Cmd::DeleteLine, cmdDeleteLine},
+    {Cmd::Sum, cmdSum},
+    {Cmd::Average, cmdAverage},
+    {Cmd::Variance, cmdVariance},
+    {Cmd::StdDev, cmdStdDev},
+    {Cmd::Max, cmdMax},
+    {Cmd::Min, cmdMin},
+    {Cmd::Shuffle, cmdShuffle},
 });
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The table commands: CSV texts read by the table engine, sorted, searched,
 // filtered, reshaped and written back. Row 0 is a header for the commands that say
 // so when 表フィールド名 holds "1".
-#include "commands/tables/csv_table.h"
 #include "commands/patterns/wildcard.h"
-#include "commands/registry.h"
 #include "commands/strings/strings.h"
+#include "commands/tables/csv_table.h"
+#include "interp/builtins.h"
 #include "loader/normaliser.h"
 
 namespace {
@@ -278,16 +278,33 @@ void cmdHtmlTable(TPoruBase& st)
 }
 
 HandlerRegistrar reg({
-    {79, cmdReverse},         {82, cmdPickup},           {83, cmdSearch},
-    {84, cmdSearchNext},      {85, cmdSearchClear},      {86, cmdFuzzySearch},
-    {93, ColumnValue<&TCsvDb::ColumnMax>},               {94, ColumnValue<&TCsvDb::ColumnMin>},
-    {95, ColumnValue<&TCsvDb::ColumnMean>},              {96, cmdSortText},
-    {97, cmdSortNumber},      {98, ColumnValue<&TCsvDb::ColumnSum>},
-    {107, cmdInsertColumn},   {108, cmdDeleteColumn},    {196, cmdRemoveDuplicates},
-    {237, cmdCopyColumn},     {238, cmdPasteColumn},     {298, cmdSortDate},
-    {310, cmdFilter},         {311, cmdJoin},            {317, cmdRowCount},
-    {349, cmdTranspose},      {350, cmdRowCount},        {351, cmdColumnCount},
-    {391, cmdReplaceInColumn}, {392, cmdMoveColumn},     {394, cmdHtmlTable},
+    {Cmd::Reverse, cmdReverse},
+    {Cmd::TablePickup, cmdPickup},
+    {Cmd::TableSearch, cmdSearch},
+    {Cmd::TableSearchNext, cmdSearchNext},
+    {Cmd::TableSearchClear, cmdSearchClear},
+    {Cmd::TableFuzzySearch, cmdFuzzySearch},
+    {Cmd::TableMax, ColumnValue<&TCsvDb::ColumnMax>},
+    {Cmd::TableMin, ColumnValue<&TCsvDb::ColumnMin>},
+    {Cmd::TableMean, ColumnValue<&TCsvDb::ColumnMean>},
+    {Cmd::TableSort, cmdSortText},
+    {Cmd::TableNumberSort, cmdSortNumber},
+    {Cmd::TableSum, ColumnValue<&TCsvDb::ColumnSum>},
+    {Cmd::InsertColumn, cmdInsertColumn},
+    {Cmd::DeleteColumn, cmdDeleteColumn},
+    {Cmd::RemoveDuplicates, cmdRemoveDuplicates},
+    {Cmd::CopyColumn, cmdCopyColumn},
+    {Cmd::PasteColumn, cmdPasteColumn},
+    {Cmd::TableDateSort, cmdSortDate},
+    {Cmd::TableFilter, cmdFilter},
+    {Cmd::TableJoin, cmdJoin},
+    {Cmd::ElementCount, cmdRowCount},
+    {Cmd::Transpose, cmdTranspose},
+    {Cmd::TableRowCount, cmdRowCount},
+    {Cmd::TableColumnCount, cmdColumnCount},
+    {Cmd::ReplaceInColumn, cmdReplaceInColumn},
+    {Cmd::MoveColumn, cmdMoveColumn},
+    {Cmd::HtmlTable, cmdHtmlTable},
 });
 
 }  // namespace

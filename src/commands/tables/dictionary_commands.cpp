@@ -1,7 +1,7 @@
 // Dictionaries: a variable turned into a nested word table (kind 6, tag "hs") and
 // the listing of its keys.
 #include "commands/tables/csv_table.h"
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 namespace {
 
@@ -52,6 +52,8 @@ void cmdMakeDictionary(TPoruBase& st)
     n->TypeText = "hs";
 }
 
-HandlerRegistrar reg({{211, cmdHashKeys}, {212, cmdHashKeys}, {213, cmdMakeDictionary}});
+HandlerRegistrar reg({{Cmd::HashKeys, cmdHashKeys},
+                      {Cmd::DictionaryItems, cmdHashKeys},
+                      {Cmd::MakeDictionary, cmdMakeDictionary}});
 
 }  // namespace

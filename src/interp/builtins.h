@@ -1,5 +1,5 @@
 // The built-in words: every command, system variable and constant, created from one
-// table (registry_table.inc) at the start of every run, and the handler table that
+// table (builtins_table.inc) at the start of every run, and the handler table that
 // maps a command id to the function that runs it.
 #pragma once
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "interp/command_ids.h"
 #include "interp/interp.h"
 
 // The command families; the console host uses this to tell window-only commands.
@@ -23,9 +24,8 @@ struct CommandRow {
     Family family;
     const char* name;      // as written (folded at registration)
     const char* argSpec;   // particle template, "" for none
+    const char* symbol;    // the id's name in Cmd ("Half")
 };
-
-constexpr int kMaxCommandId = 437;
 
 // How a system word's value is produced at registration: Plain takes the table's
 // value; the others are computed from the state and the platform once per run.
@@ -66,12 +66,14 @@ bool IsWindowFamily(Family f);
 // Family of a command id (the first row with that id); false when the id is unused.
 bool FamilyOfId(int id, Family& out);
 
-// Handlers by command id. Families install theirs with a static HandlerRegistrar
+// Handlers by command. Families install theirs with a static HandlerRegistrar
 // (or at host start-up); an id without a handler raises the broken-link error.
+Handler GetHandler(Cmd command);
+// The dispatch's form: the id a command word holds; nil for an id out of range.
 Handler GetHandler(int id);
-void SetHandler(int id, Handler h);
+void SetHandler(Cmd command, Handler h);
 struct HandlerRegistrar {
-    HandlerRegistrar(std::initializer_list<std::pair<int, Handler>> entries);
+    HandlerRegistrar(std::initializer_list<std::pair<Cmd, Handler>> entries);
 };
 
 // Creates every built-in word (then 母艦) in st.Words and fills st.Sys.

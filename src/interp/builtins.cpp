@@ -1,7 +1,7 @@
 // Registration of the built-in words and the handler table. Every row comes from
-// registry_table.inc; this file turns the rows into word-table nodes at the start of
+// builtins_table.inc; this file turns the rows into word-table nodes at the start of
 // every run and computes the values that depend on the machine and the command line.
-#include "commands/registry.h"
+#include "interp/builtins.h"
 
 #include <sys/utsname.h>
 #include <pwd.h>
@@ -21,8 +21,10 @@ namespace fs = std::filesystem;
 namespace {
 
 const CommandRow kCommandRows[] = {
-#define PORU_COMMAND(family, id, name, argSpec) {id, Family::family, name, argSpec},
-#include "commands/registry_table.inc"
+#define PORU_COMMAND(family, symbol, id, name, argSpec) {id, Family::family, name, argSpec, #symbol},
+#define PORU_ALIAS(family, symbol, name, argSpec) \
+    {static_cast<int>(Cmd::symbol), Family::family, name, argSpec, #symbol},
+#include "interp/builtins_table.inc"
 };
 
 const SystemWordRow kSystemWordRows[] = {
@@ -30,7 +32,7 @@ const SystemWordRow kSystemWordRows[] = {
     {false, name, value, description, Computed::computed},
 #define PORU_CONSTANT(name, value, description, computed) \
     {true, name, value, description, Computed::computed},
-#include "commands/registry_table.inc"
+#include "interp/builtins_table.inc"
 };
 
 const char* const kFamilyNames[] = {
@@ -250,17 +252,23 @@ Handler GetHandler(int id)
     return HandlerSlots()[id];
 }
 
-void SetHandler(int id, Handler h)
+Handler GetHandler(Cmd command)
 {
+    return GetHandler(static_cast<int>(command));
+}
+
+void SetHandler(Cmd command, Handler h)
+{
+    const int id = static_cast<int>(command);
     if (id < 0 || id > kMaxCommandId)
         throw std::out_of_range("command id out of range: " + std::to_string(id));
     HandlerSlots()[id] = h;
 }
 
-HandlerRegistrar::HandlerRegistrar(std::initializer_list<std::pair<int, Handler>> entries)
+HandlerRegistrar::HandlerRegistrar(std::initializer_list<std::pair<Cmd, Handler>> entries)
 {
-    for (const auto& [id, h] : entries)
-        SetHandler(id, h);
+    for (const auto& [command, h] : entries)
+        SetHandler(command, h);
 }
 
 // ---- registration ----
