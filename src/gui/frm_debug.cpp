@@ -1,4 +1,4 @@
-#include "debug/frm_debug.h"
+#include "gui/frm_debug.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
