@@ -27,6 +27,7 @@
 #include "gui/objects_internal.h"
 #include "interp/event_run.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ protected:
                 auto* de = static_cast<QDropEvent*>(e);
                 std::vector<std::string> files;
                 for (const QUrl& u : de->mimeData()->urls())
-                    files.push_back(Utf8ToSjis((u.isLocalFile() ? u.toLocalFile() : u.toString()).toStdString()));
+                    files.push_back(QStringToSjis(u.isLocalFile() ? u.toLocalFile() : u.toString()));
                 de->acceptProposedAction();
                 DeliverDroppedFiles(st_, id_, files);
                 return true;
@@ -411,7 +412,7 @@ void WireEvents(TPoruBase& st, TObjNode* rec)
         b->BeforeNavigate = [sp, id](const QUrl& url) {
             TObjNode* r = FindObjectById(*sp, id);
             if (r && r->EventPos[esClick]) {
-                SetSystemWord(*sp, "ブラウザ移動先URL", Utf8ToSjis(url.toString().toStdString()));
+                SetSystemWord(*sp, "ブラウザ移動先URL", QStringToSjis(url.toString()));
                 FireEvent(*sp, id, esClick);
             }
             return ToIntOrDefault(TrimView(SystemWordValue(*sp, "ブラウザURL移動許可")), 1) != 0;
@@ -502,14 +503,14 @@ void DeliverDroppedFiles(TPoruBase& st, int id, const std::vector<std::string>& 
     }
     QWidget* w = ObjectWidget(rec);
     switch (rec->ClassCode) {
-    case okEdit: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(SjisToUtf8(trimmed))); break;
+    case okEdit: static_cast<QLineEdit*>(w)->setText(SjisToQString(trimmed)); break;
     case okList:
         for (const std::string& f : files)
-            static_cast<QListWidget*>(w)->addItem(QString::fromStdString(SjisToUtf8(f)));
+            static_cast<QListWidget*>(w)->addItem(SjisToQString(f));
         break;
     case okMemo:
         for (const std::string& f : files)
-            static_cast<QPlainTextEdit*>(w)->appendPlainText(QString::fromStdString(SjisToUtf8(f)));
+            static_cast<QPlainTextEdit*>(w)->appendPlainText(SjisToQString(f));
         break;
     default: break;
     }

@@ -22,23 +22,14 @@
 #include "gui/text_font.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
-
-QString FromSjis(const std::string& s)
-{
-    return QString::fromStdString(SjisToUtf8(s));
-}
-
-std::string ToSjis(const QString& s)
-{
-    return Utf8ToSjis(s.toStdString());
-}
 
 // A value in one cell: line breaks as "\n", as the console shows them.
 QString CellText(const std::string& value)
 {
-    QString s = FromSjis(value);
+    QString s = SjisToQString(value);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"));
     s.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     s.replace(QLatin1Char('\r'), QStringLiteral("\\n"));
@@ -158,7 +149,7 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     });
     connect(chkSystem, &QCheckBox::toggled, this, [this](bool on) {
         const QSignalBlocker quiet(edtLevel);
-        edtLevel->setText(FromSjis(DebugFilterAfterSystemBox(ToSjis(edtLevel->text()), on)));
+        edtLevel->setText(SjisToQString(DebugFilterAfterSystemBox(QStringToSjis(edtLevel->text()), on)));
         Refill();
     });
     connect(chkObjects, &QCheckBox::toggled, this, [this] { Refill(); });
@@ -203,14 +194,14 @@ void TfrmDebug::Fill(TPoruBase& st, const std::string& word)
         Refill();
         lstControl->clear();
         for (const std::string& c : DebugControlEntries(st.RunControl))
-            lstControl->addItem(FromSjis(c));
+            lstControl->addItem(SjisToQString(c));
         if (lstControl->count() > 0)
             lstControl->setCurrentRow(lstControl->count() - 1);
         const int32_t line = st.CurrentLineNo();
         lblLine->setText(QStringLiteral("現在の実行行:") + QString::number(line));
         QStringList lines;
         for (const std::string& l : DebugProgramLines(st.Source))
-            lines << FromSjis(l);
+            lines << SjisToQString(l);
         memProgram->setPlainText(lines.join(QLatin1Char('\n')));
         ShowLine(line);
     } catch (const std::exception&) {
@@ -248,12 +239,12 @@ void TfrmDebug::Refill()
 {
     if (!st_)
         return;
-    rows_ = DebugVariableRows(st_->Words, ToSjis(edtLevel->text()), chkObjects->isChecked());
+    rows_ = DebugVariableRows(st_->Words, QStringToSjis(edtLevel->text()), chkObjects->isChecked());
     grdVars->clearSelection();
     grdVars->setRowCount(static_cast<int>(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
         const TDebugRow& r = rows_[i];
-        const QString cells[4] = {FromSjis(r.Name), CellText(r.Value), FromSjis(r.Type), QString::number(r.Level)};
+        const QString cells[4] = {SjisToQString(r.Name), CellText(r.Value), SjisToQString(r.Type), QString::number(r.Level)};
         for (int col = 0; col < 4; ++col)
             grdVars->setItem(static_cast<int>(i), col, new QTableWidgetItem(cells[col]));
     }
@@ -261,7 +252,7 @@ void TfrmDebug::Refill()
 
 void TfrmDebug::Search()
 {
-    const int row = DebugFindRow(rows_, ToSjis(edtSearch->text()));
+    const int row = DebugFindRow(rows_, QStringToSjis(edtSearch->text()));
     if (row < 0)
         return;
     grdVars->selectRow(row);
@@ -275,7 +266,7 @@ void TfrmDebug::OpenRow(int row)
     const TDebugRow r = rows_[static_cast<size_t>(row)];
     TfrmPoruMemo memo(this);
     memo.Prepare(MessageText(r.Value), font(), palette().color(QPalette::Text), 0);
-    memo.setWindowTitle(FromSjis(r.Name));
+    memo.setWindowTitle(SjisToQString(r.Name));
     QString ignored;
     memo.Run(ignored);
 }

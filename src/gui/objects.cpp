@@ -38,6 +38,7 @@
 #include "gui/text_layout.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 std::string J(const char* utf8)
 {
@@ -78,11 +79,6 @@ bool EndsWithKind(const std::string& name, const std::string& tail)
     while (i < start)
         i += IsLeadByte(static_cast<unsigned char>(name[i])) ? 2 : 1;
     return i == start;
-}
-
-QString Q(const std::string& sjis)
-{
-    return QString::fromStdString(SjisToUtf8(sjis));
 }
 
 }   // namespace
@@ -240,7 +236,7 @@ std::string WidgetText(TObjNode* rec)
     case okMenu: t = ObjectAction(rec)->text(); break;
     default: break;
     }
-    std::string s = Utf8ToSjis(t.toStdString());
+    std::string s = QStringToSjis(t);
     if (rec->ClassCode == okMemo || rec->ClassCode == okTEditor) {
         // Lines end in CR LF in script texts.
         std::string out;
@@ -257,7 +253,7 @@ std::string WidgetText(TObjNode* rec)
 
 QString MemoText(const std::string& sjis)
 {
-    QString t = Q(sjis);
+    QString t = SjisToQString(sjis);
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
@@ -266,7 +262,7 @@ QString MemoText(const std::string& sjis)
 void SetWidgetText(TPoruBase& st, TObjNode* rec, const std::string& value)
 {
     QWidget* w = ObjectWidget(rec);
-    const QString t = Q(value);
+    const QString t = SjisToQString(value);
     switch (rec->ClassCode) {
     case okButton: static_cast<QPushButton*>(w)->setText(t); break;
     case okEdit: static_cast<QLineEdit*>(w)->setText(t); break;
@@ -350,9 +346,9 @@ QImage LoadPictureFile(TPoruBase& st, const std::string& file)
     const std::string name = Trim(file);
     QImage img;
     if (!name.empty()) {
-        if (!img.load(Q(name))) {
+        if (!img.load(SjisToQString(name))) {
             // A path written with backslashes.
-            QString path = Q(name);
+            QString path = SjisToQString(name);
             path.replace(QLatin1Char('\\'), QLatin1Char('/'));
             if (!img.load(path))
                 st.Error(J("ファイル\"") + name + J("\"の、読み込みか書き込みに、失敗しました。"));
@@ -450,7 +446,7 @@ bool ReadNumbers(TPoruBase& st, const std::string& text, std::vector<long double
 
 QFont CreationFont(TPoruBase& st)
 {
-    const TFontDesc desc = ParseFontText(Q(SystemWordValue(st, "文字書体")), InstalledFaces());
+    const TFontDesc desc = ParseFontText(SjisToQString(SystemWordValue(st, "文字書体")), InstalledFaces());
     const int size = ToIntOrDefault(TrimView(SystemWordValue(st, "文字サイズ")), 12);
     return FontFromDesc(desc, size);
 }
@@ -484,7 +480,7 @@ void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& 
     if (kind < 0 || kind == okMenu)
         st.Error(J("オブジェクト\"") + kindName + J("\"は、未定義なので、作成できません。"));
     const std::string captionSjis = EndsWithKind(name, kindName) ? name.substr(0, name.size() - kindName.size()) : name;
-    const QString caption = Q(captionSjis);
+    const QString caption = SjisToQString(captionSjis);
     const int id = static_cast<int>(st.Objects.Count());
 
     QWidget* parent = main ? main->Surface() : nullptr;
@@ -655,7 +651,7 @@ void CreateMenuItem(TPoruBase& st, const std::string& parentName, const std::str
         caption.resize(caption.size() - menuWord.size());
     QAction* action = nullptr;
     if (!sub) {
-        QMenu* menu = main->menuBar()->addMenu(Q(caption));
+        QMenu* menu = main->menuBar()->addMenu(SjisToQString(caption));
         action = menu->menuAction();
     } else {
         QMenu* menu = parentAction->menu();
@@ -664,7 +660,7 @@ void CreateMenuItem(TPoruBase& st, const std::string& parentName, const std::str
             menu = new QMenu(main);
             parentAction->setMenu(menu);
         }
-        action = menu->addAction(Q(caption));
+        action = menu->addAction(SjisToQString(caption));
     }
     action->setProperty("poruId", id);
     action->setVisible(true);

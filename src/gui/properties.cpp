@@ -28,6 +28,7 @@
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -85,16 +86,6 @@ int EventSlotOf(int code)
     }
 }
 
-QString Q(const std::string& sjis)
-{
-    return QString::fromStdString(SjisToUtf8(sjis));
-}
-
-std::string S(const QString& s)
-{
-    return Utf8ToSjis(s.toStdString());
-}
-
 std::string Num(long long v)
 {
     return std::to_string(v);
@@ -104,7 +95,7 @@ std::string Lines(const QStringList& items)
 {
     std::string out;
     for (const QString& i : items) {
-        out += S(i);
+        out += QStringToSjis(i);
         out += "\r\n";
     }
     return out;
@@ -112,7 +103,7 @@ std::string Lines(const QStringList& items)
 
 QStringList SplitLines(const std::string& sjis)
 {
-    QString t = Q(sjis);
+    QString t = SjisToQString(sjis);
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList lines = t.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.back().isEmpty())
@@ -305,14 +296,14 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         case okGrid: return text(static_cast<TSortGrid*>(w)->CsvText(false));
         case okList: {
             QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem();
-            return text(it ? S(it->text()) : std::string());
+            return text(it ? QStringToSjis(it->text()) : std::string());
         }
         case okRadio: {
             auto* r = static_cast<TRadioGroup*>(w);
             const int i = r->Selected();
-            return text(i >= 0 ? S(r->Items().value(i)) : std::string());
+            return text(i >= 0 ? QStringToSjis(r->Items().value(i)) : std::string());
         }
-        case okBrowser: return text(S(static_cast<TBrowser*>(w)->Location().toString()));
+        case okBrowser: return text(QStringToSjis(static_cast<TBrowser*>(w)->Location().toString()));
         case okTabPage: {
             auto* t = static_cast<QTabWidget*>(w);
             QStringList pages;
@@ -380,14 +371,14 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
     case pSelText: {
         if (kind == okList) {
             QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem();
-            return text(it ? S(it->text()) : std::string());
+            return text(it ? QStringToSjis(it->text()) : std::string());
         }
         if (!HasSelection(kind))
             return text(std::string());
         int start, length;
         QString sel;
         SelectionOf(rec, start, length, sel);
-        return text(S(sel));
+        return text(QStringToSjis(sel));
     }
     case pSelStart: case pSelLength: {
         if (!HasSelection(kind))
@@ -409,7 +400,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         UndefinedItem(st, rec, name, folded);
     }
     case pName: return text(rec->Name);
-    case pUrl: return text(kind == okBrowser ? S(static_cast<TBrowser*>(w)->Location().toString()) : std::string());
+    case pUrl: return text(kind == okBrowser ? QStringToSjis(static_cast<TBrowser*>(w)->Location().toString()) : std::string());
     case pHandle: return g ? Num(static_cast<long long>(g->internalWinId())) : "0";
     case pPicture: case pMorePictures: return text(word->Value);
     case pStretch:
@@ -437,7 +428,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
             return Num(ValueFromColour(static_cast<TFormWindow*>(w)->Background()->Fill));
         default: return "0";
         }
-    case pFontFace: return text(HasFont(kind) ? S(w->font().family()) : std::string());
+    case pFontFace: return text(HasFont(kind) ? QStringToSjis(w->font().family()) : std::string());
     case pFontSize: return HasFont(kind) ? Num(w->font().pointSize()) : "0";
     case pFontColour: return HasFont(kind) ? Num(ValueFromColour(w->palette().color(w->foregroundRole()))) : "0";
     case pVisible:
@@ -476,7 +467,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
         return g->minimumSize() == g->maximumSize() ? "0" : "1";
     case pStyle: return kind == okForm ? Num(g->property("poruStyle").isValid() ? g->property("poruStyle").toInt() : 2) : "0";
     case pShortcut:
-        return text(kind == okMenu ? S(ObjectAction(rec)->shortcut().toString(QKeySequence::PortableText)) : std::string());
+        return text(kind == okMenu ? QStringToSjis(ObjectAction(rec)->shortcut().toString(QKeySequence::PortableText)) : std::string());
     case pIme: return HasSelection(kind) ? Num(IntOr(word->Value, 0)) : "0";
     case pButtonMode: case pRepeat: case pSound:
         if (kind != okAnime) {
@@ -618,7 +609,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         switch (kind) {
         case okButton: {
             auto* b = static_cast<QPushButton*>(w);
-            b->setText(Q(value));
+            b->setText(SjisToQString(value));
             const int need = b->fontMetrics().horizontalAdvance(b->text()) + 10;
             if (b->width() < need)
                 b->resize(need, b->height());
@@ -630,13 +621,13 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
             return;
         case okList: {
             if (QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem())
-                it->setText(Q(value));
+                it->setText(SjisToQString(value));
             return;
         }
         case okRadio: {
             auto* r = static_cast<TRadioGroup*>(w);
             if (QAbstractButton* b = r->Group()->button(r->Selected()))
-                b->setText(Q(value));
+                b->setText(SjisToQString(value));
             return;
         }
         case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
@@ -678,7 +669,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
         case okForm: case okPanel: case okScroll: case okTabPage: {
             for (const QString& line : SplitLines(value)) {
-                const std::string childName = Trim(S(line));
+                const std::string childName = Trim(QStringToSjis(line));
                 if (childName.empty())
                     continue;
                 THashNode* cw = st.Words.FindExact(childName);
@@ -754,7 +745,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pSelText: {
         if (kind == okList) {
             if (QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem())
-                it->setText(Q(value));
+                it->setText(SjisToQString(value));
             return;
         }
         if (!HasSelection(kind))
@@ -762,7 +753,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         if (kind == okEdit || kind == okCombo) {
             QLineEdit* e = kind == okEdit ? static_cast<QLineEdit*>(w) : static_cast<QComboBox*>(w)->lineEdit();
             if (e)
-                e->insert(Q(value));
+                e->insert(SjisToQString(value));
         } else {
             Memo(rec)->textCursor().insertText(MemoText(value));
         }
@@ -809,7 +800,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pUrl:
         if (kind != okBrowser)
             UndefinedItem(st, rec, name, folded);
-        static_cast<TBrowser*>(w)->Navigate(QUrl::fromUserInput(Q(Trim(value))));
+        static_cast<TBrowser*>(w)->Navigate(QUrl::fromUserInput(SjisToQString(Trim(value))));
         return;
     case pPicture:
         if (kind == okAnime) {
@@ -872,7 +863,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         if (!HasFont(kind))
             UndefinedItem(st, rec, name, folded);
         if (code == pFontFace) {
-            const TFontDesc desc = ParseFontText(Q(value), InstalledFaces());
+            const TFontDesc desc = ParseFontText(SjisToQString(value), InstalledFaces());
             w->setFont(FontFromDesc(desc, IntOr(SystemWordValue(st, "文字サイズ"), 12)));
         } else if (code == pFontSize) {
             QFont f = w->font();
@@ -987,7 +978,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pShortcut:
         if (!menu)
             UndefinedItem(st, rec, name, folded);
-        ObjectAction(rec)->setShortcut(QKeySequence::fromString(Q(Trim(value)), QKeySequence::PortableText));
+        ObjectAction(rec)->setShortcut(QKeySequence::fromString(SjisToQString(Trim(value)), QKeySequence::PortableText));
         return;
     case pIme:
         if (!HasSelection(kind))

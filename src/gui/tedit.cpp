@@ -6,6 +6,7 @@
 
 #include "commands/registry.h"
 #include "core/codec.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -209,7 +210,7 @@ QPlainTextEdit* CreateTEditor(TPoruBase& st, QWidget* parent)
         size_t count = 0;
         const CommandRow* rows = CommandRows(count);
         for (size_t i = 0; i < count; ++i)
-            set.insert(QString::fromStdString(SjisToUtf8(rows[i].name)));
+            set.insert(SjisToQString(rows[i].name));
         return set;
     }();
     new TPoruHighlighter(editor->document(), commands);
