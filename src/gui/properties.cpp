@@ -91,41 +91,6 @@ std::string Num(long long v)
     return std::to_string(v);
 }
 
-std::string Lines(const QStringList& items)
-{
-    std::string out;
-    for (const QString& i : items) {
-        out += QStringToSjis(i);
-        out += "\r\n";
-    }
-    return out;
-}
-
-QStringList SplitLines(const std::string& sjis)
-{
-    QString t = SjisToQString(sjis);
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = t.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-// Lenient number reading: thousands commas ignored, "$" for hexadecimal, truncated.
-long long Numeric(const std::string& text)
-{
-    std::string t;
-    for (char c : Trim(text))
-        if (c != ',')
-            t += c;
-    return static_cast<long long>(std::trunc(ToNumber(t)));
-}
-
-int IntOr(const std::string& text, int def)
-{
-    return ToIntOrDefault(TrimView(text), def);
-}
-
 [[noreturn]] void UndefinedItem(TPoruBase& st, TObjNode* rec, const std::string& name, const std::string& folded)
 {
     st.Error(J("オブジェクト\"") + name + "\"(\"" + KindName(rec->ClassCode) + J("\")の設定項目\"") + folded +
@@ -309,7 +274,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
             QStringList pages;
             for (int i = 0; i < t->count(); ++i)
                 pages << t->tabText(i);
-            return text(Lines(pages));
+            return text(JoinItemLines(pages));
         }
         default: return text(word->Value);
         }
@@ -321,16 +286,16 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
             QStringList items;
             for (int i = 0; i < c->count(); ++i)
                 items << c->itemText(i);
-            return text(Lines(items));
+            return text(JoinItemLines(items));
         }
         case okList: {
             auto* l = static_cast<QListWidget*>(w);
             QStringList items;
             for (int i = 0; i < l->count(); ++i)
                 items << l->item(i)->text();
-            return text(Lines(items));
+            return text(JoinItemLines(items));
         }
-        case okRadio: return text(Lines(static_cast<TRadioGroup*>(w)->Items()));
+        case okRadio: return text(JoinItemLines(static_cast<TRadioGroup*>(w)->Items()));
         case okGrid: return text(static_cast<TSortGrid*>(w)->CsvText(true));
         case okForm: case okPanel: case okScroll: case okTabPage: {
             QWidget* container = w;
@@ -548,21 +513,21 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
     case pX: case pY: {
         if (menu)
             NotDefined(st, name);
-        const int v = static_cast<int>(Numeric(value));
+        const int v = static_cast<int>(LenientNumber(value));
         g->move(code == pX ? v : g->x(), code == pY ? v : g->y());
         return;
     }
     case pWidth: case pW: {
         if (menu)
             NotDefined(st, name);
-        Resize(st, rec, static_cast<int>(Numeric(value)), SizeOf(st, rec).height());
+        Resize(st, rec, static_cast<int>(LenientNumber(value)), SizeOf(st, rec).height());
         CentreIfAsked(st, rec);
         return;
     }
     case pHeight: case pH: {
         if (menu)
             NotDefined(st, name);
-        const int h = static_cast<int>(Numeric(value));
+        const int h = static_cast<int>(LenientNumber(value));
         Resize(st, rec, SizeOf(st, rec).width(), h);
         if (kind != okForm) {
             st.LayoutX = g->x();
@@ -633,7 +598,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
         case okTabPage: {
             auto* t = static_cast<QTabWidget*>(w);
-            const QStringList lines = SplitLines(value);
+            const QStringList lines = SplitItemLines(value);
             for (int i = 0; i < lines.size(); ++i) {
                 if (i < t->count())
                     t->setTabText(i, lines[i]);
@@ -655,20 +620,20 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
             auto* c = static_cast<QComboBox*>(w);
             const QString keep = c->currentText();
             c->clear();
-            c->addItems(SplitLines(value));
+            c->addItems(SplitItemLines(value));
             c->setEditText(keep);
             return;
         }
         case okList: {
             auto* l = static_cast<QListWidget*>(w);
             l->clear();
-            l->addItems(SplitLines(value));
+            l->addItems(SplitItemLines(value));
             return;
         }
-        case okRadio: static_cast<TRadioGroup*>(w)->SetItems(SplitLines(value)); return;
+        case okRadio: static_cast<TRadioGroup*>(w)->SetItems(SplitItemLines(value)); return;
         case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
         case okForm: case okPanel: case okScroll: case okTabPage: {
-            for (const QString& line : SplitLines(value)) {
+            for (const QString& line : SplitItemLines(value)) {
                 const std::string childName = Trim(QStringToSjis(line));
                 if (childName.empty())
                     continue;
@@ -765,7 +730,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         int start, length;
         QString sel;
         SelectionOf(rec, start, length, sel);
-        const int v = static_cast<int>(Numeric(value));
+        const int v = static_cast<int>(LenientNumber(value));
         if (code == pSelStart)
             SetSelection(rec, v, 0);
         else
@@ -812,7 +777,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         LoadPictureInto(st, rec, value);
         return;
     case pStretch: case pTransparent: {
-        const bool on = (code == pStretch ? IntOr(value, 0) : Numeric(value)) > 0;
+        const bool on = (code == pStretch ? IntOr(value, 0) : LenientNumber(value)) > 0;
         TCanvasBox* box = nullptr;
         if (kind == okImage || kind == okAnime)
             box = static_cast<TCanvasBox*>(w);
@@ -898,7 +863,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         return;
     }
     case pEditable: {
-        const long long v = Numeric(value);
+        const long long v = LenientNumber(value);
         switch (kind) {
         case okEdit: static_cast<QLineEdit*>(w)->setReadOnly(v == 0); return;
         case okMemo: Memo(rec)->setReadOnly(v == 0); return;
@@ -955,7 +920,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         if (kind != okForm)
             UndefinedItem(st, rec, name, folded);
         const bool visible = g->isVisible();
-        int style = static_cast<int>(Numeric(value));
+        int style = static_cast<int>(LenientNumber(value));
         if (code == pResizable)
             style = style >= 1 ? 2 : 1;
         Qt::WindowFlags flags = Qt::Window;
