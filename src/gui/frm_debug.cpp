@@ -57,7 +57,18 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     QFont formFont(MapFaceName(QStringLiteral("ＭＳ Ｐゴシック")));
     formFont.setPixelSize(12);
     setFont(formFont);
+    // Children in this order, which is also the order of the focus chain.
+    MakeProgramView();
+    MakeFilters();
+    MakeVariableTable();
+    MakeButtons();
+    LayOut();
+    Connect();
+}
 
+// The current line, the program text and the control structures.
+void TfrmDebug::MakeProgramView()
+{
     lblLine = new QLabel(this);
     lblLine->setObjectName(QStringLiteral("lblLine"));
     memProgram = new QPlainTextEdit(this);
@@ -70,7 +81,11 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     memProgram->setFont(fixed);
     lstControl = new QListWidget(this);
     lstControl->setObjectName(QStringLiteral("lstControl"));
+}
 
+// The level, the two boxes and the search.
+void TfrmDebug::MakeFilters()
+{
     edtLevel = new QLineEdit(QStringLiteral("0"), this);
     edtLevel->setObjectName(QStringLiteral("edtLevel"));
     edtLevel->setMaximumWidth(48);
@@ -81,7 +96,10 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     edtSearch = new QLineEdit(this);
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     btnSearch = Button(this, "btnSearch", QStringLiteral("実行"));
+}
 
+void TfrmDebug::MakeVariableTable()
+{
     grdVars = new QTableWidget(0, 4, this);
     grdVars->setObjectName(QStringLiteral("grdVars"));
     grdVars->setHorizontalHeaderLabels(
@@ -95,13 +113,19 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     grdVars->setColumnWidth(1, 220);
     grdVars->setColumnWidth(2, 120);
     grdVars->installEventFilter(this);
+}
 
+void TfrmDebug::MakeButtons()
+{
     btnContinue = Button(this, "btnContinue", QStringLiteral("連続実行(&O)"));
     btnStep = Button(this, "btnStep", QStringLiteral("一行毎に実行(&L)"));
     btnStop = Button(this, "btnStop", QStringLiteral("実行中断(&C)"));
     btnHelp = Button(this, "btnHelp", QStringLiteral("？"));
     btnSync = Button(this, "btnSync", QStringLiteral("エディタと同期(&E)"));
+}
 
+void TfrmDebug::LayOut()
+{
     auto* top = new QSplitter(Qt::Horizontal, this);
     top->addWidget(memProgram);
     top->addWidget(lstControl);
@@ -134,7 +158,10 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     layout->addWidget(grdVars, 3);
     layout->addLayout(buttons);
     resize(640, 560);
+}
 
+void TfrmDebug::Connect()
+{
     connect(btnContinue, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Continue); });
     connect(btnStep, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Step); });
     connect(btnStop, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Stop); });

@@ -345,6 +345,30 @@ TEST(Properties, DirectValuesByKind)
     EXPECT_EQ(f.Var("D"), "a,b\r\nc,d\r\n");
 }
 
+// A button's caption widens the button to show it, never narrows it, whichever
+// way it is set: as テキスト, as タイトル, or as the button's direct value.
+TEST(Properties, ButtonCaptionsWidenTheButton)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("Aボタンを、作る\r\nBボタンを、作る\r\nCボタンを、作る\r\n")) << f.Errors();
+    auto* a = static_cast<QPushButton*>(ObjectWidget(f.Record("Aボタン")));
+    auto* b = static_cast<QPushButton*>(ObjectWidget(f.Record("Bボタン")));
+    auto* c = static_cast<QPushButton*>(ObjectWidget(f.Record("Cボタン")));
+    const int before = a->width();
+    const std::string longText = "とても長いボタンの見出しをここに書きます";
+    ASSERT_TRUE(f.Run("Aボタンの、テキストは、「" + longText + "」\r\nBボタン=「" + longText +
+                      "」\r\nCボタンの、タイトルは、「" + longText + "」\r\n"))
+        << f.Errors();
+    const int need = a->fontMetrics().horizontalAdvance(a->text()) + 10;
+    EXPECT_GT(need, before);
+    EXPECT_EQ(a->width(), need);
+    EXPECT_EQ(b->width(), need);
+    EXPECT_EQ(c->width(), need);
+    EXPECT_EQ(b->text().toStdString(), longText);
+    ASSERT_TRUE(f.Run("Aボタン=「短」\r\n")) << f.Errors();
+    EXPECT_EQ(a->width(), need);
+}
+
 // ---- the grid -------------------------------------------------------------------------------------
 
 TEST(Grid, RowZeroIsTheHeaderAndClicksSort)
