@@ -220,6 +220,14 @@ void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
     SetButtonCaption(W<QPushButton>(rec), SjisToQString(value));
 }
 
+void ButtonShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* b = W<QPushButton>(rec);
+    b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    if (!img.isNull())
+        b->setIconSize(img.size());
+}
+
 const TKindOps kButton = {
     .Create = CreateButton,
     .Keys = false,
@@ -232,6 +240,7 @@ const TKindOps kButton = {
     .SetText = SetCaptionText,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
+    .ShowPicture = ButtonShowsPicture,
 };
 
 // ---- エディタ -----------------------------------------------------------------------------------
@@ -334,6 +343,27 @@ void SetImageDirect(TPoruBase& st, TObjNode* rec, THashNode* word, const std::st
     LoadPictureInto(st, rec, value);
 }
 
+QImage* ImageCanvas(TObjNode* rec)
+{
+    return &W<TCanvasBox>(rec)->Picture();
+}
+
+// The box takes the size of its picture.
+void FitImage(TObjNode* rec)
+{
+    auto* box = W<TCanvasBox>(rec);
+    if (!box->Picture().isNull())
+        box->resize(box->Picture().size());
+}
+
+void ImageShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* box = W<TCanvasBox>(rec);
+    box->SetPicture(img);
+    if (!img.isNull())
+        box->resize(img.size());
+}
+
 void EmptyImage(QWidget* w)
 {
     static_cast<TCanvasBox*>(w)->SetPicture(QImage());
@@ -347,6 +377,9 @@ const TKindOps kImage = {
     .DefaultEvent = esMouseDown,
     .Direct = ImageDirect,
     .SetDirect = SetImageDirect,
+    .Canvas = ImageCanvas,
+    .FitCanvas = FitImage,
+    .ShowPicture = ImageShowsPicture,
     .Empty = EmptyImage,
 };
 
@@ -772,6 +805,27 @@ void SetFormBackColour(TPoruBase& st, TObjNode* rec, const std::string& value)
     bg->Picture().fill(c);
 }
 
+QImage* FormCanvas(TObjNode* rec)
+{
+    return &W<TFormWindow>(rec)->Background()->Picture();
+}
+
+// The background keeps covering the window.
+void FitForm(TObjNode* rec)
+{
+    auto* form = W<TFormWindow>(rec);
+    form->Background()->resize(form->size());
+}
+
+// The window takes the size of its background picture.
+void FormShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* form = W<TFormWindow>(rec);
+    form->Background()->SetPicture(img);
+    if (!img.isNull())
+        form->resize(img.size());
+}
+
 void EmptyForm(QWidget* w)
 {
     w->close();
@@ -793,6 +847,9 @@ const TKindOps kForm = {
     .SetBackColour = SetFormBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
+    .Canvas = FormCanvas,
+    .FitCanvas = FitForm,
+    .ShowPicture = FormShowsPicture,
     .Empty = EmptyForm,
 };
 
@@ -1104,6 +1161,11 @@ std::string MenuValue(TPoruBase&, TObjNode* rec)
     return Flag(ObjectAction(rec)->isChecked());
 }
 
+void MenuShowsPicture(TObjNode* rec, const QImage& img)
+{
+    ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+}
+
 void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     QAction* a = ObjectAction(rec);
@@ -1121,6 +1183,7 @@ const TKindOps kMenu = {
     .SetValue = SetMenuValue,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
+    .ShowPicture = MenuShowsPicture,
 };
 
 // ---- ブラウザ -----------------------------------------------------------------------------------

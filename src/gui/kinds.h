@@ -13,6 +13,7 @@ class TPoruBase;
 class THashNode;
 struct TObjNode;
 class QWidget;
+class QImage;
 class QPushButton;
 class TMainWindow;
 class TEventRelay;
@@ -70,6 +71,13 @@ struct TKindOps {
     // a nil setter ignores the assignment.
     std::string (*Direct)(TPoruBase& st, TObjNode* rec, THashNode* word) = nullptr;
     void (*SetDirect)(TPoruBase& st, TObjNode* rec, THashNode* word, const std::string& value) = nullptr;
+
+    // Pictures: the picture that drawing commands paint into (nil: none), fitting
+    // the control after that picture changed size, and what a loaded 画像 does to
+    // the control (nil: 画像 is not defined for the kind).
+    QImage* (*Canvas)(TObjNode* rec) = nullptr;
+    void (*FitCanvas)(TObjNode* rec) = nullptr;
+    void (*ShowPicture)(TObjNode* rec, const QImage& picture) = nullptr;
 
     // Empties the control before it is destroyed.
     void (*Empty)(QWidget* w) = nullptr;

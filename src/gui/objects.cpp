@@ -181,11 +181,8 @@ QImage* ObjectCanvas(TPoruBase& st, TObjNode* obj)
         w->Surface()->EnsurePictureSize(w->Surface()->width(), w->Surface()->height());
         return &w->Surface()->Picture();
     }
-    if (obj->ClassCode == okImage)
-        return &static_cast<TCanvasBox*>(obj->Control)->Picture();
-    if (obj->ClassCode == okForm)
-        return &static_cast<TFormWindow*>(obj->Control)->Background()->Picture();
-    return nullptr;
+    const TKindOps& ops = KindOps(obj->ClassCode);
+    return ops.Canvas ? ops.Canvas(obj) : nullptr;
 }
 
 void RepaintObject(TPoruBase& st, TObjNode* obj)
@@ -207,14 +204,8 @@ void CanvasResized(TPoruBase& st, TObjNode* obj)
 {
     if (!obj)
         return;
-    if (obj->ClassCode == okImage) {
-        auto* box = static_cast<TCanvasBox*>(obj->Control);
-        if (!box->Picture().isNull())
-            box->resize(box->Picture().size());
-    } else if (obj->ClassCode == okForm) {
-        auto* form = static_cast<TFormWindow*>(obj->Control);
-        form->Background()->resize(form->size());
-    }
+    if (const TKindOps& ops = KindOps(obj->ClassCode); ops.FitCanvas)
+        ops.FitCanvas(obj);
     RepaintObject(st, obj);
 }
 
@@ -276,24 +267,8 @@ QImage LoadPictureFile(TPoruBase& st, const std::string& file)
 void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
 {
     const QImage img = LoadPictureFile(st, file);
-    if (rec->ClassCode == okImage) {
-        auto* box = static_cast<TCanvasBox*>(rec->Control);
-        box->SetPicture(img);
-        if (!img.isNull())
-            box->resize(img.size());
-    } else if (rec->ClassCode == okForm) {
-        auto* form = static_cast<TFormWindow*>(rec->Control);
-        form->Background()->SetPicture(img);
-        if (!img.isNull())
-            form->resize(img.size());
-    } else if (rec->ClassCode == okButton) {
-        auto* b = static_cast<QPushButton*>(rec->Control);
-        b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
-        if (!img.isNull())
-            b->setIconSize(img.size());
-    } else if (rec->ClassCode == okMenu) {
-        ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
-    }
+    if (const TKindOps& ops = KindOps(rec->ClassCode); ops.ShowPicture)
+        ops.ShowPicture(rec, img);
 }
 
 // ---- placement helpers -------------------------------------------------------------------------

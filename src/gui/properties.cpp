@@ -494,7 +494,7 @@ void SetPicture(TPropCall& c, const std::string& value)
         SetAnimeProperty(c.St, c.Rec, TAnimeProp::Pictures, value);
         return;
     }
-    if (c.Kind != okImage && c.Kind != okForm && c.Kind != okButton && c.Kind != okMenu)
+    if (!c.Ops.ShowPicture)
         c.NotDefined();
     LoadPictureInto(c.St, c.Rec, value);
 }
