@@ -43,6 +43,104 @@ TEventRelay* RelayOf(QWidget* w)
 
 }   // namespace
 
+// ---- the event filter ---------------------------------------------------------------------
+
+bool TEventRelay::eventFilter(QObject* watched, QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        if (mouse_)
+            OnMouse(watched, e);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        if (keys_)
+            OnKey(e);
+        break;
+    case QEvent::DragEnter: return OnDragEnter(e);
+    case QEvent::Drop: return OnDrop(e);
+    default: break;
+    }
+    return false;
+}
+
+void TEventRelay::OnMouse(QObject* watched, QEvent* e)
+{
+    auto* me = static_cast<QMouseEvent*>(e);
+    QWidget* from = qobject_cast<QWidget*>(watched);
+    QPoint pt = me->position().toPoint();
+    if (from == control_ && BelongsToChildObject(pt))
+        return;   // ignored by a child object and passed on to its container
+    if (from && from != control_)
+        pt = from->mapTo(control_, pt);
+    const bool dbl = e->type() == QEvent::MouseButtonDblClick;
+    Qt::MouseButtons buttons = me->buttons();
+    if (e->type() == QEvent::MouseButtonRelease)
+        buttons |= me->button();
+    const std::string mods = ModifierText(me->modifiers(), buttons, dbl);
+    SetMouseVariables(st_, pt.x(), pt.y(), mods);
+    const int id = id_;
+    TPoruBase& st = st_;
+    if (e->type() == QEvent::MouseButtonPress) {
+        FireEvent(st, id, esMouseDown);
+    } else if (e->type() == QEvent::MouseButtonRelease) {
+        FireEvent(st, id, esMouseUp);
+        if (clickOnRelease_ && me->button() == Qt::LeftButton)
+            FireEvent(st, id, esClick);
+    } else if (dbl) {
+        FireEvent(st, id, esDoubleClick);
+    } else {
+        FireEvent(st, id, esMouseMove);
+    }
+}
+
+void TEventRelay::OnKey(QEvent* e)
+{
+    auto* ke = static_cast<QKeyEvent*>(e);
+    if (e->type() == QEvent::KeyRelease && ke->isAutoRepeat())
+        return;
+    const int slot = e->type() == QEvent::KeyPress ? esKeyDown : esKeyUp;
+    TObjNode* rec = FindObjectById(st_, id_);
+    if (!rec || !rec->EventPos[slot])
+        return;   // the variables are written only for a handler
+    SetSystemWord(st_, "押されたキー", std::to_string(VirtualKey(ke->key(), ke->modifiers())));
+    SetSystemWord(st_, "押された特殊キー", ModifierText(ke->modifiers(), Qt::NoButton, false));
+    FireEvent(st_, id_, slot);
+}
+
+bool TEventRelay::OnDragEnter(QEvent* e)
+{
+    auto* de = static_cast<QDragEnterEvent*>(e);
+    if (!drops_ || !de->mimeData()->hasUrls())
+        return false;
+    de->acceptProposedAction();
+    return true;
+}
+
+bool TEventRelay::OnDrop(QEvent* e)
+{
+    auto* de = static_cast<QDropEvent*>(e);
+    if (!drops_ || !de->mimeData()->hasUrls())
+        return false;
+    std::vector<std::string> files;
+    for (const QUrl& u : de->mimeData()->urls())
+        files.push_back(QStringToSjis(u.isLocalFile() ? u.toLocalFile() : u.toString()));
+    de->acceptProposedAction();
+    DeliverDroppedFiles(st_, id_, files);
+    return true;
+}
+
+bool TEventRelay::BelongsToChildObject(const QPoint& pt) const
+{
+    for (QWidget* c = control_->childAt(pt); c && c != control_; c = c->parentWidget())
+        if (c->property("poruId").isValid())
+            return true;
+    return false;
+}
+
 std::string ModifierText(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, bool dbl)
 {
     std::string out;
