@@ -1128,7 +1128,7 @@ void SetAnimeBackColour(TPoruBase&, TObjNode* rec, const std::string& value)
 void EmptyAnime(QWidget* w)
 {
     static_cast<TAnimeBox*>(w)->ClearFrames();
-    static_cast<TAnimeBox*>(w)->Stop(); // also its sound
+    static_cast<TAnimeBox*>(w)->Stop();   // also its sound
 }
 
 const TKindOps kAnime = {
@@ -1461,7 +1461,7 @@ const TKindOps* const kKinds[okKindCount] = {
     &kCheck,  &kTrack, &kAnime, &kMenu, &kBrowser, &kPanel, &kTEditor, &kRadio, &kScroll, &kTabPage,
 };
 
-} // namespace
+}   // namespace
 
 const TKindOps& KindOps(int kind)
 {

@@ -22,9 +22,9 @@ class TEventRelay;
 struct TNewControl {
     TPoruBase& St;
     TMainWindow* Main;
-    QWidget* Parent; // the main window's surface
-    QFont Font;      // from 文字書体 and 文字サイズ
-    QString Caption; // the object's name without its kind name
+    QWidget* Parent;   // the main window's surface
+    QFont Font;        // from 文字書体 and 文字サイズ
+    QString Caption;   // the object's name without its kind name
 };
 
 using TReadOp = std::string (*)(TPoruBase& st, TObjNode* rec);
@@ -33,8 +33,8 @@ using TWriteOp = void (*)(TPoruBase& st, TObjNode* rec, const std::string& value
 struct TKindOps {
     // The control at its default size; nil for the kinds 作成 does not make.
     QWidget* (*Create)(const TNewControl& n) = nullptr;
-    bool CreationFont = true;    // takes the creation font once made
-    bool CreationColour = false; // takes 文字色 as its text colour
+    bool CreationFont = true;      // takes the creation font once made
+    bool CreationColour = false;   // takes 文字色 as its text colour
 
     // Events: whether the control's own filter reports keys and the mouse, what
     // else it reports (signals, inner widgets), and the slot that イベント also sets.
@@ -44,8 +44,8 @@ struct TKindOps {
     int DefaultEvent = -1;
 
     // Properties that only some kinds have.
-    bool HasFont = false;      // フォント書体, フォントサイズ, フォント色
-    bool HasSelection = false; // 選択文字列, 選択位置, 選択文字数, IME
+    bool HasFont = false;        // フォント書体, フォントサイズ, フォント色
+    bool HasSelection = false;   // 選択文字列, 選択位置, 選択文字数, IME
 
     // The caption of a kind that shows one (Shift_JIS, CR LF line ends).
     std::string (*Caption)(TObjNode* rec) = nullptr;

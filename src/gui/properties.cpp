@@ -1,5 +1,6 @@
-// Object properties: the 56 property names, reading (GetProperty) and setting
-// (SetProperty) them for every kind, and the commands 設定 and 得る.
+// Object properties: a table of the 56 property names, each with its reader and
+// setter (those that differ by kind ask the kind's record of operations), reading
+// (GetProperty) and setting (SetProperty) through it, and the commands 設定 and 得る.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -55,13 +56,13 @@ struct TPropCall {
     THashNode* Word;
     TObjNode* Rec;
     std::string Name;   // the object's name
-    std::string Folded; // the property name as asked for, folded
+    std::string Folded;   // the property name as asked for, folded
     int Code;
     int Kind;
     const TKindOps& Ops;
     QWidget* W;            // the control; nil for a menu item
     QWidget* G;            // what moves and sizes: the window for 母艦; nil for a menu item
-    std::string TagBefore; // the type tag before a reading, for the readings that keep it
+    std::string TagBefore;   // the type tag before a reading, for the readings that keep it
 
     [[noreturn]] void Undefined() const { UndefinedItem(St, Rec, Name, Folded); }
 
@@ -903,7 +904,7 @@ void SetEvent(TPropCall& c, const std::string& raw)
 enum class TSetMode { Raw, ReadOnly, Value, KeptValue };
 
 struct TPropEntry {
-    const char* Name; // UTF-8
+    const char* Name;   // UTF-8
     TGetter Get;      // nil: reading gives a warning and an empty text
     TSetter Set;
     TSetMode Mode;
@@ -1001,7 +1002,7 @@ TPropCall CallOf(TPoruBase& st, THashNode* word, TObjNode* rec, const std::strin
         std::string()};
 }
 
-} // namespace
+}   // namespace
 
 // ---- reading -------------------------------------------------------------------------------
 

@@ -32,7 +32,7 @@ bool BoldAt(QTextDocument& doc, int line, int pos)
 const QColor kString(0xA0, 0x20, 0x20), kComment(0x20, 0x80, 0x20), kNumber(0x80, 0x00, 0x80),
     kParticle(0x00, 0x60, 0xA0), kCommand(0x00, 0x00, 0xC0), kLabel(0xB0, 0x50, 0x00);
 
-} // namespace
+}   // namespace
 
 TEST(Highlighter, WordsOfEachSortInTheirColours)
 {
@@ -71,14 +71,14 @@ TEST(Highlighter, CommentsRunToTheLineEndOrAcrossLines)
     h.rehighlight();
     EXPECT_FALSE(ColourAt(doc, 0, 0).isValid());
     EXPECT_EQ(ColourAt(doc, 0, 2), kComment);
-    EXPECT_EQ(ColourAt(doc, 0, 6), kComment); // a string inside a comment is comment
+    EXPECT_EQ(ColourAt(doc, 0, 6), kComment);   // a string inside a comment is comment
     EXPECT_EQ(ColourAt(doc, 1, 2), kComment);
     EXPECT_EQ(ColourAt(doc, 2, 2), kComment);
     EXPECT_EQ(doc.findBlockByNumber(2).userState(), 1);
     EXPECT_EQ(ColourAt(doc, 3, 0), kComment);
     EXPECT_EQ(ColourAt(doc, 4, 0), kComment);
     EXPECT_EQ(ColourAt(doc, 4, 3), kComment);
-    EXPECT_EQ(ColourAt(doc, 4, 5), kNumber); // after the comment closes
+    EXPECT_EQ(ColourAt(doc, 4, 5), kNumber);   // after the comment closes
     EXPECT_EQ(doc.findBlockByNumber(4).userState(), 0);
     EXPECT_EQ(ColourAt(doc, 5, 0), kComment);
     // An unclosed string runs to the end of the line.
