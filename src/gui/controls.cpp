@@ -10,6 +10,7 @@
 
 #include "commands/tables/csv_table.h"
 #include "core/codec.h"
+#include "services/qt_text.h"
 
 // ---- picture box -------------------------------------------------------------------
 
@@ -169,7 +170,7 @@ std::string TSortGrid::CellText(int row, int col) const
     const QByteArray raw = it->data(Qt::UserRole).toByteArray();
     if (!raw.isNull())
         return std::string(raw.constData(), raw.size());
-    return Utf8ToSjis(it->text().toStdString());
+    return QStringToSjis(it->text());
 }
 
 void TSortGrid::SetCellText(int row, int col, const std::string& sjis)
@@ -183,7 +184,7 @@ void TSortGrid::SetCellText(int row, int col, const std::string& sjis)
         it = new QTableWidgetItem;
         setItem(row, col, it);
     }
-    it->setText(QString::fromStdString(SjisToUtf8(sjis)));
+    it->setText(SjisToQString(sjis));
     it->setData(Qt::UserRole, QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
 }
 

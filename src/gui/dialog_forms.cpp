@@ -12,6 +12,7 @@
 
 #include "commands/dialogs/dialogs.h"
 #include "core/codec.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ void ApplyImeState(QWidget* edit, int ime)
 
 QString MessageText(const std::string& sjis)
 {
-    QString text = QString::fromUtf8(SjisToUtf8(sjis));
+    QString text = SjisToQString(sjis);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
@@ -213,7 +214,7 @@ void TfrmPoruCombo::Prepare(const QString& message, const std::vector<std::strin
     ApplyImeState(edtResult, ime);
     lstItems->clear();
     for (const std::string& item : items_)
-        lstItems->addItem(QString::fromUtf8(SjisToUtf8(item)));
+        lstItems->addItem(SjisToQString(item));
     edtResult->setText(initial);
     edtResult->setReadOnly(!editable);
     const int listH = QFontMetrics(font).height() * kListLines + 2 * lstItems->frameWidth();
@@ -265,7 +266,7 @@ bool TfrmPoruCombo::eventFilter(QObject* watched, QEvent* event)
     if (text.isEmpty() || !text.at(0).isPrint() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return QDialog::eventFilter(watched, event);
     // The first item whose first byte is the character's first byte (Shift_JIS).
-    const std::string typed = Utf8ToSjis(text.toStdString());
+    const std::string typed = QStringToSjis(text);
     int found = -1;
     for (size_t i = 0; i < items_.size() && !typed.empty(); ++i)
         if (!items_[i].empty() && items_[i][0] == typed[0]) {

@@ -13,18 +13,19 @@
 #include "core/codec.h"
 #include "gui/dialog_forms.h"
 #include "gui/dialog_platform.h"
+#include "services/qt_text.h"
 
 namespace {
 
 QString MemoFilter()
 {
     const std::vector<TDialogFilter> filter = MemoFileFilter();
-    return QString::fromUtf8(SjisToUtf8(QtFilterText(filter)));
+    return SjisToQString(QtFilterText(filter));
 }
 
 QString MemoExtension()
 {
-    return QString::fromUtf8(SjisToUtf8(DefaultExtension(MemoFileFilter())));
+    return SjisToQString(DefaultExtension(MemoFileFilter()));
 }
 
 }   // namespace
@@ -124,7 +125,7 @@ bool TfrmPoruMemo::SaveFile(const QString& path)
 {
     QString text = memText->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    const std::string sjis = Utf8ToSjis(text.toStdString());
+    const std::string sjis = QStringToSjis(text);
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;

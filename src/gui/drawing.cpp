@@ -17,6 +17,7 @@
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -212,7 +213,7 @@ void cmdDrawText(TPoruBase& st)
     const QFontMetrics fm(font, img);
     int64_t top = y;
     for (const std::string& line : DisplayLines(text, TabWidth(st))) {
-        painter.drawText(x, static_cast<int>(top) + fm.ascent(), QString::fromUtf8(SjisToUtf8(line)));
+        painter.drawText(x, static_cast<int>(top) + fm.ascent(), SjisToQString(line));
         top += lineHeight;
     }
     painter.end();

@@ -24,124 +24,14 @@
 #include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/main_window.h"
+#include "gui/event_relay.h"
+#include "gui/kinds.h"
 #include "gui/objects_internal.h"
 #include "interp/event_run.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
-
-bool Idle(TPoruBase& st)
-{
-    return !st.Cursor || *st.Cursor == '\0';
-}
-
-// The event filter of one control (and of the inner widgets that receive its mouse
-// and key events: a combo's line edit, the viewport of a scrolling control).
-class TEventRelay : public QObject {
-public:
-    TEventRelay(TPoruBase& st, QWidget* control, int id, bool keys, bool mouse, bool drops)
-        : QObject(control), st_(st), control_(control), id_(id), keys_(keys), mouse_(mouse), drops_(drops)
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override
-    {
-        switch (e->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove: {
-            if (!mouse_)
-                break;
-            auto* me = static_cast<QMouseEvent*>(e);
-            QWidget* from = qobject_cast<QWidget*>(watched);
-            QPoint pt = me->position().toPoint();
-            if (from == control_ && BelongsToChildObject(pt))
-                break;   // ignored by a child object and passed on to its container
-            if (from && from != control_)
-                pt = from->mapTo(control_, pt);
-            const bool dbl = e->type() == QEvent::MouseButtonDblClick;
-            Qt::MouseButtons buttons = me->buttons();
-            if (e->type() == QEvent::MouseButtonRelease)
-                buttons |= me->button();
-            const std::string mods = ModifierText(me->modifiers(), buttons, dbl);
-            SetMouseVariables(st_, pt.x(), pt.y(), mods);
-            const int id = id_;
-            TPoruBase& st = st_;
-            if (e->type() == QEvent::MouseButtonPress) {
-                FireEvent(st, id, esMouseDown);
-            } else if (e->type() == QEvent::MouseButtonRelease) {
-                FireEvent(st, id, esMouseUp);
-                if (clickOnRelease_ && me->button() == Qt::LeftButton)
-                    FireEvent(st, id, esClick);
-            } else if (dbl) {
-                FireEvent(st, id, esDoubleClick);
-            } else {
-                FireEvent(st, id, esMouseMove);
-            }
-            break;
-        }
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            if (!keys_)
-                break;
-            auto* ke = static_cast<QKeyEvent*>(e);
-            if (e->type() == QEvent::KeyRelease && ke->isAutoRepeat())
-                break;
-            const int slot = e->type() == QEvent::KeyPress ? esKeyDown : esKeyUp;
-            TObjNode* rec = FindObjectById(st_, id_);
-            if (!rec || !rec->EventPos[slot])
-                break;   // the variables are written only for a handler
-            SetSystemWord(st_, "押されたキー", std::to_string(VirtualKey(ke->key(), ke->modifiers())));
-            SetSystemWord(st_, "押された特殊キー", ModifierText(ke->modifiers(), Qt::NoButton, false));
-            FireEvent(st_, id_, slot);
-            break;
-        }
-        case QEvent::DragEnter:
-            if (drops_ && static_cast<QDragEnterEvent*>(e)->mimeData()->hasUrls()) {
-                static_cast<QDragEnterEvent*>(e)->acceptProposedAction();
-                return true;
-            }
-            break;
-        case QEvent::Drop:
-            if (drops_ && static_cast<QDropEvent*>(e)->mimeData()->hasUrls()) {
-                auto* de = static_cast<QDropEvent*>(e);
-                std::vector<std::string> files;
-                for (const QUrl& u : de->mimeData()->urls())
-                    files.push_back(Utf8ToSjis((u.isLocalFile() ? u.toLocalFile() : u.toString()).toStdString()));
-                de->acceptProposedAction();
-                DeliverDroppedFiles(st_, id_, files);
-                return true;
-            }
-            break;
-        default:
-            break;
-        }
-        return false;
-    }
-
-    // True when the point lies on another script object inside this control: a
-    // mouse event that such a child ignored reaches its container, which must not
-    // report it as its own.
-    bool BelongsToChildObject(const QPoint& pt) const
-    {
-        for (QWidget* c = control_->childAt(pt); c && c != control_; c = c->parentWidget())
-            if (c->property("poruId").isValid())
-                return true;
-        return false;
-    }
-
-public:
-    bool clickOnRelease_ = false;   // kinds without a click signal of their own
-    bool drops_;
-
-private:
-    TPoruBase& st_;
-    QWidget* control_;
-    int id_;
-    bool keys_, mouse_;
-};
 
 TEventRelay* RelayOf(QWidget* w)
 {
@@ -151,14 +41,105 @@ TEventRelay* RelayOf(QWidget* w)
     return nullptr;
 }
 
-void Watch(QWidget* target, TEventRelay* relay, bool mouseTracking)
+}   // namespace
+
+// ---- the event filter ---------------------------------------------------------------------
+
+bool TEventRelay::eventFilter(QObject* watched, QEvent* e)
 {
-    target->installEventFilter(relay);
-    if (mouseTracking)
-        target->setMouseTracking(true);
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        if (mouse_)
+            OnMouse(watched, e);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        if (keys_)
+            OnKey(e);
+        break;
+    case QEvent::DragEnter: return OnDragEnter(e);
+    case QEvent::Drop: return OnDrop(e);
+    default: break;
+    }
+    return false;
 }
 
-}   // namespace
+void TEventRelay::OnMouse(QObject* watched, QEvent* e)
+{
+    auto* me = static_cast<QMouseEvent*>(e);
+    QWidget* from = qobject_cast<QWidget*>(watched);
+    QPoint pt = me->position().toPoint();
+    if (from == control_ && BelongsToChildObject(pt))
+        return;   // ignored by a child object and passed on to its container
+    if (from && from != control_)
+        pt = from->mapTo(control_, pt);
+    const bool dbl = e->type() == QEvent::MouseButtonDblClick;
+    Qt::MouseButtons buttons = me->buttons();
+    if (e->type() == QEvent::MouseButtonRelease)
+        buttons |= me->button();
+    const std::string mods = ModifierText(me->modifiers(), buttons, dbl);
+    SetMouseVariables(st_, pt.x(), pt.y(), mods);
+    const int id = id_;
+    TPoruBase& st = st_;
+    if (e->type() == QEvent::MouseButtonPress) {
+        FireEvent(st, id, esMouseDown);
+    } else if (e->type() == QEvent::MouseButtonRelease) {
+        FireEvent(st, id, esMouseUp);
+        if (clickOnRelease_ && me->button() == Qt::LeftButton)
+            FireEvent(st, id, esClick);
+    } else if (dbl) {
+        FireEvent(st, id, esDoubleClick);
+    } else {
+        FireEvent(st, id, esMouseMove);
+    }
+}
+
+void TEventRelay::OnKey(QEvent* e)
+{
+    auto* ke = static_cast<QKeyEvent*>(e);
+    if (e->type() == QEvent::KeyRelease && ke->isAutoRepeat())
+        return;
+    const int slot = e->type() == QEvent::KeyPress ? esKeyDown : esKeyUp;
+    TObjNode* rec = FindObjectById(st_, id_);
+    if (!rec || !rec->EventPos[slot])
+        return;   // the variables are written only for a handler
+    SetSystemWord(st_, "押されたキー", std::to_string(VirtualKey(ke->key(), ke->modifiers())));
+    SetSystemWord(st_, "押された特殊キー", ModifierText(ke->modifiers(), Qt::NoButton, false));
+    FireEvent(st_, id_, slot);
+}
+
+bool TEventRelay::OnDragEnter(QEvent* e)
+{
+    auto* de = static_cast<QDragEnterEvent*>(e);
+    if (!drops_ || !de->mimeData()->hasUrls())
+        return false;
+    de->acceptProposedAction();
+    return true;
+}
+
+bool TEventRelay::OnDrop(QEvent* e)
+{
+    auto* de = static_cast<QDropEvent*>(e);
+    if (!drops_ || !de->mimeData()->hasUrls())
+        return false;
+    std::vector<std::string> files;
+    for (const QUrl& u : de->mimeData()->urls())
+        files.push_back(QStringToSjis(u.isLocalFile() ? u.toLocalFile() : u.toString()));
+    de->acceptProposedAction();
+    DeliverDroppedFiles(st_, id_, files);
+    return true;
+}
+
+bool TEventRelay::BelongsToChildObject(const QPoint& pt) const
+{
+    for (QWidget* c = control_->childAt(pt); c && c != control_; c = c->parentWidget())
+        if (c->property("poruId").isValid())
+            return true;
+    return false;
+}
 
 std::string ModifierText(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, bool dbl)
 {
@@ -321,115 +302,14 @@ void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& va
 
 void WireEvents(TPoruBase& st, TObjNode* rec)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     QWidget* w = ObjectWidget(rec);
     if (!w)
         return;
-    bool keys = true, mouse = true;
-    switch (rec->ClassCode) {
-    case okButton: keys = false; break;
-    case okImage: case okLabel: case okAnime: case okPanel: case okScroll: case okTrack: keys = false; break;
-    case okBar: mouse = false; break;
-    case okRadio: keys = false; mouse = false; break;
-    case okTabPage: keys = false; break;
-    case okBrowser: keys = false; mouse = false; break;
-    case okForm: mouse = false; break;   // the background picture reports the mouse
-    default: break;
-    }
-    auto* relay = new TEventRelay(st, w, id, keys, mouse, false);
-    Watch(w, relay, mouse);
-    auto fire = [sp, id](int slot) { return [sp, id, slot] { FireEvent(*sp, id, slot); }; };
-    switch (rec->ClassCode) {
-    case okButton:
-        QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, w, fire(esClick));
-        break;
-    case okCheck:
-        QObject::connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, w, fire(esClick));
-        break;
-    case okEdit:
-        QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::textChanged, w, fire(esChange));
-        relay->clickOnRelease_ = true;
-        break;
-    case okMemo: case okTEditor: {
-        auto* m = static_cast<QPlainTextEdit*>(w);
-        QObject::connect(m, &QPlainTextEdit::textChanged, w, fire(esChange));
-        Watch(m->viewport(), relay, true);
-        relay->clickOnRelease_ = true;
-        break;
-    }
-    case okCombo: {
-        auto* c = static_cast<QComboBox*>(w);
-        QObject::connect(c, &QComboBox::editTextChanged, w, fire(esChange));
-        QObject::connect(c, QOverload<int>::of(&QComboBox::activated), w, fire(esClick));
-        if (c->lineEdit())
-            Watch(c->lineEdit(), relay, false);
-        break;
-    }
-    case okList: {
-        auto* l = static_cast<QListWidget*>(w);
-        Watch(l->viewport(), relay, true);
-        relay->clickOnRelease_ = true;
-        break;
-    }
-    case okGrid: {
-        auto* g = static_cast<TSortGrid*>(w);
-        Watch(g->viewport(), relay, true);
-        relay->clickOnRelease_ = true;
-        QObject::connect(g, &QTableWidget::cellPressed, w, [g](int row, int col) {
-            if (row == 0 && g->Sortable)
-                g->SortByColumn(col);
-        });
-        break;
-    }
-    case okBar:
-        QObject::connect(static_cast<QScrollBar*>(w), &QScrollBar::valueChanged, w, fire(esChange));
-        break;
-    case okImage: case okLabel: case okPanel:
-        relay->clickOnRelease_ = true;
-        break;
-    case okAnime:   // the box reports its click on the press
-        WireAnimeBox(st, rec);
-        break;
-    case okScroll:
-        Watch(static_cast<QAbstractScrollArea*>(w)->viewport(), relay, true);
-        relay->clickOnRelease_ = true;
-        break;
-    case okTrack: {
-        relay->clickOnRelease_ = true;
-        static_cast<TTrackBox*>(w)->OnResized = fire(esChange);
-        break;
-    }
-    case okRadio:
-        static_cast<TRadioGroup*>(w)->OnClicked = fire(esClick);
-        break;
-    case okTabPage:
-        QObject::connect(static_cast<QTabWidget*>(w), &QTabWidget::currentChanged, w, fire(esChange));
-        break;
-    case okBrowser: {
-        auto* b = static_cast<TBrowser*>(w);
-        b->BeforeNavigate = [sp, id](const QUrl& url) {
-            TObjNode* r = FindObjectById(*sp, id);
-            if (r && r->EventPos[esClick]) {
-                SetSystemWord(*sp, "ブラウザ移動先URL", Utf8ToSjis(url.toString().toStdString()));
-                FireEvent(*sp, id, esClick);
-            }
-            return ToIntOrDefault(TrimView(SystemWordValue(*sp, "ブラウザURL移動許可")), 1) != 0;
-        };
-        break;
-    }
-    case okForm: {
-        auto* f = static_cast<TFormWindow*>(w);
-        // Mouse events of the background picture; keys of the window.
-        auto* bgRelay = new TEventRelay(st, f->Background(), id, false, true, false);
-        Watch(f->Background(), bgRelay, true);
-        bgRelay->clickOnRelease_ = true;
-        f->OnResized = fire(esChange);
-        break;
-    }
-    default:
-        break;
-    }
+    const TKindOps& ops = KindOps(rec->ClassCode);
+    auto* relay = new TEventRelay(st, w, rec->Index, ops.Keys, ops.Mouse, false);
+    Watch(w, relay, ops.Mouse);
+    if (ops.Wire)
+        ops.Wire(st, rec, relay);
 }
 
 void WireMainWindow(TPoruBase& st)
@@ -500,19 +380,8 @@ void DeliverDroppedFiles(TPoruBase& st, int id, const std::vector<std::string>& 
         FireEvent(st, id, esFileDrop);
         return;
     }
-    QWidget* w = ObjectWidget(rec);
-    switch (rec->ClassCode) {
-    case okEdit: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(SjisToUtf8(trimmed))); break;
-    case okList:
-        for (const std::string& f : files)
-            static_cast<QListWidget*>(w)->addItem(QString::fromStdString(SjisToUtf8(f)));
-        break;
-    case okMemo:
-        for (const std::string& f : files)
-            static_cast<QPlainTextEdit*>(w)->appendPlainText(QString::fromStdString(SjisToUtf8(f)));
-        break;
-    default: break;
-    }
+    if (const TKindOps& ops = KindOps(rec->ClassCode); ops.TakeFiles)
+        ops.TakeFiles(ObjectWidget(rec), files);
 }
 
 // ---- responsiveness while the interpreter is busy ------------------------------------------

@@ -25,15 +25,11 @@
 #include "gui/text_layout.h"
 #include "interp/interp.h"
 #include "commands/files/security.h"
+#include "services/qt_text.h"
 
 namespace {
 
 const char* const kAppTitle = "ぽるかな";
-
-QString FromSjis(const std::string& text)
-{
-    return QString::fromUtf8(SjisToUtf8(text));
-}
 
 const char* ChoiceName(ErrorChoice c)
 {
@@ -70,7 +66,7 @@ TGateAnswer AskGate(const std::string& text)
         RecordDialog(kAppTitle, text, answer.empty() ? "いいえ" : answer);
         return ParseGateAnswer(Utf8ToSjis(answer));
     }
-    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAppTitle), FromSjis(text));
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAppTitle), SjisToQString(text));
     QAbstractButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
     QAbstractButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
     QAbstractButton* allYes = box.addButton(QStringLiteral("全てはい"), QMessageBox::YesRole);
@@ -93,7 +89,7 @@ void ShowWarningBox(const std::string& caption, const std::string& text)
         RecordDialog(SjisToUtf8(caption), text, std::string());
         return;
     }
-    QMessageBox box(QMessageBox::Warning, FromSjis(caption), FromSjis(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, SjisToQString(caption), SjisToQString(text), QMessageBox::Ok);
     box.exec();
 }
 
@@ -159,7 +155,7 @@ void TGuiHost::ShowText(TPoruBase& st, const std::string& text)
     int x = st.LayoutX;
     int64_t y = st.LayoutY;
     for (const std::string& line : lines) {
-        const QString s = FromSjis(line);
+        const QString s = SjisToQString(line);
         if (st.Centring)
             x = (clientWidth - fm.horizontalAdvance(s)) / 2;
         painter.drawText(x, static_cast<int>(y) + fm.ascent(), s);
@@ -176,7 +172,7 @@ void TGuiHost::MessageBox(const std::string& text)
         RecordDialog(kAppTitle, text, std::string());
         return;
     }
-    QString shown = FromSjis(text);
+    QString shown = SjisToQString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     ShowPlainBox(shown);
 }
@@ -216,7 +212,7 @@ ErrorChoice TGuiHost::ShowErrorDialog(TPoruBase& st, const std::string& accumula
         if (visible)
             window_->show();
     }
-    ErrorChoice choice = errorDialog_->Choose(FromSjis(accumulated), st.DebugMode);
+    ErrorChoice choice = errorDialog_->Choose(SjisToQString(accumulated), st.DebugMode);
     if (onTop) {
         window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
         if (visible && !window_->IsClosed())

@@ -89,7 +89,7 @@ public:
     void Beep(TPoruBase& st) override;
     void ShowLog(TPoruBase& st, const std::string& caption, const std::string& text) override;
 
-    // The debug dialog (debug/debug_host.cpp): one TfrmDebug for the run, created on
+    // The debug dialog (gui/debug_host.cpp): one TfrmDebug for the run, created on
     // first use and centred over the main window; with scripted answers the dump of
     // the console and one answer line (c, l, q).
     DebugChoice ShowDebugDialog(TPoruBase& st, const std::string& word) override;

@@ -24,20 +24,11 @@
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
 const char* const kAppTitle = "ぽるかな";
-
-QString FromSjis(const std::string& sjis)
-{
-    return QString::fromUtf8(SjisToUtf8(sjis));
-}
-
-std::string ToSjis(const QString& text)
-{
-    return Utf8ToSjis(text.toStdString());
-}
 
 // A path chosen in a dialog, as scripts see it.
 std::string ScriptPath(const QString& native)
@@ -115,11 +106,11 @@ bool TGuiHost::AskText(TPoruBase& st, const std::string& message, const std::str
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.AskText(message, answer); });
     TfrmInputBox dlg(window_);
-    dlg.Prepare(MessageText(message), FromSjis(initial), CurrentTextFont(st), CurrentTextColour(st), ime);
+    dlg.Prepare(MessageText(message), SjisToQString(initial), CurrentTextFont(st), CurrentTextColour(st), ime);
     QString text;
     if (!dlg.Run(text))
         return false;
-    answer = ToSjis(text);
+    answer = QStringToSjis(text);
     return true;
 }
 
@@ -136,12 +127,12 @@ bool TGuiHost::ChooseFromList(TPoruBase& st, const std::string& message, const s
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseFromList(message, items, editable, answer); });
     TfrmPoruCombo dlg(window_);
-    dlg.Prepare(MessageText(message), items, FromSjis(initial), editable, CurrentTextFont(st), CurrentTextColour(st),
+    dlg.Prepare(MessageText(message), items, SjisToQString(initial), editable, CurrentTextFont(st), CurrentTextColour(st),
                 ime);
     QString text;
     if (!dlg.Run(text))
         return false;
-    answer = ToSjis(text);
+    answer = QStringToSjis(text);
     return true;
 }
 
@@ -152,7 +143,7 @@ bool TGuiHost::ChooseButton(TPoruBase& st, const std::string& message, const std
         return Scripted([&](TLineDialogs& d) { return d.ChooseButton(message, choices, answer); });
     QStringList captions;
     for (const std::string& c : choices)
-        captions << FromSjis(c);
+        captions << SjisToQString(c);
     TfrmSelectButton dlg(window_);
     dlg.Prepare(MessageText(message), captions, CurrentTextFont(st), CurrentTextColour(st), window_->width());
     const int chosen = dlg.Run();
@@ -176,7 +167,7 @@ bool TGuiHost::EditMemo(TPoruBase& st, int ime, std::string& text)
     QString edited;
     const bool confirmed = dlg.Run(edited);
     edited.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    text = ToSjis(edited);
+    text = QStringToSjis(edited);
     return confirmed;
 }
 
@@ -191,10 +182,10 @@ bool TGuiHost::ChooseFont(TPoruBase&, TFontChoice& font)
 {
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseFont(font); });
-    QFont qfont = FontFromDesc(ParseFontText(FromSjis(FormatFontChoice(font)), InstalledFaces()), font.Size);
+    QFont qfont = FontFromDesc(ParseFontText(SjisToQString(FormatFontChoice(font)), InstalledFaces()), font.Size);
     if (!PickFont(window_, qfont))
         return false;
-    font.Face = ToSjis(qfont.family());
+    font.Face = QStringToSjis(qfont.family());
     font.Bold = qfont.bold();
     font.Italic = qfont.italic();
     font.Underline = qfont.underline();
@@ -214,7 +205,7 @@ bool TGuiHost::ChooseOpenFiles(TPoruBase&, const std::vector<TDialogFilter>& fil
             return true;
         });
     const QString initial = initialName.empty() ? QString() : QString::fromStdString(ToNativePath(initialName));
-    const QStringList chosen = PickOpenFiles(window_, FromSjis(QtFilterText(filter)), initial, true);
+    const QStringList chosen = PickOpenFiles(window_, SjisToQString(QtFilterText(filter)), initial, true);
     files.clear();
     for (const QString& f : chosen)
         files.push_back(ScriptPath(f));
@@ -227,7 +218,7 @@ bool TGuiHost::ChooseSaveFile(TPoruBase&, const std::vector<TDialogFilter>& filt
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseSaveFile(filter, defaultExt, file); });
     const QString initial = initialName.empty() ? QString() : QString::fromStdString(ToNativePath(initialName));
-    const QString chosen = PickSaveFile(window_, FromSjis(QtFilterText(filter)), FromSjis(defaultExt), initial);
+    const QString chosen = PickSaveFile(window_, SjisToQString(QtFilterText(filter)), SjisToQString(defaultExt), initial);
     if (chosen.isEmpty())
         return false;
     file = ScriptPath(chosen);
@@ -253,13 +244,13 @@ void TGuiHost::ProgressOpen(TPoruBase&, const std::string& message, std::functio
 {
     if (!progress_)
         progress_ = new TfrmProg(window_);
-    progress_->Open(FromSjis(message), std::move(onStop));
+    progress_->Open(SjisToQString(message), std::move(onStop));
 }
 
 void TGuiHost::ProgressSetMessage(TPoruBase&, const std::string& message)
 {
     if (progress_)
-        progress_->SetMessage(FromSjis(message));
+        progress_->SetMessage(SjisToQString(message));
 }
 
 void TGuiHost::ProgressSetPosition(TPoruBase&, int64_t position, int64_t maximum)

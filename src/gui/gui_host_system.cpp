@@ -25,6 +25,7 @@
 #include "gui/main_window.h"
 #include "gui/x11_desktop.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ namespace {
 // and give up after this many looks.
 constexpr int kActivatePollMs = 10;
 constexpr int kActivateTries = 512;
-
-QString FromSjis(const std::string& text)
-{
-    return QString::fromUtf8(SjisToUtf8(text));
-}
 
 // The X11 desktop when Qt itself draws on X11; nil offscreen, on Wayland and on
 // other platforms, where only the run-time's own windows can be reached.
@@ -178,7 +174,7 @@ void SendKeysAsQtEvents(const std::vector<TKeyAction>& actions)
         case TKeyAction::Up: mods &= ~QtModifier(a.Modifier); break;
         case TKeyAction::Named: SendQtKey(QtNamedKey(a.Key, mods), mods); break;
         case TKeyAction::Char: SendQtKey(QtCharKey(a.Text[0], mods), mods); break;
-        case TKeyAction::Typed: SendQtKey({0, FromSjis(a.Text)}, mods & ~Qt::ShiftModifier); break;
+        case TKeyAction::Typed: SendQtKey({0, SjisToQString(a.Text)}, mods & ~Qt::ShiftModifier); break;
         }
     }
 }
@@ -250,14 +246,14 @@ std::string ClipboardGet()
     QString text = QGuiApplication::clipboard()->text();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return Utf8ToSjis(text.toStdString());
+    return QStringToSjis(text);
 }
 
 void ClipboardSet(const std::string& sjis)
 {
     if (!QGuiApplication::instance())
         return;
-    QString text = FromSjis(sjis);
+    QString text = SjisToQString(sjis);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QGuiApplication::clipboard()->setText(text);
 }
@@ -278,13 +274,13 @@ std::vector<std::string> TGuiHost::WindowTitles(TPoruBase&)
         return titles;
     }
     for (QWidget* w : OwnWindows())
-        titles.push_back(Utf8ToSjis(w->windowTitle().toStdString()));
+        titles.push_back(QStringToSjis(w->windowTitle()));
     return titles;
 }
 
 bool TGuiHost::ActivateWindow(TPoruBase& st, const std::string& title)
 {
-    const QString wanted = FromSjis(title);
+    const QString wanted = SjisToQString(title);
     if (wanted.isEmpty())
         return false;
     if (TX11Desktop* d = Desktop()) {
@@ -373,7 +369,7 @@ void TGuiHost::ShowLog(TPoruBase&, const std::string& caption, const std::string
         RecordDialog(SjisToUtf8(caption), text, std::string());
         return;
     }
-    QString shown = FromSjis(text);
+    QString shown = SjisToQString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    ShowLogWindow(window_, FromSjis(caption), shown);
+    ShowLogWindow(window_, SjisToQString(caption), shown);
 }

@@ -30,6 +30,7 @@
 #include "core/hash.h"
 #include "gui/anime_box.h"
 #include "gui/controls.h"
+#include "gui/kinds.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
 #include "gui/tedit.h"
@@ -38,6 +39,7 @@
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 std::string J(const char* utf8)
 {
@@ -78,11 +80,6 @@ bool EndsWithKind(const std::string& name, const std::string& tail)
     while (i < start)
         i += IsLeadByte(static_cast<unsigned char>(name[i])) ? 2 : 1;
     return i == start;
-}
-
-QString Q(const std::string& sjis)
-{
-    return QString::fromStdString(SjisToUtf8(sjis));
 }
 
 }   // namespace
@@ -184,11 +181,8 @@ QImage* ObjectCanvas(TPoruBase& st, TObjNode* obj)
         w->Surface()->EnsurePictureSize(w->Surface()->width(), w->Surface()->height());
         return &w->Surface()->Picture();
     }
-    if (obj->ClassCode == okImage)
-        return &static_cast<TCanvasBox*>(obj->Control)->Picture();
-    if (obj->ClassCode == okForm)
-        return &static_cast<TFormWindow*>(obj->Control)->Background()->Picture();
-    return nullptr;
+    const TKindOps& ops = KindOps(obj->ClassCode);
+    return ops.Canvas ? ops.Canvas(obj) : nullptr;
 }
 
 void RepaintObject(TPoruBase& st, TObjNode* obj)
@@ -210,14 +204,8 @@ void CanvasResized(TPoruBase& st, TObjNode* obj)
 {
     if (!obj)
         return;
-    if (obj->ClassCode == okImage) {
-        auto* box = static_cast<TCanvasBox*>(obj->Control);
-        if (!box->Picture().isNull())
-            box->resize(box->Picture().size());
-    } else if (obj->ClassCode == okForm) {
-        auto* form = static_cast<TFormWindow*>(obj->Control);
-        form->Background()->resize(form->size());
-    }
+    if (const TKindOps& ops = KindOps(obj->ClassCode); ops.FitCanvas)
+        ops.FitCanvas(obj);
     RepaintObject(st, obj);
 }
 
@@ -225,124 +213,39 @@ void CanvasResized(TPoruBase& st, TObjNode* obj)
 
 std::string WidgetText(TObjNode* rec)
 {
-    QWidget* w = ObjectWidget(rec);
-    QString t;
-    switch (rec->ClassCode) {
-    case okButton: t = static_cast<QPushButton*>(w)->text(); break;
-    case okEdit: t = static_cast<QLineEdit*>(w)->text(); break;
-    case okCombo: t = static_cast<QComboBox*>(w)->currentText(); break;
-    case okMemo: t = static_cast<QPlainTextEdit*>(w)->toPlainText(); break;
-    case okTEditor: t = static_cast<QPlainTextEdit*>(w)->toPlainText(); break;
-    case okLabel: t = static_cast<QLabel*>(w)->text(); break;
-    case okCheck: t = static_cast<QCheckBox*>(w)->text(); break;
-    case okPanel: t = static_cast<QFrame*>(w)->property("poruCaption").toString(); break;
-    case okForm: t = w->windowTitle(); break;
-    case okMenu: t = ObjectAction(rec)->text(); break;
-    default: break;
-    }
-    std::string s = Utf8ToSjis(t.toStdString());
-    if (rec->ClassCode == okMemo || rec->ClassCode == okTEditor) {
-        // Lines end in CR LF in script texts.
-        std::string out;
-        out.reserve(s.size() + s.size() / 16);
-        for (char c : s) {
-            if (c == '\n')
-                out += '\r';
-            out += c;
-        }
-        return out;
-    }
-    return s;
+    const TKindOps& ops = KindOps(rec->ClassCode);
+    return ops.Caption ? ops.Caption(rec) : std::string();
 }
 
 QString MemoText(const std::string& sjis)
 {
-    QString t = Q(sjis);
+    QString t = SjisToQString(sjis);
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
 }
 
-void SetWidgetText(TPoruBase& st, TObjNode* rec, const std::string& value)
+void SetWidgetText(TPoruBase&, TObjNode* rec, const std::string& value)
 {
-    QWidget* w = ObjectWidget(rec);
-    const QString t = Q(value);
-    switch (rec->ClassCode) {
-    case okButton: static_cast<QPushButton*>(w)->setText(t); break;
-    case okEdit: static_cast<QLineEdit*>(w)->setText(t); break;
-    case okCombo: static_cast<QComboBox*>(w)->setEditText(t); break;
-    case okMemo: static_cast<QPlainTextEdit*>(w)->setPlainText(MemoText(value)); break;
-    case okTEditor: static_cast<QPlainTextEdit*>(w)->setPlainText(MemoText(value)); break;
-    case okLabel: {
-        auto* l = static_cast<QLabel*>(w);
-        l->setText(t);
-        l->adjustSize();
-        break;
-    }
-    case okCheck: static_cast<QCheckBox*>(w)->setText(t); break;
-    case okPanel: static_cast<QFrame*>(w)->setProperty("poruCaption", t); w->update(); break;
-    case okForm:
-        w->setWindowTitle(t);
-        break;
-    case okMenu: ObjectAction(rec)->setText(t); break;
-    default: break;
-    }
+    if (const TKindOps& ops = KindOps(rec->ClassCode); ops.SetCaption)
+        ops.SetCaption(rec, value);
 }
 
 std::string ObjectDirectValue(TPoruBase& st, THashNode* word)
 {
     TObjNode* rec = RecordOfWord(st, word);
     st.LastTypeTag = "s";
-    switch (rec->ClassCode) {
-    case okButton: case okEdit: case okCombo: case okMemo: case okLabel: case okPanel: case okForm:
-    case okMenu: case okTEditor:
-        return WidgetText(rec);
-    case okImage: return Trim(word->Value);
-    case okBar:
-        st.LastTypeTag = "e";
-        return std::to_string(static_cast<QScrollBar*>(rec->Control)->value());
-    case okList:
-        st.LastTypeTag = "e";
-        return std::to_string(static_cast<QListWidget*>(rec->Control)->currentRow());
-    case okRadio:
-        st.LastTypeTag = "e";
-        return std::to_string(static_cast<TRadioGroup*>(rec->Control)->Selected());
-    case okGrid: return static_cast<TSortGrid*>(rec->Control)->CsvText(false);
-    case okCheck:
-        st.LastTypeTag = "e";
-        return static_cast<QCheckBox*>(rec->Control)->isChecked() ? "1" : "0";
-    default:
+    const TKindOps& ops = KindOps(rec->ClassCode);
+    if (!ops.Direct)
         st.Error(J("オブジェクト\"") + rec->Name + J("\"から、直接値を得ることは出来ません。"));
-    }
+    return ops.Direct(st, rec, word);
 }
 
 void SetObjectDirectValue(TPoruBase& st, THashNode* word, const std::string& value)
 {
     TObjNode* rec = RecordOfWord(st, word);
-    switch (rec->ClassCode) {
-    case okButton: case okEdit: case okCombo: case okMemo: case okLabel: case okPanel: case okForm:
-    case okMenu: case okTEditor:
-        SetWidgetText(st, rec, value);
-        return;
-    case okImage:
-        word->Value = value;
-        LoadPictureInto(st, rec, value);
-        return;
-    case okBar:
-        static_cast<QScrollBar*>(rec->Control)->setValue(static_cast<int>(std::trunc(ToNumber(value))));
-        return;
-    case okList:
-        static_cast<QListWidget*>(rec->Control)->setCurrentRow(static_cast<int>(std::trunc(ToNumber(value))));
-        return;
-    case okRadio:
-        static_cast<TRadioGroup*>(rec->Control)->Select(static_cast<int>(std::trunc(ToNumber(value))));
-        return;
-    case okGrid: static_cast<TSortGrid*>(rec->Control)->LoadCsv(value); return;
-    case okCheck:
-        static_cast<QCheckBox*>(rec->Control)->setChecked(std::trunc(ToNumber(value)) > 0);
-        return;
-    default: return;
-    }
+    if (const TKindOps& ops = KindOps(rec->ClassCode); ops.SetDirect)
+        ops.SetDirect(st, rec, word, value);
 }
 
 QImage LoadPictureFile(TPoruBase& st, const std::string& file)
@@ -350,9 +253,9 @@ QImage LoadPictureFile(TPoruBase& st, const std::string& file)
     const std::string name = Trim(file);
     QImage img;
     if (!name.empty()) {
-        if (!img.load(Q(name))) {
+        if (!img.load(SjisToQString(name))) {
             // A path written with backslashes.
-            QString path = Q(name);
+            QString path = SjisToQString(name);
             path.replace(QLatin1Char('\\'), QLatin1Char('/'));
             if (!img.load(path))
                 st.Error(J("ファイル\"") + name + J("\"の、読み込みか書き込みに、失敗しました。"));
@@ -364,24 +267,8 @@ QImage LoadPictureFile(TPoruBase& st, const std::string& file)
 void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
 {
     const QImage img = LoadPictureFile(st, file);
-    if (rec->ClassCode == okImage) {
-        auto* box = static_cast<TCanvasBox*>(rec->Control);
-        box->SetPicture(img);
-        if (!img.isNull())
-            box->resize(img.size());
-    } else if (rec->ClassCode == okForm) {
-        auto* form = static_cast<TFormWindow*>(rec->Control);
-        form->Background()->SetPicture(img);
-        if (!img.isNull())
-            form->resize(img.size());
-    } else if (rec->ClassCode == okButton) {
-        auto* b = static_cast<QPushButton*>(rec->Control);
-        b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
-        if (!img.isNull())
-            b->setIconSize(img.size());
-    } else if (rec->ClassCode == okMenu) {
-        ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
-    }
+    if (const TKindOps& ops = KindOps(rec->ClassCode); ops.ShowPicture)
+        ops.ShowPicture(rec, img);
 }
 
 // ---- placement helpers -------------------------------------------------------------------------
@@ -450,152 +337,52 @@ bool ReadNumbers(TPoruBase& st, const std::string& text, std::vector<long double
 
 QFont CreationFont(TPoruBase& st)
 {
-    const TFontDesc desc = ParseFontText(Q(SystemWordValue(st, "文字書体")), InstalledFaces());
+    const TFontDesc desc = ParseFontText(SjisToQString(SystemWordValue(st, "文字書体")), InstalledFaces());
     const int size = ToIntOrDefault(TrimView(SystemWordValue(st, "文字サイズ")), 12);
     return FontFromDesc(desc, size);
 }
 
 // ---- creation -------------------------------------------------------------------------------
 
-void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& kindName, bool atCursor,
-                  const std::string& position)
+namespace {
+
+// The name as written or the text of a quoted name; raises when it is taken.
+std::string NewObjectName(TPoruBase& st, const std::string& nameArg)
 {
-    TMainWindow* main = HostWindowOf(st);
     std::string name = nameArg;
     if (!name.empty() && (name.front() == '"' || name.front() == '`'))
         name = st.ExpandLiteral(name);
     if (st.Words.FindExact(name))
         st.Error(J("オブジェクト\"") + name + J("\"は、既に存在するので、作成できません。"));
-    int32_t x = st.LayoutX, y = st.LayoutY;
-    if (!atCursor) {
-        bool ok = false;
-        try {
-            ok = ReadPair(st, position, x, y);
-        } catch (const EPoru&) {
-            ok = false;
-        }
-        if (!ok)
-            st.Error(J("オブジェクト\"") + name + J("\"は、未定義なので、作成できません。座標指定に誤りがあります。") +
-                     "\"" + position + "\"");
-    }
-    const QFont font = CreationFont(st);
-    const QColor colour = ColourFromValue(ParseColourText(SystemWordValue(st, "文字色"), 0));
-    const int kind = KindOfName(kindName);
-    if (kind < 0 || kind == okMenu)
-        st.Error(J("オブジェクト\"") + kindName + J("\"は、未定義なので、作成できません。"));
-    const std::string captionSjis = EndsWithKind(name, kindName) ? name.substr(0, name.size() - kindName.size()) : name;
-    const QString caption = Q(captionSjis);
-    const int id = static_cast<int>(st.Objects.Count());
+    return name;
+}
 
-    QWidget* parent = main ? main->Surface() : nullptr;
-    QWidget* w = nullptr;
-    bool applyFont = true, applyColour = false;
-    switch (kind) {
-    case okButton: {
-        auto* b = new QPushButton(caption, parent);
-        b->resize(75, 25);
-        w = b;
-        break;
+// The place of a new object: the layout cursor, or the position given.
+void NewObjectPlace(TPoruBase& st, const std::string& name, bool atCursor, const std::string& position, int32_t& x,
+                    int32_t& y)
+{
+    x = st.LayoutX;
+    y = st.LayoutY;
+    if (atCursor)
+        return;
+    bool ok = false;
+    try {
+        ok = ReadPair(st, position, x, y);
+    } catch (const EPoru&) {
+        ok = false;
     }
-    case okEdit: {
-        auto* e = new QLineEdit(parent);
-        e->setFont(font);
-        e->resize(121, e->sizeHint().height());
-        w = e;
-        break;
-    }
-    case okImage: {
-        auto* box = new TCanvasBox(parent);
-        box->resize(105, 105);
-        applyFont = false;
-        w = box;
-        break;
-    }
-    case okBar: {
-        auto* bar = new QScrollBar(Qt::Horizontal, parent);
-        bar->setRange(0, 100);
-        bar->resize(121, bar->sizeHint().height());
-        applyFont = false;
-        w = bar;
-        break;
-    }
-    case okCombo: {
-        auto* c = new QComboBox(parent);
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        c->setCompleter(nullptr);
-        c->setFont(font);
-        c->resize(145, c->sizeHint().height());
-        w = c;
-        break;
-    }
-    case okList: w = new QListWidget(parent); w->resize(121, 97); break;
-    case okMemo: {
-        auto* m = new QPlainTextEdit(parent);
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
-        m->resize(185, 89);
-        w = m;
-        break;
-    }
-    case okForm: {
-        auto* f = new TFormWindow(main);
-        f->setWindowTitle(caption);
-        f->setWindowIcon(main ? main->windowIcon() : QIcon());
-        f->resize(320, 240);
-        applyColour = true;
-        w = f;
-        break;
-    }
-    case okGrid: w = new TSortGrid(parent); w->resize(5 * 64 + 4, 5 * 24 + 4); break;
-    case okLabel: {
-        auto* l = new QLabel(caption, parent);
-        l->setAttribute(Qt::WA_TranslucentBackground);
-        l->setFont(font);
-        l->adjustSize();
-        applyColour = true;
-        w = l;
-        break;
-    }
-    case okCheck: w = new QCheckBox(caption, parent); w->resize(97, 17); break;
-    case okTrack: w = new TTrackBox(parent); w->resize(105, 105); applyFont = false; break;
-    case okAnime: w = new TAnimeBox(parent); w->resize(100, 100); applyFont = false; break;
-    case okBrowser: w = new TBrowser(parent); w->resize(w->sizeHint()); applyFont = false; break;
-    case okPanel: {
-        auto* p = new QFrame(parent);
-        p->setFrameShape(QFrame::Panel);
-        p->setFrameShadow(QFrame::Raised);
-        p->resize(185, 41);
-        applyFont = false;
-        w = p;
-        break;
-    }
-    case okTEditor: w = CreateTEditor(st, parent); w->resize(185, 89); break;
-    case okRadio: w = new TRadioGroup(parent); w->resize(185, 105); break;
-    case okScroll: {
-        auto* s = new QScrollArea(parent);
-        auto* inner = new QWidget;
-        inner->resize(1, 1);
-        s->setWidget(inner);
-        s->resize(300, 200);
-        applyFont = false;
-        w = s;
-        break;
-    }
-    case okTabPage: w = new QTabWidget(parent); w->resize(289, 193); applyFont = false; break;
-    default: break;
-    }
-    if (applyFont && kind != okEdit && kind != okCombo)
-        w->setFont(font);
-    if (applyColour) {
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::WindowText, colour);
-        w->setPalette(pal);
-    }
-    w->setProperty("poruId", id);
+    if (!ok)
+        st.Error(J("オブジェクト\"") + name + J("\"は、未定義なので、作成できません。座標指定に誤りがあります。") +
+                 "\"" + position + "\"");
+}
 
+// A フォーム opens in the middle of the screen; every other control goes to the
+// place asked for (centred when 中央寄せ is on) and moves the layout cursor below it.
+void PlaceNewControl(TPoruBase& st, TMainWindow* main, int kind, QWidget* w, int32_t x, int32_t y)
+{
     if (kind == okForm) {
         auto* f = static_cast<TFormWindow*>(w);
-        f->Background()->setProperty("poruId", id);
+        f->Background()->setProperty("poruId", w->property("poruId"));
         f->Background()->Fill = Qt::white;
         f->Background()->FitPicture(320, 240);
         f->Background()->Picture().fill(Qt::white);
@@ -603,19 +390,57 @@ void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& 
         f->move((screen.width() - f->width()) / 2, (screen.height() - f->height()) / 2);
         f->show();
         st.LayoutY = y;
-    } else {
-        if (st.Centring && main)
-            x = (main->ClientWidth() - w->width()) / 2;
-        w->move(x, y);
-        w->show();
-        st.LayoutY = y + w->height() + GapOf(st);
+        return;
     }
-    if (kind == okButton && main) {
-        const QFontMetrics fm(main->Surface()->font());
-        const int need = fm.horizontalAdvance(QLatin1Char('W')) * static_cast<int>(captionSjis.size());
-        if (w->width() < need)
-            w->resize(need, w->height());
+    if (st.Centring && main)
+        x = (main->ClientWidth() - w->width()) / 2;
+    w->move(x, y);
+    w->show();
+    st.LayoutY = y + w->height() + GapOf(st);
+}
+
+// A new button is at least as wide as its caption's bytes in "W"s of the main
+// window's font.
+void FitNewButton(TMainWindow* main, QWidget* w, const std::string& captionSjis)
+{
+    if (!main)
+        return;
+    const QFontMetrics fm(main->Surface()->font());
+    const int need = fm.horizontalAdvance(QLatin1Char('W')) * static_cast<int>(captionSjis.size());
+    if (w->width() < need)
+        w->resize(need, w->height());
+}
+
+}   // namespace
+
+void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& kindName, bool atCursor,
+                  const std::string& position)
+{
+    TMainWindow* main = HostWindowOf(st);
+    const std::string name = NewObjectName(st, nameArg);
+    int32_t x = 0, y = 0;
+    NewObjectPlace(st, name, atCursor, position, x, y);
+    const QFont font = CreationFont(st);
+    const QColor colour = ColourFromValue(ParseColourText(SystemWordValue(st, "文字色"), 0));
+    const int kind = KindOfName(kindName);
+    const TKindOps& ops = KindOps(kind);
+    if (!ops.Create)
+        st.Error(J("オブジェクト\"") + kindName + J("\"は、未定義なので、作成できません。"));
+    const std::string captionSjis = EndsWithKind(name, kindName) ? name.substr(0, name.size() - kindName.size()) : name;
+    const int id = static_cast<int>(st.Objects.Count());
+
+    QWidget* w = ops.Create({st, main, main ? main->Surface() : nullptr, font, SjisToQString(captionSjis)});
+    if (ops.CreationFont)
+        w->setFont(font);
+    if (ops.CreationColour) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::WindowText, colour);
+        w->setPalette(pal);
     }
+    w->setProperty("poruId", id);
+    PlaceNewControl(st, main, kind, w, x, y);
+    if (kind == okButton)
+        FitNewButton(main, w, captionSjis);
 
     auto* rec = new TObjNode(name, kind, id, w);
     st.Objects.Add(rec);
@@ -655,7 +480,7 @@ void CreateMenuItem(TPoruBase& st, const std::string& parentName, const std::str
         caption.resize(caption.size() - menuWord.size());
     QAction* action = nullptr;
     if (!sub) {
-        QMenu* menu = main->menuBar()->addMenu(Q(caption));
+        QMenu* menu = main->menuBar()->addMenu(SjisToQString(caption));
         action = menu->menuAction();
     } else {
         QMenu* menu = parentAction->menu();
@@ -664,7 +489,7 @@ void CreateMenuItem(TPoruBase& st, const std::string& parentName, const std::str
             menu = new QMenu(main);
             parentAction->setMenu(menu);
         }
-        action = menu->addAction(Q(caption));
+        action = menu->addAction(SjisToQString(caption));
     }
     action->setProperty("poruId", id);
     action->setVisible(true);
@@ -703,22 +528,8 @@ void DestroyObject(TPoruBase& st, int id)
         QWidget* w = ObjectWidget(rec);
         // Emptying must not run handlers of the half-destroyed object.
         const QSignalBlocker block(w);
-        switch (rec->ClassCode) {
-        case okEdit: static_cast<QLineEdit*>(w)->clear(); break;
-        case okMemo: case okTEditor: static_cast<QPlainTextEdit*>(w)->clear(); break;
-        case okImage: static_cast<TCanvasBox*>(w)->SetPicture(QImage()); break;
-        case okCombo: static_cast<QComboBox*>(w)->clear(); break;
-        case okList: static_cast<QListWidget*>(w)->clear(); break;
-        case okForm: w->close(); break;
-        case okGrid: static_cast<TSortGrid*>(w)->setRowCount(0); break;
-        case okLabel: static_cast<QLabel*>(w)->clear(); break;
-        case okCheck: static_cast<QCheckBox*>(w)->setText(QString()); break;
-        case okAnime:
-            static_cast<TAnimeBox*>(w)->ClearFrames();
-            static_cast<TAnimeBox*>(w)->Stop();   // also its sound
-            break;
-        default: break;
-        }
+        if (const TKindOps& ops = KindOps(rec->ClassCode); ops.Empty)
+            ops.Empty(w);
         w->hide();
         w->setProperty("poruId", -1);
         ForgetDropTarget(st, w);

@@ -59,3 +59,11 @@ void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& va
 // properties
 std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& prop);
 void SetProperty(TPoruBase& st, THashNode* word, const std::string& prop, const std::string& rawValue);
+
+// Lenient number reading: thousands commas ignored, "$" for hexadecimal, truncated.
+long long LenientNumber(const std::string& text);
+// The whole number of a trimmed text, or def.
+int IntOr(const std::string& text, int def);
+// Item lists: one item a line, CR LF after each.
+std::string JoinItemLines(const QStringList& items);
+QStringList SplitItemLines(const std::string& sjis);

@@ -22,13 +22,9 @@
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
-
-QString Q(const std::string& sjis)
-{
-    return QString::fromStdString(SjisToUtf8(sjis));
-}
 
 // An object name argument: as written (an object word is not read for its value),
 // a quoted text expanded, a variable read for the name it holds.
@@ -209,7 +205,7 @@ void cmdCursor(TPoruBase& st)
 // The tip of the tray icon: the title, at most 64 bytes, cut at a character boundary.
 QString TipText(const QString& title)
 {
-    std::string sjis = Utf8ToSjis(title.toStdString());
+    std::string sjis = QStringToSjis(title);
     size_t i = 0, keep = 0;
     while (i < sjis.size()) {
         const unsigned char b = static_cast<unsigned char>(sjis[i]);
@@ -219,7 +215,7 @@ QString TipText(const QString& title)
         i += n;
         keep = i;
     }
-    return Q(sjis.substr(0, keep));
+    return SjisToQString(sjis.substr(0, keep));
 }
 
 void cmdTray(TPoruBase& st)
@@ -263,7 +259,7 @@ void cmdIcon(TPoruBase& st)
 {
     const std::string arg = Trim(st.PopText());
     QIcon icon;
-    QString path = Q(arg);
+    QString path = SjisToQString(arg);
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (QFileInfo::exists(path)) {
         icon = QIcon(path);
@@ -332,7 +328,7 @@ void cmdTabAdd(TPoruBase& st)
 {
     const std::string caption = st.PopText();
     QTabWidget* tabs = TabsArg(st, st.PopRaw());
-    tabs->addTab(new QWidget, Q(caption));
+    tabs->addTab(new QWidget, SjisToQString(caption));
 }
 
 void cmdTabEnable(TPoruBase& st)

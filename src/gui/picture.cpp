@@ -28,18 +28,9 @@
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "commands/files/security.h"
+#include "services/qt_text.h"
 
 namespace {
-
-QString Q(const std::string& sjis)
-{
-    return QString::fromUtf8(SjisToUtf8(sjis));
-}
-
-std::string S(const QString& s)
-{
-    return Utf8ToSjis(s.toStdString());
-}
 
 [[noreturn]] void RangeError(TPoruBase& st)
 {
@@ -369,7 +360,7 @@ void cmdCapture(TPoruBase& st)
     } else {
         QWidget* found = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->windowTitle() == Q(window)) {
+            if (w->isVisible() && w->windowTitle() == SjisToQString(window)) {
                 found = w;
                 break;
             }
@@ -542,7 +533,7 @@ QImage LoadPicture(TPoruBase& st, const std::string& name)
     reader.setDecideFormatFromContent(true);
     QImage img = reader.read();
     if (img.isNull())
-        st.Error(J("画像ファイル\"") + name + J("\"が読込めません。") + S(reader.errorString()));
+        st.Error(J("画像ファイル\"") + name + J("\"が読込めません。") + QStringToSjis(reader.errorString()));
     if (ext == "ico")
         return Opaque(img);   // an icon is drawn onto an opaque bitmap of its size
     return img.convertToFormat(QImage::Format_RGB32);
@@ -588,6 +579,6 @@ bool SavePicture(TPoruBase& st, const std::string& objName, const std::string& f
     const QImage out = format == "ico" ? pic.convertToFormat(QImage::Format_ARGB32)
                                        : pic.convertToFormat(QImage::Format_RGB888);
     if (!writer.write(out))
-        st.Error(J("ファイル\"") + file + J("\"の、読み込みか書き込みに、失敗しました。") + S(writer.errorString()));
+        st.Error(J("ファイル\"") + file + J("\"の、読み込みか書き込みに、失敗しました。") + QStringToSjis(writer.errorString()));
     return true;
 }

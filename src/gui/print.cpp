@@ -15,6 +15,7 @@
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void cmdPrintPicture(TPoruBase& st)
     QImage* pic = ObjectCanvas(st, obj);
     if (!pic)
         st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));
-    printer.setDocName(QString::fromUtf8(SjisToUtf8(name)));
+    printer.setDocName(SjisToQString(name));
     PrintPicture(printer, *pic);
 }
 
@@ -113,7 +114,7 @@ void cmdPrintText(TPoruBase& st)
     QPrinter printer(QPrinter::HighResolution);
     if (!RunPrinterSetup(st, printer))
         return;
-    QString plain = QString::fromUtf8(SjisToUtf8(text));
+    QString plain = SjisToQString(text);
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextDocument doc;
     doc.setPlainText(plain);

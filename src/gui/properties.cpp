@@ -1,5 +1,6 @@
-// Object properties: the 56 property names, reading (GetProperty) and setting
-// (SetProperty) them for every kind, and the commands 設定 and 得る.
+// Object properties: a table of the 56 property names, each with its reader and
+// setter (those that differ by kind ask the kind's record of operations), reading
+// (GetProperty) and setting (SetProperty) through it, and the commands 設定 and 得る.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -22,12 +23,14 @@
 #include "core/hash.h"
 #include "gui/anime_box.h"
 #include "gui/controls.h"
+#include "gui/kinds.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -40,129 +43,60 @@ enum TProp {
     pPosition, pColumn, pRow, pSort, pPropCount
 };
 
-const char* const kPropNames[pPropCount] = {
-    "X", "Y", "幅", "高さ", "テキスト", "アイテム", "値", "画像", "拡大機能", "最大値", "最小値", "タイトル", "向き",
-    "ボタン機能", "可視", "イベント", "クリックした時", "ダブルクリックした時", "マウス押した時", "マウス離した時",
-    "キー押した時", "キー離した時", "変更した時", "編集", "透過処理", "背景色", "サイズ", "名前", "スクロールバー",
-    "フォント書体", "フォントサイズ", "フォント色", "ファイルドロップ", "リサイズ", "ショートカットキー", "IME",
-    "繰り返し回数", "効果音", "マウス動かした時", "追加画像", "選択文字列", "ハンドル", "有効", "選択位置",
-    "選択文字数", "URL", "右側", "下側", "ファイルドロップした時", "スタイル", "W", "H", "位置", "列", "行", "ソート",
+[[noreturn]] void UndefinedItem(TPoruBase& st, TObjNode* rec, const std::string& name,
+                                const std::string& folded)
+{
+    st.Error(J("オブジェクト\"") + name + "\"(\"" + KindName(rec->ClassCode) + J("\")の設定項目\"") + folded +
+             J("\"は未定義です。"));
+}
+
+// One reading or setting of a property: the object, its kind and the name asked for.
+struct TPropCall {
+    TPoruBase& St;
+    THashNode* Word;
+    TObjNode* Rec;
+    std::string Name;   // the object's name
+    std::string Folded;   // the property name as asked for, folded
+    int Code;
+    int Kind;
+    const TKindOps& Ops;
+    QWidget* W;            // the control; nil for a menu item
+    QWidget* G;            // what moves and sizes: the window for 母艦; nil for a menu item
+    std::string TagBefore;   // the type tag before a reading, for the readings that keep it
+
+    [[noreturn]] void Undefined() const { UndefinedItem(St, Rec, Name, Folded); }
+
+    [[noreturn]] void NotDefined() const
+    {
+        St.Error(J("オブジェクト\"") + Name + J("\"の設定は、未定義です。"));
+    }
+
+    bool Menu() const { return Kind == okMenu; }
+
+    // A text result: its type tag is "s" (every other reading leaves "e").
+    std::string Text(std::string v)
+    {
+        St.LastTypeTag = "s";
+        return v;
+    }
 };
 
-const std::vector<std::string>& FoldedNames()
-{
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> v;
-        for (const char* n : kPropNames)
-            v.push_back(FoldOkurigana(Utf8ToSjis(n)));
-        return v;
-    }();
-    return names;
-}
-
-int PropCode(const std::string& folded)
-{
-    const auto& names = FoldedNames();
-    for (int i = 0; i < pPropCount; ++i)
-        if (names[i] == folded)
-            return i;
-    return -1;
-}
-
-int EventSlotOf(int code)
-{
-    switch (code) {
-    case pOnClick: return esClick;
-    case pOnDoubleClick: return esDoubleClick;
-    case pOnMouseDown: return esMouseDown;
-    case pOnMouseUp: return esMouseUp;
-    case pOnKeyDown: return esKeyDown;
-    case pOnKeyUp: return esKeyUp;
-    case pOnChange: return esChange;
-    case pOnMouseMove: return esMouseMove;
-    case pOnFileDrop: return esFileDrop;
-    default: return -1;
-    }
-}
-
-QString Q(const std::string& sjis)
-{
-    return QString::fromStdString(SjisToUtf8(sjis));
-}
-
-std::string S(const QString& s)
-{
-    return Utf8ToSjis(s.toStdString());
-}
+using TGetter = std::string (*)(TPropCall& c);
+using TSetter = void (*)(TPropCall& c, const std::string& value);
 
 std::string Num(long long v)
 {
     return std::to_string(v);
 }
 
-std::string Lines(const QStringList& items)
+const char* Flag(bool on)
 {
-    std::string out;
-    for (const QString& i : items) {
-        out += S(i);
-        out += "\r\n";
-    }
-    return out;
+    return on ? "1" : "0";
 }
 
-QStringList SplitLines(const std::string& sjis)
+std::string Pair(int a, int b)
 {
-    QString t = Q(sjis);
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = t.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-// Lenient number reading: thousands commas ignored, "$" for hexadecimal, truncated.
-long long Numeric(const std::string& text)
-{
-    std::string t;
-    for (char c : Trim(text))
-        if (c != ',')
-            t += c;
-    return static_cast<long long>(std::trunc(ToNumber(t)));
-}
-
-int IntOr(const std::string& text, int def)
-{
-    return ToIntOrDefault(TrimView(text), def);
-}
-
-[[noreturn]] void UndefinedItem(TPoruBase& st, TObjNode* rec, const std::string& name, const std::string& folded)
-{
-    st.Error(J("オブジェクト\"") + name + "\"(\"" + KindName(rec->ClassCode) + J("\")の設定項目\"") + folded +
-             J("\"は未定義です。"));
-}
-
-[[noreturn]] void NotDefined(TPoruBase& st, const std::string& name)
-{
-    st.Error(J("オブジェクト\"") + name + J("\"の設定は、未定義です。"));
-}
-
-[[noreturn]] void ReadOnly(TPoruBase& st, const std::string& prop)
-{
-    st.Error("\"" + prop + J("\"は、読取専用です。"));
-}
-
-bool HasFont(int kind)
-{
-    switch (kind) {
-    case okButton: case okEdit: case okCombo: case okList: case okMemo: case okGrid: case okLabel: case okCheck:
-        return true;
-    default: return false;
-    }
-}
-
-bool HasSelection(int kind)
-{
-    return kind == okEdit || kind == okMemo || kind == okCombo || kind == okTEditor;
+    return "(" + Num(a) + "," + Num(b) + ")";
 }
 
 QWidget* Geometry(TPoruBase& st, TObjNode* rec)
@@ -184,7 +118,8 @@ void Resize(TPoruBase& st, TObjNode* rec, int w, int h)
 {
     if (rec->Index == 0) {
         TMainWindow* m = HostWindowOf(st);
-        m->resize(m->width() - m->Surface()->width() + std::max(w, 0), m->height() - m->Surface()->height() + std::max(h, 0));
+        m->resize(m->width() - m->Surface()->width() + std::max(w, 0),
+                  m->height() - m->Surface()->height() + std::max(h, 0));
         return;
     }
     Geometry(st, rec)->resize(std::max(w, 0), std::max(h, 0));
@@ -204,13 +139,24 @@ QPlainTextEdit* Memo(TObjNode* rec)
     return static_cast<QPlainTextEdit*>(rec->Control);
 }
 
+// The line edit of an エディタ or a コンボ (nil for a combo that is not editable).
+QLineEdit* LineEditOf(TObjNode* rec)
+{
+    QWidget* w = ObjectWidget(rec);
+    return rec->ClassCode == okEdit ? static_cast<QLineEdit*>(w) : static_cast<QComboBox*>(w)->lineEdit();
+}
+
+bool IsLineEdit(int kind)
+{
+    return kind == okEdit || kind == okCombo;
+}
+
 // Selection start and length in characters.
 void SelectionOf(TObjNode* rec, int& start, int& length, QString& text)
 {
-    QWidget* w = ObjectWidget(rec);
     start = length = 0;
-    if (rec->ClassCode == okEdit || rec->ClassCode == okCombo) {
-        QLineEdit* e = rec->ClassCode == okEdit ? static_cast<QLineEdit*>(w) : static_cast<QComboBox*>(w)->lineEdit();
+    if (IsLineEdit(rec->ClassCode)) {
+        QLineEdit* e = LineEditOf(rec);
         if (!e)
             return;
         if (e->hasSelectedText()) {
@@ -231,10 +177,8 @@ void SelectionOf(TObjNode* rec, int& start, int& length, QString& text)
 
 void SetSelection(TObjNode* rec, int start, int length)
 {
-    QWidget* w = ObjectWidget(rec);
-    if (rec->ClassCode == okEdit || rec->ClassCode == okCombo) {
-        QLineEdit* e = rec->ClassCode == okEdit ? static_cast<QLineEdit*>(w) : static_cast<QComboBox*>(w)->lineEdit();
-        if (e)
+    if (IsLineEdit(rec->ClassCode)) {
+        if (QLineEdit* e = LineEditOf(rec))
             e->setSelection(start, length);
         return;
     }
@@ -245,9 +189,817 @@ void SetSelection(TObjNode* rec, int start, int length)
     Memo(rec)->setTextCursor(c);
 }
 
-std::string Pair(int a, int b)
+// ---- place and size ----------------------------------------------------------------------------
+
+// The moved and sized widget; a menu item has none.
+QWidget* Placed(TPropCall& c)
 {
-    return "(" + Num(a) + "," + Num(b) + ")";
+    if (!c.G)
+        c.Undefined();
+    return c.G;
+}
+
+std::string GetX(TPropCall& c)
+{
+    return Num(Placed(c)->pos().x());
+}
+
+std::string GetY(TPropCall& c)
+{
+    return Num(Placed(c)->pos().y());
+}
+
+std::string GetWidth(TPropCall& c)
+{
+    Placed(c);
+    return Num(SizeOf(c.St, c.Rec).width());
+}
+
+std::string GetHeight(TPropCall& c)
+{
+    Placed(c);
+    return Num(SizeOf(c.St, c.Rec).height());
+}
+
+std::string GetPosition(TPropCall& c)
+{
+    const QPoint pos = Placed(c)->pos();
+    return c.Text(Pair(pos.x(), pos.y()));
+}
+
+std::string GetSize(TPropCall& c)
+{
+    const QPoint pos = Placed(c)->pos();
+    const QSize size = SizeOf(c.St, c.Rec);
+    return c.Text("(" + Num(pos.x()) + "," + Num(pos.y()) + "," + Num(pos.x() + size.width()) + "," +
+                  Num(pos.y() + size.height()) + ")");
+}
+
+std::string GetRightSide(TPropCall& c)
+{
+    const QPoint pos = Placed(c)->pos();
+    const QSize size = SizeOf(c.St, c.Rec);
+    return c.Text(Pair(pos.x() + size.width() + GapOf(c.St), pos.y()));
+}
+
+std::string GetBelow(TPropCall& c)
+{
+    const QPoint pos = Placed(c)->pos();
+    const QSize size = SizeOf(c.St, c.Rec);
+    return c.Text(Pair(pos.x(), pos.y() + size.height() + GapOf(c.St)));
+}
+
+void SetXY(TPropCall& c, const std::string& value)
+{
+    if (c.Menu())
+        c.NotDefined();
+    const int v = static_cast<int>(LenientNumber(value));
+    c.G->move(c.Code == pX ? v : c.G->x(), c.Code == pY ? v : c.G->y());
+}
+
+void SetWidth(TPropCall& c, const std::string& value)
+{
+    if (c.Menu())
+        c.NotDefined();
+    Resize(c.St, c.Rec, static_cast<int>(LenientNumber(value)), SizeOf(c.St, c.Rec).height());
+    CentreIfAsked(c.St, c.Rec);
+}
+
+// A control's new height moves the layout cursor below it.
+void SetHeight(TPropCall& c, const std::string& value)
+{
+    if (c.Menu())
+        c.NotDefined();
+    const int h = static_cast<int>(LenientNumber(value));
+    Resize(c.St, c.Rec, SizeOf(c.St, c.Rec).width(), h);
+    if (c.Kind != okForm) {
+        c.St.LayoutX = c.G->x();
+        c.St.LayoutY = c.G->y() + h + GapOf(c.St);
+    }
+}
+
+void SetPosition(TPropCall& c, const std::string& value)
+{
+    if (c.Menu())
+        c.NotDefined();
+    int32_t x = 0, y = 0;
+    if (!ReadPair(c.St, value, x, y))
+        c.St.Error(J("座標の指定エラー"));
+    c.G->move(x, y);
+}
+
+// "(x1,y1,x2,y2)": place and size at once; a control moves the layout cursor below it.
+void SetSize(TPropCall& c, const std::string& value)
+{
+    if (c.Menu())
+        c.NotDefined();
+    std::vector<long double> v;
+    ReadNumbers(c.St, value, v);
+    if (v.size() > 4) {
+        std::string list;
+        for (long double n : v)
+            list += NumberToText(n) + "\r\n";
+        c.St.Error(J("座標の指定エラー。引数が多すぎます。\"") + list + "\"");
+    }
+    v.resize(4, 0);
+    const int x1 = static_cast<int>(std::trunc(v[0])), y1 = static_cast<int>(std::trunc(v[1]));
+    const int x2 = static_cast<int>(std::trunc(v[2])), y2 = static_cast<int>(std::trunc(v[3]));
+    c.G->move(x1, y1);
+    Resize(c.St, c.Rec, x2 - x1, y2 - y1);
+    if (c.Kind == okForm) {
+        if (c.Rec->Index != 0)
+            static_cast<TFormWindow*>(c.W)->Background()->resize(c.G->size());
+        return;
+    }
+    CentreIfAsked(c.St, c.Rec);
+    c.St.LayoutX = x1;
+    c.St.LayoutY = y2 + GapOf(c.St);
+}
+
+// ---- text, items and value (by kind) --------------------------------------------------------
+
+std::string GetText(TPropCall& c)
+{
+    return c.Text(c.Ops.Text ? c.Ops.Text(c.St, c.Rec) : c.Word->Value);
+}
+
+std::string GetTitle(TPropCall& c)
+{
+    return c.Text(c.Kind == okForm ? WidgetText(c.Rec) : c.Word->Value);
+}
+
+// テキスト and タイトル set the same.
+void SetText(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.SetText)
+        c.NotDefined();
+    c.Ops.SetText(c.St, c.Rec, value);
+}
+
+std::string GetItems(TPropCall& c)
+{
+    return c.Text(c.Ops.Items ? c.Ops.Items(c.St, c.Rec) : std::string());
+}
+
+void SetItems(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.SetItems)
+        c.Undefined();
+    c.Ops.SetItems(c.St, c.Rec, value);
+}
+
+std::string GetValue(TPropCall& c)
+{
+    return c.Ops.Value ? c.Ops.Value(c.St, c.Rec) : "0";
+}
+
+void SetValue(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.SetValue)
+        c.NotDefined();
+    c.Ops.SetValue(c.St, c.Rec, value);
+}
+
+std::string GetName(TPropCall& c)
+{
+    return c.Text(c.Rec->Name);
+}
+
+std::string GetHandle(TPropCall& c)
+{
+    return c.G ? Num(static_cast<long long>(c.G->internalWinId())) : "0";
+}
+
+// ---- selection and caret -------------------------------------------------------------------------
+
+// A リスト's selected string is its current item.
+std::string GetSelText(TPropCall& c)
+{
+    if (c.Kind == okList)
+        return c.Text(c.Ops.Text(c.St, c.Rec));
+    if (!c.Ops.HasSelection)
+        return c.Text(std::string());
+    int start, length;
+    QString sel;
+    SelectionOf(c.Rec, start, length, sel);
+    return c.Text(QStringToSjis(sel));
+}
+
+void SetSelText(TPropCall& c, const std::string& value)
+{
+    if (c.Kind == okList) {
+        c.Ops.SetText(c.St, c.Rec, value);
+        return;
+    }
+    if (!c.Ops.HasSelection)
+        c.Undefined();
+    if (IsLineEdit(c.Kind)) {
+        if (QLineEdit* e = LineEditOf(c.Rec))
+            e->insert(SjisToQString(value));
+    } else {
+        Memo(c.Rec)->textCursor().insertText(MemoText(value));
+    }
+}
+
+// 選択位置 and 選択文字数.
+std::string GetSelRange(TPropCall& c)
+{
+    if (!c.Ops.HasSelection)
+        return "0";
+    int start, length;
+    QString sel;
+    SelectionOf(c.Rec, start, length, sel);
+    return Num(c.Code == pSelStart ? start : length);
+}
+
+void SetSelRange(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.HasSelection)
+        c.Undefined();
+    int start, length;
+    QString sel;
+    SelectionOf(c.Rec, start, length, sel);
+    const int v = static_cast<int>(LenientNumber(value));
+    if (c.Code == pSelStart)
+        SetSelection(c.Rec, v, 0);
+    else
+        SetSelection(c.Rec, start, v);
+}
+
+bool IsMemo(int kind)
+{
+    return kind == okMemo || kind == okTEditor;
+}
+
+// 列 and 行: the current cell of a グリッド, the caret of a メモ.
+std::string GetColumnRow(TPropCall& c)
+{
+    if (c.Kind == okGrid) {
+        auto* gr = static_cast<TSortGrid*>(c.W);
+        return Num(c.Code == pColumn ? gr->currentColumn() : gr->currentRow());
+    }
+    if (!IsMemo(c.Kind))
+        c.Undefined();
+    QTextCursor cur = Memo(c.Rec)->textCursor();
+    return Num(c.Code == pColumn ? cur.positionInBlock() : cur.blockNumber());
+}
+
+void SetColumnRow(TPropCall& c, const std::string& value)
+{
+    const int v = IntOr(value, 0);
+    if (c.Kind == okGrid) {
+        auto* gr = static_cast<TSortGrid*>(c.W);
+        if (c.Code == pColumn)
+            gr->setCurrentCell(std::max(gr->currentRow(), 0), v);
+        else
+            gr->setCurrentCell(v, std::max(gr->currentColumn(), 0));
+        return;
+    }
+    if (!IsMemo(c.Kind))
+        c.Undefined();
+    QPlainTextEdit* m = Memo(c.Rec);
+    QTextCursor cur = m->textCursor();
+    if (c.Code == pColumn) {
+        cur.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, std::max(v, 0));
+    } else {
+        QTextBlock b = m->document()->findBlockByNumber(std::max(v, 0));
+        if (b.isValid())
+            cur.setPosition(b.position());
+    }
+    m->setTextCursor(cur);
+    m->ensureCursorVisible();
+}
+
+std::string GetIme(TPropCall& c)
+{
+    return c.Ops.HasSelection ? Num(IntOr(c.Word->Value, 0)) : "0";
+}
+
+// Linux input methods have no per-widget mode; the number is kept in the word.
+void SetIme(TPropCall& c, const std::string&)
+{
+    if (!c.Ops.HasSelection)
+        c.Undefined();
+}
+
+// ---- pictures and their drawing -----------------------------------------------------------------
+
+std::string GetPicture(TPropCall& c)
+{
+    return c.Text(c.Word->Value);
+}
+
+void SetPicture(TPropCall& c, const std::string& value)
+{
+    if (c.Kind == okAnime) {
+        SetAnimeProperty(c.St, c.Rec, TAnimeProp::Pictures, value);
+        return;
+    }
+    if (!c.Ops.ShowPicture)
+        c.NotDefined();
+    LoadPictureInto(c.St, c.Rec, value);
+}
+
+bool IsCanvas(int kind)
+{
+    return kind == okImage || kind == okAnime;
+}
+
+std::string GetStretch(TPropCall& c)
+{
+    if (IsCanvas(c.Kind))
+        return Flag(static_cast<TCanvasBox*>(c.W)->Stretch);
+    if (c.Kind == okForm)
+        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Stretch);
+    return c.Text(std::string());
+}
+
+std::string GetTransparent(TPropCall& c)
+{
+    if (IsCanvas(c.Kind))
+        return Flag(static_cast<TCanvasBox*>(c.W)->Transparent);
+    if (c.Kind == okForm)
+        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Transparent);
+    if (c.Kind == okLabel)
+        return Flag(c.W->testAttribute(Qt::WA_TranslucentBackground));
+    return "0";
+}
+
+// 拡大機能 and 透過処理 of a picture; a ラベル is see-through too.
+void SetStretchTransparent(TPropCall& c, const std::string& value)
+{
+    const bool on = (c.Code == pStretch ? IntOr(value, 0) : LenientNumber(value)) > 0;
+    TCanvasBox* box = nullptr;
+    if (IsCanvas(c.Kind))
+        box = static_cast<TCanvasBox*>(c.W);
+    else if (c.Kind == okForm && c.Rec->Index != 0)
+        box = static_cast<TFormWindow*>(c.W)->Background();
+    else if (c.Kind == okLabel && c.Code == pTransparent) {
+        c.W->setAttribute(Qt::WA_TranslucentBackground, on);
+        c.W->setAutoFillBackground(!on);
+        return;
+    }
+    if (!box)
+        c.Undefined();
+    (c.Code == pStretch ? box->Stretch : box->Transparent) = on;
+    box->update();
+}
+
+// 追加画像, ボタン機能, 繰り返し回数 and 効果音 of an アニメ.
+TAnimeProp AnimePropOf(int code)
+{
+    switch (code) {
+    case pMorePictures:
+        return TAnimeProp::MorePictures;
+    case pButtonMode:
+        return TAnimeProp::ButtonMode;
+    case pRepeat:
+        return TAnimeProp::Repeat;
+    default:
+        return TAnimeProp::Sound;
+    }
+}
+
+// The other kinds read 0 (効果音 an empty text) but have no ボタン機能.
+std::string GetAnime(TPropCall& c)
+{
+    if (c.Kind != okAnime) {
+        if (c.Code == pButtonMode)
+            c.Undefined();
+        return c.Code == pSound ? c.Text(std::string()) : "0";
+    }
+    if (c.Code == pButtonMode)
+        c.St.LastTypeTag = c.TagBefore;
+    return AnimeProperty(c.St, c.Rec, AnimePropOf(c.Code));
+}
+
+void SetAnime(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okAnime)
+        c.Undefined();
+    SetAnimeProperty(c.St, c.Rec, AnimePropOf(c.Code), value);
+}
+
+// ---- colours and fonts ----------------------------------------------------------------------------
+
+std::string GetBackColour(TPropCall& c)
+{
+    return c.Ops.BackColour ? c.Ops.BackColour(c.St, c.Rec) : "0";
+}
+
+void SetBackColour(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.SetBackColour)
+        c.Undefined();
+    c.Ops.SetBackColour(c.St, c.Rec, value);
+}
+
+std::string GetFontFace(TPropCall& c)
+{
+    return c.Text(c.Ops.HasFont ? QStringToSjis(c.W->font().family()) : std::string());
+}
+
+std::string GetFontSize(TPropCall& c)
+{
+    return c.Ops.HasFont ? Num(c.W->font().pointSize()) : "0";
+}
+
+std::string GetFontColour(TPropCall& c)
+{
+    return c.Ops.HasFont ? Num(ValueFromColour(c.W->palette().color(c.W->foregroundRole()))) : "0";
+}
+
+// フォント書体, フォントサイズ and フォント色; a ラベル fits its new text size.
+void SetFont(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.HasFont)
+        c.Undefined();
+    QWidget* w = c.W;
+    if (c.Code == pFontFace) {
+        const TFontDesc desc = ParseFontText(SjisToQString(value), InstalledFaces());
+        w->setFont(FontFromDesc(desc, IntOr(SystemWordValue(c.St, "文字サイズ"), 12)));
+    } else if (c.Code == pFontSize) {
+        QFont f = w->font();
+        f.setPointSize(std::max(1, IntOr(value, 9)));
+        w->setFont(f);
+    } else {
+        QPalette pal = w->palette();
+        const QColor col = ColourFromValue(ParseColourText(value, 0));
+        pal.setColor(w->foregroundRole(), col);
+        pal.setColor(QPalette::Text, col);
+        pal.setColor(QPalette::ButtonText, col);
+        w->setPalette(pal);
+    }
+    if (c.Kind == okLabel)
+        static_cast<QLabel*>(w)->adjustSize();
+}
+
+// ---- state ----------------------------------------------------------------------------------------
+
+std::string GetVisible(TPropCall& c)
+{
+    return Flag(c.Menu() ? ObjectAction(c.Rec)->isVisible() : c.G->isVisible());
+}
+
+void SetVisible(TPropCall& c, const std::string& value)
+{
+    const bool on = IntOr(value, 0) != 0;
+    if (c.Menu())
+        ObjectAction(c.Rec)->setVisible(on);
+    else
+        c.G->setVisible(on);
+}
+
+std::string GetEnabled(TPropCall& c)
+{
+    return Flag(c.Menu() ? ObjectAction(c.Rec)->isEnabled() : c.G->isEnabled());
+}
+
+void SetEnabled(TPropCall& c, const std::string& value)
+{
+    const bool on = IntOr(value, 0) != 0;
+    if (c.Menu())
+        ObjectAction(c.Rec)->setEnabled(on);
+    else
+        c.G->setEnabled(on);
+}
+
+std::string GetEditable(TPropCall& c)
+{
+    if (!c.Ops.Editable)
+        c.Undefined();
+    return c.Ops.Editable(c.St, c.Rec);
+}
+
+void SetEditable(TPropCall& c, const std::string& value)
+{
+    if (!c.Ops.SetEditable)
+        c.Undefined();
+    c.Ops.SetEditable(c.St, c.Rec, value);
+}
+
+std::string GetScrollBars(TPropCall& c)
+{
+    if (c.Kind != okMemo)
+        c.Undefined();
+    const bool v = Memo(c.Rec)->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const bool h = Memo(c.Rec)->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    return c.Text(v && h ? J("両方") : v ? J("縦") : h ? J("横") : std::string());
+}
+
+void SetScrollBars(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okMemo)
+        c.Undefined();
+    const std::string v = Trim(value);
+    const bool vert = v == J("縦") || v == J("両方");
+    const bool horz = v == J("横") || v == J("両方");
+    Memo(c.Rec)->setVerticalScrollBarPolicy(vert ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    Memo(c.Rec)->setHorizontalScrollBarPolicy(horz ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    Memo(c.Rec)->setLineWrapMode(horz ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+}
+
+// ---- バー --------------------------------------------------------------------------------------------
+
+std::string GetOrientation(TPropCall& c)
+{
+    if (c.Kind != okBar)
+        c.Undefined();
+    return c.Text(static_cast<QScrollBar*>(c.W)->orientation() == Qt::Vertical ? J("縦") : J("横"));
+}
+
+// Turning the bar also turns its size.
+void SetOrientation(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okBar)
+        c.Undefined();
+    auto* b = static_cast<QScrollBar*>(c.W);
+    const bool vertical = Trim(value) == J("縦");
+    if ((b->orientation() == Qt::Vertical) != vertical) {
+        b->setOrientation(vertical ? Qt::Vertical : Qt::Horizontal);
+        b->resize(b->height(), b->width());
+    }
+}
+
+std::string GetMax(TPropCall& c)
+{
+    return c.Kind == okBar ? Num(static_cast<QScrollBar*>(c.W)->maximum()) : "0";
+}
+
+std::string GetMin(TPropCall& c)
+{
+    return c.Kind == okBar ? Num(static_cast<QScrollBar*>(c.W)->minimum()) : "0";
+}
+
+void SetMaxMin(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okBar)
+        c.Undefined();
+    auto* b = static_cast<QScrollBar*>(c.W);
+    if (c.Code == pMax)
+        b->setMaximum(IntOr(value, 0));
+    else
+        b->setMinimum(IntOr(value, 0));
+}
+
+// ---- windows ------------------------------------------------------------------------------------------
+
+std::string GetResizable(TPropCall& c)
+{
+    if (c.Kind != okForm)
+        return "0";
+    return Flag(c.G->minimumSize() != c.G->maximumSize());
+}
+
+std::string GetStyle(TPropCall& c)
+{
+    if (c.Kind != okForm)
+        return "0";
+    return Num(c.G->property("poruStyle").isValid() ? c.G->property("poruStyle").toInt() : 2);
+}
+
+// スタイル 0 frameless, 1 fixed, 2 sizeable, 3 dialog, 4 and 5 tool windows;
+// リサイズ chooses between 1 and 2. 母艦 keeps its window flags.
+void SetStyle(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okForm)
+        c.Undefined();
+    QWidget* g = c.G;
+    const bool visible = g->isVisible();
+    int style = static_cast<int>(LenientNumber(value));
+    if (c.Code == pResizable)
+        style = style >= 1 ? 2 : 1;
+    Qt::WindowFlags flags = Qt::Window;
+    if (style == 0)
+        flags |= Qt::FramelessWindowHint;
+    else if (style == 3)
+        flags = Qt::Dialog;
+    else if (style == 4 || style == 5)
+        flags = Qt::Tool;
+    if (c.Rec->Index != 0)
+        g->setWindowFlags(flags);
+    if (style == 1 || style == 3 || style == 4)
+        g->setFixedSize(g->size());
+    else {
+        g->setMinimumSize(0, 0);
+        g->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    g->setProperty("poruStyle", style);
+    if (visible)
+        g->show();
+}
+
+// ---- the rest ---------------------------------------------------------------------------------------------
+
+std::string GetUrl(TPropCall& c)
+{
+    return c.Text(c.Kind == okBrowser ? QStringToSjis(static_cast<TBrowser*>(c.W)->Location().toString())
+                                      : std::string());
+}
+
+void SetUrl(TPropCall& c, const std::string& value)
+{
+    if (c.Kind != okBrowser)
+        c.Undefined();
+    static_cast<TBrowser*>(c.W)->Navigate(QUrl::fromUserInput(SjisToQString(Trim(value))));
+}
+
+std::string GetShortcut(TPropCall& c)
+{
+    return c.Text(c.Menu()
+                      ? QStringToSjis(ObjectAction(c.Rec)->shortcut().toString(QKeySequence::PortableText))
+                      : std::string());
+}
+
+void SetShortcut(TPropCall& c, const std::string& value)
+{
+    if (!c.Menu())
+        c.Undefined();
+    ObjectAction(c.Rec)->setShortcut(
+        QKeySequence::fromString(SjisToQString(Trim(value)), QKeySequence::PortableText));
+}
+
+void SetSort(TPropCall& c, const std::string& value)
+{
+    const bool on = IntOr(value, 0) != 0;
+    if (c.Kind == okList)
+        static_cast<QListWidget*>(c.W)->setSortingEnabled(on);
+    else if (c.Kind == okCombo) {
+        if (on)
+            static_cast<QComboBox*>(c.W)->model()->sort(0);
+    } else if (c.Kind == okGrid)
+        static_cast<TSortGrid*>(c.W)->Sortable = on;
+    else
+        c.Undefined();
+    if (c.Kind == okList && on)
+        static_cast<QListWidget*>(c.W)->sortItems();
+}
+
+void SetFileDrop(TPropCall& c, const std::string& value)
+{
+    SetDropTarget(c.St, c.Rec, Trim(value) != "0");
+}
+
+// ---- handlers ---------------------------------------------------------------------------------------------
+
+int EventSlotOf(int code)
+{
+    switch (code) {
+    case pOnClick:
+        return esClick;
+    case pOnDoubleClick:
+        return esDoubleClick;
+    case pOnMouseDown:
+        return esMouseDown;
+    case pOnMouseUp:
+        return esMouseUp;
+    case pOnKeyDown:
+        return esKeyDown;
+    case pOnKeyUp:
+        return esKeyUp;
+    case pOnChange:
+        return esChange;
+    case pOnMouseMove:
+        return esMouseMove;
+    default:
+        return esFileDrop;
+    }
+}
+
+// Handlers take the text as written.
+void SetHandler(TPropCall& c, const std::string& raw)
+{
+    AssignHandler(c.St, c.Rec, EventSlotOf(c.Code), Trim(raw));
+}
+
+// Reading イベント runs the current handler.
+std::string GetEvent(TPropCall& c)
+{
+    RunCurrentHandler(c.St, c.Rec);
+    return c.Text(std::string());
+}
+
+// イベント sets the current handler and the kind's main event with it; an empty
+// text or NULL clears the current one.
+void SetEvent(TPropCall& c, const std::string& raw)
+{
+    const std::string v = Trim(raw);
+    const std::string expanded =
+        (!v.empty() && (v.front() == '"' || v.front() == '`')) ? c.St.ExpandLiteral(v) : v;
+    if (v.empty() || expanded == "\\NULL-VALUE") {
+        c.Rec->EventPos[esCurrent] = nullptr;
+        c.Rec->EventCode[esCurrent].clear();
+        return;
+    }
+    AssignHandler(c.St, c.Rec, esCurrent, v);
+    if (c.Ops.DefaultEvent >= 0)
+        c.Rec->EventPos[c.Ops.DefaultEvent] = c.Rec->EventPos[esCurrent];
+}
+
+// ---- the table
+// ---------------------------------------------------------------------------------------------
+
+// How setting treats the text given: handlers take it as written, the rest take its
+// value; some keep that value in the object's word as well.
+enum class TSetMode { Raw, ReadOnly, Value, KeptValue };
+
+struct TPropEntry {
+    const char* Name;   // UTF-8
+    TGetter Get;      // nil: reading gives a warning and an empty text
+    TSetter Set;
+    TSetMode Mode;
+};
+
+constexpr TSetMode kRaw = TSetMode::Raw, kReadOnly = TSetMode::ReadOnly, kValue = TSetMode::Value,
+                   kKept = TSetMode::KeptValue;
+
+// In the order of TProp.
+const TPropEntry kProps[pPropCount] = {
+    {"X", GetX, SetXY, kValue},
+    {"Y", GetY, SetXY, kValue},
+    {"幅", GetWidth, SetWidth, kValue},
+    {"高さ", GetHeight, SetHeight, kValue},
+    {"テキスト", GetText, SetText, kKept},
+    {"アイテム", GetItems, SetItems, kValue},
+    {"値", GetValue, SetValue, kKept},
+    {"画像", GetPicture, SetPicture, kKept},
+    {"拡大機能", GetStretch, SetStretchTransparent, kValue},
+    {"最大値", GetMax, SetMaxMin, kKept},
+    {"最小値", GetMin, SetMaxMin, kKept},
+    {"タイトル", GetTitle, SetText, kKept},
+    {"向き", GetOrientation, SetOrientation, kValue},
+    {"ボタン機能", GetAnime, SetAnime, kValue},
+    {"可視", GetVisible, SetVisible, kValue},
+    {"イベント", GetEvent, SetEvent, kRaw},
+    {"クリックした時", nullptr, SetHandler, kRaw},
+    {"ダブルクリックした時", nullptr, SetHandler, kRaw},
+    {"マウス押した時", nullptr, SetHandler, kRaw},
+    {"マウス離した時", nullptr, SetHandler, kRaw},
+    {"キー押した時", nullptr, SetHandler, kRaw},
+    {"キー離した時", nullptr, SetHandler, kRaw},
+    {"変更した時", nullptr, SetHandler, kRaw},
+    {"編集", GetEditable, SetEditable, kKept},
+    {"透過処理", GetTransparent, SetStretchTransparent, kKept},
+    {"背景色", GetBackColour, SetBackColour, kValue},
+    {"サイズ", GetSize, SetSize, kValue},
+    {"名前", GetName, nullptr, kReadOnly},
+    {"スクロールバー", GetScrollBars, SetScrollBars, kValue},
+    {"フォント書体", GetFontFace, SetFont, kValue},
+    {"フォントサイズ", GetFontSize, SetFont, kValue},
+    {"フォント色", GetFontColour, SetFont, kValue},
+    {"ファイルドロップ", nullptr, SetFileDrop, kValue},
+    {"リサイズ", GetResizable, SetStyle, kValue},
+    {"ショートカットキー", GetShortcut, SetShortcut, kKept},
+    {"IME", GetIme, SetIme, kKept},
+    {"繰り返し回数", GetAnime, SetAnime, kValue},
+    {"効果音", GetAnime, SetAnime, kValue},
+    {"マウス動かした時", nullptr, SetHandler, kRaw},
+    {"追加画像", GetPicture, SetAnime, kValue},
+    {"選択文字列", GetSelText, SetSelText, kValue},
+    {"ハンドル", GetHandle, nullptr, kReadOnly},
+    {"有効", GetEnabled, SetEnabled, kValue},
+    {"選択位置", GetSelRange, SetSelRange, kValue},
+    {"選択文字数", GetSelRange, SetSelRange, kValue},
+    {"URL", GetUrl, SetUrl, kValue},
+    {"右側", GetRightSide, nullptr, kReadOnly},
+    {"下側", GetBelow, nullptr, kReadOnly},
+    {"ファイルドロップした時", nullptr, SetHandler, kRaw},
+    {"スタイル", GetStyle, SetStyle, kValue},
+    {"W", GetWidth, SetWidth, kValue},
+    {"H", GetHeight, SetHeight, kValue},
+    {"位置", GetPosition, SetPosition, kValue},
+    {"列", GetColumnRow, SetColumnRow, kValue},
+    {"行", GetColumnRow, SetColumnRow, kValue},
+    {"ソート", nullptr, SetSort, kValue},
+};
+
+const std::vector<std::string>& FoldedNames()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const TPropEntry& e : kProps)
+            v.push_back(FoldOkurigana(Utf8ToSjis(e.Name)));
+        return v;
+    }();
+    return names;
+}
+
+int PropCode(const std::string& folded)
+{
+    const auto& names = FoldedNames();
+    for (int i = 0; i < pPropCount; ++i)
+        if (names[i] == folded)
+            return i;
+    return -1;
+}
+
+TPropCall CallOf(TPoruBase& st, THashNode* word, TObjNode* rec, const std::string& folded, int code)
+{
+    const int kind = rec->ClassCode;
+    return TPropCall{
+        st,           word, rec,           word->Name,        folded,
+        code,         kind, KindOps(kind), ObjectWidget(rec), kind == okMenu ? nullptr : Geometry(st, rec),
+        std::string()};
 }
 
 }   // namespace
@@ -256,773 +1008,47 @@ std::string Pair(int a, int b)
 
 std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propIn)
 {
-    const std::string name = word->Name;
     TObjNode* rec = RecordOfWord(st, word);
     const std::string folded = FoldOkurigana(propIn);
     const int code = PropCode(folded);
     if (code < 0)
-        UndefinedItem(st, rec, name, folded);
-    if ((code >= pOnClick && code <= pOnChange) || code == pFileDrop || code == pOnMouseMove ||
-        code == pOnFileDrop || code == pSort) {
-        st.ReportWarning("\"" + name + "," + folded + J("\"は、未定義です。"));
+        UndefinedItem(st, rec, word->Name, folded);
+    const TPropEntry& entry = kProps[code];
+    if (!entry.Get) {
+        st.ReportWarning("\"" + word->Name + "," + folded + J("\"は、未定義です。"));
         return std::string();
     }
-    const int kind = rec->ClassCode;
-    QWidget* w = ObjectWidget(rec);
-    QWidget* g = rec->ClassCode == okMenu ? nullptr : Geometry(st, rec);
-    const std::string tagBefore = st.LastTypeTag;   // for the properties that leave it
+    TPropCall c = CallOf(st, word, rec, folded, code);
+    c.TagBefore = st.LastTypeTag;
     st.LastTypeTag = "e";
-    auto text = [&](std::string v) {
-        st.LastTypeTag = "s";
-        return v;
-    };
-    switch (code) {
-    case pX: case pY: case pWidth: case pHeight: case pW: case pH: case pPosition: case pSize:
-    case pRightSide: case pBelow: {
-        if (!g)
-            UndefinedItem(st, rec, name, folded);
-        const QPoint pos = rec->Index == 0 ? g->pos() : g->pos();
-        const QSize size = SizeOf(st, rec);
-        const int gap = GapOf(st);
-        switch (code) {
-        case pX: return Num(pos.x());
-        case pY: return Num(pos.y());
-        case pWidth: case pW: return Num(size.width());
-        case pHeight: case pH: return Num(size.height());
-        case pPosition: return text(Pair(pos.x(), pos.y()));
-        case pSize:
-            return text("(" + Num(pos.x()) + "," + Num(pos.y()) + "," + Num(pos.x() + size.width()) + "," +
-                        Num(pos.y() + size.height()) + ")");
-        case pRightSide: return text(Pair(pos.x() + size.width() + gap, pos.y()));
-        default: return text(Pair(pos.x(), pos.y() + size.height() + gap));
-        }
-    }
-    case pText:
-        switch (kind) {
-        case okButton: case okEdit: case okCombo: case okMemo: case okLabel: case okCheck: case okPanel:
-        case okForm: case okMenu: case okTEditor:
-            return text(WidgetText(rec));
-        case okGrid: return text(static_cast<TSortGrid*>(w)->CsvText(false));
-        case okList: {
-            QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem();
-            return text(it ? S(it->text()) : std::string());
-        }
-        case okRadio: {
-            auto* r = static_cast<TRadioGroup*>(w);
-            const int i = r->Selected();
-            return text(i >= 0 ? S(r->Items().value(i)) : std::string());
-        }
-        case okBrowser: return text(S(static_cast<TBrowser*>(w)->Location().toString()));
-        case okTabPage: {
-            auto* t = static_cast<QTabWidget*>(w);
-            QStringList pages;
-            for (int i = 0; i < t->count(); ++i)
-                pages << t->tabText(i);
-            return text(Lines(pages));
-        }
-        default: return text(word->Value);
-        }
-    case pTitle: return text(kind == okForm ? WidgetText(rec) : word->Value);
-    case pItems:
-        switch (kind) {
-        case okCombo: {
-            auto* c = static_cast<QComboBox*>(w);
-            QStringList items;
-            for (int i = 0; i < c->count(); ++i)
-                items << c->itemText(i);
-            return text(Lines(items));
-        }
-        case okList: {
-            auto* l = static_cast<QListWidget*>(w);
-            QStringList items;
-            for (int i = 0; i < l->count(); ++i)
-                items << l->item(i)->text();
-            return text(Lines(items));
-        }
-        case okRadio: return text(Lines(static_cast<TRadioGroup*>(w)->Items()));
-        case okGrid: return text(static_cast<TSortGrid*>(w)->CsvText(true));
-        case okForm: case okPanel: case okScroll: case okTabPage: {
-            QWidget* container = w;
-            if (rec->Index == 0)
-                container = HostWindowOf(st)->Surface();
-            else if (kind == okForm)
-                container = static_cast<TFormWindow*>(w)->Background()->parentWidget();
-            else if (kind == okScroll)
-                container = static_cast<QScrollArea*>(w)->widget();
-            else if (kind == okTabPage)
-                container = static_cast<QTabWidget*>(w)->currentWidget();
-            std::string out;
-            if (container)
-                for (QObject* c : container->children()) {
-                    auto* cw = qobject_cast<QWidget*>(c);
-                    const int id = cw ? cw->property("poruId").toInt() : 0;
-                    if (cw && id > 0)
-                        if (TObjNode* child = FindObjectById(st, id); child && child->Control == cw)
-                            out += child->Name + "\r\n";
-                }
-            return text(out);
-        }
-        default: return text(std::string());
-        }
-    case pValue:
-        switch (kind) {
-        case okBar: return Num(static_cast<QScrollBar*>(w)->value());
-        case okCombo: return Num(static_cast<QComboBox*>(w)->currentIndex());
-        case okList: return Num(static_cast<QListWidget*>(w)->currentRow());
-        case okRadio: return Num(static_cast<TRadioGroup*>(w)->Selected());
-        case okGrid: return Num(static_cast<TSortGrid*>(w)->currentRow());
-        case okCheck: return static_cast<QCheckBox*>(w)->isChecked() ? "1" : "0";
-        case okMenu: return ObjectAction(rec)->isChecked() ? "1" : "0";
-        case okTabPage: return Num(static_cast<QTabWidget*>(w)->currentIndex());
-        case okAnime: return AnimeProperty(st, rec, TAnimeProp::Interval);
-        default: return "0";
-        }
-    case pSelText: {
-        if (kind == okList) {
-            QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem();
-            return text(it ? S(it->text()) : std::string());
-        }
-        if (!HasSelection(kind))
-            return text(std::string());
-        int start, length;
-        QString sel;
-        SelectionOf(rec, start, length, sel);
-        return text(S(sel));
-    }
-    case pSelStart: case pSelLength: {
-        if (!HasSelection(kind))
-            return "0";
-        int start, length;
-        QString sel;
-        SelectionOf(rec, start, length, sel);
-        return Num(code == pSelStart ? start : length);
-    }
-    case pColumn: case pRow: {
-        if (kind == okGrid) {
-            auto* gr = static_cast<TSortGrid*>(w);
-            return Num(code == pColumn ? gr->currentColumn() : gr->currentRow());
-        }
-        if (kind == okMemo || kind == okTEditor) {
-            QTextCursor c = Memo(rec)->textCursor();
-            return Num(code == pColumn ? c.positionInBlock() : c.blockNumber());
-        }
-        UndefinedItem(st, rec, name, folded);
-    }
-    case pName: return text(rec->Name);
-    case pUrl: return text(kind == okBrowser ? S(static_cast<TBrowser*>(w)->Location().toString()) : std::string());
-    case pHandle: return g ? Num(static_cast<long long>(g->internalWinId())) : "0";
-    case pPicture: case pMorePictures: return text(word->Value);
-    case pStretch:
-        if (kind == okImage || kind == okAnime)
-            return static_cast<TCanvasBox*>(w)->Stretch ? "1" : "0";
-        if (kind == okForm)
-            return static_cast<TFormWindow*>(w)->Background()->Stretch ? "1" : "0";
-        return text(std::string());
-    case pTransparent:
-        if (kind == okImage || kind == okAnime)
-            return static_cast<TCanvasBox*>(w)->Transparent ? "1" : "0";
-        if (kind == okForm)
-            return static_cast<TFormWindow*>(w)->Background()->Transparent ? "1" : "0";
-        if (kind == okLabel)
-            return w->testAttribute(Qt::WA_TranslucentBackground) ? "1" : "0";
-        return "0";
-    case pBackColour:
-        switch (kind) {
-        case okEdit: case okCombo: case okList: case okMemo: case okGrid: case okLabel: case okCheck: case okPanel:
-        case okTEditor: case okAnime:
-            return Num(ValueFromColour(w->palette().color(w->backgroundRole())));
-        case okForm:
-            if (rec->Index == 0)
-                return Num(ValueFromColour(HostWindowOf(st)->Surface()->WindowColour()));
-            return Num(ValueFromColour(static_cast<TFormWindow*>(w)->Background()->Fill));
-        default: return "0";
-        }
-    case pFontFace: return text(HasFont(kind) ? S(w->font().family()) : std::string());
-    case pFontSize: return HasFont(kind) ? Num(w->font().pointSize()) : "0";
-    case pFontColour: return HasFont(kind) ? Num(ValueFromColour(w->palette().color(w->foregroundRole()))) : "0";
-    case pVisible:
-        if (kind == okMenu)
-            return ObjectAction(rec)->isVisible() ? "1" : "0";
-        return g->isVisible() ? "1" : "0";
-    case pEnabled:
-        if (kind == okMenu)
-            return ObjectAction(rec)->isEnabled() ? "1" : "0";
-        return g->isEnabled() ? "1" : "0";
-    case pEditable:
-        switch (kind) {
-        case okEdit: return static_cast<QLineEdit*>(w)->isReadOnly() ? "0" : "1";
-        case okMemo: return Memo(rec)->isReadOnly() ? "0" : "1";
-        case okCombo: return static_cast<QComboBox*>(w)->isEditable() ? "1" : "0";
-        case okGrid:
-            return static_cast<TSortGrid*>(w)->editTriggers() == QAbstractItemView::NoEditTriggers ? "0" : "1";
-        default: UndefinedItem(st, rec, name, folded);
-        }
-    case pScrollBars: {
-        if (kind != okMemo)
-            UndefinedItem(st, rec, name, folded);
-        const bool v = Memo(rec)->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
-        const bool h = Memo(rec)->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
-        return text(v && h ? J("両方") : v ? J("縦") : h ? J("横") : std::string());
-    }
-    case pOrientation:
-        if (kind != okBar)
-            UndefinedItem(st, rec, name, folded);
-        return text(static_cast<QScrollBar*>(w)->orientation() == Qt::Vertical ? J("縦") : J("横"));
-    case pMax: return kind == okBar ? Num(static_cast<QScrollBar*>(w)->maximum()) : "0";
-    case pMin: return kind == okBar ? Num(static_cast<QScrollBar*>(w)->minimum()) : "0";
-    case pResizable:
-        if (kind != okForm)
-            return "0";
-        return g->minimumSize() == g->maximumSize() ? "0" : "1";
-    case pStyle: return kind == okForm ? Num(g->property("poruStyle").isValid() ? g->property("poruStyle").toInt() : 2) : "0";
-    case pShortcut:
-        return text(kind == okMenu ? S(ObjectAction(rec)->shortcut().toString(QKeySequence::PortableText)) : std::string());
-    case pIme: return HasSelection(kind) ? Num(IntOr(word->Value, 0)) : "0";
-    case pButtonMode: case pRepeat: case pSound:
-        if (kind != okAnime) {
-            if (code == pButtonMode)
-                UndefinedItem(st, rec, name, folded);
-            return code == pSound ? text(std::string()) : "0";
-        }
-        if (code == pButtonMode)
-            st.LastTypeTag = tagBefore;
-        return AnimeProperty(st, rec, code == pButtonMode ? TAnimeProp::ButtonMode
-                                      : code == pRepeat   ? TAnimeProp::Repeat
-                                                          : TAnimeProp::Sound);
-    case pEvent:
-        RunCurrentHandler(st, rec);
-        return text(std::string());
-    default:
-        UndefinedItem(st, rec, name, folded);
-    }
+    return entry.Get(c);
 }
 
 // ---- setting ----------------------------------------------------------------------------------
 
 void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, const std::string& raw)
 {
-    const std::string name = word->Name;
     if (word->Id < 0)
-        st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));
+        st.Error(J("オブジェクト\"") + word->Name + J("\"は、作成されていません。"));
     if (st.Sys.So && word != st.Sys.So)
         st.Sys.So->CopyFrom(*word);
     TObjNode* rec = RecordOfWord(st, word);
     const std::string folded = FoldOkurigana(propIn);
     const int code = PropCode(folded);
     if (code < 0)
-        UndefinedItem(st, rec, name, folded);
-    const int kind = rec->ClassCode;
-    QWidget* w = ObjectWidget(rec);
-    QWidget* g = kind == okMenu ? nullptr : Geometry(st, rec);
-
-    // Event handlers take the text as written.
-    if (const int slot = EventSlotOf(code); slot >= 0) {
-        AssignHandler(st, rec, slot, Trim(raw));
+        UndefinedItem(st, rec, word->Name, folded);
+    const TPropEntry& entry = kProps[code];
+    TPropCall c = CallOf(st, word, rec, folded, code);
+    if (entry.Mode == TSetMode::Raw) {
+        entry.Set(c, raw);
         return;
     }
-    if (code == pEvent) {
-        const std::string v = Trim(raw);
-        const std::string expanded = (!v.empty() && (v.front() == '"' || v.front() == '`')) ? st.ExpandLiteral(v) : v;
-        if (v.empty() || expanded == "\\NULL-VALUE") {
-            rec->EventPos[esCurrent] = nullptr;
-            rec->EventCode[esCurrent].clear();
-            return;
-        }
-        AssignHandler(st, rec, esCurrent, v);
-        int main = -1;
-        switch (kind) {
-        case okButton: case okCombo: case okList: case okLabel: case okCheck: case okAnime: case okMenu:
-        case okBrowser: case okPanel: main = esClick; break;
-        case okImage: case okForm: main = esMouseDown; break;
-        case okEdit: case okBar: case okTrack: case okTEditor: case okTabPage: main = esChange; break;
-        default: break;
-        }
-        if (main >= 0)
-            rec->EventPos[main] = rec->EventPos[esCurrent];
-        return;
-    }
-    if (code == pName || code == pHandle || code == pRightSide || code == pBelow)
-        ReadOnly(st, folded);
-
+    if (entry.Mode == TSetMode::ReadOnly)
+        st.Error("\"" + folded + J("\"は、読取専用です。"));
     const std::string value = st.EvaluateValue(Trim(raw));
-    switch (code) {
-    case pText: case pTitle: case pValue: case pPicture: case pMax: case pMin: case pEditable: case pTransparent:
-    case pIme: case pShortcut:
+    if (entry.Mode == TSetMode::KeptValue)
         word->Value = value;
-        break;
-    default: break;
-    }
-    const bool menu = kind == okMenu;
-    switch (code) {
-    case pX: case pY: {
-        if (menu)
-            NotDefined(st, name);
-        const int v = static_cast<int>(Numeric(value));
-        g->move(code == pX ? v : g->x(), code == pY ? v : g->y());
-        return;
-    }
-    case pWidth: case pW: {
-        if (menu)
-            NotDefined(st, name);
-        Resize(st, rec, static_cast<int>(Numeric(value)), SizeOf(st, rec).height());
-        CentreIfAsked(st, rec);
-        return;
-    }
-    case pHeight: case pH: {
-        if (menu)
-            NotDefined(st, name);
-        const int h = static_cast<int>(Numeric(value));
-        Resize(st, rec, SizeOf(st, rec).width(), h);
-        if (kind != okForm) {
-            st.LayoutX = g->x();
-            st.LayoutY = g->y() + h + GapOf(st);
-        }
-        return;
-    }
-    case pPosition: {
-        if (menu)
-            NotDefined(st, name);
-        int32_t x = 0, y = 0;
-        if (!ReadPair(st, value, x, y))
-            st.Error(J("座標の指定エラー"));
-        g->move(x, y);
-        return;
-    }
-    case pSize: {
-        if (menu)
-            NotDefined(st, name);
-        std::vector<long double> v;
-        ReadNumbers(st, value, v);
-        if (v.size() > 4) {
-            std::string list;
-            for (long double n : v)
-                list += NumberToText(n) + "\r\n";
-            st.Error(J("座標の指定エラー。引数が多すぎます。\"") + list + "\"");
-        }
-        v.resize(4, 0);
-        const int x1 = static_cast<int>(std::trunc(v[0])), y1 = static_cast<int>(std::trunc(v[1]));
-        const int x2 = static_cast<int>(std::trunc(v[2])), y2 = static_cast<int>(std::trunc(v[3]));
-        g->move(x1, y1);
-        Resize(st, rec, x2 - x1, y2 - y1);
-        if (kind == okForm) {
-            if (rec->Index != 0)
-                static_cast<TFormWindow*>(w)->Background()->resize(g->size());
-            return;
-        }
-        CentreIfAsked(st, rec);
-        st.LayoutX = x1;
-        st.LayoutY = y2 + GapOf(st);
-        return;
-    }
-    case pText: case pTitle:
-        switch (kind) {
-        case okButton: {
-            auto* b = static_cast<QPushButton*>(w);
-            b->setText(Q(value));
-            const int need = b->fontMetrics().horizontalAdvance(b->text()) + 10;
-            if (b->width() < need)
-                b->resize(need, b->height());
-            return;
-        }
-        case okEdit: case okCombo: case okMemo: case okLabel: case okCheck: case okPanel: case okForm: case okMenu:
-        case okTEditor:
-            SetWidgetText(st, rec, value);
-            return;
-        case okList: {
-            if (QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem())
-                it->setText(Q(value));
-            return;
-        }
-        case okRadio: {
-            auto* r = static_cast<TRadioGroup*>(w);
-            if (QAbstractButton* b = r->Group()->button(r->Selected()))
-                b->setText(Q(value));
-            return;
-        }
-        case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
-        case okTabPage: {
-            auto* t = static_cast<QTabWidget*>(w);
-            const QStringList lines = SplitLines(value);
-            for (int i = 0; i < lines.size(); ++i) {
-                if (i < t->count())
-                    t->setTabText(i, lines[i]);
-                else
-                    t->addTab(new QWidget, lines[i]);
-            }
-            while (t->count() > lines.size()) {
-                QWidget* page = t->widget(t->count() - 1);
-                t->removeTab(t->count() - 1);
-                page->deleteLater();
-            }
-            return;
-        }
-        default: NotDefined(st, name);
-        }
-    case pItems:
-        switch (kind) {
-        case okCombo: {
-            auto* c = static_cast<QComboBox*>(w);
-            const QString keep = c->currentText();
-            c->clear();
-            c->addItems(SplitLines(value));
-            c->setEditText(keep);
-            return;
-        }
-        case okList: {
-            auto* l = static_cast<QListWidget*>(w);
-            l->clear();
-            l->addItems(SplitLines(value));
-            return;
-        }
-        case okRadio: static_cast<TRadioGroup*>(w)->SetItems(SplitLines(value)); return;
-        case okGrid: static_cast<TSortGrid*>(w)->LoadCsv(value); return;
-        case okForm: case okPanel: case okScroll: case okTabPage: {
-            for (const QString& line : SplitLines(value)) {
-                const std::string childName = Trim(S(line));
-                if (childName.empty())
-                    continue;
-                THashNode* cw = st.Words.FindExact(childName);
-                if (!cw || cw->Kind != wkObject)
-                    st.Error("\"" + childName + J("\"は、オブジェクトではありません。"));
-                TObjNode* child = RecordOfWord(st, cw);
-                QWidget* c = ObjectWidget(child);
-                QWidget* container = nullptr;
-                if (rec->Index == 0) container = HostWindowOf(st)->Surface();
-                else if (kind == okForm) container = static_cast<TFormWindow*>(w);
-                else if (kind == okScroll) container = static_cast<QScrollArea*>(w)->widget();
-                else if (kind == okTabPage) container = static_cast<QTabWidget*>(w)->currentWidget();
-                else container = w;
-                if (c && container) {
-                    c->setParent(container);
-                    c->show();
-                    if (kind == okScroll) {
-                        QWidget* inner = container;
-                        inner->resize(std::max(inner->width(), c->x() + c->width()),
-                                      std::max(inner->height(), c->y() + c->height()));
-                    }
-                }
-            }
-            return;
-        }
-        default: UndefinedItem(st, rec, name, folded);
-        }
-    case pValue: {
-        switch (kind) {
-        case okBar: {
-            auto* b = static_cast<QScrollBar*>(w);
-            const int v = IntOr(value, -1);
-            if (v >= 0)
-                b->setValue(std::clamp(v, b->minimum(), b->maximum()));
-            return;
-        }
-        case okCombo: case okList: case okRadio: {
-            const int v = IntOr(value, -1);
-            if (kind == okCombo) {
-                auto* c = static_cast<QComboBox*>(w);
-                if (v >= 0 && v < c->count())
-                    c->setCurrentIndex(v);
-            } else if (kind == okList) {
-                auto* l = static_cast<QListWidget*>(w);
-                if (v >= 0 && v < l->count())
-                    l->setCurrentRow(v);
-            } else {
-                auto* r = static_cast<TRadioGroup*>(w);
-                if (v >= 0 && v < r->Items().size())
-                    r->Select(v);
-            }
-            return;
-        }
-        case okGrid: {
-            auto* gr = static_cast<TSortGrid*>(w);
-            const int v = IntOr(value, -1);
-            if (v >= 0 && v < gr->rowCount())
-                gr->setCurrentCell(v == 0 ? 1 : v, std::max(gr->currentColumn(), 0));
-            return;
-        }
-        case okCheck: static_cast<QCheckBox*>(w)->setChecked(IntOr(value, 0) != 0); return;
-        case okMenu: {
-            QAction* a = ObjectAction(rec);
-            a->setCheckable(true);
-            a->setChecked(IntOr(value, 0) != 0);
-            return;
-        }
-        case okTabPage: static_cast<QTabWidget*>(w)->setCurrentIndex(IntOr(value, 0)); return;
-        case okAnime: SetAnimeProperty(st, rec, TAnimeProp::Interval, value); return;
-        default: NotDefined(st, name);
-        }
-    }
-    case pSelText: {
-        if (kind == okList) {
-            if (QListWidgetItem* it = static_cast<QListWidget*>(w)->currentItem())
-                it->setText(Q(value));
-            return;
-        }
-        if (!HasSelection(kind))
-            UndefinedItem(st, rec, name, folded);
-        if (kind == okEdit || kind == okCombo) {
-            QLineEdit* e = kind == okEdit ? static_cast<QLineEdit*>(w) : static_cast<QComboBox*>(w)->lineEdit();
-            if (e)
-                e->insert(Q(value));
-        } else {
-            Memo(rec)->textCursor().insertText(MemoText(value));
-        }
-        return;
-    }
-    case pSelStart: case pSelLength: {
-        if (!HasSelection(kind))
-            UndefinedItem(st, rec, name, folded);
-        int start, length;
-        QString sel;
-        SelectionOf(rec, start, length, sel);
-        const int v = static_cast<int>(Numeric(value));
-        if (code == pSelStart)
-            SetSelection(rec, v, 0);
-        else
-            SetSelection(rec, start, v);
-        return;
-    }
-    case pColumn: case pRow: {
-        const int v = IntOr(value, 0);
-        if (kind == okGrid) {
-            auto* gr = static_cast<TSortGrid*>(w);
-            if (code == pColumn)
-                gr->setCurrentCell(std::max(gr->currentRow(), 0), v);
-            else
-                gr->setCurrentCell(v, std::max(gr->currentColumn(), 0));
-            return;
-        }
-        if (kind == okMemo || kind == okTEditor) {
-            QTextCursor c = Memo(rec)->textCursor();
-            if (code == pColumn) {
-                c.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, std::max(v, 0));
-            } else {
-                QTextBlock b = Memo(rec)->document()->findBlockByNumber(std::max(v, 0));
-                if (b.isValid())
-                    c.setPosition(b.position());
-            }
-            Memo(rec)->setTextCursor(c);
-            Memo(rec)->ensureCursorVisible();
-            return;
-        }
-        UndefinedItem(st, rec, name, folded);
-    }
-    case pUrl:
-        if (kind != okBrowser)
-            UndefinedItem(st, rec, name, folded);
-        static_cast<TBrowser*>(w)->Navigate(QUrl::fromUserInput(Q(Trim(value))));
-        return;
-    case pPicture:
-        if (kind == okAnime) {
-            SetAnimeProperty(st, rec, TAnimeProp::Pictures, value);
-            return;
-        }
-        if (kind != okImage && kind != okForm && kind != okButton && kind != okMenu)
-            NotDefined(st, name);
-        LoadPictureInto(st, rec, value);
-        return;
-    case pStretch: case pTransparent: {
-        const bool on = (code == pStretch ? IntOr(value, 0) : Numeric(value)) > 0;
-        TCanvasBox* box = nullptr;
-        if (kind == okImage || kind == okAnime)
-            box = static_cast<TCanvasBox*>(w);
-        else if (kind == okForm && rec->Index != 0)
-            box = static_cast<TFormWindow*>(w)->Background();
-        else if (kind == okLabel && code == pTransparent) {
-            w->setAttribute(Qt::WA_TranslucentBackground, on);
-            w->setAutoFillBackground(!on);
-            return;
-        }
-        if (!box)
-            UndefinedItem(st, rec, name, folded);
-        (code == pStretch ? box->Stretch : box->Transparent) = on;
-        box->update();
-        return;
-    }
-    case pBackColour: {
-        const QColor c = ColourFromValue(ParseColourText(value, -1));
-        switch (kind) {
-        case okAnime: static_cast<TAnimeBox*>(w)->SetColour(c); return;
-        case okEdit: case okCombo: case okList: case okMemo: case okGrid: case okLabel: case okCheck: case okPanel:
-        case okTEditor: case okRadio: {
-            QPalette pal = w->palette();
-            pal.setColor(w->backgroundRole(), c);
-            pal.setColor(QPalette::Base, c);
-            w->setPalette(pal);
-            w->setAutoFillBackground(true);
-            return;
-        }
-        case okForm:
-            if (rec->Index == 0) {
-                TMainWindow* m = HostWindowOf(st);
-                m->Surface()->SetWindowColour(c);
-                m->Surface()->Picture().fill(c);
-                m->Surface()->update();
-            } else {
-                TCanvasBox* bg = static_cast<TFormWindow*>(w)->Background();
-                bg->Fill = c;
-                bg->SetPicture(QImage());
-                bg->FitPicture(w->width(), w->height());
-                bg->Picture().fill(c);
-            }
-            return;
-        default: UndefinedItem(st, rec, name, folded);
-        }
-    }
-    case pFontFace: case pFontSize: case pFontColour: {
-        if (!HasFont(kind))
-            UndefinedItem(st, rec, name, folded);
-        if (code == pFontFace) {
-            const TFontDesc desc = ParseFontText(Q(value), InstalledFaces());
-            w->setFont(FontFromDesc(desc, IntOr(SystemWordValue(st, "文字サイズ"), 12)));
-        } else if (code == pFontSize) {
-            QFont f = w->font();
-            f.setPointSize(std::max(1, IntOr(value, 9)));
-            w->setFont(f);
-        } else {
-            QPalette pal = w->palette();
-            const QColor c = ColourFromValue(ParseColourText(value, 0));
-            pal.setColor(w->foregroundRole(), c);
-            pal.setColor(QPalette::Text, c);
-            pal.setColor(QPalette::ButtonText, c);
-            w->setPalette(pal);
-        }
-        if (kind == okLabel)
-            static_cast<QLabel*>(w)->adjustSize();
-        return;
-    }
-    case pVisible: {
-        const bool on = IntOr(value, 0) != 0;
-        if (menu)
-            ObjectAction(rec)->setVisible(on);
-        else
-            g->setVisible(on);
-        return;
-    }
-    case pEnabled: {
-        const bool on = IntOr(value, 0) != 0;
-        if (menu)
-            ObjectAction(rec)->setEnabled(on);
-        else
-            g->setEnabled(on);
-        return;
-    }
-    case pEditable: {
-        const long long v = Numeric(value);
-        switch (kind) {
-        case okEdit: static_cast<QLineEdit*>(w)->setReadOnly(v == 0); return;
-        case okMemo: Memo(rec)->setReadOnly(v == 0); return;
-        case okCombo: static_cast<QComboBox*>(w)->setEditable(v != 0); return;
-        case okGrid: {
-            auto* gr = static_cast<TSortGrid*>(w);
-            if (v < 1) {
-                gr->setEditTriggers(QAbstractItemView::NoEditTriggers);
-                gr->setSelectionBehavior(QAbstractItemView::SelectRows);
-            } else {
-                gr->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                    QAbstractItemView::AnyKeyPressed);
-                gr->setSelectionBehavior(QAbstractItemView::SelectItems);
-            }
-            gr->viewport()->update();
-            return;
-        }
-        default: UndefinedItem(st, rec, name, folded);
-        }
-    }
-    case pScrollBars: {
-        if (kind != okMemo)
-            UndefinedItem(st, rec, name, folded);
-        const std::string v = Trim(value);
-        const bool vert = v == J("縦") || v == J("両方");
-        const bool horz = v == J("横") || v == J("両方");
-        Memo(rec)->setVerticalScrollBarPolicy(vert ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        Memo(rec)->setHorizontalScrollBarPolicy(horz ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        Memo(rec)->setLineWrapMode(horz ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-        return;
-    }
-    case pOrientation: {
-        if (kind != okBar)
-            UndefinedItem(st, rec, name, folded);
-        auto* b = static_cast<QScrollBar*>(w);
-        const bool vertical = Trim(value) == J("縦");
-        if ((b->orientation() == Qt::Vertical) != vertical) {
-            b->setOrientation(vertical ? Qt::Vertical : Qt::Horizontal);
-            b->resize(b->height(), b->width());
-        }
-        return;
-    }
-    case pMax: case pMin: {
-        if (kind != okBar)
-            UndefinedItem(st, rec, name, folded);
-        auto* b = static_cast<QScrollBar*>(w);
-        if (code == pMax)
-            b->setMaximum(IntOr(value, 0));
-        else
-            b->setMinimum(IntOr(value, 0));
-        return;
-    }
-    case pResizable: case pStyle: {
-        if (kind != okForm)
-            UndefinedItem(st, rec, name, folded);
-        const bool visible = g->isVisible();
-        int style = static_cast<int>(Numeric(value));
-        if (code == pResizable)
-            style = style >= 1 ? 2 : 1;
-        Qt::WindowFlags flags = Qt::Window;
-        if (style == 0) flags |= Qt::FramelessWindowHint;
-        else if (style == 3) flags = Qt::Dialog;
-        else if (style == 4 || style == 5) flags = Qt::Tool;
-        if (rec->Index != 0)
-            g->setWindowFlags(flags);
-        if (style == 1 || style == 3 || style == 4)
-            g->setFixedSize(g->size());
-        else {
-            g->setMinimumSize(0, 0);
-            g->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        }
-        g->setProperty("poruStyle", style);
-        if (visible)
-            g->show();
-        return;
-    }
-    case pShortcut:
-        if (!menu)
-            UndefinedItem(st, rec, name, folded);
-        ObjectAction(rec)->setShortcut(QKeySequence::fromString(Q(Trim(value)), QKeySequence::PortableText));
-        return;
-    case pIme:
-        if (!HasSelection(kind))
-            UndefinedItem(st, rec, name, folded);
-        // Linux input methods have no per-widget mode; the number is kept in the word.
-        return;
-    case pSort: {
-        const bool on = IntOr(value, 0) != 0;
-        if (kind == okList)
-            static_cast<QListWidget*>(w)->setSortingEnabled(on);
-        else if (kind == okCombo) {
-            if (on)
-                static_cast<QComboBox*>(w)->model()->sort(0);
-        } else if (kind == okGrid)
-            static_cast<TSortGrid*>(w)->Sortable = on;
-        else
-            UndefinedItem(st, rec, name, folded);
-        if (kind == okList && on)
-            static_cast<QListWidget*>(w)->sortItems();
-        return;
-    }
-    case pFileDrop:
-        SetDropTarget(st, rec, Trim(value) != "0");
-        return;
-    case pMorePictures: case pButtonMode: case pRepeat: case pSound:
-        if (kind != okAnime)
-            UndefinedItem(st, rec, name, folded);
-        SetAnimeProperty(st, rec, code == pMorePictures ? TAnimeProp::MorePictures
-                                  : code == pButtonMode ? TAnimeProp::ButtonMode
-                                  : code == pRepeat     ? TAnimeProp::Repeat
-                                                        : TAnimeProp::Sound, value);
-        return;
-    default:
-        UndefinedItem(st, rec, name, folded);
-    }
+    entry.Set(c, value);
 }
 
 // ---- commands ---------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "core/codec.h"
 #include "interp/builtins.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -50,26 +51,26 @@ TPoruHighlighter::TPoruHighlighter(QTextDocument* doc, QSet<QString> commands)
         longestCommand_ = std::max<int>(longestCommand_, static_cast<int>(c.size()));
 }
 
+const QTextCharFormat& TPoruHighlighter::CommentFormat()
+{
+    static const QTextCharFormat f = Format(QColor(0x20, 0x80, 0x20));
+    return f;
+}
+
 void TPoruHighlighter::highlightBlock(const QString& text)
 {
-    static const QTextCharFormat stringFmt = Format(QColor(0xA0, 0x20, 0x20));
-    static const QTextCharFormat commentFmt = Format(QColor(0x20, 0x80, 0x20));
-    static const QTextCharFormat numberFmt = Format(QColor(0x80, 0x00, 0x80));
-    static const QTextCharFormat particleFmt = Format(QColor(0x00, 0x60, 0xA0));
-    static const QTextCharFormat commandFmt = Format(QColor(0x00, 0x00, 0xC0), true);
     static const QTextCharFormat labelFmt = Format(QColor(0xB0, 0x50, 0x00), true);
-
-    // A block comment that began on an earlier line.
-    int i = 0;
     const int n = static_cast<int>(text.size());
+    int i = 0;
+    // A block comment that began on an earlier line.
     if (previousBlockState() == 1) {
         const int end = text.indexOf(QStringLiteral("*/"));
         if (end < 0) {
-            setFormat(0, n, commentFmt);
+            setFormat(0, n, CommentFormat());
             setCurrentBlockState(1);
             return;
         }
-        setFormat(0, end + 2, commentFmt);
+        setFormat(0, end + 2, CommentFormat());
         i = end + 2;
     }
     setCurrentBlockState(0);
@@ -79,64 +80,94 @@ void TPoruHighlighter::highlightBlock(const QString& text)
         return;
     }
     while (i < n) {
-        const QChar c = text[i];
-        // Comments: '', //, #, ＃ to the end of the line; /* ... */ across lines.
-        if (c == QLatin1Char('\'') || c == QChar(0xFF07) || c == QLatin1Char('#') || c == QChar(0xFF03) ||
-            text.mid(i, 2) == QStringLiteral("//")) {
-            setFormat(i, n - i, commentFmt);
-            return;
-        }
-        if (text.mid(i, 2) == QStringLiteral("/*")) {
-            const int end = text.indexOf(QStringLiteral("*/"), i + 2);
-            if (end < 0) {
-                setFormat(i, n - i, commentFmt);
-                setCurrentBlockState(1);
-                return;
-            }
-            setFormat(i, end + 2 - i, commentFmt);
-            i = end + 2;
-            continue;
-        }
-        // Strings: 「」, 『』, "", ``.
-        QChar close;
-        if (c == QChar(0x300C)) close = QChar(0x300D);
-        else if (c == QChar(0x300E)) close = QChar(0x300F);
-        else if (c == QLatin1Char('"')) close = QLatin1Char('"');
-        else if (c == QLatin1Char('`')) close = QLatin1Char('`');
-        if (!close.isNull()) {
-            int end = text.indexOf(close, i + 1);
-            end = end < 0 ? n : end + 1;
-            setFormat(i, end - i, stringFmt);
-            i = end;
-            continue;
-        }
-        if (c.isDigit()) {
-            int j = i;
-            while (j < n && (text[j].isDigit() || text[j] == QLatin1Char('.')))
-                ++j;
-            setFormat(i, j - i, numberFmt);
-            i = j;
-            continue;
-        }
-        // The longest command word starting here.
-        bool matched = false;
-        for (int len = std::min(longestCommand_, n - i); len >= 2; --len)
-            if (commands_.contains(text.mid(i, len))) {
-                setFormat(i, len, commandFmt);
-                i += len;
-                matched = true;
-                break;
-            }
-        if (matched)
-            continue;
-        for (const QString& p : Particles())
-            if (text.mid(i, p.size()) == p) {
-                setFormat(i, static_cast<int>(p.size()), particleFmt);
-                i += static_cast<int>(p.size()) - 1;
-                break;
-            }
-        ++i;
+        int next = ScanComment(text, i);
+        if (next == i)
+            next = ScanString(text, i);
+        if (next == i)
+            next = ScanNumber(text, i);
+        if (next == i)
+            next = ScanCommand(text, i);
+        i = next == i ? ScanParticle(text, i) : next;
     }
+}
+
+// Comments: '', //, #, ＃ to the end of the line; /* ... */ across lines.
+int TPoruHighlighter::ScanComment(const QString& text, int i)
+{
+    const int n = static_cast<int>(text.size());
+    const QChar c = text[i];
+    if (c == QLatin1Char('\'') || c == QChar(0xFF07) || c == QLatin1Char('#') || c == QChar(0xFF03) ||
+        text.mid(i, 2) == QStringLiteral("//")) {
+        setFormat(i, n - i, CommentFormat());
+        return n;
+    }
+    if (text.mid(i, 2) != QStringLiteral("/*"))
+        return i;
+    const int end = text.indexOf(QStringLiteral("*/"), i + 2);
+    if (end < 0) {
+        setFormat(i, n - i, CommentFormat());
+        setCurrentBlockState(1);
+        return n;
+    }
+    setFormat(i, end + 2 - i, CommentFormat());
+    return end + 2;
+}
+
+// Strings: 「」, 『』, "", ``; an unclosed one runs to the end of the line.
+int TPoruHighlighter::ScanString(const QString& text, int i)
+{
+    static const QTextCharFormat stringFmt = Format(QColor(0xA0, 0x20, 0x20));
+    const int n = static_cast<int>(text.size());
+    const QChar c = text[i];
+    QChar close;
+    if (c == QChar(0x300C)) close = QChar(0x300D);
+    else if (c == QChar(0x300E)) close = QChar(0x300F);
+    else if (c == QLatin1Char('"')) close = QLatin1Char('"');
+    else if (c == QLatin1Char('`')) close = QLatin1Char('`');
+    if (close.isNull())
+        return i;
+    int end = text.indexOf(close, i + 1);
+    end = end < 0 ? n : end + 1;
+    setFormat(i, end - i, stringFmt);
+    return end;
+}
+
+int TPoruHighlighter::ScanNumber(const QString& text, int i)
+{
+    static const QTextCharFormat numberFmt = Format(QColor(0x80, 0x00, 0x80));
+    const int n = static_cast<int>(text.size());
+    if (!text[i].isDigit())
+        return i;
+    int j = i;
+    while (j < n && (text[j].isDigit() || text[j] == QLatin1Char('.')))
+        ++j;
+    setFormat(i, j - i, numberFmt);
+    return j;
+}
+
+// The longest command word starting here.
+int TPoruHighlighter::ScanCommand(const QString& text, int i)
+{
+    static const QTextCharFormat commandFmt = Format(QColor(0x00, 0x00, 0xC0), true);
+    const int n = static_cast<int>(text.size());
+    for (int len = std::min(longestCommand_, n - i); len >= 2; --len)
+        if (commands_.contains(text.mid(i, len))) {
+            setFormat(i, len, commandFmt);
+            return i + len;
+        }
+    return i;
+}
+
+// A particle, or else one plain character.
+int TPoruHighlighter::ScanParticle(const QString& text, int i)
+{
+    static const QTextCharFormat particleFmt = Format(QColor(0x00, 0x60, 0xA0));
+    for (const QString& p : Particles())
+        if (text.mid(i, p.size()) == p) {
+            setFormat(i, static_cast<int>(p.size()), particleFmt);
+            return i + static_cast<int>(p.size());
+        }
+    return i + 1;
 }
 
 TTextEditor::TTextEditor(QWidget* parent) : QPlainTextEdit(parent)
@@ -209,7 +240,7 @@ QPlainTextEdit* CreateTEditor(TPoruBase& st, QWidget* parent)
         size_t count = 0;
         const CommandRow* rows = CommandRows(count);
         for (size_t i = 0; i < count; ++i)
-            set.insert(QString::fromStdString(SjisToUtf8(rows[i].name)));
+            set.insert(SjisToQString(rows[i].name));
         return set;
     }();
     new TPoruHighlighter(editor->document(), commands);

@@ -15,6 +15,15 @@ protected:
     void highlightBlock(const QString& text) override;
 
 private:
+    static const QTextCharFormat& CommentFormat();
+    // Each formats what starts at i and returns where colouring goes on; i
+    // itself when nothing of its sort starts there.
+    int ScanComment(const QString& text, int i);
+    int ScanString(const QString& text, int i);
+    int ScanNumber(const QString& text, int i);
+    int ScanCommand(const QString& text, int i);
+    int ScanParticle(const QString& text, int i);
+
     QSet<QString> commands_;
     int longestCommand_ = 1;
 };

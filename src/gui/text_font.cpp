@@ -10,6 +10,7 @@
 #include "core/hash.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ TFontDesc ParseFontText(const QString& text, const QStringList& installed)
     // The size field was made full-width with the rest; read its digits back.
     QString digits = size.normalized(QString::NormalizationForm_KC).trimmed();
     if (!digits.isEmpty()) {
-        long double v = ToNumber(Utf8ToSjis(digits.toStdString()));
+        long double v = ToNumber(QStringToSjis(digits));
         if (std::isfinite(static_cast<double>(v)) && v > 0 && v < 100000)
             out.Size = static_cast<int>(v);
     }
@@ -210,7 +211,7 @@ int32_t ValueFromColour(const QColor& colour)
 
 QFont CurrentTextFont(TPoruBase& st)
 {
-    TFontDesc desc = ParseFontText(QString::fromUtf8(SjisToUtf8(VarValue(st, 0))), InstalledFaces());
+    TFontDesc desc = ParseFontText(SjisToQString(VarValue(st, 0)), InstalledFaces());
     int defaultSize = ToIntOrDefault(TrimView(VarValue(st, 1)), 12);
     return FontFromDesc(desc, defaultSize);
 }

@@ -23,7 +23,7 @@
 #include <fstream>
 #include <functional>
 
-#include "debug/frm_debug.h"
+#include "gui/frm_debug.h"
 #include "gui/dialog_answers.h"
 #include "gui/dialog_memo.h"
 #include "gui/error_dialog.h"

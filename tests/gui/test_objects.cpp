@@ -345,6 +345,83 @@ TEST(Properties, DirectValuesByKind)
     EXPECT_EQ(f.Var("D"), "a,b\r\nc,d\r\n");
 }
 
+// Which kinds take the properties that only some kinds have, and the message each
+// of the others gives.
+TEST(Properties, WhatEachKindSupports)
+{
+    struct Row {
+        const char* kind;
+        bool text, items, value, editable, backColour, font, direct;
+    };
+    const Row rows[] = {
+        {"ボタン", true, false, false, false, false, true, true},
+        {"エディタ", true, false, false, true, true, true, true},
+        {"イメージ", false, false, false, false, false, false, true},
+        {"バー", false, false, true, false, false, false, true},
+        {"コンボ", true, true, true, true, true, true, true},
+        {"リスト", true, true, true, false, true, true, true},
+        {"メモ", true, false, false, true, true, true, true},
+        {"フォーム", true, true, false, false, true, false, true},
+        {"グリッド", true, true, true, true, true, true, true},
+        {"ラベル", true, false, false, false, true, true, true},
+        {"チェック", true, false, true, false, true, true, true},
+        {"トラック", false, false, false, false, false, false, false},
+        {"アニメ", false, false, true, false, true, false, false},
+        {"パネル", true, true, false, false, true, false, true},
+        {"Tエディタ", true, false, false, false, true, false, true},
+        {"ラジオ", true, true, true, false, true, false, true},
+        {"スクロール", false, true, false, false, false, false, false},
+        {"タブページ", true, true, true, false, false, false, false},
+    };
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("A=0\r\n")) << f.Errors();
+    for (const Row& r : rows) {
+        const std::string kind = r.kind, name = std::string("O") + r.kind;
+        ASSERT_TRUE(f.Run(name + "を、" + kind + "として、作成\r\n")) << kind << f.Errors();
+        ASSERT_EQ(KindName(f.Record(name.c_str())->ClassCode), S(kind));
+        const std::string notDefined = "オブジェクト\"" + name + "\"の設定は、未定義です。";
+        auto undefinedItem = [&](const char* prop) {
+            return "オブジェクト\"" + name + "\"(\"" + kind + "\")の設定項目\"" + prop + "\"は未定義です。";
+        };
+        auto check = [&](const std::string& script, bool ok, const std::string& message) {
+            EXPECT_EQ(f.Run(script), ok) << kind << ": " << script;
+            if (!ok)
+                EXPECT_EQ(f.LastError(), message) << kind << ": " << script;
+        };
+        check(name + "の、テキストは、「t」\r\n", r.text, notDefined);
+        check(name + "の、アイテムは、「」\r\n", r.items, undefinedItem("アイテム"));
+        check(name + "の、値は、1\r\n", r.value, notDefined);
+        check("A=" + name + "の、編集\r\n", r.editable, undefinedItem("編集"));
+        check(name + "の、背景色は、0\r\n", r.backColour, undefinedItem("背景色"));
+        check(name + "の、フォントサイズは、10\r\n", r.font, undefinedItem("フォントサイズ"));
+        check("A=" + name + "\r\n", r.direct, "オブジェクト\"" + name + "\"から、直接値を得ることは出来ません。");
+    }
+}
+
+// A button's caption widens the button to show it, never narrows it, whichever
+// way it is set: as テキスト, as タイトル, or as the button's direct value.
+TEST(Properties, ButtonCaptionsWidenTheButton)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("Aボタンを、作る\r\nBボタンを、作る\r\nCボタンを、作る\r\n")) << f.Errors();
+    auto* a = static_cast<QPushButton*>(ObjectWidget(f.Record("Aボタン")));
+    auto* b = static_cast<QPushButton*>(ObjectWidget(f.Record("Bボタン")));
+    auto* c = static_cast<QPushButton*>(ObjectWidget(f.Record("Cボタン")));
+    const int before = a->width();
+    const std::string longText = "とても長いボタンの見出しをここに書きます";
+    ASSERT_TRUE(f.Run("Aボタンの、テキストは、「" + longText + "」\r\nBボタン=「" + longText +
+                      "」\r\nCボタンの、タイトルは、「" + longText + "」\r\n"))
+        << f.Errors();
+    const int need = a->fontMetrics().horizontalAdvance(a->text()) + 10;
+    EXPECT_GT(need, before);
+    EXPECT_EQ(a->width(), need);
+    EXPECT_EQ(b->width(), need);
+    EXPECT_EQ(c->width(), need);
+    EXPECT_EQ(b->text().toStdString(), longText);
+    ASSERT_TRUE(f.Run("Aボタン=「短」\r\n")) << f.Errors();
+    EXPECT_EQ(a->width(), need);
+}
+
 // ---- the grid -------------------------------------------------------------------------------------
 
 TEST(Grid, RowZeroIsTheHeaderAndClicksSort)

@@ -69,6 +69,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void MakeProgramView();
+    void MakeFilters();
+    void MakeVariableTable();
+    void MakeButtons();
+    void LayOut();
+    void Connect();
     void Finish(DebugChoice choice);
     void ShowLine(int32_t line);
 

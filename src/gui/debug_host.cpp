@@ -1,6 +1,6 @@
 // The window host's debug dialog.
 #include "core/codec.h"
-#include "debug/frm_debug.h"
+#include "gui/frm_debug.h"
 #include "gui/dialog_answers.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"

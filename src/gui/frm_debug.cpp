@@ -1,4 +1,4 @@
-#include "debug/frm_debug.h"
+#include "gui/frm_debug.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -22,23 +22,14 @@
 #include "gui/text_font.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
+#include "services/qt_text.h"
 
 namespace {
-
-QString FromSjis(const std::string& s)
-{
-    return QString::fromStdString(SjisToUtf8(s));
-}
-
-std::string ToSjis(const QString& s)
-{
-    return Utf8ToSjis(s.toStdString());
-}
 
 // A value in one cell: line breaks as "\n", as the console shows them.
 QString CellText(const std::string& value)
 {
-    QString s = FromSjis(value);
+    QString s = SjisToQString(value);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"));
     s.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     s.replace(QLatin1Char('\r'), QStringLiteral("\\n"));
@@ -66,7 +57,18 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     QFont formFont(MapFaceName(QStringLiteral("ＭＳ Ｐゴシック")));
     formFont.setPixelSize(12);
     setFont(formFont);
+    // Children in this order, which is also the order of the focus chain.
+    MakeProgramView();
+    MakeFilters();
+    MakeVariableTable();
+    MakeButtons();
+    LayOut();
+    Connect();
+}
 
+// The current line, the program text and the control structures.
+void TfrmDebug::MakeProgramView()
+{
     lblLine = new QLabel(this);
     lblLine->setObjectName(QStringLiteral("lblLine"));
     memProgram = new QPlainTextEdit(this);
@@ -79,7 +81,11 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     memProgram->setFont(fixed);
     lstControl = new QListWidget(this);
     lstControl->setObjectName(QStringLiteral("lstControl"));
+}
 
+// The level, the two boxes and the search.
+void TfrmDebug::MakeFilters()
+{
     edtLevel = new QLineEdit(QStringLiteral("0"), this);
     edtLevel->setObjectName(QStringLiteral("edtLevel"));
     edtLevel->setMaximumWidth(48);
@@ -90,7 +96,10 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     edtSearch = new QLineEdit(this);
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     btnSearch = Button(this, "btnSearch", QStringLiteral("実行"));
+}
 
+void TfrmDebug::MakeVariableTable()
+{
     grdVars = new QTableWidget(0, 4, this);
     grdVars->setObjectName(QStringLiteral("grdVars"));
     grdVars->setHorizontalHeaderLabels(
@@ -104,13 +113,19 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     grdVars->setColumnWidth(1, 220);
     grdVars->setColumnWidth(2, 120);
     grdVars->installEventFilter(this);
+}
 
+void TfrmDebug::MakeButtons()
+{
     btnContinue = Button(this, "btnContinue", QStringLiteral("連続実行(&O)"));
     btnStep = Button(this, "btnStep", QStringLiteral("一行毎に実行(&L)"));
     btnStop = Button(this, "btnStop", QStringLiteral("実行中断(&C)"));
     btnHelp = Button(this, "btnHelp", QStringLiteral("？"));
     btnSync = Button(this, "btnSync", QStringLiteral("エディタと同期(&E)"));
+}
 
+void TfrmDebug::LayOut()
+{
     auto* top = new QSplitter(Qt::Horizontal, this);
     top->addWidget(memProgram);
     top->addWidget(lstControl);
@@ -143,7 +158,10 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     layout->addWidget(grdVars, 3);
     layout->addLayout(buttons);
     resize(640, 560);
+}
 
+void TfrmDebug::Connect()
+{
     connect(btnContinue, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Continue); });
     connect(btnStep, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Step); });
     connect(btnStop, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Stop); });
@@ -158,7 +176,7 @@ TfrmDebug::TfrmDebug(QWidget* parent)
     });
     connect(chkSystem, &QCheckBox::toggled, this, [this](bool on) {
         const QSignalBlocker quiet(edtLevel);
-        edtLevel->setText(FromSjis(DebugFilterAfterSystemBox(ToSjis(edtLevel->text()), on)));
+        edtLevel->setText(SjisToQString(DebugFilterAfterSystemBox(QStringToSjis(edtLevel->text()), on)));
         Refill();
     });
     connect(chkObjects, &QCheckBox::toggled, this, [this] { Refill(); });
@@ -203,14 +221,14 @@ void TfrmDebug::Fill(TPoruBase& st, const std::string& word)
         Refill();
         lstControl->clear();
         for (const std::string& c : DebugControlEntries(st.RunControl))
-            lstControl->addItem(FromSjis(c));
+            lstControl->addItem(SjisToQString(c));
         if (lstControl->count() > 0)
             lstControl->setCurrentRow(lstControl->count() - 1);
         const int32_t line = st.CurrentLineNo();
         lblLine->setText(QStringLiteral("現在の実行行:") + QString::number(line));
         QStringList lines;
         for (const std::string& l : DebugProgramLines(st.Source))
-            lines << FromSjis(l);
+            lines << SjisToQString(l);
         memProgram->setPlainText(lines.join(QLatin1Char('\n')));
         ShowLine(line);
     } catch (const std::exception&) {
@@ -248,12 +266,12 @@ void TfrmDebug::Refill()
 {
     if (!st_)
         return;
-    rows_ = DebugVariableRows(st_->Words, ToSjis(edtLevel->text()), chkObjects->isChecked());
+    rows_ = DebugVariableRows(st_->Words, QStringToSjis(edtLevel->text()), chkObjects->isChecked());
     grdVars->clearSelection();
     grdVars->setRowCount(static_cast<int>(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
         const TDebugRow& r = rows_[i];
-        const QString cells[4] = {FromSjis(r.Name), CellText(r.Value), FromSjis(r.Type), QString::number(r.Level)};
+        const QString cells[4] = {SjisToQString(r.Name), CellText(r.Value), SjisToQString(r.Type), QString::number(r.Level)};
         for (int col = 0; col < 4; ++col)
             grdVars->setItem(static_cast<int>(i), col, new QTableWidgetItem(cells[col]));
     }
@@ -261,7 +279,7 @@ void TfrmDebug::Refill()
 
 void TfrmDebug::Search()
 {
-    const int row = DebugFindRow(rows_, ToSjis(edtSearch->text()));
+    const int row = DebugFindRow(rows_, QStringToSjis(edtSearch->text()));
     if (row < 0)
         return;
     grdVars->selectRow(row);
@@ -275,7 +293,7 @@ void TfrmDebug::OpenRow(int row)
     const TDebugRow r = rows_[static_cast<size_t>(row)];
     TfrmPoruMemo memo(this);
     memo.Prepare(MessageText(r.Value), font(), palette().color(QPalette::Text), 0);
-    memo.setWindowTitle(FromSjis(r.Name));
+    memo.setWindowTitle(SjisToQString(r.Name));
     QString ignored;
     memo.Run(ignored);
 }

@@ -1,0 +1,1470 @@
+// One section per kind of script object, each ending in the kind's record of
+// operations; KindOps looks the records up by kind code.
+#include "gui/kinds.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/codec.h"
+#include "core/hash.h"
+#include "gui/anime_box.h"
+#include "gui/controls.h"
+#include "gui/event_relay.h"
+#include "gui/main_window.h"
+#include "gui/objects_internal.h"
+#include "gui/tedit.h"
+#include "gui/text_font.h"
+#include "gui/text_layout.h"
+#include "interp/interp.h"
+#include "services/qt_text.h"
+
+// ---- shared helpers ---------------------------------------------------------------------------
+
+std::string JoinItemLines(const QStringList& items)
+{
+    std::string out;
+    for (const QString& i : items) {
+        out += QStringToSjis(i);
+        out += "\r\n";
+    }
+    return out;
+}
+
+QStringList SplitItemLines(const std::string& sjis)
+{
+    QString t = SjisToQString(sjis);
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = t.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+long long LenientNumber(const std::string& text)
+{
+    std::string t;
+    for (char c : Trim(text))
+        if (c != ',')
+            t += c;
+    return static_cast<long long>(std::trunc(ToNumber(t)));
+}
+
+int IntOr(const std::string& text, int def)
+{
+    return ToIntOrDefault(TrimView(text), def);
+}
+
+void SetButtonCaption(QPushButton* b, const QString& caption)
+{
+    b->setText(caption);
+    const int need = b->fontMetrics().horizontalAdvance(b->text()) + 10;
+    if (b->width() < need)
+        b->resize(need, b->height());
+}
+
+namespace {
+
+std::string Num(long long v)
+{
+    return std::to_string(v);
+}
+
+const char* Flag(bool on)
+{
+    return on ? "1" : "0";
+}
+
+template <class T> T* W(TObjNode* rec)
+{
+    return static_cast<T*>(static_cast<QWidget*>(rec->Control));
+}
+
+// ---- operations shared by several kinds --------------------------------------------------------
+
+std::string CaptionText(TPoruBase&, TObjNode* rec)
+{
+    return WidgetText(rec);
+}
+
+void SetCaptionText(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    SetWidgetText(st, rec, value);
+}
+
+std::string CaptionDirect(TPoruBase&, TObjNode* rec, THashNode*)
+{
+    return WidgetText(rec);
+}
+
+void SetCaptionDirect(TPoruBase& st, TObjNode* rec, THashNode*, const std::string& value)
+{
+    SetWidgetText(st, rec, value);
+}
+
+int DirectNumber(const std::string& value)
+{
+    return static_cast<int>(std::trunc(ToNumber(value)));
+}
+
+std::string PaletteBackColour(TPoruBase&, TObjNode* rec)
+{
+    QWidget* w = W<QWidget>(rec);
+    return Num(ValueFromColour(w->palette().color(w->backgroundRole())));
+}
+
+void SetPaletteBackColour(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    QWidget* w = W<QWidget>(rec);
+    const QColor c = ColourFromValue(ParseColourText(value, -1));
+    QPalette pal = w->palette();
+    pal.setColor(w->backgroundRole(), c);
+    pal.setColor(QPalette::Base, c);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+// The names of the script objects placed in a container, one a line.
+std::string ChildNames(TPoruBase& st, QWidget* container)
+{
+    std::string out;
+    if (!container)
+        return out;
+    for (QObject* c : container->children()) {
+        auto* cw = qobject_cast<QWidget*>(c);
+        const int id = cw ? cw->property("poruId").toInt() : 0;
+        if (cw && id > 0)
+            if (TObjNode* child = FindObjectById(st, id); child && child->Control == cw)
+                out += child->Name + "\r\n";
+    }
+    return out;
+}
+
+// Moves the objects named one a line into a container; a scrolling container's
+// inner area grows to hold them.
+void AdoptChildren(TPoruBase& st, QWidget* container, const std::string& value, bool grow)
+{
+    for (const QString& line : SplitItemLines(value)) {
+        const std::string childName = Trim(QStringToSjis(line));
+        if (childName.empty())
+            continue;
+        THashNode* cw = st.Words.FindExact(childName);
+        if (!cw || cw->Kind != wkObject)
+            st.Error("\"" + childName + J("\"は、オブジェクトではありません。"));
+        QWidget* c = ObjectWidget(RecordOfWord(st, cw));
+        if (c && container) {
+            c->setParent(container);
+            c->show();
+            if (grow)
+                container->resize(std::max(container->width(), c->x() + c->width()),
+                                  std::max(container->height(), c->y() + c->height()));
+        }
+    }
+}
+
+// A container record that is 母艦 places its children on the main window's surface.
+QWidget* SurfaceIfMain(TPoruBase& st, TObjNode* rec)
+{
+    return rec->Index == 0 ? HostWindowOf(st)->Surface() : nullptr;
+}
+
+std::string ContainerItems(TPoruBase& st, TObjNode* rec)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    return ChildNames(st, main ? main : W<QWidget>(rec));
+}
+
+void SetContainerItems(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    AdoptChildren(st, main ? main : W<QWidget>(rec), value, false);
+}
+
+// ---- ボタン -------------------------------------------------------------------------------------
+
+QWidget* CreateButton(const TNewControl& n)
+{
+    auto* b = new QPushButton(n.Caption, n.Parent);
+    b->resize(75, 25);
+    return b;
+}
+
+void WireButton(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QObject::connect(W<QPushButton>(rec), &QPushButton::clicked, W<QWidget>(rec),
+                     [sp, id] { FireEvent(*sp, id, esClick); });
+}
+
+std::string ButtonCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QPushButton>(rec)->text());
+}
+
+void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
+{
+    SetButtonCaption(W<QPushButton>(rec), SjisToQString(value));
+}
+
+void ButtonShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* b = W<QPushButton>(rec);
+    b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    if (!img.isNull())
+        b->setIconSize(img.size());
+}
+
+const TKindOps kButton = {
+    .Create = CreateButton,
+    .Keys = false,
+    .Wire = WireButton,
+    .DefaultEvent = esClick,
+    .HasFont = true,
+    .Caption = ButtonCaption,
+    .SetCaption = SetButtonCaptionOp,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .ShowPicture = ButtonShowsPicture,
+};
+
+// ---- エディタ -----------------------------------------------------------------------------------
+
+QWidget* CreateEdit(const TNewControl& n)
+{
+    auto* e = new QLineEdit(n.Parent);
+    e->setFont(n.Font);
+    e->resize(121, e->sizeHint().height());
+    return e;
+}
+
+void WireEdit(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QObject::connect(W<QLineEdit>(rec), &QLineEdit::textChanged, W<QWidget>(rec),
+                     [sp, id] { FireEvent(*sp, id, esChange); });
+    relay->clickOnRelease_ = true;
+}
+
+std::string EditCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QLineEdit>(rec)->text());
+}
+
+void SetEditCaption(TObjNode* rec, const std::string& value)
+{
+    W<QLineEdit>(rec)->setText(SjisToQString(value));
+}
+
+std::string EditEditable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(!W<QLineEdit>(rec)->isReadOnly());
+}
+
+void SetEditEditable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<QLineEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
+}
+
+void EmptyEdit(QWidget* w)
+{
+    static_cast<QLineEdit*>(w)->clear();
+}
+
+void EditTakesFiles(QWidget* w, const std::vector<std::string>& files)
+{
+    std::string list;
+    for (const std::string& f : files) {
+        list += f;
+        list += "\r\n";
+    }
+    static_cast<QLineEdit*>(w)->setText(SjisToQString(Trim(list)));
+}
+
+const TKindOps kEdit = {
+    .Create = CreateEdit,
+    .CreationFont = false,
+    .Wire = WireEdit,
+    .DefaultEvent = esChange,
+    .HasFont = true,
+    .HasSelection = true,
+    .Caption = EditCaption,
+    .SetCaption = SetEditCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Editable = EditEditable,
+    .SetEditable = SetEditEditable,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Empty = EmptyEdit,
+    .TakeFiles = EditTakesFiles,
+};
+
+// ---- イメージ -----------------------------------------------------------------------------------
+
+QWidget* CreateImage(const TNewControl& n)
+{
+    auto* box = new TCanvasBox(n.Parent);
+    box->resize(105, 105);
+    return box;
+}
+
+void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
+{
+    relay->clickOnRelease_ = true;
+}
+
+std::string ImageDirect(TPoruBase&, TObjNode*, THashNode* word)
+{
+    return Trim(word->Value);
+}
+
+void SetImageDirect(TPoruBase& st, TObjNode* rec, THashNode* word, const std::string& value)
+{
+    word->Value = value;
+    LoadPictureInto(st, rec, value);
+}
+
+QImage* ImageCanvas(TObjNode* rec)
+{
+    return &W<TCanvasBox>(rec)->Picture();
+}
+
+// The box takes the size of its picture.
+void FitImage(TObjNode* rec)
+{
+    auto* box = W<TCanvasBox>(rec);
+    if (!box->Picture().isNull())
+        box->resize(box->Picture().size());
+}
+
+void ImageShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* box = W<TCanvasBox>(rec);
+    box->SetPicture(img);
+    if (!img.isNull())
+        box->resize(img.size());
+}
+
+void EmptyImage(QWidget* w)
+{
+    static_cast<TCanvasBox*>(w)->SetPicture(QImage());
+}
+
+const TKindOps kImage = {
+    .Create = CreateImage,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireClickOnRelease,
+    .DefaultEvent = esMouseDown,
+    .Direct = ImageDirect,
+    .SetDirect = SetImageDirect,
+    .Canvas = ImageCanvas,
+    .FitCanvas = FitImage,
+    .ShowPicture = ImageShowsPicture,
+    .Empty = EmptyImage,
+};
+
+// ---- バー ---------------------------------------------------------------------------------------
+
+QWidget* CreateBar(const TNewControl& n)
+{
+    auto* bar = new QScrollBar(Qt::Horizontal, n.Parent);
+    bar->setRange(0, 100);
+    bar->resize(121, bar->sizeHint().height());
+    return bar;
+}
+
+void WireBar(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QObject::connect(W<QScrollBar>(rec), &QScrollBar::valueChanged, W<QWidget>(rec),
+                     [sp, id] { FireEvent(*sp, id, esChange); });
+}
+
+std::string BarValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<QScrollBar>(rec)->value());
+}
+
+void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* b = W<QScrollBar>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0)
+        b->setValue(std::clamp(v, b->minimum(), b->maximum()));
+}
+
+std::string BarDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return std::to_string(W<QScrollBar>(rec)->value());
+}
+
+void SetBarDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    W<QScrollBar>(rec)->setValue(DirectNumber(value));
+}
+
+const TKindOps kBar = {
+    .Create = CreateBar,
+    .CreationFont = false,
+    .Mouse = false,
+    .Wire = WireBar,
+    .DefaultEvent = esChange,
+    .Value = BarValue,
+    .SetValue = SetBarValue,
+    .Direct = BarDirect,
+    .SetDirect = SetBarDirect,
+};
+
+// ---- コンボ -------------------------------------------------------------------------------------
+
+QWidget* CreateCombo(const TNewControl& n)
+{
+    auto* c = new QComboBox(n.Parent);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setCompleter(nullptr);
+    c->setFont(n.Font);
+    c->resize(145, c->sizeHint().height());
+    return c;
+}
+
+void WireCombo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    auto* c = W<QComboBox>(rec);
+    QObject::connect(c, &QComboBox::editTextChanged, c, [sp, id] { FireEvent(*sp, id, esChange); });
+    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c,
+                     [sp, id] { FireEvent(*sp, id, esClick); });
+    if (c->lineEdit())
+        Watch(c->lineEdit(), relay, false);
+}
+
+std::string ComboCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QComboBox>(rec)->currentText());
+}
+
+void SetComboCaption(TObjNode* rec, const std::string& value)
+{
+    W<QComboBox>(rec)->setEditText(SjisToQString(value));
+}
+
+std::string ComboItems(TPoruBase&, TObjNode* rec)
+{
+    auto* c = W<QComboBox>(rec);
+    QStringList items;
+    for (int i = 0; i < c->count(); ++i)
+        items << c->itemText(i);
+    return JoinItemLines(items);
+}
+
+void SetComboItems(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* c = W<QComboBox>(rec);
+    const QString keep = c->currentText();
+    c->clear();
+    c->addItems(SplitItemLines(value));
+    c->setEditText(keep);
+}
+
+std::string ComboValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<QComboBox>(rec)->currentIndex());
+}
+
+void SetComboValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* c = W<QComboBox>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < c->count())
+        c->setCurrentIndex(v);
+}
+
+std::string ComboEditable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(W<QComboBox>(rec)->isEditable());
+}
+
+void SetComboEditable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<QComboBox>(rec)->setEditable(LenientNumber(value) != 0);
+}
+
+void EmptyCombo(QWidget* w)
+{
+    static_cast<QComboBox*>(w)->clear();
+}
+
+const TKindOps kCombo = {
+    .Create = CreateCombo,
+    .CreationFont = false,
+    .Wire = WireCombo,
+    .DefaultEvent = esClick,
+    .HasFont = true,
+    .HasSelection = true,
+    .Caption = ComboCaption,
+    .SetCaption = SetComboCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Items = ComboItems,
+    .SetItems = SetComboItems,
+    .Value = ComboValue,
+    .SetValue = SetComboValue,
+    .Editable = ComboEditable,
+    .SetEditable = SetComboEditable,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Empty = EmptyCombo,
+};
+
+// ---- リスト -------------------------------------------------------------------------------------
+
+QWidget* CreateList(const TNewControl& n)
+{
+    auto* l = new QListWidget(n.Parent);
+    l->resize(121, 97);
+    return l;
+}
+
+void WireViewport(TPoruBase&, TObjNode* rec, TEventRelay* relay)
+{
+    Watch(W<QAbstractScrollArea>(rec)->viewport(), relay, true);
+    relay->clickOnRelease_ = true;
+}
+
+std::string ListText(TPoruBase&, TObjNode* rec)
+{
+    QListWidgetItem* it = W<QListWidget>(rec)->currentItem();
+    return it ? QStringToSjis(it->text()) : std::string();
+}
+
+void SetListText(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    if (QListWidgetItem* it = W<QListWidget>(rec)->currentItem())
+        it->setText(SjisToQString(value));
+}
+
+std::string ListItems(TPoruBase&, TObjNode* rec)
+{
+    auto* l = W<QListWidget>(rec);
+    QStringList items;
+    for (int i = 0; i < l->count(); ++i)
+        items << l->item(i)->text();
+    return JoinItemLines(items);
+}
+
+void SetListItems(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* l = W<QListWidget>(rec);
+    l->clear();
+    l->addItems(SplitItemLines(value));
+}
+
+std::string ListValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<QListWidget>(rec)->currentRow());
+}
+
+void SetListValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* l = W<QListWidget>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < l->count())
+        l->setCurrentRow(v);
+}
+
+std::string ListDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return std::to_string(W<QListWidget>(rec)->currentRow());
+}
+
+void SetListDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    W<QListWidget>(rec)->setCurrentRow(DirectNumber(value));
+}
+
+void EmptyList(QWidget* w)
+{
+    static_cast<QListWidget*>(w)->clear();
+}
+
+void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
+{
+    for (const std::string& f : files)
+        static_cast<QListWidget*>(w)->addItem(SjisToQString(f));
+}
+
+const TKindOps kList = {
+    .Create = CreateList,
+    .Wire = WireViewport,
+    .DefaultEvent = esClick,
+    .HasFont = true,
+    .Text = ListText,
+    .SetText = SetListText,
+    .Items = ListItems,
+    .SetItems = SetListItems,
+    .Value = ListValue,
+    .SetValue = SetListValue,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = ListDirect,
+    .SetDirect = SetListDirect,
+    .Empty = EmptyList,
+    .TakeFiles = ListTakesFiles,
+};
+
+// ---- メモ and Tエディタ ---------------------------------------------------------------------------
+
+QWidget* CreateMemo(const TNewControl& n)
+{
+    auto* m = new QPlainTextEdit(n.Parent);
+    m->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m->resize(185, 89);
+    return m;
+}
+
+QWidget* CreateTextEditor(const TNewControl& n)
+{
+    QWidget* w = CreateTEditor(n.St, n.Parent);
+    w->resize(185, 89);
+    return w;
+}
+
+void WireMemo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    auto* m = W<QPlainTextEdit>(rec);
+    QObject::connect(m, &QPlainTextEdit::textChanged, m, [sp, id] { FireEvent(*sp, id, esChange); });
+    Watch(m->viewport(), relay, true);
+    relay->clickOnRelease_ = true;
+}
+
+// Lines end in CR LF in script texts.
+std::string MemoCaption(TObjNode* rec)
+{
+    const std::string s = QStringToSjis(W<QPlainTextEdit>(rec)->toPlainText());
+    std::string out;
+    out.reserve(s.size() + s.size() / 16);
+    for (char c : s) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+void SetMemoCaption(TObjNode* rec, const std::string& value)
+{
+    W<QPlainTextEdit>(rec)->setPlainText(MemoText(value));
+}
+
+std::string MemoEditable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(!W<QPlainTextEdit>(rec)->isReadOnly());
+}
+
+void SetMemoEditable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<QPlainTextEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
+}
+
+void EmptyMemo(QWidget* w)
+{
+    static_cast<QPlainTextEdit*>(w)->clear();
+}
+
+void MemoTakesFiles(QWidget* w, const std::vector<std::string>& files)
+{
+    for (const std::string& f : files)
+        static_cast<QPlainTextEdit*>(w)->appendPlainText(SjisToQString(f));
+}
+
+const TKindOps kMemo = {
+    .Create = CreateMemo,
+    .Wire = WireMemo,
+    .HasFont = true,
+    .HasSelection = true,
+    .Caption = MemoCaption,
+    .SetCaption = SetMemoCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Editable = MemoEditable,
+    .SetEditable = SetMemoEditable,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Empty = EmptyMemo,
+    .TakeFiles = MemoTakesFiles,
+};
+
+const TKindOps kTEditor = {
+    .Create = CreateTextEditor,
+    .Wire = WireMemo,
+    .DefaultEvent = esChange,
+    .HasSelection = true,
+    .Caption = MemoCaption,
+    .SetCaption = SetMemoCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Empty = EmptyMemo,
+};
+
+// ---- フォーム (and 母艦, the record of index 0) ------------------------------------------------------
+
+QWidget* CreateForm(const TNewControl& n)
+{
+    auto* f = new TFormWindow(n.Main);
+    f->setWindowTitle(n.Caption);
+    f->setWindowIcon(n.Main ? n.Main->windowIcon() : QIcon());
+    f->resize(320, 240);
+    return f;
+}
+
+void WireForm(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    auto* f = W<TFormWindow>(rec);
+    // Mouse events of the background picture; keys of the window.
+    auto* bgRelay = new TEventRelay(st, f->Background(), id, false, true, false);
+    Watch(f->Background(), bgRelay, true);
+    bgRelay->clickOnRelease_ = true;
+    f->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+}
+
+std::string FormCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QWidget>(rec)->windowTitle());
+}
+
+void SetFormCaption(TObjNode* rec, const std::string& value)
+{
+    W<QWidget>(rec)->setWindowTitle(SjisToQString(value));
+}
+
+std::string FormItems(TPoruBase& st, TObjNode* rec)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    return ChildNames(st, main ? main : W<TFormWindow>(rec)->Background()->parentWidget());
+}
+
+std::string FormBackColour(TPoruBase& st, TObjNode* rec)
+{
+    if (rec->Index == 0)
+        return Num(ValueFromColour(HostWindowOf(st)->Surface()->WindowColour()));
+    return Num(ValueFromColour(W<TFormWindow>(rec)->Background()->Fill));
+}
+
+void SetFormBackColour(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    const QColor c = ColourFromValue(ParseColourText(value, -1));
+    if (rec->Index == 0) {
+        TMainWindow* m = HostWindowOf(st);
+        m->Surface()->SetWindowColour(c);
+        m->Surface()->Picture().fill(c);
+        m->Surface()->update();
+        return;
+    }
+    auto* w = W<TFormWindow>(rec);
+    TCanvasBox* bg = w->Background();
+    bg->Fill = c;
+    bg->SetPicture(QImage());
+    bg->FitPicture(w->width(), w->height());
+    bg->Picture().fill(c);
+}
+
+QImage* FormCanvas(TObjNode* rec)
+{
+    return &W<TFormWindow>(rec)->Background()->Picture();
+}
+
+// The background keeps covering the window.
+void FitForm(TObjNode* rec)
+{
+    auto* form = W<TFormWindow>(rec);
+    form->Background()->resize(form->size());
+}
+
+// The window takes the size of its background picture.
+void FormShowsPicture(TObjNode* rec, const QImage& img)
+{
+    auto* form = W<TFormWindow>(rec);
+    form->Background()->SetPicture(img);
+    if (!img.isNull())
+        form->resize(img.size());
+}
+
+void EmptyForm(QWidget* w)
+{
+    w->close();
+}
+
+const TKindOps kForm = {
+    .Create = CreateForm,
+    .CreationColour = true,
+    .Mouse = false,
+    .Wire = WireForm,
+    .DefaultEvent = esMouseDown,
+    .Caption = FormCaption,
+    .SetCaption = SetFormCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Items = FormItems,
+    .SetItems = SetContainerItems,
+    .BackColour = FormBackColour,
+    .SetBackColour = SetFormBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Canvas = FormCanvas,
+    .FitCanvas = FitForm,
+    .ShowPicture = FormShowsPicture,
+    .Empty = EmptyForm,
+};
+
+// ---- グリッド ------------------------------------------------------------------------------------
+
+QWidget* CreateGrid(const TNewControl& n)
+{
+    auto* g = new TSortGrid(n.Parent);
+    g->resize(5 * 64 + 4, 5 * 24 + 4);
+    return g;
+}
+
+void WireGrid(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
+{
+    auto* g = W<TSortGrid>(rec);
+    WireViewport(st, rec, relay);
+    QObject::connect(g, &QTableWidget::cellPressed, g, [g](int row, int col) {
+        if (row == 0 && g->Sortable)
+            g->SortByColumn(col);
+    });
+}
+
+std::string GridText(TPoruBase&, TObjNode* rec)
+{
+    return W<TSortGrid>(rec)->CsvText(false);
+}
+
+std::string GridItems(TPoruBase&, TObjNode* rec)
+{
+    return W<TSortGrid>(rec)->CsvText(true);
+}
+
+void SetGridCsv(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<TSortGrid>(rec)->LoadCsv(value);
+}
+
+std::string GridValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<TSortGrid>(rec)->currentRow());
+}
+
+void SetGridValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* gr = W<TSortGrid>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < gr->rowCount())
+        gr->setCurrentCell(v == 0 ? 1 : v, std::max(gr->currentColumn(), 0));
+}
+
+std::string GridEditable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(W<TSortGrid>(rec)->editTriggers() != QAbstractItemView::NoEditTriggers);
+}
+
+void SetGridEditable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* gr = W<TSortGrid>(rec);
+    if (LenientNumber(value) < 1) {
+        gr->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        gr->setSelectionBehavior(QAbstractItemView::SelectRows);
+    } else {
+        gr->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+        gr->setSelectionBehavior(QAbstractItemView::SelectItems);
+    }
+    gr->viewport()->update();
+}
+
+std::string GridDirect(TPoruBase&, TObjNode* rec, THashNode*)
+{
+    return W<TSortGrid>(rec)->CsvText(false);
+}
+
+void SetGridDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    W<TSortGrid>(rec)->LoadCsv(value);
+}
+
+void EmptyGrid(QWidget* w)
+{
+    static_cast<TSortGrid*>(w)->setRowCount(0);
+}
+
+const TKindOps kGrid = {
+    .Create = CreateGrid,
+    .Wire = WireGrid,
+    .HasFont = true,
+    .Text = GridText,
+    .SetText = SetGridCsv,
+    .Items = GridItems,
+    .SetItems = SetGridCsv,
+    .Value = GridValue,
+    .SetValue = SetGridValue,
+    .Editable = GridEditable,
+    .SetEditable = SetGridEditable,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = GridDirect,
+    .SetDirect = SetGridDirect,
+    .Empty = EmptyGrid,
+};
+
+// ---- ラベル -------------------------------------------------------------------------------------
+
+QWidget* CreateLabel(const TNewControl& n)
+{
+    auto* l = new QLabel(n.Caption, n.Parent);
+    l->setAttribute(Qt::WA_TranslucentBackground);
+    l->setFont(n.Font);
+    l->adjustSize();
+    return l;
+}
+
+std::string LabelCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QLabel>(rec)->text());
+}
+
+void SetLabelCaption(TObjNode* rec, const std::string& value)
+{
+    auto* l = W<QLabel>(rec);
+    l->setText(SjisToQString(value));
+    l->adjustSize();
+}
+
+void EmptyLabel(QWidget* w)
+{
+    static_cast<QLabel*>(w)->clear();
+}
+
+const TKindOps kLabel = {
+    .Create = CreateLabel,
+    .CreationColour = true,
+    .Keys = false,
+    .Wire = WireClickOnRelease,
+    .DefaultEvent = esClick,
+    .HasFont = true,
+    .Caption = LabelCaption,
+    .SetCaption = SetLabelCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .Empty = EmptyLabel,
+};
+
+// ---- チェック -----------------------------------------------------------------------------------
+
+QWidget* CreateCheck(const TNewControl& n)
+{
+    auto* c = new QCheckBox(n.Caption, n.Parent);
+    c->resize(97, 17);
+    return c;
+}
+
+void WireCheck(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QObject::connect(W<QCheckBox>(rec), &QCheckBox::clicked, W<QWidget>(rec),
+                     [sp, id] { FireEvent(*sp, id, esClick); });
+}
+
+std::string CheckCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QCheckBox>(rec)->text());
+}
+
+void SetCheckCaption(TObjNode* rec, const std::string& value)
+{
+    W<QCheckBox>(rec)->setText(SjisToQString(value));
+}
+
+std::string CheckValue(TPoruBase&, TObjNode* rec)
+{
+    return Flag(W<QCheckBox>(rec)->isChecked());
+}
+
+void SetCheckValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<QCheckBox>(rec)->setChecked(IntOr(value, 0) != 0);
+}
+
+std::string CheckDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return Flag(W<QCheckBox>(rec)->isChecked());
+}
+
+void SetCheckDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    W<QCheckBox>(rec)->setChecked(std::trunc(ToNumber(value)) > 0);
+}
+
+void EmptyCheck(QWidget* w)
+{
+    static_cast<QCheckBox*>(w)->setText(QString());
+}
+
+const TKindOps kCheck = {
+    .Create = CreateCheck,
+    .Wire = WireCheck,
+    .DefaultEvent = esClick,
+    .HasFont = true,
+    .Caption = CheckCaption,
+    .SetCaption = SetCheckCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Value = CheckValue,
+    .SetValue = SetCheckValue,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CheckDirect,
+    .SetDirect = SetCheckDirect,
+    .Empty = EmptyCheck,
+};
+
+// ---- トラック -----------------------------------------------------------------------------------
+
+QWidget* CreateTrack(const TNewControl& n)
+{
+    auto* t = new TTrackBox(n.Parent);
+    t->resize(105, 105);
+    return t;
+}
+
+void WireTrack(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    relay->clickOnRelease_ = true;
+    W<TTrackBox>(rec)->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+}
+
+const TKindOps kTrack = {
+    .Create = CreateTrack,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireTrack,
+    .DefaultEvent = esChange,
+};
+
+// ---- アニメ -------------------------------------------------------------------------------------
+
+QWidget* CreateAnime(const TNewControl& n)
+{
+    auto* a = new TAnimeBox(n.Parent);
+    a->resize(100, 100);
+    return a;
+}
+
+// The box reports its click on the press.
+void WireAnime(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    WireAnimeBox(st, rec);
+}
+
+std::string AnimeValue(TPoruBase& st, TObjNode* rec)
+{
+    return AnimeProperty(st, rec, TAnimeProp::Interval);
+}
+
+void SetAnimeValue(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    SetAnimeProperty(st, rec, TAnimeProp::Interval, value);
+}
+
+void SetAnimeBackColour(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<TAnimeBox>(rec)->SetColour(ColourFromValue(ParseColourText(value, -1)));
+}
+
+void EmptyAnime(QWidget* w)
+{
+    static_cast<TAnimeBox*>(w)->ClearFrames();
+    static_cast<TAnimeBox*>(w)->Stop();   // also its sound
+}
+
+const TKindOps kAnime = {
+    .Create = CreateAnime,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireAnime,
+    .DefaultEvent = esClick,
+    .Value = AnimeValue,
+    .SetValue = SetAnimeValue,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetAnimeBackColour,
+    .Empty = EmptyAnime,
+};
+
+// ---- メニュー (made by the menu commands, not by 作成) ----------------------------------------------
+
+std::string MenuCaption(TObjNode* rec)
+{
+    return QStringToSjis(ObjectAction(rec)->text());
+}
+
+void SetMenuCaption(TObjNode* rec, const std::string& value)
+{
+    ObjectAction(rec)->setText(SjisToQString(value));
+}
+
+std::string MenuValue(TPoruBase&, TObjNode* rec)
+{
+    return Flag(ObjectAction(rec)->isChecked());
+}
+
+void MenuShowsPicture(TObjNode* rec, const QImage& img)
+{
+    ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+}
+
+void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    QAction* a = ObjectAction(rec);
+    a->setCheckable(true);
+    a->setChecked(IntOr(value, 0) != 0);
+}
+
+const TKindOps kMenu = {
+    .DefaultEvent = esClick,
+    .Caption = MenuCaption,
+    .SetCaption = SetMenuCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Value = MenuValue,
+    .SetValue = SetMenuValue,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+    .ShowPicture = MenuShowsPicture,
+};
+
+// ---- ブラウザ -----------------------------------------------------------------------------------
+
+QWidget* CreateBrowser(const TNewControl& n)
+{
+    auto* b = new TBrowser(n.Parent);
+    b->resize(b->sizeHint());
+    return b;
+}
+
+void WireBrowser(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    W<TBrowser>(rec)->BeforeNavigate = [sp, id](const QUrl& url) {
+        TObjNode* r = FindObjectById(*sp, id);
+        if (r && r->EventPos[esClick]) {
+            SetSystemWord(*sp, "ブラウザ移動先URL", QStringToSjis(url.toString()));
+            FireEvent(*sp, id, esClick);
+        }
+        return ToIntOrDefault(TrimView(SystemWordValue(*sp, "ブラウザURL移動許可")), 1) != 0;
+    };
+}
+
+std::string BrowserText(TPoruBase&, TObjNode* rec)
+{
+    return QStringToSjis(W<TBrowser>(rec)->Location().toString());
+}
+
+const TKindOps kBrowser = {
+    .Create = CreateBrowser,
+    .CreationFont = false,
+    .Keys = false,
+    .Mouse = false,
+    .Wire = WireBrowser,
+    .DefaultEvent = esClick,
+    .Text = BrowserText,
+};
+
+// ---- パネル -------------------------------------------------------------------------------------
+
+QWidget* CreatePanel(const TNewControl& n)
+{
+    auto* p = new QFrame(n.Parent);
+    p->setFrameShape(QFrame::Panel);
+    p->setFrameShadow(QFrame::Raised);
+    p->resize(185, 41);
+    return p;
+}
+
+std::string PanelCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<QFrame>(rec)->property("poruCaption").toString());
+}
+
+void SetPanelCaption(TObjNode* rec, const std::string& value)
+{
+    W<QFrame>(rec)->setProperty("poruCaption", SjisToQString(value));
+    W<QFrame>(rec)->update();
+}
+
+const TKindOps kPanel = {
+    .Create = CreatePanel,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireClickOnRelease,
+    .DefaultEvent = esClick,
+    .Caption = PanelCaption,
+    .SetCaption = SetPanelCaption,
+    .Text = CaptionText,
+    .SetText = SetCaptionText,
+    .Items = ContainerItems,
+    .SetItems = SetContainerItems,
+    .BackColour = PaletteBackColour,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = CaptionDirect,
+    .SetDirect = SetCaptionDirect,
+};
+
+// ---- ラジオ -------------------------------------------------------------------------------------
+
+QWidget* CreateRadio(const TNewControl& n)
+{
+    auto* r = new TRadioGroup(n.Parent);
+    r->resize(185, 105);
+    return r;
+}
+
+void WireRadio(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    W<TRadioGroup>(rec)->OnClicked = [sp, id] { FireEvent(*sp, id, esClick); };
+}
+
+std::string RadioText(TPoruBase&, TObjNode* rec)
+{
+    auto* r = W<TRadioGroup>(rec);
+    const int i = r->Selected();
+    return i >= 0 ? QStringToSjis(r->Items().value(i)) : std::string();
+}
+
+void SetRadioText(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* r = W<TRadioGroup>(rec);
+    if (QAbstractButton* b = r->Group()->button(r->Selected()))
+        b->setText(SjisToQString(value));
+}
+
+std::string RadioItems(TPoruBase&, TObjNode* rec)
+{
+    return JoinItemLines(W<TRadioGroup>(rec)->Items());
+}
+
+void SetRadioItems(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<TRadioGroup>(rec)->SetItems(SplitItemLines(value));
+}
+
+std::string RadioValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<TRadioGroup>(rec)->Selected());
+}
+
+void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* r = W<TRadioGroup>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < r->Items().size())
+        r->Select(v);
+}
+
+std::string RadioDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return std::to_string(W<TRadioGroup>(rec)->Selected());
+}
+
+void SetRadioDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    W<TRadioGroup>(rec)->Select(DirectNumber(value));
+}
+
+const TKindOps kRadio = {
+    .Create = CreateRadio,
+    .Keys = false,
+    .Mouse = false,
+    .Wire = WireRadio,
+    .Text = RadioText,
+    .SetText = SetRadioText,
+    .Items = RadioItems,
+    .SetItems = SetRadioItems,
+    .Value = RadioValue,
+    .SetValue = SetRadioValue,
+    .SetBackColour = SetPaletteBackColour,
+    .Direct = RadioDirect,
+    .SetDirect = SetRadioDirect,
+};
+
+// ---- スクロール ----------------------------------------------------------------------------------
+
+QWidget* CreateScroll(const TNewControl& n)
+{
+    auto* s = new QScrollArea(n.Parent);
+    auto* inner = new QWidget;
+    inner->resize(1, 1);
+    s->setWidget(inner);
+    s->resize(300, 200);
+    return s;
+}
+
+std::string ScrollItems(TPoruBase& st, TObjNode* rec)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    return ChildNames(st, main ? main : W<QScrollArea>(rec)->widget());
+}
+
+void SetScrollItems(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    AdoptChildren(st, main ? main : W<QScrollArea>(rec)->widget(), value, true);
+}
+
+const TKindOps kScroll = {
+    .Create = CreateScroll,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireViewport,
+    .Items = ScrollItems,
+    .SetItems = SetScrollItems,
+};
+
+// ---- タブページ ----------------------------------------------------------------------------------
+
+QWidget* CreateTabPage(const TNewControl& n)
+{
+    auto* t = new QTabWidget(n.Parent);
+    t->resize(289, 193);
+    return t;
+}
+
+void WireTabPage(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    TPoruBase* sp = &st;
+    const int id = rec->Index;
+    QObject::connect(W<QTabWidget>(rec), &QTabWidget::currentChanged, W<QWidget>(rec),
+                     [sp, id] { FireEvent(*sp, id, esChange); });
+}
+
+std::string TabPageText(TPoruBase&, TObjNode* rec)
+{
+    auto* t = W<QTabWidget>(rec);
+    QStringList pages;
+    for (int i = 0; i < t->count(); ++i)
+        pages << t->tabText(i);
+    return JoinItemLines(pages);
+}
+
+void SetTabPageText(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* t = W<QTabWidget>(rec);
+    const QStringList lines = SplitItemLines(value);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i < t->count())
+            t->setTabText(i, lines[i]);
+        else
+            t->addTab(new QWidget, lines[i]);
+    }
+    while (t->count() > lines.size()) {
+        QWidget* page = t->widget(t->count() - 1);
+        t->removeTab(t->count() - 1);
+        page->deleteLater();
+    }
+}
+
+std::string TabPageItems(TPoruBase& st, TObjNode* rec)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    return ChildNames(st, main ? main : W<QTabWidget>(rec)->currentWidget());
+}
+
+void SetTabPageItems(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    QWidget* main = SurfaceIfMain(st, rec);
+    AdoptChildren(st, main ? main : W<QTabWidget>(rec)->currentWidget(), value, false);
+}
+
+std::string TabPageValue(TPoruBase&, TObjNode* rec)
+{
+    return Num(W<QTabWidget>(rec)->currentIndex());
+}
+
+void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<QTabWidget>(rec)->setCurrentIndex(IntOr(value, 0));
+}
+
+const TKindOps kTabPage = {
+    .Create = CreateTabPage,
+    .CreationFont = false,
+    .Keys = false,
+    .Wire = WireTabPage,
+    .DefaultEvent = esChange,
+    .Text = TabPageText,
+    .SetText = SetTabPageText,
+    .Items = TabPageItems,
+    .SetItems = SetTabPageItems,
+    .Value = TabPageValue,
+    .SetValue = SetTabPageValue,
+};
+
+const TKindOps* const kKinds[okKindCount] = {
+    &kButton, &kEdit,  &kImage, &kBar,  &kCombo,   &kList,  &kMemo,    &kForm,  &kGrid,   &kLabel,
+    &kCheck,  &kTrack, &kAnime, &kMenu, &kBrowser, &kPanel, &kTEditor, &kRadio, &kScroll, &kTabPage,
+};
+
+}   // namespace
+
+const TKindOps& KindOps(int kind)
+{
+    static const TKindOps none;
+    return kind >= 0 && kind < okKindCount ? *kKinds[kind] : none;
+}
