@@ -26,8 +26,8 @@
 #include "core/paths.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
-#include "loader/front_options.h"
 #include "interp/startup.h"
+#include "loader/front_options.h"
 #include "porukana_version.h"
 
 namespace {

@@ -25,8 +25,8 @@
 #include "gui/main_window.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
-#include "loader/front_options.h"
 #include "interp/startup.h"
+#include "loader/front_options.h"
 #include "porukana_version.h"
 
 namespace {

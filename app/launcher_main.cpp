@@ -84,13 +84,6 @@ bool IsFile(const std::string& path)
 
 }  // namespace
 
-// The container's index may raise as the interpreter does; here there is no error
-// text to record it in.
-void Raise(const std::string& msg)
-{
-    throw EPoru(msg, true);
-}
-
 int main(int argc, char** argv)
 {
     HandleSignals();

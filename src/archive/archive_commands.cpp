@@ -13,14 +13,13 @@
 #include "archive/archive_file.h"
 #include "archive/backend_support.h"
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/tables/csv_table.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container_temp.h"
-#include "commands/files/security.h"
 
 namespace {
 

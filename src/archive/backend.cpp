@@ -14,8 +14,8 @@
 #include "archive/backend_support.h"
 #include "archive/file_list.h"
 #include "commands/files/files.h"
-#include "core/codec.h"
 #include "commands/files/security.h"
+#include "core/codec.h"
 
 // ---- jobs --------------------------------------------------------------------------------
 

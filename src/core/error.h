@@ -13,7 +13,9 @@ struct EPoru : std::exception {
     const char* what() const noexcept override { return Message.c_str(); }
 };
 
-
-// Hook through which every EPoru that the interpreter creates is recorded in the
-// accumulated error text. Core code raises through Raise() so the text stays complete.
+// Raises an EPoru after handing its message to the recorder, through which the
+// interpreter keeps its accumulated error text complete. Every layer raises through
+// Raise(); without a recorder (the launcher) the message is only thrown.
 [[noreturn]] void Raise(const std::string& msg);
+using TErrorRecorder = void (*)(const std::string& msg);
+void SetErrorRecorder(TErrorRecorder recorder);

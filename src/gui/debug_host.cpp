@@ -1,7 +1,7 @@
 // The window host's debug dialog.
 #include "core/codec.h"
-#include "gui/frm_debug.h"
 #include "gui/dialog_answers.h"
+#include "gui/frm_debug.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
 #include "interp/debug_model.h"

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/dialog_answers.h"
@@ -24,7 +25,6 @@
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 #include "services/qt_text.h"
 
 namespace {

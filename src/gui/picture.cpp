@@ -15,7 +15,7 @@
 
 #include "commands/drawing/pixels_icon.h"
 #include "commands/files/files.h"
-#include "interp/builtins.h"
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "gui/drawing.h"
@@ -27,7 +27,6 @@
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
-#include "commands/files/security.h"
 #include "services/qt_text.h"
 
 namespace {

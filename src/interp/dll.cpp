@@ -10,15 +10,13 @@
 #include <cstring>
 #include <new>
 
-#include "commands/files/files.h"
-#include "core/paths.h"
-#include "interp/builtins.h"
-#include "interp/read_path.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/paths.h"
 #include "core/sjis.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
+#include "interp/read_path.h"
 
 namespace {
 

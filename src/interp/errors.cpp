@@ -10,15 +10,20 @@
 #include "interp/interp.h"
 
 namespace {
+
 TPoruBase* gActive = nullptr;
-}
 
-void SetActiveState(TPoruBase* st) { gActive = st; }
-
-void Raise(const std::string& msg)
+void RecordInActiveState(const std::string& msg)
 {
     if (gActive) gActive->AppendErrorText(msg);
-    throw EPoru(msg, true);
+}
+
+}  // namespace
+
+void SetActiveState(TPoruBase* st)
+{
+    gActive = st;
+    SetErrorRecorder(RecordInActiveState);
 }
 
 void TPoruBase::AppendErrorText(std::string_view line)

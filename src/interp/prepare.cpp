@@ -5,16 +5,16 @@
 #include <filesystem>
 #include <functional>
 
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/sjis.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
-#include "interp/interp.h"
 #include "interp/include_path.h"
+#include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "loader/read_file.h"
-#include "loader/script_encoding.h"
 #include "loader/scanner.h"
+#include "loader/script_encoding.h"
 
 void TPoruBase::PrepareRun()
 {

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <memory>
 
-#include "core/paths.h"
-#include "interp/read_path.h"
 #include "core/codec.h"
 #include "core/error.h"
+#include "core/paths.h"
 #include "interp/interp.h"
+#include "interp/read_path.h"
 #include "loader/container.h"
 #include "loader/elf.h"
 #include "loader/read_file.h"

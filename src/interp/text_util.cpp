@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "core/csv_table.h"
 #include "core/hash.h"
 #include "core/sjis.h"
-#include "core/csv_table.h"
 
 bool EndsWithChar(std::string_view text, std::string_view tail)
 {

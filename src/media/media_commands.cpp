@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "commands/files/files.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/host.h"

@@ -7,15 +7,14 @@
 #include <cmath>
 
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/patterns/wildcard.h"
 #include "commands/strings/strings.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 #include "net/ftp_listing.h"
 #include "net/ftp_session.h"
 

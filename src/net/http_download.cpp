@@ -6,10 +6,10 @@
 // (or no file) as it was. Proxies come from http_proxy / https_proxy / no_proxy,
 // certificates from the system's store; redirects are followed to http and https
 // only.
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 #include "net/transfer.h"
 
 namespace {

@@ -8,11 +8,11 @@
 
 #include <filesystem>
 
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 #include "net/mail_files.h"
 #include "net/mime_parse.h"
 #include "net/transfer.h"

@@ -7,7 +7,6 @@
 #include <iterator>
 
 #include "commands/files/files.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"

@@ -4,8 +4,8 @@
 #include <set>
 
 #include "commands/encodings/base64.h"
-#include "commands/files/files.h"
 #include "commands/encodings/jconvert.h"
+#include "commands/files/files.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 

@@ -16,7 +16,6 @@
 
 #include "commands/strings/kana.h"
 #include "commands/tables/csv_table.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/event_run.h"

@@ -21,12 +21,11 @@
 #include <system_error>
 
 #include "commands/files/files.h"
-#include "interp/builtins.h"
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 #include "office/office_link.h"
 
 namespace fs = std::filesystem;

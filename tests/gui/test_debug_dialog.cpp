@@ -23,10 +23,10 @@
 #include <fstream>
 #include <functional>
 
-#include "gui/frm_debug.h"
 #include "gui/dialog_answers.h"
 #include "gui/dialog_memo.h"
 #include "gui/error_dialog.h"
+#include "gui/frm_debug.h"
 #include "services/ipc_service.h"
 #include "test_objects_fixture.h"
 

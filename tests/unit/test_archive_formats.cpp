@@ -12,9 +12,9 @@
 #include "archive/probes.h"
 #include "archive/safe_extract.h"
 #include "archive_test_support.h"
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace {
 

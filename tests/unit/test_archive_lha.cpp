@@ -14,8 +14,8 @@
 #include "archive/lh5_encoder.h"
 #include "archive/lha_writer.h"
 #include "archive/safe_extract.h"
-#include "core/codec.h"
 #include "archive_test_support.h"
+#include "core/codec.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include "core/codec.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
+#include "interp/startup.h"
 #include "loader/cipher.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"
 #include "loader/elf.h"
-#include "interp/startup.h"
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "commands/tables/csv_table.h"
 #include "commands/patterns/wildcard.h"
+#include "commands/tables/csv_table.h"
 #include "interp/interp.h"
 
 namespace {

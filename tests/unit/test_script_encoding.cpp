@@ -13,9 +13,8 @@
 
 #include "core/codec.h"
 #include "interp/interp.h"
+#include "interp/startup.h"
 #include "loader/script_encoding.h"
-#include "interp/startup.h"
-#include "interp/startup.h"
 
 namespace fs = std::filesystem;
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,6 @@
 // copy its value and its tag, ボタンで選択 and メモ記入 only its value (tag "s").
 // 言う lives with 表示 (output.cpp).
 #include "commands/dialogs/dialogs.h"
-#include "interp/builtins.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
 #include "interp/host.h"

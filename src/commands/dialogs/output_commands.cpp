@@ -4,8 +4,8 @@
 
 #include "commands/files/files.h"
 #include "commands/files/security.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
+#include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

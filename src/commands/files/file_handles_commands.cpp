@@ -11,14 +11,13 @@
 #include <memory>
 #include <vector>
 
+#include "commands/files/security.h"
 #include "commands/strings/strings.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace {
 

@@ -21,9 +21,9 @@
 #include "core/sjis.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
+#include "interp/startup.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"
-#include "interp/startup.h"
 
 namespace fs = std::filesystem;
 

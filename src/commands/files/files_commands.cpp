@@ -13,14 +13,13 @@
 #include <iterator>
 
 #include "commands/files/files.h"
-#include "interp/builtins.h"
+#include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace fs = std::filesystem;
 

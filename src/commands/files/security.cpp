@@ -9,7 +9,6 @@
 #include <iostream>
 
 #include "commands/files/files.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/paths.h"

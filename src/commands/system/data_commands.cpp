@@ -3,10 +3,10 @@
 // 暗号解除して読込) and packed containers (ファイル合成, 合成ファイル取り出す).
 #include "commands/files/atomic_file.h"
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/system/encrypted_file.h"
 #include "commands/system/shared_memory.h"
 #include "commands/system/system.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/paths.h"
@@ -15,7 +15,6 @@
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container.h"
-#include "commands/files/security.h"
 
 void SetSoreGuessed(TPoruBase& st, std::string value)
 {

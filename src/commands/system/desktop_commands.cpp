@@ -14,7 +14,6 @@
 #include <map>
 
 #include "commands/system/key_sequence.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"

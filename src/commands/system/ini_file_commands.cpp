@@ -2,15 +2,14 @@
 // engine (ini_file.h), and the main window's place kept in one (フォームの位置記録,
 // フォームの位置復元). The file is created by its first write, not when opened.
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/system/ini_file.h"
 #include "commands/system/system.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <climits>
 
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/system/cmdline_split.h"
 #include "commands/system/process_spawn.h"
 #include "commands/system/system.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
@@ -22,7 +22,6 @@
 #include "interp/interp.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"
-#include "commands/files/security.h"
 
 namespace {
 

@@ -6,14 +6,13 @@
 #include <cmath>
 
 #include "commands/files/files.h"
+#include "commands/files/security.h"
 #include "commands/system/registry.h"
 #include "commands/system/system.h"
-#include "interp/builtins.h"
 #include "core/codec.h"
 #include "core/hash.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
-#include "commands/files/security.h"
 
 namespace {
 
