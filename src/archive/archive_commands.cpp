@@ -58,7 +58,7 @@ void PackList(TPoruBase& st, const std::string& listText, std::string archive, b
         archive += ".lzh";
     const std::string text = Trimmed(listText);
     std::vector<std::string> lines;
-    for (std::string_view l : SplitLines(text))
+    for (std::string_view l : SplitLineViews(text))
         lines.emplace_back(l);
     if (askGate && !SecurityGate(st, archive, "\"" + archive + "\"へ圧縮します。"))
         return;

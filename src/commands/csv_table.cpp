@@ -11,6 +11,7 @@
 #include "commands/strings_text.h"
 #include "commands/wildcard.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {
@@ -48,11 +49,6 @@ uint64_t PaddingCells(const std::vector<TCsvCells>& rows, int64_t col)
 bool Lead(const char* p, const char* end)
 {
     return IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end;
-}
-
-size_t CharLenAt(std::string_view t, size_t i)
-{
-    return (IsLeadByte(static_cast<unsigned char>(t[i])) && i + 1 < t.size()) ? 2 : 1;
 }
 
 // Reads one field at p (see the reading rules in csv_table.h) into `field`.
@@ -580,7 +576,7 @@ void TCsvDb::PasteColumn(int64_t col, std::string_view lines)
 {
     if (col < 0) return;
     CheckGrowth(PaddingCells(Rows, col) + Rows.size(), 0);
-    std::vector<std::string_view> ls = SplitLines(lines);
+    std::vector<std::string_view> ls = SplitLineViews(lines);
     for (size_t r = 0; r < Rows.size(); ++r) {
         TCsvCells& row = Rows[r];
         if (row.size() < static_cast<size_t>(col)) row.resize(col);
@@ -746,7 +742,7 @@ std::string PickupText(std::string_view text, int64_t col, std::string_view patt
     auto matches = [&](std::string_view s) { return wild ? w->WholeMatch(s) : ContainsChars(s, pattern); };
     if (col < 0) {
         std::string out;
-        for (std::string_view line : SplitLines(text))
+        for (std::string_view line : SplitLineViews(text))
             if (matches(line)) {
                 out.append(line);
                 out += "\r\n";
@@ -793,24 +789,6 @@ std::string TCsvDb::Html(std::string_view attributes) const
 
 // ---------------------------------------------------------------- line arrays
 
-std::vector<std::string_view> SplitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    size_t b = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(b, i - b));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            b = i;
-            continue;
-        }
-        ++i;
-    }
-    if (b < text.size()) lines.push_back(text.substr(b));
-    return lines;
-}
-
 std::string JoinLines(const std::vector<std::string_view>& lines)
 {
     size_t n = 0;
@@ -832,7 +810,7 @@ std::string JoinLines(const std::vector<std::string>& lines)
 
 std::string SortLinesText(std::string_view text)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     std::vector<std::string> keys;
     keys.reserve(lines.size());
     for (auto l : lines) keys.push_back(FoldKey(l));
@@ -850,7 +828,7 @@ std::string SortLinesText(std::string_view text)
 
 std::string SortLinesNumber(std::string_view text)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     std::vector<long double> keys;
     keys.reserve(lines.size());
     for (auto l : lines) keys.push_back(ToNumber(l));
@@ -865,7 +843,7 @@ std::string SortLinesNumber(std::string_view text)
 
 std::string InsertLine(std::string_view text, int64_t index, std::string_view line)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     if (index < 0) return std::string(text);
     if (static_cast<size_t>(index) < lines.size()) {
         lines.insert(lines.begin() + index, line);
@@ -885,7 +863,7 @@ std::string InsertLine(std::string_view text, int64_t index, std::string_view li
 
 bool DeleteLine(std::string_view text, int64_t index, std::string& out)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     if (index < 0 || static_cast<size_t>(index) >= lines.size()) return false;
     lines.erase(lines.begin() + index);
     out = JoinLines(lines);

@@ -9,6 +9,7 @@
 
 #include "commands/registry.h"
 #include "commands/system.h"
+#include "core/text.h"
 #include "interp/channel_service.h"
 #include "interp/debug_link.h"
 #include "interp/event_run.h"

@@ -2,7 +2,7 @@
 
 #include "commands/atomic_file.h"
 #include "commands/registry_store.h"
-#include "core/hash.h"
+#include "core/text.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 
 #include "commands/atomic_file.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 // ---- names and paths ----------------------------------------------------------------
 
@@ -145,14 +146,6 @@ std::string Escape(std::string_view s)
         }
     }
     return out;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 bool Unescape(std::string_view s, std::string& out)

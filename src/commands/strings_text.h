@@ -21,18 +21,6 @@ extern const char* const kMsgTooLarge;   // メモリが足りません。作ろ
 // command that is running) when `bytes` is above the limit.
 void CheckTextSize(uint64_t bytes);
 
-inline bool IsLead(char c)
-{
-    unsigned char b = static_cast<unsigned char>(c);
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Bytes of the character that starts at byte i.
-inline size_t CharLenAt(std::string_view s, size_t i)
-{
-    return (IsLead(s[i]) && i + 1 < s.size()) ? 2 : 1;
-}
-
 size_t CharCount(std::string_view s);
 
 // Byte offset of the first exact match of `needle` at a character start at or

@@ -10,6 +10,7 @@
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/container.h"
@@ -18,7 +19,7 @@
 void SetSoreGuessed(TPoruBase& st, std::string value)
 {
     if (value.empty()) {
-        st.Sys.Sore->Value.clear();
+        st.SetSoreValue(std::string());
         return;
     }
     const char c = value[0];
@@ -49,8 +50,7 @@ void cmdCopyText(TPoruBase& st)
 
 void cmdClipboardText(TPoruBase& st)
 {
-    st.Sys.Sore->Value = ClipboardText();
-    st.LastTypeTag = "s";
+    st.SetSorePending(ClipboardText(), "s");
 }
 
 // ---- shared memory ----

@@ -16,7 +16,7 @@
 #include "commands/key_sequence.h"
 #include "commands/registry.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 

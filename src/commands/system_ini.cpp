@@ -7,6 +7,7 @@
 #include "commands/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

@@ -2,6 +2,7 @@
 // それ and the rest of the text in the variable.
 #include "commands/registry.h"
 #include "commands/wildcard.h"
+#include "core/text.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ void cmdMatch(TPoruBase& st)
     std::string pattern = st.PopText();
     std::string raw = st.PopRaw();
     if (pattern.empty()) {
-        st.Sys.Sore->Value.clear();
+        st.SetSoreValue(std::string());
         return;
     }
     THashNode* var = st.Words.FindExact(raw);

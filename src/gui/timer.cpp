@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "commands/registry.h"
+#include "core/text.h"
 #include "gui/objects_internal.h"
 #include "interp/event_run.h"
 #include "interp/host.h"

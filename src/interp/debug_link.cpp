@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/channel_service.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -7,6 +7,7 @@
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "core/stacks.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {

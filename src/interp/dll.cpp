@@ -15,6 +15,7 @@
 #include "core/codec.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {
@@ -56,15 +57,6 @@ std::string_view TrimBlanks(std::string_view text)
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-// Lower-cases ASCII letters that are characters of their own (never a trail byte).
-std::string LowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); i += CharLen(out.c_str() + i))
-        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    return out;
 }
 
 // Splits "name(inside)" at its first "(": the text before it, and the text after it
@@ -121,7 +113,7 @@ void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
 
 [[noreturn]] void DeclarationError(TPoruBase& st)
 {
-    st.Error("\"" + RunningCommandName(st) + "\"命令の引数に誤りがあります。");
+    st.ArgError(RunningCommandName(st), {});
 }
 
 // Loads the library, finds the function and adds the word (replacing a word of the
@@ -348,7 +340,7 @@ std::string ArgumentText(TPoruBase& st, const std::string& entry)
 
 std::string TypeLetter(std::string_view typeName)
 {
-    const std::string t = LowerAscii(typeName);
+    const std::string t = LowerAsciiSjis(typeName);
     if (t == "void") return "v";
     if (t == "char*") return "p";
     if (t == "word") return "w";

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "commands/registry.h"
+#include "core/error.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -68,13 +69,7 @@ void TPoruBase::ForgetPositionsIn(std::string_view text)
 
 std::string TPoruBase::FormatError(std::string_view msg)
 {
-    std::string out = "[エラー] ";
-    out += FileNamePart(FileName);
-    out += '(';
-    out += std::to_string(CurrentLineNo());
-    out += "行目): ";
-    out.append(msg);
-    return out;
+    return FormatMessageLine(TSeverity::Error, FileNamePart(FileName), CurrentLineNo(), msg);
 }
 
 void TPoruBase::Error(std::string_view msg)
@@ -84,24 +79,22 @@ void TPoruBase::Error(std::string_view msg)
 
 void TPoruBase::ArgError()
 {
-    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
-    Error("\"" + name + "\"命令の引数に誤りがあります。");
+    ArgError(std::string_view());
 }
 
 void TPoruBase::ArgError(std::string_view explanation)
 {
-    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
-    Error("\"" + name + "\"命令の引数に誤りがあります。" + std::string(explanation));
+    ArgError(CurrentCommand ? std::string_view(CurrentCommand->Name) : std::string_view(), explanation);
+}
+
+void TPoruBase::ArgError(std::string_view name, std::string_view explanation)
+{
+    Error(ArgErrorText(name, explanation));
 }
 
 void TPoruBase::ReportWarning(std::string_view msg)
 {
-    std::string out = "[注　意] ";
-    out += FileNamePart(FileName);
-    out += '(';
-    out += std::to_string(CurrentLineNo());
-    out += "行目): ";
-    out.append(msg);
+    const std::string out = FormatMessageLine(TSeverity::Warning, FileNamePart(FileName), CurrentLineNo(), msg);
     AppendErrorText(out);
     if (DebugMode) ShowErrorDialog();
     else if (Host) Host->Warning(*this, out);

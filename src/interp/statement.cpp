@@ -6,6 +6,7 @@
 
 #include "commands/registry.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -460,8 +461,9 @@ bool TPoruBase::ExecutePhrase(const char*& p)
                 if (!p) return false;
                 SkipSpaces(p);
                 if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
-                    Sys.Sore->Value = result;
-                    Sys.Sore->TypeText = LastTypeTag;
+                    // それ takes the call's result with the tag the call left pending.
+                    const std::string tag = LastTypeTag;
+                    SetSore(std::move(result), tag.c_str());
                     return false;
                 }
                 phrase = ValueAsPhrase(result, LastTypeTag);

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "core/hash.h"
 #include "core/sjis.h"
 #include "commands/csv_table.h"
+#include "core/text.h"
 
 bool EndsWithChar(std::string_view text, std::string_view tail)
 {

@@ -1,7 +1,7 @@
 #include "loader/include_path.h"
 
 #include "commands/files.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 // The name is found like any file a script reads (the read-path search), and a

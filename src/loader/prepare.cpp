@@ -8,6 +8,7 @@
 #include "commands/registry.h"
 #include "core/codec.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/include_path.h"

@@ -103,13 +103,13 @@ void SetRunScriptEncoding(TPoruBase& st, TScriptEncoding encoding)
 
 std::string ScriptTextFailure(const std::string& sjisPath, const TScriptText& decoded)
 {
-    return FileNamePart(sjisPath) + "(" + std::to_string(decoded.Line) + "行目): " + decoded.Message;
+    return FormatLocated(FileNamePart(sjisPath), decoded.Line, decoded.Message);
 }
 
 std::string IncludedScriptToSjis(TPoruBase& st, const std::string& sjisPath, std::string bytes)
 {
     TScriptText decoded = DecodeScriptBytes(std::move(bytes), RunScriptEncoding(st));
     if (!decoded.Ok)
-        Raise("[エラー] " + ScriptTextFailure(sjisPath, decoded));
+        Raise(SeverityMark(TSeverity::Error) + ScriptTextFailure(sjisPath, decoded));
     return std::move(decoded.Text);
 }

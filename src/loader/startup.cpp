@@ -10,6 +10,7 @@
 #include "commands/files.h"
 #include "core/codec.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "interp/interp.h"
 #include "loader/container.h"
 #include "loader/elf.h"
@@ -21,14 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kPackedScript = "porukana.prk";
-
-std::string LowerAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 bool FileExists(const std::string& sjisPath)
 {

@@ -11,7 +11,7 @@
 #include "commands/strings_text.h"
 #include "commands/wildcard.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/security.h"

@@ -9,7 +9,7 @@
 #include "commands/files.h"
 #include "commands/registry.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/interp.h"
 #include "net/mime_compose.h"
 #include "net/transfer.h"
