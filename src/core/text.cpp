@@ -17,6 +17,17 @@ std::string Trim(std::string_view s)
     return std::string(TrimView(s));
 }
 
+std::string TrimSpacesAndBreaks(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t b = 0, e = s.size();
+    while (b < e && blank(s[b]))
+        ++b;
+    while (e > b && blank(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
 std::string LowerAscii(std::string_view text)
 {
     std::string out(text);

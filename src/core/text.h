@@ -8,6 +8,8 @@
 // Removes all leading and trailing characters whose code is 32 or less.
 std::string_view TrimView(std::string_view s);
 std::string Trim(std::string_view s);
+// Removes leading and trailing spaces, tabs, CRs and LFs (other control bytes stay).
+std::string TrimSpacesAndBreaks(std::string_view s);
 
 // Lower-cases the ASCII letters A-Z of every byte (for ASCII names and UTF-8 text,
 // whose other bytes are all 0x80 or above).

@@ -60,6 +60,15 @@ TEST(SplitLfLines, OnlyLfEndsALine)
     EXPECT_EQ(SplitLfLines("\n\nc"), (Lines{"", "", "c"}));
 }
 
+TEST(Trim, ControlBytesOrOnlySpacesAndBreaks)
+{
+    EXPECT_EQ(Trim("\x01 \t a b \r\n\x1F"), "a b");
+    EXPECT_EQ(TrimSpacesAndBreaks("\x01 \t a b \r\n\x1F"), "\x01 \t a b \r\n\x1F");
+    EXPECT_EQ(TrimSpacesAndBreaks(" \t a b \r\n"), "a b");
+    EXPECT_EQ(TrimSpacesAndBreaks(" \r\n\t"), "");
+    EXPECT_EQ(Trim(""), "");
+}
+
 TEST(LowerAscii, ByteWiseAndCharacterWise)
 {
     EXPECT_EQ(LowerAscii("Security.INI"), "security.ini");
