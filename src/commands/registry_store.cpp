@@ -30,7 +30,7 @@ bool SameRegName(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+        if (IsLeadAt(a, i)) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1])
                 return false;
             ++i;

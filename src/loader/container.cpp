@@ -108,7 +108,7 @@ bool TFileMixWriter::Save(const std::string& nativePath)
         std::string upper = UpperSjis(name);
         size_t n = 0;
         while (n < upper.size() && n < kMixNameField - 1) {
-            size_t len = IsLeadByte(static_cast<unsigned char>(upper[n])) && n + 1 < upper.size() ? 2 : 1;
+            size_t len = CharLenAt(upper, n);
             if (n + len > kMixNameField - 1)
                 break;
             n += len;
