@@ -450,7 +450,7 @@ int32_t CodeOfFirstChar(std::string_view s)
 {
     if (s.empty()) return 0;
     unsigned char b0 = static_cast<unsigned char>(s[0]);
-    if (IsLeadByte(static_cast<unsigned char>(s[0]))) return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
+    if (IsLeadByte(b0)) return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
     return b0;
 }
 
