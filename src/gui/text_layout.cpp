@@ -10,7 +10,7 @@ std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes)
         return text;
     size_t i = 0;
     while (i < maxBytes) {
-        size_t len = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        size_t len = CharLenAt(text, i);
         if (i + len > maxBytes)
             break;
         i += len;
