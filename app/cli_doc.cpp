@@ -6,6 +6,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ std::vector<std::string> NamesOf(const TDocEntry& e)
         start = end + 1;
     }
     return names;
-}
-
-std::string AsciiLower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // The entries one test finds, each once.
@@ -74,7 +67,7 @@ int PrintReferenceEntry(const char* wordUtf8)
     if (found.empty())
         found = Find([&](const std::string& name) { return FoldOkurigana(Utf8ToSjis(name)) == folded; });
     if (found.empty())
-        found = Find([&](const std::string& name) { return AsciiLower(name) == AsciiLower(word); });
+        found = Find([&](const std::string& name) { return LowerAscii(name) == LowerAscii(word); });
     if (found.empty()) {
         std::string message = "「" + Utf8ToSjis(word) + "」は、命令・システム変数・定数のどれにもありません。\n";
         std::vector<const TDocEntry*> near =

@@ -23,6 +23,7 @@
 #include "app/cli_doc.h"
 #include "console/console_host.h"
 #include "core/codec.h"
+#include "core/error.h"
 #include "core/paths.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
@@ -57,7 +58,7 @@ const char* const kUsage =
 
 void Fail(const std::string& sjisMessage)
 {
-    TConsoleHost::WriteErr("[エラー] " + sjisMessage);
+    TConsoleHost::WriteErr(SeverityMark(TSeverity::Error) + sjisMessage);
 }
 
 // SIGINT and SIGTERM end the program like a close request, so that the run-time's

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/codec.h"
+#include "core/error.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
 #include "interp/debug_link.h"
@@ -169,7 +170,7 @@ int main(int argc, char* argv[])
 
     const TStartResult start = PrepareStartFromArgv(st, argc, argv);
     if (!start.HasProgram) {
-        const std::string errorMark = Utf8ToSjis("[エラー] ");
+        const std::string errorMark = SeverityMark(TSeverity::Error);
         if (!start.ErrorText.empty()) {
             host.ShowErrorDialog(st, errorMark + start.ErrorText + "\r\n");
         } else if (!start.WarningText.empty()) {

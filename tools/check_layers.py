@@ -23,7 +23,7 @@ BELOW = {
 RUNTIME = {"core", "loader", "interp", "commands"}
 for sub in ("net", "archive", "media", "office"):
     BELOW[sub] = set(RUNTIME)
-BELOW["bundle"] = set()
+BELOW["bundle"] = {"core"}
 BELOW["services"] = RUNTIME | {"net", "media"}
 SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services"}
 BELOW["console"] = set(SUBSYSTEMS)

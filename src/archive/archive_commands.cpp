@@ -16,6 +16,7 @@
 #include "commands/files/security.h"
 #include "commands/tables/csv_table.h"
 #include "core/codec.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -34,16 +35,6 @@ void* OwnerWindow(TPoruBase& st)
     return st.Host ? st.Host->MainWindowControl() : nullptr;
 }
 
-std::string Trimmed(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
-        --e;
-    return s.substr(b, e - b);
-}
-
 bool FileExists(const std::string& native)
 {
     struct stat sb {};
@@ -56,9 +47,9 @@ void PackList(TPoruBase& st, const std::string& listText, std::string archive, b
 {
     if (PathExtPart(archive).empty())
         archive += ".lzh";
-    const std::string text = Trimmed(listText);
+    const std::string text = TrimSpacesAndBreaks(listText);
     std::vector<std::string> lines;
-    for (std::string_view l : SplitLines(text))
+    for (std::string_view l : SplitLineViews(text))
         lines.emplace_back(l);
     if (askGate && !SecurityGate(st, archive, "\"" + archive + "\"へ圧縮します。"))
         return;

@@ -4,16 +4,9 @@
 #include "archive/file_list.h"
 #include "archive/probes.h"
 #include "commands/files/files.h"
+#include "core/text.h"
 
 namespace {
-
-std::string LowerAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 const char kNoFormat[] = "書庫の形式を判別できません。";
 

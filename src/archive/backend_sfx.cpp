@@ -6,40 +6,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "archive/backend_support.h"
 #include "commands/files/files.h"
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/sjis.h"
 
 namespace {
 
 const char kExtractorName[] = "porukana-sfx";
-
-bool ReadWhole(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool WriteAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -63,9 +39,9 @@ std::string WriteSfx(const std::string& archiveNative, const std::string& outFol
     if (extractorPath.empty())
         throw ESfxNoRequiredFile(LhaDll().DisplayName, kExtractorName, "展開プログラム");
     std::string extractor, payload;
-    if (!ReadWhole(extractorPath, extractor))
+    if (!ReadWholeFile(extractorPath, extractor))
         RaiseCannotRead(extractorPath, std::strerror(errno));
-    if (!ReadWhole(archiveNative, payload))
+    if (!ReadWholeFile(archiveNative, payload))
         RaiseCannotRead(archiveNative, std::strerror(errno));
 
     // The first 8 bytes of the archive's base name, not cutting a character in two.

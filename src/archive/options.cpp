@@ -2,6 +2,7 @@
 #include "archive/options.h"
 
 #include <cstring>
+#include "core/text.h"
 
 const char* const kSwitchNames[swCount] = {
     "a", "c", "e", "f", "h", "i", "l", "m", "n", "o", "p", "r", "s", "t", "u",
@@ -27,25 +28,6 @@ bool FindSwitch(const std::string& name, TSwitch& out)
     return false;
 }
 
-namespace {
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string Trim(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
-
 void ParseArchiveOptions(const std::string& text, TArchiverOptions& o)
 {
     size_t start = 0;
@@ -53,7 +35,7 @@ void ParseArchiveOptions(const std::string& text, TArchiverOptions& o)
         size_t end = text.find(' ', start);
         if (end == std::string::npos)
             end = text.size();
-        std::string piece = Trim(text.substr(start, end - start));
+        std::string piece = TrimSpacesAndBreaks(text.substr(start, end - start));
         start = end + 1;
         if (piece.empty())
             continue;

@@ -2,6 +2,7 @@
 // and writing through libarchive (UTF-8 names flagged as such).
 #include "archive/archiver.h"
 #include "archive/backend.h"
+#include "core/sjis.h"
 
 std::string TZip32::ConvertName(const std::string& name)
 {
@@ -13,7 +14,7 @@ std::string TZip32::ConvertName(const std::string& name)
     }
     for (; i < name.size(); ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
-        if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < name.size()) {
+        if (IsLeadAt(name, i)) {
             out.push_back(name[i]);
             out.push_back(name[++i]);   // a trail byte is never a separator
         } else if (c == '\\') {

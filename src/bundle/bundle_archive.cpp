@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/file_io.h"
+
 namespace {
 
 constexpr char kMagic[5] = {'P', 'R', 'K', 'B', 0x01};
@@ -81,20 +83,6 @@ bool MakeParents(const std::string& dir, const std::string& name)
         struct stat sb {};
         if (lstat(folder.c_str(), &sb) != 0 || !S_ISDIR(sb.st_mode))
             return false;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const char* data, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = write(fd, data, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        data += w;
-        n -= static_cast<size_t>(w);
     }
     return true;
 }

@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/error.h"
 #include "core/sjis.h"
 
 namespace {
@@ -223,7 +224,9 @@ uint16_t AllocateSjis(uint32_t key)
         d.sjisExhausted = true;
     }
     // Outside the lock: the conversion of the message looks at the tables again.
-    WarnExhausted(SjisToUtf8("[注　意] 変換できない文字が多すぎるため、以降は「?」に置き換えます。").c_str());
+    const std::string warning =
+        SeverityMark(TSeverity::Warning) + std::string("変換できない文字が多すぎるため、以降は「?」に置き換えます。");
+    WarnExhausted(SjisToUtf8(warning).c_str());
     return 0;
 }
 
@@ -250,7 +253,9 @@ uint32_t AllocatePua(uint16_t bytes)
             return 0xFFFD;
         d.puaExhausted = true;
     }
-    WarnExhausted(SjisToUtf8("[注　意] 不正な文字コードが多すぎるため、以降は置換文字に置き換えます。").c_str());
+    const std::string warning =
+        SeverityMark(TSeverity::Warning) + std::string("不正な文字コードが多すぎるため、以降は置換文字に置き換えます。");
+    WarnExhausted(SjisToUtf8(warning).c_str());
     return 0xFFFD;
 }
 

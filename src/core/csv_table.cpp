@@ -7,6 +7,7 @@
 
 #include "core/error.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "core/text_limits.h"
 
 namespace {
@@ -379,7 +380,7 @@ void TCsvRows::PasteColumn(int64_t col, std::string_view lines)
 {
     if (col < 0) return;
     CheckGrowth(PaddingCells(Rows, col) + Rows.size(), 0);
-    std::vector<std::string_view> ls = SplitLines(lines);
+    std::vector<std::string_view> ls = SplitLineViews(lines);
     for (size_t r = 0; r < Rows.size(); ++r) {
         TCsvCells& row = Rows[r];
         if (row.size() < static_cast<size_t>(col)) row.resize(col);
@@ -470,24 +471,6 @@ bool ContainsChars(std::string_view text, std::string_view needle)
 }
 
 // ---------------------------------------------------------------- line arrays
-
-std::vector<std::string_view> SplitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    size_t b = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(b, i - b));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            b = i;
-            continue;
-        }
-        ++i;
-    }
-    if (b < text.size()) lines.push_back(text.substr(b));
-    return lines;
-}
 
 std::string JoinLines(const std::vector<std::string_view>& lines)
 {

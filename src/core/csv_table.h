@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
+
 // A failure of a table operation (bad date while sorting, a malformed condition).
 struct ECsv : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -82,8 +84,8 @@ std::string ReplaceAllChars(std::string_view text, std::string_view search, std:
 bool ContainsChars(std::string_view text, std::string_view needle);
 
 // ---- line arrays ----
-// Lines split at CR LF, LF or CR; a final line break starts no line.
-std::vector<std::string_view> SplitLines(std::string_view text);
+// Lines are split with SplitLineViews of core/text.h (CR LF, LF or CR; a final line
+// break starts no line).
 // Every line followed by CR LF.
 std::string JoinLines(const std::vector<std::string_view>& lines);
 std::string JoinLines(const std::vector<std::string>& lines);

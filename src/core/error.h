@@ -1,8 +1,10 @@
 // The interpreter's single exception type. It carries one message; whoever raises it
 // has already applied the location prefix when the message needs one.
 #pragma once
+#include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 struct EPoru : std::exception {
     std::string Message;
@@ -19,3 +21,18 @@ struct EPoru : std::exception {
 [[noreturn]] void Raise(const std::string& msg);
 using TErrorRecorder = void (*)(const std::string& msg);
 void SetErrorRecorder(TErrorRecorder recorder);
+
+
+// How a reported line is marked.
+enum class TSeverity { Error, Warning };
+
+// The mark a reported line starts with: "[エラー] " or "[注　意] ".
+const char* SeverityMark(TSeverity severity);
+// "FILE(N行目): MESSAGE": where a message comes from, and the message.
+std::string FormatLocated(std::string_view file, int64_t line, std::string_view message);
+// "[エラー] FILE(N行目): MESSAGE" (or with the warning mark): one reported line.
+std::string FormatMessageLine(TSeverity severity, std::string_view file, int64_t line, std::string_view message);
+
+// "\"NAME\"命令の引数に誤りがあります。" followed by `detail`: the message for wrong
+// arguments of the command called NAME.
+std::string ArgErrorText(std::string_view name, std::string_view detail = {});

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 // ---------------------------------------------------------------------------
 // THashNode
@@ -256,7 +257,7 @@ void THash::LoadPairs(std::string_view text)
 }
 
 // ---------------------------------------------------------------------------
-// Folding and trimming
+// Folding
 
 bool IsHiragana(const char* p)
 {
@@ -310,19 +311,4 @@ std::string FoldOkurigana(std::string_view text)
     std::string out;
     FoldOkuriganaInto(text, out);
     return out;
-}
-
-std::string_view TrimView(std::string_view s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 32)
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
-        --e;
-    return s.substr(b, e - b);
-}
-
-std::string Trim(std::string_view s)
-{
-    return std::string(TrimView(s));
 }

@@ -101,7 +101,3 @@ bool IsHiragana(const char* p);
 std::string FoldOkurigana(std::string_view text);
 // Folds into `out` (cleared first); reuses its capacity so lookups do not allocate.
 void FoldOkuriganaInto(std::string_view text, std::string& out);
-
-// Removes all leading and trailing characters whose code is 32 or less.
-std::string_view TrimView(std::string_view s);
-std::string Trim(std::string_view s);

@@ -16,9 +16,15 @@ inline size_t CharLen(const char* p)
     return (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0') ? 2 : 1;
 }
 
-// Bytes of the character that starts at byte i of s (a lead byte that ends the text
-// is a character by itself).
-inline size_t CharLenAt(std::string_view s, size_t i)
+// True when byte i of `text` starts a two-byte character: a lead byte with a byte
+// after it (a lead byte that ends the text is a character by itself).
+inline bool IsLeadAt(std::string_view text, size_t i)
 {
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+}
+
+// Length in bytes (1 or 2) of the character that starts at byte i of `text`.
+inline size_t CharLenAt(std::string_view text, size_t i)
+{
+    return IsLeadAt(text, i) ? 2 : 1;
 }

@@ -9,7 +9,7 @@
 
 #include "commands/files/files.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "gui/objects_internal.h"
 #include "interp/interp.h"
 #include "interp/services.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
 #include "gui/objects.h"

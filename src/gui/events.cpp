@@ -21,6 +21,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/event_relay.h"

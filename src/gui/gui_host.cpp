@@ -18,6 +18,7 @@
 #include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "gui/dialog_answers.h"
 #include "gui/error_dialog.h"
 #include "gui/main_window.h"

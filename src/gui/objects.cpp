@@ -28,6 +28,8 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/sjis.h"
+#include "core/text.h"
 #include "gui/anime_box.h"
 #include "gui/controls.h"
 #include "gui/kinds.h"
@@ -63,11 +65,6 @@ const std::vector<std::string>& KindNames()
         return v;
     }();
     return names;
-}
-
-bool IsLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
 // True when `name` ends with `tail` and the tail starts on a character boundary.

@@ -15,6 +15,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "gui/controls.h"
 #include "gui/dialog_answers.h"
 #include "gui/main_window.h"
@@ -298,7 +299,7 @@ void cmdPutOn(TPoruBase& st)
     TObjNode* obj = RecordOfWord(st, objWord);
     const int k = container->ClassCode;
     if (k != okForm && k != okPanel && k != okScroll && k != okTabPage)
-        st.Error("\"" + containerWord->Name + J("\"命令の引数に誤りがあります。パネルとフォームなど以外には乗せられません。"));
+        st.ArgError(containerWord->Name, J("パネルとフォームなど以外には乗せられません。"));
     QWidget* target = WidgetOf(st, container);
     if (container->Index == 0)
         target = HostWindowOf(st)->Surface();
@@ -320,7 +321,7 @@ QTabWidget* TabsArg(TPoruBase& st, const std::string& name)
     THashNode* w = WordArg(st, name);
     TObjNode* rec = RecordOfWord(st, w);
     if (rec->ClassCode != okTabPage)
-        st.Error("\"" + w->Name + J("\"命令の引数に誤りがあります。タブページ部品を指定してください。"));
+        st.ArgError(w->Name, J("タブページ部品を指定してください。"));
     return static_cast<QTabWidget*>(rec->Control);
 }
 
@@ -351,7 +352,7 @@ TBrowser* BrowserArg(TPoruBase& st)
     THashNode* w = WordArg(st, st.PopRaw());
     TObjNode* rec = RecordOfWord(st, w);
     if (rec->ClassCode != okBrowser)
-        st.Error("\"" + w->Name + J("\"命令の引数に誤りがあります。ブラウザ部品を指定してください。"));
+        st.ArgError(w->Name, J("ブラウザ部品を指定してください。"));
     return static_cast<TBrowser*>(rec->Control);
 }
 

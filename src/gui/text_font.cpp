@@ -8,6 +8,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "gui/text_layout.h"
 #include "interp/interp.h"
 #include "services/qt_text.h"

@@ -1,6 +1,7 @@
 #include "gui/text_layout.h"
 
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes)
@@ -9,7 +10,7 @@ std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes)
         return text;
     size_t i = 0;
     while (i < maxBytes) {
-        size_t len = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        size_t len = CharLenAt(text, i);
         if (i + len > maxBytes)
             break;
         i += len;
@@ -54,34 +55,11 @@ std::string ExpandTabsAndBreaks(std::string_view text, int tabWidth)
     return out;
 }
 
-std::vector<std::string> SplitLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-            i += 2;
-            continue;
-        }
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-            continue;
-        }
-        ++i;
-    }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
-    return lines;
-}
-
 std::vector<std::string> DisplayLines(std::string_view text, int tabWidth)
 {
     if (text.size() <= kShowTextLimit)
-        return SplitLines(ExpandTabsAndBreaks(text, tabWidth));
-    return SplitLines(CutAtCharBoundary(text, kShowTextLimit));
+        return SplitLines(ExpandTabsAndBreaks(text, tabWidth), true);
+    return SplitLines(CutAtCharBoundary(text, kShowTextLimit), true);
 }
 
 std::string SayText(std::string_view text, int tabWidth)
@@ -98,7 +76,7 @@ std::string FitLines(const std::string& text, int lineHeight, int limit)
 {
     if (lineHeight <= 0)
         return text;
-    std::vector<std::string> lines = SplitLines(text);
+    std::vector<std::string> lines = SplitLines(text, true);
     if (static_cast<int64_t>(lines.size()) * lineHeight <= limit)
         return text;
     size_t keep = static_cast<size_t>(limit > 0 ? limit / lineHeight : 0);
@@ -110,18 +88,6 @@ std::string FitLines(const std::string& text, int lineHeight, int limit)
     out += "...";
     return out;
 }
-
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}   // namespace
 
 int32_t ParseColourText(std::string_view text, int32_t def)
 {

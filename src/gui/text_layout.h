@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"   // SplitLines, which splits the lines drawn here
+
 // The longest text that 表示 expands and draws whole; a longer one is cut here.
 constexpr size_t kShowTextLimit = 4096;
 // The longest message of 言う; a longer one is cut and "..." appended.
@@ -23,10 +25,6 @@ std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes);
 // character counts two columns) and turns every line break (CR, LF, CR LF, LF CR)
 // into CR LF, restarting the column count. A width of 0 or less drops tabs.
 std::string ExpandTabsAndBreaks(std::string_view text, int tabWidth);
-
-// Splits a text at its line breaks (CR LF, CR or LF); a break at the very end does not
-// start another line, and an empty text has no lines.
-std::vector<std::string> SplitLines(std::string_view text);
 
 // The lines that 表示 draws: a text of at most kShowTextLimit bytes is expanded first,
 // a longer one is cut to that limit and split as it stands.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "core/text.h"
 #include "gui/objects_internal.h"
 #include "interp/builtins.h"
 #include "interp/event_run.h"

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
@@ -20,22 +21,6 @@ bool StartsWith(const char* p, const std::string& s) { return !s.empty() && std:
 bool StartsWith(std::string_view t, std::string_view s) { return t.size() >= s.size() && t.compare(0, s.size(), s) == 0; }
 
 const char kUndefined[] = "\\~未定義";
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> out;
-    if (text.empty()) return out;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n') ++j;
-        out.emplace_back(text, i, j - i);
-        if (j >= text.size()) break;
-        if (text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
-        i = j + 1;
-    }
-    return out;
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {
@@ -127,12 +128,8 @@ int32_t ToIntOrDefault(std::string_view text, int32_t def)
         size_t start = i;
         uint32_t v = 0;
         for (; i < text.size(); ++i) {
-            char c = text[i];
-            int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return def;
+            const int d = HexDigit(text[i]);
+            if (d < 0) return def;
             if (i - start >= 8) return def;
             v = (v << 4) | static_cast<uint32_t>(d);
         }

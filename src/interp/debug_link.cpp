@@ -4,6 +4,7 @@
 
 #include "core/hash.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "interp/channel_service.h"
 #include "interp/host.h"
 #include "interp/interp.h"

@@ -6,6 +6,7 @@
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "core/stacks.h"
+#include "core/text.h"
 #include "interp/interp.h"
 #include "interp/line_io.h"
 

@@ -14,6 +14,7 @@
 #include "core/hash.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/read_path.h"
@@ -57,15 +58,6 @@ std::string_view TrimBlanks(std::string_view text)
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-// Lower-cases ASCII letters that are characters of their own (never a trail byte).
-std::string LowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); i += CharLen(out.c_str() + i))
-        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    return out;
 }
 
 // Splits "name(inside)" at its first "(": the text before it, and the text after it
@@ -122,7 +114,7 @@ void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
 
 [[noreturn]] void DeclarationError(TPoruBase& st)
 {
-    st.Error("\"" + RunningCommandName(st) + "\"命令の引数に誤りがあります。");
+    st.ArgError(RunningCommandName(st), {});
 }
 
 // Loads the library, finds the function and adds the word (replacing a word of the
@@ -349,7 +341,7 @@ std::string ArgumentText(TPoruBase& st, const std::string& entry)
 
 std::string TypeLetter(std::string_view typeName)
 {
-    const std::string t = LowerAscii(typeName);
+    const std::string t = LowerAsciiSjis(typeName);
     if (t == "void") return "v";
     if (t == "char*") return "p";
     if (t == "word") return "w";

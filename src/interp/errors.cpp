@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/error.h"
 #include "core/paths.h"
 #include "interp/builtins.h"
 #include "interp/debug_link.h"
@@ -74,13 +75,7 @@ void TPoruBase::ForgetPositionsIn(std::string_view text)
 
 std::string TPoruBase::FormatError(std::string_view msg)
 {
-    std::string out = "[エラー] ";
-    out += PathNamePart(FileName);
-    out += '(';
-    out += std::to_string(CurrentLineNo());
-    out += "行目): ";
-    out.append(msg);
-    return out;
+    return FormatMessageLine(TSeverity::Error, PathNamePart(FileName), CurrentLineNo(), msg);
 }
 
 void TPoruBase::Error(std::string_view msg)
@@ -90,24 +85,22 @@ void TPoruBase::Error(std::string_view msg)
 
 void TPoruBase::ArgError()
 {
-    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
-    Error("\"" + name + "\"命令の引数に誤りがあります。");
+    ArgError(std::string_view());
 }
 
 void TPoruBase::ArgError(std::string_view explanation)
 {
-    std::string name = CurrentCommand ? CurrentCommand->Name : std::string();
-    Error("\"" + name + "\"命令の引数に誤りがあります。" + std::string(explanation));
+    ArgError(CurrentCommand ? std::string_view(CurrentCommand->Name) : std::string_view(), explanation);
+}
+
+void TPoruBase::ArgError(std::string_view name, std::string_view explanation)
+{
+    Error(ArgErrorText(name, explanation));
 }
 
 void TPoruBase::ReportWarning(std::string_view msg)
 {
-    std::string out = "[注　意] ";
-    out += PathNamePart(FileName);
-    out += '(';
-    out += std::to_string(CurrentLineNo());
-    out += "行目): ";
-    out.append(msg);
+    const std::string out = FormatMessageLine(TSeverity::Warning, PathNamePart(FileName), CurrentLineNo(), msg);
     AppendErrorText(out);
     if (DebugMode) ShowErrorDialog();
     else if (Host) Host->Warning(*this, out);

@@ -1,7 +1,7 @@
 #include "interp/include_path.h"
 
 #include "core/error.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/interp.h"
 #include "interp/read_path.h"
 #include "interp/startup.h"
@@ -19,6 +19,6 @@ std::string IncludedScriptToSjis(TPoruBase& st, const std::string& sjisPath, std
 {
     TScriptText decoded = DecodeScriptBytes(std::move(bytes), RunScriptEncoding(st));
     if (!decoded.Ok)
-        Raise("[エラー] " + ScriptTextFailure(sjisPath, decoded));
+        Raise(SeverityMark(TSeverity::Error) + ScriptTextFailure(sjisPath, decoded));
     return std::move(decoded.Text);
 }

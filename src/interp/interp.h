@@ -126,6 +126,7 @@ public:
     [[noreturn]] void Error(std::string_view msg);             // FormatError + raise
     [[noreturn]] void ArgError();                              // "%s"命令の引数に誤りがあります。 for CurrentCommand
     [[noreturn]] void ArgError(std::string_view explanation);
+    [[noreturn]] void ArgError(std::string_view name, std::string_view explanation);   // for the command `name`
     void ReportWarning(std::string_view msg);
     void HandleRunError(const EPoru& e, bool raisedAsEPoru);
     void ShowErrorDialog();
@@ -187,8 +188,18 @@ public:
     int32_t PopInt();   // PopNumber truncated, range-checked against signed 32 bits
 
     // ---- results ----
+    // それ gets a value and a type tag, and the tag is the pending tag of the value
+    // just produced (LastTypeTag).
     void SetSore(std::string value, const char* tag);
-    void SetSoreNumber(long double v);
+    void SetSoreNumber(long double v);   // NumberToText, tag "e"
+    void SetSoreInt(int64_t v);          // decimal digits, tag "e"
+    void SetSoreFlag(bool b);            // 1 or 0, tag "e"
+    // それ's value only: its tag and the pending tag stay as they are.
+    void SetSoreValue(std::string value);
+    // それ's value; its tag stays and becomes the pending tag.
+    void SetSoreKeepTag(std::string value);
+    // それ's value with a pending tag; それ's own tag stays as it is.
+    void SetSorePending(std::string value, const char* pendingTag);
 
     // ---- expressions ----
     std::string EvaluateValue(std::string_view text);

@@ -7,6 +7,7 @@
 
 #include "core/codec.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/include_path.h"

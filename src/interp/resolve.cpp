@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/dll.h"
 #include "interp/host.h"
@@ -98,6 +99,33 @@ void TPoruBase::SetSoreNumber(long double v)
     SetSore(NumberToText(v), "e");
 }
 
+void TPoruBase::SetSoreInt(int64_t v)
+{
+    SetSore(std::to_string(v), "e");
+}
+
+void TPoruBase::SetSoreFlag(bool b)
+{
+    SetSore(b ? "1" : "0", "e");
+}
+
+void TPoruBase::SetSoreValue(std::string value)
+{
+    Sys.Sore->Value = std::move(value);
+}
+
+void TPoruBase::SetSoreKeepTag(std::string value)
+{
+    Sys.Sore->Value = std::move(value);
+    LastTypeTag = Sys.Sore->TypeText;
+}
+
+void TPoruBase::SetSorePending(std::string value, const char* pendingTag)
+{
+    Sys.Sore->Value = std::move(value);
+    LastTypeTag.assign(pendingTag);
+}
+
 // ---- ReadValue ----------------------------------------------------------------
 
 std::string TPoruBase::ReadValue(const char*& p)
@@ -173,7 +201,7 @@ std::string TPoruBase::ReadValue(const char*& p)
     }
     case wkLabel: {
         SoreGuard g(Sys.Sore);
-        Sys.Sore->Value.clear();
+        SetSoreValue(std::string());
         // The body may belong to another (included) file: errors inside name it.
         struct FileGuard {
             std::string& file;
@@ -308,7 +336,7 @@ void TPoruBase::MatchArguments(THashNode* node)
         ImpliedSore = false;
     }
     if (items.size() < localSlots.size())
-        Error("\"" + node->Name + "\"命令の引数に誤りがあります。\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
+        ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
     std::vector<std::string> taken(localSlots.size());
     for (size_t s = localSlots.size(); s-- > 0;) {
         const std::string& slot = localSlots[s];
@@ -333,7 +361,7 @@ void TPoruBase::MatchArguments(THashNode* node)
             }
         }
         if (!found)
-            Error("\"" + node->Name + "\"命令の引数に誤りがあります。\"" + node->ArgSpec + "\"の形式で指定してください。\"" + slot + "\"");
+            ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。\"" + slot + "\"");
     }
     for (auto& t : taken) items.push_back(std::move(t));
     if (items.size() > kMaxArgs) Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
@@ -374,7 +402,7 @@ void TPoruBase::RunSentenceCommand()
                 rest += "\r\n";
             }
             Args.Clear();
-            Error("\"" + n->Name + "\"命令の引数に誤りがあります。引数が多いです。\"" + rest + "\"");
+            ArgError(n->Name, "引数が多いです。\"" + rest + "\"");
         }
         return;
     }

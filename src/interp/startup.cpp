@@ -10,6 +10,7 @@
 #include "core/codec.h"
 #include "core/error.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "interp/interp.h"
 #include "interp/read_path.h"
 #include "loader/container.h"
@@ -22,14 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kPackedScript = "porukana.prk";
-
-std::string LowerAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 bool FileExists(const std::string& sjisPath)
 {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
@@ -508,8 +509,9 @@ bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& t
             if (!p) return true;
             SkipSpaces(p);
             if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
-                Sys.Sore->Value = result;
-                Sys.Sore->TypeText = LastTypeTag;
+                // それ takes the call's result with the tag the call left pending.
+                const std::string tag = LastTypeTag;
+                SetSore(std::move(result), tag.c_str());
                 return true;
             }
             text = ValueAsPhrase(result, LastTypeTag);

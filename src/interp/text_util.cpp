@@ -5,6 +5,7 @@
 #include "core/csv_table.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 bool EndsWithChar(std::string_view text, std::string_view tail)
 {

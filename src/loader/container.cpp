@@ -36,12 +36,6 @@ std::string IoFailure(const std::string& nativePath)
     return "ファイル\"" + FromNativePath(nativePath) + "\"の、読み込みか書き込みに、失敗しました。";
 }
 
-// A container holds at most 2 GiB; a larger source fails the size check after reading.
-bool ReadWholeFile(const std::string& nativePath, std::string& out)
-{
-    return ReadRegularFile(nativePath, out, 0x80000000ull);
-}
-
 bool Seek(std::FILE* f, uint64_t off)
 {
     return fseeko(f, static_cast<off_t>(off), SEEK_SET) == 0;
@@ -114,7 +108,7 @@ bool TFileMixWriter::Save(const std::string& nativePath)
         std::string upper = UpperSjis(name);
         size_t n = 0;
         while (n < upper.size() && n < kMixNameField - 1) {
-            size_t len = IsLeadByte(static_cast<unsigned char>(upper[n])) && n + 1 < upper.size() ? 2 : 1;
+            size_t len = CharLenAt(upper, n);
             if (n + len > kMixNameField - 1)
                 break;
             n += len;
@@ -123,7 +117,8 @@ bool TFileMixWriter::Save(const std::string& nativePath)
 
         const std::string sourceNative = ToNativePath(source);
         std::string data;
-        if (!ReadWholeFile(sourceNative, data))
+        // A container holds at most 2 GiB; a larger source fails the size check after reading.
+        if (!ReadRegularFile(sourceNative, data, 0x80000000ull))
             throw EContainer(IoFailure(sourceNative));
         if (flag == 1)
             ScrambleEntry(data);

@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 const char* const kMsgNoCloseQuote = "対応するカッコ \" または 」 がありません。";
 const char* const kMsgNoCloseBackquote = "対応するカッコ ` または 』 がありません。";
@@ -35,17 +36,6 @@ constexpr ByteTable kOperator =
 inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-inline int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // True when `delim` (no zero bytes) starts at p; a zero in the text mismatches.
 inline bool MatchesAt(const char* p, std::string_view delim)
@@ -131,8 +121,8 @@ std::string ReadNumberLiteral(const char*& p)
     if (*p == '$') {
         ++p;
         uint64_t v = 0;
-        bool valid = HexValue(*p) >= 0;
-        for (int d; (d = HexValue(*p)) >= 0; ++p) {
+        bool valid = HexDigit(*p) >= 0;
+        for (int d; (d = HexDigit(*p)) >= 0; ++p) {
             if (v > (UINT64_MAX >> 4))
                 valid = false;
             v = (v << 4) | static_cast<uint64_t>(d);

@@ -89,5 +89,5 @@ TScriptText DecodeScriptBytes(std::string bytes, TScriptEncoding encoding)
 
 std::string ScriptTextFailure(const std::string& sjisPath, const TScriptText& decoded)
 {
-    return PathNamePart(sjisPath) + "(" + std::to_string(decoded.Line) + "行目): " + decoded.Message;
+    return FormatLocated(PathNamePart(sjisPath), decoded.Line, decoded.Message);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/text.h"
 #include "media/media_files.h"
 
 namespace {
@@ -125,7 +126,7 @@ bool TMciInterpreter::AnyPlaying() const
 
 TMciInterpreter::TDevice* TMciInterpreter::Find(const std::string& name)
 {
-    auto it = devices_.find(AsciiLower(name));
+    auto it = devices_.find(LowerAscii(name));
     return it == devices_.end() ? nullptr : &it->second;
 }
 
@@ -149,27 +150,27 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
         return TMciError::MissingParameter;
     std::string file = w[1], type, alias;
     if (const size_t bang = file.find('!'); bang != std::string::npos) {
-        type = AsciiLower(file.substr(0, bang));
+        type = LowerAscii(file.substr(0, bang));
         file = file.substr(bang + 1);
     }
     for (size_t i = 2; i < w.size(); ++i) {
-        const std::string k = AsciiLower(w[i]);
+        const std::string k = LowerAscii(w[i]);
         if (k == "type" || k == "alias") {
             if (i + 1 >= w.size())
                 return TMciError::MissingParameter;
             ++i;
             if (k == "type")
-                type = AsciiLower(w[i]);
+                type = LowerAscii(w[i]);
             else
                 alias = w[i];
         } else if (k != "shareable" && k != "wait" && k != "notify")
             return TMciError::BadParameter;
     }
-    if (file.empty() || AsciiLower(file) == "new" || (type.empty() && IsDeviceType(AsciiLower(file))))
+    if (file.empty() || LowerAscii(file) == "new" || (type.empty() && IsDeviceType(LowerAscii(file))))
         return TMciError::UnsupportedDevice;   // a device without a file (a CD, a new recording)
     if (!type.empty() && type != "sequencer" && type != "waveaudio" && type != "mpegvideo" && type != "avivideo")
         return TMciError::UnsupportedDevice;
-    const std::string key = AsciiLower(alias.empty() ? file : alias);
+    const std::string key = LowerAscii(alias.empty() ? file : alias);
     if (devices_.count(key))
         return TMciError::AliasInUse;
     std::string native;
@@ -192,7 +193,7 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
 
 TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& answer)
 {
-    const std::string verb = AsciiLower(w[0]);
+    const std::string verb = LowerAscii(w[0]);
     if (verb == "open")
         return Open(w);
     static const char* const kVerbs[] = {"play", "pause", "resume", "stop", "seek", "close", "status", "set"};
@@ -203,7 +204,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         return TMciError::UnknownCommand;
     if (w.size() < 2)
         return TMciError::MissingParameter;
-    if (verb == "close" && AsciiLower(w[1]) == "all") {
+    if (verb == "close" && LowerAscii(w[1]) == "all") {
         for (auto& [key, d] : devices_)
             d.Player->Close();
         devices_.clear();
@@ -215,7 +216,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
     IMediaPlayer& p = *d->Player;
     std::vector<std::string> rest;
     for (size_t i = 2; i < w.size(); ++i)
-        rest.push_back(AsciiLower(w[i]));
+        rest.push_back(LowerAscii(w[i]));
 
     if (verb == "play") {
         bool repeat = false, wait = false;
@@ -242,7 +243,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         d->Repeat = repeat;
         p.Play();
         if (wait) {
-            const std::string key = AsciiLower(w[1]);
+            const std::string key = LowerAscii(w[1]);
             // A handler that runs meanwhile may close the device: look it up again.
             for (TDevice* cur = d; cur && cur->Player->Mode() == TMediaMode::Playing && wait_ && wait_();)
                 cur = Find(key);
@@ -305,7 +306,7 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
         p.Stop();
     } else {   // close
         p.Close();
-        devices_.erase(AsciiLower(w[1]));
+        devices_.erase(LowerAscii(w[1]));
     }
     return TMciError::None;
 }

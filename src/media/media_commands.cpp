@@ -12,6 +12,7 @@
 
 #include "commands/files/files.h"
 #include "core/codec.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -89,7 +90,7 @@ std::string LowerExt(const std::string& native)
     const size_t dot = native.rfind('.');
     if (dot == std::string::npos || native.find('/', dot) != std::string::npos)
         return std::string();
-    return AsciiLower(native.substr(dot));
+    return LowerAscii(native.substr(dot));
 }
 
 bool IsFile(const std::string& native)

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
+#include "core/file_io.h"
+#include "core/text.h"
 #include "media/player.h"
 
 namespace {
@@ -68,31 +68,6 @@ bool ReadVlq(std::string_view t, size_t& at, uint32_t& out)
 
 }   // namespace
 
-std::string AsciiLower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
-std::string ReadFileBytes(const std::string& nativePath, size_t maxBytes)
-{
-    std::ifstream in(nativePath, std::ios::binary);
-    if (!in)
-        return std::string();
-    std::string out;
-    char buf[65536];
-    while (out.size() < maxBytes) {
-        in.read(buf, sizeof buf);
-        const std::streamsize got = in.gcount();
-        if (got <= 0)
-            break;
-        out.append(buf, std::min(static_cast<size_t>(got), maxBytes - out.size()));
-    }
-    return out;
-}
-
 int64_t WaveDurationMs(std::string_view head, uint64_t fileSize)
 {
     if (!IsRiff(head, "WAVE"))
@@ -130,7 +105,7 @@ TPlayerKind PlayerKindOf(const std::string& nativePath)
     const size_t dot = nativePath.rfind('.');
     const size_t slash = nativePath.rfind('/');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        const std::string ext = AsciiLower(nativePath.substr(dot));
+        const std::string ext = LowerAscii(nativePath.substr(dot));
         if (ext == ".mid" || ext == ".midi" || ext == ".rmi")
             return TPlayerKind::Midi;
         if (ext == ".mp3" || ext == ".wav" || ext == ".ogg" || ext == ".mp4" || ext == ".wma" || ext == ".m4a")

@@ -8,11 +8,13 @@
 #include <utility>
 #include <vector>
 
-// ASCII letters in lower case, every other byte as it is (keywords, extensions).
-std::string AsciiLower(std::string s);
+#include "core/file_io.h"
 
 // Bytes of a file (at most maxBytes); empty when it cannot be read.
-std::string ReadFileBytes(const std::string& nativePath, size_t maxBytes = 64u << 20);
+inline std::string ReadFileBytes(const std::string& nativePath, size_t maxBytes = 64u << 20)
+{
+    return ReadFileHead(nativePath, maxBytes);
+}
 
 // The playing time of a RIFF wave file in milliseconds from its first bytes (the
 // chunks up to "data") and the size of the whole file; -1 when it is no wave file.

@@ -4,6 +4,7 @@
 #include "commands/files/files.h"
 #include "commands/patterns/wildcard.h"
 #include "core/hash.h"
+#include "core/text.h"
 
 namespace {
 
@@ -46,10 +47,7 @@ std::string FolderNames(const std::vector<std::string>& lines, std::string_view 
         const std::vector<std::string_view> words = Words(line);
         if (words.empty())
             continue;
-        std::string mode(words.front());
-        for (char& c : mode)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+        const std::string mode = LowerAscii(words.front());
         if (mode == "total" || mode[0] != 'd')
             continue;
         const std::string name(words.back());

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include "core/text.h"
 
 namespace {
 
@@ -32,23 +33,6 @@ size_t WriteText(char* data, size_t size, size_t count, void* text)
 {
     static_cast<std::string*>(text)->append(data, size * count);
     return size * count;
-}
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t end = text.find('\n', from);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(from, end - from);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        from = end + 1;
-    }
-    return lines;
 }
 
 } // namespace
@@ -271,6 +255,6 @@ bool TFtpSession::Listing(const std::string& command, std::vector<std::string>& 
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &text);
     if (!Run(hooks))
         return false;
-    lines = SplitLines(text);
+    lines = SplitLfLines(text);
     return true;
 }

@@ -8,20 +8,12 @@
 
 #include "commands/files/files.h"
 #include "core/codec.h"
-#include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 namespace {
 
 constexpr size_t kMaxNativeName = 200; // bytes; leaves room for the "_" prefixes
-
-std::string LowerAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 // Cuts the name (at character boundaries) until its native form fits, keeping the
 // extension when it is short.

@@ -11,6 +11,7 @@
 #include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "net/mail_files.h"
@@ -34,13 +35,8 @@ size_t AppendText(char* data, size_t size, size_t count, void* text)
 std::vector<int64_t> MailSizes(const std::string& list)
 {
     std::vector<int64_t> sizes;
-    size_t from = 0;
-    while (from < list.size()) {
-        size_t end = list.find('\n', from);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string line = Trim(list.substr(from, end - from));
-        from = end + 1;
+    for (const std::string& raw : SplitLfLines(list)) {
+        const std::string line = Trim(raw);
         const size_t space = line.find(' ');
         if (line.empty() || line[0] < '0' || line[0] > '9')
             continue;

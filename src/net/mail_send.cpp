@@ -9,6 +9,7 @@
 #include "commands/files/files.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "net/mime_compose.h"

@@ -8,6 +8,7 @@
 #include "commands/files/files.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 namespace {
 
@@ -147,10 +148,7 @@ std::vector<std::string> EntriesOf(const std::vector<std::string>& lists)
 
 const char* ContentTypeOf(const std::string& name)
 {
-    std::string ext = PathExtPart(name);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    const std::string ext = LowerAscii(PathExtPart(name));
     static const struct {
         const char* ext;
         const char* type;

@@ -9,31 +9,11 @@
 #include "commands/encodings/base64.h"
 #include "commands/encodings/jconvert.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 
 namespace {
 
 constexpr int kMaxDepth = 20; // nested multiparts beyond this are kept as they are
-
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 struct THeaders {
     std::vector<std::pair<std::string, std::string>> Fields; // lower-case name, unfolded value
@@ -54,7 +34,7 @@ void SplitEntity(std::string_view raw, THeaders& headers, std::string_view& body
     std::string name, value;
     auto flush = [&] {
         if (!name.empty())
-            headers.Fields.emplace_back(Lower(Trim(name)), Trim(value));
+            headers.Fields.emplace_back(LowerAscii(Trim(name)), Trim(value));
         name.clear();
         value.clear();
     };
@@ -100,7 +80,7 @@ enum class TCharset { Unknown, Jis, Euc, Sjis, Utf8, Ascii };
 
 TCharset CharsetOf(std::string_view name)
 {
-    std::string cs = Lower(Trim(name));
+    std::string cs = LowerAscii(Trim(name));
     const size_t star = cs.find('*'); // RFC 2231 language suffix
     if (star != std::string::npos)
         cs.resize(star);
@@ -162,9 +142,9 @@ bool DecodeWordAt(std::string_view s, size_t at, size_t& end, std::string& out)
         for (size_t i = 0; i < text.size(); ++i) {
             if (text[i] == '_') {
                 bytes += ' ';
-            } else if (text[i] == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                       HexValue(text[i + 2]) >= 0) {
-                bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            } else if (text[i] == '=' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+                       HexDigit(text[i + 2]) >= 0) {
+                bytes += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
                 i += 2;
             } else {
                 bytes += text[i];
@@ -182,8 +162,8 @@ std::string PercentDecode(std::string_view s)
 {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
+        if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
             i += 2;
         } else {
             out += s[i];
@@ -204,7 +184,7 @@ std::vector<std::pair<std::string, std::string>> Parameters(std::string_view val
             i = eq;
             continue;
         }
-        std::string name = Lower(Trim(value.substr(i, eq - i)));
+        std::string name = LowerAscii(Trim(value.substr(i, eq - i)));
         size_t j = eq + 1;
         while (j < value.size() && (value[j] == ' ' || value[j] == '\t'))
             ++j;
@@ -330,7 +310,7 @@ int MonthNumber(std::string_view m)
 {
     static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                           "jul", "aug", "sep", "oct", "nov", "dec"};
-    const std::string l = Lower(m.substr(0, 3));
+    const std::string l = LowerAscii(m.substr(0, 3));
     for (int i = 0; i < 12; ++i)
         if (l == kMonths[i])
             return i + 1;
@@ -354,7 +334,7 @@ bool ZoneOffset(std::string_view z, long& minutes)
     } kZones[] = {{"ut", 0},     {"utc", 0},    {"gmt", 0},    {"z", 0},      {"est", -300},
                   {"edt", -240}, {"cst", -360}, {"cdt", -300}, {"mst", -420}, {"mdt", -360},
                   {"pst", -480}, {"pdt", -420}, {"jst", 540}};
-    const std::string l = Lower(z);
+    const std::string l = LowerAscii(z);
     for (const auto& zone : kZones) {
         if (l == zone.name) {
             minutes = zone.minutes;
@@ -379,7 +359,7 @@ bool AllDigits(std::string_view s)
 std::string HeaderToken(std::string_view value)
 {
     const size_t semi = value.find(';');
-    return Lower(Trim(value.substr(0, semi)));
+    return LowerAscii(Trim(value.substr(0, semi)));
 }
 
 std::string CharsetToSjis(std::string_view bytes, std::string_view charset)
@@ -440,8 +420,8 @@ std::string DecodeQuotedPrintable(std::string_view text)
             i = j;
             continue;
         }
-        if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
             i += 2;
             continue;
         }
@@ -452,7 +432,7 @@ std::string DecodeQuotedPrintable(std::string_view text)
 
 std::string HeaderParameter(std::string_view value, std::string_view name, bool* found)
 {
-    const std::string key = Lower(name);
+    const std::string key = LowerAscii(name);
     std::string plain;
     bool hasPlain = false;
     std::string extended;

@@ -17,6 +17,7 @@
 #include "commands/strings/kana.h"
 #include "commands/tables/csv_table.h"
 #include "core/codec.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/event_run.h"
 #include "interp/host.h"
@@ -402,7 +403,7 @@ void cmdConnect(TPoruBase& st)
     else if (t.Client->IsOpen())
         CloseClient(st, svc);
     if (host.empty())
-        st.Error("\"TCP接続\"命令の引数に誤りがあります。接続先が設定されていません");
+        st.ArgError("TCP接続", "接続先が設定されていません");
     auto fail = [&](const std::string& reason) {
         st.Error("TCP/IPのエラー。サーバー\"" + host + "\"へ接続できませんでした。" + reason);
     };
@@ -543,7 +544,7 @@ void cmdServerDrop(TPoruBase& st)
 {
     const std::string client = Trim(st.PopText());
     if (client.empty())
-        st.Error("\"TCPサーバーから切断\"命令の引数に誤りがあります。相手先が設定されていません");
+        st.ArgError("TCPサーバーから切断", "相手先が設定されていません");
     TTcpState& t = Tcp(st);
     RequireActiveServer(st, t);
     const int i = FindClient(t, client);

@@ -28,6 +28,7 @@
 #include "core/codec.h"
 #include "interp/services.h"
 #include "net/tcp_service.h"
+#include "services/qt_text.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ std::string Reason(QAbstractSocket::SocketError e, const QString& qtText)
     case QAbstractSocket::NetworkError: return Sjis("ネットワークのエラーです");
     case QAbstractSocket::AddressInUseError: return Sjis("そのポートは既に使われています");
     case QAbstractSocket::SocketAddressNotAvailableError: return Sjis("そのアドレスは使えません");
-    default: return Utf8ToSjis(qtText.toStdString());
+    default: return QStringToSjis(qtText);
     }
 }
 
@@ -202,7 +203,7 @@ public:
         }
         connected_ = false;
         peer_ = TTcpPeer();
-        sock_->connectToHost(QString::fromStdString(SjisToUtf8(host)), port);
+        sock_->connectToHost(SjisToQString(host), port);
     }
 
     bool IsConnected() const override { return sock_->state() == QAbstractSocket::ConnectedState; }

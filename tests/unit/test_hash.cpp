@@ -8,6 +8,7 @@
 #include "core/error.h"
 #include "core/hash.h"
 #include "core/mix_index.h"
+#include "core/text.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands/system/system.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/channel_service.h"
 #include "interp/debug_link.h"

@@ -5,7 +5,7 @@
 
 #include "commands/files/files.h"
 #include "core/codec.h"
-#include "core/hash.h"
+#include "core/text.h"
 #include "interp/text_util.h"
 
 namespace {

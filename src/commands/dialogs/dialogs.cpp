@@ -2,55 +2,20 @@
 
 #include <algorithm>
 
-#include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {
 
 const std::string kFullBar = "｜";
 
-bool IsLead(std::string_view text, size_t i)
-{
-    return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
-}
-
-// Splits at line breaks (CR LF, CR or LF); a break at the very end starts no line.
-std::vector<std::string> BreakLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    bool open = false;
-    for (size_t i = 0; i < text.size();) {
-        if (IsLead(text, i)) {
-            line.append(text.substr(i, 2));
-            open = true;
-            i += 2;
-            continue;
-        }
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            open = false;
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            continue;
-        }
-        line += c;
-        open = true;
-        ++i;
-    }
-    if (open)
-        lines.push_back(std::move(line));
-    return lines;
-}
-
 // Splits at "|" (character-wise, so a trail byte 0x7C never counts).
 std::vector<std::string> SplitBars(std::string_view text)
 {
     std::vector<std::string> fields(1);
     for (size_t i = 0; i < text.size();) {
-        if (IsLead(text, i)) {
+        if (IsLeadAt(text, i)) {
             fields.back().append(text.substr(i, 2));
             i += 2;
         } else if (text[i] == '|') {
@@ -65,32 +30,15 @@ std::vector<std::string> SplitBars(std::string_view text)
 
 bool ContainsChar(std::string_view text, char wanted)
 {
-    for (size_t i = 0; i < text.size(); i += IsLead(text, i) ? 2 : 1)
+    for (size_t i = 0; i < text.size(); i += IsLeadAt(text, i) ? 2 : 1)
         if (text[i] == wanted)
             return true;
     return false;
 }
 
-std::string LowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); i += IsLead(out, i) ? 2 : 1)
-        if (out[i] >= 'A' && out[i] <= 'Z')
-            out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    return out;
-}
-
 bool AllDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool HasWildcard(std::string_view text)
@@ -115,7 +63,7 @@ std::string SpacedPatterns(std::string_view pattern, bool forQt)
         out += p;
     };
     for (size_t i = 0; i < pattern.size();) {
-        if (IsLead(pattern, i)) {
+        if (IsLeadAt(pattern, i)) {
             one.append(pattern.substr(i, 2));
             i += 2;
         } else if (pattern[i] == ';' || pattern[i] == ' ') {
@@ -141,7 +89,7 @@ std::vector<std::string> ListChoiceItems(std::string_view text)
         if (text.compare(i, kFullBar.size(), kFullBar) == 0) {
             joined += "\r\n";
             i += kFullBar.size();
-        } else if (IsLead(text, i)) {
+        } else if (IsLeadAt(text, i)) {
             joined.append(text.substr(i, 2));
             i += 2;
         } else if (text[i] == '|') {
@@ -151,12 +99,12 @@ std::vector<std::string> ListChoiceItems(std::string_view text)
             joined += text[i++];
         }
     }
-    return BreakLines(joined);
+    return SplitLines(joined, true);
 }
 
 std::vector<std::string> ButtonChoiceItems(std::string_view text)
 {
-    return BreakLines(TrimView(text));
+    return SplitLines(TrimView(text), true);
 }
 
 const char* EntryTag(std::string_view entry)
@@ -197,7 +145,7 @@ std::string DefaultExtension(const std::vector<TDialogFilter>& filter)
         ext.erase(0, 1);
     if (!ext.empty() && ext[0] == '.')
         ext.erase(0, 1);
-    for (size_t i = 0; i < ext.size(); i += IsLead(ext, i) ? 2 : 1)
+    for (size_t i = 0; i < ext.size(); i += IsLeadAt(ext, i) ? 2 : 1)
         if (ext[i] == ';') {
             ext.resize(i);
             break;
@@ -267,7 +215,7 @@ bool ParseFontChoice(std::string_view text, TFontChoice& font)
         if (text.compare(i, kFullBar.size(), kFullBar) == 0) {
             fields.emplace_back();
             i += kFullBar.size();
-        } else if (IsLead(text, i)) {
+        } else if (IsLeadAt(text, i)) {
             fields.back().append(text.substr(i, 2));
             i += 2;
         } else if (text[i] == '|') {
@@ -301,7 +249,7 @@ bool ParseFontChoice(std::string_view text, TFontChoice& font)
 
 int YesNoAnswer(std::string_view line, bool withCancel)
 {
-    const std::string a = LowerAscii(TrimView(line));
+    const std::string a = LowerAsciiSjis(TrimView(line));
     if (a == "はい" || a == "y" || a == "yes" || a == "1")
         return 1;
     if (a == "いいえ" || a == "n" || a == "no" || a == "0")

@@ -4,6 +4,7 @@
 // 言う lives with 表示 (output.cpp).
 #include "commands/dialogs/dialogs.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -42,16 +43,7 @@ void SoreFromCancel(TPoruBase& st)
         st.SetSore(std::string(), "s");
         return;
     }
-    st.Sys.Sore->Value = cancel->Value;
-    st.Sys.Sore->TypeText = cancel->TypeText;
-    st.LastTypeTag = cancel->TypeText;
-}
-
-// それ's value changes, its tag stays.
-void SoreValueOnly(TPoruBase& st, std::string value)
-{
-    st.Sys.Sore->Value = std::move(value);
-    st.LastTypeTag = st.Sys.Sore->TypeText;
+    st.SetSore(cancel->Value, cancel->TypeText.c_str());
 }
 
 // 尋ねる: a line of input. An empty entry keeps それ's tag; the message defaults to
@@ -71,7 +63,7 @@ void cmdAsk(TPoruBase& st)
         return;
     }
     if (answer.empty())
-        SoreValueOnly(st, std::string());
+        st.SetSoreKeepTag(std::string());
     else
         st.SetSore(answer, EntryTag(answer));
 }
@@ -81,7 +73,7 @@ void cmdYesNo(TPoruBase& st)
 {
     const std::string message = st.PopText();
     const int answer = HostOf(st).AskQuestion(st, message, false);
-    st.SetSore(answer == 1 ? "1" : "0", "e");
+    st.SetSoreFlag(answer == 1);
 }
 
 // 三択: "1" はい, "0" いいえ, "2" キャンセル.
@@ -90,10 +82,10 @@ void cmdYesNoCancel(TPoruBase& st)
     const std::string message = st.PopText();
     const int answer = HostOf(st).AskQuestion(st, message, true);
     if (answer < 0 || answer > 2) {
-        SoreValueOnly(st, message);   // a box that answered none of its buttons
+        st.SetSoreKeepTag(message);   // a box that answered none of its buttons
         return;
     }
-    st.SetSore(std::to_string(answer), "e");
+    st.SetSoreInt(answer);
 }
 
 // どれか尋ねる and リストから選択: the result field's text, tag unchanged.
@@ -107,7 +99,7 @@ void ChooseFromList(TPoruBase& st, bool editable)
         SoreFromCancel(st);
         return;
     }
-    SoreValueOnly(st, answer);
+    st.SetSoreKeepTag(answer);
 }
 
 void cmdChooseAny(TPoruBase& st)
@@ -151,7 +143,7 @@ void cmdChooseColour(TPoruBase& st)
         SoreFromCancel(st);
         return;
     }
-    st.SetSore(std::to_string(colour), "e");
+    st.SetSoreInt(colour);
 }
 
 // フォント選択: a font choice text, starting from the current text font.

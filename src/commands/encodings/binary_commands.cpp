@@ -23,13 +23,12 @@ void cmdBinaryGet(TPoruBase& st)
     } catch (const EBinary& e) {
         st.Error(e.what());
     }
-    if (v.IsNumber) {
-        st.Sys.Sore->Value = NumberToText(v.Number);
-        st.LastTypeTag = "e";
-    } else {
-        st.Sys.Sore->Value = std::move(v.Text);
-        if (f == TBinaryForm::Char) st.LastTypeTag = "s";
-    }
+    if (v.IsNumber)
+        st.SetSorePending(NumberToText(v.Number), "e");
+    else if (f == TBinaryForm::Char)
+        st.SetSorePending(std::move(v.Text), "s");
+    else
+        st.SetSoreValue(std::move(v.Text));
 }
 
 // バイナリ設定: the value written into the variable's bytes; its length never changes.

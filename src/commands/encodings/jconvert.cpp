@@ -343,7 +343,7 @@ std::string MimeEncodeHeader(std::string_view t)
     size_t i = 0;
     while (i < t.size()) {
         size_t b = i;
-        while (i < t.size() && IsLeadByte(static_cast<u8>(t[i])) && i + 1 < t.size()) i += 2;
+        while (i < t.size() && IsLeadAt(t, i)) i += 2;
         if (i > b) {
             out += kOpen;
             out += Base64Encode(SjisToJis(t.substr(b, i - b)));

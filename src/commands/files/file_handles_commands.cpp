@@ -14,6 +14,7 @@
 #include "commands/files/security.h"
 #include "commands/strings/strings.h"
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/hash.h"
 #include "core/sjis.h"
 #include "interp/builtins.h"
@@ -235,20 +236,6 @@ void SeekTo(TTextFileStream& s, off_t offset, int whence)
     s.DropBuffer();
     if (pos >= 0)
         s.Logical = pos;
-}
-
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // ---- commands ----

@@ -9,14 +9,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "commands/files/files.h"
 #include "commands/files/security.h"
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -30,12 +30,6 @@ const char* const kClipboardWord = "クリップボード";
 [[noreturn]] void IoError(TPoruBase& st, const std::string& name)
 {
     st.Error("ファイル\"" + name + "\"の、読み込みか書き込みに、失敗しました。");
-}
-
-// Sets それ's value and leaves its type tag as it is.
-void SetSoreValue(TPoruBase& st, std::string value)
-{
-    st.Sys.Sore->Value = std::move(value);
 }
 
 std::string Native(const std::string& sjis)
@@ -66,29 +60,6 @@ std::string InScriptFolder(TPoruBase& st, const std::string& path)
     if (st.StartFolder.empty())
         CommandLineText(st);
     return st.StartFolder + path;
-}
-
-bool WriteAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadAll(const std::string& native, std::string& out)
-{
-    std::ifstream in(native, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 bool IsDir(const std::string& native)
@@ -237,7 +208,7 @@ void cmdRead(TPoruBase& st)
         value = ClipboardText();
     } else {
         const std::string path = ResolveReadPath(st, st.EvaluateValue(raw));
-        if (!IsRegular(Native(path)) || !ReadAll(Native(path), value))
+        if (!IsRegular(Native(path)) || !ReadWholeFile(Native(path), value))
             IoError(st, path);
     }
     var->TypeText = "s";
@@ -568,7 +539,7 @@ void ListNames(TPoruBase& st, bool folders)
             text += "\r\n";
         }
     }
-    SetSoreValue(st, std::move(text));
+    st.SetSoreValue(std::move(text));
 }
 
 // ファイル列挙
@@ -612,7 +583,7 @@ void cmdListAllFiles(TPoruBase& st)
         std::string mask = PathNamePart(pattern);
         WalkFiles(PathFolderPart(pattern), mask.empty() ? std::string("*") : Native(mask), text);
     }
-    SetSoreValue(st, std::move(text));
+    st.SetSoreValue(std::move(text));
 }
 
 // ---- tests -------------------------------------------------------------------------------
@@ -620,7 +591,7 @@ void cmdListAllFiles(TPoruBase& st)
 // フォルダか
 void cmdIsFolder(TPoruBase& st)
 {
-    SetSoreValue(st, IsDir(Native(Trim(st.PopText()))) ? "1" : "0");
+    st.SetSoreValue(IsDir(Native(Trim(st.PopText()))) ? "1" : "0");
 }
 
 // ファイルか
@@ -628,7 +599,7 @@ void cmdIsFile(TPoruBase& st)
 {
     const std::string native = Native(Trim(st.PopText()));
     struct stat sb {};
-    SetSoreValue(st, !native.empty() && stat(native.c_str(), &sb) == 0 && !S_ISDIR(sb.st_mode) ? "1" : "0");
+    st.SetSoreValue(!native.empty() && stat(native.c_str(), &sb) == 0 && !S_ISDIR(sb.st_mode) ? "1" : "0");
 }
 
 // 存在するか: a trailing separator tests a folder, anything else a file.
@@ -643,7 +614,7 @@ void cmdExists(TPoruBase& st)
         struct stat sb {};
         found = !native.empty() && stat(native.c_str(), &sb) == 0 && !S_ISDIR(sb.st_mode);
     }
-    SetSoreValue(st, found ? "1" : "0");
+    st.SetSoreValue(found ? "1" : "0");
 }
 
 // ドライブ種類判定

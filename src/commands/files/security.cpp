@@ -13,6 +13,7 @@
 #include "core/hash.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 
@@ -48,32 +49,9 @@ void ConsoleWarning(TPoruBase&, const std::string& caption, const std::string& t
     std::cerr << SjisToUtf8("[" + caption + "] " + text) << std::endl;
 }
 
-// Lower-cases ASCII letters, leaving double-byte Shift_JIS characters alone (their
-// second byte may look like a letter).
-std::string LowerAscii(std::string s)
-{
-    for (size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (IsLeadByte(c) && i + 1 < s.size())
-            ++i;
-        else if (c >= 'A' && c <= 'Z')
-            s[i] = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
-// Lower-cases the ASCII letters of a UTF-8 name (every other byte is >= 0x80).
-std::string LowerUtf8(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool IsIniName(const std::string& nativeName)
 {
-    return LowerUtf8(nativeName) == kIniName;
+    return LowerAscii(nativeName) == kIniName;
 }
 
 bool HasWildcard(const std::string& s)
@@ -202,7 +180,7 @@ void SetGateWarning(TGateWarning warning)
 
 TGateAnswer ParseGateAnswer(const std::string& answer)
 {
-    const std::string a = LowerAscii(Trim(answer));   // Shift_JIS-aware
+    const std::string a = LowerAsciiSjis(Trim(answer));
     if (a == "はい" || a == "y" || a == "yes")
         return TGateAnswer::Yes;
     if (a == "全てはい" || a == "すべてはい" || a == "a" || a == "all")
@@ -232,7 +210,7 @@ void ReadSecurityFile(TPoruBase& st)
     std::ifstream in(ini, std::ios::binary);
     if (!in)
         return;
-    const std::string section = LowerAscii(PathNamePart(st.ScriptPath));
+    const std::string section = LowerAsciiSjis(PathNamePart(st.ScriptPath));
     std::string line;
     bool inSection = false;
     while (std::getline(in, line)) {
@@ -241,13 +219,13 @@ void ReadSecurityFile(TPoruBase& st)
             continue;
         if (t[0] == '[') {
             size_t close = t.find(']');
-            inSection = close != std::string::npos && LowerAscii(Trim(t.substr(1, close - 1))) == section;
+            inSection = close != std::string::npos && LowerAsciiSjis(Trim(t.substr(1, close - 1))) == section;
             continue;
         }
         if (!inSection)
             continue;
         size_t eq = t.find('=');
-        if (eq == std::string::npos || LowerAscii(Trim(t.substr(0, eq))) != "security")
+        if (eq == std::string::npos || LowerAsciiSjis(Trim(t.substr(0, eq))) != "security")
             continue;
         st.SecurityLevel = SecurityWordLevel(Trim(t.substr(eq + 1)));
         return;

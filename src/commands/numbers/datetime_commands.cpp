@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "commands/numbers/datetime.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 
 namespace {
@@ -31,7 +32,7 @@ void cmdToday(TPoruBase& st)
 int WeekdayOf(TPoruBase& st)
 {
     std::string text = st.PopText();
-    TDateTime v = ParseOr(st, text, "\"" + text + "\"命令の引数に誤りがあります。：年月日の取得に失敗");
+    TDateTime v = ParseOr(st, text, ArgErrorText(text, "：年月日の取得に失敗"));
     return datetime::WeekdayNumber(v.Days);
 }
 
@@ -43,7 +44,7 @@ void cmdWeekday(TPoruBase& st)
 
 void cmdWeekdayNumber(TPoruBase& st)
 {
-    st.SetSore(std::to_string(WeekdayOf(st)), "e");
+    st.SetSoreInt(WeekdayOf(st));
 }
 
 // 日付加算: a date shifted by "[+|-]Y/M/D"; それ's tag stays.
@@ -54,7 +55,7 @@ void cmdAddDate(TPoruBase& st)
     TDateTime v = ParseOr(st, base, "\"" + base + "\"は、日付として読み取れません。");
     std::string result, error;
     if (!datetime::AddToDate(v.Days, offset, result, error)) st.Error(error);
-    st.Sys.Sore->Value = std::move(result);
+    st.SetSoreValue(std::move(result));
 }
 
 // 時間加算: a time of day shifted by "[+|-]H:M:S"; それ's tag stays.
@@ -65,7 +66,7 @@ void cmdAddTime(TPoruBase& st)
     TDateTime v = ParseOr(st, base, "\"" + base + "\"は、時刻として読み取れません。");
     std::string result, error;
     if (!datetime::AddToTime(v.Ms, offset, result, error)) st.Error(error);
-    st.Sys.Sore->Value = std::move(result);
+    st.SetSoreValue(std::move(result));
 }
 
 // 日数差 / 秒差: the first date-time minus the second.
@@ -75,7 +76,7 @@ void cmdDayDifference(TPoruBase& st)
     std::string first = Trim(st.PopText());
     TDateTime a = ParseOr(st, first, "日時の指定が不正です。");
     TDateTime b = ParseOr(st, second, "日時の指定が不正です。");
-    st.SetSore(std::to_string(datetime::DayDifference(a, b)), "e");
+    st.SetSoreInt(datetime::DayDifference(a, b));
 }
 
 void cmdSecondDifference(TPoruBase& st)
@@ -86,7 +87,7 @@ void cmdSecondDifference(TPoruBase& st)
     TDateTime b = ParseOr(st, second, "日時の指定が不正です。");
     int32_t seconds;
     if (!datetime::SecondDifference(a, b, seconds)) st.Error("秒差が大きすぎて計算できません。");
-    st.SetSore(std::to_string(seconds), "e");
+    st.SetSoreInt(seconds);
 }
 
 // システム時間: milliseconds of the monotonic clock, wrapping at 2^32.
@@ -95,7 +96,7 @@ void cmdSystemTime(TPoruBase& st)
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    st.SetSore(std::to_string(static_cast<uint32_t>(ms)), "e");
+    st.SetSoreInt(static_cast<uint32_t>(ms));
 }
 
 // 和暦に変換: 平成15年1月12日; the empty text before 1868.

@@ -7,6 +7,7 @@
 
 #include "commands/strings/kana.h"
 #include "commands/strings/strings.h"
+#include "core/sjis.h"
 #include "interp/interp.h"
 
 namespace numfmt {
@@ -285,7 +286,7 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
     out.clear();
     int nextIndex = 0;
     for (size_t i = 0; i < format.size();) {
-        size_t len = sjistext::CharLenAt(format, i);
+        size_t len = CharLenAt(format, i);
         if (len == 2 || format[i] != '%') {
             out.append(format.substr(i, len));
             i += len;
@@ -371,8 +372,8 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
             piece = std::string(value);
             if (precision >= 0 && precision < static_cast<int>(piece.size())) {
                 size_t cut = 0;
-                while (cut < piece.size() && cut + sjistext::CharLenAt(piece, cut) <= static_cast<size_t>(precision))
-                    cut += sjistext::CharLenAt(piece, cut);
+                while (cut < piece.size() && cut + CharLenAt(piece, cut) <= static_cast<size_t>(precision))
+                    cut += CharLenAt(piece, cut);
                 piece.resize(cut);
             }
             break;

@@ -7,6 +7,7 @@
 #include "commands/numbers/number_format.h"
 #include "commands/numbers/random.h"
 #include "commands/strings/strings.h"
+#include "core/sjis.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "loader/normaliser.h"
@@ -45,15 +46,10 @@ void PopTwoWhole(TPoruBase& st, int32_t& a, int32_t& b)
     b = Whole(st, second);
 }
 
-void SetInt(TPoruBase& st, int64_t v)
-{
-    st.SetSore(std::to_string(v), "e");
-}
-
 // A real result whose tag stays as それ had it.
 void SetKeepTag(TPoruBase& st, long double v)
 {
-    st.Sys.Sore->Value = NumberToText(Checked(st, v));
+    st.SetSoreValue(NumberToText(Checked(st, v)));
 }
 
 // The logarithm's argument must be positive: 0 is a division by zero, a negative
@@ -158,7 +154,7 @@ void cmdCalculate(TPoruBase& st)
             continue;
         }
         size_t j = i;
-        while (j < text.size() && text[j] != '"' && text[j] != '`') j += sjistext::CharLenAt(text, j);
+        while (j < text.size() && text[j] != '"' && text[j] != '`') j += CharLenAt(text, j);
         half += ToHalf(std::string_view(text).substr(i, j - i));
         i = j;
     }
@@ -179,54 +175,54 @@ void cmdMod(TPoruBase& st)
     int32_t dividend, divisor;
     PopTwoWhole(st, dividend, divisor);
     if (divisor == 0) st.Error(kMsgDivideByZero);
-    SetInt(st, divisor == -1 ? 0 : dividend % divisor);
+    st.SetSoreInt(divisor == -1 ? 0 : dividend % divisor);
 }
 
 void cmdAnd(TPoruBase& st)
 {
     int32_t a, b;
     PopTwoWhole(st, a, b);
-    SetInt(st, a & b);
+    st.SetSoreInt(a & b);
 }
 
 void cmdOr(TPoruBase& st)
 {
     int32_t a, b;
     PopTwoWhole(st, a, b);
-    SetInt(st, a | b);
+    st.SetSoreInt(a | b);
 }
 
 void cmdXor(TPoruBase& st)
 {
     int32_t a, b;
     PopTwoWhole(st, a, b);
-    SetInt(st, a ^ b);
+    st.SetSoreInt(a ^ b);
 }
 
 void cmdNot(TPoruBase& st)
 {
-    SetInt(st, st.PopInt() == 0 ? 1 : 0);
+    st.SetSoreInt(st.PopInt() == 0 ? 1 : 0);
 }
 
 void cmdShr(TPoruBase& st)
 {
     int32_t value, count;
     PopTwoWhole(st, value, count);
-    SetInt(st, static_cast<int32_t>(static_cast<uint32_t>(value) >> (static_cast<uint32_t>(count) & 31)));
+    st.SetSoreInt(static_cast<int32_t>(static_cast<uint32_t>(value) >> (static_cast<uint32_t>(count) & 31)));
 }
 
 void cmdShl(TPoruBase& st)
 {
     int32_t value, count;
     PopTwoWhole(st, value, count);
-    SetInt(st, static_cast<int32_t>(static_cast<uint32_t>(value) << (static_cast<uint32_t>(count) & 31)));
+    st.SetSoreInt(static_cast<int32_t>(static_cast<uint32_t>(value) << (static_cast<uint32_t>(count) & 31)));
 }
 
 // 乱数: an integer draw below the limit (default 100).
 void cmdRandom(TPoruBase& st)
 {
     int32_t limit = ToIntOrDefault(st.PopText(), 100);
-    SetInt(st, SharedRandom(st).Below(limit));
+    st.SetSoreInt(SharedRandom(st).Below(limit));
 }
 
 // RND: a real draw, 0 <= x < 1.
@@ -248,7 +244,7 @@ void cmdTrunc(TPoruBase& st)
 {
     int64_t v;
     if (!numfmt::TruncToInt64(st.PopNumber(), v)) st.Error(kMsgInvalidOp);
-    SetInt(st, v);
+    st.SetSoreInt(v);
 }
 
 // ROUND: the nearest 64-bit integer, halves to even.
@@ -256,7 +252,7 @@ void cmdRound(TPoruBase& st)
 {
     int64_t v;
     if (!numfmt::RoundToInt64(st.PopNumber(), v)) st.Error(kMsgInvalidOp);
-    SetInt(st, v);
+    st.SetSoreInt(v);
 }
 
 // 切り捨て / 四捨五入 to a number of decimal places.
@@ -283,7 +279,7 @@ void CeilFloor(TPoruBase& st, bool up)
     int64_t v = static_cast<int64_t>(t);
     if (up && x - t > 0) ++v;
     if (!up && x - t < 0) --v;
-    SetInt(st, v);
+    st.SetSoreInt(v);
 }
 
 void cmdCeil(TPoruBase& st) { CeilFloor(st, true); }

@@ -47,7 +47,7 @@ bool IsAlnum(char c)
 
 size_t CharAt(std::string_view t, size_t i, bool sjis)
 {
-    return (sjis && IsLeadByte(static_cast<unsigned char>(t[i])) && i + 1 < t.size()) ? 2 : 1;
+    return sjis ? CharLenAt(t, i) : 1;
 }
 
 // Reads one delimited part; the cursor is on the opening delimiter and ends just

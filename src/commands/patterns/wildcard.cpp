@@ -13,11 +13,6 @@ const char* const kMsgKakkoEscape =
     "ワイルドカードの[ ]中で\\記号を使うときは、\\t,\\nしか許されていません。";
 const char* const kMsgKakkoFollower = "ワイルドカード[*...]に続けてワイルドカードを書くことは出来ません。";
 
-bool Lead(const std::string_view& t, size_t i)
-{
-    return IsLeadByte(static_cast<unsigned char>(t[i])) && i + 1 < t.size();
-}
-
 TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t)
 {
     TWSeq u;
@@ -39,7 +34,7 @@ TWSeq CharUnit(std::string_view t, size_t at, size_t len, size_t b, size_t e)
 
 uint32_t CharCode(std::string_view t, size_t i, size_t& len)
 {
-    len = Lead(t, i) ? 2 : 1;
+    len = IsLeadAt(t, i) ? 2 : 1;
     uint32_t code = static_cast<unsigned char>(t[i]);
     if (len == 2)
         code = code * 256 + static_cast<unsigned char>(t[i + 1]);
@@ -50,7 +45,7 @@ uint32_t CountChars(std::string_view t)
 {
     uint32_t n = 0;
     for (size_t i = 0; i < t.size(); ++n)
-        i += Lead(t, i) ? 2 : 1;
+        i += IsLeadAt(t, i) ? 2 : 1;
     return n;
 }
 
@@ -107,7 +102,7 @@ TWKakko ParseKakko(std::string_view t, size_t& i)
     if (k.Kind == TWKakko::Choice) {
         std::string cur;
         while (i < t.size() && t[i] != ']') {
-            size_t len = Lead(t, i) ? 2 : 1;
+            size_t len = IsLeadAt(t, i) ? 2 : 1;
             if (len == 1 && t[i] == '|') {
                 k.Alternatives.push_back(std::move(cur));
                 cur.clear();
@@ -159,7 +154,7 @@ void Compile(std::string_view t, TWString& out, bool pattern)
     while (i < t.size()) {
         const size_t b = i;
         const char c = t[i];
-        if (Lead(t, i)) {
+        if (IsLeadAt(t, i)) {
             out.Units.push_back(CharUnit(t, i, 2, b, b + 2));
             i += 2;
             continue;
@@ -178,7 +173,7 @@ void Compile(std::string_view t, TWString& out, bool pattern)
                 index = static_cast<int32_t>(out.Classes.size() - 1);
             } else {
                 while (i < t.size() && t[i] != ']')
-                    i += Lead(t, i) ? 2 : 1;
+                    i += IsLeadAt(t, i) ? 2 : 1;
                 if (i < t.size()) ++i;
             }
             TWSeq u = MakeUnit(TWKind::Kakko, "[...]", '[', b, i);
@@ -201,7 +196,7 @@ void Compile(std::string_view t, TWString& out, bool pattern)
                 out.Units.push_back(MakeUnit(TWKind::Char, "\t", '\t', b, b + 2));
                 i += 2;
             } else {
-                size_t len = Lead(t, i + 1) ? 2 : 1;
+                size_t len = IsLeadAt(t, i + 1) ? 2 : 1;
                 out.Units.push_back(CharUnit(t, i + 1, len, b, b + 1 + len));
                 i += 1 + len;
             }
@@ -484,7 +479,7 @@ TWildcardResult WildcardPrefixMatch(std::string_view subject, std::string_view p
 
 bool HasWildcardChars(std::string_view text, bool bracket)
 {
-    for (size_t i = 0; i < text.size(); i += Lead(text, i) ? 2 : 1)
+    for (size_t i = 0; i < text.size(); i += IsLeadAt(text, i) ? 2 : 1)
         if (text[i] == '*' || text[i] == '?' || text[i] == '#' || (bracket && text[i] == '['))
             return true;
     return false;

@@ -1,6 +1,7 @@
 // マッチ: a wildcard prefix match that leaves the matched part and the captures in
 // それ and the rest of the text in the variable.
 #include "commands/patterns/wildcard.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 
 namespace {
@@ -10,7 +11,7 @@ void cmdMatch(TPoruBase& st)
     std::string pattern = st.PopText();
     std::string raw = st.PopRaw();
     if (pattern.empty()) {
-        st.Sys.Sore->Value.clear();
+        st.SetSoreValue(std::string());
         return;
     }
     THashNode* var = st.Words.FindExact(raw);

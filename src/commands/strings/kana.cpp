@@ -118,11 +118,6 @@ const HalfTable& Halves()
     return table;
 }
 
-inline size_t LenAt(std::string_view s, size_t i)
-{
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-}
-
 inline uint16_t CodeAt(std::string_view s, size_t i)
 {
     return static_cast<uint16_t>(static_cast<unsigned char>(s[i]) << 8 | static_cast<unsigned char>(s[i + 1]));
@@ -148,7 +143,7 @@ std::string MapChars(std::string_view text, Map2 map, Map1 mapByte)
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        if (LenAt(text, i) == 2) {
+        if (CharLenAt(text, i) == 2) {
             uint16_t c = CodeAt(text, i);
             uint16_t m = map(c);
             PutCode(out, m ? m : c);
@@ -253,7 +248,7 @@ std::string ToHalfWidth(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        if (LenAt(text, i) == 2) {
+        if (CharLenAt(text, i) == 2) {
             uint16_t c = CodeAt(text, i);
             uint16_t h = t.half[c];
             if (h) PutHalf(out, h);
@@ -271,7 +266,7 @@ std::string ToFullWidth(std::string_view text)
     std::string out;
     out.reserve(text.size() * 2);
     for (size_t i = 0; i < text.size();) {
-        if (LenAt(text, i) == 2) {
+        if (CharLenAt(text, i) == 2) {
             out.append(text.data() + i, 2);
             i += 2;
             continue;
@@ -329,7 +324,7 @@ std::string AlnumToHalf(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        if (LenAt(text, i) == 2) {
+        if (CharLenAt(text, i) == 2) {
             uint16_t c = CodeAt(text, i);
             if (IsAlnumHalfSource(c)) PutHalf(out, t.half[c]);
             else PutCode(out, c);
@@ -344,5 +339,5 @@ std::string AlnumToHalf(std::string_view text)
 std::string HalfOfFirstChar(std::string_view text)
 {
     if (text.empty()) return std::string();
-    return ToHalfWidth(text.substr(0, LenAt(text, 0)));
+    return ToHalfWidth(text.substr(0, CharLenAt(text, 0)));
 }

@@ -4,6 +4,7 @@
 #include "core/error.h"
 
 #include "commands/strings/kana.h"
+#include "core/sjis.h"
 
 namespace sjistext {
 
@@ -413,7 +414,7 @@ bool FirstIsDigit(std::string_view s)
 
 bool FirstIsWide(std::string_view s)
 {
-    return !s.empty() && IsLead(s[0]);
+    return !s.empty() && IsLeadByte(static_cast<unsigned char>(s[0]));
 }
 
 bool FirstIsHiragana(std::string_view s)
@@ -442,7 +443,7 @@ int32_t CodeOfFirstChar(std::string_view s)
 {
     if (s.empty()) return 0;
     unsigned char b0 = static_cast<unsigned char>(s[0]);
-    if (IsLead(s[0])) return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
+    if (IsLeadByte(b0)) return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
     return b0;
 }
 

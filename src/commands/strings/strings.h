@@ -15,15 +15,6 @@ namespace sjistext {
 
 constexpr size_t npos = std::string_view::npos;
 
-inline bool IsLead(char c)
-{
-    unsigned char b = static_cast<unsigned char>(c);
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Bytes of the character that starts at byte i.
-using ::CharLenAt;
-
 size_t CharCount(std::string_view s);
 
 // Byte offset of the first exact match of `needle` at a character start at or

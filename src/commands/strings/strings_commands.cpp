@@ -13,29 +13,6 @@ namespace {
 
 using namespace sjistext;
 
-// Result forms: "s" / "e" through SetSore; the tag left as it was; or only the
-// pending tag of the value read last.
-void SetKeepTag(TPoruBase& st, std::string v)
-{
-    st.Sys.Sore->Value = std::move(v);
-}
-
-void SetPendingText(TPoruBase& st, std::string v)
-{
-    st.Sys.Sore->Value = std::move(v);
-    st.LastTypeTag = "s";
-}
-
-void SetInt(TPoruBase& st, int64_t v)
-{
-    st.SetSore(std::to_string(v), "e");
-}
-
-void SetFlag(TPoruBase& st, bool b)
-{
-    st.SetSore(b ? "1" : "0", "e");
-}
-
 // An "integer" argument: a whole decimal or $-hexadecimal text, else the default.
 int32_t PopIntOr(TPoruBase& st, int32_t def)
 {
@@ -95,13 +72,13 @@ std::string CutSource(TPoruBase& st, const std::string& raw, THashNode*& var)
 // 文字数 (LEN): characters of the text.
 void cmdLen(TPoruBase& st)
 {
-    SetInt(st, static_cast<int64_t>(CharCount(st.PopText())));
+    st.SetSoreInt(static_cast<int64_t>(CharCount(st.PopText())));
 }
 
 // バイト数 (LENB): bytes of the text.
 void cmdLenB(TPoruBase& st)
 {
-    SetInt(st, static_cast<int64_t>(st.PopText().size()));
+    st.SetSoreInt(static_cast<int64_t>(st.PopText().size()));
 }
 
 // 行数: lines of a variable's value; それ's tag stays.
@@ -111,7 +88,7 @@ void cmdLineCount(TPoruBase& st)
     if (name.size() >= 2 && name.front() == '`' && name.back() == '`') name = name.substr(1, name.size() - 2);
     THashNode* var = VariableNamed(st, name);
     if (!var) st.Error("変数\"" + name + "\"が見つかりません。");
-    SetKeepTag(st, std::to_string(LineCount(var->Value)));
+    st.SetSoreValue(std::to_string(LineCount(var->Value)));
 }
 
 // 何文字目 (POS): character position of the first exact match, 0 when none.
@@ -119,7 +96,7 @@ void cmdPos(TPoruBase& st)
 {
     std::string needle = st.PopText();
     std::string text = st.PopText();
-    SetInt(st, CharPosition(text, needle));
+    st.SetSoreInt(CharPosition(text, needle));
 }
 
 // 出現回数: non-overlapping occurrences of the word.
@@ -127,7 +104,7 @@ void cmdCountOf(TPoruBase& st)
 {
     std::string word = st.PopText();
     std::string text = st.PopText();
-    SetInt(st, CountMatches(text, word));
+    st.SetSoreInt(CountMatches(text, word));
 }
 
 // 文比較: 1 when the texts are equal byte for byte.
@@ -135,7 +112,7 @@ void cmdCompare(TPoruBase& st)
 {
     std::string b = st.PopText();
     std::string a = st.PopText();
-    SetFlag(st, a == b);
+    st.SetSoreFlag(a == b);
 }
 
 // LEFT / RIGHT: the first / last count characters.
@@ -282,7 +259,7 @@ void cmdDropLeft(TPoruBase& st)
 // トリム (前後の空白削除): blanks removed at both ends; それ's tag stays.
 void cmdTrim(TPoruBase& st)
 {
-    SetKeepTag(st, TrimBlanks(st.PopText()));
+    st.SetSoreValue(TrimBlanks(st.PopText()));
 }
 
 // 送り仮名削除: hiragana runs after kanji removed.
@@ -351,7 +328,7 @@ void Pad(TPoruBase& st, char fill)
     std::string text = st.PopText();
     int32_t width = Whole(st, n);
     CheckSize(st, width);
-    SetKeepTag(st, PadLeft(text, width, fill));
+    st.SetSoreValue(PadLeft(text, width, fill));
 }
 
 void cmdPadSpaces(TPoruBase& st) { Pad(st, ' '); }
@@ -364,7 +341,7 @@ void cmdCurrency(TPoruBase& st)
     long double v = ToNumber(text);
     std::string out;
     if (!numfmt::FormatCurrency(v, FindAtCharStart(text, ".") != npos, out)) st.Error(numfmt::kMsgOverflow);
-    SetKeepTag(st, std::move(out));
+    st.SetSoreValue(std::move(out));
 }
 
 // 指定形式に変換: one value through a printf-like format.
@@ -381,9 +358,9 @@ void cmdFormat(TPoruBase& st)
 }
 
 // 半角変換 / 全角変換 / 英数半角変換: only the pending tag is set.
-void cmdHalf(TPoruBase& st) { SetPendingText(st, ToHalfWidth(st.PopText())); }
-void cmdFull(TPoruBase& st) { SetPendingText(st, ToFullWidth(st.PopText())); }
-void cmdAlnumHalf(TPoruBase& st) { SetPendingText(st, AlnumToHalf(st.PopText())); }
+void cmdHalf(TPoruBase& st) { st.SetSorePending(ToHalfWidth(st.PopText()), "s"); }
+void cmdFull(TPoruBase& st) { st.SetSorePending(ToFullWidth(st.PopText()), "s"); }
+void cmdAlnumHalf(TPoruBase& st) { st.SetSorePending(AlnumToHalf(st.PopText()), "s"); }
 
 // 大文字変換 / 小文字変換 / ひらがな変換 / カタカナ変換.
 void cmdUpper(TPoruBase& st) { st.SetSore(ToUpperCase(st.PopText()), "s"); }
@@ -392,12 +369,12 @@ void cmdHiragana(TPoruBase& st) { st.SetSore(ToHiragana(st.PopText()), "s"); }
 void cmdKatakana(TPoruBase& st) { st.SetSore(ToKatakana(st.PopText()), "s"); }
 
 // The character tests: 1 or 0 for the first character (or the whole text).
-void cmdIsUpper(TPoruBase& st) { SetFlag(st, FirstIsUpper(st.PopText())); }
-void cmdIsDigit(TPoruBase& st) { SetFlag(st, FirstIsDigit(st.PopText())); }
-void cmdIsWide(TPoruBase& st) { SetFlag(st, FirstIsWide(st.PopText())); }
-void cmdIsHiragana(TPoruBase& st) { SetFlag(st, FirstIsHiragana(st.PopText())); }
-void cmdIsKatakana(TPoruBase& st) { SetFlag(st, FirstIsKatakana(st.PopText())); }
-void cmdIsNumberString(TPoruBase& st) { SetFlag(st, IsNumberString(st.PopText())); }
+void cmdIsUpper(TPoruBase& st) { st.SetSoreFlag(FirstIsUpper(st.PopText())); }
+void cmdIsDigit(TPoruBase& st) { st.SetSoreFlag(FirstIsDigit(st.PopText())); }
+void cmdIsWide(TPoruBase& st) { st.SetSoreFlag(FirstIsWide(st.PopText())); }
+void cmdIsHiragana(TPoruBase& st) { st.SetSoreFlag(FirstIsHiragana(st.PopText())); }
+void cmdIsKatakana(TPoruBase& st) { st.SetSoreFlag(FirstIsKatakana(st.PopText())); }
+void cmdIsNumberString(TPoruBase& st) { st.SetSoreFlag(IsNumberString(st.PopText())); }
 
 // 文字 (CHR): the character with a code 0 ... 65535.
 void cmdChr(TPoruBase& st)
@@ -412,7 +389,7 @@ void cmdAsc(TPoruBase& st)
 {
     std::string text = st.PopText();
     if (text.empty()) st.ArgError();
-    SetInt(st, CodeOfFirstChar(text));
+    st.SetSoreInt(CodeOfFirstChar(text));
 }
 
 // 行揃え: lines of at most width bytes, with タブ文字の個数 and the kinsoku list of

@@ -1,19 +1,13 @@
 #include "commands/system/cmdline_split.h"
 
-#include "core/hash.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 namespace {
 
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-// Length of the character at i (2 for a complete two-byte character).
-size_t CharAt(std::string_view s, size_t i)
-{
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }
 
 }   // namespace
@@ -65,7 +59,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line)
             ++i;
             continue;
         }
-        const size_t len = CharAt(line, i);
+        const size_t len = CharLenAt(line, i);
         word.append(line.substr(i, len));
         i += len;
     }
@@ -84,7 +78,7 @@ TCommandParts SplitAtFirstSpace(std::string_view line)
             quoted = !quoted;
         else if (c == ' ' && !quoted)
             break;
-        i += CharAt(line, i);
+        i += CharLenAt(line, i);
     }
     TCommandParts parts;
     parts.Program = std::string(line.substr(0, i));
@@ -99,7 +93,7 @@ TCommandParts SplitQuotedProgram(std::string_view line)
     if (!line.empty() && line[0] == '"') {
         size_t i = 1;
         while (i < line.size() && line[i] != '"')
-            i += CharAt(line, i);
+            i += CharLenAt(line, i);
         parts.Program = std::string(line.substr(1, i - 1));
         if (i < line.size())
             parts.Params = Trim(line.substr(i + 1));
@@ -107,7 +101,7 @@ TCommandParts SplitQuotedProgram(std::string_view line)
     }
     size_t i = 0;
     while (i < line.size() && line[i] != ' ')
-        i += CharAt(line, i);
+        i += CharLenAt(line, i);
     parts.Program = std::string(line.substr(0, i));
     if (i < line.size())
         parts.Params = Trim(line.substr(i + 1));
@@ -118,7 +112,7 @@ std::string StripQuotes(std::string_view program)
 {
     std::string out;
     for (size_t i = 0; i < program.size();) {
-        const size_t len = CharAt(program, i);
+        const size_t len = CharLenAt(program, i);
         if (!(len == 1 && program[i] == '"'))
             out.append(program.substr(i, len));
         i += len;

@@ -11,6 +11,7 @@
 #include "core/hash.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -19,7 +20,7 @@
 void SetSoreGuessed(TPoruBase& st, std::string value)
 {
     if (value.empty()) {
-        st.Sys.Sore->Value.clear();
+        st.SetSoreValue(std::string());
         return;
     }
     const char c = value[0];
@@ -50,8 +51,7 @@ void cmdCopyText(TPoruBase& st)
 
 void cmdClipboardText(TPoruBase& st)
 {
-    st.Sys.Sore->Value = ClipboardText();
-    st.LastTypeTag = "s";
+    st.SetSorePending(ClipboardText(), "s");
 }
 
 // ---- shared memory ----

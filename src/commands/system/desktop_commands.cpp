@@ -16,6 +16,7 @@
 #include "commands/system/key_sequence.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"

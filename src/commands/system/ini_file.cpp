@@ -3,6 +3,7 @@
 #include "commands/files/atomic_file.h"
 #include "commands/system/registry.h"
 #include "core/hash.h"
+#include "core/text.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "commands/system/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"

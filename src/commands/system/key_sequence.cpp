@@ -36,11 +36,6 @@ bool SameIgnoringCase(std::string_view a, const char* b)
     return i == a.size() && !b[i];
 }
 
-size_t CharLength(std::string_view s, size_t i)
-{
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-}
-
 // One character as an action: ASCII as its key, anything else as typed text.
 TKeyAction CharAction(std::string_view ch)
 {
@@ -109,7 +104,7 @@ private:
         }
         if (c == '{')
             return Braced();
-        const size_t len = CharLength(s_, pos_);
+        const size_t len = CharLenAt(s_, pos_);
         out_.push_back(CharAction(s_.substr(pos_, len)));
         pos_ += len;
         return true;
@@ -122,7 +117,7 @@ private:
         if (pos_ + 2 < s_.size() && s_[pos_ + 1] == '}' && s_[pos_ + 2] == '}') {
             close = pos_ + 2;
         } else {
-            for (size_t i = pos_ + 1; i < s_.size(); i += CharLength(s_, i)) {
+            for (size_t i = pos_ + 1; i < s_.size(); i += CharLenAt(s_, i)) {
                 if (s_[i] == '}') {
                     close = i;
                     break;
@@ -153,7 +148,7 @@ private:
             inner = inner.substr(0, space);
         }
         TKeyAction a;
-        if (!inner.empty() && CharLength(inner, 0) == inner.size()) {
+        if (!inner.empty() && CharLenAt(inner, 0) == inner.size()) {
             a = CharAction(inner);
         } else if (LookupNamedKey(inner, a.Key)) {
             a.Kind = TKeyAction::Named;

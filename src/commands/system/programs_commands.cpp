@@ -17,6 +17,7 @@
 #include "commands/system/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -55,11 +56,7 @@ bool Exists(const std::string& native)
 
 bool IsScript(const std::string& program)
 {
-    std::string ext = PathExtPart(program);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return ext == ".prk";
+    return LowerAscii(PathExtPart(program)) == ".prk";
 }
 
 std::vector<std::string> NativeWords(const std::string& params)

@@ -12,6 +12,7 @@
 
 #include "commands/files/atomic_file.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 // ---- names and paths ----------------------------------------------------------------
 
@@ -29,7 +30,7 @@ bool SameRegName(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+        if (IsLeadAt(a, i)) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1])
                 return false;
             ++i;
@@ -145,14 +146,6 @@ std::string Escape(std::string_view s)
         }
     }
     return out;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 bool Unescape(std::string_view s, std::string& out)

@@ -11,6 +11,7 @@
 #include "commands/system/system.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 
@@ -159,8 +160,7 @@ void cmdRegReadDWord(TPoruBase& st)
     TRegValue v;
     if (!Store().ReadValue(r.Root, r.Path, name, v) || v.Type != TRegType::DWord)
         st.Error("レジストリの\"" + name + "\"は、DWORDの値ではありません。");
-    st.Sys.Sore->Value = std::to_string(static_cast<int32_t>(DWordValue(v.Data)));
-    st.LastTypeTag = "e";
+    st.SetSorePending(std::to_string(static_cast<int32_t>(DWordValue(v.Data))), "e");
 }
 
 // レジストリにDWORDを書く: a whole number that fits 32 bits (signed or not).
@@ -207,8 +207,7 @@ void cmdRegSubkeys(TPoruBase& st)
     std::string text;
     for (const std::string& n : names)
         text += n + "\r\n";
-    st.Sys.Sore->Value = Trim(text);
-    st.LastTypeTag = "s";
+    st.SetSorePending(Trim(text), "s");
 }
 
 // ---- file associations -----------------------------------------------------------

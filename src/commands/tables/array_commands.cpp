@@ -7,12 +7,6 @@
 
 namespace {
 
-void SetPendingText(TPoruBase& st, std::string v)
-{
-    st.Sys.Sore->Value = std::move(v);
-    st.LastTypeTag = "s";
-}
-
 int64_t PopIndex(TPoruBase& st)
 {
     long double v = st.PopNumber();
@@ -23,20 +17,20 @@ int64_t PopIndex(TPoruBase& st)
 // ソート: lines in case-insensitive order.
 void cmdSort(TPoruBase& st)
 {
-    SetPendingText(st, SortLinesText(st.PopText()));
+    st.SetSorePending(SortLinesText(st.PopText()), "s");
 }
 
 // 数値ソート: lines ordered by their numbers.
 void cmdNumberSort(TPoruBase& st)
 {
-    SetPendingText(st, SortLinesNumber(st.PopText()));
+    st.SetSorePending(SortLinesNumber(st.PopText()), "s");
 }
 
 // 配列シャッフル: n + 1 exchanges between positions drawn from the shared generator.
 void cmdShuffle(TPoruBase& st)
 {
     std::string text = st.PopText();
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     const int32_t n = static_cast<int32_t>(lines.size());
     if (n > 0) {
         TRandom& rnd = SharedRandom(st);
@@ -46,7 +40,7 @@ void cmdShuffle(TPoruBase& st)
             std::swap(lines[a], lines[b]);
         }
     }
-    st.Sys.Sore->Value = JoinLines(lines);
+    st.SetSoreValue(JoinLines(lines));
 }
 
 // 行挿入: the text inserted as line `index` (nothing for a negative index).
@@ -56,7 +50,7 @@ void cmdInsertLine(TPoruBase& st)
     int64_t index = PopIndex(st);
     std::string text = st.PopText();
     if (index < 0) return;
-    st.Sys.Sore->Value = InsertLine(text, index, line);
+    st.SetSoreValue(InsertLine(text, index, line));
 }
 
 // 行削除: line `index` removed (nothing when there is no such line).
@@ -65,14 +59,14 @@ void cmdDeleteLine(TPoruBase& st)
     int64_t index = PopIndex(st);
     std::string text = st.PopText();
     std::string out;
-    if (DeleteLine(text, index, out)) st.Sys.Sore->Value = std::move(out);
+    if (DeleteLine(text, index, out)) st.SetSoreValue(std::move(out));
 }
 
 TArrayStats Stats(TPoruBase& st, bool stdDev)
 {
     std::string text = st.PopText();
     std::vector<std::string> lines;
-    for (std::string_view l : SplitLines(text)) lines.push_back(ToHalf(l));
+    for (std::string_view l : SplitLineViews(text)) lines.push_back(ToHalf(l));
     try {
         return ArrayStats(lines, stdDev);
     } catch (const ECsv& e) {

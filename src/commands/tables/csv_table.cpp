@@ -12,6 +12,7 @@
 #include "commands/patterns/wildcard.h"
 #include "commands/strings/strings.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/interp.h"
 
 namespace {
@@ -337,7 +338,7 @@ std::string PickupText(std::string_view text, int64_t col, std::string_view patt
     auto matches = [&](std::string_view s) { return wild ? w->WholeMatch(s) : ContainsChars(s, pattern); };
     if (col < 0) {
         std::string out;
-        for (std::string_view line : SplitLines(text))
+        for (std::string_view line : SplitLineViews(text))
             if (matches(line)) {
                 out.append(line);
                 out += "\r\n";
@@ -367,7 +368,7 @@ std::string TCsvDb::Filter(std::string_view condition) const
 
 std::string SortLinesText(std::string_view text)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     std::vector<std::string> keys;
     keys.reserve(lines.size());
     for (auto l : lines) keys.push_back(FoldKey(l));
@@ -385,7 +386,7 @@ std::string SortLinesText(std::string_view text)
 
 std::string SortLinesNumber(std::string_view text)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     std::vector<long double> keys;
     keys.reserve(lines.size());
     for (auto l : lines) keys.push_back(ToNumber(l));
@@ -400,7 +401,7 @@ std::string SortLinesNumber(std::string_view text)
 
 std::string InsertLine(std::string_view text, int64_t index, std::string_view line)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     if (index < 0) return std::string(text);
     if (static_cast<size_t>(index) < lines.size()) {
         lines.insert(lines.begin() + index, line);
@@ -420,7 +421,7 @@ std::string InsertLine(std::string_view text, int64_t index, std::string_view li
 
 bool DeleteLine(std::string_view text, int64_t index, std::string& out)
 {
-    std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::string_view> lines = SplitLineViews(text);
     if (index < 0 || static_cast<size_t>(index) >= lines.size()) return false;
     lines.erase(lines.begin() + index);
     out = JoinLines(lines);

@@ -45,17 +45,6 @@ int64_t PopIndex(TPoruBase& st)
     return static_cast<int64_t>(v);
 }
 
-void SetKeepTag(TPoruBase& st, std::string v)
-{
-    st.Sys.Sore->Value = std::move(v);
-}
-
-void SetPendingText(TPoruBase& st, std::string v)
-{
-    st.Sys.Sore->Value = std::move(v);
-    st.LastTypeTag = "s";
-}
-
 // 要素数, 表行数: the number of CSV rows.
 void cmdRowCount(TPoruBase& st)
 {
@@ -75,7 +64,7 @@ void cmdReverse(TPoruBase& st)
 {
     TCsvDb db = ReadTable(st.PopText(), false);
     db.Reverse();
-    SetPendingText(st, db.GetText());
+    st.SetSorePending(db.GetText(), "s");
 }
 
 // 表ピックアップ: rows whose cell matches a wildcard pattern or contains the text.
@@ -163,7 +152,7 @@ void SortTable(TPoruBase& st, TCsvDb::SortKind kind, bool pending)
     } catch (const ECsv& e) {
         st.Error(e.what());
     }
-    if (pending) SetPendingText(st, db.GetText());
+    if (pending) st.SetSorePending(db.GetText(), "s");
     else st.SetSore(db.GetText(), "s");
 }
 
@@ -178,7 +167,7 @@ void cmdInsertColumn(TPoruBase& st)
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col < 0) return;
     db.InsertColumn(col);
-    SetKeepTag(st, db.GetText());
+    st.SetSoreValue(db.GetText());
 }
 
 void cmdDeleteColumn(TPoruBase& st)
@@ -187,7 +176,7 @@ void cmdDeleteColumn(TPoruBase& st)
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col < 0) return;
     db.DeleteColumn(col);
-    SetKeepTag(st, db.GetText());
+    st.SetSoreValue(db.GetText());
 }
 
 // 表重複項目削除: only the last row of each key remains.
@@ -197,7 +186,7 @@ void cmdRemoveDuplicates(TPoruBase& st)
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col < 0) return;
     db.RemoveDuplicates(col);
-    SetKeepTag(st, db.GetText());
+    st.SetSoreValue(db.GetText());
 }
 
 // 表列コピー: the column's cells as lines.
@@ -206,7 +195,7 @@ void cmdCopyColumn(TPoruBase& st)
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col < 0) return;
-    SetKeepTag(st, db.ColumnLines(col));
+    st.SetSoreValue(db.ColumnLines(col));
 }
 
 // 表列貼付け: the lines inserted as a column.
@@ -217,7 +206,7 @@ void cmdPasteColumn(TPoruBase& st)
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col < 0) return;
     db.PasteColumn(col, lines);
-    SetKeepTag(st, db.GetText());
+    st.SetSoreValue(db.GetText());
 }
 
 // 表キー合成: B's cells joined into A by key columns; any failure empties それ.
@@ -234,7 +223,7 @@ void cmdJoin(TPoruBase& st)
         a.Join(keyA, b, keyB);
         st.SetSore(a.GetText(), "s");
     } catch (const std::exception&) {
-        st.Sys.Sore->Value.clear();
+        st.SetSoreValue(std::string());
     }
 }
 

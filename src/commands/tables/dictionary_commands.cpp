@@ -27,7 +27,7 @@ void cmdHashKeys(TPoruBase& st)
                 out += "\r\n";
             }
     } else {
-        for (std::string_view line : SplitLines(n->Value)) {
+        for (std::string_view line : SplitLineViews(n->Value)) {
             size_t eq = line.find('=');
             if (eq != std::string_view::npos) out.append(line.substr(0, eq));
             out += "\r\n";
