@@ -9,6 +9,8 @@ EXAMPLE := examples/hello.prk
 TEST_ENV := QT_QPA_PLATFORM=offscreen QT_FONT_DPI=96 LANG=C.UTF-8
 
 PREFIX ?= /usr/local
+# WERROR=ON turns compiler warnings into errors (CI builds with it).
+WERROR ?= OFF
 
 .PHONY: all build deps configure run test bench fuzz clean install deb docs
 
@@ -19,7 +21,7 @@ deps:
 
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
-	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; \
+	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPORUKANA_WERROR=$(WERROR); \
 	fi
 
 build: configure

@@ -13,7 +13,7 @@ class QEvent;
 class TEventRelay : public QObject {
 public:
     TEventRelay(TPoruBase& st, QWidget* control, int id, bool keys, bool mouse, bool drops)
-        : QObject(control), st_(st), control_(control), id_(id), keys_(keys), mouse_(mouse), drops_(drops)
+        : QObject(control), drops_(drops), st_(st), control_(control), id_(id), keys_(keys), mouse_(mouse)
     {
     }
 

@@ -269,7 +269,7 @@ void cmdIcon(TPoruBase& st)
         if (rec && rec->ClassCode == okImage)
             icon = QIcon(QPixmap::fromImage(static_cast<TCanvasBox*>(rec->Control)->Picture()));
     }
-    if (icon.isNull() || icon.availableSizes().isEmpty() && icon.pixmap(16).isNull())
+    if (icon.isNull() || (icon.availableSizes().isEmpty() && icon.pixmap(16).isNull()))
         st.Error(J("ファイル\"") + arg + J("\"の、読み込みか書き込みに、失敗しました。"));
     QApplication::setWindowIcon(icon);
     HostWindowOf(st)->setWindowIcon(icon);

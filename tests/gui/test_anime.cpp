@@ -92,8 +92,9 @@ TEST(AnimeBox, FramesThenStopAfterTheRepeatCount)
     for (int i = 0; i < 6; ++i) {
         box->Tick();
         shown.push_back(box->CurrentFrame());
-        if (box->CurrentFrame() >= 0)
+        if (box->CurrentFrame() >= 0) {
             EXPECT_EQ(AnimeFixture::Shown(box), colours[box->CurrentFrame()]) << i;
+        }
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 0, 1, 2, -1}));   // stopped on the second wrap
     EXPECT_FALSE(box->Running());

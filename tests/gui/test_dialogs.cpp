@@ -334,8 +334,9 @@ TEST(ChoiceForm, KeysClicksAndButtons)
         QString answer;
         EXPECT_EQ(dlg.Run(answer), c.ok) << c.name;
         EXPECT_EQ(answer, QString::fromUtf8(c.answer)) << c.name;
-        if (!c.ok)
+        if (!c.ok) {
             EXPECT_TRUE(dlg.edtResult->text().isEmpty()) << c.name;   // cancel empties the field
+        }
     }
 }
 

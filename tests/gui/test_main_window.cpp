@@ -216,8 +216,9 @@ TEST(ShowText, LinesTabsAndEmptyText)
         EXPECT_EQ(f.st.LayoutY, 10 + c.lines * lh) << c.text;
         TInk ink = InkIn(f.Picture(), QRect(0, 0, 640, 400), f.Background());
         EXPECT_EQ(ink.count > 0, c.lines > 0) << c.text;
-        if (c.lines > 0)
+        if (c.lines > 0) {
             EXPECT_LT(ink.box.bottom(), 10 + c.lines * lh) << c.text;
+        }
     }
     // A tab is drawn as the spaces it expands to.
     TFixture tab, spaces;
@@ -296,8 +297,9 @@ TEST(ErrorDialog, Layout)
     };
     for (const auto& p : parts) {
         EXPECT_EQ(p.w->geometry(), p.geometry) << p.w->objectName().toStdString();
-        if (p.text)
+        if (p.text) {
             EXPECT_EQ(static_cast<QPushButton*>(p.w)->text(), QString::fromUtf8(p.text));
+        }
     }
     EXPECT_TRUE(dlg.memMsg->isReadOnly());
     EXPECT_EQ(dlg.memMsg->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);

@@ -58,10 +58,12 @@ TEST(Objects, EveryKindIsCreatedWithItsSize)
         EXPECT_EQ(w->Kind, wkObject);
         EXPECT_EQ(SjisToUtf8(w->TypeText), r.kind);
         QWidget* widget = ObjectWidget(rec);
-        if (r.width >= 0)
+        if (r.width >= 0) {
             EXPECT_EQ(widget->width(), r.width) << r.kind;
-        if (r.height >= 0)
+        }
+        if (r.height >= 0) {
             EXPECT_EQ(widget->height(), r.height) << r.kind;
+        }
     }
     // そ names the object created last.
     EXPECT_EQ(f.st.Sys.So->Id, n);
@@ -385,8 +387,9 @@ TEST(Properties, WhatEachKindSupports)
         };
         auto check = [&](const std::string& script, bool ok, const std::string& message) {
             EXPECT_EQ(f.Run(script), ok) << kind << ": " << script;
-            if (!ok)
+            if (!ok) {
                 EXPECT_EQ(f.LastError(), message) << kind << ": " << script;
+            }
         };
         check(name + "の、テキストは、「t」\r\n", r.text, notDefined);
         check(name + "の、アイテムは、「」\r\n", r.items, undefinedItem("アイテム"));

@@ -303,8 +303,9 @@ TEST(ArchiveEntryNames, DecodingAndChecks)
     for (const auto& r : rows) {
         std::string norm;
         EXPECT_EQ(SafeRelativeName(r.name, norm), r.safe) << r.name;
-        if (r.safe)
+        if (r.safe) {
             EXPECT_EQ(norm, r.norm) << r.name;
+        }
     }
     EXPECT_TRUE(SafeLinkTarget("a/link", "b/c"));
     EXPECT_TRUE(SafeLinkTarget("a/link", "../c"));

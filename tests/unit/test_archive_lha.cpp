@@ -102,8 +102,9 @@ void ExpectCompleteCode(const std::vector<uint32_t>& freq, int limit)
         if (lens[i])
             kraft += uint64_t(1) << (limit - lens[i]);
     }
-    if (used >= 2)
+    if (used >= 2) {
         EXPECT_EQ(kraft, uint64_t(1) << limit);
+    }
     // Canonical codes: no code is a prefix of another.
     std::vector<uint16_t> codes(freq.size());
     CanonicalCodes(lens.data(), static_cast<int>(lens.size()), codes.data());

@@ -228,8 +228,9 @@ TEST_F(ContainerTest, NamesAreFoundWithoutRegardToCaseAndTheLaterDuplicateWins)
     for (const auto& c2 : cases) {
         std::string out;
         EXPECT_EQ(r.ExtractEntry(c2.name, out), c2.found) << c2.name;
-        if (c2.found)
+        if (c2.found) {
             EXPECT_EQ(out, c2.bytes);
+        }
     }
 }
 
@@ -294,7 +295,7 @@ TEST_F(ContainerTest, ADamagedEntryLeavesTheOthersAndAShortDirectoryIsNoContaine
 TEST_F(ContainerTest, SpecialFilesAreNoContainers)
 {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-    for (const std::string path : {(dir / "fifo").string(), dir.string(), std::string("/dev/null")}) {
+    for (const std::string& path : {(dir / "fifo").string(), dir.string(), std::string("/dev/null")}) {
         try {
             TFileMixReader r(path);
             ADD_FAILURE() << path << " opened as a container";
@@ -550,7 +551,7 @@ TEST_F(ContainerTest, SpecialFilesAsTheStartFileAreUnreadable)
     ASSERT_EQ(mkfifo((dir / "pipe.prk").c_str(), 0600), 0);
     fs::create_directory(dir / "folder.prk");
     const std::string exe = FromNativePath((dir / "rt").string());
-    for (const std::string native : {(dir / "folder.prk").string(), (dir / "pipe.prk").string(),
+    for (const std::string& native : {(dir / "folder.prk").string(), (dir / "pipe.prk").string(),
                                      std::string("/dev/zero"), std::string("/proc/self/mem")}) {
         const std::string path = FromNativePath(native);
         TPoruBase st;

@@ -188,8 +188,9 @@ TEST(DebugAnswers, LettersInEitherCase)
     for (const Case& c : cases) {
         DebugChoice got = DebugChoice::Closed;
         EXPECT_EQ(ParseDebugAnswer(c.answer, got), c.ok) << c.answer;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(got, c.choice) << c.answer;
+        }
     }
 }
 

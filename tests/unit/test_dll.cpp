@@ -109,7 +109,9 @@ TEST(DllArgument, RangesByLetter)
         uint32_t slot = 12345;
         bool ok = ConvertDllArgument(c.letter, c.text, slot);
         EXPECT_EQ(ok, c.ok) << c.letter << " " << c.text;
-        if (ok && c.ok) EXPECT_EQ(slot, c.slot) << c.letter << " " << c.text;
+        if (ok && c.ok) {
+            EXPECT_EQ(slot, c.slot) << c.letter << " " << c.text;
+        }
     }
 }
 

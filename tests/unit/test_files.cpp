@@ -301,8 +301,9 @@ TEST_F(FilesTest, DriveTypes)
 {
     EXPECT_EQ(DriveTypeName((dir / "missing").string()), "存在しない");
     EXPECT_EQ(DriveTypeName("/proc/self"), "固定");
-    if (fs::is_directory("/dev/shm"))
+    if (fs::is_directory("/dev/shm")) {
         EXPECT_EQ(DriveTypeName("/dev/shm"), "RAMディスク");
+    }
 }
 
 TEST(Clipboard, InProcessStoreAndHostHooks)

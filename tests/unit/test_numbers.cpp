@@ -247,16 +247,3 @@ TEST(Numbers, RandomGeneratorFollowsItsRecurrence)
         EXPECT_TRUE(x >= 0 && x < 1);
     }
 }
-
-TEST(Numbers, EveryStringAndNumberCommandHasItsHandler)
-{
-    size_t count = 0;
-    const CommandRow* rows = CommandRows(count);
-    int checked = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (rows[i].family != Family::Strings && rows[i].family != Family::Numbers) continue;
-        ++checked;
-        EXPECT_NE(GetHandler(rows[i].id), nullptr) << rows[i].id;
-    }
-    EXPECT_EQ(checked, 53 + 63);   // registrations of the two families, aliases included
-}

@@ -113,8 +113,9 @@ TEST_F(GateTest, LevelsAndAnswers)
         asked.clear();
         EXPECT_EQ(SecurityGate(st, P(root / c.path), "確認"), c.allowed) << c.path << " level " << c.level;
         EXPECT_EQ(!asked.empty(), c.asked) << c.path;
-        if (!asked.empty())
+        if (!asked.empty()) {
             EXPECT_EQ(asked[0], "確認");
+        }
         EXPECT_EQ(st.SecurityLevel, c.levelAfter) << c.path;
     }
     EXPECT_TRUE(warned.empty());

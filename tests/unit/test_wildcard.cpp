@@ -277,7 +277,7 @@ TEST(WildcardTest, AgreesWithTheUnitByUnitMatcher)
         }
         TWString s;
         TWString::CompileSubject(sub, s);
-        ReferenceMatcher ref{p, s, static_cast<int>(s.Units.size())};
+        ReferenceMatcher ref{p, s, static_cast<int>(s.Units.size()), 0, -1, {}};
         int want = ref.Run(0, 0, true);
         size_t end = 0;
         std::vector<std::pair<size_t, size_t>> caps;

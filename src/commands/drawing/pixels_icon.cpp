@@ -123,7 +123,7 @@ void Put(std::string& out, uint32_t v, int bytes)
 
 bool ExtractPeIcon(std::string_view image, int index, std::string& ico)
 {
-    TPe pe{TReader{image}};
+    TPe pe{TReader{image}, {}};
     if (index < 0 || !pe.Open())
         return false;
     const size_t groups = pe.TypeDir(kTypeGroupIcon), icons = pe.TypeDir(kTypeIcon);
