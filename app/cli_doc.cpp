@@ -35,8 +35,7 @@ std::vector<std::string> NamesOf(const TDocEntry& e)
 }
 
 // The entries one test finds, each once.
-template <typename Match>
-std::vector<const TDocEntry*> Find(Match match)
+template <typename Match> std::vector<const TDocEntry*> Find(Match match)
 {
     std::vector<const TDocEntry*> found;
     for (const TDocEntry& e : kEntries)
@@ -53,7 +52,7 @@ void WriteUtf8(std::FILE* f, const std::string& utf8)
     std::fwrite(utf8.data(), 1, utf8.size(), f);
 }
 
-}  // namespace
+}   // namespace
 
 int PrintReferenceEntry(const char* wordUtf8)
 {

@@ -36,25 +36,24 @@ namespace {
 constexpr int kNoProgram = 2;
 
 // --help (Shift_JIS like every literal of this file; written in UTF-8).
-const char* const kUsage =
-    "使い方: porukana-cli [オプション] ファイル.prk [引数...]\n"
-    "ぽるかなのプログラムを端末で実行します。表示・言うの出力は標準出力へ（UTF-8）、\n"
-    "エラーと注意は標準エラーへ「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
-    "\n"
-    "オプション（ファイル名より前に置きます。--raw だけはどこに置いても効きます）:\n"
-    "  --raw                 表示・言うの出力をShift_JISのまま書く\n"
-    "  -sjis                 スクリプトをShift_JISとして読む\n"
-    "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
-    "  -debug                デバッグモードで実行する（注意もエラーとして知らせる）\n"
-    "  -linestop             一行ごとに止まる\n"
-    "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
-    "  -resource ファイル    合成ファイルをリソースとして使う\n"
-    "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
-    "  -run                  実行ファイルに付いたプログラムを使わない\n"
-    "  --help                この使い方を表示して終わる\n"
-    "  --version             版を表示して終わる\n"
-    "\n"
-    "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n";
+const char* const kUsage = "使い方: porukana-cli [オプション] ファイル.prk [引数...]\n"
+                           "ぽるかなのプログラムを端末で実行します。表示・言うの出力は標準出力へ（UTF-8）、\n"
+                           "エラーと注意は標準エラーへ「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
+                           "\n"
+                           "オプション（ファイル名より前に置きます。--raw だけはどこに置いても効きます）:\n"
+                           "  --raw                 表示・言うの出力をShift_JISのまま書く\n"
+                           "  -sjis                 スクリプトをShift_JISとして読む\n"
+                           "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
+                           "  -debug                デバッグモードで実行する（注意もエラーとして知らせる）\n"
+                           "  -linestop             一行ごとに止まる\n"
+                           "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
+                           "  -resource ファイル    合成ファイルをリソースとして使う\n"
+                           "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
+                           "  -run                  実行ファイルに付いたプログラムを使わない\n"
+                           "  --help                この使い方を表示して終わる\n"
+                           "  --version             版を表示して終わる\n"
+                           "\n"
+                           "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n";
 
 void Fail(const std::string& sjisMessage)
 {
@@ -83,7 +82,7 @@ void OnSignal(int sig)
     [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &b, 1);
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
@@ -132,7 +131,8 @@ int main(int argc, char** argv)
         return kNoProgram;
     }
     if (!st.FromContainer && st.Source.find('\0') != std::string::npos) {
-        Fail("起動ファイル「" + PathNamePart(st.FileName) + "」は、テキストファイルではありません（NUL文字を含んでいます）。");
+        Fail("起動ファイル「" + PathNamePart(st.FileName) +
+             "」は、テキストファイルではありません（NUL文字を含んでいます）。");
         return kNoProgram;
     }
 

@@ -32,26 +32,25 @@
 
 namespace {
 
-const char* const kUsage =
-    "使い方: porukana [オプション] ファイル.prk [引数...]\n"
-    "ぽるかなのプログラムをウインドウで実行します。エラーはエラーの窓に出し、\n"
-    "標準エラーにも「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
-    "ファイルを指定しないと、実行ファイルと同じ名前の .prk を実行します。\n"
-    "\n"
-    "オプション（ファイル名より前に置きます）:\n"
-    "  -sjis                 スクリプトをShift_JISとして読む\n"
-    "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
-    "  -debug                デバッグモードで実行する（注意もエラーの窓で知らせる）\n"
-    "  -linestop             一行ごとにデバッガを開く\n"
-    "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
-    "  -resource ファイル    合成ファイルをリソースとして使う\n"
-    "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
-    "  -run                  実行ファイルに付いたプログラムを使わない\n"
-    "  --help                この使い方を表示して終わる\n"
-    "  --version             版を表示して終わる\n"
-    "\n"
-    "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n"
-    "画面のない端末では porukana-cli を使ってください。\n";
+const char* const kUsage = "使い方: porukana [オプション] ファイル.prk [引数...]\n"
+                           "ぽるかなのプログラムをウインドウで実行します。エラーはエラーの窓に出し、\n"
+                           "標準エラーにも「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
+                           "ファイルを指定しないと、実行ファイルと同じ名前の .prk を実行します。\n"
+                           "\n"
+                           "オプション（ファイル名より前に置きます）:\n"
+                           "  -sjis                 スクリプトをShift_JISとして読む\n"
+                           "  -utf8                 スクリプトをUTF-8として読む（どちらもなければ自動判定）\n"
+                           "  -debug                デバッグモードで実行する（注意もエラーの窓で知らせる）\n"
+                           "  -linestop             一行ごとにデバッガを開く\n"
+                           "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
+                           "  -resource ファイル    合成ファイルをリソースとして使う\n"
+                           "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
+                           "  -run                  実行ファイルに付いたプログラムを使わない\n"
+                           "  --help                この使い方を表示して終わる\n"
+                           "  --version             版を表示して終わる\n"
+                           "\n"
+                           "終了コード: 0 正常終了、1 エラーで停止、2 プログラムがない・起動できない\n"
+                           "画面のない端末では porukana-cli を使ってください。\n";
 
 // Messages Qt writes while the application object is made are held back: when the
 // platform cannot be opened (no display), Qt ends with a fatal message after a dump
@@ -64,7 +63,8 @@ void WriteNoScreen()
     const QByteArray display = qgetenv("DISPLAY");
     std::string line;
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
-        line = "porukana: ウインドウを開けません（Qt の表示プラグイン「" + platform.toStdString() + "」が使えません）。";
+        line =
+            "porukana: ウインドウを開けません（Qt の表示プラグイン「" + platform.toStdString() + "」が使えません）。";
     else if (display.isEmpty() && qgetenv("WAYLAND_DISPLAY").isEmpty())
         line = "porukana: 画面がないためウインドウを開けません（DISPLAY も WAYLAND_DISPLAY もありません）。"
                "端末では porukana-cli を使ってください。";

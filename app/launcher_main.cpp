@@ -82,7 +82,7 @@ bool IsFile(const std::string& path)
     std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : kStartFailed);
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -34,21 +34,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kUsage =
-    "使い方: porukana-pack [オプション] 出力ファイル スクリプト [ファイル...]\n"
-    "ぽるかなのプログラムを、それだけで動く実行ファイルにします。スクリプトは暗号化して、\n"
-    "ほかのファイル（画像、取り込むファイルなど）はそのままの名前で中に入れます。\n"
-    "\n"
-    "オプション:\n"
-    "  --console   端末用の実行環境（porukana-cli）で作る（既定はウインドウの porukana）\n"
-    "  --bundle    実行環境の共有ライブラリと Qt のプラグインも入れて、Qt などが入っていない\n"
-    "              マシンでも動くようにする（C ライブラリだけは動かすマシンのものを使う）\n"
-    "  --web       --bundle にブラウザ部品のウェブエンジンも入れる（スクリプトに「ブラウザ」が\n"
-    "              あれば自動で入れる）\n"
-    "  --help      この使い方を表示して終わる\n"
-    "  --version   版を表示して終わる\n"
-    "\n"
-    "終了コード: 0 成功、1 失敗、2 引数の誤り\n";
+const char* const kUsage = "使い方: porukana-pack [オプション] 出力ファイル スクリプト [ファイル...]\n"
+                           "ぽるかなのプログラムを、それだけで動く実行ファイルにします。スクリプトは暗号化して、\n"
+                           "ほかのファイル（画像、取り込むファイルなど）はそのままの名前で中に入れます。\n"
+                           "\n"
+                           "オプション:\n"
+                           "  --console   端末用の実行環境（porukana-cli）で作る（既定はウインドウの porukana）\n"
+                           "  --bundle    実行環境の共有ライブラリと Qt のプラグインも入れて、Qt などが入っていない\n"
+                           "              マシンでも動くようにする（C ライブラリだけは動かすマシンのものを使う）\n"
+                           "  --web       --bundle にブラウザ部品のウェブエンジンも入れる（スクリプトに「ブラウザ」が\n"
+                           "              あれば自動で入れる）\n"
+                           "  --help      この使い方を表示して終わる\n"
+                           "  --version   版を表示して終わる\n"
+                           "\n"
+                           "終了コード: 0 成功、1 失敗、2 引数の誤り\n";
 
 int Usage()
 {
@@ -153,12 +152,12 @@ std::string WriteBundle(const fs::path& tools, bool console, bool web)
         return std::string();
     }
     std::error_code ec;
-    std::cerr << "porukana-pack: 実行環境 " << plan.Files.size() << " 個のファイル（" << total / 1048576 << " MB、圧縮して "
-              << fs::file_size(path, ec) / 1048576 << " MB）を入れました。\n";
+    std::cerr << "porukana-pack: 実行環境 " << plan.Files.size() << " 個のファイル（" << total / 1048576
+              << " MB、圧縮して " << fs::file_size(path, ec) / 1048576 << " MB）を入れました。\n";
     return path;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

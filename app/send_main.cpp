@@ -40,9 +40,8 @@ constexpr int kRetryMs = 100;
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: porukana-send [--raw] [--wait SECONDS] SERVICE TOPIC TEXT\n"
-                 "       porukana-send [--raw] --listen SERVICE TOPIC [COUNT]\n");
+    std::fprintf(stderr, "usage: porukana-send [--raw] [--wait SECONDS] SERVICE TOPIC TEXT\n"
+                         "       porukana-send [--raw] --listen SERVICE TOPIC [COUNT]\n");
     return 2;
 }
 
@@ -84,15 +83,18 @@ int Listen(QCoreApplication& app, const std::string& service, const std::string&
     std::unique_ptr<IChannelService> channels = NewLocalChannelService();
     long received = 0;
     std::string reason;
-    auto server = channels->Listen(service, topic, false, [&](const std::string& text) {
-        const std::string line = OneLine(text) + "\n";
-        const std::string out = raw ? line : SjisToUtf8(line);
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fflush(stdout);
-        if (count > 0 && ++received >= count)
-            app.quit();
-        return true;
-    }, reason);
+    auto server = channels->Listen(
+        service, topic, false,
+        [&](const std::string& text) {
+            const std::string line = OneLine(text) + "\n";
+            const std::string out = raw ? line : SjisToUtf8(line);
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            std::fflush(stdout);
+            if (count > 0 && ++received >= count)
+                app.quit();
+            return true;
+        },
+        reason);
     if (!server) {
         std::fprintf(stderr, "porukana-send: cannot serve this name (%s)\n", reason.c_str());
         return 2;
@@ -139,11 +141,13 @@ int main(int argc, char** argv)
         r = SendChannelRequest(text(args[0]), text(args[1]), text(args[2]), kAckTimeoutMs);
     }
     switch (r) {
-    case TChannelSend::Sent: return 0;
+    case TChannelSend::Sent:
+        return 0;
     case TChannelSend::NoServer:
         std::fprintf(stderr, "porukana-send: no server \"%s\" \"%s\" answered\n", args[0].c_str(), args[1].c_str());
         return 1;
-    case TChannelSend::Failed: break;
+    case TChannelSend::Failed:
+        break;
     }
     std::fprintf(stderr, "porukana-send: the server did not take the request\n");
     return 3;

@@ -93,7 +93,8 @@ void Report(const TExtractResult& r, const std::string& dest)
         std::cerr << "「" << r.Entry << "」は展開先の外を指しているため、展開を中止しました。\n";
         return;
     case TExtractError::UnsafeLink:
-        std::cerr << "リンク「" << r.Entry << "」（「" << r.Detail << "」へのリンク）は展開先の外を指しているため、展開を中止しました。\n";
+        std::cerr << "リンク「" << r.Entry << "」（「" << r.Detail
+                  << "」へのリンク）は展開先の外を指しているため、展開を中止しました。\n";
         return;
     case TExtractError::Conflict:
         std::cerr << "展開先に「" << r.Entry << "」と同じ名前のファイルかフォルダがあるため、展開できません。\n";
@@ -104,7 +105,7 @@ void Report(const TExtractResult& r, const std::string& dest)
     }
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -31,4 +31,4 @@ void __sanitizer_cov_trace_pc()
     gPrevious = x >> 1;
 }
 
-}  // extern "C"
+}   // extern "C"

@@ -6,7 +6,7 @@
 namespace {
 TPoruBase* gSt = nullptr;
 fuzz::TFuzzHost gHost;
-}
+}   // namespace
 
 void FuzzSetUp()
 {

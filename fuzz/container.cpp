@@ -14,21 +14,24 @@
 namespace {
 int gFd = -1;
 std::string gPath;
-}
+}   // namespace
 
 void FuzzSetUp()
 {
     gFd = memfd_create("porukana-fuzz-container", 0);
-    if (gFd < 0) std::abort();
+    if (gFd < 0)
+        std::abort();
     gPath = "/proc/self/fd/" + std::to_string(gFd);
 }
 
 void FuzzOne(const uint8_t* data, size_t size)
 {
-    if (ftruncate(gFd, 0) != 0) std::abort();
+    if (ftruncate(gFd, 0) != 0)
+        std::abort();
     for (size_t done = 0; done < size;) {
         ssize_t n = pwrite(gFd, data + done, size - done, static_cast<off_t>(done));
-        if (n <= 0) std::abort();
+        if (n <= 0)
+            std::abort();
         done += static_cast<size_t>(n);
     }
     try {
@@ -43,5 +46,6 @@ void FuzzOne(const uint8_t* data, size_t size)
     } catch (const EContainer&) {
     }
     uint64_t offset = 0, length = 0;
-    if (LocateAppendedAt(gPath, offset, length)) fuzz::Check(offset + length <= size, "appended part beyond the file");
+    if (LocateAppendedAt(gPath, offset, length))
+        fuzz::Check(offset + length <= size, "appended part beyond the file");
 }

@@ -10,7 +10,8 @@ void FuzzOne(const uint8_t* data, size_t size)
     std::string_view text, offset;
     fuzz::SplitTwo(std::string_view(reinterpret_cast<const char*>(data), size), text, offset);
     TDateTime t;
-    if (!ParseDateTime(text, t, 2003)) return;
+    if (!ParseDateTime(text, t, 2003))
+        return;
     fuzz::Check(t.Ms >= 0 && t.Ms < 86400000, "time of day out of range");
     int64_t y;
     int m, d;

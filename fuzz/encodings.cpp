@@ -12,7 +12,8 @@ void FuzzOne(const uint8_t* data, size_t size)
     std::string_view text(reinterpret_cast<const char*>(data), size);
     const int code = DetectCode(text);
     fuzz::Check(code >= kCodeUnknown && code <= kCodeEucOrSjis, "detected code out of range");
-    for (int target : {kCodeJis, kCodeEuc, kCodeSjis}) (void)JConvert(text, target);
+    for (int target : {kCodeJis, kCodeEuc, kCodeSjis})
+        (void)JConvert(text, target);
     const std::string jis = SjisToJis(text);
     (void)JisToSjis(jis);
     (void)JisToEuc(text);

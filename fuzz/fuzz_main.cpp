@@ -29,7 +29,7 @@ int __afl_persistent_loop(unsigned int);
 namespace {
 const char* volatile gAflPersistent = "##SIG_AFL_PERSISTENT##";
 const char* volatile gAflDeferred = "##SIG_AFL_DEFER_FORKSRV##";
-}
+}   // namespace
 #endif
 
 namespace {
@@ -40,11 +40,13 @@ constexpr rlim_t kMemoryBudget = rlim_t(3) << 30;
 bool ReadFile(const std::string& path, std::string& out)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     out.clear();
     char buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
     std::fclose(f);
     return true;
 }
@@ -63,14 +65,16 @@ void Collect(const std::string& path, std::vector<std::string>& files)
     std::vector<std::string> names;
     if (DIR* d = opendir(path.c_str())) {
         while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
+            if (e->d_name[0] != '.')
+                names.push_back(e->d_name);
         closedir(d);
     }
     std::sort(names.begin(), names.end());
-    for (const auto& n : names) Collect(path + "/" + n, files);
+    for (const auto& n : names)
+        Collect(path + "/" + n, files);
 }
 
-}  // namespace
+}   // namespace
 
 void fuzz::Violated(const char* what)
 {
@@ -89,7 +93,8 @@ int main(int argc, char** argv)
     if (argc > 1) {
         // Every input is read before the target's set-up, which may change folder.
         std::vector<std::string> files, inputs;
-        for (int i = 1; i < argc; ++i) Collect(argv[i], files);
+        for (int i = 1; i < argc; ++i)
+            Collect(argv[i], files);
         for (const auto& f : files) {
             inputs.emplace_back();
             if (!ReadFile(f, inputs.back())) {
@@ -115,7 +120,8 @@ int main(int argc, char** argv)
             std::string data;
             char b[65536];
             size_t n;
-            while ((n = std::fread(b, 1, sizeof b, stdin)) > 0) data.append(b, n);
+            while ((n = std::fread(b, 1, sizeof b, stdin)) > 0)
+                data.append(b, n);
             clearerr(stdin);
             FuzzOne(reinterpret_cast<const uint8_t*>(data.data()), data.size());
         }
@@ -124,7 +130,8 @@ int main(int argc, char** argv)
     std::string data;
     char b[65536];
     size_t n;
-    while ((n = std::fread(b, 1, sizeof b, stdin)) > 0) data.append(b, n);
+    while ((n = std::fread(b, 1, sizeof b, stdin)) > 0)
+        data.append(b, n);
     FuzzOne(reinterpret_cast<const uint8_t*>(data.data()), data.size());
 #endif
     return 0;

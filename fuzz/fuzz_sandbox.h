@@ -34,7 +34,8 @@ inline long gStart = 0;
 
 inline void Budget(TPoruBase& st)
 {
-    if (++gPulses > kMaxPulses || NowMs() - gStart > kMaxMs) st.Stopping = true;
+    if (++gPulses > kMaxPulses || NowMs() - gStart > kMaxMs)
+        st.Stopping = true;
 }
 
 class TFuzzHost : public THost {
@@ -52,7 +53,8 @@ public:
     void ProcessEvents() override {}
     void WaitMs(TPoruBase& st, int64_t ms) override
     {
-        if (ms > 0) tick_ += ms;
+        if (ms > 0)
+            tick_ += ms;
         Budget(st);
     }
     int64_t TickMs() override { return tick_ += 1; }
@@ -71,9 +73,11 @@ private:
 inline void EnterSandbox()
 {
     char dir[] = "/tmp/porukana-fuzz-XXXXXX";
-    if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+    if (!mkdtemp(dir) || chdir(dir) != 0)
+        std::abort();
     int null = open("/dev/null", O_RDONLY);
-    if (null >= 0) dup2(null, 0);
+    if (null >= 0)
+        dup2(null, 0);
     gRunLoopPulse = Budget;
 }
 
@@ -87,4 +91,4 @@ inline void PrepareState(TPoruBase& st, THost& host)
     gStart = NowMs();
 }
 
-}  // namespace fuzz
+}   // namespace fuzz

@@ -46,7 +46,8 @@ inline std::string Escaped(std::string_view s)
 [[noreturn]] void Violated(const char* what);
 inline void Check(bool ok, const char* what)
 {
-    if (!ok) Violated(what);
+    if (!ok)
+        Violated(what);
 }
 
-}  // namespace fuzz
+}   // namespace fuzz

@@ -7,7 +7,8 @@ void FuzzSetUp() {}
 
 void FuzzOne(const uint8_t* data, size_t size)
 {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     const int op = data[0] % 5;
     std::string_view expr, subject;
     fuzz::SplitTwo(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), expr, subject);
@@ -21,8 +22,12 @@ void FuzzOne(const uint8_t* data, size_t size)
             fuzz::Check(n == static_cast<int>(out.size()), "match count differs from the groups");
             break;
         }
-        case 1: re.Subst(expr, subject, result); break;
-        case 2: re.Trans(expr, subject, result); break;
+        case 1:
+            re.Subst(expr, subject, result);
+            break;
+        case 2:
+            re.Trans(expr, subject, result);
+            break;
         case 3: {
             int n = re.Split(TBRegExp::WrapMatch(expr), subject, 1000, out);
             fuzz::Check(n == static_cast<int>(out.size()), "split count differs from the pieces");

@@ -23,7 +23,8 @@ void FuzzOne(const uint8_t* data, size_t size)
         }
         TWildcardResult r = WildcardPrefixMatch(subject, pattern);
         fuzz::Check(r.Ok == prefix, "prefix match differs between entry points");
-        if (r.Ok) fuzz::Check(r.Matched.size() + r.Rest.size() == subject.size(), "matched part and rest do not add up");
+        if (r.Ok)
+            fuzz::Check(r.Matched.size() + r.Rest.size() == subject.size(), "matched part and rest do not add up");
     } catch (const EWildcard&) {
     }
     (void)HasWildcardChars(pattern, true);

@@ -29,10 +29,10 @@ std::set<std::string> Templates;
 // as the language's own syntax, the other families as library commands.
 TKind KindOfFamily(const std::string& family)
 {
-    return family == "Control" || family == "RunLoop" || family == "Functions" || family == "Include"
-               || family == "Errors"
-           ? TKind::Control
-           : TKind::Command;
+    return family == "Control" || family == "RunLoop" || family == "Functions" || family == "Include" ||
+                   family == "Errors"
+               ? TKind::Control
+               : TKind::Command;
 }
 
 void AddCommand(const char* family, const char* name, const char* argSpec)
@@ -41,7 +41,7 @@ void AddCommand(const char* family, const char* name, const char* argSpec)
     Templates.insert(argSpec);
 }
 
-} // namespace
+}   // namespace
 
 #define PORU_COMMAND(family, symbol, id, name, argSpec) AddCommand(#family, name, argSpec);
 #define PORU_ALIAS(family, symbol, name, argSpec) AddCommand(#family, name, argSpec);
@@ -50,8 +50,7 @@ void AddCommand(const char* family, const char* name, const char* argSpec)
 
 namespace {
 
-void CollectTable()
-{
+void CollectTable(){
 #include "interp/builtins_table.inc"
 }
 
@@ -71,7 +70,8 @@ std::vector<std::string> Chars(const std::string& s)
 bool IsHiragana(const std::string& ch)
 {
     // U+3041..U+309F: E3 81 81 .. E3 82 9F
-    if (ch.size() != 3 || static_cast<unsigned char>(ch[0]) != 0xE3) return false;
+    if (ch.size() != 3 || static_cast<unsigned char>(ch[0]) != 0xE3)
+        return false;
     const unsigned char b1 = static_cast<unsigned char>(ch[1]);
     const unsigned char b2 = static_cast<unsigned char>(ch[2]);
     return (b1 == 0x81 && b2 >= 0x81) || (b1 == 0x82 && b2 <= 0x9F);
@@ -86,11 +86,14 @@ std::set<std::string> Particles()
         size_t start = 0;
         while (start <= argSpec.size()) {
             size_t end = argSpec.find(',', start);
-            if (end == std::string::npos) end = argSpec.size();
+            if (end == std::string::npos)
+                end = argSpec.size();
             std::string piece = argSpec.substr(start, end - start);
-            if (!piece.empty() && piece[0] == '?') piece.erase(0, 1);
+            if (!piece.empty() && piece[0] == '?')
+                piece.erase(0, 1);
             const std::vector<std::string> chars = Chars(piece);
-            if (!chars.empty() && std::all_of(chars.begin(), chars.end(), IsHiragana)) out.insert(piece);
+            if (!chars.empty() && std::all_of(chars.begin(), chars.end(), IsHiragana))
+                out.insert(piece);
             start = end + 1;
         }
     }
@@ -102,7 +105,8 @@ std::string RegexEscape(const std::string& s)
 {
     std::string out;
     for (char c : s) {
-        if (std::string("\\^$.|?*+()[]{}/").find(c) != std::string::npos) out += '\\';
+        if (std::string("\\^$.|?*+()[]{}/").find(c) != std::string::npos)
+            out += '\\';
         out += c;
     }
     return out;
@@ -112,7 +116,8 @@ std::string JsonEscape(const std::string& s)
 {
     std::string out;
     for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
+        if (c == '"' || c == '\\')
+            out += '\\';
         out += c;
     }
     return out;
@@ -133,7 +138,8 @@ std::string WordAlternation(TKind kind, const std::vector<std::string>& allNames
     std::vector<std::string> names;
     std::set<std::string> seen;
     for (const TWord& w : Words)
-        if (w.Kind == kind && seen.insert(w.Name).second) names.push_back(w.Name);
+        if (w.Kind == kind && seen.insert(w.Name).second)
+            names.push_back(w.Name);
     std::sort(names.begin(), names.end(), LongerFirst);
     std::string out;
     for (const std::string& name : names) {
@@ -141,19 +147,24 @@ std::string WordAlternation(TKind kind, const std::vector<std::string>& allNames
         for (const std::string& other : allNames)
             if (other.size() > name.size() && other.compare(0, name.size(), name) == 0)
                 tails.push_back(RegexEscape(other.substr(name.size())));
-        if (!out.empty()) out += '|';
+        if (!out.empty())
+            out += '|';
         out += RegexEscape(name);
         if (!tails.empty()) {
             std::sort(tails.begin(), tails.end(), LongerFirst);
             std::string look;
-            for (const std::string& t : tails) look += (look.empty() ? "" : "|") + t;
+            for (const std::string& t : tails)
+                look += (look.empty() ? "" : "|") + t;
             out += "(?!" + look + ")";
         }
     }
     return "(?:" + out + ")";
 }
 
-void Line(const std::string& text) { std::printf("%s\n", text.c_str()); }
+void Line(const std::string& text)
+{
+    std::printf("%s\n", text.c_str());
+}
 
 void Match(const std::string& key, const std::string& scope, const std::string& regex, bool last = false)
 {
@@ -163,19 +174,21 @@ void Match(const std::string& key, const std::string& scope, const std::string& 
     Line(std::string("    }") + (last ? "" : ","));
 }
 
-} // namespace
+}   // namespace
 
 int main()
 {
     CollectTable();
     std::vector<std::string> allNames;
-    for (const TWord& w : Words) allNames.push_back(w.Name);
+    for (const TWord& w : Words)
+        allNames.push_back(w.Name);
 
     const std::set<std::string> particleSet = Particles();
     std::vector<std::string> particles(particleSet.begin(), particleSet.end());
     std::sort(particles.begin(), particles.end(), LongerFirst);
     std::string particleAlt;
-    for (const std::string& p : particles) particleAlt += (particleAlt.empty() ? "" : "|") + RegexEscape(p);
+    for (const std::string& p : particles)
+        particleAlt += (particleAlt.empty() ? "" : "|") + RegexEscape(p);
 
     // Quote characters as the normaliser unifies them: 「」｢｣"” open and close a
     // string with embeddings, 『』`‘ one without; ' ’ ※ and // start a comment
@@ -190,8 +203,8 @@ int main()
     Line("  \"comment\": \"Written by porukana-grammar from the registry table; do not edit by hand.\",");
     Line("  \"patterns\": [");
     const char* top[] = {"comment-line", "comment-block", "string-double", "string-back", "label",
-                         "number", "control", "command", "variable", "constant", "loop-suffix",
-                         "particle", "operator", "separator"};
+                         "number",       "control",       "command",       "variable",    "constant",
+                         "loop-suffix",  "particle",      "operator",      "separator"};
     for (size_t i = 0; i < std::size(top); ++i)
         Line(std::string("    { \"include\": \"#") + top[i] + "\" }" + (i + 1 < std::size(top) ? "," : ""));
     Line("  ],");
@@ -210,7 +223,8 @@ int main()
     Line("      \"begin\": \"" + JsonEscape(dq) + "\",");
     Line("      \"end\": \"" + JsonEscape(dq) + "\",");
     Line("      \"patterns\": [");
-    Line("        { \"name\": \"constant.character.escape.porukana\", \"match\": \"" + JsonEscape("[\\\\￥].") + "\" },");
+    Line("        { \"name\": \"constant.character.escape.porukana\", \"match\": \"" + JsonEscape("[\\\\￥].") +
+         "\" },");
     Line("        {");
     Line("          \"name\": \"meta.embedded.expression.porukana\",");
     Line("          \"begin\": \"[{｛]\",");
@@ -257,7 +271,8 @@ int main()
     // of the next argument (a string, a group, a number), or right after a string, a
     // group or a number.
     Match("particle", "keyword.other.particle",
-          "(?<=[」』｣\"”`)）0-9０-９])(?:" + particleAlt + ")|(?:" + particleAlt + ")(?=[、,，\\s「『｢\"(（0-9０-９]|$)");
+          "(?<=[」』｣\"”`)）0-9０-９])(?:" + particleAlt + ")|(?:" + particleAlt +
+              ")(?=[、,，\\s「『｢\"(（0-9０-９]|$)");
     Match("operator", "keyword.operator", "<>|<=|>=|[=<>+\\-*/&%^|＝＜＞＋－−＊／＆％＾｜×÷≠≦≧]");
     Match("separator", "punctuation.separator", "[、，,。;；]", true);
     Line("  }");

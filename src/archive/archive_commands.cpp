@@ -230,4 +230,4 @@ HandlerRegistrar reg({
     {Cmd::MakeSelfExtracting, cmdMakeSfx},
 });
 
-}  // namespace
+}   // namespace

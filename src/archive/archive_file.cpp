@@ -11,8 +11,7 @@ namespace {
 const char kNoFormat[] = "書庫の形式を判別できません。";
 
 // Runs an operation and records the driver's command line, also when it fails.
-template <class F>
-int Recorded(TArchiver* driver, std::string& line, F&& op)
+template <class F> int Recorded(TArchiver* driver, std::string& line, F&& op)
 {
     try {
         const int r = op();
@@ -24,7 +23,7 @@ int Recorded(TArchiver* driver, std::string& line, F&& op)
     }
 }
 
-}  // namespace
+}   // namespace
 
 TArchiverType FormatByExtension(const std::string& path)
 {
@@ -32,9 +31,9 @@ TArchiverType FormatByExtension(const std::string& path)
         const char* Ext;
         TArchiverType Type;
     } table[] = {
-        {".lzh", atLha}, {".zip", atZip}, {".jar", atZip}, {".cab", atCab}, {".arj", atArj}, {".rar", atRar},
-        {".a", atTar},   {".lib", atTar}, {".tar", atTar}, {".deb", atTar}, {".rpm", atTar}, {".cpio", atTar},
-        {".z", atTgz},   {".gz", atTgz},  {".tgz", atTgz}, {".taz", atTgz}, {".bz2", atBZ2}, {".gza", atBga},
+        {".lzh", atLha}, {".zip", atZip}, {".jar", atZip}, {".cab", atCab},        {".arj", atArj}, {".rar", atRar},
+        {".a", atTar},   {".lib", atTar}, {".tar", atTar}, {".deb", atTar},        {".rpm", atTar}, {".cpio", atTar},
+        {".z", atTgz},   {".gz", atTgz},  {".tgz", atTgz}, {".taz", atTgz},        {".bz2", atBZ2}, {".gza", atBga},
         {".bza", atBga}, {".gca", atGCA}, {".7z", at7z},   {".exe", atAutoDetect},
     };
     const std::string ext = LowerAscii(PathExtPart(path));

@@ -9,8 +9,14 @@
 
 namespace {
 
-bool Always() { return true; }
-bool Never() { return false; }
+bool Always()
+{
+    return true;
+}
+bool Never()
+{
+    return false;
+}
 
 std::map<std::string, bool>& PresenceOverrides()
 {
@@ -18,7 +24,7 @@ std::map<std::string, bool>& PresenceOverrides()
     return m;
 }
 
-}  // namespace
+}   // namespace
 
 const TArchiverDll& LhaDll()
 {
@@ -162,16 +168,27 @@ void TArchiver::AddCommonTail(TCmdOpt& c, const TArchiverOptions& o, const TArch
 std::unique_ptr<TArchiver> CreateArchiver(TArchiverType type)
 {
     switch (type) {
-    case atLha: return std::make_unique<TLha32>();
-    case atZip: return std::make_unique<TZip32>();
-    case atCab: return std::make_unique<TCab32>();
-    case atArj: return std::make_unique<TArj32>();
-    case atTar: return std::make_unique<TTar32>();
-    case atTgz: return std::make_unique<TTgz32>();
-    case atBZ2: return std::make_unique<TBZ232>();
-    case atRar: return std::make_unique<TRar32>();
-    case atBga: return std::make_unique<TBGA32>();
-    case at7z: return std::make_unique<TSevenZip32>();
-    default: return nullptr;
+    case atLha:
+        return std::make_unique<TLha32>();
+    case atZip:
+        return std::make_unique<TZip32>();
+    case atCab:
+        return std::make_unique<TCab32>();
+    case atArj:
+        return std::make_unique<TArj32>();
+    case atTar:
+        return std::make_unique<TTar32>();
+    case atTgz:
+        return std::make_unique<TTgz32>();
+    case atBZ2:
+        return std::make_unique<TBZ232>();
+    case atRar:
+        return std::make_unique<TRar32>();
+    case atBga:
+        return std::make_unique<TBGA32>();
+    case at7z:
+        return std::make_unique<TSevenZip32>();
+    default:
+        return nullptr;
     }
 }

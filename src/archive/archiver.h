@@ -24,7 +24,7 @@ struct TArchiveOp {
     std::vector<std::string> Files;   // pack: names relative to Folder; extract: masks
     std::string Folder;               // pack: the base folder; extract: the destination
     bool UseResponseFile = false;
-    TPoruBase* State = nullptr;       // asked through the gate for protected names; may be null
+    TPoruBase* State = nullptr;   // asked through the gate for protected names; may be null
 };
 
 // The binding of one archiver library family.

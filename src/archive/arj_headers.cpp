@@ -46,8 +46,14 @@ private:
     int fd_;
 };
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint16_t Le16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Le32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 
 // One header at `pos`: its basic part in `basic`; `pos` moves past the header and
 // its extended headers. False at a malformed header; `end` true at the end mark.
@@ -83,7 +89,7 @@ bool ReadHeader(const TFile& f, uint64_t& pos, std::vector<uint8_t>& basic, bool
     return basic[0] >= 30 && basic[0] <= size;
 }
 
-}  // namespace
+}   // namespace
 
 bool ReadArjEntries(const std::string& path, uint64_t offset, std::vector<TArjEntry>& out)
 {

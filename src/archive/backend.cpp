@@ -121,7 +121,8 @@ void RaiseExtractError(const TExtractResult& r, const std::string& archiveNative
     case TExtractError::None:
         return;
     case TExtractError::Destination:
-        throw EArchiver("解凍先のフォルダ\"" + FromNativePath(destNative) + "\"を作成できませんでした（" + detail + "）。");
+        throw EArchiver("解凍先のフォルダ\"" + FromNativePath(destNative) + "\"を作成できませんでした（" + detail +
+                        "）。");
     case TExtractError::Open:
         throw EArchiver("書庫\"" + arc + "\"を開けませんでした（" + detail + "）。");
     case TExtractError::Read:
@@ -131,7 +132,8 @@ void RaiseExtractError(const TExtractResult& r, const std::string& archiveNative
     case TExtractError::UnsafeName:
         throw EArchiver("書庫の中の\"" + entry + "\"は解凍先の外を指しているため、解凍しません。");
     case TExtractError::UnsafeLink:
-        throw EArchiver("書庫の中のリンク\"" + entry + "\"（\"" + detail + "\"へのリンク）は解凍先の外を指しているため、解凍しません。");
+        throw EArchiver("書庫の中のリンク\"" + entry + "\"（\"" + detail +
+                        "\"へのリンク）は解凍先の外を指しているため、解凍しません。");
     case TExtractError::Conflict:
         throw EArchiver("解凍先に\"" + entry + "\"と同じ名前のファイルかフォルダがあるため、解凍できません。");
     case TExtractError::Write:

@@ -21,7 +21,7 @@ struct TPackJob {
     std::string Base;                 // native folder relative names are taken from ("" current)
     std::vector<std::string> Files;   // native names, relative to Base or absolute
     bool KeepPaths = true;
-    int Level = -1;                   // 0-9, -1 the format's default
+    int Level = -1;   // 0-9, -1 the format's default
 };
 
 enum class TWriteFormat { Zip, SevenZip, Tar, TarGz, TarBz2 };

@@ -151,7 +151,8 @@ bool TMerger::Merge(const std::string& from, const std::string& to, const std::s
         const std::string entry = rel.empty() ? name : rel + "/" + name;
         const std::string src = from + "/" + raw;
         std::string dst = to + "/" + name;
-        struct stat ss {}, ds {};
+        struct stat ss {
+        }, ds{};
         if (lstat(src.c_str(), &ss) != 0)
             return Fail(TExtractError::Read, entry, std::strerror(errno));
         const bool exists = lstat(dst.c_str(), &ds) == 0;
@@ -198,7 +199,7 @@ bool TMerger::Merge(const std::string& from, const std::string& to, const std::s
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 bool ArjToolPresent()
 {

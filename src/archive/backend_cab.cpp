@@ -21,8 +21,7 @@ bool CabWriterPresent()
 
 namespace {
 
-template <class T>
-struct TUnref {
+template <class T> struct TUnref {
     T* P = nullptr;
     ~TUnref()
     {
@@ -39,7 +38,7 @@ struct TUnref {
     RaiseCannotCreate(archive, detail);
 }
 
-}  // namespace
+}   // namespace
 
 void PackCab(const TPackJob& job)
 {

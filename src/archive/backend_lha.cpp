@@ -41,7 +41,7 @@ struct TMapping {
     }
 };
 
-}  // namespace
+}   // namespace
 
 void PackLha(const TPackJob& job)
 {

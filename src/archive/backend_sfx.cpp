@@ -17,7 +17,7 @@ namespace {
 
 const char kExtractorName[] = "porukana-sfx";
 
-}  // namespace
+}   // namespace
 
 std::string FindSfxExtractor()
 {

@@ -28,7 +28,7 @@ const TCrcTables& Tables()
     return tables;
 }
 
-}  // namespace
+}   // namespace
 
 uint16_t Crc16Update(uint16_t crc, const void* data, size_t n)
 {

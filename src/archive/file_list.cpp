@@ -186,10 +186,10 @@ bool TLister::Expand(const std::vector<std::string>& list, std::set<std::string>
     return true;
 }
 
-}  // namespace
+}   // namespace
 
-TFileListResult ExpandFileList(TArchiverOptions& o, const std::vector<std::string>& list,
-                               const std::string& baseFolder, const std::function<bool(const std::string&)>& progress)
+TFileListResult ExpandFileList(TArchiverOptions& o, const std::vector<std::string>& list, const std::string& baseFolder,
+                               const std::function<bool(const std::string&)>& progress)
 {
     TFileListResult res;
     {

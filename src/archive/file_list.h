@@ -29,6 +29,5 @@ struct TFileListResult {
 // Expands `list` (Shift_JIS lines) over the copy `o` of the options; `progress`,
 // when set, sees every new name and returns false to cancel. Afterwards o has
 // r = -1, p = 1 and no date bounds.
-TFileListResult ExpandFileList(TArchiverOptions& o, const std::vector<std::string>& list,
-                               const std::string& baseFolder,
+TFileListResult ExpandFileList(TArchiverOptions& o, const std::vector<std::string>& list, const std::string& baseFolder,
                                const std::function<bool(const std::string&)>& progress = {});

@@ -25,9 +25,9 @@ constexpr int kHashBits = 15;
 constexpr uint32_t kBlockSymbols = 1u << 15;
 // Search effort, in the manner of common LZ77 coders at their default level.
 constexpr int kMaxChain = 128;
-constexpr int kGoodLength = 8;    // a previous match this long quarters the search
-constexpr int kNiceLength = 128;  // a match this long ends the search
-constexpr int kMaxLazy = 16;      // a previous match this long is taken without a look ahead
+constexpr int kGoodLength = 8;     // a previous match this long quarters the search
+constexpr int kNiceLength = 128;   // a match this long ends the search
+constexpr int kMaxLazy = 16;       // a previous match this long is taken without a look ahead
 
 class TBitWriter {
 public:
@@ -63,8 +63,8 @@ int BitLength(uint32_t v)
 struct TTable {
     uint8_t Len[kNC] = {};
     uint16_t Code[kNC] = {};
-    int Used = 0;      // used symbols
-    int Single = 0;    // the symbol when fewer than two are used
+    int Used = 0;     // used symbols
+    int Single = 0;   // the symbol when fewer than two are used
 };
 
 void BuildTable(const uint32_t* freq, int n, TTable& t)
@@ -73,7 +73,8 @@ void BuildTable(const uint32_t* freq, int n, TTable& t)
     t.Single = 0;
     if (t.Used < 2) {
         for (int i = 0; i < n; ++i)
-            if (freq[i]) t.Single = i;
+            if (freq[i])
+                t.Single = i;
         return;
     }
     CanonicalCodes(t.Len, n, t.Code);
@@ -82,9 +83,8 @@ void BuildTable(const uint32_t* freq, int n, TTable& t)
 class TEncoder {
 public:
     TEncoder(const uint8_t* data, size_t n, uint64_t limit, const TLh5Encoder::TSink& sink)
-        : data_(data), n_(n), limit_(limit), sink_(sink),
-          head_(new uint32_t[1u << kHashBits]()), prev_(new uint32_t[kWindow]()),
-          sym_(new uint16_t[kBlockSymbols]), dist_(new uint16_t[kBlockSymbols])
+        : data_(data), n_(n), limit_(limit), sink_(sink), head_(new uint32_t[1u << kHashBits]()),
+          prev_(new uint32_t[kWindow]()), sym_(new uint16_t[kBlockSymbols]), dist_(new uint16_t[kBlockSymbols])
     {
     }
 
@@ -121,7 +121,10 @@ private:
     int MatchLength(size_t a, size_t b, int max) const;
     int FindMatch(size_t pos, uint32_t cand, int prevLen, uint32_t& dist) const;
     void Literal(uint8_t c) { Symbol(c, 0); }
-    void Match(int len, uint32_t distance) { Symbol(static_cast<uint16_t>(len - kMinMatch + 256), static_cast<uint16_t>(distance - 1)); }
+    void Match(int len, uint32_t distance)
+    {
+        Symbol(static_cast<uint16_t>(len - kMinMatch + 256), static_cast<uint16_t>(distance - 1));
+    }
     void Symbol(uint16_t c, uint16_t d)
     {
         sym_[count_] = c;
@@ -377,7 +380,7 @@ void TEncoder::SendBlock()
         stopped_ = true;
 }
 
-}  // namespace
+}   // namespace
 
 bool TLh5Encoder::Encode(const uint8_t* data, size_t n, uint64_t limit, const TSink& sink)
 {

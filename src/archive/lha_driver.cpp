@@ -21,7 +21,7 @@ void RequireSwitches(const TArchiverOptions& o, bool extract)
         throw EArchiver("jse オプションが設定されていません。");
 }
 
-}  // namespace
+}   // namespace
 
 void TLha32::LoadDLL()
 {

@@ -32,7 +32,7 @@ void AppendExtended(std::string& h, uint8_t type, const std::string& data)
     h.append(2, '\0');   // next size, filled in by the caller
 }
 
-}  // namespace
+}   // namespace
 
 std::string LhaLevel2Header(const TLhaFileInfo& info, const char* method, uint32_t packed, uint32_t original,
                             uint16_t dataCrc)

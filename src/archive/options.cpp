@@ -5,11 +5,10 @@
 #include "core/text.h"
 
 const char* const kSwitchNames[swCount] = {
-    "a", "c", "e", "f", "h", "i", "l", "m", "n", "o", "p", "r", "s", "t", "u",
-    "x", "y", "z", "jc", "jd", "je", "jf", "jh", "ji", "jm", "jn",
-    "jp", "jr", "jsb", "jsc", "jsd", "jse", "jsf", "jsl", "jso", "jss", "jst", "jsv", "jsz", "jw",
-    "jyc", "jyd", "jyk", "jyn", "jyo",
-    "ga", "gd", "ge", "gf", "gj", "gm", "gn", "go", "gp", "gs", "gu", "gw",
+    "a",   "c",   "e",   "f",   "h",   "i",   "l",   "m",   "n",   "o",  "p",   "r",   "s",   "t",   "u",
+    "x",   "y",   "z",   "jc",  "jd",  "je",  "jf",  "jh",  "ji",  "jm", "jn",  "jp",  "jr",  "jsb", "jsc",
+    "jsd", "jse", "jsf", "jsl", "jso", "jss", "jst", "jsv", "jsz", "jw", "jyc", "jyd", "jyk", "jyn", "jyo",
+    "ga",  "gd",  "ge",  "gf",  "gj",  "gm",  "gn",  "go",  "gp",  "gs", "gu",  "gw",
 };
 
 TArchiverOptions::TArchiverOptions()

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+// clang-format off
 enum TSwitch : uint8_t {
     swA, swC, swE, swF, swH, swI, swL, swM, swN, swO, swP, swR, swS, swT, swU,
     swX, swY, swZ, swJc, swJd, swJe, swJf, swJh, swJi, swJm, swJn,
@@ -18,26 +19,29 @@ enum TSwitch : uint8_t {
     swGa, swGd, swGe, swGf, swGj, swGm, swGn, swGo, swGp, swGs, swGu, swGw,
     swCount
 };
+// clang-format on
 
 // The option letters of the switches, indexed by TSwitch.
 extern const char* const kSwitchNames[swCount];
 
 enum TPackFilter : uint8_t { pfArchiver, pfComponent };
 
+// clang-format off
 enum TResFileUsage : uint8_t {
     ruOnPack = 1, ruOnUnpack = 2, ruOnRemoveItem = 4, ruOnUpdate = 8,
 };
+// clang-format on
 
 struct TArchiverOptions {
     int8_t Sw[swCount];
-    std::string W;                  // work folder
-    std::string Jo, Job;            // date bounds of the file-list expansion
-    std::vector<std::string> Jx;    // exclusion patterns
+    std::string W;                 // work folder
+    std::string Jo, Job;           // date bounds of the file-list expansion
+    std::vector<std::string> Jx;   // exclusion patterns
     std::string Jz, Gr;
-    std::string UserOptions;        // appended to every command line
-    std::string UserFileList;       // appended after the file names
+    std::string UserOptions;    // appended to every command line
+    std::string UserFileList;   // appended after the file names
     TPackFilter PackFilter = pfComponent;
-    std::string ResFileName;        // response file
+    std::string ResFileName;   // response file
     uint8_t ResFileUsage = ruOnPack | ruOnUnpack | ruOnRemoveItem;
 
     TArchiverOptions();
@@ -54,10 +58,12 @@ void ParseArchiveOptions(const std::string& text, TArchiverOptions& o);
 // The switch called `name`; false when there is none.
 bool FindSwitch(const std::string& name, TSwitch& out);
 
+// clang-format off
 enum TArchiverType : uint8_t {
     atLha, atZip, atCab, atArj, atTar, atTgz, atBZ2, atRar, atBga, atYz1, atGCA, atBel, at7z,
     atNone, atAutoDetect,
 };
+// clang-format on
 
 // Errors of the archive layer. Messages are Shift_JIS; the commands wrap them.
 class EArchiver : public std::runtime_error {

@@ -48,19 +48,22 @@ bool Exists(const std::string& path)
     return stat(ToNativePath(path).c_str(), &sb) == 0 && S_ISREG(sb.st_mode);
 }
 
-}  // namespace
+}   // namespace
 
 TArchiverType ProbeTar(const std::string& path)
 {
     if (!LibraryPresent(TarDll()))
         return atNone;
     int filter;
-    const int format = DetectFormat(TArchiveSource{ToNativePath(path)}, [](archive* a) {
-        archive_read_support_format_tar(a);
-        archive_read_support_format_cpio(a);
-        archive_read_support_format_ar(a);
-        archive_read_support_format_raw(a);
-    }, filter);
+    const int format = DetectFormat(
+        TArchiveSource{ToNativePath(path)},
+        [](archive* a) {
+            archive_read_support_format_tar(a);
+            archive_read_support_format_cpio(a);
+            archive_read_support_format_ar(a);
+            archive_read_support_format_raw(a);
+        },
+        filter);
     const bool compressed = filter == ARCHIVE_FILTER_GZIP || filter == ARCHIVE_FILTER_COMPRESS;
     if (filter == ARCHIVE_FILTER_BZIP2)
         return format ? atBZ2 : atNone;
@@ -114,7 +117,8 @@ bool ProbeLha(const std::string& path)
 {
     if (!LibraryPresent(LhaDll()))
         return false;
-    return Detect(path, [](archive* a) { archive_read_support_format_lha(a); }, true) == ARCHIVE_FORMAT_LHA;
+    return Detect(
+               path, [](archive* a) { archive_read_support_format_lha(a); }, true) == ARCHIVE_FORMAT_LHA;
 }
 
 TArchiverType SelectByContents(const std::string& path)

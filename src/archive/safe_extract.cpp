@@ -122,7 +122,7 @@ int CloseCb(archive*, void* data)
     return ARCHIVE_OK;
 }
 
-}  // namespace
+}   // namespace
 
 std::string SfxTrailer(uint64_t archiveOffset)
 {
@@ -140,8 +140,7 @@ bool FindSfxPayload(const std::string& path, TArchiveSource& out)
     struct stat sb {};
     unsigned char tail[16];
     bool ok = fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size >= 16 &&
-              ReadExact(fd, tail, 16, static_cast<uint64_t>(sb.st_size) - 16) &&
-              std::memcmp(tail, kSfxMagic, 8) == 0;
+              ReadExact(fd, tail, 16, static_cast<uint64_t>(sb.st_size) - 16) && std::memcmp(tail, kSfxMagic, 8) == 0;
     close(fd);
     if (!ok)
         return false;
@@ -259,7 +258,7 @@ std::string Cp932ToUtf8(const std::string& raw)
     return out;
 }
 
-}  // namespace
+}   // namespace
 
 std::string EntryNameToUtf8(const std::string& raw, bool windowsSeparators)
 {
@@ -278,7 +277,8 @@ bool SafeRelativeName(const std::string& name, std::string& normalised)
         return true;
     if (name[0] == '/')
         return false;
-    if (name.size() >= 2 && name[1] == ':' && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
+    if (name.size() >= 2 && name[1] == ':' &&
+        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
         return false;
     size_t i = 0;
     while (i <= name.size()) {
@@ -376,7 +376,6 @@ std::string FreeName(const std::string& target)
     }
 }
 
-
 namespace {
 
 bool IsProtectedName(const std::string& norm)
@@ -433,7 +432,7 @@ bool TExtractor::Selected(const std::string& norm) const
     return EntrySelected(s_, norm);
 }
 
-}  // namespace
+}   // namespace
 
 bool EntrySelected(const TExtractSettings& s, const std::string& norm)
 {
@@ -626,7 +625,7 @@ TExtractResult TExtractor::Run()
     return res_;
 }
 
-}  // namespace
+}   // namespace
 
 TExtractResult ExtractArchive(const TArchiveSource& src, const TExtractSettings& settings)
 {

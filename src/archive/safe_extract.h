@@ -38,9 +38,9 @@ private:
 // A byte range of a file that holds an archive: the whole file, or the archive
 // appended to a self-extracting program.
 struct TArchiveSource {
-    std::string Path;              // native
+    std::string Path;   // native
     uint64_t Offset = 0;
-    uint64_t Length = UINT64_MAX;  // to the end of the file
+    uint64_t Length = UINT64_MAX;   // to the end of the file
 };
 
 // The tail a self-extracting program ends with: a magic text and the offset where
@@ -83,11 +83,11 @@ bool KeepsExisting(TOverwrite policy, bool entryTimeKnown, int64_t entryTime, in
 std::string FreeName(const std::string& target);
 
 struct TExtractSettings {
-    std::string Dest;               // native folder; made (with its parents) when missing
-    bool KeepPaths = true;          // false: every file lands directly in Dest
+    std::string Dest;        // native folder; made (with its parents) when missing
+    bool KeepPaths = true;   // false: every file lands directly in Dest
     TOverwrite Overwrite = TOverwrite::IfNewer;
-    bool RawCompressed = false;     // accept a lone compressed file (gz, bz2, ...) as one entry
-    std::string RawName;            // its name
+    bool RawCompressed = false;                  // accept a lone compressed file (gz, bz2, ...) as one entry
+    std::string RawName;                         // its name
     std::vector<std::string> Include, Exclude;   // name masks (empty Include: every entry)
     std::function<bool(std::string_view mask, std::string_view name)> Match;
     // Asked before writing an entry named security.ini (any letter case), with the

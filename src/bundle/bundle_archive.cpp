@@ -87,7 +87,7 @@ bool MakeParents(const std::string& dir, const std::string& name)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 bool IsSafeBundleName(const std::string& name)
 {
@@ -203,8 +203,8 @@ bool TBundleWriter::Finish()
     return ok;
 }
 
-bool ExtractBundle(const std::string& file, uint64_t offset, uint64_t size, const std::string& dir,
-                   std::string& error, const volatile int* stop)
+bool ExtractBundle(const std::string& file, uint64_t offset, uint64_t size, const std::string& dir, std::string& error,
+                   const volatile int* stop)
 {
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -43,5 +43,5 @@ bool IsSafeBundleName(const std::string& name);
 // file is created anew (never over an existing file or through a link) with its
 // mode limited to 0755. `stop` is looked at between files: non-zero ends the
 // unpacking early. False with the reason in `error` (UTF-8).
-bool ExtractBundle(const std::string& file, uint64_t offset, uint64_t size, const std::string& dir,
-                   std::string& error, const volatile int* stop = nullptr);
+bool ExtractBundle(const std::string& file, uint64_t offset, uint64_t size, const std::string& dir, std::string& error,
+                   const volatile int* stop = nullptr);

@@ -180,7 +180,7 @@ private:
     std::string qtCore_;
 };
 
-}  // namespace
+}   // namespace
 
 std::vector<TLddLine> ParseLddOutput(const std::string& text)
 {
@@ -212,9 +212,26 @@ std::vector<TLddLine> ParseLddOutput(const std::string& text)
 bool IsSystemCLibrary(const std::string& soname)
 {
     static const char* const kPrefixes[] = {
-        "libc.so", "libm.so", "libpthread.so", "libdl.so", "librt.so", "libresolv.so", "libutil.so",
-        "libanl.so", "libnsl.so", "libBrokenLocale.so", "libmvec.so", "libthread_db.so", "libc_malloc_debug.so",
-        "libmemusage.so", "libpcprofile.so", "libnss_", "ld-linux", "linux-vdso", "linux-gate", "ld64.so",
+        "libc.so",
+        "libm.so",
+        "libpthread.so",
+        "libdl.so",
+        "librt.so",
+        "libresolv.so",
+        "libutil.so",
+        "libanl.so",
+        "libnsl.so",
+        "libBrokenLocale.so",
+        "libmvec.so",
+        "libthread_db.so",
+        "libc_malloc_debug.so",
+        "libmemusage.so",
+        "libpcprofile.so",
+        "libnss_",
+        "ld-linux",
+        "linux-vdso",
+        "linux-gate",
+        "ld64.so",
     };
     for (const char* p : kPrefixes)
         if (soname.rfind(p, 0) == 0)
@@ -281,8 +298,7 @@ bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan)
             plan.Error = "ブラウザのウェブエンジン（Qt WebEngine とそのモジュール）が見つかりません。";
             return false;
         }
-        if (!p.AddLibrariesOf(request.WebModule, true, missing) ||
-            !p.AddLibrariesOf(process.string(), true, missing))
+        if (!p.AddLibrariesOf(request.WebModule, true, missing) || !p.AddLibrariesOf(process.string(), true, missing))
             return false;
         p.AddFile("lib/porukana/porukana-web.so", request.WebModule, 0644);
         p.AddFile("libexec/QtWebEngineProcess", RealPath(process.string()), 0755);

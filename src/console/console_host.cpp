@@ -26,7 +26,7 @@ void WriteAll(FILE* f, const std::string& bytes)
         std::fwrite(bytes.data(), 1, bytes.size(), f);
 }
 
-}  // namespace
+}   // namespace
 
 std::string ToConsoleLines(const std::string& text, bool alwaysEndLine)
 {
@@ -84,8 +84,7 @@ void TConsoleHost::MessageBox(const std::string& text)
 ErrorChoice TConsoleHost::ShowErrorDialog(TPoruBase&, const std::string& accumulated)
 {
     std::string fresh;
-    if (accumulated.size() >= errorPrinted_.size() &&
-        accumulated.compare(0, errorPrinted_.size(), errorPrinted_) == 0)
+    if (accumulated.size() >= errorPrinted_.size() && accumulated.compare(0, errorPrinted_.size(), errorPrinted_) == 0)
         fresh = accumulated.substr(errorPrinted_.size());
     else
         fresh = accumulated;   // the text was started afresh

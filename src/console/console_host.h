@@ -104,7 +104,7 @@ private:
     bool runFinished_ = false;
     bool polling_ = false;
     TPoruBase* st_ = nullptr;
-    std::string errorPrinted_;  // the part of the accumulated error text already printed
+    std::string errorPrinted_;   // the part of the accumulated error text already printed
 };
 
 // Line breaks CR LF, CR and LF become LF; a final LF is added always (a line of

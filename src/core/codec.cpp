@@ -34,8 +34,8 @@ constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kInvalidByteBase = 0x110000;   // key of an invalid UTF-8 byte b: base + b
 constexpr uint16_t kUserAreaFirst = 0xF040;
 constexpr uint16_t kUserAreaLast = 0xF9FC;
-constexpr uint32_t kUserAreaPuaFirst = 0xE000;    // what iconv maps 0xF040 to
-constexpr uint32_t kPrivateLast = 0xF8FF;         // codes for invalid Shift_JIS, downward
+constexpr uint32_t kUserAreaPuaFirst = 0xE000;   // what iconv maps 0xF040 to
+constexpr uint32_t kPrivateLast = 0xF8FF;        // codes for invalid Shift_JIS, downward
 constexpr uint32_t kPrivateFirst = 0xE758;
 
 bool IsTrailByte(unsigned char c)
@@ -253,8 +253,8 @@ uint32_t AllocatePua(uint16_t bytes)
             return 0xFFFD;
         d.puaExhausted = true;
     }
-    const std::string warning =
-        SeverityMark(TSeverity::Warning) + std::string("不正な文字コードが多すぎるため、以降は置換文字に置き換えます。");
+    const std::string warning = SeverityMark(TSeverity::Warning) +
+                                std::string("不正な文字コードが多すぎるため、以降は置換文字に置き換えます。");
     WarnExhausted(SjisToUtf8(warning).c_str());
     return 0xFFFD;
 }
@@ -365,7 +365,7 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp)
     return len;
 }
 
-}  // namespace
+}   // namespace
 
 std::string SjisToUtf8(std::string_view sjis)
 {
@@ -517,14 +517,22 @@ TUtf8Kind ClassifyUtf8(std::string_view bytes)
 static uint16_t JisFormOf(uint32_t cp)
 {
     switch (cp) {
-    case 0x00A2: return 0x8191;
-    case 0x00A3: return 0x8192;
-    case 0x00AC: return 0x81CA;
-    case 0x2014: return 0x815C;
-    case 0x2016: return 0x8161;
-    case 0x2212: return 0x817C;
-    case 0x301C: return 0x8160;
-    default: return 0xFFFF;
+    case 0x00A2:
+        return 0x8191;
+    case 0x00A3:
+        return 0x8192;
+    case 0x00AC:
+        return 0x81CA;
+    case 0x2014:
+        return 0x815C;
+    case 0x2016:
+        return 0x8161;
+    case 0x2212:
+        return 0x817C;
+    case 0x301C:
+        return 0x8160;
+    default:
+        return 0xFFFF;
     }
 }
 

@@ -4,7 +4,7 @@ namespace {
 
 TErrorRecorder gRecorder = nullptr;
 
-}  // namespace
+}   // namespace
 
 void SetErrorRecorder(TErrorRecorder recorder)
 {
@@ -13,7 +13,8 @@ void SetErrorRecorder(TErrorRecorder recorder)
 
 void Raise(const std::string& msg)
 {
-    if (gRecorder) gRecorder(msg);
+    if (gRecorder)
+        gRecorder(msg);
     throw EPoru(msg, true);
 }
 
@@ -32,8 +33,7 @@ std::string FormatLocated(std::string_view file, int64_t line, std::string_view 
     return out;
 }
 
-std::string FormatMessageLine(TSeverity severity, std::string_view file, int64_t line,
-                              std::string_view message)
+std::string FormatMessageLine(TSeverity severity, std::string_view file, int64_t line, std::string_view message)
 {
     return SeverityMark(severity) + FormatLocated(file, line, message);
 }

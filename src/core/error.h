@@ -22,7 +22,6 @@ struct EPoru : std::exception {
 using TErrorRecorder = void (*)(const std::string& msg);
 void SetErrorRecorder(TErrorRecorder recorder);
 
-
 // How a reported line is marked.
 enum class TSeverity { Error, Warning };
 

@@ -8,23 +8,17 @@
 // ---------------------------------------------------------------------------
 // THashNode
 
-THashNode::THashNode(std::string name, std::string argSpec, std::string value, std::string typeText,
-                     int32_t id, uint8_t kind, void* payload, bool reserved)
-    : Name(std::move(name)),
-      ArgSpec(std::move(argSpec)),
-      Value(std::move(value)),
-      TypeText(std::move(typeText)),
-      Kind(kind),
-      Id(id),
-      Payload(payload),
-      Reserved(reserved)
+THashNode::THashNode(std::string name, std::string argSpec, std::string value, std::string typeText, int32_t id,
+                     uint8_t kind, void* payload, bool reserved)
+    : Name(std::move(name)), ArgSpec(std::move(argSpec)), Value(std::move(value)), TypeText(std::move(typeText)),
+      Kind(kind), Id(id), Payload(payload), Reserved(reserved)
 {
 }
 
 THashNode* THashNode::CreateVariable(std::string name, std::string value, int32_t id, bool reserved)
 {
-    return new THashNode(std::move(name), std::string(), std::move(value), std::string(), id,
-                         wkVariable, nullptr, reserved);
+    return new THashNode(std::move(name), std::string(), std::move(value), std::string(), id, wkVariable, nullptr,
+                         reserved);
 }
 
 THashNode::~THashNode()

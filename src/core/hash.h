@@ -28,8 +28,8 @@ public:
     void* Payload = nullptr;
     bool Reserved = false;
 
-    THashNode(std::string name, std::string argSpec, std::string value, std::string typeText,
-              int32_t id, uint8_t kind, void* payload, bool reserved);
+    THashNode(std::string name, std::string argSpec, std::string value, std::string typeText, int32_t id, uint8_t kind,
+              void* payload, bool reserved);
     static THashNode* CreateVariable(std::string name, std::string value, int32_t id, bool reserved);
     ~THashNode();
     THashNode(const THashNode&) = delete;
@@ -91,7 +91,8 @@ inline unsigned ByteSum(std::string_view name)
 {
     unsigned sum = 0;
     for (char ch : name) {
-        if (ch == '\0') break;
+        if (ch == '\0')
+            break;
         sum += static_cast<unsigned char>(ch);
     }
     return sum;

@@ -14,7 +14,9 @@ struct TMixNode {
 
     TMixNode() = default;
     TMixNode(std::string name, int32_t offset, int32_t size, int32_t scrambled)
-        : Name(std::move(name)), Offset(offset), Size(size), Scrambled(scrambled) {}
+        : Name(std::move(name)), Offset(offset), Size(size), Scrambled(scrambled)
+    {
+    }
 };
 
 class TMixIndex {

@@ -57,7 +57,7 @@ size_t ExtStart(std::string_view path)
     return dot;
 }
 
-}  // namespace
+}   // namespace
 
 std::string PathExtPart(std::string_view path)
 {
@@ -79,10 +79,14 @@ namespace {
 
 size_t Utf8Len(unsigned char c)
 {
-    if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) return 2;
-    if ((c & 0xF0) == 0xE0) return 3;
-    if ((c & 0xF8) == 0xF0) return 4;
+    if (c < 0x80)
+        return 1;
+    if ((c & 0xE0) == 0xC0)
+        return 2;
+    if ((c & 0xF0) == 0xE0)
+        return 3;
+    if ((c & 0xF8) == 0xF0)
+        return 4;
     return 1;
 }
 
@@ -118,7 +122,7 @@ bool MatchPlain(std::string_view mask, std::string_view name)
     return m == mask.size();
 }
 
-}  // namespace
+}   // namespace
 
 bool MatchFileMask(std::string_view mask, std::string_view name)
 {

@@ -4,10 +4,10 @@
 #include <string_view>
 
 // ---- path parts (Shift_JIS; "\", "/" and ":" separate, a trail byte never does) ----
-size_t LastPathSeparator(std::string_view path);   // npos when none
-std::string PathFolderPart(std::string_view path);  // up to and including the separator
+size_t LastPathSeparator(std::string_view path);     // npos when none
+std::string PathFolderPart(std::string_view path);   // up to and including the separator
 std::string PathNamePart(std::string_view path);
-std::string PathExtPart(std::string_view path);     // from the last "." of the name part
+std::string PathExtPart(std::string_view path);   // from the last "." of the name part
 std::string ChangePathExt(std::string_view path, std::string_view ext);
 
 // ---- name masks (native names) ----
@@ -16,4 +16,3 @@ std::string ChangePathExt(std::string_view path, std::string_view ext);
 // case; "*.*" matches every name and a mask ending in ".*" also matches the name
 // without an extension.
 bool MatchFileMask(std::string_view mask, std::string_view name);
-

@@ -30,13 +30,13 @@ private:
 enum : uint8_t {
     rcIfTrue = 0,
     rcIfFalse = 1,
-    rcFor = 2,        // 繰り返す
-    rcTimes = 3,      // N回
-    rcCall = 4,       // subroutine call
-    rcEvent = 5,      // event handler run
-    rcEach = 6,       // 反復
-    rcCase = 8,       // 条件分岐
-    rcWhile = 9,      // ループ
+    rcFor = 2,     // 繰り返す
+    rcTimes = 3,   // N回
+    rcCall = 4,    // subroutine call
+    rcEvent = 5,   // event handler run
+    rcEach = 6,    // 反復
+    rcCase = 8,    // 条件分岐
+    rcWhile = 9,   // ループ
 };
 
 // One open control structure. A block's body is a range of the program text it was
@@ -54,8 +54,8 @@ struct TRunControl {
     uint8_t RcKind = 0;
     std::string SavedFileName;
     std::string Condition;
-    THashNode* CounterWord = nullptr;                         // 繰り返す
-    std::shared_ptr<std::vector<std::string>> List;           // 反復
+    THashNode* CounterWord = nullptr;                 // 繰り返す
+    std::shared_ptr<std::vector<std::string>> List;   // 反復
 
     const char* BodyText() const { return BodyStart; }
     bool HasBody() const { return BodyEnd != nullptr; }
@@ -115,7 +115,9 @@ struct TObjNode {
     void* Control = nullptr;
 
     TObjNode(std::string name, int32_t classCode, int32_t index, void* control)
-        : Name(std::move(name)), ClassCode(classCode), Index(index), Control(control) {}
+        : Name(std::move(name)), ClassCode(classCode), Index(index), Control(control)
+    {
+    }
 };
 
 class TObjList {

@@ -8,7 +8,8 @@ const char* const kMsgTooLarge = "メモリが足りません。作ろうとし�
 
 void CheckTextSize(uint64_t bytes)
 {
-    if (bytes > kMaxTextBytes) throw EPoru(kMsgTooLarge);
+    if (bytes > kMaxTextBytes)
+        throw EPoru(kMsgTooLarge);
 }
 
-}  // namespace sjistext
+}   // namespace sjistext

@@ -13,4 +13,4 @@ extern const char* const kMsgTooLarge;   // メモリが足りません。作ろ
 // command that is running) when `bytes` is above the limit.
 void CheckTextSize(uint64_t bytes);
 
-}  // namespace sjistext
+}   // namespace sjistext

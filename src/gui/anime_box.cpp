@@ -90,14 +90,20 @@ void TAnimeBox::SetRepeatTime(int n)
 void TAnimeBox::SetButtonMode(int mode)
 {
     switch (mode) {
-    case 0: useButton_ = useButton2_ = false; break;
-    case 1: useButton_ = true; useButton2_ = false; break;
+    case 0:
+        useButton_ = useButton2_ = false;
+        break;
+    case 1:
+        useButton_ = true;
+        useButton2_ = false;
+        break;
     case 2:
         Stop();
         useButton_ = false;
         useButton2_ = true;
         break;
-    default: return;
+    default:
+        return;
     }
     update();
 }
@@ -269,11 +275,17 @@ std::string AnimeProperty(TPoruBase& st, TObjNode* rec, TAnimeProp prop)
 {
     TAnimeBox* box = BoxOf(rec);
     switch (prop) {
-    case TAnimeProp::Interval: return std::to_string(box->Interval());
-    case TAnimeProp::ButtonMode: return std::to_string(box->ButtonMode());
-    case TAnimeProp::Repeat: return std::to_string(box->RepeatTime());
-    case TAnimeProp::Sound: st.LastTypeTag = "s"; return box->WaveName;
-    default: return std::string();
+    case TAnimeProp::Interval:
+        return std::to_string(box->Interval());
+    case TAnimeProp::ButtonMode:
+        return std::to_string(box->ButtonMode());
+    case TAnimeProp::Repeat:
+        return std::to_string(box->RepeatTime());
+    case TAnimeProp::Sound:
+        st.LastTypeTag = "s";
+        return box->WaveName;
+    default:
+        return std::string();
     }
 }
 
@@ -281,9 +293,15 @@ void SetAnimeProperty(TPoruBase& st, TObjNode* rec, TAnimeProp prop, const std::
 {
     TAnimeBox* box = BoxOf(rec);
     switch (prop) {
-    case TAnimeProp::Interval: box->SetInterval(Numeric(value)); return;
-    case TAnimeProp::ButtonMode: box->SetButtonMode(Numeric(value)); return;
-    case TAnimeProp::Repeat: box->SetRepeatTime(ToIntOrDefault(TrimView(value), 0)); return;
+    case TAnimeProp::Interval:
+        box->SetInterval(Numeric(value));
+        return;
+    case TAnimeProp::ButtonMode:
+        box->SetButtonMode(Numeric(value));
+        return;
+    case TAnimeProp::Repeat:
+        box->SetRepeatTime(ToIntOrDefault(TrimView(value), 0));
+        return;
     case TAnimeProp::Sound: {
         const std::string name = Trim(value);
         box->WavePath = name.empty() ? std::string() : ToNativePath(ResolveReadPath(st, name));

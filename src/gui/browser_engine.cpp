@@ -70,14 +70,15 @@ TCreateBrowserEngine WebFactory()
         return nullptr;   // a build or a packed program without the web engine
     void* module = dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
-        std::fprintf(stderr, "porukana: ブラウザのウェブエンジンを読み込めません（%s）。テキスト表示で代用します。\n", dlerror());
+        std::fprintf(stderr, "porukana: ブラウザのウェブエンジンを読み込めません（%s）。テキスト表示で代用します。\n",
+                     dlerror());
         return nullptr;
     }
     factory = reinterpret_cast<TCreateBrowserEngine>(dlsym(module, PORUKANA_WEB_ENGINE_SYMBOL));
     return factory;
 }
 
-}  // namespace
+}   // namespace
 
 IBrowserEngine* CreateBrowserEngine(QWidget* parent, const TBrowserCallbacks* callbacks)
 {

@@ -29,9 +29,7 @@ QImage SeeThroughTopLeft(const QImage& img)
     return shown;
 }
 
-TCanvasBox::TCanvasBox(QWidget* parent) : QWidget(parent)
-{
-}
+TCanvasBox::TCanvasBox(QWidget* parent) : QWidget(parent) {}
 
 void TCanvasBox::SetPicture(const QImage& img)
 {
@@ -356,8 +354,23 @@ TBrowser::~TBrowser()
     delete engine_;   // its view, a child of this widget, goes with it
 }
 
-QUrl TBrowser::Location() const { return engine_->Location(); }
-QString TBrowser::Title() const { return engine_->Title(); }
-void TBrowser::Navigate(const QUrl& url) { engine_->Navigate(url); }
-void TBrowser::forward() { engine_->Forward(); }
-void TBrowser::backward() { engine_->Back(); }
+QUrl TBrowser::Location() const
+{
+    return engine_->Location();
+}
+QString TBrowser::Title() const
+{
+    return engine_->Title();
+}
+void TBrowser::Navigate(const QUrl& url)
+{
+    engine_->Navigate(url);
+}
+void TBrowser::forward()
+{
+    engine_->Forward();
+}
+void TBrowser::backward()
+{
+    engine_->Back();
+}

@@ -192,7 +192,8 @@ TfrmPoruCombo::TfrmPoruCombo(QWidget* parent) : QDialog(parent, DialogFlags())
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(edtResult, &QLineEdit::returnPressed, this, &QDialog::accept);
-    connect(lstItems, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { TakeItem(lstItems->row(item)); });
+    connect(lstItems, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { TakeItem(lstItems->row(item)); });
     connect(lstItems, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> selected = lstItems->selectedItems();
         if (!selected.isEmpty())
@@ -305,8 +306,9 @@ void TfrmSelectButton::Prepare(const QString& message, const QStringList& choice
     int widest = 0;
     for (const QString& c : choices)
         widest = std::max(widest, fm.horizontalAdvance(c));
-    const TButtonChooserGeometry g = ButtonChooserGeometry(lblMsg->width(), lblMsg->height(), fm.ascent() + fm.descent(),
-                                                           widest, static_cast<int>(choices.size()), mainWidth);
+    const TButtonChooserGeometry g =
+        ButtonChooserGeometry(lblMsg->width(), lblMsg->height(), fm.ascent() + fm.descent(), widest,
+                              static_cast<int>(choices.size()), mainWidth);
     inRow = g.Row;
     Place(lblMsg, g.Label);
     for (int i = 0; i < choices.size(); ++i) {

@@ -71,8 +71,8 @@ public:
     explicit TfrmPoruCombo(QWidget* parent = nullptr);
     // `items` are Shift_JIS; the result field starts with `initial` and is read-only
     // unless `editable`.
-    void Prepare(const QString& message, const std::vector<std::string>& items, const QString& initial,
-                 bool editable, const QFont& font, const QColor& colour, int ime);
+    void Prepare(const QString& message, const std::vector<std::string>& items, const QString& initial, bool editable,
+                 const QFont& font, const QColor& colour, int ime);
     bool Run(QString& answer);
 
     QLabel* lblMsg;

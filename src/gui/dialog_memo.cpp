@@ -167,7 +167,8 @@ void TfrmPoruMemo::AskLoad()
     if (files.isEmpty())
         return;
     if (!LoadFile(files.first()))
-        QMessageBox::warning(this, DialogTitle(), QStringLiteral("ファイル\"%1\"を読み込めません。").arg(files.first()));
+        QMessageBox::warning(this, DialogTitle(),
+                             QStringLiteral("ファイル\"%1\"を読み込めません。").arg(files.first()));
 }
 
 void TfrmPoruMemo::AskSave()

@@ -15,8 +15,7 @@ constexpr int kHeight = 96;
 
 }   // namespace
 
-TfrmProg::TfrmProg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+TfrmProg::TfrmProg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("frmProg"));
     setWindowTitle(DialogTitle());

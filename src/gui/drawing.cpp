@@ -84,8 +84,7 @@ void FourNumbers(TPoruBase& st, const std::string& raw, int& x1, int& y1, int& x
 enum class TShape { Line, Rectangle, Ellipse };
 
 // 線, 四角形, 円形 on the main surface.
-template <TShape Shape>
-void cmdMainShape(TPoruBase& st)
+template <TShape Shape> void cmdMainShape(TPoruBase& st)
 {
     RequireWindow(st);
     TTwoPoints p = PopTwoPoints(st, Shape != TShape::Line);
@@ -128,8 +127,7 @@ QImage* NamedPicture(TPoruBase& st, const std::string& name, TObjNode*& obj)
 }
 
 // 線描画, 四角形描画, 円形描画 (picture, start, end).
-template <TShape Shape>
-void cmdNamedShape(TPoruBase& st)
+template <TShape Shape> void cmdNamedShape(TPoruBase& st)
 {
     RequireWindow(st);
     int x1, y1, x2, y2;
@@ -386,10 +384,10 @@ void DrawRectangleOn(QImage& img, int x1, int y1, int x2, int y2, const TDrawSty
     const QRgb pen = s.Pen.rgb();
     const int64_t half = s.Width / 2, w = s.Width;
     const int64_t l = x1 - half, t = y1 - half, r = int64_t(x2) - 1 - half, b = int64_t(y2) - 1 - half;
-    FillBox(img, l, t, r + w, t + w, pen);          // top
-    FillBox(img, l, b, r + w, b + w, pen);          // bottom
-    FillBox(img, l, t, l + w, b + w, pen);          // left
-    FillBox(img, r, t, r + w, b + w, pen);          // right
+    FillBox(img, l, t, r + w, t + w, pen);   // top
+    FillBox(img, l, b, r + w, b + w, pen);   // bottom
+    FillBox(img, l, t, l + w, b + w, pen);   // left
+    FillBox(img, r, t, r + w, b + w, pen);   // right
 }
 
 void DrawEllipseOn(QImage& img, int x1, int y1, int x2, int y2, const TDrawStyle& s)

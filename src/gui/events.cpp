@@ -61,9 +61,12 @@ bool TEventRelay::eventFilter(QObject* watched, QEvent* e)
         if (keys_)
             OnKey(e);
         break;
-    case QEvent::DragEnter: return OnDragEnter(e);
-    case QEvent::Drop: return OnDrop(e);
-    default: break;
+    case QEvent::DragEnter:
+        return OnDragEnter(e);
+    case QEvent::Drop:
+        return OnDrop(e);
+    default:
+        break;
     }
     return false;
 }
@@ -149,13 +152,20 @@ std::string ModifierText(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, b
         out += name;
         out += "\r\n";
     };
-    if (mods & Qt::ShiftModifier) add("Shift");
-    if (mods & Qt::AltModifier) add("Alt");
-    if (mods & Qt::ControlModifier) add("Ctrl");
-    if (buttons & Qt::LeftButton) add("Left");
-    if (buttons & Qt::RightButton) add("Right");
-    if (buttons & Qt::MiddleButton) add("Middle");
-    if (dbl) add("Double");
+    if (mods & Qt::ShiftModifier)
+        add("Shift");
+    if (mods & Qt::AltModifier)
+        add("Alt");
+    if (mods & Qt::ControlModifier)
+        add("Ctrl");
+    if (buttons & Qt::LeftButton)
+        add("Left");
+    if (buttons & Qt::RightButton)
+        add("Right");
+    if (buttons & Qt::MiddleButton)
+        add("Middle");
+    if (dbl)
+        add("Double");
     return Trim(out);
 }
 
@@ -165,12 +175,18 @@ int VirtualKey(int key, Qt::KeyboardModifiers mods)
         if (key >= Qt::Key_0 && key <= Qt::Key_9)
             return 96 + (key - Qt::Key_0);
         switch (key) {
-        case Qt::Key_Asterisk: return 106;
-        case Qt::Key_Plus: return 107;
-        case Qt::Key_Minus: return 109;
-        case Qt::Key_Period: return 110;
-        case Qt::Key_Slash: return 111;
-        default: break;
+        case Qt::Key_Asterisk:
+            return 106;
+        case Qt::Key_Plus:
+            return 107;
+        case Qt::Key_Minus:
+            return 109;
+        case Qt::Key_Period:
+            return 110;
+        case Qt::Key_Slash:
+            return 111;
+        default:
+            break;
         }
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
@@ -180,44 +196,96 @@ int VirtualKey(int key, Qt::KeyboardModifiers mods)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return 112 + (key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
-    case Qt::Key_Clear: return 12;
-    case Qt::Key_Return: case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Print: return 44;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Meta: return 91;
-    case Qt::Key_Menu: return 93;
-    case Qt::Key_NumLock: return 144;
-    case Qt::Key_ScrollLock: return 145;
-    case Qt::Key_Semicolon: case Qt::Key_Colon: return 186;
-    case Qt::Key_Plus: case Qt::Key_Equal: return 187;
-    case Qt::Key_Comma: case Qt::Key_Less: return 188;
-    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
-    case Qt::Key_Period: case Qt::Key_Greater: return 190;
-    case Qt::Key_Slash: case Qt::Key_Question: return 191;
-    case Qt::Key_At: case Qt::Key_QuoteLeft: return 192;
-    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 219;
-    case Qt::Key_Backslash: case Qt::Key_Bar: case Qt::Key_yen: return 220;
-    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 221;
-    case Qt::Key_AsciiCircum: case Qt::Key_Apostrophe: return 222;
-    default: return 0;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Clear:
+        return 12;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Print:
+        return 44;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Meta:
+        return 91;
+    case Qt::Key_Menu:
+        return 93;
+    case Qt::Key_NumLock:
+        return 144;
+    case Qt::Key_ScrollLock:
+        return 145;
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon:
+        return 186;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        return 187;
+    case Qt::Key_Comma:
+    case Qt::Key_Less:
+        return 188;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return 189;
+    case Qt::Key_Period:
+    case Qt::Key_Greater:
+        return 190;
+    case Qt::Key_Slash:
+    case Qt::Key_Question:
+        return 191;
+    case Qt::Key_At:
+    case Qt::Key_QuoteLeft:
+        return 192;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft:
+        return 219;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar:
+    case Qt::Key_yen:
+        return 220;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight:
+        return 221;
+    case Qt::Key_AsciiCircum:
+    case Qt::Key_Apostrophe:
+        return 222;
+    default:
+        return 0;
     }
 }
 
@@ -282,7 +350,8 @@ void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& va
         int depth = 0;
         size_t end = 0;
         for (size_t i = 0; i < value.size(); ++i) {
-            if (value[i] == '(') ++depth;
+            if (value[i] == '(')
+                ++depth;
             else if (value[i] == ')' && --depth == 0) {
                 end = i;
                 break;

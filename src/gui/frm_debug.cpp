@@ -188,8 +188,9 @@ void TfrmDebug::Connect()
 
 QString TfrmDebug::HelpText()
 {
-    return QStringLiteral("デバッグダイアログ\n\nこれは、プログラムに不具合が起こったときに、\nプログラムを一行ずつ実行したり、\n"
-                          "実行中の変数の値を調べたりするのに便利です。");
+    return QStringLiteral(
+        "デバッグダイアログ\n\nこれは、プログラムに不具合が起こったときに、\nプログラムを一行ずつ実行したり、\n"
+        "実行中の変数の値を調べたりするのに便利です。");
 }
 
 void TfrmDebug::PlaceOver(const QWidget* mainWindow)
@@ -271,7 +272,8 @@ void TfrmDebug::Refill()
     grdVars->setRowCount(static_cast<int>(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
         const TDebugRow& r = rows_[i];
-        const QString cells[4] = {SjisToQString(r.Name), CellText(r.Value), SjisToQString(r.Type), QString::number(r.Level)};
+        const QString cells[4] = {SjisToQString(r.Name), CellText(r.Value), SjisToQString(r.Type),
+                                  QString::number(r.Level)};
         for (int col = 0; col < 4; ++col)
             grdVars->setItem(static_cast<int>(i), col, new QTableWidgetItem(cells[col]));
     }

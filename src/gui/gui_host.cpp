@@ -35,9 +35,12 @@ const char* const kAppTitle = "ぽるかな";
 const char* ChoiceName(ErrorChoice c)
 {
     switch (c) {
-    case ErrorChoice::Continue: return "continue";
-    case ErrorChoice::Debug: return "debug";
-    case ErrorChoice::Stop: break;
+    case ErrorChoice::Continue:
+        return "continue";
+    case ErrorChoice::Debug:
+        return "debug";
+    case ErrorChoice::Stop:
+        break;
     }
     return "stop";
 }
@@ -110,9 +113,8 @@ TGuiHost::TGuiHost(TMainWindow* window, TPoruBase& st) : window_(window)
     errorDialog_ = new TfrmError(window_);
     errorDialog_->PlaceOver(window_);
     SetGateQuestion([](TPoruBase&, const std::string& text) { return AskGate(text); });
-    SetGateWarning([](TPoruBase&, const std::string& caption, const std::string& text) {
-        ShowWarningBox(caption, text);
-    });
+    SetGateWarning(
+        [](TPoruBase&, const std::string& caption, const std::string& text) { ShowWarningBox(caption, text); });
     st.Host = this;
     WireMainWindow(st);
     InstallBusyPump(st);
@@ -188,8 +190,8 @@ void TGuiHost::WarningBox(const std::string& caption, const std::string& text)
 // Only what was added since the last dialog is written.
 ErrorChoice TGuiHost::ShowErrorDialog(TPoruBase& st, const std::string& accumulated)
 {
-    const bool continued = accumulated.size() >= errorWritten_.size() &&
-                           accumulated.compare(0, errorWritten_.size(), errorWritten_) == 0;
+    const bool continued =
+        accumulated.size() >= errorWritten_.size() && accumulated.compare(0, errorWritten_.size(), errorWritten_) == 0;
     std::string fresh = SjisToUtf8(continued ? accumulated.substr(errorWritten_.size()) : accumulated);
     errorWritten_ = accumulated;
     std::erase(fresh, '\r');

@@ -76,8 +76,7 @@ public:
     std::string ObjectValue(TPoruBase& st, THashNode* obj) override;
     void SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value) override;
     std::string ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop) override;
-    void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop,
-                           const std::string& value) override;
+    void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop, const std::string& value) override;
     std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event) override;
 
     // ---- the desktop of the system commands (gui_host_system.cpp) ----

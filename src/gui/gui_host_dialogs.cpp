@@ -76,8 +76,7 @@ private:
 };
 
 // Runs `ask` with the scripted line dialogs.
-template <class F>
-auto Scripted(F ask)
+template <class F> auto Scripted(F ask)
 {
     TAnswerLineIo io;
     TLineDialogs lines(io);
@@ -127,8 +126,8 @@ bool TGuiHost::ChooseFromList(TPoruBase& st, const std::string& message, const s
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseFromList(message, items, editable, answer); });
     TfrmPoruCombo dlg(window_);
-    dlg.Prepare(MessageText(message), items, SjisToQString(initial), editable, CurrentTextFont(st), CurrentTextColour(st),
-                ime);
+    dlg.Prepare(MessageText(message), items, SjisToQString(initial), editable, CurrentTextFont(st),
+                CurrentTextColour(st), ime);
     QString text;
     if (!dlg.Run(text))
         return false;
@@ -218,7 +217,8 @@ bool TGuiHost::ChooseSaveFile(TPoruBase&, const std::vector<TDialogFilter>& filt
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.ChooseSaveFile(filter, defaultExt, file); });
     const QString initial = initialName.empty() ? QString() : QString::fromStdString(ToNativePath(initialName));
-    const QString chosen = PickSaveFile(window_, SjisToQString(QtFilterText(filter)), SjisToQString(defaultExt), initial);
+    const QString chosen =
+        PickSaveFile(window_, SjisToQString(QtFilterText(filter)), SjisToQString(defaultExt), initial);
     if (chosen.isEmpty())
         return false;
     file = ScriptPath(chosen);

@@ -53,8 +53,7 @@ std::vector<QWidget*> OwnWindows()
 }
 
 // The first of `titles` equal to `wanted`, else the first containing it; -1 when none.
-template <class T, class TitleOf>
-int PickWindow(const std::vector<T>& windows, const QString& wanted, TitleOf titleOf)
+template <class T, class TitleOf> int PickWindow(const std::vector<T>& windows, const QString& wanted, TitleOf titleOf)
 {
     for (size_t i = 0; i < windows.size(); ++i)
         if (titleOf(windows[i]) == wanted)
@@ -86,30 +85,52 @@ QChar Shifted(QChar c)
 TQtKey QtNamedKey(TNamedKey key, Qt::KeyboardModifiers mods)
 {
     switch (key) {
-    case TNamedKey::CapsLock: return {Qt::Key_CapsLock, {}};
-    case TNamedKey::NumLock: return {Qt::Key_NumLock, {}};
-    case TNamedKey::ScrollLock: return {Qt::Key_ScrollLock, {}};
-    case TNamedKey::Escape: return {Qt::Key_Escape, QStringLiteral("\x1b")};
-    case TNamedKey::Enter: return {Qt::Key_Return, QStringLiteral("\r")};
-    case TNamedKey::Help: return {Qt::Key_Help, {}};
-    case TNamedKey::PrintScreen: return {Qt::Key_Print, {}};
+    case TNamedKey::CapsLock:
+        return {Qt::Key_CapsLock, {}};
+    case TNamedKey::NumLock:
+        return {Qt::Key_NumLock, {}};
+    case TNamedKey::ScrollLock:
+        return {Qt::Key_ScrollLock, {}};
+    case TNamedKey::Escape:
+        return {Qt::Key_Escape, QStringLiteral("\x1b")};
+    case TNamedKey::Enter:
+        return {Qt::Key_Return, QStringLiteral("\r")};
+    case TNamedKey::Help:
+        return {Qt::Key_Help, {}};
+    case TNamedKey::PrintScreen:
+        return {Qt::Key_Print, {}};
     case TNamedKey::Tab:
         return (mods & Qt::ShiftModifier) ? TQtKey{Qt::Key_Backtab, {}} : TQtKey{Qt::Key_Tab, QStringLiteral("\t")};
-    case TNamedKey::Break: return {Qt::Key_Pause, {}};
-    case TNamedKey::Clear: return {Qt::Key_Clear, {}};
-    case TNamedKey::Backspace: return {Qt::Key_Backspace, QStringLiteral("\b")};
-    case TNamedKey::Delete: return {Qt::Key_Delete, QStringLiteral("\x7f")};
-    case TNamedKey::Insert: return {Qt::Key_Insert, {}};
-    case TNamedKey::Left: return {Qt::Key_Left, {}};
-    case TNamedKey::Right: return {Qt::Key_Right, {}};
-    case TNamedKey::Up: return {Qt::Key_Up, {}};
-    case TNamedKey::Down: return {Qt::Key_Down, {}};
-    case TNamedKey::PageUp: return {Qt::Key_PageUp, {}};
-    case TNamedKey::PageDown: return {Qt::Key_PageDown, {}};
-    case TNamedKey::Home: return {Qt::Key_Home, {}};
-    case TNamedKey::End: return {Qt::Key_End, {}};
-    case TNamedKey::Ime: return {Qt::Key_Zenkaku_Hankaku, {}};
-    default: break;
+    case TNamedKey::Break:
+        return {Qt::Key_Pause, {}};
+    case TNamedKey::Clear:
+        return {Qt::Key_Clear, {}};
+    case TNamedKey::Backspace:
+        return {Qt::Key_Backspace, QStringLiteral("\b")};
+    case TNamedKey::Delete:
+        return {Qt::Key_Delete, QStringLiteral("\x7f")};
+    case TNamedKey::Insert:
+        return {Qt::Key_Insert, {}};
+    case TNamedKey::Left:
+        return {Qt::Key_Left, {}};
+    case TNamedKey::Right:
+        return {Qt::Key_Right, {}};
+    case TNamedKey::Up:
+        return {Qt::Key_Up, {}};
+    case TNamedKey::Down:
+        return {Qt::Key_Down, {}};
+    case TNamedKey::PageUp:
+        return {Qt::Key_PageUp, {}};
+    case TNamedKey::PageDown:
+        return {Qt::Key_PageDown, {}};
+    case TNamedKey::Home:
+        return {Qt::Key_Home, {}};
+    case TNamedKey::End:
+        return {Qt::Key_End, {}};
+    case TNamedKey::Ime:
+        return {Qt::Key_Zenkaku_Hankaku, {}};
+    default:
+        break;
     }
     return {Qt::Key_F1 + (static_cast<int>(key) - static_cast<int>(TNamedKey::F1)), {}};
 }
@@ -158,9 +179,12 @@ void SendQtKey(const TQtKey& k, Qt::KeyboardModifiers mods)
 Qt::KeyboardModifier QtModifier(TKeyModifier m)
 {
     switch (m) {
-    case TKeyModifier::Shift: return Qt::ShiftModifier;
-    case TKeyModifier::Ctrl: return Qt::ControlModifier;
-    case TKeyModifier::Alt: return Qt::AltModifier;
+    case TKeyModifier::Shift:
+        return Qt::ShiftModifier;
+    case TKeyModifier::Ctrl:
+        return Qt::ControlModifier;
+    case TKeyModifier::Alt:
+        return Qt::AltModifier;
     }
     return Qt::NoModifier;
 }
@@ -170,11 +194,21 @@ void SendKeysAsQtEvents(const std::vector<TKeyAction>& actions)
     Qt::KeyboardModifiers mods;
     for (const TKeyAction& a : actions) {
         switch (a.Kind) {
-        case TKeyAction::Down: mods |= QtModifier(a.Modifier); break;
-        case TKeyAction::Up: mods &= ~QtModifier(a.Modifier); break;
-        case TKeyAction::Named: SendQtKey(QtNamedKey(a.Key, mods), mods); break;
-        case TKeyAction::Char: SendQtKey(QtCharKey(a.Text[0], mods), mods); break;
-        case TKeyAction::Typed: SendQtKey({0, SjisToQString(a.Text)}, mods & ~Qt::ShiftModifier); break;
+        case TKeyAction::Down:
+            mods |= QtModifier(a.Modifier);
+            break;
+        case TKeyAction::Up:
+            mods &= ~QtModifier(a.Modifier);
+            break;
+        case TKeyAction::Named:
+            SendQtKey(QtNamedKey(a.Key, mods), mods);
+            break;
+        case TKeyAction::Char:
+            SendQtKey(QtCharKey(a.Text[0], mods), mods);
+            break;
+        case TKeyAction::Typed:
+            SendQtKey({0, SjisToQString(a.Text)}, mods & ~Qt::ShiftModifier);
+            break;
         }
     }
 }
@@ -205,9 +239,15 @@ public:
                 d_.Modifier(a.Modifier, false);
             }
             break;
-        case TKeyAction::Named: d_.PressNamed(a.Key); break;
-        case TKeyAction::Char: d_.PressChar(a.Text[0]); break;
-        case TKeyAction::Typed: d_.TypeText(SjisToUtf8(a.Text)); break;
+        case TKeyAction::Named:
+            d_.PressNamed(a.Key);
+            break;
+        case TKeyAction::Char:
+            d_.PressChar(a.Text[0]);
+            break;
+        case TKeyAction::Typed:
+            d_.TypeText(SjisToUtf8(a.Text));
+            break;
         }
     }
 
@@ -285,7 +325,8 @@ bool TGuiHost::ActivateWindow(TPoruBase& st, const std::string& title)
         return false;
     if (TX11Desktop* d = Desktop()) {
         const std::vector<TX11Desktop::TWindow> windows = d->TopLevelWindows();
-        const int at = PickWindow(windows, wanted, [](const TX11Desktop::TWindow& w) { return QString::fromStdString(w.Title); });
+        const int at =
+            PickWindow(windows, wanted, [](const TX11Desktop::TWindow& w) { return QString::fromStdString(w.Title); });
         if (at < 0)
             return false;
         const uint64_t id = windows[at].Id;

@@ -456,8 +456,7 @@ void WireCombo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
     const int id = rec->Index;
     auto* c = W<QComboBox>(rec);
     QObject::connect(c, &QComboBox::editTextChanged, c, [sp, id] { FireEvent(*sp, id, esChange); });
-    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c,
-                     [sp, id] { FireEvent(*sp, id, esClick); });
+    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [sp, id] { FireEvent(*sp, id, esClick); });
     if (c->lineEdit())
         Watch(c->lineEdit(), relay, false);
 }

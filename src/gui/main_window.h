@@ -68,7 +68,7 @@ private:
     std::function<void()> resizedHandler_;
     bool approved_ = false;   // the close handler already agreed to this close
     bool closed_ = false;
-    bool asking_ = false;     // the close handler is running (it may process events)
+    bool asking_ = false;   // the close handler is running (it may process events)
     bool AskCloseHandler();
     void Finish();
 };

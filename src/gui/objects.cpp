@@ -51,9 +51,9 @@ std::string J(const char* utf8)
 namespace {
 
 const char* const kKindNamesUtf8[okKindCount] = {
-    "ボタン", "エディタ", "イメージ", "バー", "コンボ", "リスト", "メモ", "フォーム", "グリッド", "ラベル",
-    "チェック", "トラック", "アニメ", "メニュー", "ブラウザ", "パネル", "Tエディタ", "ラジオ", "スクロール",
-    "タブページ",
+    "ボタン",   "エディタ", "イメージ",  "バー",     "コンボ",     "リスト",     "メモ",
+    "フォーム", "グリッド", "ラベル",    "チェック", "トラック",   "アニメ",     "メニュー",
+    "ブラウザ", "パネル",   "Tエディタ", "ラジオ",   "スクロール", "タブページ",
 };
 
 const std::vector<std::string>& KindNames()
@@ -442,8 +442,8 @@ void CreateObject(TPoruBase& st, const std::string& nameArg, const std::string& 
     auto* rec = new TObjNode(name, kind, id, w);
     st.Objects.Add(rec);
     WireEvents(st, rec);
-    auto* word = new THashNode(name, std::string(), std::string(), kindName, id, wkObject,
-                               const_cast<char*>(st.Cursor), false);
+    auto* word =
+        new THashNode(name, std::string(), std::string(), kindName, id, wkObject, const_cast<char*>(st.Cursor), false);
     st.Words.Add(word);
     if (st.Sys.So)
         st.Sys.So->CopyFrom(*word);
@@ -628,8 +628,14 @@ void cmdDestroyAll(TPoruBase& st)
     }
 }
 
-void cmdCentre(TPoruBase& st) { st.Centring = true; }
-void cmdUncentre(TPoruBase& st) { st.Centring = false; }
+void cmdCentre(TPoruBase& st)
+{
+    st.Centring = true;
+}
+void cmdUncentre(TPoruBase& st)
+{
+    st.Centring = false;
+}
 
 void cmdIdentify(TPoruBase& st)
 {

@@ -13,17 +13,21 @@ struct TObjNode;
 class QWidget;
 
 // Kind codes of the object record.
+// clang-format off
 enum TObjKind : int {
     okButton = 0, okEdit, okImage, okBar, okCombo, okList, okMemo, okForm, okGrid, okLabel,
     okCheck, okTrack, okAnime, okMenu, okBrowser, okPanel, okTEditor, okRadio, okScroll, okTabPage,
     okKindCount
 };
+// clang-format on
 
 // Event slots of a record.
+// clang-format off
 enum TEventSlot : int {
     esCurrent = 0, esClick, esDoubleClick, esMouseDown, esMouseUp, esKeyDown, esKeyUp,
     esChange, esMouseMove, esFileDrop
 };
+// clang-format on
 
 // The kind name of a code (Shift_JIS); "" outside 0..19.
 const std::string& KindName(int kind);

@@ -24,7 +24,7 @@ struct TObjectsState {
     // Widgets that accept dropped files.
     std::vector<QPointer<QWidget>> DropTargets;
     QTimer* ScriptTimer = nullptr;
-    int64_t TimerLeftMs = 0;      // what is left of a long interval after this slice
+    int64_t TimerLeftMs = 0;   // what is left of a long interval after this slice
     QSystemTrayIcon* Tray = nullptr;
     bool BusyPumpInstalled = false;
     ~TObjectsState();

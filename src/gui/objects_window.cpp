@@ -142,11 +142,23 @@ QWidget* FormByWord(TPoruBase& st)
     return WidgetOf(st, rec);
 }
 
-void cmdMaximise(TPoruBase& st) { FormByWord(st)->showMaximized(); }
-void cmdMinimise(TPoruBase& st) { FormByWord(st)->showMinimized(); }
-void cmdNormal(TPoruBase& st) { FormByWord(st)->showNormal(); }
+void cmdMaximise(TPoruBase& st)
+{
+    FormByWord(st)->showMaximized();
+}
+void cmdMinimise(TPoruBase& st)
+{
+    FormByWord(st)->showMinimized();
+}
+void cmdNormal(TPoruBase& st)
+{
+    FormByWord(st)->showNormal();
+}
 
-void cmdMainMaximise(TPoruBase& st) { HostWindowOf(st)->showMaximized(); }
+void cmdMainMaximise(TPoruBase& st)
+{
+    HostWindowOf(st)->showMaximized();
+}
 void cmdMainMinimise(TPoruBase& st)
 {
     TMainWindow* m = HostWindowOf(st);
@@ -180,8 +192,10 @@ void cmdMainStyle(TPoruBase& st)
     TMainWindow* m = HostWindowOf(st);
     const bool visible = m->isVisible();
     Qt::WindowFlags flags = Qt::Window;
-    if (style == 0) flags |= Qt::FramelessWindowHint;
-    if (style == 3) flags = Qt::Dialog;
+    if (style == 0)
+        flags |= Qt::FramelessWindowHint;
+    if (style == 3)
+        flags = Qt::Dialog;
     m->setWindowFlags(flags);
     if (style == 1 || style == 3)
         m->setFixedSize(m->size());
@@ -199,8 +213,14 @@ void cmdCursor(TPoruBase& st)
     TMainWindow* m = HostWindowOf(st);
     m->setAttribute(Qt::WA_InputMethodEnabled, show);
     for (QWidget* w : m->findChildren<QWidget*>())
-        if (show) w->unsetCursor(); else w->setCursor(Qt::BlankCursor);
-    if (show) m->unsetCursor(); else m->setCursor(Qt::BlankCursor);
+        if (show)
+            w->unsetCursor();
+        else
+            w->setCursor(Qt::BlankCursor);
+    if (show)
+        m->unsetCursor();
+    else
+        m->setCursor(Qt::BlankCursor);
 }
 
 // The tip of the tray icon: the title, at most 64 bytes, cut at a character boundary.
@@ -235,7 +255,7 @@ void cmdTray(TPoruBase& st)
     if (s.Tray)
         return;   // added once
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;   // no notification area: the window stays as it is
+        return;                                                 // no notification area: the window stays as it is
     s.Tray = new QSystemTrayIcon(QApplication::windowIcon());   // owned by the state
     s.Tray->setToolTip(TipText(m->windowTitle()));
     TPoruBase* sp = &st;
@@ -313,7 +333,8 @@ void cmdPutOn(TPoruBase& st)
     w->setParent(target);
     w->show();
     if (k == okScroll)
-        target->resize(std::max(target->width(), w->x() + w->width()), std::max(target->height(), w->y() + w->height()));
+        target->resize(std::max(target->width(), w->x() + w->width()),
+                       std::max(target->height(), w->y() + w->height()));
 }
 
 QTabWidget* TabsArg(TPoruBase& st, const std::string& name)
@@ -344,7 +365,8 @@ void cmdTabEnable(TPoruBase& st)
     // one and enabling it again reaches the same page.
     const bool on = ToIntOrDefault(TrimView(value), 0) == 1;
     tabs->widget(page)->setEnabled(on);
-    tabs->tabBar()->setTabTextColor(page, on ? QColor() : tabs->palette().color(QPalette::Disabled, QPalette::WindowText));
+    tabs->tabBar()->setTabTextColor(page,
+                                    on ? QColor() : tabs->palette().color(QPalette::Disabled, QPalette::WindowText));
 }
 
 TBrowser* BrowserArg(TPoruBase& st)
@@ -356,8 +378,14 @@ TBrowser* BrowserArg(TPoruBase& st)
     return static_cast<TBrowser*>(rec->Control);
 }
 
-void cmdForward(TPoruBase& st) { BrowserArg(st)->forward(); }
-void cmdBackward(TPoruBase& st) { BrowserArg(st)->backward(); }
+void cmdForward(TPoruBase& st)
+{
+    BrowserArg(st)->forward();
+}
+void cmdBackward(TPoruBase& st)
+{
+    BrowserArg(st)->backward();
+}
 
 // メッセージ送信: there are no native window messages; a few common ones are
 // answered the same way (set and get the text, its length, close).
@@ -405,12 +433,15 @@ void cmdSendMessage(TPoruBase& st)
             answer = static_cast<long long>(ref->Value.size());
         }
         break;
-    case 14: answer = static_cast<long long>(WidgetText(rec).size()); break;
+    case 14:
+        answer = static_cast<long long>(WidgetText(rec).size());
+        break;
     case 16:
         if (w)
             w->close();
         break;
-    default: break;
+    default:
+        break;
     }
     st.SetSoreNumber(static_cast<long double>(answer));
 }

@@ -247,12 +247,22 @@ void cmdChangeDepth(TPoruBase& st)
     QImage::Format format;
     const int b = static_cast<int>(bits);
     switch (b) {
-    case 1: format = QImage::Format_Mono; break;
+    case 1:
+        format = QImage::Format_Mono;
+        break;
     case 4:
-    case 8: format = QImage::Format_Indexed8; break;
-    case 16: format = QImage::Format_RGB16; break;
-    case 24: format = QImage::Format_RGB888; break;
-    case 32: format = QImage::Format_RGB32; break;
+    case 8:
+        format = QImage::Format_Indexed8;
+        break;
+    case 16:
+        format = QImage::Format_RGB16;
+        break;
+    case 24:
+        format = QImage::Format_RGB888;
+        break;
+    case 32:
+        format = QImage::Format_RGB32;
+        break;
     default:
         st.ArgError(NumberToText(bits) + J("ビットはサポートしていません。"));
     }
@@ -280,12 +290,13 @@ void cmdChangeDepth(TPoruBase& st)
 
 // ---- filters ----
 
+// clang-format off
 enum class TFilter {
     FlipV, FlipH, TurnRight, Negate, Grey, Solarize, Brightness, Gamma, Rotate, Edge, Blur, Sharpen, Sepia
 };
+// clang-format on
 
-template <TFilter F>
-void cmdFilter(TPoruBase& st)
+template <TFilter F> void cmdFilter(TPoruBase& st)
 {
     RequireWindow(st);
     long double amount = 0;
@@ -305,16 +316,36 @@ void cmdFilter(TPoruBase& st)
         pix = TPixels(std::max(1, size.width()), std::max(1, size.height()), 0xFFFFFFFFu);
     }
     switch (F) {
-    case TFilter::FlipV: FlipVertical(pix); break;
-    case TFilter::FlipH: FlipHorizontal(pix); break;
-    case TFilter::TurnRight: RotateRight(pix); break;
-    case TFilter::Negate: Negate(pix); break;
-    case TFilter::Grey: Greyscale(pix); break;
-    case TFilter::Solarize: Solarize(pix); break;
-    case TFilter::Brightness: Brightness(pix, static_cast<double>(amount)); break;
-    case TFilter::Gamma: Gamma(pix, static_cast<double>(amount)); break;
-    case TFilter::Rotate: RotateHalfDegrees(pix, static_cast<double>(amount)); break;
-    case TFilter::Edge: EdgeDetect(pix); break;
+    case TFilter::FlipV:
+        FlipVertical(pix);
+        break;
+    case TFilter::FlipH:
+        FlipHorizontal(pix);
+        break;
+    case TFilter::TurnRight:
+        RotateRight(pix);
+        break;
+    case TFilter::Negate:
+        Negate(pix);
+        break;
+    case TFilter::Grey:
+        Greyscale(pix);
+        break;
+    case TFilter::Solarize:
+        Solarize(pix);
+        break;
+    case TFilter::Brightness:
+        Brightness(pix, static_cast<double>(amount));
+        break;
+    case TFilter::Gamma:
+        Gamma(pix, static_cast<double>(amount));
+        break;
+    case TFilter::Rotate:
+        RotateHalfDegrees(pix, static_cast<double>(amount));
+        break;
+    case TFilter::Edge:
+        EdgeDetect(pix);
+        break;
     case TFilter::Blur: {
         const long double r = std::trunc(amount / 10);
         if (!(r >= 0))
@@ -330,7 +361,9 @@ void cmdFilter(TPoruBase& st)
         Sharpen(pix, static_cast<int>(s));
         break;
     }
-    case TFilter::Sepia: Sepia(pix, colour); break;
+    case TFilter::Sepia:
+        Sepia(pix, colour);
+        break;
     }
     *img = ImageFromPixels(pix);
     if (F == TFilter::TurnRight)
@@ -404,8 +437,7 @@ void cmdExtractIcon(TPoruBase& st)
 
 // ---- fades ----
 
-template <bool Out>
-void cmdFade(TPoruBase& st)
+template <bool Out> void cmdFade(TPoruBase& st)
 {
     TMainWindow* w = RequireWindow(st);
     const long double speed = std::trunc(st.PopNumber());
@@ -575,9 +607,10 @@ bool SavePicture(TPoruBase& st, const std::string& objName, const std::string& f
     QImageWriter writer(QString::fromUtf8(ToNativePath(file)), format);
     if (quality > 0)
         writer.setQuality(quality);
-    const QImage out = format == "ico" ? pic.convertToFormat(QImage::Format_ARGB32)
-                                       : pic.convertToFormat(QImage::Format_RGB888);
+    const QImage out =
+        format == "ico" ? pic.convertToFormat(QImage::Format_ARGB32) : pic.convertToFormat(QImage::Format_RGB888);
     if (!writer.write(out))
-        st.Error(J("ファイル\"") + file + J("\"の、読み込みか書き込みに、失敗しました。") + QStringToSjis(writer.errorString()));
+        st.Error(J("ファイル\"") + file + J("\"の、読み込みか書き込みに、失敗しました。") +
+                 QStringToSjis(writer.errorString()));
     return true;
 }

@@ -60,8 +60,8 @@ void PrintPicture(QPrinter& printer, const QImage& pic)
     if (!p.begin(&printer))
         return;
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const double f = pic.width() > pic.height() ? double(pic.width()) / page.width()
-                                                : double(pic.height()) / page.height();
+    const double f =
+        pic.width() > pic.height() ? double(pic.width()) / page.width() : double(pic.height()) / page.height();
     const int w = static_cast<int>(pic.width() / f), h = static_cast<int>(pic.height() / f);
     p.drawImage(QRect(0, 0, w - 1, h - 1), pic.convertToFormat(QImage::Format_RGB888));
     p.end();
@@ -121,9 +121,8 @@ void cmdPrintText(TPoruBase& st)
     doc.print(&printer);
 }
 
-HandlerRegistrar reg({{Cmd::PrintWindow, cmdPrintWindow},
-                      {Cmd::PrintText, cmdPrintText},
-                      {Cmd::PrintPicture, cmdPrintPicture}});
+HandlerRegistrar
+    reg({{Cmd::PrintWindow, cmdPrintWindow}, {Cmd::PrintText, cmdPrintText}, {Cmd::PrintPicture, cmdPrintPicture}});
 
 }   // namespace
 

@@ -35,6 +35,7 @@
 
 namespace {
 
+// clang-format off
 enum TProp {
     pX, pY, pWidth, pHeight, pText, pItems, pValue, pPicture, pStretch, pMax, pMin, pTitle, pOrientation,
     pButtonMode, pVisible, pEvent, pOnClick, pOnDoubleClick, pOnMouseDown, pOnMouseUp, pOnKeyDown, pOnKeyUp,
@@ -43,9 +44,9 @@ enum TProp {
     pSelText, pHandle, pEnabled, pSelStart, pSelLength, pUrl, pRightSide, pBelow, pOnFileDrop, pStyle, pW, pH,
     pPosition, pColumn, pRow, pSort, pPropCount
 };
+// clang-format on
 
-[[noreturn]] void UndefinedItem(TPoruBase& st, TObjNode* rec, const std::string& name,
-                                const std::string& folded)
+[[noreturn]] void UndefinedItem(TPoruBase& st, TObjNode* rec, const std::string& name, const std::string& folded)
 {
     st.Error(J("オブジェクト\"") + name + "\"(\"" + KindName(rec->ClassCode) + J("\")の設定項目\"") + folded +
              J("\"は未定義です。"));
@@ -56,21 +57,18 @@ struct TPropCall {
     TPoruBase& St;
     THashNode* Word;
     TObjNode* Rec;
-    std::string Name;   // the object's name
+    std::string Name;     // the object's name
     std::string Folded;   // the property name as asked for, folded
     int Code;
     int Kind;
     const TKindOps& Ops;
-    QWidget* W;            // the control; nil for a menu item
-    QWidget* G;            // what moves and sizes: the window for 母艦; nil for a menu item
+    QWidget* W;              // the control; nil for a menu item
+    QWidget* G;              // what moves and sizes: the window for 母艦; nil for a menu item
     std::string TagBefore;   // the type tag before a reading, for the readings that keep it
 
     [[noreturn]] void Undefined() const { UndefinedItem(St, Rec, Name, Folded); }
 
-    [[noreturn]] void NotDefined() const
-    {
-        St.Error(J("オブジェクト\"") + Name + J("\"の設定は、未定義です。"));
-    }
+    [[noreturn]] void NotDefined() const { St.Error(J("オブジェクト\"") + Name + J("\"の設定は、未定義です。")); }
 
     bool Menu() const { return Kind == okMenu; }
 
@@ -807,17 +805,15 @@ void SetUrl(TPropCall& c, const std::string& value)
 
 std::string GetShortcut(TPropCall& c)
 {
-    return c.Text(c.Menu()
-                      ? QStringToSjis(ObjectAction(c.Rec)->shortcut().toString(QKeySequence::PortableText))
-                      : std::string());
+    return c.Text(c.Menu() ? QStringToSjis(ObjectAction(c.Rec)->shortcut().toString(QKeySequence::PortableText))
+                           : std::string());
 }
 
 void SetShortcut(TPropCall& c, const std::string& value)
 {
     if (!c.Menu())
         c.Undefined();
-    ObjectAction(c.Rec)->setShortcut(
-        QKeySequence::fromString(SjisToQString(Trim(value)), QKeySequence::PortableText));
+    ObjectAction(c.Rec)->setShortcut(QKeySequence::fromString(SjisToQString(Trim(value)), QKeySequence::PortableText));
 }
 
 void SetSort(TPropCall& c, const std::string& value)
@@ -885,8 +881,7 @@ std::string GetEvent(TPropCall& c)
 void SetEvent(TPropCall& c, const std::string& raw)
 {
     const std::string v = Trim(raw);
-    const std::string expanded =
-        (!v.empty() && (v.front() == '"' || v.front() == '`')) ? c.St.ExpandLiteral(v) : v;
+    const std::string expanded = (!v.empty() && (v.front() == '"' || v.front() == '`')) ? c.St.ExpandLiteral(v) : v;
     if (v.empty() || expanded == "\\NULL-VALUE") {
         c.Rec->EventPos[esCurrent] = nullptr;
         c.Rec->EventCode[esCurrent].clear();
@@ -906,7 +901,7 @@ enum class TSetMode { Raw, ReadOnly, Value, KeptValue };
 
 struct TPropEntry {
     const char* Name;   // UTF-8
-    TGetter Get;      // nil: reading gives a warning and an empty text
+    TGetter Get;        // nil: reading gives a warning and an empty text
     TSetter Set;
     TSetMode Mode;
 };
@@ -997,10 +992,9 @@ int PropCode(const std::string& folded)
 TPropCall CallOf(TPoruBase& st, THashNode* word, TObjNode* rec, const std::string& folded, int code)
 {
     const int kind = rec->ClassCode;
-    return TPropCall{
-        st,           word, rec,           word->Name,        folded,
-        code,         kind, KindOps(kind), ObjectWidget(rec), kind == okMenu ? nullptr : Geometry(st, rec),
-        std::string()};
+    return TPropCall{st,           word, rec,           word->Name,        folded,
+                     code,         kind, KindOps(kind), ObjectWidget(rec), kind == okMenu ? nullptr : Geometry(st, rec),
+                     std::string()};
 }
 
 }   // namespace

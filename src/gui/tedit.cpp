@@ -15,8 +15,8 @@ const QStringList& Particles()
 {
     static const QStringList list = {
         QStringLiteral("から"), QStringLiteral("まで"), QStringLiteral("として"), QStringLiteral("を"),
-        QStringLiteral("に"), QStringLiteral("で"), QStringLiteral("と"), QStringLiteral("へ"),
-        QStringLiteral("の"), QStringLiteral("は"), QStringLiteral("が"),
+        QStringLiteral("に"),   QStringLiteral("で"),   QStringLiteral("と"),     QStringLiteral("へ"),
+        QStringLiteral("の"),   QStringLiteral("は"),   QStringLiteral("が"),
     };
     return list;
 }
@@ -120,10 +120,14 @@ int TPoruHighlighter::ScanString(const QString& text, int i)
     const int n = static_cast<int>(text.size());
     const QChar c = text[i];
     QChar close;
-    if (c == QChar(0x300C)) close = QChar(0x300D);
-    else if (c == QChar(0x300E)) close = QChar(0x300F);
-    else if (c == QLatin1Char('"')) close = QLatin1Char('"');
-    else if (c == QLatin1Char('`')) close = QLatin1Char('`');
+    if (c == QChar(0x300C))
+        close = QChar(0x300D);
+    else if (c == QChar(0x300E))
+        close = QChar(0x300F);
+    else if (c == QLatin1Char('"'))
+        close = QLatin1Char('"');
+    else if (c == QLatin1Char('`'))
+        close = QLatin1Char('`');
     if (close.isNull())
         return i;
     int end = text.indexOf(close, i + 1);

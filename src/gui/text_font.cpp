@@ -21,11 +21,8 @@ struct TFaceMapping {
 };
 
 const TFaceMapping kFaceMappings[] = {
-    {"ＭＳ ゴシック", "IPAGothic"},
-    {"ＭＳ 明朝", "IPAMincho"},
-    {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    {"ＭＳ Ｐ明朝", "IPAPMincho"},
-    {"MS UI Gothic", "IPAPGothic"},
+    {"ＭＳ ゴシック", "IPAGothic"}, {"ＭＳ 明朝", "IPAMincho"},     {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"MS UI Gothic", "IPAPGothic"},
 };
 
 const QString kFullSpace = QStringLiteral("\u3000");
@@ -182,24 +179,46 @@ QColor ColourFromValue(int32_t value)
     if ((u & 0xFF000000u) == 0x80000000u) {
         QPalette pal = QGuiApplication::palette();
         switch (u & 0xFF) {
-        case 1: return QColor(Qt::black);                               // desktop
-        case 2: case 3: return pal.color(QPalette::Highlight);          // caption bars
-        case 4: case 15: case 22: return pal.color(QPalette::Button);    // menu, button face
-        case 5: return pal.color(QPalette::Base);                       // window
-        case 6: return pal.color(QPalette::Dark);                       // window frame
-        case 7: case 8: return pal.color(QPalette::Text);               // menu text, window text
-        case 9: return pal.color(QPalette::HighlightedText);            // caption text
-        case 12: return pal.color(QPalette::Window);                    // application workspace
-        case 13: return pal.color(QPalette::Highlight);
-        case 14: return pal.color(QPalette::HighlightedText);
-        case 16: return pal.color(QPalette::Mid);                       // button shadow
-        case 17: return pal.color(QPalette::Disabled, QPalette::Text);  // grey text
-        case 18: return pal.color(QPalette::ButtonText);
-        case 20: return pal.color(QPalette::Light);                     // button highlight
-        case 21: return pal.color(QPalette::Shadow);
-        case 23: return pal.color(QPalette::ToolTipText);
-        case 24: return pal.color(QPalette::ToolTipBase);
-        default: return pal.color(QPalette::Window);
+        case 1:
+            return QColor(Qt::black);   // desktop
+        case 2:
+        case 3:
+            return pal.color(QPalette::Highlight);   // caption bars
+        case 4:
+        case 15:
+        case 22:
+            return pal.color(QPalette::Button);   // menu, button face
+        case 5:
+            return pal.color(QPalette::Base);   // window
+        case 6:
+            return pal.color(QPalette::Dark);   // window frame
+        case 7:
+        case 8:
+            return pal.color(QPalette::Text);   // menu text, window text
+        case 9:
+            return pal.color(QPalette::HighlightedText);   // caption text
+        case 12:
+            return pal.color(QPalette::Window);   // application workspace
+        case 13:
+            return pal.color(QPalette::Highlight);
+        case 14:
+            return pal.color(QPalette::HighlightedText);
+        case 16:
+            return pal.color(QPalette::Mid);   // button shadow
+        case 17:
+            return pal.color(QPalette::Disabled, QPalette::Text);   // grey text
+        case 18:
+            return pal.color(QPalette::ButtonText);
+        case 20:
+            return pal.color(QPalette::Light);   // button highlight
+        case 21:
+            return pal.color(QPalette::Shadow);
+        case 23:
+            return pal.color(QPalette::ToolTipText);
+        case 24:
+            return pal.color(QPalette::ToolTipBase);
+        default:
+            return pal.color(QPalette::Window);
         }
     }
     return QColor(u & 0xFF, (u >> 8) & 0xFF, (u >> 16) & 0xFF);

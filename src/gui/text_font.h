@@ -10,11 +10,11 @@
 class TPoruBase;
 
 struct TFontDesc {
-    QString Face;        // an installed face, in its own spelling
+    QString Face;   // an installed face, in its own spelling
     bool Bold = false;
     bool Italic = false;
     bool Underline = false;
-    int Size = 0;        // points; 0 when the font text gives none
+    int Size = 0;   // points; 0 when the font text gives none
 };
 
 // The comparison form of a face name: upper case, full-width, without full-width

@@ -52,9 +52,12 @@ std::u32string CodePoints(const std::string& utf8)
 const char* ModifierKeysym(TKeyModifier m)
 {
     switch (m) {
-    case TKeyModifier::Shift: return "Shift_L";
-    case TKeyModifier::Ctrl: return "Control_L";
-    case TKeyModifier::Alt: return "Alt_L";
+    case TKeyModifier::Shift:
+        return "Shift_L";
+    case TKeyModifier::Ctrl:
+        return "Control_L";
+    case TKeyModifier::Alt:
+        return "Alt_L";
     }
     return "Shift_L";
 }
@@ -131,8 +134,8 @@ struct TX11Desktop::TImpl {
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(Dpy, Root, Intern(name), 0, 1 << 16, False, XA_WINDOW, &type, &format, &count,
-                               &after, &data) != Success ||
+        if (XGetWindowProperty(Dpy, Root, Intern(name), 0, 1 << 16, False, XA_WINDOW, &type, &format, &count, &after,
+                               &data) != Success ||
             !data || format != 32) {
             if (data)
                 XFree(data);
@@ -157,15 +160,15 @@ struct TX11Desktop::TImpl {
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         std::string title;
-        if (XGetWindowProperty(Dpy, w, Intern("_NET_WM_NAME"), 0, 4096, False, Intern("UTF8_STRING"), &type,
-                               &format, &count, &after, &data) == Success &&
+        if (XGetWindowProperty(Dpy, w, Intern("_NET_WM_NAME"), 0, 4096, False, Intern("UTF8_STRING"), &type, &format,
+                               &count, &after, &data) == Success &&
             data && format == 8 && count > 0)
             title.assign(reinterpret_cast<const char*>(data), count);
         if (data)
             XFree(data);
         if (!title.empty())
             return title;
-        XTextProperty prop {};
+        XTextProperty prop{};
         if (XGetWMName(Dpy, w, &prop) && prop.value) {
             char** list = nullptr;
             int n = 0;
@@ -222,7 +225,7 @@ std::vector<TX11Desktop::TWindow> TX11Desktop::TopLevelWindows()
         unsigned int n = 0;
         if (XQueryTree(impl_->Dpy, impl_->Root, &rootRet, &parent, &children, &n) && children) {
             for (unsigned int i = 0; i < n; ++i) {
-                XWindowAttributes attr {};
+                XWindowAttributes attr{};
                 if (XGetWindowAttributes(impl_->Dpy, children[i], &attr) && attr.map_state == IsViewable &&
                     !attr.override_redirect)
                     ids.push_back(children[i]);
@@ -336,9 +339,9 @@ void TX11Desktop::Sync()
 const char* X11KeyName(TNamedKey key)
 {
     static const char* const names[] = {
-        "Caps_Lock", "Num_Lock", "Scroll_Lock", "Escape", "Return", "Help", "Print", "Tab", "Break", "Clear",
-        "BackSpace", "Delete", "Insert", "Left", "Right", "Up", "Down", "Prior", "Next", "Home", "End",
-        "Zenkaku_Hankaku",
+        "Caps_Lock", "Num_Lock",  "Scroll_Lock", "Escape",          "Return", "Help",  "Print", "Tab",  "Break",
+        "Clear",     "BackSpace", "Delete",      "Insert",          "Left",   "Right", "Up",    "Down", "Prior",
+        "Next",      "Home",      "End",         "Zenkaku_Hankaku",
     };
     const int k = static_cast<int>(key);
     const int f1 = static_cast<int>(TNamedKey::F1);

@@ -22,25 +22,21 @@ namespace {
 
 const CommandRow kCommandRows[] = {
 #define PORU_COMMAND(family, symbol, id, name, argSpec) {id, Family::family, name, argSpec, #symbol},
-#define PORU_ALIAS(family, symbol, name, argSpec) \
+#define PORU_ALIAS(family, symbol, name, argSpec)                                                                      \
     {static_cast<int>(Cmd::symbol), Family::family, name, argSpec, #symbol},
 #include "interp/builtins_table.inc"
 };
 
 const SystemWordRow kSystemWordRows[] = {
-#define PORU_VARIABLE(name, value, description, computed) \
-    {false, name, value, description, Computed::computed},
-#define PORU_CONSTANT(name, value, description, computed) \
-    {true, name, value, description, Computed::computed},
+#define PORU_VARIABLE(name, value, description, computed) {false, name, value, description, Computed::computed},
+#define PORU_CONSTANT(name, value, description, computed) {true, name, value, description, Computed::computed},
 #include "interp/builtins_table.inc"
 };
 
 const char* const kFamilyNames[] = {
-    "Include", "RunLoop", "Functions", "Errors", "Dll", "Control",
-    "Strings", "Numbers", "Files", "Tables", "Patterns", "Encodings",
-    "Dialogs", "System", "Office",
-    "GuiObjects", "Window", "Drawing", "Events", "Media", "Properties",
-    "Tcp", "Net", "Archive", "Debug",
+    "Include", "RunLoop",  "Functions",  "Errors",  "Dll",    "Control", "Strings",    "Numbers", "Files",
+    "Tables",  "Patterns", "Encodings",  "Dialogs", "System", "Office",  "GuiObjects", "Window",  "Drawing",
+    "Events",  "Media",    "Properties", "Tcp",     "Net",    "Archive", "Debug",
 };
 static_assert(sizeof(kFamilyNames) / sizeof(kFamilyNames[0]) == size_t(Family::Debug) + 1);
 
@@ -163,7 +159,7 @@ std::string OsText()
     return std::string(u.sysname) + " " + u.release + " " + u.machine;
 }
 
-}  // namespace
+}   // namespace
 
 const CommandRow* CommandRows(size_t& count)
 {
@@ -276,8 +272,8 @@ HandlerRegistrar::HandlerRegistrar(std::initializer_list<std::pair<Cmd, Handler>
 THashNode* RegisterCommand(TPoruBase& st, const char* name, const char* argSpec, int id)
 {
     // The table takes the node, also when it refuses it (and then raises).
-    auto* node = new THashNode(FoldOkurigana(name), argSpec, std::string(), std::string(), id, wkCommand,
-                               nullptr, true);
+    auto* node =
+        new THashNode(FoldOkurigana(name), argSpec, std::string(), std::string(), id, wkCommand, nullptr, true);
     st.Words.Add(node);
     return node;
 }
@@ -285,8 +281,7 @@ THashNode* RegisterCommand(TPoruBase& st, const char* name, const char* argSpec,
 static THashNode* AddSystemWord(TPoruBase& st, const char* name, std::string value, const char* description,
                                 bool reserved)
 {
-    auto* node = new THashNode(name, std::string(), std::move(value), description, -1, wkVariable, nullptr,
-                               reserved);
+    auto* node = new THashNode(name, std::string(), std::move(value), description, -1, wkVariable, nullptr, reserved);
     st.Words.Add(node);
     return node;
 }

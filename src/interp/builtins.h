@@ -11,6 +11,7 @@
 #include "interp/interp.h"
 
 // The command families; the console host uses this to tell window-only commands.
+// clang-format off
 enum class Family : uint8_t {
     Include, RunLoop, Functions, Errors, Dll, Control,
     Strings, Numbers, Files, Tables, Patterns, Encodings,
@@ -18,6 +19,7 @@ enum class Family : uint8_t {
     GuiObjects, Window, Drawing, Events, Media, Properties,
     Tcp, Net, Archive, Debug,
 };
+// clang-format on
 
 struct CommandRow {
     int id;
@@ -29,6 +31,7 @@ struct CommandRow {
 
 // How a system word's value is produced at registration: Plain takes the table's
 // value; the others are computed from the state and the platform once per run.
+// clang-format off
 enum class Computed : uint8_t {
     Plain,
     CommandLine, ScriptFolder, RuntimeFolder,
@@ -36,6 +39,7 @@ enum class Computed : uint8_t {
     SendToFolder, WindowsFolder, SystemFolder, TempFolder, FavouritesFolder,
     OsName, ScreenWidth, ScreenHeight,
 };
+// clang-format on
 
 // One system variable (not reserved) or constant (reserved).
 struct SystemWordRow {

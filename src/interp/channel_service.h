@@ -38,9 +38,8 @@ public:
     // Starts serving (service, topic). Fails, with a reason, when another live
     // server holds the name or the channel folder is unusable; a name left behind
     // by a server that ended without closing is taken over.
-    virtual std::unique_ptr<IChannelServer> Listen(const std::string& service, const std::string& topic,
-                                                   bool urgent, TChannelHandler onRequest,
-                                                   std::string& reason) = 0;
+    virtual std::unique_ptr<IChannelServer> Listen(const std::string& service, const std::string& topic, bool urgent,
+                                                   TChannelHandler onRequest, std::string& reason) = 0;
     // Sends one request and waits at most timeoutMs for its acknowledgement.
     virtual TChannelSend Send(const std::string& service, const std::string& topic, const std::string& text,
                               int timeoutMs) = 0;

@@ -17,12 +17,18 @@
 
 namespace {
 
-bool StartsWith(const char* p, const std::string& s) { return !s.empty() && std::strncmp(p, s.c_str(), s.size()) == 0; }
-bool StartsWith(std::string_view t, std::string_view s) { return t.size() >= s.size() && t.compare(0, s.size(), s) == 0; }
+bool StartsWith(const char* p, const std::string& s)
+{
+    return !s.empty() && std::strncmp(p, s.c_str(), s.size()) == 0;
+}
+bool StartsWith(std::string_view t, std::string_view s)
+{
+    return t.size() >= s.size() && t.compare(0, s.size(), s) == 0;
+}
 
 const char kUndefined[] = "\\~未定義";
 
-}  // namespace
+}   // namespace
 
 void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
 {
@@ -37,7 +43,8 @@ void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
         try {
             inner = ReadGroupView(p);
         } catch (const EPoru& err) {
-            if (err.Recorded) throw;
+            if (err.Recorded)
+                throw;
             Error(err.Message);
         }
         e.BodyStart = inner.data();
@@ -54,7 +61,8 @@ std::string TPoruBase::ConvertCondition(const std::string& text)
 {
     const char* p = text.c_str();
     auto chunk = [&]() {
-        while (*p == ' ' || *p == ',' || static_cast<unsigned char>(*p) == 0xA4 || *p == '\t') ++p;
+        while (*p == ' ' || *p == ',' || static_cast<unsigned char>(*p) == 0xA4 || *p == '\t')
+            ++p;
         std::string out;
         while (*p && *p != ' ' && *p != ',' && static_cast<unsigned char>(*p) != 0xA4) {
             if (*p == '"' || *p == '`') {
@@ -81,14 +89,16 @@ std::string TPoruBase::ConvertCondition(const std::string& text)
             out.append(p, n);
             p += n;
         }
-        while (!out.empty() && (out.back() == ' ' || out.back() == ',' || static_cast<unsigned char>(out.back()) == 0xA4))
+        while (!out.empty() &&
+               (out.back() == ' ' || out.back() == ',' || static_cast<unsigned char>(out.back()) == 0xA4))
             out.pop_back();
         return out;
     };
     std::string result;
     for (;;) {
         std::string c = chunk();
-        if (c.empty()) break;
+        if (c.empty())
+            break;
         if (StartsWith(c, "かつ")) {
             result += " && ";
             result += c.substr(std::strlen("かつ"));
@@ -131,12 +141,15 @@ void TPoruBase::RunIf(const char*& p)
     SkipSeparators(p);
     std::string cond;
     for (;;) {
-        if (AtEnd(p)) Error("条件分岐の終端文字を認識できませんでした。");
-        if (atWord(p)) break;
+        if (AtEnd(p))
+            Error("条件分岐の終端文字を認識できませんでした。");
+        if (atWord(p))
+            break;
         if (*p == '\r' || *p == '\n') {
             ExecuteStep(p);
             SkipSeparators(p);
-            if (!atWord(p)) Error("条件分岐の終端文字を認識できませんでした。");
+            if (!atWord(p))
+                Error("条件分岐の終端文字を認識できませんでした。");
             break;
         }
         size_t n = CharLen(p);
@@ -145,7 +158,8 @@ void TPoruBase::RunIf(const char*& p)
     }
     std::string expr = ConvertCondition(cond);
     std::string r = CalculateText(expr);
-    if (!p) return;
+    if (!p)
+        return;
     CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
     BranchSelect(p, true);
 }
@@ -199,9 +213,11 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
         chosen = &falseBranch;
         chosen->RcKind = rcIfFalse;
     }
-    if (CondResult == -1) return;
+    if (CondResult == -1)
+        return;
     CondResult = -1;
-    if (!chosen) return;
+    if (!chosen)
+        return;
     chosen->After = p;
     const char* body = chosen->BodyText();
     RunControl.Push(std::move(*chosen));
@@ -210,14 +226,17 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
 
 void TPoruBase::ConditionQuestion(const char*& p)
 {
-    if (Args.Count() == 0) Error("\"?\"は、文法が正しくないため、実行できません。");
+    if (Args.Count() == 0)
+        Error("\"?\"は、文法が正しくないため、実行できません。");
     std::string phrase = Args.Pop();
     std::string text = phrase;
     if (THashNode* n = Words.FindExact(phrase)) {
-        if (n->Kind == wkVariable) text = n->Value;
+        if (n->Kind == wkVariable)
+            text = n->Value;
     }
     std::string r = CalculateText(text);
-    if (!p) return;
+    if (!p)
+        return;
     CondResult = std::trunc(ToNumber(r)) != 0 ? 1 : 0;
     SkipSeparators(p);
     if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
@@ -232,7 +251,8 @@ void TPoruBase::ConditionQuestion(const char*& p)
 void TPoruBase::RunTimesLoop(const char*& p, const std::string& countText)
 {
     std::string v = EvaluateValue(countText);
-    if (!p) return;
+    if (!p)
+        return;
     int32_t count = ToIntOrDefault(v, -1);
     TRunControl e;
     e.RcKind = rcTimes;
@@ -268,7 +288,8 @@ void TPoruBase::RunCaseBranch(const char*& p, const std::string& label)
             match = EvaluateValue(label) == CaseValue;
         }
     }
-    if (!p) return;
+    if (!p)
+        return;
     if (!match) {
         p = e.After;
         return;
@@ -296,14 +317,19 @@ void cmdCase(TPoruBase& st)
 bool IsNumberText(const std::string& s)
 {
     std::string_view t = TrimView(s);
-    if (t.empty()) return false;
+    if (t.empty())
+        return false;
     size_t i = 0;
-    if (t[0] == '+' || t[0] == '-') ++i;
-    if (i < t.size() && t[i] == '$') return t.size() > i + 1;
+    if (t[0] == '+' || t[0] == '-')
+        ++i;
+    if (i < t.size() && t[i] == '$')
+        return t.size() > i + 1;
     bool digit = false;
     for (; i < t.size(); ++i) {
-        if (t[i] >= '0' && t[i] <= '9') digit = true;
-        else if (t[i] != '.' && t[i] != 'e' && t[i] != 'E' && t[i] != '+' && t[i] != '-') return false;
+        if (t[i] >= '0' && t[i] <= '9')
+            digit = true;
+        else if (t[i] != '.' && t[i] != 'e' && t[i] != 'E' && t[i] != '+' && t[i] != '-')
+            return false;
     }
     return digit;
 }
@@ -314,11 +340,13 @@ void cmdFor(TPoruBase& st)
     std::string name = st.CurrentCommand->Name;
     std::string endText = st.EvaluateValue(st.PopRaw());
     std::string startText = st.EvaluateValue(st.PopRaw());
-    if (!IsNumberText(endText) || !IsNumberText(startText)) st.Error("\"" + name + "\"には、数値を指定してください。");
+    if (!IsNumberText(endText) || !IsNumberText(startText))
+        st.Error("\"" + name + "\"には、数値を指定してください。");
     long double endV = std::trunc(ToNumber(endText)), startV = std::trunc(ToNumber(startText));
     if (endV > 2147483647.0L || endV < -2147483648.0L || startV > 2147483647.0L || startV < -2147483648.0L)
         st.Error("\"" + name + "\"には、数値を指定してください。");
-    if (!st.Cursor) return;
+    if (!st.Cursor)
+        return;
     std::string counterName = st.PopRaw();
     THashNode* counter = st.Words.FindExact(counterName);
     if (!counter) {
@@ -351,10 +379,14 @@ void cmdEach(TPoruBase& st)
     std::string raw = st.PopRaw();
     std::string items;
     THashNode* n = st.Words.FindExact(raw);
-    if (!n) items = st.EvaluateValue(raw);
-    else if (n->Kind == wkHash) items = n->Table() ? n->Table()->Names() : std::string();
-    else items = n->Value;
-    if (!st.Cursor) return;
+    if (!n)
+        items = st.EvaluateValue(raw);
+    else if (n->Kind == wkHash)
+        items = n->Table() ? n->Table()->Names() : std::string();
+    else
+        items = n->Value;
+    if (!st.Cursor)
+        return;
     TRunControl e;
     e.RcKind = rcEach;
     st.BlockCapture(e, st.Cursor);
@@ -380,10 +412,12 @@ void cmdWhile(TPoruBase& st)
     TRunControl e;
     e.RcKind = rcWhile;
     st.BlockCapture(e, st.Cursor);
-    if (cond.empty() || cond == "``") return;
+    if (cond.empty() || cond == "``")
+        return;
     std::string unq = UnquoteRaw(cond);
     std::string r = st.CalculateText(unq);
-    if (!st.Cursor) return;
+    if (!st.Cursor)
+        return;
     if (std::trunc(ToNumber(r)) == 0) {
         st.Cursor = e.After;
         return;
@@ -397,7 +431,10 @@ void cmdWhile(TPoruBase& st)
     st.Cursor = body;
 }
 
-bool IsBranch(uint8_t k) { return k == rcIfTrue || k == rcIfFalse || k == rcCase; }
+bool IsBranch(uint8_t k)
+{
+    return k == rcIfTrue || k == rcIfFalse || k == rcCase;
+}
 
 // 抜ける: leave the innermost loop.
 void cmdBreak(TPoruBase& st)
@@ -405,11 +442,14 @@ void cmdBreak(TPoruBase& st)
     size_t n = st.RunControl.Count();
     size_t at = n;
     while (at-- > 0)
-        if (!IsBranch(st.RunControl.At(at).RcKind)) break;
+        if (!IsBranch(st.RunControl.At(at).RcKind))
+            break;
     // Only branches open: nothing happens (the cursor stays in a live body).
-    if (at == static_cast<size_t>(-1)) return;
+    if (at == static_cast<size_t>(-1))
+        return;
     TRunControl e;
-    while (st.RunControl.Count() > at + 1) st.RunControl.Pop(e);
+    while (st.RunControl.Count() > at + 1)
+        st.RunControl.Pop(e);
     st.RunControl.Pop(e);
     if (e.RcKind == rcCall || e.RcKind == rcEvent) {
         st.Cursor = e.BodyStart;
@@ -429,7 +469,8 @@ void cmdContinue(TPoruBase& st)
     }
     while (IsBranch(e.RcKind)) {
         TRunControl next;
-        if (!st.RunControl.Pop(next)) break;
+        if (!st.RunControl.Pop(next))
+            break;
         e = std::move(next);
     }
     st.FileName = e.SavedFileName;
@@ -447,7 +488,8 @@ void cmdJump(TPoruBase& st)
     std::string pattern = "*" + name + "\r";
     for (size_t at = st.RunControl.Count(); at-- > 0;) {
         const TRunControl& e = st.RunControl.At(at);
-        if (!e.HasBody()) break;
+        if (!e.HasBody())
+            break;
         std::string_view body(e.BodyStart, static_cast<size_t>(e.BodyEnd - e.BodyStart));
         size_t hit = body.find(pattern);
         if (hit != std::string_view::npos) {
@@ -458,9 +500,11 @@ void cmdJump(TPoruBase& st)
         }
     }
     THashNode* n = st.Words.FindExact(name);
-    if (!n || n->Kind != wkLabel) st.Error("未定義のラベル\"" + name + "\"に、ジャンプしようとしました。");
+    if (!n || n->Kind != wkLabel)
+        st.Error("未定義のラベル\"" + name + "\"に、ジャンプしようとしました。");
     size_t keep = st.RunControl.Count();
-    while (keep > 0 && st.RunControl.At(keep - 1).HasBody()) --keep;
+    while (keep > 0 && st.RunControl.At(keep - 1).HasBody())
+        --keep;
     st.RunControl.Truncate(keep);
     st.Cursor = n->Position();
     st.FileName = n->TypeText;
@@ -488,4 +532,4 @@ HandlerRegistrar reg({{Cmd::If, cmdIf},
                       {Cmd::Else, cmdConditionWord},
                       {Cmd::ThenShort, cmdNaraWithoutIf}});
 
-}  // namespace
+}   // namespace

@@ -62,14 +62,19 @@ bool ShowDebugger(TPoruBase& st, const std::string& word)
     }
     link.DialogUp = false;
     switch (choice) {
-    case DebugChoice::Continue: st.LineStop = false; break;
-    case DebugChoice::Step: st.LineStop = true; break;
+    case DebugChoice::Continue:
+        st.LineStop = false;
+        break;
+    case DebugChoice::Step:
+        st.LineStop = true;
+        break;
     case DebugChoice::Stop:
         // The close label runs through without stopping at its lines.
         st.LineStop = false;
         st.Host->RequestClose(st);
         return true;
-    case DebugChoice::Closed: break;
+    case DebugChoice::Closed:
+        break;
     }
     return false;
 }

@@ -120,16 +120,26 @@ int DebugRowNamed(const std::vector<TDebugRow>& rows, std::string_view name)
 const char* ControlKindName(uint8_t kind)
 {
     switch (kind) {
-    case 0: return "もし、ならば";
-    case 1: return "もし、違えば";
-    case 2: return "繰り返す";
-    case 3: return "回";
-    case 4: return "呼ぶ";
-    case 5: return "イベント";
-    case 6: return "反復";
-    case 7: return "不明";
-    case 8: return "条件分岐";
-    default: return "その他";
+    case 0:
+        return "もし、ならば";
+    case 1:
+        return "もし、違えば";
+    case 2:
+        return "繰り返す";
+    case 3:
+        return "回";
+    case 4:
+        return "呼ぶ";
+    case 5:
+        return "イベント";
+    case 6:
+        return "反復";
+    case 7:
+        return "不明";
+    case 8:
+        return "条件分岐";
+    default:
+        return "その他";
     }
 }
 
@@ -219,8 +229,8 @@ std::string DebugDumpText(const TDebugView& view, std::string_view filter, const
     out += "\n名前\t値\t型\t宣言レベル\n";
     for (const TDebugRow& r : view.Rows) {
         out += r.Name == word && !word.empty() ? "*" : "";
-        out += r.Name + "\t" + OneLine(r.Value, kDumpValueBytes) + "\t" + r.Type + "\t" + std::to_string(r.Level) +
-               "\n";
+        out +=
+            r.Name + "\t" + OneLine(r.Value, kDumpValueBytes) + "\t" + r.Type + "\t" + std::to_string(r.Level) + "\n";
     }
     out += DebugQuestion();
     return out;
@@ -232,10 +242,20 @@ bool ParseDebugAnswer(std::string_view answer, DebugChoice& choice)
     if (t.empty())
         return false;
     switch (t.front()) {
-    case 'c': case 'C': choice = DebugChoice::Continue; return true;
-    case 'l': case 'L': choice = DebugChoice::Step; return true;
-    case 'q': case 'Q': choice = DebugChoice::Stop; return true;
-    default: return false;
+    case 'c':
+    case 'C':
+        choice = DebugChoice::Continue;
+        return true;
+    case 'l':
+    case 'L':
+        choice = DebugChoice::Step;
+        return true;
+    case 'q':
+    case 'Q':
+        choice = DebugChoice::Stop;
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -30,7 +30,8 @@ struct TDllLibraries {
     TDllLibraries& operator=(const TDllLibraries&) = delete;
     ~TDllLibraries()
     {
-        for (auto it = Handles.rbegin(); it != Handles.rend(); ++it) dlclose(*it);
+        for (auto it = Handles.rbegin(); it != Handles.rend(); ++it)
+            dlclose(*it);
     }
 };
 
@@ -49,14 +50,17 @@ std::string WithoutBlanks(std::string_view text)
 {
     std::string out;
     for (char c : text)
-        if (!IsBlank(c)) out += c;
+        if (!IsBlank(c))
+            out += c;
     return out;
 }
 
 std::string_view TrimBlanks(std::string_view text)
 {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -72,7 +76,8 @@ void SplitAtParenthesis(std::string_view text, std::string& head, std::string& i
     }
     head.assign(text.substr(0, open));
     std::string_view rest = text.substr(open + 1);
-    if (!rest.empty() && rest.back() == ')') rest.remove_suffix(1);
+    if (!rest.empty() && rest.back() == ')')
+        rest.remove_suffix(1);
     inside.assign(rest);
 }
 
@@ -80,7 +85,8 @@ size_t CountQuestionMarks(std::string_view templ)
 {
     size_t n = 0;
     for (char c : templ)
-        if (c == '?') ++n;
+        if (c == '?')
+            ++n;
     return n;
 }
 
@@ -96,18 +102,25 @@ std::string Normalised(TPoruBase& st, std::string text)
 void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
 {
     const std::string native = ToNativePath(file);
-    if (native.empty()) return nullptr;
+    if (native.empty())
+        return nullptr;
     const int mode = RTLD_NOW | RTLD_LOCAL;
-    if (native.find('/') != std::string::npos) return dlopen(native.c_str(), mode);
-    if (st.StartFolder.empty()) CommandLineText(st);
+    if (native.find('/') != std::string::npos)
+        return dlopen(native.c_str(), mode);
+    if (st.StartFolder.empty())
+        CommandLineText(st);
     const std::string folders[] = {st.StartFolder, PathFolderPart(st.ExePath), CurrentFolderValue()};
     for (const std::string& folder : folders) {
-        if (folder.empty()) continue;
+        if (folder.empty())
+            continue;
         std::string candidate = ToNativePath(folder);
-        if (candidate.back() != '/') candidate += '/';
+        if (candidate.back() != '/')
+            candidate += '/';
         candidate += native;
-        if (!IsRegularFile(candidate)) continue;
-        if (void* h = dlopen(candidate.c_str(), mode)) return h;
+        if (!IsRegularFile(candidate))
+            continue;
+        if (void* h = dlopen(candidate.c_str(), mode))
+            return h;
     }
     return dlopen(native.c_str(), mode);
 }
@@ -123,9 +136,11 @@ void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
 void DeclareWord(TPoruBase& st, const std::string& file, const std::string& function, const std::string& name,
                  const std::string& templ, const std::string& form)
 {
-    if (name.empty()) DeclarationError(st);
+    if (name.empty())
+        DeclarationError(st);
     void* handle = LoadSharedLibrary(st, file);
-    if (!handle) st.Error("DLL\"" + file + "\"が見つかりません。");
+    if (!handle)
+        st.Error("DLL\"" + file + "\"が見つかりません。");
     dlerror();
     void* fn = function.empty() ? nullptr : dlsym(handle, function.c_str());
     if (!fn) {
@@ -175,8 +190,10 @@ void cmdDeclareTypedDll(TPoruBase& st)
     TDllPrototype proto = ParsePrototype(prototype);
     size_t passed = 0;
     for (char c : proto.Params)
-        if (c != 'v') ++passed;
-    if (!proto.Valid || CountQuestionMarks(templ) != passed) DeclarationError(st);
+        if (c != 'v')
+            ++passed;
+    if (!proto.Valid || CountQuestionMarks(templ) != passed)
+        DeclarationError(st);
     DeclareWord(st, file, proto.Function, name, templ, "=" + std::string(1, proto.Return) + proto.Params);
 }
 
@@ -196,14 +213,16 @@ struct TArgumentCopies {
     TArgumentCopies& operator=(const TArgumentCopies&) = delete;
     ~TArgumentCopies()
     {
-        for (char* b : Buffers) std::free(b);
+        for (char* b : Buffers)
+            std::free(b);
     }
     char* Add(const std::string& text)
     {
         const size_t size = text.size() + 1 > kArgumentSlack ? text.size() + 1 : kArgumentSlack;
         Buffers.reserve(Buffers.size() + 1);
         char* b = static_cast<char*>(std::calloc(size, 1));
-        if (!b) throw std::bad_alloc();
+        if (!b)
+            throw std::bad_alloc();
         std::memcpy(b, text.data(), text.size());
         Buffers.push_back(b);
         return b;
@@ -224,7 +243,8 @@ bool ReadResultText(uint64_t raw, std::string& out)
         return true;
     }
     size_t length = 0;
-    if (!GuardedTextLength(p, length)) return false;
+    if (!GuardedTextLength(p, length))
+        return false;
     out.assign(p, length);
     return true;
 }
@@ -232,12 +252,16 @@ bool ReadResultText(uint64_t raw, std::string& out)
 TForeignType ParameterType(char letter)
 {
     switch (letter) {
-    case 'p': return TForeignType::Pointer;
+    case 'p':
+        return TForeignType::Pointer;
     case 'w':
-    case 'd': return TForeignType::UInt32;
+    case 'd':
+        return TForeignType::UInt32;
     case 'i':
-    case 'b': return TForeignType::SInt32;
-    default: return TForeignType::Void;
+    case 'b':
+        return TForeignType::SInt32;
+    default:
+        return TForeignType::Void;
     }
 }
 
@@ -249,7 +273,8 @@ void CallTextDll(TPoruBase& st, THashNode* node, const std::vector<std::string>&
     TArgumentCopies copies;
     std::vector<TForeignType> types(args.size(), TForeignType::Pointer);
     std::vector<TForeignSlot> values(args.size());
-    for (size_t k = 0; k < args.size(); ++k) values[k].Pointer = copies.Add(args[k]);
+    for (size_t k = 0; k < args.size(); ++k)
+        values[k].Pointer = copies.Add(args[k]);
     uint64_t raw = 0;
     if (!CallForeign(node->Payload, textResult ? TForeignType::Pointer : TForeignType::SInt32, types, values, raw))
         CallFailed(st, node);
@@ -258,7 +283,8 @@ void CallTextDll(TPoruBase& st, THashNode* node, const std::vector<std::string>&
         return;
     }
     std::string text;
-    if (!ReadResultText(raw, text)) CallFailed(st, node);
+    if (!ReadResultText(raw, text))
+        CallFailed(st, node);
     st.SetSore(std::move(text), "s");
 }
 
@@ -271,16 +297,20 @@ void CallTypedDll(TPoruBase& st, THashNode* node, const std::vector<std::string>
     std::string_view params = letters.empty() ? letters : letters.substr(1);
     bool onlyVoid = true;
     for (char c : params)
-        if (c != 'v') onlyVoid = false;
-    if (onlyVoid) params = std::string_view();
-    if (params.size() > args.size()) CallFailed(st, node);
+        if (c != 'v')
+            onlyVoid = false;
+    if (onlyVoid)
+        params = std::string_view();
+    if (params.size() > args.size())
+        CallFailed(st, node);
 
     TArgumentCopies copies;
     std::vector<TForeignType> types;
     std::vector<TForeignSlot> values;
     for (size_t k = 0; k < params.size(); ++k) {
         const char letter = params[k];
-        if (letter == 'v') continue;
+        if (letter == 'v')
+            continue;
         TForeignSlot slot{};
         if (letter == 'p') {
             slot.Pointer = copies.Add(args[k]);
@@ -292,14 +322,17 @@ void CallTypedDll(TPoruBase& st, THashNode* node, const std::vector<std::string>
     }
     TForeignType retType = ret == 'v' ? TForeignType::Void : ParameterType(ret);
     uint64_t raw = 0;
-    if (!CallForeign(node->Payload, retType, types, values, raw)) CallFailed(st, node);
+    if (!CallForeign(node->Payload, retType, types, values, raw))
+        CallFailed(st, node);
     std::string text;
     if (ret == 'p') {
-        if (!ReadResultText(raw, text)) CallFailed(st, node);
+        if (!ReadResultText(raw, text))
+            CallFailed(st, node);
         st.SetSore(std::move(text), "s");
         return;
     }
-    if (ret != 'v') text = DllNumberText(ret, raw);
+    if (ret != 'v')
+        text = DllNumberText(ret, raw);
     st.SetSore(std::move(text), "e");
 }
 
@@ -309,9 +342,11 @@ void CallTypedDll(TPoruBase& st, THashNode* node, const std::vector<std::string>
 bool MemberValue(TPoruBase& st, std::string_view entry, std::string& value)
 {
     for (size_t i = 0; i + 2 < entry.size(); i += CharLen(entry.data() + i)) {
-        if (entry.compare(i, 2, "の") != 0) continue;
+        if (entry.compare(i, 2, "の") != 0)
+            continue;
         const THashNode* n = st.Words.FindExact(entry.substr(0, i));
-        if (!n || (n->Kind != wkVariable && n->Kind != wkObject && n->Kind != wkHash)) continue;
+        if (!n || (n->Kind != wkVariable && n->Kind != wkObject && n->Kind != wkHash))
+            continue;
         std::string text(entry.substr(0, i + 2));
         text += ' ';
         text += entry.substr(i + 2);
@@ -328,26 +363,33 @@ std::string ArgumentText(TPoruBase& st, const std::string& entry)
         const char* q = entry.c_str();
         return st.ReadValue(q);
     }
-    if (std::string v; MemberValue(st, entry, v)) return v;
-    if (entry.size() >= 2 && ((entry.front() == '"' && entry.back() == '"') ||
-                              (entry.front() == '`' && entry.back() == '`')))
+    if (std::string v; MemberValue(st, entry, v))
+        return v;
+    if (entry.size() >= 2 &&
+        ((entry.front() == '"' && entry.back() == '"') || (entry.front() == '`' && entry.back() == '`')))
         return st.EvaluateValue(entry);
     return entry;
 }
 
-}  // namespace
+}   // namespace
 
 // ---- exposed parts -------------------------------------------------------------------
 
 std::string TypeLetter(std::string_view typeName)
 {
     const std::string t = LowerAsciiSjis(typeName);
-    if (t == "void") return "v";
-    if (t == "char*") return "p";
-    if (t == "word") return "w";
-    if (t == "dword") return "d";
-    if (t == "bool") return "b";
-    if (t == "int") return "i";
+    if (t == "void")
+        return "v";
+    if (t == "char*")
+        return "p";
+    if (t == "word")
+        return "w";
+    if (t == "dword")
+        return "d";
+    if (t == "bool")
+        return "b";
+    if (t == "int")
+        return "i";
     return std::string();
 }
 
@@ -362,9 +404,11 @@ TDllPrototype ParsePrototype(std::string_view prototype)
         size_t comma = rest.find(',');
         std::string item = WithoutBlanks(rest.substr(0, comma));
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-        if (item.empty()) break;
+        if (item.empty())
+            break;
         std::string letter = TypeLetter(item);
-        if (letter.empty()) valid = false;
+        if (letter.empty())
+            valid = false;
         r.Params += letter;
     }
     std::string_view h = TrimBlanks(head);
@@ -374,7 +418,8 @@ TDllPrototype ParsePrototype(std::string_view prototype)
         r.Function.assign(h);
     } else {
         std::string letter = TypeLetter(h.substr(0, blank));
-        if (letter.empty()) valid = false;
+        if (letter.empty())
+            valid = false;
         r.Return = letter.empty() ? 'v' : letter[0];
         r.Function.assign(TrimBlanks(h.substr(blank + 1)));
     }
@@ -392,21 +437,25 @@ bool ConvertDllArgument(char letter, std::string_view text, uint32_t& slot)
     }
     switch (letter) {
     case 'w':
-        if (!(v >= 0 && v <= 65535)) return false;
+        if (!(v >= 0 && v <= 65535))
+            return false;
         slot = static_cast<uint32_t>(v);
         return true;
     case 'd':
-        if (!(v >= 0 && v <= 4294967295.0L)) return false;
+        if (!(v >= 0 && v <= 4294967295.0L))
+            return false;
         slot = static_cast<uint32_t>(v);
         return true;
     case 'i':
-        if (!(v >= -2147483648.0L && v <= 2147483647.0L)) return false;
+        if (!(v >= -2147483648.0L && v <= 2147483647.0L))
+            return false;
         slot = static_cast<uint32_t>(static_cast<int32_t>(v));
         return true;
     case 'b':
         slot = v == 0 ? 0u : 0xFFFFFFFFu;
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -414,18 +463,23 @@ std::string DllNumberText(char letter, uint64_t raw)
 {
     const uint32_t low = static_cast<uint32_t>(raw);
     switch (letter) {
-    case 'w': return std::to_string(low & 0xFFFFu);
-    case 'd': return std::to_string(low);
-    default: return std::to_string(static_cast<int32_t>(low));
+    case 'w':
+        return std::to_string(low & 0xFFFFu);
+    case 'd':
+        return std::to_string(low);
+    default:
+        return std::to_string(static_cast<int32_t>(low));
     }
 }
 
 std::vector<std::string> CollectDllArguments(TPoruBase& st, size_t n)
 {
     std::vector<std::string> entries(n);
-    for (size_t k = n; k-- > 0;) entries[k] = st.PopRaw();
+    for (size_t k = n; k-- > 0;)
+        entries[k] = st.PopRaw();
     std::vector<std::string> texts(n);
-    for (size_t k = 0; k < n; ++k) texts[k] = ArgumentText(st, entries[k]);
+    for (size_t k = 0; k < n; ++k)
+        texts[k] = ArgumentText(st, entries[k]);
     return texts;
 }
 
@@ -447,9 +501,13 @@ std::string CallDll(TPoruBase& st, THashNode* node)
     st.SetterCall = false;
     std::vector<std::string> args = CollectDllArguments(st, CountQuestionMarks(node->ArgSpec));
     const std::string& form = node->Value;
-    if (form.empty()) CallTextDll(st, node, args, false);
-    else if (form == "P") CallTextDll(st, node, args, true);
-    else if (form[0] == '=') CallTypedDll(st, node, args);
-    else st.Error("DLLからインポートした命令\"" + node->Name + "\"の定義が間違っています。");
+    if (form.empty())
+        CallTextDll(st, node, args, false);
+    else if (form == "P")
+        CallTextDll(st, node, args, true);
+    else if (form[0] == '=')
+        CallTypedDll(st, node, args);
+    else
+        st.Error("DLLからインポートした命令\"" + node->Name + "\"の定義が間違っています。");
     return st.Sys.Sore->Value;
 }

@@ -76,8 +76,8 @@ union TForeignSlot {
 // guard. Returns false when the call faulted (SIGSEGV, SIGBUS, SIGILL, SIGFPE) or
 // could not be prepared; `raw` then is 0. The previous signal handlers and
 // alternate stack are back in place when it returns.
-bool CallForeign(void* fn, TForeignType ret, const std::vector<TForeignType>& types,
-                 std::vector<TForeignSlot>& values, uint64_t& raw);
+bool CallForeign(void* fn, TForeignType ret, const std::vector<TForeignType>& types, std::vector<TForeignSlot>& values,
+                 uint64_t& raw);
 
 // The length of the NUL-terminated text at `p`, measured under the fault guard;
 // false when reading it faulted (a result that is not the address of a text).

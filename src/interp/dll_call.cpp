@@ -50,7 +50,8 @@ int RunGuarded(TGuardedBody body, void* context)
     action.sa_sigaction = OnFault;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kSignalCount; ++i) sigaction(kFaultSignals[i], &action, &oldActions[i]);
+    for (int i = 0; i < kSignalCount; ++i)
+        sigaction(kFaultSignals[i], &action, &oldActions[i]);
 
     // The mask is saved, so that jumping out of the handler unblocks the signal.
     int fault = sigsetjmp(gFaultJump, 1);
@@ -60,8 +61,10 @@ int RunGuarded(TGuardedBody body, void* context)
         gGuardActive = 0;
     }
 
-    for (int i = 0; i < kSignalCount; ++i) sigaction(kFaultSignals[i], &oldActions[i], nullptr);
-    if (stackSet) sigaltstack(&oldStack, nullptr);
+    for (int i = 0; i < kSignalCount; ++i)
+        sigaction(kFaultSignals[i], &oldActions[i], nullptr);
+    if (stackSet)
+        sigaltstack(&oldStack, nullptr);
     return fault;
 }
 
@@ -92,26 +95,32 @@ void LengthBody(void* context)
 ffi_type* FfiType(TForeignType t)
 {
     switch (t) {
-    case TForeignType::Void: return &ffi_type_void;
-    case TForeignType::Pointer: return &ffi_type_pointer;
-    case TForeignType::UInt32: return &ffi_type_uint32;
-    case TForeignType::SInt32: return &ffi_type_sint32;
+    case TForeignType::Void:
+        return &ffi_type_void;
+    case TForeignType::Pointer:
+        return &ffi_type_pointer;
+    case TForeignType::UInt32:
+        return &ffi_type_uint32;
+    case TForeignType::SInt32:
+        return &ffi_type_sint32;
     }
     return &ffi_type_void;
 }
 
-}  // namespace
+}   // namespace
 
-bool CallForeign(void* fn, TForeignType ret, const std::vector<TForeignType>& types,
-                 std::vector<TForeignSlot>& values, uint64_t& raw)
+bool CallForeign(void* fn, TForeignType ret, const std::vector<TForeignType>& types, std::vector<TForeignSlot>& values,
+                 uint64_t& raw)
 {
     raw = 0;
-    if (!fn || types.size() != values.size()) return false;
+    if (!fn || types.size() != values.size())
+        return false;
     // Everything the call needs is made before the guard and released after it.
     std::vector<ffi_type*> argTypes(types.size());
     std::vector<void*> argValues(types.size());
     for (size_t k = 0; k < types.size(); ++k) {
-        if (types[k] == TForeignType::Void) return false;
+        if (types[k] == TForeignType::Void)
+            return false;
         argTypes[k] = FfiType(types[k]);
         argValues[k] = &values[k];
     }
@@ -129,16 +138,20 @@ bool CallForeign(void* fn, TForeignType ret, const std::vector<TForeignType>& ty
     result.Bits = 0;
     TCallContext context{&cif, reinterpret_cast<void (*)()>(fn), &result,
                          argValues.empty() ? nullptr : argValues.data()};
-    if (RunGuarded(CallBody, &context) != 0) return false;
-    if (ret == TForeignType::Pointer) raw = reinterpret_cast<uintptr_t>(result.Pointer);
-    else if (ret != TForeignType::Void) raw = static_cast<uint64_t>(result.Integral);
+    if (RunGuarded(CallBody, &context) != 0)
+        return false;
+    if (ret == TForeignType::Pointer)
+        raw = reinterpret_cast<uintptr_t>(result.Pointer);
+    else if (ret != TForeignType::Void)
+        raw = static_cast<uint64_t>(result.Integral);
     return true;
 }
 
 bool GuardedTextLength(const char* p, size_t& length)
 {
     TLengthContext context{p, 0};
-    if (RunGuarded(LengthBody, &context) != 0) return false;
+    if (RunGuarded(LengthBody, &context) != 0)
+        return false;
     length = context.Length;
     return true;
 }

@@ -16,10 +16,11 @@ TPoruBase* gActive = nullptr;
 
 void RecordInActiveState(const std::string& msg)
 {
-    if (gActive) gActive->AppendErrorText(msg);
+    if (gActive)
+        gActive->AppendErrorText(msg);
 }
 
-}  // namespace
+}   // namespace
 
 void SetActiveState(TPoruBase* st)
 {
@@ -35,29 +36,37 @@ void TPoruBase::AppendErrorText(std::string_view line)
 
 int32_t TPoruBase::CurrentLineNo()
 {
-    if (!Cursor) return LineNo;
+    if (!Cursor)
+        return LineNo;
     // The marker after the line's end holds the number of the line the cursor is on.
     // The end found last time serves again for a later position of the same line,
     // so a run of errors along one long line scans it once.
     const char* p = Cursor;
     const std::less_equal<const char*> le;
-    if (lineEnd_ && le(lineFrom_, p) && le(p, lineEnd_) && (*lineEnd_ == '\0' || *lineEnd_ == '\r' || *lineEnd_ == '\n')) {
+    if (lineEnd_ && le(lineFrom_, p) && le(p, lineEnd_) &&
+        (*lineEnd_ == '\0' || *lineEnd_ == '\r' || *lineEnd_ == '\n')) {
         p = lineEnd_;
     } else {
-        while (*p && *p != '\r' && *p != '\n') ++p;
+        while (*p && *p != '\r' && *p != '\n')
+            ++p;
         lineFrom_ = Cursor;
         lineEnd_ = p;
     }
-    if (!*p) return LineNo;
-    while (*p == '\r' || *p == '\n') ++p;
-    if (!(*p >= '0' && *p <= '9')) return LineNo;
+    if (!*p)
+        return LineNo;
+    while (*p == '\r' || *p == '\n')
+        ++p;
+    if (!(*p >= '0' && *p <= '9'))
+        return LineNo;
     int64_t n = 0;
     while (*p >= '0' && *p <= '9') {
         n = n * 10 + (*p - '0');
-        if (n > 100000000) return LineNo;
+        if (n > 100000000)
+            return LineNo;
         ++p;
     }
-    if (*p != ':') return LineNo;
+    if (*p != ':')
+        return LineNo;
     LineNo = static_cast<int32_t>(n);
     return LineNo;
 }
@@ -65,11 +74,11 @@ int32_t TPoruBase::CurrentLineNo()
 void TPoruBase::ForgetPositionsIn(std::string_view text)
 {
     const std::less_equal<const char*> le;
-    auto inside = [&](const char* pos) {
-        return pos && le(text.data(), pos) && le(pos, text.data() + text.size());
-    };
-    if (inside(ErrorReturnPos)) ErrorReturnPos = nullptr;
-    if (inside(TimerTarget)) TimerTarget = nullptr;
+    auto inside = [&](const char* pos) { return pos && le(text.data(), pos) && le(pos, text.data() + text.size()); };
+    if (inside(ErrorReturnPos))
+        ErrorReturnPos = nullptr;
+    if (inside(TimerTarget))
+        TimerTarget = nullptr;
     lineFrom_ = lineEnd_ = nullptr;
 }
 
@@ -102,13 +111,16 @@ void TPoruBase::ReportWarning(std::string_view msg)
 {
     const std::string out = FormatMessageLine(TSeverity::Warning, PathNamePart(FileName), CurrentLineNo(), msg);
     AppendErrorText(out);
-    if (DebugMode) ShowErrorDialog();
-    else if (Host) Host->Warning(*this, out);
+    if (DebugMode)
+        ShowErrorDialog();
+    else if (Host)
+        Host->Warning(*this, out);
 }
 
 void TPoruBase::HandleRunError(const EPoru& e, bool raisedAsEPoru)
 {
-    if (Sys.ErrorMessage) Sys.ErrorMessage->Value = e.Message;
+    if (Sys.ErrorMessage)
+        Sys.ErrorMessage->Value = e.Message;
     if (ErrorLabel) {
         ErrorReturnPos = Cursor;
         Cursor = ErrorLabel->Position();
@@ -116,7 +128,8 @@ void TPoruBase::HandleRunError(const EPoru& e, bool raisedAsEPoru)
     }
     if (ErrorWarn) {
         if (!raisedAsEPoru || ErrorText.empty()) {
-            if (ErrorText.empty()) ErrorText = FormatError(e.Message) + "\r\n特定できないシステムエラーです(ToT)";
+            if (ErrorText.empty())
+                ErrorText = FormatError(e.Message) + "\r\n特定できないシステムエラーです(ToT)";
         }
         ShowErrorDialog();
     }
@@ -131,7 +144,8 @@ void TPoruBase::ShowErrorDialog()
         return;
     }
     ErrorChoice c = Host->ShowErrorDialog(*this, ErrorText);
-    if (c == ErrorChoice::Continue) return;
+    if (c == ErrorChoice::Continue)
+        return;
     if (c == ErrorChoice::Debug) {
         ShowDebugger(*this);   // its stop choice closes the main window
         return;
@@ -178,7 +192,8 @@ void cmdWarnErrors(TPoruBase& st)
 void cmdResume(TPoruBase& st)
 {
     st.Cursor = st.ErrorReturnPos;
-    if (!st.Cursor) st.Stopping = true;
+    if (!st.Cursor)
+        st.Stopping = true;
 }
 
 // 終了処理設定: set (or clear with an empty text) the label run when closing.
@@ -188,13 +203,16 @@ void cmdCloseLabel(TPoruBase& st)
     THashNode* n = st.Words.FindExact(raw);
     if (n && n->Kind == wkLabel) {
         st.CloseLabel = n;
-        if (st.Sys.NoExit) st.Sys.NoExit->Value = "1";
+        if (st.Sys.NoExit)
+            st.Sys.NoExit->Value = "1";
         return;
     }
     std::string v = st.EvaluateValue(raw);
-    if (!v.empty()) st.Error("未定義のラベル\"" + raw + "\"に、ジャンプしようとしました。");
+    if (!v.empty())
+        st.Error("未定義のラベル\"" + raw + "\"に、ジャンプしようとしました。");
     st.CloseLabel = nullptr;
-    if (st.Sys.NoExit) st.Sys.NoExit->Value = "0";
+    if (st.Sys.NoExit)
+        st.Sys.NoExit->Value = "0";
 }
 
 HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
@@ -203,4 +221,4 @@ HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
                       {Cmd::Resume, cmdResume},
                       {Cmd::CloseLabel, cmdCloseLabel}});
 
-}  // namespace
+}   // namespace

@@ -14,37 +14,50 @@ namespace {
 // (never half a character), so that errors in huge texts stay small.
 std::string ShownText(std::string_view text)
 {
-    if (text.size() <= 256) return std::string(text);
+    if (text.size() <= 256)
+        return std::string(text);
     size_t i = 0;
-    while (i < 256) i += CharLen(text.data() + i);
+    while (i < 256)
+        i += CharLen(text.data() + i);
     return std::string(text.substr(0, i)) + "…";
 }
 
-bool IsPairing(unsigned char c) { return c == '&' || c == '<' || c == '=' || c == '>' || c == '|'; }
+bool IsPairing(unsigned char c)
+{
+    return c == '&' || c == '<' || c == '=' || c == '>' || c == '|';
+}
 
 const char kKatsu[] = "かつ";
 const char kMatawa[] = "または";
 
-bool StartsWith(const char* p, const char* s) { return std::strncmp(p, s, std::strlen(s)) == 0; }
+bool StartsWith(const char* p, const char* s)
+{
+    return std::strncmp(p, s, std::strlen(s)) == 0;
+}
 
 // Compares texts as unsigned bytes; a proper prefix orders first.
 int CompareBytes(const std::string& a, const std::string& b)
 {
     int c = std::memcmp(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
-    if (c != 0) return c;
+    if (c != 0)
+        return c;
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 void CheckFinite(long double v)
 {
-    if (std::isnan(v)) throw EPoru("不正な浮動小数点数演算命令");
-    if (std::isinf(v)) throw EPoru("浮動小数点数のオーバーフロー");
+    if (std::isnan(v))
+        throw EPoru("不正な浮動小数点数演算命令");
+    if (std::isinf(v))
+        throw EPoru("浮動小数点数のオーバーフロー");
 }
 
 long double Power(long double base, long double ex)
 {
-    if (ex == 0) return 1;
-    if (base == 0 && ex < 0) throw EPoru("0 による浮動小数点数除算");
+    if (ex == 0)
+        return 1;
+    if (base == 0 && ex < 0)
+        throw EPoru("0 による浮動小数点数除算");
     long double r;
     if (ex == std::trunc(ex) && std::fabs(ex) <= 1e9L) {
         // Whole exponents by repeated squaring (same result as repeated multiplication
@@ -52,24 +65,27 @@ long double Power(long double base, long double ex)
         long long n = static_cast<long long>(std::fabs(ex));
         long double acc = 1, b = base;
         while (n) {
-            if (n & 1) acc *= b;
+            if (n & 1)
+                acc *= b;
             b *= b;
             n >>= 1;
         }
         r = ex < 0 ? 1 / acc : acc;
     } else {
-        if (base < 0) throw EPoru("不正な浮動小数点数演算命令");
+        if (base < 0)
+            throw EPoru("不正な浮動小数点数演算命令");
         r = std::exp(ex * std::log(base));
     }
     CheckFinite(r);
     return r;
 }
 
-}  // namespace
+}   // namespace
 
 std::string TPoruBase::EvaluateValue(std::string_view text)
 {
-    if (text.empty()) return std::string();
+    if (text.empty())
+        return std::string();
     // Values passed around as texts may point into temporaries; work on a
     // zero-terminated copy only when the view is not already terminated.
     std::string holder;
@@ -84,7 +100,8 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
     std::string result = ReadValue(p);
     for (;;) {
         SkipSeparators(p);
-        if (*p == '\0') break;
+        if (*p == '\0')
+            break;
         if (*p == '&' && p[1] != '&') {
             ++p;
             SkipSeparators(p);
@@ -129,7 +146,8 @@ void TPoruBase::NextToken(const char*& p)
     if (IsOperatorChar(c)) {
         char op[3] = {static_cast<char>(c), 0, 0};
         ++p;
-        if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p))) op[1] = *p++;
+        if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p)))
+            op[1] = *p++;
         if ((prev == tkStart || prev == tkOperator) && op[0] == '-' && op[1] == 0) {
             std::string v = ReadValue(p);
             CalcToken.Text.assign("-");
@@ -166,7 +184,8 @@ void TPoruBase::NextToken(const char*& p)
 
 void TPoruBase::ParsePrimary(const char*& p, TStrNum& r)
 {
-    if (CalcToken.Kind == tkOperator) throw EPoru("演算子「" + CalcToken.Text + "」の位置が不正。");
+    if (CalcToken.Kind == tkOperator)
+        throw EPoru("演算子「" + CalcToken.Text + "」の位置が不正。");
     r.Text = CalcToken.Text;
     r.Kind = CalcToken.Kind;
     r.Number = ToNumber(r.Text);
@@ -178,14 +197,19 @@ void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
     ParsePrimary(p, r);
     while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
         char op = CalcToken.Text[0];
-        if (op != '*' && op != '/' && op != '%' && op != '^') break;
+        if (op != '*' && op != '/' && op != '%' && op != '^')
+            break;
         NextToken(p);
         TStrNum rhs;
         ParsePrimary(p, rhs);
         long double a = r.Number, b = rhs.Number;
         switch (op) {
-        case '*': r.Number = a * b; break;
-        case '/': r.Number = b == 0 ? 0 : a / b; break;
+        case '*':
+            r.Number = a * b;
+            break;
+        case '/':
+            r.Number = b == 0 ? 0 : a / b;
+            break;
         case '%': {
             long double ta = std::trunc(a), tb = std::trunc(b);
             if (std::fabs(ta) >= 9.2233720368547758e18L || std::fabs(tb) >= 9.2233720368547758e18L)
@@ -194,7 +218,9 @@ void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
             r.Number = ib == 0 ? 0 : static_cast<long double>(ia % ib);
             break;
         }
-        case '^': r.Number = Power(a, b); break;
+        case '^':
+            r.Number = Power(a, b);
+            break;
         }
         CheckFinite(r.Number);
         r.Kind = tkNumber;
@@ -206,7 +232,8 @@ void TPoruBase::ParseAdditive(const char*& p, TStrNum& r)
     ParseTerm(p, r);
     while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
         char op = CalcToken.Text[0];
-        if (op != '+' && op != '-' && op != '&') break;
+        if (op != '+' && op != '-' && op != '&')
+            break;
         NextToken(p);
         TStrNum rhs;
         ParseTerm(p, rhs);
@@ -225,31 +252,53 @@ void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
 {
     ParseAdditive(p, r);
     for (;;) {
-        if (CalcToken.Kind != tkOperator) break;
+        if (CalcToken.Kind != tkOperator)
+            break;
         const std::string& t = CalcToken.Text;
         int kind;   // 0 eq, 1 ne, 2 lt, 3 gt, 4 ge, 5 le
-        if (t == "=" || t == "==") kind = 0;
-        else if (t == "<>" || t == "><") kind = 1;
-        else if (t == "<") kind = 2;
-        else if (t == ">") kind = 3;
-        else if (t == ">=" || t == "=>") kind = 4;
-        else if (t == "<=" || t == "=<") kind = 5;
-        else break;
+        if (t == "=" || t == "==")
+            kind = 0;
+        else if (t == "<>" || t == "><")
+            kind = 1;
+        else if (t == "<")
+            kind = 2;
+        else if (t == ">")
+            kind = 3;
+        else if (t == ">=" || t == "=>")
+            kind = 4;
+        else if (t == "<=" || t == "=<")
+            kind = 5;
+        else
+            break;
         r.Kind = tkNumber;
         NextToken(p);
         TStrNum rhs;
         ParseAdditive(p, rhs);
         int c;
-        if (rhs.Kind == tkString) c = CompareBytes(r.Text, rhs.Text);
-        else c = r.Number < rhs.Number ? -1 : (r.Number > rhs.Number ? 1 : 0);
+        if (rhs.Kind == tkString)
+            c = CompareBytes(r.Text, rhs.Text);
+        else
+            c = r.Number < rhs.Number ? -1 : (r.Number > rhs.Number ? 1 : 0);
         bool res = false;
         switch (kind) {
-        case 0: res = c == 0; break;
-        case 1: res = c != 0; break;
-        case 2: res = c < 0; break;
-        case 3: res = c > 0; break;
-        case 4: res = c >= 0; break;
-        case 5: res = c <= 0; break;
+        case 0:
+            res = c == 0;
+            break;
+        case 1:
+            res = c != 0;
+            break;
+        case 2:
+            res = c < 0;
+            break;
+        case 3:
+            res = c > 0;
+            break;
+        case 4:
+            res = c >= 0;
+            break;
+        case 5:
+            res = c <= 0;
+            break;
         }
         r.Number = res ? 1 : 0;
         r.Kind = tkNumber;
@@ -273,8 +322,10 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
 TPoruBase::TGroupLevel TPoruBase::EnterGroup(bool counted)
 {
     CheckStack();
-    if (!counted) return TGroupLevel{calcDepth_, false};
-    if (calcDepth_ >= kMaxCalcDepth) Error("計算式の括弧の入れ子が深すぎます。");
+    if (!counted)
+        return TGroupLevel{calcDepth_, false};
+    if (calcDepth_ >= kMaxCalcDepth)
+        Error("計算式の括弧の入れ子が深すぎます。");
     ++calcDepth_;
     return TGroupLevel{calcDepth_, true};
 }
@@ -289,7 +340,8 @@ std::string TPoruBase::Calculate(const char*& p)
         NextToken(p);
         TStrNum r;
         ParseLogical(p, r);
-        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator) throw EPoru("計算結果が不正");
+        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
+            throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
             LastTypeTag = "e";
             return NumberToText(r.Number);
@@ -314,7 +366,8 @@ std::string TPoruBase::CalculateRest(std::string first, const char*& p)
         CalcToken.Kind = isString ? tkString : tkNumber;
         TStrNum r;
         ParseLogical(p, r);
-        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator) throw EPoru("計算結果が不正");
+        if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
+            throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
             LastTypeTag = "e";
             return NumberToText(r.Number);
@@ -348,20 +401,25 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                 bool yen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x8F;   // ￥
                 if (d == '\\' || yen) {
                     p += yen ? 2 : 1;
-                    if (*p == '\0') break;
+                    if (*p == '\0')
+                        break;
                     size_t n = CharLen(p);
                     unsigned char e = static_cast<unsigned char>(*p);
                     unsigned char e2 = static_cast<unsigned char>(p[1]);
-                    if (e == 'n' || (e == 0x82 && e2 == 0x8E)) result += "\r\n";       // n ｎ
-                    else if (e == 't' || (e == 0x82 && e2 == 0x94)) result += '\t';     // t ｔ
-                    else result.append(p, n);
+                    if (e == 'n' || (e == 0x82 && e2 == 0x8E))
+                        result += "\r\n";   // n ｎ
+                    else if (e == 't' || (e == 0x82 && e2 == 0x94))
+                        result += '\t';   // t ｔ
+                    else
+                        result.append(p, n);
                     // An escaped opening brace makes its closing brace literal too.
-                    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F))) ++escapedBraces;
+                    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F)))
+                        ++escapedBraces;
                     p += n;
                     continue;
                 }
-                bool fullOpen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x6F;   // ｛
-                bool fullClose = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x70;  // ｝
+                bool fullOpen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x6F;    // ｛
+                bool fullClose = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x70;   // ｝
                 if (d == '{' || fullOpen) {
                     p += fullOpen ? 2 : 1;
                     embedOpen = true;
@@ -388,12 +446,15 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                     ++p;
                     partOpen = false;
                     SkipSeparators(p);
-                    if (*p == '&') ++p;
+                    if (*p == '&')
+                        ++p;
                     break;
                 }
                 size_t n = CharLen(p);
-                if (embedOpen) embed.append(p, n);
-                else result.append(p, n);
+                if (embedOpen)
+                    embed.append(p, n);
+                else
+                    result.append(p, n);
                 p += n;
             }
         } else if (c == '`') {
@@ -407,7 +468,8 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                     }
                     ++p;
                     SkipSeparators(p);
-                    if (*p == '&') ++p;
+                    if (*p == '&')
+                        ++p;
                     break;
                 }
                 size_t n = CharLen(p);
@@ -418,12 +480,14 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
             ++p;
         } else {
             std::string v = ReadValue(p);
-            if (v.empty() && *p) p += CharLen(p);
+            if (v.empty() && *p)
+                p += CharLen(p);
             result += v;
         }
         SkipSeparators(p);
     }
-    if (partOpen) Error("文字列\"" + result + "\"の最後に」がありません。");
+    if (partOpen)
+        Error("文字列\"" + result + "\"の最後に」がありません。");
     LastTypeTag = "s";
     return result;
 }

@@ -9,18 +9,22 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
 {
     size_t n = 0;
     for (char c : node->ArgSpec)
-        if (c == '?') ++n;
+        if (c == '?')
+            ++n;
     auto& items = Args.Items();
-    if (n > items.size()) n = items.size();
+    if (n > items.size())
+        n = items.size();
     std::vector<std::string> entries(std::make_move_iterator(items.end() - static_cast<long>(n)),
                                      std::make_move_iterator(items.end()));
     items.resize(items.size() - n);
-    for (auto& e : entries) FuncArgs.Push(EvaluateValue(e));
+    for (auto& e : entries)
+        FuncArgs.Push(EvaluateValue(e));
 }
 
 void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
 {
-    if (label->Kind != wkLabel || !label->Payload) ArgError();
+    if (label->Kind != wkLabel || !label->Payload)
+        ArgError();
     if (!label->ArgSpec.empty()) {
         MatchArguments(label);
         BindFunctionArgs(label);
@@ -41,7 +45,8 @@ namespace {
 void cmdCall(TPoruBase& st)
 {
     THashNode* n = st.PopWord(false);
-    if (n->Kind != wkLabel) st.ArgError();
+    if (n->Kind != wkLabel)
+        st.ArgError();
     st.CallLabel(n, st.Cursor);
 }
 
@@ -58,11 +63,14 @@ void cmdReturn(TPoruBase& st)
     size_t at = n;
     while (at-- > 0) {
         uint8_t k = st.RunControl.At(at).RcKind;
-        if (k == rcCall || k == rcEvent) break;
+        if (k == rcCall || k == rcEvent)
+            break;
     }
-    if (at == static_cast<size_t>(-1)) st.Error("「戻る」べき場所がありません。");
+    if (at == static_cast<size_t>(-1))
+        st.Error("「戻る」べき場所がありません。");
     TRunControl e;
-    while (st.RunControl.Count() > at + 1) st.RunControl.Pop(e);
+    while (st.RunControl.Count() > at + 1)
+        st.RunControl.Pop(e);
     st.RunControl.Pop(e);
     st.Cursor = e.BodyStart;
     st.FileName = e.SavedFileName;
@@ -81,7 +89,8 @@ void cmdDefineFunction(TPoruBase& st)
         st.Words.Add(copy);
     } else if (folded != n->Name) {
         THashNode* existing = st.Words.FindExact(folded);
-        if (existing->Kind == wkLabel) existing->ArgSpec = templ;
+        if (existing->Kind == wkLabel)
+            existing->ArgSpec = templ;
     }
 }
 
@@ -91,7 +100,8 @@ void cmdGetArgs(TPoruBase& st)
     std::string joined;
     const auto& items = st.FuncArgs.Items();
     for (size_t i = 0; i < items.size(); ++i) {
-        if (i) joined += "\r\n";
+        if (i)
+            joined += "\r\n";
         joined += items[i];
     }
     st.FuncArgs.Clear();
@@ -104,28 +114,35 @@ void cmdGetArgs(TPoruBase& st)
 void cmdRename(TPoruBase& st)
 {
     std::string text = st.PopRaw();
-    if (text.size() >= 2 && text.front() == '`' && text.back() == '`') text = text.substr(1, text.size() - 2);
-    if (!text.empty() && text.back() == ';') text.pop_back();
+    if (text.size() >= 2 && text.front() == '`' && text.back() == '`')
+        text = text.substr(1, text.size() - 2);
+    if (!text.empty() && text.back() == ';')
+        text.pop_back();
     THashNode* n = st.PopWord(false);
     text = ToHalf(text);
     std::vector<std::string> items;
     std::string cur;
     for (char c : text) {
         if (c == ' ' || c == ',' || c == '\t') {
-            if (!cur.empty()) items.push_back(cur);
+            if (!cur.empty())
+                items.push_back(cur);
             cur.clear();
         } else {
             cur += c;
         }
     }
-    if (!cur.empty()) items.push_back(cur);
+    if (!cur.empty())
+        items.push_back(cur);
     size_t slots = 0;
     for (char c : n->ArgSpec)
-        if (c == '?') ++slots;
-    if (items.size() != slots + 1) st.ArgError();
+        if (c == '?')
+            ++slots;
+    if (items.size() != slots + 1)
+        st.ArgError();
     std::string templ;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
-        if (i) templ += ',';
+        if (i)
+            templ += ',';
         templ += items[i];
     }
     if (items.back() == n->Name) {
@@ -147,7 +164,8 @@ void cmdRename(TPoruBase& st)
     }
     // What the state held of either released word (the error label, それ, ...) is the
     // renamed word now.
-    if (replaced) st.WordReplaced(replaced, copy);
+    if (replaced)
+        st.WordReplaced(replaced, copy);
     st.WordReplaced(n, copy);
     st.Words.Remove(oldName, false);
 }
@@ -158,13 +176,15 @@ void cmdCopyWord(TPoruBase& st)
     std::string dest = st.PopRaw();
     std::string src = st.PopRaw();
     THashNode* s = st.Words.FindExact(src);
-    if (!s) st.Error("オブジェクト\"" + src + "\"は、作成されていません。");
+    if (!s)
+        st.Error("オブジェクト\"" + src + "\"は、作成されていません。");
     THashNode* d = st.Words.FindExact(dest);
     if (!d) {
         d = THashNode::CreateVariable(dest, "", static_cast<int32_t>(st.RunControl.Count()), false);
         st.Words.Add(d);
     }
-    if (d == s) return;
+    if (d == s)
+        return;
     d->DropTable();
     if (s->Kind == wkHash && s->Table()) {
         // A hash is copied deeply so that each word owns its own table.
@@ -182,8 +202,10 @@ void cmdCopyWord(TPoruBase& st)
 void cmdListVariables(TPoruBase& st)
 {
     int32_t level = 0;
-    if (st.ImpliedSore) st.PopText();
-    else level = st.PopInt();
+    if (st.ImpliedSore)
+        st.PopText();
+    else
+        level = st.PopInt();
     std::string out;
     for (THashNode* n : st.Words.Nodes()) {
         if ((n->Kind == wkVariable || n->Kind == wkHash) && !n->Reserved && n->Id >= level) {
@@ -202,7 +224,8 @@ THashNode* WordForTag(TPoruBase& st, const char* initial)
         n = THashNode::CreateVariable(name, initial, static_cast<int32_t>(st.RunControl.Count()), false);
         st.Words.Add(n);
     }
-    if (n->Reserved) st.Error("オブジェクト\"" + name + "\"は、既に存在するので、作成できません。");
+    if (n->Reserved)
+        st.Error("オブジェクト\"" + name + "\"は、既に存在するので、作成できません。");
     return n;
 }
 
@@ -216,7 +239,8 @@ void cmdAsNumber(TPoruBase& st)
     }
     n->TypeText = "e";
     n->Kind = wkVariable;
-    if (n->Value.empty()) n->Value = "0";
+    if (n->Value.empty())
+        n->Value = "0";
 }
 
 // 文字列として扱う: the word becomes a variable tagged as a string.
@@ -241,4 +265,4 @@ HandlerRegistrar reg({{Cmd::Call, cmdCall},
                       {Cmd::AsNumber, cmdAsNumber},
                       {Cmd::AsString, cmdAsString}});
 
-}  // namespace
+}   // namespace

@@ -62,8 +62,14 @@ void RaiseNeedsWindow(TPoruBase& st, const std::string& what)
     st.Error("\"" + what + "\"は、ウィンドウが必要なため、この実行環境では使えません。");
 }
 
-std::string THost::ObjectValue(TPoruBase& st, THashNode* obj) { RaiseNeedsWindow(st, obj->Name); }
-void THost::SetObjectValue(TPoruBase& st, THashNode* obj, const std::string&) { RaiseNeedsWindow(st, obj->Name); }
+std::string THost::ObjectValue(TPoruBase& st, THashNode* obj)
+{
+    RaiseNeedsWindow(st, obj->Name);
+}
+void THost::SetObjectValue(TPoruBase& st, THashNode* obj, const std::string&)
+{
+    RaiseNeedsWindow(st, obj->Name);
+}
 std::string THost::ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop)
 {
     RaiseNeedsWindow(st, obj->Name + "の" + prop);
@@ -87,18 +93,26 @@ void THost::ProgressClose(TPoruBase&) {}
 // (尋ねる rather than its folded 尋).
 void RaiseNoDialogs(TPoruBase& st)
 {
-    if (!st.CurrentCommand) RaiseNeedsWindow(st, "ダイアログ");
+    if (!st.CurrentCommand)
+        RaiseNeedsWindow(st, "ダイアログ");
     size_t count = 0;
     const CommandRow* rows = CommandRows(count);
     for (size_t i = 0; i < count; ++i)
-        if (rows[i].id == st.CurrentCommand->Id) RaiseNeedsWindow(st, rows[i].name);
+        if (rows[i].id == st.CurrentCommand->Id)
+            RaiseNeedsWindow(st, rows[i].name);
     RaiseNeedsWindow(st, st.CurrentCommand->Name);
 }
 
-bool THost::AskText(TPoruBase& st, const std::string&, const std::string&, int, std::string&) { RaiseNoDialogs(st); }
-int THost::AskQuestion(TPoruBase& st, const std::string&, bool) { RaiseNoDialogs(st); }
-bool THost::ChooseFromList(TPoruBase& st, const std::string&, const std::vector<std::string>&, const std::string&,
-                           bool, int, std::string&)
+bool THost::AskText(TPoruBase& st, const std::string&, const std::string&, int, std::string&)
+{
+    RaiseNoDialogs(st);
+}
+int THost::AskQuestion(TPoruBase& st, const std::string&, bool)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseFromList(TPoruBase& st, const std::string&, const std::vector<std::string>&, const std::string&, bool,
+                           int, std::string&)
 {
     RaiseNoDialogs(st);
 }
@@ -106,9 +120,18 @@ bool THost::ChooseButton(TPoruBase& st, const std::string&, const std::vector<st
 {
     RaiseNoDialogs(st);
 }
-bool THost::EditMemo(TPoruBase& st, int, std::string&) { RaiseNoDialogs(st); }
-bool THost::ChooseColour(TPoruBase& st, int32_t&) { RaiseNoDialogs(st); }
-bool THost::ChooseFont(TPoruBase& st, TFontChoice&) { RaiseNoDialogs(st); }
+bool THost::EditMemo(TPoruBase& st, int, std::string&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseColour(TPoruBase& st, int32_t&)
+{
+    RaiseNoDialogs(st);
+}
+bool THost::ChooseFont(TPoruBase& st, TFontChoice&)
+{
+    RaiseNoDialogs(st);
+}
 bool THost::ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>&, const std::string&,
                             std::vector<std::string>&)
 {
@@ -119,7 +142,10 @@ bool THost::ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>&, con
 {
     RaiseNoDialogs(st);
 }
-bool THost::ChooseFolder(TPoruBase& st, std::string&) { RaiseNoDialogs(st); }
+bool THost::ChooseFolder(TPoruBase& st, std::string&)
+{
+    RaiseNoDialogs(st);
+}
 
 DebugChoice THost::ShowDebugDialog(TPoruBase& st, const std::string&)
 {

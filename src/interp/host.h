@@ -101,8 +101,8 @@ public:
     // The file dialogs in the current folder; names come back as full script paths.
     virtual bool ChooseOpenFiles(TPoruBase& st, const std::vector<TDialogFilter>& filter,
                                  const std::string& initialName, std::vector<std::string>& files);
-    virtual bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter,
-                                const std::string& defaultExt, const std::string& initialName, std::string& file);
+    virtual bool ChooseSaveFile(TPoruBase& st, const std::vector<TDialogFilter>& filter, const std::string& defaultExt,
+                                const std::string& initialName, std::string& file);
     // フォルダ選択: the folder, ending in "/".
     virtual bool ChooseFolder(TPoruBase& st, std::string& folder);
     // ---- end of the ready-made dialogs ---------------------------------------------
@@ -120,11 +120,10 @@ public:
     // GUI objects (words of kind 4). The interpreter hands these to the host; the
     // console host refuses them with one message saying the window is needed.
     // `what` names the operation for that message.
-    virtual std::string ObjectValue(TPoruBase& st, THashNode* obj);                       // direct value
-    virtual void SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value); // default property
+    virtual std::string ObjectValue(TPoruBase& st, THashNode* obj);                         // direct value
+    virtual void SetObjectValue(TPoruBase& st, THashNode* obj, const std::string& value);   // default property
     virtual std::string ObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop);
-    virtual void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop,
-                                   const std::string& value);
+    virtual void SetObjectProperty(TPoruBase& st, THashNode* obj, const std::string& prop, const std::string& value);
     // Reads the event property (クリックした時 ...) of the object named `objName`.
     virtual std::string ObjectEvent(TPoruBase& st, const std::string& objName, const std::string& event);
 

@@ -29,15 +29,15 @@ using Handler = void (*)(TPoruBase&);
 
 // The system words that the interpreter and the command families touch directly.
 struct TSystemWords {
-    THashNode* Sore = nullptr;          // それ
-    THashNode* So = nullptr;            // そ
-    THashNode* Soshite = nullptr;       // そして
-    THashNode* Count = nullptr;         // 回数
-    THashNode* Gap = nullptr;           // 部品配置間隔
-    THashNode* ErrorMessage = nullptr;  // エラーメッセージ
-    THashNode* NoExit = nullptr;        // 終了不可能
-    THashNode* OutputTarget = nullptr;  // 表示出力先
-    THashNode* TabCount = nullptr;      // タブ文字の個数
+    THashNode* Sore = nullptr;           // それ
+    THashNode* So = nullptr;             // そ
+    THashNode* Soshite = nullptr;        // そして
+    THashNode* Count = nullptr;          // 回数
+    THashNode* Gap = nullptr;            // 部品配置間隔
+    THashNode* ErrorMessage = nullptr;   // エラーメッセージ
+    THashNode* NoExit = nullptr;         // 終了不可能
+    THashNode* OutputTarget = nullptr;   // 表示出力先
+    THashNode* TabCount = nullptr;       // タブ文字の個数
     // condition command nodes: ならば, なら, 違えば, もし, でなければ
     THashNode* Naraba = nullptr;
     THashNode* Nara = nullptr;
@@ -95,8 +95,8 @@ public:
     std::string LastTypeTag;
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
-    int ScriptParam = -1;               // the parameter that named the script, -1 = none
-    std::string ExePath;                // the running executable (Shift_JIS)
+    int ScriptParam = -1;              // the parameter that named the script, -1 = none
+    std::string ExePath;               // the running executable (Shift_JIS)
     THost* Host = nullptr;
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
     int NestDepth = 0;
@@ -107,8 +107,7 @@ public:
 
     // Per-family state, keyed by type: families keep their own records here instead
     // of growing this class (file handles, the CSV search object, timers, ...).
-    template <class T>
-    T& Ext()
+    template <class T> T& Ext()
     {
         auto it = ext_.find(std::type_index(typeid(T)));
         if (it == ext_.end())
@@ -123,8 +122,8 @@ public:
     // ---- errors ----
     std::string FormatError(std::string_view msg);
     int32_t CurrentLineNo();
-    [[noreturn]] void Error(std::string_view msg);             // FormatError + raise
-    [[noreturn]] void ArgError();                              // "%s"命令の引数に誤りがあります。 for CurrentCommand
+    [[noreturn]] void Error(std::string_view msg);   // FormatError + raise
+    [[noreturn]] void ArgError();   // "%s"命令の引数に誤りがあります。 for CurrentCommand
     [[noreturn]] void ArgError(std::string_view explanation);
     [[noreturn]] void ArgError(std::string_view name, std::string_view explanation);   // for the command `name`
     void ReportWarning(std::string_view msg);
@@ -139,7 +138,7 @@ public:
     void CheckRunControl();
     void RunNested(const char* pos);
     void RunProgram();
-    bool RequestClose();        // the close handling; true when the window may close
+    bool RequestClose();                // the close handling; true when the window may close
     void RunEventAt(const char* pos);   // event interruption or a run of its own
     void EnterNesting();
     void LeaveNesting()
@@ -153,7 +152,8 @@ public:
     // The state is used on the thread that created it.
     void CheckStack()
     {
-        if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < stackFloor_) StackExhausted();
+        if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
+            StackExhausted();
     }
     [[noreturn]] void StackExhausted();
 
@@ -232,7 +232,7 @@ public:
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
     bool runStartPending_ = true;
-    bool commaBreak_ = false;   // the last phrase ended in a comma before a line break
+    bool commaBreak_ = false;             // the last phrase ended in a comma before a line break
     bool clearSetterAfterBind_ = false;   // set by a name(arguments) call of a command
     int calcDepth_ = 0;
     // Statements run since the last pulse, counted across nested run loops, so that a
@@ -255,7 +255,8 @@ private:
         bool counted;
         ~TGroupLevel()
         {
-            if (counted) --depth;
+            if (counted)
+                --depth;
         }
     };
     TGroupLevel EnterGroup(bool counted = true);   // raises when nested too deeply
@@ -309,4 +310,3 @@ std::string QuoteRaw(std::string_view text);
 // of its argument, and unquoted its comma would split it).
 std::string ValueAsPhrase(const std::string& value, std::string_view tag);
 std::string UnquoteRaw(std::string_view text);
-

@@ -25,7 +25,8 @@ void TPoruBase::PrepareRun()
     lineFrom_ = lineEnd_ = nullptr;   // the line last looked up was in the previous text
     LayoutX = 10;
     LayoutY = 10;
-    if (Sys.So) Sys.So->Payload = nullptr;
+    if (Sys.So)
+        Sys.So->Payload = nullptr;
     Words.Clear();
     Sys = TSystemWords{};
     CondResult = -1;
@@ -73,12 +74,16 @@ void TPoruBase::ScanDefinitions(int slot, const std::string& fileName)
             continue;
         }
         std::string name = ReadWord(p);
-        if (name.empty()) continue;
+        if (name.empty())
+            continue;
         const char* q = before;
-        while (q > text && (q[-1] == ' ' || q[-1] == '\t')) --q;
+        while (q > text && (q[-1] == ' ' || q[-1] == '\t'))
+            --q;
         bool lineStart = q == text || q[-1] == '\r' || q[-1] == '\n' || q[-1] == ':';
-        if (!lineStart) continue;
-        if (!(*p == '\r' || *p == '\n' || *p == '\0')) continue;
+        if (!lineStart)
+            continue;
+        if (!(*p == '\r' || *p == '\n' || *p == '\0'))
+            continue;
         if (Words.FindExact(name)) {
             Cursor = p;
             Error("ラベル\"" + name + "\"の定義に失敗しました。既に単語として使われています。");
@@ -97,7 +102,8 @@ void TPoruBase::Include(const std::string& pathArg)
         // A folder, a device or a FIFO is no program file; neither is one that fails
         // to read.
         std::error_code ec;
-        if (!std::filesystem::exists(native, ec)) Error("ファイル\"" + path + "\"が、ありません。");
+        if (!std::filesystem::exists(native, ec))
+            Error("ファイル\"" + path + "\"が、ありません。");
         Error("ファイル\"" + path + "\"は、プログラムとして読めません。");
     }
     std::string raw = IncludedScriptToSjis(*this, path, std::move(bytes));
@@ -107,7 +113,8 @@ void TPoruBase::Include(const std::string& pathArg)
     for (size_t i = 0; i < raw.size(); ++i) {
         char ch = raw[i];
         if (ch == '\r') {
-            if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
             text += "\r\n";
         } else if (ch == '\n') {
             text += "\r\n";
@@ -115,8 +122,10 @@ void TPoruBase::Include(const std::string& pathArg)
             text += ch;
         }
     }
-    if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) text += "\r\n";
-    if (text.find('\0') != std::string::npos) Error("ファイル\"" + path + "\"は、プログラムとして読めません。");
+    if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0))
+        text += "\r\n";
+    if (text.find('\0') != std::string::npos)
+        Error("ファイル\"" + path + "\"は、プログラムとして読めません。");
     const char* savedCursor = Cursor;
     try {
         Normalise(text);
@@ -129,7 +138,8 @@ void TPoruBase::Include(const std::string& pathArg)
         Cursor = savedCursor;
         Raise(msg);
     }
-    if (TextCount >= kMaxTexts) Error("範囲チェックエラー");
+    if (TextCount >= kMaxTexts)
+        Error("範囲チェックエラー");
     int slot = TextCount;
     Texts[slot] = std::move(text);
     try {
@@ -142,7 +152,8 @@ void TPoruBase::Include(const std::string& pathArg)
         const std::less_equal<const char*> le;
         for (THashNode* n : Words.Nodes()) {
             const char* at = n->Kind == wkLabel ? n->Position() : nullptr;
-            if (at && le(failed.data(), at) && le(at, failed.data() + failed.size())) Words.Remove(n->Name, false);
+            if (at && le(failed.data(), at) && le(at, failed.data() + failed.size()))
+                Words.Remove(n->Name, false);
         }
         ForgetPositionsIn(failed);
         FileName = savedFile;
@@ -181,4 +192,4 @@ void cmdInclude(TPoruBase& st)
 
 HandlerRegistrar reg({{Cmd::Include, cmdInclude}});
 
-}  // namespace
+}   // namespace

@@ -72,7 +72,7 @@ std::string CaseBlindPath(const std::string& native)
     return IsRegularFile(resolved) ? resolved : std::string();
 }
 
-}  // namespace
+}   // namespace
 
 std::string CurrentFolderValue()
 {
@@ -174,7 +174,7 @@ std::vector<std::string> EntryCandidates(const std::string& name)
     return out;
 }
 
-}  // namespace
+}   // namespace
 
 std::string ExtractPacked(TPoruBase& st, const std::string& name)
 {

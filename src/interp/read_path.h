@@ -7,7 +7,6 @@
 
 class TPoruBase;
 
-
 // The path to open for reading `name`: a name with ":" (a drive) is returned as it
 // is; an absolute name when it exists; otherwise the first existing file of: the
 // current folder, the script's folder (母艦のパス), the executable's folder, the
@@ -34,4 +33,3 @@ std::string ResolveReadPath(TPoruBase& st, const std::string& name);
 // replaced by "__", and a name made only of dots prefixed with "_", so that it
 // always stays inside the temporary folder.
 std::string PackedTempName(const std::string& entryName);
-

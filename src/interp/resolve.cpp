@@ -39,7 +39,8 @@ struct SetterGuard {
 bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
 {
     auto ends = [&](std::string_view part) {
-        if (part.empty() || !EndsWithChar(entry, part)) return false;
+        if (part.empty() || !EndsWithChar(entry, part))
+            return false;
         cut = part.size();
         return true;
     };
@@ -47,12 +48,18 @@ bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
         cut = 0;
         return true;
     }
-    if (ends(slot)) return true;
-    if (slot == "と") return ends("を");
-    if (slot == "の") return ends("を");
-    if (slot == "を") return ends("と") || ends("の");
-    if (slot == "に") return ends("へ");
-    if (slot == "へ") return ends("に");
+    if (ends(slot))
+        return true;
+    if (slot == "と")
+        return ends("を");
+    if (slot == "の")
+        return ends("を");
+    if (slot == "を")
+        return ends("と") || ends("の");
+    if (slot == "に")
+        return ends("へ");
+    if (slot == "へ")
+        return ends("に");
     return false;
 }
 
@@ -60,30 +67,34 @@ bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
 void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
 {
     out.clear();
-    if (templ.empty()) return;
+    if (templ.empty())
+        return;
     const char* p = templ.c_str();
     while (*p) {
         std::string slot = ReadUntil(p, ",");
         std::string_view t = TrimView(slot);
-        if (!t.empty() && t[0] == '?') t.remove_prefix(1);
+        if (!t.empty() && t[0] == '?')
+            t.remove_prefix(1);
         out.emplace_back(t);
     }
-    if (!templ.empty() && templ.back() == ',') out.emplace_back();
+    if (!templ.empty() && templ.back() == ',')
+        out.emplace_back();
 }
 
 // True when `ch` occurs in `text` at a character boundary.
 bool ContainsChar(std::string_view text, std::string_view ch)
 {
     for (size_t i = 0; i < text.size(); i += CharLen(text.data() + i))
-        if (text.compare(i, ch.size(), ch) == 0) return true;
+        if (text.compare(i, ch.size(), ch) == 0)
+            return true;
     return false;
 }
 
-const char* const kEventNames[] = {"イベント", "クリックした時", "ダブルクリックした時", "マウス押した時",
-                                   "マウス離した時", "キー押した時", "キー離した時", "変更した時",
-                                   "マウス動かした時"};
+const char* const kEventNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
+                                   "マウス押した時", "マウス離した時", "キー押した時",
+                                   "キー離した時",   "変更した時",     "マウス動かした時"};
 
-}  // namespace
+}   // namespace
 
 // ---- results ----------------------------------------------------------------
 
@@ -137,7 +148,8 @@ std::string TPoruBase::ReadValue(const char*& p)
         try {
             lit = ReadLiteral(p);
         } catch (const EPoru& e) {
-            if (e.Recorded) throw;
+            if (e.Recorded)
+                throw;
             Error(e.Message);
         }
         std::string v = ExpandLiteral(lit);
@@ -154,7 +166,8 @@ std::string TPoruBase::ReadValue(const char*& p)
         try {
             inner = ReadGroup(p);
         } catch (const EPoru& e) {
-            if (e.Recorded) throw;
+            if (e.Recorded)
+                throw;
             Error(e.Message);
         }
         const char* q = inner.c_str();
@@ -178,11 +191,13 @@ std::string TPoruBase::ReadValue(const char*& p)
     }
     if (*p == '(') {
         THashNode* f = Words.Find(word, true);
-        if (f) return CallWithParentheses(word, p, false);
+        if (f)
+            return CallWithParentheses(word, p, false);
     }
     if (EndsWithChar(word, "の")) {
         std::string_view stem(word.data(), word.size() - 2);
-        if (THashNode* n = Words.FindExact(stem)) return MemberAccess(n, p);
+        if (THashNode* n = Words.FindExact(stem))
+            return MemberAccess(n, p);
     }
     THashNode* n = Words.FindExact(word);
     if (!n) {
@@ -222,9 +237,13 @@ std::string TPoruBase::ReadValue(const char*& p)
         LastTypeTag = n->TypeText;
         return n->Value;
     }
-    case wkObject: return Host->ObjectValue(*this, n);
-    case wkDllFunc: return CallDll(*this, n);
-    case wkHash: LastTypeTag = "s"; return n->Table() ? n->Table()->Pairs() : std::string();
+    case wkObject:
+        return Host->ObjectValue(*this, n);
+    case wkDllFunc:
+        return CallDll(*this, n);
+    case wkHash:
+        LastTypeTag = "s";
+        return n->Table() ? n->Table()->Pairs() : std::string();
     }
     LastTypeTag = "s";
     return word;
@@ -240,7 +259,8 @@ std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
         try {
             member = ReadGroup(p);
         } catch (const EPoru& e) {
-            if (e.Recorded) throw;
+            if (e.Recorded)
+                throw;
             Error(e.Message);
         }
     } else {
@@ -253,19 +273,23 @@ std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
             n = other;
         } else {
             std::string name = member;
-            if (THashNode* m = Words.FindExact(member)) name = m->Value;
+            if (THashNode* m = Words.FindExact(member))
+                name = m->Value;
             LastTypeTag = "s";
             return LookupPairValue(stemValue, name);
         }
     }
     switch (n->Kind) {
-    case wkObject: return Host->ObjectProperty(*this, n, member);
+    case wkObject:
+        return Host->ObjectProperty(*this, n, member);
     case wkHash: {
         THash* t = n->Table();
         if (!t)
-            Error("作成されていないハッシュ\"" + n->Name + "\"が、見つかりました。メモリが足りないか、バグの可能性があります。");
+            Error("作成されていないハッシュ\"" + n->Name +
+                  "\"が、見つかりました。メモリが足りないか、バグの可能性があります。");
         THashNode* m = t->FindExact(member);
-        if (!m) m = t->FindExact(EvaluateValue(member));
+        if (!m)
+            m = t->FindExact(EvaluateValue(member));
         if (!m) {
             LastTypeTag = "s";
             return std::string();
@@ -273,7 +297,8 @@ std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
         LastTypeTag = m->TypeText.empty() ? std::string("s") : std::string(1, m->TypeText.back());
         return m->Value;
     }
-    default: Error("オブジェクト\"" + n->Name + "\"から、直接値を得ることは出来ません。");
+    default:
+        Error("オブジェクト\"" + n->Name + "\"から、直接値を得ることは出来ません。");
     }
 }
 
@@ -287,7 +312,8 @@ std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
             try {
                 inner = ReadGroup(p);
             } catch (const EPoru& e) {
-                if (e.Recorded) throw;
+                if (e.Recorded)
+                    throw;
                 Error(e.Message);
             }
             const char* q = inner.c_str();
@@ -307,7 +333,8 @@ std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
         second = readIndex();
         two = true;
     }
-    if (!two) return CsvRowValue(value, first);
+    if (!two)
+        return CsvRowValue(value, first);
     return CsvCellValue(value, first, second);
 }
 
@@ -345,7 +372,8 @@ void TPoruBase::MatchArguments(THashNode* node)
             size_t cut = 0;
             if (SetterCall) {
                 std::string e = std::move(items[i]);
-                if (ParticleAccepts(slot, e, cut)) e.resize(e.size() - cut);
+                if (ParticleAccepts(slot, e, cut))
+                    e.resize(e.size() - cut);
                 taken[s] = std::move(e);
                 items.erase(items.begin() + static_cast<long>(i));
                 found = true;
@@ -363,8 +391,10 @@ void TPoruBase::MatchArguments(THashNode* node)
         if (!found)
             ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。\"" + slot + "\"");
     }
-    for (auto& t : taken) items.push_back(std::move(t));
-    if (items.size() > kMaxArgs) Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+    for (auto& t : taken)
+        items.push_back(std::move(t));
+    if (items.size() > kMaxArgs)
+        Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
 }
 
 void TPoruBase::Dispatch(THashNode* node)
@@ -375,9 +405,11 @@ void TPoruBase::Dispatch(THashNode* node)
     const bool clearSetter = clearSetterAfterBind_;
     clearSetterAfterBind_ = false;
     MatchArguments(node);
-    if (clearSetter) SetterCall = false;
+    if (clearSetter)
+        SetterCall = false;
     Handler h = GetHandler(node->Id);
-    if (!h) Error("\"" + node->Name + "\":ぽるかな命令のリンク切れ。作者へ報告を！");
+    if (!h)
+        Error("\"" + node->Name + "\":ぽるかな命令のリンク切れ。作者へ報告を！");
     THashNode* saved = CurrentCommand;
     CurrentCommand = node;
     struct Restore {
@@ -390,7 +422,8 @@ void TPoruBase::Dispatch(THashNode* node)
 
 void TPoruBase::RunSentenceCommand()
 {
-    if (Args.Count() == 0) return;
+    if (Args.Count() == 0)
+        return;
     std::string word = Args.Pop();
     THashNode* n = Words.Find(word, true);
     if (n) {
@@ -409,7 +442,8 @@ void TPoruBase::RunSentenceCommand()
     for (const char* ev : kEventNames) {
         if (word == ev) {
             std::string owner = Args.Pop();
-            if (EndsWithChar(owner, "の")) owner.resize(owner.size() - 2);
+            if (EndsWithChar(owner, "の"))
+                owner.resize(owner.size() - 2);
             Host->ObjectEvent(*this, owner, word);
             return;
         }
@@ -427,13 +461,20 @@ void TPoruBase::RunSentenceCommand()
 void TPoruBase::InvokeWord(THashNode* node)
 {
     switch (node->Kind) {
-    case wkCommand: Dispatch(node); return;
-    case wkLabel: CallLabel(node, Cursor); return;
+    case wkCommand:
+        Dispatch(node);
+        return;
+    case wkLabel:
+        CallLabel(node, Cursor);
+        return;
     case wkVariable:
     case wkObject:
         Error("\"" + node->Name + "\"は、文法が正しくないため、実行できません。変数を実行することは出来ません。");
-    case wkDllFunc: CallDll(*this, node); return;
-    case wkHash: return;
+    case wkDllFunc:
+        CallDll(*this, node);
+        return;
+    case wkHash:
+        return;
     }
 }
 
@@ -445,14 +486,16 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         Args.Push(name);
         return std::string();
     }
-    if (*p != '(') Error("関数\"" + name + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。");
+    if (*p != '(')
+        Error("関数\"" + name + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。");
     // The list is read where it stands: the text holding it outlives the call, and
     // nested calls f(g(h(…))) copy nothing.
     std::string_view inner;
     try {
         inner = ReadGroupView(p);
     } catch (const EPoru& e) {
-        if (e.Recorded) throw;
+        if (e.Recorded)
+            throw;
         Error(e.Message);
     }
     // The call binds only the arguments of its own list: earlier phrases of the
@@ -465,7 +508,8 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         ~RestoreArgs()
         {
             auto& items = args.Items();
-            items.insert(items.begin(), std::make_move_iterator(pending.begin()), std::make_move_iterator(pending.end()));
+            items.insert(items.begin(), std::make_move_iterator(pending.begin()),
+                         std::make_move_iterator(pending.end()));
         }
     } restoreArgs{Args, pending};
     if (!inner.empty()) {
@@ -502,7 +546,9 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
             RunLoop();
             break;
         }
-        default: CallDll(*this, n); break;
+        default:
+            CallDll(*this, n);
+            break;
         }
         result = Sys.Sore->Value;
         tag = Sys.Sore->TypeText;
@@ -510,7 +556,8 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
     // Leftover arguments of the list are dropped with the call.
     Args.Clear();
     LastTypeTag = tag;
-    if (push) pending.push_back(result);
+    if (push)
+        pending.push_back(result);
     return result;
 }
 
@@ -521,18 +568,21 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
     // True when only blanks stand between q and the start of the list or a comma:
     // a sign there begins a new argument (f(2,-1)) instead of joining the previous one.
     auto atArgumentStart = [&](const char* q) {
-        while (q > listStart && (q[-1] == ' ' || q[-1] == '\t' || static_cast<unsigned char>(q[-1]) == 0xA4)) --q;
+        while (q > listStart && (q[-1] == ' ' || q[-1] == '\t' || static_cast<unsigned char>(q[-1]) == 0xA4))
+            --q;
         return q == listStart || q[-1] == ',';
     };
     while (!atEnd(p)) {
         std::string word = ReadWord(p);
         unsigned char c = static_cast<unsigned char>(*p);
         if (atEnd(p)) {
-            if (!word.empty()) Args.Push(word);
+            if (!word.empty())
+                Args.Push(word);
             return;
         }
         if (c == '\r' || c == '\n') {
-            if (!word.empty()) Args.Push(word);
+            if (!word.empty())
+                Args.Push(word);
             ExecuteStep(p);
             continue;
         }
@@ -541,12 +591,14 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             try {
                 lit = ReadLiteral(p);
             } catch (const EPoru& e) {
-                if (e.Recorded) throw;
+                if (e.Recorded)
+                    throw;
                 Error(e.Message);
             }
             Args.Push(word + lit);
             SkipSeparators(p);
-            if (*p == ',') ++p;
+            if (*p == ',')
+                ++p;
             continue;
         }
         if (c == '#') {
@@ -565,7 +617,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             std::string v = EvaluateValue(text);
             Args.Push(ValueAsPhrase(v, LastTypeTag));
             SkipSeparators(p);
-            if (*p == ',') ++p;
+            if (*p == ',')
+                ++p;
             continue;
         }
         if (c == '(') {
@@ -579,7 +632,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 try {
                     inner = ReadGroup(p);
                 } catch (const EPoru& e) {
-                    if (e.Recorded) throw;
+                    if (e.Recorded)
+                        throw;
                     Error(e.Message);
                 }
                 std::string v = EvaluateValue(inner);
@@ -589,7 +643,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 Args.Push(ValueAsPhrase(v, tag));
             }
             SkipSpaces(p);
-            if (*p == ',') ++p;
+            if (*p == ',')
+                ++p;
             continue;
         }
         if (c == ',') {
@@ -600,13 +655,16 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
         SkipSeparators(p);
         c = static_cast<unsigned char>(*p);
         if (!IsOperatorChar(c)) {
-            if (!word.empty()) Args.Push(word);
-            if (!atEnd(p) && c != ',' && c != '"' && c != '`' && c != '(' && c != '#') p += CharLen(p);
+            if (!word.empty())
+                Args.Push(word);
+            if (!atEnd(p) && c != ',' && c != '"' && c != '`' && c != '(' && c != '#')
+                p += CharLen(p);
             continue;
         }
         std::string operand = word;
         bool sign = word.empty() && (c == '-' || c == '+') && atArgumentStart(p);
-        if (word.empty() && !sign) operand = Args.Pop();
+        if (word.empty() && !sign)
+            operand = Args.Pop();
         if (c == '&' && p[1] != '&') {
             std::string joined;
             {
@@ -627,7 +685,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
                 SkipSeparators(p);
             }
             Args.Push(QuoteRaw(joined));
-            if (*p == ',') ++p;
+            if (*p == ',')
+                ++p;
             continue;
         }
         // Any other operator: the rest up to the next comma (literals and groups kept
@@ -650,7 +709,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
         }
         std::string v = CalculateText(expr);
         Args.Push(ValueAsPhrase(v, LastTypeTag));
-        if (*p == ',') ++p;
+        if (*p == ',')
+            ++p;
     }
 }
 
@@ -658,7 +718,8 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
 
 std::string TPoruBase::PopText()
 {
-    if (Args.Count() == 0) return std::string();
+    if (Args.Count() == 0)
+        return std::string();
     std::string e = Args.Pop();
     return EvaluateValue(e);
 }
@@ -671,7 +732,8 @@ long double TPoruBase::PopNumber()
 int32_t TPoruBase::PopInt()
 {
     long double v = std::trunc(PopNumber());
-    if (!(v >= -2147483648.0L && v <= 2147483647.0L)) ArgError();
+    if (!(v >= -2147483648.0L && v <= 2147483647.0L))
+        ArgError();
     return static_cast<int32_t>(v);
 }
 
@@ -683,10 +745,13 @@ std::string TPoruBase::PopRaw()
 THashNode* TPoruBase::PopWord(bool create)
 {
     std::string name = Args.Pop();
-    if (name.size() >= 2 && name.front() == '`' && name.back() == '`') name = name.substr(1, name.size() - 2);
+    if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+        name = name.substr(1, name.size() - 2);
     THashNode* n = Words.FindExact(name);
-    if (n) return n;
-    if (!create) Error("オブジェクト\"" + name + "\"が特定できません。");
+    if (n)
+        return n;
+    if (!create)
+        Error("オブジェクト\"" + name + "\"が特定できません。");
     n = THashNode::CreateVariable(name, "", static_cast<int32_t>(RunControl.Count()), false);
     Words.Add(n);
     return n;
@@ -702,11 +767,13 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
         } else if (ContainsChar(t, "の")) {
             const char* q = t.c_str();
             std::string v = ReadValue(q);
-            if (*q == '\0' && v != t) t = v;
+            if (*q == '\0' && v != t)
+                t = v;
         }
     }
     for (;;) {
-        if (t.size() >= 2 && t.front() == '`' && t.back() == '`') t = t.substr(1, t.size() - 2);
+        if (t.size() >= 2 && t.front() == '`' && t.back() == '`')
+            t = t.substr(1, t.size() - 2);
         const char* q = t.c_str();
         SkipSeparators(q);
         if (*q == '(') {
@@ -714,7 +781,8 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
             try {
                 inner = ReadGroup(q);
             } catch (const EPoru& e) {
-                if (e.Recorded) throw;
+                if (e.Recorded)
+                    throw;
                 Error(e.Message);
             }
             SkipSeparators(q);
@@ -729,7 +797,8 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
     const char* q = t.c_str();
     PushCallArguments(q);
     if (Args.Count() != before + 2) {
-        while (Args.Count() > before) Args.Pop();
+        while (Args.Count() > before)
+            Args.Pop();
         Error("座標の指定エラー");
     }
     y = static_cast<int32_t>(std::trunc(ToNumber(PopText())));

@@ -20,7 +20,8 @@ const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるた�
 void TPoruBase::EnterNesting()
 {
     CheckStack();
-    if (NestDepth >= kMaxNesting) Error(kTooDeep);
+    if (NestDepth >= kMaxNesting)
+        Error(kTooDeep);
     savedCalcDepth_[NestDepth] = calcDepth_;
     calcDepth_ = 0;
     ++NestDepth;
@@ -39,14 +40,17 @@ void TPoruBase::StackExhausted()
 uintptr_t StackFloorOfThisThread()
 {
     pthread_attr_t attr;
-    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0)
+        return 0;
     void* low = nullptr;
     size_t size = 0;
     int rc = pthread_attr_getstack(&attr, &low, &size);
     pthread_attr_destroy(&attr);
-    if (rc != 0 || !low || size == 0) return 0;
+    if (rc != 0 || !low || size == 0)
+        return 0;
     size_t margin = std::clamp<size_t>(size / 4, 128 * 1024, 1024 * 1024);
-    if (margin >= size) return 0;
+    if (margin >= size)
+        return 0;
     return reinterpret_cast<uintptr_t>(low) + margin;
 }
 
@@ -56,35 +60,46 @@ void (*gRunLoopPulse)(TPoruBase&) = nullptr;
 
 void TPoruBase::RunLoop()
 {
-    if (!Cursor) return;
+    if (!Cursor)
+        return;
     const char* previous = nullptr;
     // Entries pending when this loop started belong to an enclosing sentence; a
     // failed sentence of this loop leaves nothing above them for the next one.
     const size_t argBase = Args.Count();
     auto dropFailedSentence = [&]() {
-        if (ErrorLabel) return;
+        if (ErrorLabel)
+            return;
         auto& items = Args.Items();
-        if (items.size() > argBase) items.resize(argBase);
+        if (items.size() > argBase)
+            items.resize(argBase);
     };
     // A statement that failed without moving the cursor is left: the rest of its
     // line (within the open body) is skipped, so that an ignored error cannot repeat
     // forever.
     auto leaveStuckLine = [&]() {
-        if (!Cursor || Cursor != previous) return;
+        if (!Cursor || Cursor != previous)
+            return;
         const char* limit = RunControl.BodyLimit();
         const char* stuck = Cursor;
-        while (*Cursor && *Cursor != '\r' && *Cursor != '\n' && Cursor != limit) ++Cursor;
-        if (Cursor == stuck && *Cursor && Cursor != limit) ++Cursor;
+        while (*Cursor && *Cursor != '\r' && *Cursor != '\n' && Cursor != limit)
+            ++Cursor;
+        if (Cursor == stuck && *Cursor && Cursor != limit)
+            ++Cursor;
         previous = nullptr;
     };
     for (;;) {
-        if (!Cursor) return;
+        if (!Cursor)
+            return;
         if (!AtEnd(Cursor)) {
-            if ((++runPulse_ & 0xFF) == 0 && gRunLoopPulse) gRunLoopPulse(*this);
+            if ((++runPulse_ & 0xFF) == 0 && gRunLoopPulse)
+                gRunLoopPulse(*this);
             try {
-                if (RunControl.Count() > kMaxRunControl) Error("実行が無限ループしている可能性があるので終了します。");
-                if (Stopping) return;
-                if (Cursor == previous) Error("特定できないシステムエラーです(ToT)");
+                if (RunControl.Count() > kMaxRunControl)
+                    Error("実行が無限ループしている可能性があるので終了します。");
+                if (Stopping)
+                    return;
+                if (Cursor == previous)
+                    Error("特定できないシステムエラーです(ToT)");
                 previous = Cursor;
                 ExecuteStep(Cursor);
             } catch (const EPoru& e) {
@@ -109,30 +124,36 @@ void TPoruBase::RunLoop()
                 dropFailedSentence();
                 HandleRunError(EPoru(e.what()), false);
             }
-            if (Stopping) return;
+            if (Stopping)
+                return;
             continue;
         }
         // End of a text: continue or close the open structures.
         previous = nullptr;
         try {
             CheckRunControl();
-            if (Cursor && !AtEnd(Cursor)) continue;
+            if (Cursor && !AtEnd(Cursor))
+                continue;
             while (RunControl.Count() != 0) {
                 CheckRunControl();
-                if (Cursor && !AtEnd(Cursor)) break;
+                if (Cursor && !AtEnd(Cursor))
+                    break;
             }
         } catch (const EPoru& e) {
             HandleRunError(e, true);
-            if (Stopping) return;
+            if (Stopping)
+                return;
         }
-        if (Cursor && !AtEnd(Cursor)) continue;
+        if (Cursor && !AtEnd(Cursor))
+            continue;
         return;
     }
 }
 
 void TPoruBase::CheckRunControl()
 {
-    if (RunControl.Count() == 0) return;
+    if (RunControl.Count() == 0)
+        return;
     try {
         TRunControl* top = RunControl.Top();
         switch (top->RcKind) {
@@ -196,7 +217,8 @@ void TPoruBase::CheckRunControl()
         case rcWhile: {
             std::string cond = top->Condition;
             std::string r = CalculateText(cond);
-            if (!Cursor || RunControl.Count() == 0) return;   // the condition ended the run
+            if (!Cursor || RunControl.Count() == 0)
+                return;   // the condition ended the run
             long double v = std::trunc(ToNumber(r));
             top = RunControl.Top();
             if (v != 0) {
@@ -242,18 +264,22 @@ void TPoruBase::RunNested(const char* pos)
 
 void TPoruBase::RunProgram()
 {
-    if (!runStartPending_) return;
+    if (!runStartPending_)
+        return;
     runStartPending_ = false;
-    if (Host) Host->ProcessEvents();
+    if (Host)
+        Host->ProcessEvents();
     if (FileName.empty()) {
-        if (Host) Host->RequestClose(*this);
+        if (Host)
+            Host->RequestClose(*this);
         return;
     }
     try {
         PrepareRun();
         Cursor = Source.c_str();
     } catch (const EPoru& e) {
-        if (!e.Recorded) AppendErrorText(FormatError(e.Message));
+        if (!e.Recorded)
+            AppendErrorText(FormatError(e.Message));
         StoppedByError = true;
         if (Host) {
             Host->ShowErrorDialog(*this, ErrorText);
@@ -266,7 +292,8 @@ void TPoruBase::RunProgram()
     try {
         RunLoop();
     } catch (const std::exception& e) {
-        if (ErrorText.empty() && Host) Host->MessageBox(std::string("システムエラー:") + e.what());
+        if (ErrorText.empty() && Host)
+            Host->MessageBox(std::string("システムエラー:") + e.what());
         StoppedByError = true;
     }
 }
@@ -278,7 +305,8 @@ bool TPoruBase::RequestClose()
         THashNode* label = CloseLabel;
         CloseLabel = nullptr;
         Cursor = label->Position();
-        if (Sys.NoExit) Sys.NoExit->Value = "0";
+        if (Sys.NoExit)
+            Sys.NoExit->Value = "0";
         RunControl.EnterLevel();
         try {
             RunLoop();
@@ -297,7 +325,8 @@ bool TPoruBase::RequestClose()
 
 void TPoruBase::RunEventAt(const char* pos)
 {
-    if (!pos) return;
+    if (!pos)
+        return;
     if (Cursor && *Cursor != '\0') {
         // A statement is running (inside a command that processes messages): the
         // handler runs next in the active loop and comes back through its record.
@@ -349,7 +378,8 @@ void cmdEnd(TPoruBase& st)
 {
     st.RunControl.ClearLevel();
     st.Cursor = nullptr;
-    if (st.Host) st.Host->RequestClose(st);
+    if (st.Host)
+        st.Host->RequestClose(st);
 }
 
 // 待機: end the run here and wait for events.
@@ -399,4 +429,4 @@ void cmdRunText(TPoruBase& st)
 
 HandlerRegistrar reg({{Cmd::End, cmdEnd}, {Cmd::Wait, cmdWait}, {Cmd::RunText, cmdRunText}});
 
-}  // namespace
+}   // namespace

@@ -23,26 +23,22 @@ void* Find(TPoruBase& st, std::type_index type);
 }   // namespace services_detail
 
 // Registers (or replaces) the factory of interface I.
-template <class I>
-void ProvideService(std::function<std::unique_ptr<I>(TPoruBase&)> make)
+template <class I> void ProvideService(std::function<std::unique_ptr<I>(TPoruBase&)> make)
 {
-    services_detail::Provide(std::type_index(typeid(I)),
-                             [make](TPoruBase& st) -> std::shared_ptr<void> {
-                                 std::unique_ptr<I> p = make(st);
-                                 return std::shared_ptr<I>(std::move(p));
-                             });
+    services_detail::Provide(std::type_index(typeid(I)), [make](TPoruBase& st) -> std::shared_ptr<void> {
+        std::unique_ptr<I> p = make(st);
+        return std::shared_ptr<I>(std::move(p));
+    });
 }
 
 // The state's instance of I, created on first use; nullptr when none is provided.
-template <class I>
-I* FindService(TPoruBase& st)
+template <class I> I* FindService(TPoruBase& st)
 {
     return static_cast<I*>(services_detail::Find(st, std::type_index(typeid(I))));
 }
 
 // Static registration: `TServiceProvider<ITcpService> gTcp([](TPoruBase& st) { ... });`
-template <class I>
-struct TServiceProvider {
+template <class I> struct TServiceProvider {
     explicit TServiceProvider(std::function<std::unique_ptr<I>(TPoruBase&)> make)
     {
         ProvideService<I>(std::move(make));

@@ -66,7 +66,7 @@ bool LoadStartFile(TPoruBase& st, const std::string& path)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 std::string JoinScriptLines(const std::string& bytes)
 {
@@ -253,7 +253,7 @@ struct TEncodingChoice {
     TScriptEncoding Encoding = TScriptEncoding::Auto;
 };
 
-}  // namespace
+}   // namespace
 
 TScriptEncoding RunScriptEncoding(TPoruBase& st)
 {

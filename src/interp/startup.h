@@ -11,11 +11,11 @@
 class TPoruBase;
 
 struct TStartResult {
-    bool HasProgram = false;        // st.Source holds the program to run
-    std::string MessageText;        // show in a plain message box (start file unreadable)
-    std::string WarningCaption;     // show in a warning box ("-runtime" file broken) ...
+    bool HasProgram = false;      // st.Source holds the program to run
+    std::string MessageText;      // show in a plain message box (start file unreadable)
+    std::string WarningCaption;   // show in a warning box ("-runtime" file broken) ...
     std::string WarningText;
-    std::string ErrorText;          // ... or as an interpreter error (container failures)
+    std::string ErrorText;   // ... or as an interpreter error (container failures)
     int ExitCode() const { return HasProgram ? 0 : 2; }
 };
 

@@ -16,12 +16,16 @@
 
 namespace {
 
-bool IsDigitChar(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigitChar(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The bytes that stop a run of ordinary characters in a statement.
 constexpr std::array<bool, 256> kStatementStop = [] {
     std::array<bool, 256> t{};
-    for (unsigned char c : {'\0', '\r', '\n', ';', '"', '`', '(', '&', ')'}) t[c] = true;
+    for (unsigned char c : {'\0', '\r', '\n', ';', '"', '`', '(', '&', ')'})
+        t[c] = true;
     return t;
 }();
 
@@ -34,7 +38,8 @@ bool IsInertEmbedding(const THash& words, const std::string& embed)
     const char* p = half.c_str();
     while (*p) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"' || c == '`' || c == '#' || c == '{' || c == '}') return false;
+        if (c == '"' || c == '`' || c == '#' || c == '{' || c == '}')
+            return false;
         if (IsWordTerminator(c) || c == '$' || (c >= '0' && c <= '9') || c == '.') {
             ++p;
             continue;
@@ -44,10 +49,13 @@ bool IsInertEmbedding(const THash& words, const std::string& embed)
             ++p;
             continue;
         }
-        if (*p == '(') return false;
+        if (*p == '(')
+            return false;
         THashNode* n = words.FindExact(w);
-        if (n && n->Kind != wkVariable) return false;
-        if (!n && EndsWithChar(w, "の")) return false;
+        if (n && n->Kind != wkVariable)
+            return false;
+        if (!n && EndsWithChar(w, "の"))
+            return false;
     }
     return true;
 }
@@ -55,8 +63,10 @@ bool IsInertEmbedding(const THash& words, const std::string& embed)
 // True when a literal can be expanded without running anything.
 bool IsInertLiteral(const THash& words, std::string_view lit)
 {
-    if (lit.empty()) return false;
-    if (lit[0] == '`') return true;
+    if (lit.empty())
+        return false;
+    if (lit[0] == '`')
+        return true;
     std::string embed;
     bool open = false;
     for (size_t i = 0; i < lit.size();) {
@@ -69,11 +79,13 @@ bool IsInertLiteral(const THash& words, std::string_view lit)
             continue;
         }
         if (c == '{' || fullOpen) {
-            if (open) return false;
+            if (open)
+                return false;
             open = true;
             embed.clear();
         } else if (c == '}' || fullClose) {
-            if (open && !IsInertEmbedding(words, embed)) return false;
+            if (open && !IsInertEmbedding(words, embed))
+                return false;
             open = false;
         } else if (open) {
             embed.append(lit.substr(i, n));
@@ -83,11 +95,12 @@ bool IsInertLiteral(const THash& words, std::string_view lit)
     return !open;
 }
 
-}  // namespace
+}   // namespace
 
 void TPoruBase::ReadLineMarker(const char*& p)
 {
-    while (*p == '\t' || *p == '\r' || *p == '\n' || *p == ' ') ++p;
+    while (*p == '\t' || *p == '\r' || *p == '\n' || *p == ' ')
+        ++p;
     if (!IsDigitChar(static_cast<unsigned char>(*p))) {
         LineNo = -1;
         return;
@@ -95,11 +108,14 @@ void TPoruBase::ReadLineMarker(const char*& p)
     int64_t n = 0;
     bool ok = true;
     while (*p && *p != ':') {
-        if (IsDigitChar(static_cast<unsigned char>(*p)) && n < 100000000) n = n * 10 + (*p - '0');
-        else ok = false;
+        if (IsDigitChar(static_cast<unsigned char>(*p)) && n < 100000000)
+            n = n * 10 + (*p - '0');
+        else
+            ok = false;
         ++p;
     }
-    if (*p == ':') ++p;
+    if (*p == ':')
+        ++p;
     // The marker holds the index of the line that starts here, counted from 0; the
     // state keeps line numbers counted from 1, as error messages show them.
     LineNo = ok ? static_cast<int32_t>(n) + 1 : -1;
@@ -108,7 +124,8 @@ void TPoruBase::ReadLineMarker(const char*& p)
 void TPoruBase::SkipLabelLine(const char*& p)
 {
     const char* limit = RunControl.BodyLimit();
-    while (*p && *p != '\r' && *p != '\n' && p != limit) p += CharLen(p);
+    while (*p && *p != '\r' && *p != '\n' && p != limit)
+        p += CharLen(p);
 }
 
 std::string TPoruBase::ReadToStatementEnd(const char*& p)
@@ -131,18 +148,23 @@ void TPoruBase::ScanStatement(const char*& p, std::string* out)
 {
     const char* limit = RunControl.BodyLimit();
     auto take = [&](const char* s) {
-        if (out) out->append(s, p);
+        if (out)
+            out->append(s, p);
     };
     for (;;) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '\0' || c == '\r' || c == '\n' || c == ';' || p == limit) break;
+        if (c == '\0' || c == '\r' || c == '\n' || c == ';' || p == limit)
+            break;
         if (c == '"' || c == '`' || c == '(') {
             const char* s = p;
             try {
-                if (c == '(') ReadGroupView(p);
-                else ReadLiteralView(p);
+                if (c == '(')
+                    ReadGroupView(p);
+                else
+                    ReadLiteralView(p);
             } catch (const EPoru& e) {
-                if (e.Recorded) throw;
+                if (e.Recorded)
+                    throw;
                 Error(e.Message);
             }
             take(s);
@@ -150,7 +172,8 @@ void TPoruBase::ScanStatement(const char*& p, std::string* out)
         }
         if (c == '&') {
             const char* q = p + 1;
-            while (*q == ' ' || *q == '\t') ++q;
+            while (*q == ' ' || *q == '\t')
+                ++q;
             if (*q == '\r' || *q == '\n') {
                 if (out) {
                     *out += '&';
@@ -169,10 +192,12 @@ void TPoruBase::ScanStatement(const char*& p, std::string* out)
         const char* s = p;
         for (;;) {
             unsigned char d = static_cast<unsigned char>(*p);
-            if (kStatementStop[d] && (d != ')' || p == limit)) break;
+            if (kStatementStop[d] && (d != ')' || p == limit))
+                break;
             p += CharLen(p);
         }
-        if (p == s) p += CharLen(p);
+        if (p == s)
+            p += CharLen(p);
         take(s);
     }
 }
@@ -195,9 +220,11 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
             std::string v = ReadValue(p);
             phrase += '&';
             phrase += QuoteRaw(v);
-            if (!p) return phrase;
+            if (!p)
+                return phrase;
             SkipSpaces(p);
-            if (*p == '&') continue;
+            if (*p == '&')
+                continue;
             phrase += ReadWord(p);
             break;
         }
@@ -218,11 +245,14 @@ void TPoruBase::ExecuteStep(const char*& p)
 
 bool TPoruBase::ExecutePhrase(const char*& p)
 {
-    if (!p) return false;
+    if (!p)
+        return false;
     TPhrase phrase;
-    if (!ReadPhrase(p, phrase)) return false;
+    if (!ReadPhrase(p, phrase))
+        return false;
     // Reading the phrase may have run a command that ended the run.
-    if (!p) return false;
+    if (!p)
+        return false;
     return ActOnPhrase(p, phrase);
 }
 
@@ -233,7 +263,8 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
     const char* start = p;
     SkipSeparators(p);
     unsigned char c = static_cast<unsigned char>(*p);
-    if (p == RunControl.BodyLimit()) c = '\0';   // the end of the body runs the sentence like the end of a text
+    if (p == RunControl.BodyLimit())
+        c = '\0';   // the end of the body runs the sentence like the end of a text
     switch (c) {
     case '\0':
         RunSentenceCommand();
@@ -259,11 +290,13 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
         try {
             lit = ReadLiteral(p);
         } catch (const EPoru& e) {
-            if (e.Recorded) throw;
+            if (e.Recorded)
+                throw;
             Error(e.Message);
         }
         std::string v = ExpandLiteral(lit);
-        if (!p) return false;   // an embedding ended the run (待機, 終わり)
+        if (!p)
+            return false;   // an embedding ended the run (待機, 終わり)
         SkipSpaces(p);
         phrase.Text = ReadConcatTail(p, QuoteRaw(v));
         phrase.Plain = false;
@@ -273,7 +306,8 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
         try {
             phrase.Text = ReadGroup(p);
         } catch (const EPoru& e) {
-            if (e.Recorded) throw;
+            if (e.Recorded)
+                throw;
             Error(e.Message);
         }
         phrase.Text += ReadWord(p);
@@ -294,8 +328,10 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
     if (phrase.Text.empty()) {
         std::string ch(p, CharLen(p));
         std::string msg = "\"" + ch + "\"は、文法が正しくないため、実行できません。";
-        if (c == '&') msg += "\"&\"は、文字列との連結に使います。";
-        else if (IsOperatorChar(c)) msg += "\"" + ch + "\"は、計算式で使います。";
+        if (c == '&')
+            msg += "\"&\"は、文字列との連結に使います。";
+        else if (IsOperatorChar(c))
+            msg += "\"" + ch + "\"は、計算式で使います。";
         p += ch.size();
         Error(msg);
     }
@@ -320,8 +356,10 @@ void TPoruBase::EndLine(const char*& p, const char* start)
     // that line; the marker is read afterwards unless the command moved the cursor.
     const char* at = p;
     RunSentenceCommand();
-    if (p == at) ReadLineMarker(p);
-    if (LineStop) StopAfterLine(*this);   // single-step mode: the debugger after every line
+    if (p == at)
+        ReadLineMarker(p);
+    if (LineStop)
+        StopAfterLine(*this);   // single-step mode: the debugger after every line
 }
 
 // An element of the variable on the stack: "#" with a row (A#1) and maybe a column
@@ -336,7 +374,8 @@ bool TPoruBase::ReadIndexedPhrase(const char*& p, TPhrase& phrase)
             try {
                 return ReadGroup(p);
             } catch (const EPoru& e) {
-                if (e.Recorded) throw;
+                if (e.Recorded)
+                    throw;
                 Error(e.Message);
             }
         }
@@ -363,14 +402,16 @@ bool TPoruBase::ReadIndexedPhrase(const char*& p, TPhrase& phrase)
             phrase.Column = num;
         } else {
             phrase.Column = EvaluateValue(phrase.Column);
-            if (!p) return false;   // the index ended the run (a function that ends it)
+            if (!p)
+                return false;   // the index ended the run (a function that ends it)
         }
         phrase.HasColumn = true;
         phrase.Text = phrase.Variable + "#" + phrase.Row + "#" + phrase.Column + particle;
     } else {
         phrase.Text = phrase.Variable + "#" + phrase.Row;
     }
-    if (!IsWordTerminator(static_cast<unsigned char>(*p))) phrase.Text += ReadWord(p);
+    if (!IsWordTerminator(static_cast<unsigned char>(*p)))
+        phrase.Text += ReadWord(p);
     phrase.Plain = false;
     return true;
 }
@@ -381,14 +422,16 @@ void TPoruBase::ReadNumberPhrase(const char*& p, std::string& text)
     text = ReadNumberLiteral(p);
     SkipSpaces(p);
     while (IsOperatorChar(static_cast<unsigned char>(*p))) {
-        while (IsOperatorChar(static_cast<unsigned char>(*p))) text += *p++;
+        while (IsOperatorChar(static_cast<unsigned char>(*p)))
+            text += *p++;
         SkipSpaces(p);
         text += ReadNumberLiteral(p);
         SkipSpaces(p);
         text = CalculateText(text);
     }
     unsigned char d = static_cast<unsigned char>(*p);
-    if (!(d == '\r' || d == '\n' || d == ',' || d == ';' || d == 0xA4)) text += ReadWord(p);
+    if (!(d == '\r' || d == '\n' || d == ',' || d == ';' || d == 0xA4))
+        text += ReadWord(p);
 }
 
 // What the phrase's ending and the sign after it make of it: an assignment, a
@@ -405,7 +448,8 @@ bool TPoruBase::ActOnPhrase(const char*& p, TPhrase& phrase)
         ++p;
         const std::string* row = phrase.HasRow ? &phrase.Row : nullptr;
         const std::string* col = phrase.HasColumn ? &phrase.Column : nullptr;
-        if (phrase.HasRow) text = phrase.Variable;
+        if (phrase.HasRow)
+            text = phrase.Variable;
         Assign(p, text, row, col);
         return false;
     }
@@ -422,7 +466,8 @@ bool TPoruBase::ActOnPhrase(const char*& p, TPhrase& phrase)
         const std::string* row = phrase.HasRow ? &phrase.Row : nullptr;
         const std::string* col = phrase.HasColumn ? &phrase.Column : nullptr;
         if (phrase.HasRow) {
-            if (!phrase.HasColumn && EndsWithChar(phrase.Row, "は")) phrase.Row.resize(phrase.Row.size() - 2);
+            if (!phrase.HasColumn && EndsWithChar(phrase.Row, "は"))
+                phrase.Row.resize(phrase.Row.size() - 2);
             text = phrase.Variable;
         }
         Assign(p, text, row, col);
@@ -450,7 +495,8 @@ bool TPoruBase::ActOnPhrase(const char*& p, TPhrase& phrase)
             return false;
         }
     }
-    if (phrase.Plain && RunPlainPhrase(p, after, text)) return false;
+    if (phrase.Plain && RunPlainPhrase(p, after, text))
+        return false;
     Args.Push(std::move(text));
     return AtEnd(p);
 }
@@ -482,9 +528,12 @@ void TPoruBase::ConcatenatePhrase(const char*& p, TPhrase& phrase)
             }
         }
     }
-    if (!p) return;
-    if (hasValue) phrase.Text = ReadConcatTail(p, QuoteRaw(value));
-    else phrase.Text = ReadConcatTail(p, std::move(phrase.Text));
+    if (!p)
+        return;
+    if (hasValue)
+        phrase.Text = ReadConcatTail(p, QuoteRaw(value));
+    else
+        phrase.Text = ReadConcatTail(p, std::move(phrase.Text));
     Args.Push(std::move(phrase.Text));
 }
 
@@ -506,7 +555,8 @@ bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& t
         if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
             p = after;
             std::string result = CallWithParentheses(text, p, false);
-            if (!p) return true;
+            if (!p)
+                return true;
             SkipSpaces(p);
             if (*p == '\0' || *p == '\r' || *p == ';' || p == RunControl.BodyLimit()) {
                 // それ takes the call's result with the tag the call left pending.
@@ -529,7 +579,8 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     }
     if (!left.empty() && (left[0] == '"' || left[0] == '`'))
-        Error("\"" + left + "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
+        Error("\"" + left +
+              "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
     std::string rightText = ReadToStatementEnd(p);
 
     // Appending to the same variable (S=S&…) with nothing that can run code on the
@@ -589,13 +640,15 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     bool hasRow = false, hasCol = false;
     if (rowText) {
         std::string r = *rowText;
-        if (EndsWithChar(r, "は")) r.resize(r.size() - 2);
+        if (EndsWithChar(r, "は"))
+            r.resize(r.size() - 2);
         std::string rv = EvaluateValue(r);
         row = ToIntOrDefault(rv, INT32_MIN);
         hasRow = row != INT32_MIN;
         if (colText && hasRow) {
             std::string cv = *colText;
-            if (EndsWithChar(cv, "は")) cv.resize(cv.size() - 2);
+            if (EndsWithChar(cv, "は"))
+                cv.resize(cv.size() - 2);
             cv = EvaluateValue(cv);
             col = ToIntOrDefault(cv, INT32_MIN);
             hasCol = col != INT32_MIN;
@@ -604,8 +657,10 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     THashNode* node = rowText ? Words.FindExact(left) : self;
     if (hasRow) {
         std::string table = node ? node->Value : std::string();
-        if (hasCol) right = CsvSetCell(table, col, row, right);
-        else right = CsvSetRow(table, row, right);
+        if (hasCol)
+            right = CsvSetCell(table, col, row, right);
+        else
+            right = CsvSetRow(table, row, right);
         tag = "s";
     }
     if (!node) {
@@ -631,7 +686,8 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         Error("\"" + node->Name + "\"は\"システム命令\"で予約語なので代入できません。");
     }
     case wkVariable:
-        if (node->Reserved) Error("\"" + node->Name + "\"は、読取専用です。");
+        if (node->Reserved)
+            Error("\"" + node->Name + "\"は、読取専用です。");
         if (tag == "hs") {
             THash* t = new THash();
             t->LoadPairs(right);
@@ -667,20 +723,23 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
 {
     std::string owner = Args.Pop();
     if (!EndsWithChar(owner, "の"))
-        Error("オブジェクトへの不正な代入(" + owner + "," + member + ")。『オブジェクトの、項目名は、値』の形式で指定してください。");
+        Error("オブジェクトへの不正な代入(" + owner + "," + member +
+              ")。『オブジェクトの、項目名は、値』の形式で指定してください。");
     owner.resize(owner.size() - 2);
     THashNode* n = Words.FindExact(owner);
     if (!n) {
         std::string v = EvaluateValue(owner);
         n = Words.FindExact(v);
         if (!n) {
-            n = new THashNode(owner, "", "ハッシュ", "ハッシュ", static_cast<int32_t>(RunControl.Count()), wkHash, nullptr, false);
+            n = new THashNode(owner, "", "ハッシュ", "ハッシュ", static_cast<int32_t>(RunControl.Count()), wkHash,
+                              nullptr, false);
             n->SetTable(new THash());
             Words.Add(n);
         }
     } else if (n->Kind == wkVariable) {
         std::string v = EvaluateValue(owner);
-        if (THashNode* other = Words.FindExact(v)) n = other;
+        if (THashNode* other = Words.FindExact(v))
+            n = other;
     }
     std::string right = Trim(ReadToStatementEnd(p));
     switch (n->Kind) {
@@ -694,7 +753,8 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
         Host->SetObjectProperty(*this, n, member, right);
         return;
     case wkHash: {
-        if (!n->Table()) n->SetTable(new THash());
+        if (!n->Table())
+            n->SetTable(new THash());
         std::string name = EvaluateValue(member);
         std::string value = EvaluateValue(right);
         std::string tag = LastTypeTag;

@@ -64,7 +64,7 @@ void Regenerate(TTwister& t)
     t.Index = 0;
 }
 
-}  // namespace
+}   // namespace
 
 void SeedCipherGenerator(uint32_t seed)
 {

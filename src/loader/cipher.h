@@ -31,7 +31,11 @@ public:
     size_t Write(const void* data, size_t count);
     // Reads up to count bytes from the position; returns the count read.
     size_t Read(void* data, size_t count);
-    void Clear() { Bytes.clear(); Position = 0; }
+    void Clear()
+    {
+        Bytes.clear();
+        Position = 0;
+    }
 };
 
 // The generator: MT19937 with this system's own seeding (only the low byte of the

@@ -51,7 +51,7 @@ long FlagValue(const std::string& text)
     return (end && *end == '\0') ? v : 0;
 }
 
-}  // namespace
+}   // namespace
 
 std::string UpperSjis(std::string_view name)
 {
@@ -78,7 +78,11 @@ bool TFileMixWriter::Save(const std::string& nativePath)
         throw EContainer(IoFailure(nativePath));
     struct Closer {
         std::FILE*& f;
-        ~Closer() { if (f) std::fclose(f); }
+        ~Closer()
+        {
+            if (f)
+                std::fclose(f);
+        }
     } closer{f};
 
     const size_t count = Entries.size();
@@ -127,8 +131,9 @@ bool TFileMixWriter::Save(const std::string& nativePath)
         PutLe(record + 256, end, 4);
         PutLe(record + 260, data.size(), 4);
         record[264] = static_cast<char>(flag);
-        if (!Seek(f, kMixHeaderSize + kMixRecordSize * i) || std::fwrite(record, 1, kMixRecordSize, f) != kMixRecordSize ||
-            !Seek(f, end) || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+        if (!Seek(f, kMixHeaderSize + kMixRecordSize * i) ||
+            std::fwrite(record, 1, kMixRecordSize, f) != kMixRecordSize || !Seek(f, end) ||
+            std::fwrite(data.data(), 1, data.size(), f) != data.size())
             throw EContainer(IoFailure(nativePath));
         end += data.size();
     }

@@ -117,7 +117,7 @@ void RemoveStaleDirs(const std::string& root)
     closedir(d);
 }
 
-}  // namespace
+}   // namespace
 
 std::string PrivateTempDir()
 {

@@ -69,17 +69,19 @@ bool Grow(uint64_t& end, uint64_t off, uint64_t size, uint64_t fileSize)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 namespace {
 
 bool ElfEnd(const TSource& src, uint64_t& end)
 {
     char ident[16];
-    if (!src.ReadAt(0, ident, 16) || std::string_view(ident, 4) != std::string_view("\x7F" "ELF", 4))
+    if (!src.ReadAt(0, ident, 16) || std::string_view(ident, 4) != std::string_view("\x7F"
+                                                                                    "ELF",
+                                                                                    4))
         return false;
-    const int cls = static_cast<unsigned char>(ident[4]);   // 1 = 32 bits, 2 = 64 bits
-    const int data = static_cast<unsigned char>(ident[5]);  // 1 = little, 2 = big endian
+    const int cls = static_cast<unsigned char>(ident[4]);    // 1 = 32 bits, 2 = 64 bits
+    const int data = static_cast<unsigned char>(ident[5]);   // 1 = little, 2 = big endian
     if ((cls != 1 && cls != 2) || (data != 1 && data != 2))
         return false;
     const bool wide = cls == 2;
@@ -89,10 +91,9 @@ bool ElfEnd(const TSource& src, uint64_t& end)
     uint64_t phoff, shoff, ehsize, phentsize, phnum, shentsize, shnum;
     const int word = wide ? 8 : 4;
     const uint64_t base = wide ? 0x20 : 0x1C;   // e_phoff
-    if (!r.Get(base, word, phoff) || !r.Get(base + word, word, shoff) ||
-        !r.Get(base + 2 * word + 4, 2, ehsize) || !r.Get(base + 2 * word + 6, 2, phentsize) ||
-        !r.Get(base + 2 * word + 8, 2, phnum) || !r.Get(base + 2 * word + 10, 2, shentsize) ||
-        !r.Get(base + 2 * word + 12, 2, shnum))
+    if (!r.Get(base, word, phoff) || !r.Get(base + word, word, shoff) || !r.Get(base + 2 * word + 4, 2, ehsize) ||
+        !r.Get(base + 2 * word + 6, 2, phentsize) || !r.Get(base + 2 * word + 8, 2, phnum) ||
+        !r.Get(base + 2 * word + 10, 2, shentsize) || !r.Get(base + 2 * word + 12, 2, shnum))
         return false;
 
     uint64_t e = 0;
@@ -127,9 +128,8 @@ bool ElfEnd(const TSource& src, uint64_t& end)
         for (uint64_t i = 0; i < shnum; ++i) {
             const uint64_t sh = shoff + i * shentsize;
             uint64_t type, off, size;
-            const bool ok = r.Get(sh + 4, 4, type) &&
-                            (wide ? (r.Get(sh + 24, 8, off) && r.Get(sh + 32, 8, size))
-                                  : (r.Get(sh + 16, 4, off) && r.Get(sh + 20, 4, size)));
+            const bool ok = r.Get(sh + 4, 4, type) && (wide ? (r.Get(sh + 24, 8, off) && r.Get(sh + 32, 8, size))
+                                                            : (r.Get(sh + 16, 4, off) && r.Get(sh + 20, 4, size)));
             if (!ok)
                 return false;
             if (type == kShtNobits || type == 0)
@@ -142,7 +142,7 @@ bool ElfEnd(const TSource& src, uint64_t& end)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 bool ElfImageEndOf(const std::string& bytes, uint64_t& end)
 {

@@ -24,7 +24,7 @@ bool CarriesProgram(int argc, char** argv)
     return LocateAppendedAt(self, offset, size) && size > 0;
 }
 
-}  // namespace
+}   // namespace
 
 TFrontOption FindFrontOption(int argc, char** argv)
 {

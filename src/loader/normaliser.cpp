@@ -16,37 +16,37 @@ struct TPair {
 // Symbols, in table order (full-width codes written as bytes so that the table does
 // not depend on how a compiler maps look-alike characters).
 const TPair kSymbols[] = {
-    {"\x81\x49", "!"}, {"\x81\x94", "#"}, {"\x81\x90", "$"}, {"\x81\x93", "%"},
-    {"\x81\x95", "&"}, {"\x81\x69", "("}, {"\x81\x6A", ")"}, {"\x81\x81", "="},
-    {"\x81\x7C", "-"}, {"\x81\x4F", "^"}, {"\x81\x60", "~"}, {"\x81\x8F", "\\"},
-    {"\x81\x62", "|"}, {"\x81\x6F", "{"}, {"\x81\x70", "}"}, {"\x81\x97", "@"},
-    {"\x81\x47", ";"}, {"\x81\x46", ":"}, {"\x81\x7B", "+"}, {"\x81\x96", "*"},
-    {"\x81\x5E", "/"}, {"\x81\x48", "?"}, {"\x81\x51", "_"}, {"\x81\x83", "<"},
-    {"\x81\x84", ">"}, {"\x81\x43", ","}, {"\x81\x44", "."},
-    {"\x81\x68", "\""},  // ”
-    {"\x81\x66", "'"},   // ’
-    {"\x81\xA6", "'"},   // ※
-    {"\x81\x65", "`"},   // ‘
-    {"\x81\x7E", "*"},   // ×
-    {"\x81\x80", "/"},   // ÷
-    {"\x81\x82", "<>"},  // ≠
-    {"\x81\x85", "<="},  // ≦
-    {"\x81\x86", ">="},  // ≧
+    {"\x81\x49", "!"},  {"\x81\x94", "#"}, {"\x81\x90", "$"}, {"\x81\x93", "%"},  {"\x81\x95", "&"}, {"\x81\x69", "("},
+    {"\x81\x6A", ")"},  {"\x81\x81", "="}, {"\x81\x7C", "-"}, {"\x81\x4F", "^"},  {"\x81\x60", "~"}, {"\x81\x8F", "\\"},
+    {"\x81\x62", "|"},  {"\x81\x6F", "{"}, {"\x81\x70", "}"}, {"\x81\x97", "@"},  {"\x81\x47", ";"}, {"\x81\x46", ":"},
+    {"\x81\x7B", "+"},  {"\x81\x96", "*"}, {"\x81\x5E", "/"}, {"\x81\x48", "?"},  {"\x81\x51", "_"}, {"\x81\x83", "<"},
+    {"\x81\x84", ">"},  {"\x81\x43", ","}, {"\x81\x44", "."}, {"\x81\x68", "\""},   // ”
+    {"\x81\x66", "'"},                                                              // ’
+    {"\x81\xA6", "'"},                                                              // ※
+    {"\x81\x65", "`"},                                                              // ‘
+    {"\x81\x7E", "*"},                                                              // ×
+    {"\x81\x80", "/"},                                                              // ÷
+    {"\x81\x82", "<>"},                                                             // ≠
+    {"\x81\x85", "<="},                                                             // ≦
+    {"\x81\x86", ">="},                                                             // ≧
 };
 
 const TPair kSpacesAndBrackets[] = {
-    {"\x81\x40", " "},   // full-width space
-    {"\x81\x41", ","},   // 、
-    {"\x81\x42", ";"},   // 。
-    {"\x81\x75", "\""},  // 「
-    {"\x81\x76", "\""},  // 」
-    {"\xA2", "\""},      // half-width ｢
-    {"\xA3", "\""},      // half-width ｣
-    {"\x81\x77", "`"},   // 『
-    {"\x81\x78", "`"},   // 』
+    {"\x81\x40", " "},    // full-width space
+    {"\x81\x41", ","},    // 、
+    {"\x81\x42", ";"},    // 。
+    {"\x81\x75", "\""},   // 「
+    {"\x81\x76", "\""},   // 」
+    {"\xA2", "\""},       // half-width ｢
+    {"\xA3", "\""},       // half-width ｣
+    {"\x81\x77", "`"},    // 『
+    {"\x81\x78", "`"},    // 』
 };
 
-inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
+inline unsigned char U(char c)
+{
+    return static_cast<unsigned char>(c);
+}
 
 // Up to 20 bytes of the text at p, whole characters only, for the error messages.
 std::string Snippet(const char* p)
@@ -69,7 +69,7 @@ void AppendMarker(std::string& out, int line)
     out += ':';
 }
 
-} // namespace
+}   // namespace
 
 TConvToHalf::TConvToHalf()
 {
@@ -136,10 +136,10 @@ void Normalise(std::string& text)
     out.reserve(text.size() + text.size() / 8 + 16);
 
     bool inQuote = false, inBackquote = false, inBlock = false, inLineComment = false;
-    int line = 1;                          // the index the next marker carries
-    const char* blockPos = nullptr;        // text after the last opening brace
+    int line = 1;                     // the index the next marker carries
+    const char* blockPos = nullptr;   // text after the last opening brace
     int blockLine = 0;
-    const char* stringPos = nullptr;       // text after the last opened quote
+    const char* stringPos = nullptr;   // text after the last opened quote
     int stringLine = 0;
 
     auto replacementOf = [&conv](const char* ch, size_t len) -> std::string_view {

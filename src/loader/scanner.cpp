@@ -27,15 +27,19 @@ constexpr ByteTable MakeTable(std::initializer_list<unsigned char> bytes)
 }
 
 constexpr ByteTable kBlank = MakeTable({0x09, 0x20, ',', 0xA4});
-constexpr ByteTable kTerminator = MakeTable({0x09, 0x0D, 0x20, 0x22, 0x23, 0x25, 0x26, 0x28, 0x29,
-                                             0x2A, 0x2B, 0x2C, 0x2D, 0x2F, 0x3A, 0x3B, 0x3C, 0x3D,
-                                             0x3E, 0x3F, 0x5C, 0x5E, 0x60, 0xA4});
-constexpr ByteTable kOperator =
-    MakeTable({0x25, 0x26, 0x2A, 0x2B, 0x2D, 0x2F, 0x3C, 0x3D, 0x3E, 0x5E, 0x7C});
+constexpr ByteTable kTerminator = MakeTable({0x09, 0x0D, 0x20, 0x22, 0x23, 0x25, 0x26, 0x28, 0x29, 0x2A, 0x2B, 0x2C,
+                                             0x2D, 0x2F, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x5C, 0x5E, 0x60, 0xA4});
+constexpr ByteTable kOperator = MakeTable({0x25, 0x26, 0x2A, 0x2B, 0x2D, 0x2F, 0x3C, 0x3D, 0x3E, 0x5E, 0x7C});
 
-inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
+inline unsigned char U(char c)
+{
+    return static_cast<unsigned char>(c);
+}
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // True when `delim` (no zero bytes) starts at p; a zero in the text mismatches.
 inline bool MatchesAt(const char* p, std::string_view delim)
@@ -70,11 +74,20 @@ inline const char* WordEnd(const char* p)
     }
 }
 
-} // namespace
+}   // namespace
 
-bool IsBlank(unsigned char c) { return kBlank[c]; }
-bool IsWordTerminator(unsigned char c) { return kTerminator[c]; }
-bool IsOperatorChar(unsigned char c) { return kOperator[c]; }
+bool IsBlank(unsigned char c)
+{
+    return kBlank[c];
+}
+bool IsWordTerminator(unsigned char c)
+{
+    return kTerminator[c];
+}
+bool IsOperatorChar(unsigned char c)
+{
+    return kOperator[c];
+}
 
 std::string ReadChar(const char*& p)
 {

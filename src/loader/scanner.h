@@ -35,6 +35,6 @@ std::string_view ReadLiteralView(const char*& p, size_t maxLen = 0);
 std::string_view ReadGroupView(const char*& p);
 
 // Messages of the literal and group readers (without location prefix).
-extern const char* const kMsgNoCloseQuote;     // 対応するカッコ " または 」 がありません。
-extern const char* const kMsgNoCloseBackquote; // 対応するカッコ ` または 』 がありません。
-extern const char* const kMsgNoCloseParen;     // ")"が対応していません。
+extern const char* const kMsgNoCloseQuote;       // 対応するカッコ " または 」 がありません。
+extern const char* const kMsgNoCloseBackquote;   // 対応するカッコ ` または 』 がありません。
+extern const char* const kMsgNoCloseParen;       // ")"が対応していません。

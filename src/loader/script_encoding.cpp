@@ -43,8 +43,7 @@ std::string FailureAt(const std::string& utf8, size_t at)
     uint32_t cp = 0;
     const size_t len = DecodeUtf8At(utf8, at, cp);
     if (len == 0)
-        return "UTF-8として正しくないバイト(0x" + Hex(static_cast<unsigned char>(utf8[at]), 2) +
-               ")があります。";
+        return "UTF-8として正しくないバイト(0x" + Hex(static_cast<unsigned char>(utf8[at]), 2) + ")があります。";
     return "文字「" + Utf8ToSjis(std::string_view(utf8).substr(at, len)) + "」(U+" + Hex(cp, 4) +
            ")はShift_JISで表せません。";
 }
@@ -63,7 +62,7 @@ TScriptText FromUtf8(std::string bytes, size_t skip)
     return r;
 }
 
-}  // namespace
+}   // namespace
 
 TScriptText DecodeScriptBytes(std::string bytes, TScriptEncoding encoding)
 {

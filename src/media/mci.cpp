@@ -23,19 +23,26 @@ bool ReadNumber(const std::string& text, int64_t& out)
 const char* ModeWord(TMediaMode m)
 {
     switch (m) {
-    case TMediaMode::Open: case TMediaMode::Stopped: return "stopped";
-    case TMediaMode::Playing: return "playing";
-    case TMediaMode::Paused: return "paused";
-    case TMediaMode::Seeking: return "seeking";
-    case TMediaMode::Recording: return "recording";
-    default: return "not ready";
+    case TMediaMode::Open:
+    case TMediaMode::Stopped:
+        return "stopped";
+    case TMediaMode::Playing:
+        return "playing";
+    case TMediaMode::Paused:
+        return "paused";
+    case TMediaMode::Seeking:
+        return "seeking";
+    case TMediaMode::Recording:
+        return "recording";
+    default:
+        return "not ready";
     }
 }
 
 bool IsDeviceType(const std::string& word)
 {
-    static const char* const kTypes[] = {"sequencer", "waveaudio", "mpegvideo", "avivideo", "cdaudio",
-                                         "videodisc", "vcr", "digitalvideo", "overlay", "scanner", "other"};
+    static const char* const kTypes[] = {"sequencer", "waveaudio",    "mpegvideo", "avivideo", "cdaudio", "videodisc",
+                                         "vcr",       "digitalvideo", "overlay",   "scanner",  "other"};
     for (const char* t : kTypes)
         if (word == t)
             return true;
@@ -47,20 +54,34 @@ bool IsDeviceType(const std::string& word)
 std::string MciErrorText(TMciError e)
 {
     switch (e) {
-    case TMciError::None: return std::string();
-    case TMciError::NoCommand: return "コマンドが指定されていません。";
-    case TMciError::UnknownCommand: return "認識できないコマンドです。";
-    case TMciError::OpenQuote: return "引用符が閉じていません。";
-    case TMciError::MissingParameter: return "パラメータが足りません。";
-    case TMciError::BadParameter: return "このコマンドでは使えないパラメータです。";
-    case TMciError::BadNumber: return "数値の指定が正しくありません。";
-    case TMciError::UnknownDevice: return "指定されたデバイスは開かれていません。";
-    case TMciError::FileNotFound: return "指定されたファイルが見つかりません。";
-    case TMciError::CannotOpen: return "ファイルを開けません。対応していない形式か、壊れています。";
-    case TMciError::AliasInUse: return "その別名は、既に使われています。";
-    case TMciError::UnsupportedDevice: return "この実行環境では使えないデバイスです。";
-    case TMciError::OutOfRange: return "指定された位置が範囲外です。";
-    case TMciError::NoService: return "この実行環境では、音を鳴らせません。";
+    case TMciError::None:
+        return std::string();
+    case TMciError::NoCommand:
+        return "コマンドが指定されていません。";
+    case TMciError::UnknownCommand:
+        return "認識できないコマンドです。";
+    case TMciError::OpenQuote:
+        return "引用符が閉じていません。";
+    case TMciError::MissingParameter:
+        return "パラメータが足りません。";
+    case TMciError::BadParameter:
+        return "このコマンドでは使えないパラメータです。";
+    case TMciError::BadNumber:
+        return "数値の指定が正しくありません。";
+    case TMciError::UnknownDevice:
+        return "指定されたデバイスは開かれていません。";
+    case TMciError::FileNotFound:
+        return "指定されたファイルが見つかりません。";
+    case TMciError::CannotOpen:
+        return "ファイルを開けません。対応していない形式か、壊れています。";
+    case TMciError::AliasInUse:
+        return "その別名は、既に使われています。";
+    case TMciError::UnsupportedDevice:
+        return "この実行環境では使えないデバイスです。";
+    case TMciError::OutOfRange:
+        return "指定された位置が範囲外です。";
+    case TMciError::NoService:
+        return "この実行環境では、音を鳴らせません。";
     }
     return std::string();
 }
@@ -183,10 +204,11 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
     std::string error;
     if (!player || !player->Open(native, error))
         return TMciError::CannotOpen;
-    player->SetNotifications([this, key] { Ended(key); }, [this] {
-        if (OnActivity)
-            OnActivity();
-    });
+    player->SetNotifications([this, key] { Ended(key); },
+                             [this] {
+                                 if (OnActivity)
+                                     OnActivity();
+                             });
     devices_[key].Player = std::move(player);
     return TMciError::None;
 }

@@ -17,10 +17,12 @@
 
 #include "media/player.h"
 
+// clang-format off
 enum class TMciError {
     None, NoCommand, UnknownCommand, OpenQuote, MissingParameter, BadParameter, BadNumber,
     UnknownDevice, FileNotFound, CannotOpen, AliasInUse, UnsupportedDevice, OutOfRange, NoService,
 };
+// clang-format on
 
 // The message of an error code (Shift_JIS), without the "MCIエラー:" prefix.
 std::string MciErrorText(TMciError e);

@@ -190,13 +190,26 @@ void cmdState(TPoruBase& st)
     const TMediaMode mode = m.Player ? m.Player->Mode() : TMediaMode::NotReady;
     const char* text = "未設定";
     switch (mode) {
-    case TMediaMode::Stopped: text = "停止中"; break;
-    case TMediaMode::Playing: text = "演奏中"; break;
-    case TMediaMode::Recording: text = "録音中"; break;
-    case TMediaMode::Seeking: text = "準備中"; break;
-    case TMediaMode::Paused: text = "一時停止"; break;
-    case TMediaMode::Open: text = "再生待ち"; break;
-    default: break;
+    case TMediaMode::Stopped:
+        text = "停止中";
+        break;
+    case TMediaMode::Playing:
+        text = "演奏中";
+        break;
+    case TMediaMode::Recording:
+        text = "録音中";
+        break;
+    case TMediaMode::Seeking:
+        text = "準備中";
+        break;
+    case TMediaMode::Paused:
+        text = "一時停止";
+        break;
+    case TMediaMode::Open:
+        text = "再生待ち";
+        break;
+    default:
+        break;
     }
     st.SetSore(text, "s");
 }
@@ -223,7 +236,8 @@ void cmdMci(TPoruBase& st)
     if (!m.Mci) {
         TPoruBase* sp = &st;
         m.Mci = std::make_unique<TMciInterpreter>(
-            ServiceOf(st), [sp](const std::string& name, std::string& native) { return ResolveForMci(*sp, name, native); },
+            ServiceOf(st),
+            [sp](const std::string& name, std::string& native) { return ResolveForMci(*sp, name, native); },
             [sp] {
                 if (!sp->Host || sp->Stopping)
                     return false;

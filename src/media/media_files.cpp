@@ -29,8 +29,7 @@ uint16_t Be16(std::string_view b, size_t at)
 // The chunks of a RIFF file after its 12-byte head: calls f(id, body, declared size,
 // offset of the body) for each until f returns true; bodies are cut at the end of
 // the bytes.
-template <class F>
-void ForEachRiffChunk(std::string_view bytes, F f)
+template <class F> void ForEachRiffChunk(std::string_view bytes, F f)
 {
     size_t at = 12;
     while (at + 8 <= bytes.size()) {
@@ -187,8 +186,7 @@ bool TMidiTiming::Parse(std::string_view smf)
         }
         totalTicks_ = std::max(totalTicks_, tick);
     }
-    std::stable_sort(tempos_.begin(), tempos_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(tempos_.begin(), tempos_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     return true;
 }
 

@@ -37,7 +37,7 @@ public:
 
 private:
     int division_ = 96;
-    double smpteTicksPerSecond_ = 0;                // > 0 for SMPTE time division
+    double smpteTicksPerSecond_ = 0;                    // > 0 for SMPTE time division
     std::vector<std::pair<int64_t, int64_t>> tempos_;   // (tick, microseconds per quarter), sorted
     int64_t totalTicks_ = 0;
 };

@@ -140,19 +140,17 @@ void cmdParentFolder(TPoruBase& st)
 {
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
-    if (!WithProgress(st, "FTP親ディレクトリに移動",
-                      [&](const TTransferHooks& h) { return s.ParentFolder(h); }))
+    if (!WithProgress(st, "FTP親ディレクトリに移動", [&](const TTransferHooks& h) { return s.ParentFolder(h); }))
         st.Error("FTP親ディレクトリに移動に失敗");
 }
 
 // The commands that send one command line in the working folder.
-void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& line,
-                   const std::string& message, const std::string& failure, bool withReason)
+void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& line, const std::string& message,
+                   const std::string& failure, bool withReason)
 {
     TNetBusyGuard busy(st);
     TFtpSession& s = ConnectedSession(st);
-    if (name.empty() ||
-        !WithProgress(st, message, [&](const TTransferHooks& h) { return s.Command(line, h); }))
+    if (name.empty() || !WithProgress(st, message, [&](const TTransferHooks& h) { return s.Command(line, h); }))
         st.Error(failure + (withReason ? s.Error() : std::string()));
 }
 
@@ -160,24 +158,21 @@ void SimpleCommand(TPoruBase& st, const std::string& name, const std::string& li
 void cmdMakeFolder(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "MKD " + f, f + " へFTPフォルダ作成", "\"" + f + "\"へのFTPフォルダ作成に失敗。",
-                  true);
+    SimpleCommand(st, f, "MKD " + f, f + " へFTPフォルダ作成", "\"" + f + "\"へのFTPフォルダ作成に失敗。", true);
 }
 
 // FTPフォルダ削除: RMD.
 void cmdRemoveFolder(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "RMD " + f, f + " へFTPフォルダ削除", "\"" + f + "\"へのFTPフォルダ削除に失敗",
-                  false);
+    SimpleCommand(st, f, "RMD " + f, f + " へFTPフォルダ削除", "\"" + f + "\"へのFTPフォルダ削除に失敗", false);
 }
 
 // FTPファイル削除: DELE.
 void cmdDeleteFile(TPoruBase& st)
 {
     const std::string f = st.PopText();
-    SimpleCommand(st, f, "DELE " + f, f + " のFTPファイル削除", "\"" + f + "\"のFTPファイル削除に失敗",
-                  false);
+    SimpleCommand(st, f, "DELE " + f, f + " のFTPファイル削除", "\"" + f + "\"のFTPファイル削除に失敗", false);
 }
 
 // FTPファイル属性変更 (file を, mode に): SITE chmod MODE FILE, the mode read as a
@@ -255,8 +250,7 @@ void cmdFileInfo(TPoruBase& st)
     bool ok;
     {
         TProgressWindow progress(st, "\"" + ls.Argument + "\" の情報を取得中", true);
-        ok = ls.Session->Listing(ls.Argument.empty() ? "LIST" : "LIST " + ls.Argument, lines,
-                                 progress.Hooks());
+        ok = ls.Session->Listing(ls.Argument.empty() ? "LIST" : "LIST " + ls.Argument, lines, progress.Hooks());
     }
     st.SetSore(ok ? ListingText(lines) : std::string(), "s");
 }
@@ -278,4 +272,4 @@ HandlerRegistrar reg({
     {Cmd::FtpFileInfo, cmdFileInfo},
 });
 
-} // namespace
+}   // namespace

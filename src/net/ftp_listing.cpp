@@ -33,7 +33,7 @@ std::vector<std::string_view> Words(std::string_view line)
     return words;
 }
 
-} // namespace
+}   // namespace
 
 std::string NameListText(const std::vector<std::string>& lines)
 {

@@ -35,7 +35,7 @@ size_t WriteText(char* data, size_t size, size_t count, void* text)
     return size * count;
 }
 
-} // namespace
+}   // namespace
 
 void TFtpSession::Walk(std::vector<std::string>& segments, bool& absolute, const std::string& path)
 {
@@ -109,7 +109,7 @@ void TFtpSession::Prepare()
     if (config_.Passive) {
         curl_easy_setopt(e, CURLOPT_FTP_USE_EPSV, 1L);
     } else {
-        curl_easy_setopt(e, CURLOPT_FTPPORT, "-"); // the address of the control connection
+        curl_easy_setopt(e, CURLOPT_FTPPORT, "-");   // the address of the control connection
     }
     curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_MULTICWD));
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kBufferSize);
@@ -196,8 +196,7 @@ bool TFtpSession::Command(const std::string& line, const TTransferHooks& hooks)
     return ok;
 }
 
-bool TFtpSession::Store(const std::string& nativeLocal, const std::string& remote,
-                        const TTransferHooks& hooks)
+bool TFtpSession::Store(const std::string& nativeLocal, const std::string& remote, const TTransferHooks& hooks)
 {
     std::string url;
     if (!FileUrl(remote, url)) {
@@ -238,8 +237,7 @@ bool TFtpSession::Retrieve(const std::string& remote, TPartFile& part, const TTr
     return Run(hooks);
 }
 
-bool TFtpSession::Listing(const std::string& command, std::vector<std::string>& lines,
-                          const TTransferHooks& hooks)
+bool TFtpSession::Listing(const std::string& command, std::vector<std::string>& lines, const TTransferHooks& hooks)
 {
     lines.clear();
     if (HasControlChar(command)) {

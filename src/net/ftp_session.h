@@ -73,7 +73,7 @@ private:
 
     std::unique_ptr<TCurlSession> curl_;
     TConfig config_;
-    std::string base_; // ftp://host:port/
+    std::string base_;   // ftp://host:port/
     bool binary_ = true;
     std::vector<std::string> path_;
     bool absolute_ = false;

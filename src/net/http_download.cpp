@@ -24,8 +24,7 @@ size_t WriteBody(char* data, size_t size, size_t count, void* part)
 }
 
 // Downloads url into the native file; true when it arrived whole.
-bool Download(TCurlSession& curl, const std::string& url, const std::string& nativeFile,
-              TProgressWindow& progress)
+bool Download(TCurlSession& curl, const std::string& url, const std::string& nativeFile, TProgressWindow& progress)
 {
     TPartFile part;
     if (!part.Create(nativeFile))
@@ -71,4 +70,4 @@ void cmdHttpDownload(TPoruBase& st)
 
 HandlerRegistrar reg({{Cmd::HttpDownload, cmdHttpDownload}});
 
-} // namespace
+}   // namespace

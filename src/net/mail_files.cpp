@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kMaxNativeName = 200; // bytes; leaves room for the "_" prefixes
+constexpr size_t kMaxNativeName = 200;   // bytes; leaves room for the "_" prefixes
 
 // Cuts the name (at character boundaries) until its native form fits, keeping the
 // extension when it is short.
@@ -35,7 +35,7 @@ std::string FitName(std::string name)
     return stem + ext;
 }
 
-} // namespace
+}   // namespace
 
 std::string AttachmentFileName(std::string_view decoded)
 {
@@ -43,7 +43,7 @@ std::string AttachmentFileName(std::string_view decoded)
     const size_t space = name.find(' ');
     if (space != std::string::npos)
         name = Trim(name.substr(space + 1));
-    name = PathNamePart(name); // after the last "\", "/" or ":", character-wise
+    name = PathNamePart(name);   // after the last "\", "/" or ":", character-wise
     std::string clean;
     for (size_t i = 0; i < name.size();) {
         const size_t len = CharLen(name.c_str() + i);
@@ -86,8 +86,7 @@ std::string MailText(const TParsedMail& m, const std::string& attachmentLines)
 bool WriteNewFile(int folderFd, const std::string& nativeName, const std::string& data, bool& exists)
 {
     exists = false;
-    const int fd =
-        openat(folderFd, nativeName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = openat(folderFd, nativeName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         exists = errno == EEXIST;
         return false;

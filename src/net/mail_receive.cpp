@@ -100,7 +100,7 @@ private:
         return false;
     }
 
-    TCurlSession curl_; // one session: destroyed at the end, it says QUIT
+    TCurlSession curl_;   // one session: destroyed at the end, it says QUIT
     std::string base_, user_, password_;
     std::string error_;
 };
@@ -214,4 +214,4 @@ void cmdReceiveMail(TPoruBase& st)
 
 HandlerRegistrar reg({{Cmd::ReceiveMail, cmdReceiveMail}});
 
-} // namespace
+}   // namespace

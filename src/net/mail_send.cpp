@@ -190,4 +190,4 @@ void cmdSendMail(TPoruBase& st)
 
 HandlerRegistrar reg({{Cmd::SendMail, cmdSendMail}});
 
-} // namespace
+}   // namespace

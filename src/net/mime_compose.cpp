@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr size_t kMaxJisPerWord = 36; // 48 Base64 characters: a word of 66, fits after "X-Mailer: "
+constexpr size_t kMaxJisPerWord = 36;   // 48 Base64 characters: a word of 66, fits after "X-Mailer: "
 constexpr size_t kFoldAt = 76;
 
-const char kFullWidthQuote[] = "\x81\x68"; // ” in Shift_JIS
+const char kFullWidthQuote[] = "\x81\x68";   // ” in Shift_JIS
 
 bool IsPlainAscii(std::string_view s)
 {
@@ -69,13 +69,13 @@ std::string FoldedHeader(const std::string& name, const std::string& value)
 {
     const std::string line = name + ": " + value;
     std::string out;
-    size_t lineStart = 0; // offset in out of the current line
+    size_t lineStart = 0;   // offset in out of the current line
     size_t i = 0;
     while (i < line.size()) {
         size_t space = line.find(' ', i + 1);
         if (space == std::string::npos)
             space = line.size();
-        const std::string word = line.substr(i, space - i); // with its leading space
+        const std::string word = line.substr(i, space - i);   // with its leading space
         // never right after "Name:" (a value's leading white space would count) and
         // never before a word of spaces alone (no line may be only white space)
         const bool onlyName = lineStart == 0 && out.size() <= name.size() + 1;
@@ -153,10 +153,9 @@ const char* ContentTypeOf(const std::string& name)
         const char* ext;
         const char* type;
     } kTypes[] = {
-        {".txt", "text/plain"},      {".htm", "text/html"},       {".html", "text/html"},
-        {".csv", "text/csv"},        {".jpg", "image/jpeg"},      {".jpeg", "image/jpeg"},
-        {".png", "image/png"},       {".gif", "image/gif"},       {".bmp", "image/bmp"},
-        {".pdf", "application/pdf"}, {".zip", "application/zip"},
+        {".txt", "text/plain"}, {".htm", "text/html"},       {".html", "text/html"},      {".csv", "text/csv"},
+        {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"},     {".png", "image/png"},       {".gif", "image/gif"},
+        {".bmp", "image/bmp"},  {".pdf", "application/pdf"}, {".zip", "application/zip"},
     };
     for (const auto& t : kTypes)
         if (ext == t.ext)
@@ -182,7 +181,7 @@ std::string JisBody(std::string_view sjis)
     return SjisToJis(lines);
 }
 
-} // namespace
+}   // namespace
 
 std::string HeaderSafe(std::string_view text)
 {

@@ -13,23 +13,23 @@
 #include <vector>
 
 struct TMailAttachment {
-    std::string Name; // file name (Shift_JIS), without its folder
-    std::string Data; // the file's bytes
+    std::string Name;   // file name (Shift_JIS), without its folder
+    std::string Data;   // the file's bytes
 };
 
 struct TMailDraft {
-    std::string Mailer; // X-Mailer
+    std::string Mailer;   // X-Mailer
     std::string Subject;
-    std::string To; // addresses, comma-separated or one per line
+    std::string To;   // addresses, comma-separated or one per line
     std::vector<std::string> Cc;
     std::vector<std::string> Bcc;
-    std::string FromAddress; // also the reply-to address
+    std::string FromAddress;   // also the reply-to address
     std::string FromName;
     std::string Body;
     std::vector<TMailAttachment> Attachments;
-    std::string Date;      // RFC 5322 date (MailDate)
-    std::string MessageId; // "<...@...>"
-    std::string Boundary;  // for multipart messages
+    std::string Date;        // RFC 5322 date (MailDate)
+    std::string MessageId;   // "<...@...>"
+    std::string Boundary;    // for multipart messages
 };
 
 // The whole message with CR LF line ends, ready for the SMTP DATA phase.

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr int kMaxDepth = 20; // nested multiparts beyond this are kept as they are
+constexpr int kMaxDepth = 20;   // nested multiparts beyond this are kept as they are
 
 struct THeaders {
-    std::vector<std::pair<std::string, std::string>> Fields; // lower-case name, unfolded value
+    std::vector<std::pair<std::string, std::string>> Fields;   // lower-case name, unfolded value
 
     std::string Get(std::string_view name) const
     {
@@ -53,13 +53,13 @@ void SplitEntity(std::string_view raw, THeaders& headers, std::string_view& body
             return;
         }
         if (line[0] == ' ' || line[0] == '\t') {
-            value += line; // a folded line keeps its leading white space
+            value += line;   // a folded line keeps its leading white space
             continue;
         }
         flush();
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos)
-            continue; // not a header line: ignored
+            continue;   // not a header line: ignored
         name = std::string(line.substr(0, colon));
         value = std::string(line.substr(colon + 1));
     }
@@ -81,15 +81,14 @@ enum class TCharset { Unknown, Jis, Euc, Sjis, Utf8, Ascii };
 TCharset CharsetOf(std::string_view name)
 {
     std::string cs = LowerAscii(Trim(name));
-    const size_t star = cs.find('*'); // RFC 2231 language suffix
+    const size_t star = cs.find('*');   // RFC 2231 language suffix
     if (star != std::string::npos)
         cs.resize(star);
     if (cs.rfind("iso-2022-jp", 0) == 0)
         return TCharset::Jis;
     if (IsCharset(cs, {"euc-jp", "x-euc-jp", "eucjp", "euc_jp"}))
         return TCharset::Euc;
-    if (IsCharset(cs,
-                  {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms932", "ms_kanji"}))
+    if (IsCharset(cs, {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms932", "ms_kanji"}))
         return TCharset::Sjis;
     if (IsCharset(cs, {"utf-8", "utf8"}))
         return TCharset::Utf8;
@@ -178,7 +177,7 @@ std::vector<std::pair<std::string, std::string>> Parameters(std::string_view val
     std::vector<std::pair<std::string, std::string>> out;
     size_t i = value.find(';');
     while (i != std::string_view::npos && i < value.size()) {
-        ++i; // past ';'
+        ++i;   // past ';'
         const size_t eq = value.find_first_of("=;", i);
         if (eq == std::string_view::npos || value[eq] == ';') {
             i = eq;
@@ -253,7 +252,7 @@ std::vector<std::string_view> MultipartBodies(std::string_view body, const std::
         pos = next;
     }
     if (partStart != std::string_view::npos && partStart < body.size())
-        parts.push_back(body.substr(partStart)); // a missing closing delimiter
+        parts.push_back(body.substr(partStart));   // a missing closing delimiter
     return parts;
 }
 
@@ -354,7 +353,7 @@ bool AllDigits(std::string_view s)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 std::string HeaderToken(std::string_view value)
 {
@@ -370,8 +369,8 @@ std::string CharsetToSjis(std::string_view bytes, std::string_view charset)
 std::string DecodeHeaderValue(std::string_view value)
 {
     std::string out;
-    std::string pending;    // undecoded text, converted by the code detection
-    bool afterWord = false; // pending holds only white space after an encoded word
+    std::string pending;      // undecoded text, converted by the code detection
+    bool afterWord = false;   // pending holds only white space after an encoded word
     size_t i = 0;
     while (i < value.size()) {
         size_t end = 0;
@@ -425,7 +424,7 @@ std::string DecodeQuotedPrintable(std::string_view text)
             i += 2;
             continue;
         }
-        out += c; // a lone "=" stays as it is
+        out += c;   // a lone "=" stays as it is
     }
     return out;
 }
@@ -437,7 +436,7 @@ std::string HeaderParameter(std::string_view value, std::string_view name, bool*
     bool hasPlain = false;
     std::string extended;
     bool hasExtended = false;
-    std::map<int, std::pair<bool, std::string>> sections; // number -> (extended, value)
+    std::map<int, std::pair<bool, std::string>> sections;   // number -> (extended, value)
     for (auto& [n, v] : Parameters(value)) {
         if (n == key) {
             plain = v;
@@ -507,7 +506,7 @@ std::string FormatMailDate(std::string_view date)
         w.push_back(cur);
     size_t i = 0;
     if (i < w.size() && !AllDigits(w[i]))
-        ++i; // the day of the week
+        ++i;   // the day of the week
     if (i + 3 >= w.size() || !AllDigits(w[i]) || !AllDigits(w[i + 2]))
         return std::string();
     struct tm t {};
@@ -525,7 +524,7 @@ std::string FormatMailDate(std::string_view date)
         return std::string();
     long offset = 0;
     if (i + 4 < w.size() && !ZoneOffset(w[i + 4], offset))
-        offset = 0; // an unknown zone counts as UTC, as RFC 5322 says of "-0000"
+        offset = 0;   // an unknown zone counts as UTC, as RFC 5322 says of "-0000"
     t.tm_mon = month - 1;
     t.tm_year = year - 1900;
     t.tm_hour = hh;
@@ -535,8 +534,8 @@ std::string FormatMailDate(std::string_view date)
     struct tm local {};
     localtime_r(&utc, &local);
     char buf[80];
-    snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-             local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+             local.tm_hour, local.tm_min, local.tm_sec);
     return buf;
 }
 

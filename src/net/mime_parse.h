@@ -12,17 +12,17 @@
 #include <vector>
 
 struct TReceivedAttachment {
-    std::string Name; // decoded (Shift_JIS), as the sender gave it: not yet safe as a file name
+    std::string Name;   // decoded (Shift_JIS), as the sender gave it: not yet safe as a file name
     std::string Data;
 };
 
 struct TParsedMail {
-    std::string ReplyTo; // Shift_JIS, "" when the message has none
+    std::string ReplyTo;   // Shift_JIS, "" when the message has none
     std::string From;
     std::string To;
     std::string Subject;
-    std::string Date; // "yyyy/mm/dd hh:mm:ss" in local time, "" when missing or unreadable
-    std::string Body; // the text parts, then the message's own body, in Shift_JIS
+    std::string Date;   // "yyyy/mm/dd hh:mm:ss" in local time, "" when missing or unreadable
+    std::string Body;   // the text parts, then the message's own body, in Shift_JIS
     std::vector<TReceivedAttachment> Attachments;
 };
 

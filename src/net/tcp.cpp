@@ -54,9 +54,9 @@ struct TTcpState {
     const char* ServerConnectHandler = nullptr;
 
     std::unique_ptr<ITcpClient> Client;
-    std::string ClientFrom;      // TCP送信元 of what the client receives
-    std::string ClientFailure;   // why the attempt of TCP接続 failed, "" while none
-    bool ClientReached = false;  // the attempt of TCP接続 made its connection
+    std::string ClientFrom;       // TCP送信元 of what the client receives
+    std::string ClientFailure;    // why the attempt of TCP接続 failed, "" while none
+    bool ClientReached = false;   // the attempt of TCP接続 made its connection
 
     std::unique_ptr<ITcpServer> Server;
     // The server's connections and, at the same indexes, their descriptions
@@ -76,7 +76,7 @@ struct TTcpState {
         const char* Handler;
         int Source;   // the server's connection, or kFromClient
         std::string Bytes, From;
-        bool Data;    // received bytes (else a connection: TCP文字列 stays)
+        bool Data;   // received bytes (else a connection: TCP文字列 stays)
     };
     std::deque<TArrival> Arrivals;
     const char* Pending = nullptr;   // the handler handed over last
@@ -180,8 +180,7 @@ bool PortOf(TPoruBase& st, uint16_t& port, std::string& reason)
 
 // Waits, dispatching events, until done() holds, the run is stopping, or no queued
 // output (pending()) has been written for kCloseStallMs.
-template <class Done, class Pending>
-void WaitClosed(TPoruBase& st, ITcpService& svc, Done done, Pending pending)
+template <class Done, class Pending> void WaitClosed(TPoruBase& st, ITcpService& svc, Done done, Pending pending)
 {
     int64_t lastPending = pending();
     int64_t progressAt = NowMs();
@@ -361,7 +360,8 @@ int FindClient(const TTcpState& t, const std::string& client)
         const size_t comma = d.find(',');
         if (Trim(std::string_view(d).substr(0, comma)) == client)
             return static_cast<int>(i);
-        const std::string host = comma == std::string::npos ? std::string() : Trim(std::string_view(d).substr(comma + 1));
+        const std::string host =
+            comma == std::string::npos ? std::string() : Trim(std::string_view(d).substr(comma + 1));
         if (ToUpperCase(host) == upper)
             return static_cast<int>(i);
     }

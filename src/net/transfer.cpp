@@ -18,7 +18,7 @@
 namespace {
 
 constexpr long kConnectTimeoutS = 30;
-constexpr long kStallTimeoutS = 60; // a transfer that moves no byte for this long fails
+constexpr long kStallTimeoutS = 60;   // a transfer that moves no byte for this long fails
 constexpr int kPumpIntervalMs = 20;
 constexpr int kPollMs = 10;
 
@@ -39,7 +39,7 @@ struct TNetBusyState {
     bool Busy = false;
 };
 
-} // namespace
+}   // namespace
 
 // ---- TCurlSession ---------------------------------------------------------------------
 
@@ -94,7 +94,7 @@ bool IsRefusal(const std::string& r)
            isdigit(static_cast<unsigned char>(r[2]));
 }
 
-} // namespace
+}   // namespace
 
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
 {
@@ -112,8 +112,7 @@ size_t TCurlSession::OnHeader(char* data, size_t size, size_t count, void* self)
     return n;
 }
 
-int TCurlSession::OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
-                             curl_off_t ulNow)
+int TCurlSession::OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow)
 {
     auto* s = static_cast<TCurlSession*>(self);
     if (s->hooks_ && s->hooks_->Progress) {
@@ -218,8 +217,7 @@ void TProgressWindow::Message(const std::string& message)
 
 void TProgressWindow::Position(int64_t position, int64_t maximum)
 {
-    const int permille =
-        maximum > 0 ? static_cast<int>(std::min<int64_t>(position, maximum) * 1000 / maximum) : 0;
+    const int permille = maximum > 0 ? static_cast<int>(std::min<int64_t>(position, maximum) * 1000 / maximum) : 0;
     if (maximum == lastMax_ && permille == lastPermille_)
         return;
     lastMax_ = maximum;
@@ -294,8 +292,8 @@ std::string EscapeSegment(std::string_view segment)
     out.reserve(segment.size());
     for (char ch : segment) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~';
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
         if (plain) {
             out += ch;
         } else {
@@ -341,7 +339,7 @@ bool TPartFile::Create(const std::string& nativeDest)
     std::string name = slash == std::string::npos ? nativeDest : nativeDest.substr(slash + 1);
     if (name.empty())
         return false;
-    if (name.size() > 200) // room for the decoration within the name limit
+    if (name.size() > 200)   // room for the decoration within the name limit
         name.resize(200);
     std::string tmpl = folder + "." + name + ".part-XXXXXX";
     fd_ = mkostemp(tmpl.data(), O_CLOEXEC);
@@ -392,7 +390,7 @@ bool TPartFile::Commit(bool replace)
         }
     }
     if (ok)
-        temp_.clear(); // renamed: nothing left to remove
+        temp_.clear();   // renamed: nothing left to remove
     Discard();
     return ok;
 }

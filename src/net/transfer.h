@@ -20,10 +20,10 @@ class TPoruBase;
 
 // What a transfer asks of its caller while it runs. Every member may be empty.
 struct TTransferHooks {
-    std::function<void()> Pump;                                // dispatch the host's events
-    std::function<bool()> ShouldStop;                          // true: abort the transfer now
-    std::function<void(int64_t done, int64_t total)> Progress; // bytes so far of the total (0: unknown)
-    std::function<void(const std::string& line)> Response;     // a line the server answered
+    std::function<void()> Pump;                                  // dispatch the host's events
+    std::function<bool()> ShouldStop;                            // true: abort the transfer now
+    std::function<void(int64_t done, int64_t total)> Progress;   // bytes so far of the total (0: unknown)
+    std::function<void(const std::string& line)> Response;       // a line the server answered
 };
 
 // An easy handle with its own multi handle. The multi handle owns the connection
@@ -54,14 +54,13 @@ public:
 
 private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static int OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
-                          curl_off_t ulNow);
+    static int OnProgress(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
 
     CURL* easy_ = nullptr;
     CURLM* multi_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
-    std::string refusal_;                   // the last refusing reply of this request
-    const TTransferHooks* hooks_ = nullptr; // during Perform
+    std::string refusal_;                     // the last refusing reply of this request
+    const TTransferHooks* hooks_ = nullptr;   // during Perform
 };
 
 // Held by every network command while it runs. Raises

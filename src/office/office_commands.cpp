@@ -419,4 +419,4 @@ HandlerRegistrar reg({
     {Cmd::WordPrint, cmdWordPrint},
 });
 
-} // namespace
+}   // namespace

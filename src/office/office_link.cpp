@@ -39,7 +39,7 @@ int HighFd(int fd)
     return high;
 }
 
-} // namespace
+}   // namespace
 
 TOfficeLink::~TOfficeLink()
 {
@@ -119,8 +119,7 @@ TOfficeReply TOfficeLink::Start(const std::string& interpreter, const std::strin
     return ok;
 }
 
-bool TOfficeLink::ReadLine(std::string& line, int timeoutMs, const std::function<bool()>& stop,
-                           std::string& failure)
+bool TOfficeLink::ReadLine(std::string& line, int timeoutMs, const std::function<bool()>& stop, std::string& failure)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -210,8 +209,7 @@ void TOfficeLink::Close(int graceMs)
         return;
     }
     static const std::string bye = EncodeOfficeLine({"bye"});
-    if (send(channel_, bye.data(), bye.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bye.size()) &&
-        WaitExit(graceMs)) {
+    if (send(channel_, bye.data(), bye.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bye.size()) && WaitExit(graceMs)) {
         pid_ = -1;
         Release();
         return;

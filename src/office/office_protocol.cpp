@@ -11,11 +11,20 @@ std::string EncodeOfficeLine(const std::vector<std::string>& fields)
             out += '\t';
         for (char c : fields[i]) {
             switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
             }
         }
     }
@@ -36,11 +45,20 @@ bool DecodeOfficeLine(std::string_view line, std::vector<std::string>& fields)
             if (++i == line.size())
                 return false;
             switch (line[i]) {
-            case '\\': fields.back() += '\\'; break;
-            case 't': fields.back() += '\t'; break;
-            case 'n': fields.back() += '\n'; break;
-            case 'r': fields.back() += '\r'; break;
-            default: return false;
+            case '\\':
+                fields.back() += '\\';
+                break;
+            case 't':
+                fields.back() += '\t';
+                break;
+            case 'n':
+                fields.back() += '\n';
+                break;
+            case 'r':
+                fields.back() += '\r';
+                break;
+            default:
+                return false;
             }
         }
     }
@@ -81,10 +99,9 @@ std::string Detail(std::string_view detail)
     return detail.empty() ? std::string() : "（" + Utf8ToSjis(detail) + "）";
 }
 
-} // namespace
+}   // namespace
 
-std::string OfficeReason(TOfficeSide side, std::string_view code, std::string_view subject,
-                         std::string_view detail)
+std::string OfficeReason(TOfficeSide side, std::string_view code, std::string_view subject, std::string_view detail)
 {
     const bool sheet = side == TOfficeSide::Spreadsheet;
     const std::string app = sheet ? "エクセル" : "ワード";
@@ -141,8 +158,8 @@ std::string OfficeReason(TOfficeSide side, std::string_view code, std::string_vi
         return "印刷できませんでした。" + Detail(detail);
     if (code == "uno")
         return "LibreOfficeがエラーを返しました。" + Detail(detail);
-    return "LibreOffice連携の内部エラーです（" + Utf8ToSjis(code) + (detail.empty() ? "" : ": ") +
-           Utf8ToSjis(detail) + "）。";
+    return "LibreOffice連携の内部エラーです（" + Utf8ToSjis(code) + (detail.empty() ? "" : ": ") + Utf8ToSjis(detail) +
+           "）。";
 }
 
 std::string OfficeErrorText(TOfficeSide side, std::string_view reason)

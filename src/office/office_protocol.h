@@ -32,7 +32,6 @@ enum class TOfficeSide { Spreadsheet, Word };
 // The reason for a failure code, in Shift_JIS. `subject` (Shift_JIS) is what the
 // command named: a file, a macro, a bookmark or a cell "x,y"; `detail` (UTF-8) the
 // office's own message where the reason quotes it.
-std::string OfficeReason(TOfficeSide side, std::string_view code, std::string_view subject,
-                         std::string_view detail);
+std::string OfficeReason(TOfficeSide side, std::string_view code, std::string_view subject, std::string_view detail);
 // "Excelのエラー。" or "Wordのエラー。" followed by the reason.
 std::string OfficeErrorText(TOfficeSide side, std::string_view reason);

@@ -328,7 +328,7 @@ private:
     QObject* context_ = nullptr;   // lives in thread_: the servers' parent
     QSocketNotifier* notifier_ = nullptr;
     TInbox inbox_;
-    std::map<int, QLocalServer*> servers_;        // I/O thread only
+    std::map<int, QLocalServer*> servers_;       // I/O thread only
     std::map<int, TChannelHandler> callbacks_;   // main thread only
     int lastId_ = 0;
     bool retrying_ = false;

@@ -35,8 +35,8 @@ QtMessageHandler gPreviousHandler = nullptr;
 void FilterMediaMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     const bool mediaCategory = context.category && qstrncmp(context.category, "qt.multimedia", 13) == 0;
-    const bool noServer = message.startsWith(QLatin1String("PulseAudioService:")) ||
-                          message == QLatin1String("No audio device detected");
+    const bool noServer =
+        message.startsWith(QLatin1String("PulseAudioService:")) || message == QLatin1String("No audio device detected");
     if (type < QtCriticalMsg && (mediaCategory || noServer))
         return;
     if (gPreviousHandler)
@@ -62,11 +62,16 @@ bool HasAudioDevice()
 std::string ReasonOf(QMediaPlayer::Error e)
 {
     switch (e) {
-    case QMediaPlayer::ResourceError: return "ファイルを読み込めません。";
-    case QMediaPlayer::FormatError: return "この形式のファイルには対応していません。";
-    case QMediaPlayer::AccessDeniedError: return "ファイルへのアクセスが拒否されました。";
-    case QMediaPlayer::NetworkError: return "ネットワークからファイルを読み込めません。";
-    default: return "ファイルを演奏できません。";
+    case QMediaPlayer::ResourceError:
+        return "ファイルを読み込めません。";
+    case QMediaPlayer::FormatError:
+        return "この形式のファイルには対応していません。";
+    case QMediaPlayer::AccessDeniedError:
+        return "ファイルへのアクセスが拒否されました。";
+    case QMediaPlayer::NetworkError:
+        return "ネットワークからファイルを読み込めません。";
+    default:
+        return "ファイルを演奏できません。";
     }
 }
 
@@ -101,7 +106,8 @@ public:
         QObject::connect(player_, &QMediaPlayer::mediaStatusChanged, player_, [this](QMediaPlayer::MediaStatus s) {
             if (s == QMediaPlayer::EndOfMedia && open_)
                 // Reported after the signal has returned: the handler may close the file.
-                QMetaObject::invokeMethod(player_, [this] { Ended(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    player_, [this] { Ended(); }, Qt::QueuedConnection);
             Notify();
         });
         QObject::connect(player_, &QMediaPlayer::errorOccurred, player_, [this] { Notify(); });
@@ -185,9 +191,12 @@ public:
         if (!open_ || player_->mediaStatus() == QMediaPlayer::InvalidMedia)
             return TMediaMode::NotReady;
         switch (player_->playbackState()) {
-        case QMediaPlayer::PlayingState: return TMediaMode::Playing;
-        case QMediaPlayer::PausedState: return stopped_ ? TMediaMode::Stopped : TMediaMode::Paused;
-        default: return played_ ? TMediaMode::Stopped : TMediaMode::Open;
+        case QMediaPlayer::PlayingState:
+            return TMediaMode::Playing;
+        case QMediaPlayer::PausedState:
+            return stopped_ ? TMediaMode::Stopped : TMediaMode::Paused;
+        default:
+            return played_ ? TMediaMode::Stopped : TMediaMode::Open;
         }
     }
 
@@ -280,7 +289,8 @@ public:
             if (!effect_) {
                 effect_ = new QSoundEffect;
                 QObject::connect(effect_, &QSoundEffect::playingChanged, effect_, [this] {
-                    if (!effect_->isPlaying() && playing_ && !usingFallback_ && effect_->status() != QSoundEffect::Loading)
+                    if (!effect_->isPlaying() && playing_ && !usingFallback_ &&
+                        effect_->status() != QSoundEffect::Loading)
                         Finished();
                 });
                 QObject::connect(effect_, &QSoundEffect::statusChanged, effect_, [this] {
@@ -301,8 +311,8 @@ public:
         if (!onDevice && ms < 0)
             end_.start(0);
         else if (!loop)
-            end_.start(static_cast<int>(std::min<int64_t>(std::max<int64_t>(ms, 0) + (onDevice ? kDeviceStartMs : 0),
-                                                          0x7FFFFFFF)));
+            end_.start(static_cast<int>(
+                std::min<int64_t>(std::max<int64_t>(ms, 0) + (onDevice ? kDeviceStartMs : 0), 0x7FFFFFFF)));
         Notify();
     }
 
@@ -328,10 +338,12 @@ private:
         usingFallback_ = true;
         if (!fallback_) {
             fallback_ = NewMediaPlayer();
-            QObject::connect(fallback_, &QMediaPlayer::mediaStatusChanged, fallback_, [this](QMediaPlayer::MediaStatus s) {
-                if ((s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) && playing_ && usingFallback_)
-                    Finished();
-            });
+            QObject::connect(fallback_, &QMediaPlayer::mediaStatusChanged, fallback_,
+                             [this](QMediaPlayer::MediaStatus s) {
+                                 if ((s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) && playing_ &&
+                                     usingFallback_)
+                                     Finished();
+                             });
         }
         fallback_->setSource(source_);
         fallback_->setLoops(loop_ ? QMediaPlayer::Infinite : 1);

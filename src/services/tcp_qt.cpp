@@ -56,16 +56,26 @@ std::string Sjis(const char* utf8)
 std::string Reason(QAbstractSocket::SocketError e, const QString& qtText)
 {
     switch (e) {
-    case QAbstractSocket::ConnectionRefusedError: return Sjis("接続を拒否されました");
-    case QAbstractSocket::RemoteHostClosedError: return Sjis("相手先が接続を閉じました");
-    case QAbstractSocket::HostNotFoundError: return Sjis("ホストが見つかりません");
-    case QAbstractSocket::SocketAccessError: return Sjis("ソケットを使う権限がありません");
-    case QAbstractSocket::SocketResourceError: return Sjis("ソケットの資源が足りません");
-    case QAbstractSocket::SocketTimeoutError: return Sjis("タイムアップ");
-    case QAbstractSocket::NetworkError: return Sjis("ネットワークのエラーです");
-    case QAbstractSocket::AddressInUseError: return Sjis("そのポートは既に使われています");
-    case QAbstractSocket::SocketAddressNotAvailableError: return Sjis("そのアドレスは使えません");
-    default: return QStringToSjis(qtText);
+    case QAbstractSocket::ConnectionRefusedError:
+        return Sjis("接続を拒否されました");
+    case QAbstractSocket::RemoteHostClosedError:
+        return Sjis("相手先が接続を閉じました");
+    case QAbstractSocket::HostNotFoundError:
+        return Sjis("ホストが見つかりません");
+    case QAbstractSocket::SocketAccessError:
+        return Sjis("ソケットを使う権限がありません");
+    case QAbstractSocket::SocketResourceError:
+        return Sjis("ソケットの資源が足りません");
+    case QAbstractSocket::SocketTimeoutError:
+        return Sjis("タイムアップ");
+    case QAbstractSocket::NetworkError:
+        return Sjis("ネットワークのエラーです");
+    case QAbstractSocket::AddressInUseError:
+        return Sjis("そのポートは既に使われています");
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return Sjis("そのアドレスは使えません");
+    default:
+        return QStringToSjis(qtText);
     }
 }
 
@@ -143,8 +153,7 @@ public:
 protected:
     // Runs a slot's body; false when the object was destroyed inside it (the caller
     // must then return without touching any member).
-    template <class F>
-    bool InSlot(F&& body)
+    template <class F> bool InSlot(F&& body)
     {
         std::shared_ptr<bool> alive = alive_;
         ++depth_;
@@ -155,8 +164,7 @@ protected:
         return true;
     }
     // Calls back into the commands; false when the object was destroyed meanwhile.
-    template <class F>
-    bool Notify(F&& callback)
+    template <class F> bool Notify(F&& callback)
     {
         std::shared_ptr<bool> alive = alive_;
         waker_->Wake();
@@ -251,7 +259,7 @@ private:
     void OnDisconnected()
     {
         if (!connected_)
-            return;   // an attempt that failed was reported by OnError
+            return;       // an attempt that failed was reported by OnError
         if (!Deliver())   // what arrived just before the end
             return;
         connected_ = false;

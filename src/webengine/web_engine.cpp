@@ -106,10 +106,10 @@ bool TWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, boo
     return owner_->Ask(url);
 }
 
-}  // namespace
+}   // namespace
 
-extern "C" __attribute__((visibility("default"))) IBrowserEngine* PorukanaCreateWebEngine(
-    QWidget* parent, const TBrowserCallbacks* callbacks)
+extern "C" __attribute__((visibility("default"))) IBrowserEngine*
+PorukanaCreateWebEngine(QWidget* parent, const TBrowserCallbacks* callbacks)
 {
     PrepareChromium();
     return new TWebEngine(parent, callbacks);

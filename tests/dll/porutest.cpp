@@ -32,7 +32,7 @@ __attribute__((destructor)) void Unloaded()
     CountIn("PORUTEST_UNLOADS");
 }
 
-}  // namespace
+}   // namespace
 
 extern "C" {
 
@@ -142,9 +142,10 @@ int pt_recurse(int n)
 char* pt_where(void)
 {
     Dl_info info;
-    if (!dladdr(reinterpret_cast<void*>(&pt_where), &info) || !info.dli_fname) return nullptr;
+    if (!dladdr(reinterpret_cast<void*>(&pt_where), &info) || !info.dli_fname)
+        return nullptr;
     std::snprintf(gJoined, sizeof gJoined, "%s", info.dli_fname);
     return gJoined;
 }
 
-}  // extern "C"
+}   // extern "C"

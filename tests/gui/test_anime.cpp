@@ -79,7 +79,8 @@ TEST(AnimeBox, FramesThenStopAfterTheRepeatCount)
 {
     AnimeFixture f;
     ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、値は、100000\r\n動画アニメの、繰り返し回数は、2\r\n"
-                      "動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"))
+                      "動画アニメの、画像は、「" +
+                      f.ThreeFrames() + "」\r\n"))
         << f.Errors();
     TAnimeBox* box = f.Box();
     ASSERT_NE(box, nullptr);
@@ -109,7 +110,8 @@ TEST(AnimeBox, EndlessByDefaultAndMorePictures)
 {
     AnimeFixture f;
     ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、値は、100000\r\n"
-                      "動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"))
+                      "動画アニメの、画像は、「" +
+                      f.ThreeFrames() + "」\r\n"))
         << f.Errors();
     TAnimeBox* box = f.Box();
     for (int i = 0; i < 10; ++i)
@@ -152,7 +154,8 @@ TEST(AnimeBox, TransparencyByTheTopLeftPixelAndStretch)
     EXPECT_EQ(AnimeFixture::Shown(box, 10, 10), QColor(Qt::blue));
     ASSERT_TRUE(f.Run("動画アニメの、透過処理は、0\r\n")) << f.Errors();
     EXPECT_EQ(AnimeFixture::Shown(box, 1, 1), QColor(Qt::red));
-    ASSERT_TRUE(f.Run("動画アニメの、幅は、40\r\n動画アニメの、高さは、40\r\n動画アニメの、拡大機能は、1\r\n")) << f.Errors();
+    ASSERT_TRUE(f.Run("動画アニメの、幅は、40\r\n動画アニメの、高さは、40\r\n動画アニメの、拡大機能は、1\r\n"))
+        << f.Errors();
     EXPECT_EQ(AnimeFixture::Shown(box, 25, 25), QColor(Qt::blue));
     EXPECT_EQ(AnimeFixture::Shown(box, 35, 35), QColor(Qt::red));
 }
@@ -171,7 +174,9 @@ TEST(AnimeBox, ButtonModeOneLooksAndActsLikeAButton)
 {
     AnimeFixture f;
     ASSERT_TRUE(f.Run(Recording("動画アニメを、作る\r\n動画アニメの、値は、100000\r\n動画アニメの、ボタン機能は、1\r\n"
-                                "動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"
+                                "動画アニメの、画像は、「" +
+                                f.ThreeFrames() +
+                                "」\r\n"
                                 "モード=動画アニメの、ボタン機能\r\n")))
         << f.Errors();
     TAnimeBox* box = f.Box();
@@ -211,7 +216,8 @@ TEST(AnimeBox, ButtonModeTwoAnimatesWhileTheMouseIsOver)
 {
     AnimeFixture f;
     ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、値は、100000\r\n"
-                      "動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"))
+                      "動画アニメの、画像は、「" +
+                      f.ThreeFrames() + "」\r\n"))
         << f.Errors();
     TAnimeBox* box = f.Box();
     EXPECT_TRUE(box->Running());
@@ -250,7 +256,8 @@ TEST(AnimeBox, ButtonModeTwoAnimatesWhileTheMouseIsOver)
 TEST(AnimeBox, HidingStopsAndShowingStarts)
 {
     AnimeFixture f;
-    ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"
+    ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、画像は、「" + f.ThreeFrames() +
+                      "」\r\n"
                       "動画アニメの、可視は、0\r\n"))
         << f.Errors();
     TAnimeBox* box = f.Box();
@@ -258,7 +265,8 @@ TEST(AnimeBox, HidingStopsAndShowingStarts)
     ASSERT_TRUE(f.Run("動画アニメの、可視は、1\r\n")) << f.Errors();
     EXPECT_TRUE(box->Running());
     EXPECT_TRUE(box->TimerActive());
-    ASSERT_TRUE(f.Run("動画アニメの、ボタン機能は、2\r\n動画アニメの、可視は、0\r\n動画アニメの、可視は、1\r\n")) << f.Errors();
+    ASSERT_TRUE(f.Run("動画アニメの、ボタン機能は、2\r\n動画アニメの、可視は、0\r\n動画アニメの、可視は、1\r\n"))
+        << f.Errors();
     EXPECT_FALSE(box->Running());   // mode 2 waits for the mouse
     // The interval applies at once to a running animation.
     ASSERT_TRUE(f.Run("動画アニメの、ボタン機能は、0\r\n動画アニメの、可視は、0\r\n動画アニメの、可視は、1\r\n"
@@ -278,8 +286,10 @@ TEST(AnimeBox, SoundWhileTheMouseIsOverAndTheEnd)
 {
     AnimeFixture f;
     const std::string wave = std::string(PORUKANA_SOURCE_DIR) + "/tests/media/chime.wav";
-    ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、画像は、「" + f.ThreeFrames() + "」\r\n"
-                      "動画アニメの、効果音は、「" + wave + "」\r\n音=動画アニメの、効果音\r\n"))
+    ASSERT_TRUE(f.Run("動画アニメを、作る\r\n動画アニメの、画像は、「" + f.ThreeFrames() +
+                      "」\r\n"
+                      "動画アニメの、効果音は、「" +
+                      wave + "」\r\n音=動画アニメの、効果音\r\n"))
         << f.Errors();
     EXPECT_EQ(f.Var("音"), wave);
     TAnimeBox* box = f.Box();
@@ -303,7 +313,8 @@ TEST(AnimeBox, SoundWhileTheMouseIsOverAndTheEnd)
 TEST(AnimeBox, PropertiesOfOtherKinds)
 {
     AnimeFixture f;
-    ASSERT_TRUE(f.Run("押すボタンを、作る\r\n回=押すボタンの、繰り返し回数\r\n音=押すボタンの、効果音\r\n")) << f.Errors();
+    ASSERT_TRUE(f.Run("押すボタンを、作る\r\n回=押すボタンの、繰り返し回数\r\n音=押すボタンの、効果音\r\n"))
+        << f.Errors();
     EXPECT_EQ(f.Var("回"), "0");
     EXPECT_EQ(f.Var("音"), "");
     const char* const props[] = {"ボタン機能", "繰り返し回数", "効果音", "追加画像"};
@@ -336,7 +347,8 @@ TEST(WindowSound, ScriptPlaysMidiMp3AndWave)
         return f.Var("状態");
     };
     EXPECT_EQ(stateAfter(6000), "未設定");   // ended and closed
-    ASSERT_TRUE(f.Run("「" + media + "tone.mp3」を、演奏する。\r\n「" + media + "chime.wav」を、演奏する。\r\n")) << f.Errors();
+    ASSERT_TRUE(f.Run("「" + media + "tone.mp3」を、演奏する。\r\n「" + media + "chime.wav」を、演奏する。\r\n"))
+        << f.Errors();
     EXPECT_EQ(stateAfter(300), "演奏中");
     ASSERT_TRUE(f.Run("演奏停止\r\n演奏状態。状態=それ\r\n")) << f.Errors();
     EXPECT_EQ(f.Var("状態"), "未設定");

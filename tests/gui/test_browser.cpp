@@ -49,7 +49,9 @@ TEST(Browser, WebEngineShowsPagesAndAsksBeforeNavigating)
     TObjFixture f;
     const std::string firstUrl = pages.first.toString().toStdString();
     ASSERT_TRUE(f.Run("記録=「」\r\n見るブラウザを、作る\r\n見るブラウザの、クリックした時は、行く先\r\n"
-                      "見るブラウザの、URLは、「" + firstUrl + "」\r\n待機\r\n"
+                      "見るブラウザの、URLは、「" +
+                      firstUrl +
+                      "」\r\n待機\r\n"
                       "*行く先\r\n記録=記録&ブラウザ移動先URL&「;」\r\n戻る\r\n"))
         << f.Errors();
     f.window.show();
@@ -106,4 +108,4 @@ TEST(Browser, TextBrowserStandsInForLocalFiles)
     EXPECT_EQ(asked[1], pages.second);
 }
 
-}  // namespace
+}   // namespace

@@ -35,8 +35,7 @@ namespace {
 // Acts on successive showings of a modal dialog of type T (polling every 5 ms), one
 // action per showing. A dialog still open two seconds after its action, or none
 // showing within two seconds, fails the test and is closed.
-template <class T>
-void OnShowings(std::vector<std::function<void(T*)>> acts)
+template <class T> void OnShowings(std::vector<std::function<void(T*)>> acts)
 {
     auto* timer = new QTimer(qApp);
     auto clock = std::make_shared<QElapsedTimer>();
@@ -81,8 +80,7 @@ void OnShowings(std::vector<std::function<void(T*)>> acts)
     timer->start(5);
 }
 
-template <class T>
-void OnModal(std::function<void(T*)> act)
+template <class T> void OnModal(std::function<void(T*)> act)
 {
     OnShowings<T>({std::move(act)});
 }
@@ -145,7 +143,7 @@ TEST_F(DebugDialog, FiltersRefillTheTable)
     EXPECT_EQ(names, Expected("0", false));
     EXPECT_TRUE(names.contains("それ"));
     EXPECT_TRUE(names.contains("A"));
-    EXPECT_FALSE(names.contains("回数"));    // a system variable
+    EXPECT_FALSE(names.contains("回数"));   // a system variable
     EXPECT_FALSE(names.contains("母艦"));   // an object
 
     dlg.edtLevel->setText("1");
@@ -206,7 +204,7 @@ TEST_F(DebugDialog, SearchSelectsTheFirstNameStartingWithTheText)
     dlg.edtSearch->setText("無い");
     QTest::mouseClick(dlg.btnSearch, Qt::LeftButton);
     EXPECT_EQ(SelectedRow(dlg.grdVars), first);   // nothing found: the selection stays
-    EXPECT_TRUE(dlg.isHidden());                   // Enter did not close the dialog
+    EXPECT_TRUE(dlg.isHidden());                  // Enter did not close the dialog
 
     // The search text is applied again when the dialog is filled; a named word wins.
     dlg.edtSearch->setText("名簿");
@@ -301,8 +299,9 @@ TEST_F(DebugDialog, RowOpensTheMemoAndHelpShowsItsText)
         box->accept();
     });
     QTest::mouseClick(dlg.btnHelp, Qt::LeftButton);
-    EXPECT_EQ(help, "デバッグダイアログ\n\nこれは、プログラムに不具合が起こったときに、\nプログラムを一行ずつ実行したり、\n"
-                    "実行中の変数の値を調べたりするのに便利です。");
+    EXPECT_EQ(help,
+              "デバッグダイアログ\n\nこれは、プログラムに不具合が起こったときに、\nプログラムを一行ずつ実行したり、\n"
+              "実行中の変数の値を調べたりするのに便利です。");
     dlg.hide();
 }
 
@@ -313,7 +312,13 @@ TEST_F(DebugDialog, EditorSyncSendsTheLine)
     std::unique_ptr<IChannelService> editor = NewLocalChannelService();
     std::vector<std::string> got;
     std::string reason;
-    auto server = editor->Listen("porupad", "command", false, [&](const std::string& t) { got.push_back(t); return true; }, reason);
+    auto server = editor->Listen(
+        "porupad", "command", false,
+        [&](const std::string& t) {
+            got.push_back(t);
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server) << reason;
     f.st.Cursor = nullptr;
     f.st.LineNo = 4;
@@ -379,7 +384,7 @@ TEST(DebugDialogHost, ScriptedAnswersAreLetters)
     EXPECT_EQ(f.host->ShowDebugDialog(f.st, ""), DebugChoice::Step);
     EXPECT_EQ(f.host->ShowDebugDialog(f.st, ""), DebugChoice::Stop);
     EXPECT_EQ(f.host->ShowDebugDialog(f.st, ""), DebugChoice::Continue);   // the end of the answers
-    EXPECT_EQ(f.host->DebugDialog(), nullptr);                            // no form was made
+    EXPECT_EQ(f.host->DebugDialog(), nullptr);                             // no form was made
     ::unsetenv("PORUKANA_DIALOG_ANSWERS");
     ResetDialogAnswers();
 }

@@ -45,8 +45,7 @@ namespace {
 // is shown. When no such dialog opens within five seconds, or it is still open five
 // seconds after `act`, the test fails and the dialog is rejected, so that a broken
 // case cannot hang the run.
-template <class T>
-void WhenShown(std::function<void(T*)> act, QWidget* other = nullptr)
+template <class T> void WhenShown(std::function<void(T*)> act, QWidget* other = nullptr)
 {
     auto* timer = new QTimer(qApp);
     timer->setInterval(5);
@@ -224,7 +223,8 @@ TEST(InputBoxForm, KeysAndButtons)
          true, "abc"},
         {"OK keeps the initial text", [](TfrmInputBox* d) { QTest::mouseClick(d->btnOk, Qt::LeftButton); }, true,
          "初期"},
-        {"an emptied field", [](TfrmInputBox* d) {
+        {"an emptied field",
+         [](TfrmInputBox* d) {
              d->edtInput->clear();
              QTest::keyClick(d->edtInput, Qt::Key_Enter);
          },
@@ -266,8 +266,8 @@ TEST(ChoiceForm, LayoutAndItems)
     EXPECT_EQ(dlg.lstItems->y(), 2 * dlg.lblMsg->y() + dlg.lblMsg->height());
     EXPECT_EQ(dlg.lstItems->x(), 8);
     EXPECT_EQ(dlg.lstItems->width(), 264);
-    EXPECT_EQ(dlg.edtResult->geometry(), QRect(8, dlg.lstItems->geometry().bottom() + 1 + 8, 264,
-                                               dlg.edtResult->sizeHint().height()));
+    EXPECT_EQ(dlg.edtResult->geometry(),
+              QRect(8, dlg.lstItems->geometry().bottom() + 1 + 8, 264, dlg.edtResult->sizeHint().height()));
     EXPECT_EQ(dlg.pnlButtons->y(), dlg.edtResult->geometry().bottom() + 1 + 8);
     EXPECT_EQ(dlg.height(), dlg.pnlButtons->geometry().bottom() + 1 + 8);
     EXPECT_EQ(dlg.edtResult->text(), QStringLiteral("初期"));
@@ -317,7 +317,8 @@ TEST(ChoiceForm, KeysClicksAndButtons)
          true, "ブドウ"},
         {"nothing chosen: the initial value", [](TfrmPoruCombo* d) { QTest::keyClick(d->edtResult, Qt::Key_Return); },
          true, "初期"},
-        {"Escape in the list", [](TfrmPoruCombo* d) {
+        {"Escape in the list",
+         [](TfrmPoruCombo* d) {
              QTest::mouseClick(d->lstItems->viewport(), Qt::LeftButton, {}, ItemRect(d, 0).center());
              QTest::keyClick(d->lstItems, Qt::Key_Escape);
          },
@@ -345,8 +346,8 @@ TEST(ChoiceForm, KeysClicksAndButtons)
 TEST(ButtonChooserForm, RowOrColumn)
 {
     TfrmSelectButton dlg;
-    dlg.Prepare(QStringLiteral("どうしますか"), {QStringLiteral("はい"), QStringLiteral("いいえ"), QStringLiteral("中止")},
-                TestFont(), Qt::black, 640);
+    dlg.Prepare(QStringLiteral("どうしますか"),
+                {QStringLiteral("はい"), QStringLiteral("いいえ"), QStringLiteral("中止")}, TestFont(), Qt::black, 640);
     ASSERT_TRUE(dlg.inRow);
     ASSERT_EQ(dlg.buttons.size(), 3u);
     const QFontMetrics fm(dlg.lblMsg->font());
@@ -379,8 +380,8 @@ TEST(ButtonChooserForm, RowOrColumn)
     EXPECT_EQ(dlg.width(), dlg.buttons[0]->width() + 16);
     EXPECT_EQ(dlg.height(), 8 * 2 * h + labelBottom);
     // The same three short choices on a narrow main window: a column too.
-    dlg.Prepare(QStringLiteral("どうしますか"), {QStringLiteral("はい"), QStringLiteral("いいえ"), QStringLiteral("中止")},
-                TestFont(), Qt::black, 150);
+    dlg.Prepare(QStringLiteral("どうしますか"),
+                {QStringLiteral("はい"), QStringLiteral("いいえ"), QStringLiteral("中止")}, TestFont(), Qt::black, 150);
     EXPECT_FALSE(dlg.inRow);
 }
 
@@ -420,8 +421,7 @@ TEST(MemoForm, StartsConfirmed)
              d->close();
          },
          true, "一行目\n二行目追記"},
-        {"Escape keeps the text", [](TfrmPoruMemo* d) { QTest::keyClick(d, Qt::Key_Escape); }, true,
-         "一行目\n二行目"},
+        {"Escape keeps the text", [](TfrmPoruMemo* d) { QTest::keyClick(d, Qt::Key_Escape); }, true, "一行目\n二行目"},
         {"OK", [](TfrmPoruMemo* d) { QTest::mouseClick(d->btnOk, Qt::LeftButton); }, true, "一行目\n二行目"},
         {"Enter is a line break",
          [](TfrmPoruMemo* d) {
@@ -886,31 +886,44 @@ TEST(ScriptedDialogs, EveryDialogFromTheAnswersFile)
 {
     QTemporaryDir dir;
     const QString answers = dir.filePath(QStringLiteral("answers.txt"));
-    std::ofstream(answers.toStdString(), std::ios::binary)
-        << "123\n" "y\n" "c\n" "緑\n" "2\n" "9\n" "x\n" "中止\n" "破棄\n" "一\n" "二\n" ".\n"
-           "#0000FF\n" "ＭＳ 明朝|太字|10\n" "a.txt\n" "out\n" "sub\n";
+    std::ofstream(answers.toStdString(), std::ios::binary) << "123\n"
+                                                              "y\n"
+                                                              "c\n"
+                                                              "緑\n"
+                                                              "2\n"
+                                                              "9\n"
+                                                              "x\n"
+                                                              "中止\n"
+                                                              "破棄\n"
+                                                              "一\n"
+                                                              "二\n"
+                                                              ".\n"
+                                                              "#0000FF\n"
+                                                              "ＭＳ 明朝|太字|10\n"
+                                                              "a.txt\n"
+                                                              "out\n"
+                                                              "sub\n";
     ::setenv("PORUKANA_DIALOG_ANSWERS", answers.toLocal8Bit().constData(), 1);
     ResetDialogAnswers();
     const QString saved = QDir::currentPath();
     QDir::setCurrent(dir.path());
     const std::string folder = SjisToUtf8(FromNativePath(QDir::currentPath().toStdString())) + "/";
     TObjFixture f;
-    const bool ok = f.Run(
-        "記録=「」\r\nダイアログキャンセルの値=「取消」\r\n"
-        "「名前」と、尋ねる\r\n記録=記録&それ&「,」\r\n"
-        "「続ける」と、二択\r\n記録=記録&それ&「,」\r\n"
-        "「保存」と、三択\r\n記録=記録&それ&「,」\r\n"
-        "「色」が「赤|青」の、どれか尋ねる\r\n記録=記録&それ&「,」\r\n"
-        "「色」を、「赤|青」の、リストから選択\r\n記録=記録&それ&「,」\r\n"
-        "「どう」を、「保存\\n破棄」の、ボタンで選択\r\n記録=記録&それ&「,」\r\n"
-        "「どう」を、「保存\\n破棄」の、ボタンで選択\r\n記録=記録&それ&「,」\r\n"
-        "「初め」の、メモ記入\r\n記録=記録&それ&「,」\r\n"
-        "色選択\r\n記録=記録&それ&「,」\r\n"
-        "フォント選択\r\n記録=記録&それ&「,」\r\n"
-        "「txt」の、読込ファイル選択\r\n記録=記録&それ&「,」\r\n"
-        "「txt」の、書込ファイル選択\r\n記録=記録&それ&「,」\r\n"
-        "フォルダ選択\r\n記録=記録&それ&「,」\r\n"
-        "「終わりの後」と、尋ねる\r\n記録=記録&それ\r\n");
+    const bool ok = f.Run("記録=「」\r\nダイアログキャンセルの値=「取消」\r\n"
+                          "「名前」と、尋ねる\r\n記録=記録&それ&「,」\r\n"
+                          "「続ける」と、二択\r\n記録=記録&それ&「,」\r\n"
+                          "「保存」と、三択\r\n記録=記録&それ&「,」\r\n"
+                          "「色」が「赤|青」の、どれか尋ねる\r\n記録=記録&それ&「,」\r\n"
+                          "「色」を、「赤|青」の、リストから選択\r\n記録=記録&それ&「,」\r\n"
+                          "「どう」を、「保存\\n破棄」の、ボタンで選択\r\n記録=記録&それ&「,」\r\n"
+                          "「どう」を、「保存\\n破棄」の、ボタンで選択\r\n記録=記録&それ&「,」\r\n"
+                          "「初め」の、メモ記入\r\n記録=記録&それ&「,」\r\n"
+                          "色選択\r\n記録=記録&それ&「,」\r\n"
+                          "フォント選択\r\n記録=記録&それ&「,」\r\n"
+                          "「txt」の、読込ファイル選択\r\n記録=記録&それ&「,」\r\n"
+                          "「txt」の、書込ファイル選択\r\n記録=記録&それ&「,」\r\n"
+                          "フォルダ選択\r\n記録=記録&それ&「,」\r\n"
+                          "「終わりの後」と、尋ねる\r\n記録=記録&それ\r\n");
     QDir::setCurrent(saved);
     ::unsetenv("PORUKANA_DIALOG_ANSWERS");
     ResetDialogAnswers();

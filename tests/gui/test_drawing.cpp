@@ -49,7 +49,9 @@ void CheckProbes(TDrawFixture& f, const std::string& surface, const char* what, 
                  const std::string& background)
 {
     for (const TProbe& p : probes) {
-        const std::string want = std::string(p.want) == "pen" ? "255" : std::string(p.want) == "brush" ? "65280" : background;
+        const std::string want = std::string(p.want) == "pen"     ? "255"
+                                 : std::string(p.want) == "brush" ? "65280"
+                                                                  : background;
         EXPECT_EQ(f.ColourAt(surface, p.x, p.y), want) << what << " at " << p.x << "," << p.y;
     }
 }
@@ -63,8 +65,16 @@ TEST(Drawing, ShapesExcludeTheirRightAndBottomEdges)
         std::vector<TProbe> probes;
     } cases[] = {
         {"(10,10)から(50,40)へ、四角形",
-         {{10, 20, "pen"}, {9, 20, "bg"}, {49, 20, "pen"}, {50, 20, "bg"}, {30, 10, "pen"}, {30, 39, "pen"},
-          {30, 40, "bg"}, {30, 9, "bg"}, {30, 25, "brush"}, {48, 38, "brush"}}},
+         {{10, 20, "pen"},
+          {9, 20, "bg"},
+          {49, 20, "pen"},
+          {50, 20, "bg"},
+          {30, 10, "pen"},
+          {30, 39, "pen"},
+          {30, 40, "bg"},
+          {30, 9, "bg"},
+          {30, 25, "brush"},
+          {48, 38, "brush"}}},
         // One argument: the rectangle filled, no outline.
         {"(200,10,240,50)へ、四角形",
          {{200, 10, "brush"}, {239, 49, "brush"}, {240, 30, "bg"}, {199, 30, "bg"}, {220, 50, "bg"}}},
@@ -72,8 +82,15 @@ TEST(Drawing, ShapesExcludeTheirRightAndBottomEdges)
         {"(100,100)から(110,100)へ、線", {{100, 100, "pen"}, {109, 100, "pen"}, {110, 100, "bg"}, {99, 100, "bg"}}},
         {"(100,120)から(100,130)へ、線", {{100, 120, "pen"}, {100, 129, "pen"}, {100, 130, "bg"}}},
         {"(300,10)から(341,51)へ、円形",
-         {{300, 30, "pen"}, {299, 30, "bg"}, {340, 30, "pen"}, {341, 30, "bg"}, {320, 10, "pen"}, {320, 50, "pen"},
-          {320, 51, "bg"}, {320, 30, "brush"}, {301, 11, "bg"}}},
+         {{300, 30, "pen"},
+          {299, 30, "bg"},
+          {340, 30, "pen"},
+          {341, 30, "bg"},
+          {320, 10, "pen"},
+          {320, 50, "pen"},
+          {320, 51, "bg"},
+          {320, 30, "brush"},
+          {301, 11, "bg"}}},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(f.Run(std::string(c.script) + "\r\n")) << c.script << f.Errors();
@@ -127,7 +144,8 @@ TEST(Drawing, FadesAndCapture)
     // The run-time's own window, by its title, copied onto a picture at 0, 0.
     const std::string title = f.window.windowTitle().toStdString();
     ASSERT_TRUE(f.Run("画像1を、イメージとして、作成\r\n画像1の、Xは、400\r\n塗り色=255\r\n"
-                      "(0,0)から(640,400)へ、四角形\r\n「" + title + "」を、画像1へ、窓キャプチャー\r\n"))
+                      "(0,0)から(640,400)へ、四角形\r\n「" +
+                      title + "」を、画像1へ、窓キャプチャー\r\n"))
         << f.Errors() << title;
     EXPECT_EQ(f.ColourAt("画像1", 50, 50), "255");
     EXPECT_FALSE(f.Run("「ぽるかな」を、無し3へ、窓キャプチャー\r\n"));
@@ -141,7 +159,12 @@ TEST(Drawing, NamedSurfaces)
     ASSERT_TRUE(f.Run("画像1の(2,2)から(20,10)へ、四角形描画\r\n画像1の(30,30)から(40,40)へ、線描画\r\n"))
         << f.Errors();
     CheckProbes(f, "画像1", "rectangle on a picture",
-                {{2, 5, "pen"}, {19, 5, "pen"}, {20, 5, "bg"}, {10, 6, "brush"}, {30, 30, "pen"}, {39, 39, "pen"},
+                {{2, 5, "pen"},
+                 {19, 5, "pen"},
+                 {20, 5, "bg"},
+                 {10, 6, "brush"},
+                 {30, 30, "pen"},
+                 {39, 39, "pen"},
                  {40, 40, "bg"}},
                 "16777215");
     struct {
@@ -153,7 +176,8 @@ TEST(Drawing, NamedSurfaces)
         {"ボタン1を、ネガポジ反転", "\"ボタン1\"は、イメージではありません。"},
         {"画像1を、-10度、画像ボカシ", "範囲チェックエラー"},
         {"画像1を、256度、画像シャープ", "範囲チェックエラー"},
-        {"画像1を、12ビットに、画像ビット数変更", "\"画像ビット数変更\"命令の引数に誤りがあります。12ビットはサポートしていません。"},
+        {"画像1を、12ビットに、画像ビット数変更",
+         "\"画像ビット数変更\"命令の引数に誤りがあります。12ビットはサポートしていません。"},
     };
     for (const auto& e : errors) {
         EXPECT_FALSE(f.Run(std::string(e.script) + "\r\n")) << e.script;
@@ -332,7 +356,8 @@ TEST(Pictures, IconsAndText)
     red.fill(qRgb(255, 0, 0));
     ASSERT_TRUE(red.save(QString::fromStdString(ico), "ICO"));
     ASSERT_TRUE(f.Run("画像1を、イメージとして、作成\r\nボタン1を、ボタンとして、作成\r\n変数1=3\r\n"
-                      "「" + ico + "」の、0を、画像1に、アイコン抽出\r\n"))
+                      "「" +
+                      ico + "」の、0を、画像1に、アイコン抽出\r\n"))
         << f.Errors();
     EXPECT_EQ(f.ColourAt("画像1", 15, 15), "255");
     ASSERT_TRUE(f.Run("(0,0)へ、移動\r\n「" + ico + "」を、画像表示\r\n")) << f.Errors();
@@ -342,7 +367,8 @@ TEST(Pictures, IconsAndText)
         std::string script;
         std::string message;
     } cases[] = {
-        {"「" + ico + "」の、0を、ボタン1に、アイコン抽出", "\"ボタン1\"は、オブジェクトではありません。イメージを指定します。"},
+        {"「" + ico + "」の、0を、ボタン1に、アイコン抽出",
+         "\"ボタン1\"は、オブジェクトではありません。イメージを指定します。"},
         {"「" + ico + "」の、0を、変数1に、アイコン抽出", "\"変数1\"は、オブジェクトではありません。"},
         {"「" + ico + "」の、-1を、画像1に、アイコン抽出", "範囲チェックエラー"},
     };
@@ -422,13 +448,13 @@ TEST(Examples, DrawSampleDrawsItsPicture)
         int x, y;
         QRgb want;
     } probes[] = {
-        {30, 60, qRgb(0xA8, 0xD8, 0xF0)},    // sky
-        {355, 105, qRgb(0xFF, 0xD0, 0x40)},  // sun
-        {100, 250, qRgb(0x50, 0xA0, 0x50)},  // ground
-        {150, 220, qRgb(0xC0, 0x80, 0x50)},  // house
-        {20, 281, qRgb(0, 255, 128)},        // first dot of the band
-        {275, 281, qRgb(255, 0, 128)},       // last dot
-        {5, 390, qRgb(0xF0, 0xE8, 0xD0)},    // cleared background
+        {30, 60, qRgb(0xA8, 0xD8, 0xF0)},     // sky
+        {355, 105, qRgb(0xFF, 0xD0, 0x40)},   // sun
+        {100, 250, qRgb(0x50, 0xA0, 0x50)},   // ground
+        {150, 220, qRgb(0xC0, 0x80, 0x50)},   // house
+        {20, 281, qRgb(0, 255, 128)},         // first dot of the band
+        {275, 281, qRgb(255, 0, 128)},        // last dot
+        {5, 390, qRgb(0xF0, 0xE8, 0xD0)},     // cleared background
     };
     for (const auto& p : probes)
         EXPECT_EQ(pic.pixel(p.x, p.y) & 0xFFFFFF, p.want & 0xFFFFFF) << p.x << "," << p.y;
@@ -447,13 +473,16 @@ TEST(Examples, DrawSampleDrawsItsPicture)
         for (int y = 232; y < 258; ++y)
             for (int x = 442; x < 598; ++x) {
                 QRgb c = now.pixel(x, y);
-                if ((c & 0xFFFFFF) == 0xFFFFFF) ++white;
-                else if (qGray(c) < 96) ++dark;
+                if ((c & 0xFFFFFF) == 0xFFFFFF)
+                    ++white;
+                else if (qGray(c) < 96)
+                    ++dark;
             }
         return white > 1000 && dark > 10;
     };
     EXPECT_FALSE(inkOnPanel());
-    while (!inkOnPanel() && clock.elapsed() < 5000) QTest::qWait(50);
+    while (!inkOnPanel() && clock.elapsed() < 5000)
+        QTest::qWait(50);
     EXPECT_TRUE(inkOnPanel());
     EXPECT_FALSE(f.st.StoppedByError) << f.Errors();
 }

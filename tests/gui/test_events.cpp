@@ -33,7 +33,8 @@ namespace {
 // A script whose labels append to 記録 and return.
 std::string WithLabels(const std::string& body)
 {
-    return "記録=「」\r\n" + body + "待機\r\n"
+    return "記録=「」\r\n" + body +
+           "待機\r\n"
            "*押した\r\n記録=記録&「押」\r\n戻る\r\n"
            "*離した\r\n記録=記録&「離」\r\n戻る\r\n"
            "*変わった\r\n記録=記録&「変」\r\n戻る\r\n";
@@ -42,7 +43,7 @@ std::string WithLabels(const std::string& body)
 TEST(Events, MouseEventsRunTheirLabelsWithTheVariables)
 {
     struct Row {
-        const char* setup;          // handlers of 画像イメージ
+        const char* setup;   // handlers of 画像イメージ
         Qt::KeyboardModifiers mods;
         const char* record;
         const char* special;
@@ -70,7 +71,8 @@ TEST(Events, MouseEventsRunTheirLabelsWithTheVariables)
 TEST(Events, KeysNeedAHandlerToWriteTheVariables)
 {
     TObjFixture f;
-    ASSERT_TRUE(f.Run(WithLabels("入力エディタを、作る\r\n別エディタを、作る\r\n入力エディタの、キー押した時は、押した\r\n")))
+    ASSERT_TRUE(
+        f.Run(WithLabels("入力エディタを、作る\r\n別エディタを、作る\r\n入力エディタの、キー押した時は、押した\r\n")))
         << f.Errors();
     f.window.show();
     QWidget* quiet = ObjectWidget(f.Record("別エディタ"));
@@ -83,10 +85,8 @@ TEST(Events, KeysNeedAHandlerToWriteTheVariables)
         const char* vk;
         const char* special;
     } keys[] = {
-        {Qt::Key_A, Qt::NoModifier, "65", ""},
-        {Qt::Key_Return, Qt::NoModifier, "13", ""},
-        {Qt::Key_F5, Qt::ShiftModifier, "116", "Shift"},
-        {Qt::Key_Left, Qt::AltModifier, "37", "Alt"},
+        {Qt::Key_A, Qt::NoModifier, "65", ""},           {Qt::Key_Return, Qt::NoModifier, "13", ""},
+        {Qt::Key_F5, Qt::ShiftModifier, "116", "Shift"}, {Qt::Key_Left, Qt::AltModifier, "37", "Alt"},
         {Qt::Key_7, Qt::KeypadModifier, "103", ""},
     };
     for (const auto& k : keys) {
@@ -191,10 +191,11 @@ TEST(Events, EventDuringWaitRunsAfterTheStatement)
 TEST(Events, DestroyInsideItsOwnHandler)
 {
     TObjFixture f;
-    ASSERT_TRUE(f.Run("記録=「」\r\n消すボタンを、作る\r\n消すボタンの、クリックした時は、消す\r\n"
-                      "文エディタを、作る\r\n文エディタの、変更した時は、変更\r\n待機\r\n"
-                      "*消す\r\n消すボタンを、オブジェクト破壊\r\n文エディタを、オブジェクト破壊\r\n記録=「消えた」\r\n戻る\r\n"
-                      "*変更\r\n記録=記録&「変」\r\n戻る\r\n"))
+    ASSERT_TRUE(
+        f.Run("記録=「」\r\n消すボタンを、作る\r\n消すボタンの、クリックした時は、消す\r\n"
+              "文エディタを、作る\r\n文エディタの、変更した時は、変更\r\n待機\r\n"
+              "*消す\r\n消すボタンを、オブジェクト破壊\r\n文エディタを、オブジェクト破壊\r\n記録=「消えた」\r\n戻る\r\n"
+              "*変更\r\n記録=記録&「変」\r\n戻る\r\n"))
         << f.Errors();
     f.window.show();
     QPointer<QWidget> button = ObjectWidget(f.Record("消すボタン"));
@@ -220,7 +221,8 @@ TEST(Events, ConsoleRefusesWindowCommands)
     };
     const Row rows[] = {
         {"B1ボタンを、作る\r\n", "\"作る\"は、ウィンドウが必要なため、この実行環境では使えません。"},
-        {"1秒後に、Aへ飛ぶ、タイマー設定\r\n", "\"タイマー設定\"は、ウィンドウが必要なため、この実行環境では使えません。"},
+        {"1秒後に、Aへ飛ぶ、タイマー設定\r\n",
+         "\"タイマー設定\"は、ウィンドウが必要なため、この実行環境では使えません。"},
         {"母艦の、幅を、Aに、得る\r\n", "\"得る\"は、ウィンドウが必要なため、この実行環境では使えません。"},
         {"母艦最大化\r\n", "\"母艦最大化\"は、ウィンドウが必要なため、この実行環境では使えません。"},
         {"A=母艦の、幅\r\n", "\"母艦の幅\"は、ウィンドウが必要なため、この実行環境では使えません。"},
@@ -281,7 +283,8 @@ TEST(Events, FilesDroppedOnControls)
     f.window.show();
     auto drop = [](QWidget* target) {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/一.txt")), QUrl::fromLocalFile(QStringLiteral("/tmp/b.txt"))});
+        data.setUrls(
+            {QUrl::fromLocalFile(QStringLiteral("/tmp/一.txt")), QUrl::fromLocalFile(QStringLiteral("/tmp/b.txt"))});
         QWidget* receiver = target;
         if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
             receiver = area->viewport();
@@ -340,7 +343,8 @@ TEST(WindowCommands, Messages)
         {"B1ボタンを、E1エディタへ、乗せる\r\n",
          "\"E1エディタ\"命令の引数に誤りがあります。パネルとフォームなど以外には乗せられません。"},
         {"「なし」を、中央へ移動\r\n", "オブジェクト\"なし\"は、作成されていません。"},
-        {"B1ボタンに、「頁」の、タブ追加\r\n", "\"B1ボタン\"命令の引数に誤りがあります。タブページ部品を指定してください。"},
+        {"B1ボタンに、「頁」の、タブ追加\r\n",
+         "\"B1ボタン\"命令の引数に誤りがあります。タブページ部品を指定してください。"},
         {"B1ボタンの、ブラウザ戻る\r\n", "\"B1ボタン\"命令の引数に誤りがあります。ブラウザ部品を指定してください。"},
         {"E1エディタの、可視は、0\r\nE1エディタに、注目\r\n", "\"E1エディタ\"には、注目できません。"},
     };
@@ -354,11 +358,12 @@ TEST(WindowCommands, Messages)
 TEST(WindowCommands, ContainersTabsAndCentring)
 {
     TObjFixture f;
-    ASSERT_TRUE(f.Run("台パネルを、作る\r\n台パネルの、サイズは、「0,0,300,200」\r\n"
-                      "B1ボタンを、作る\r\nB1ボタンを、台パネルへ、乗せる\r\nB1ボタンを、中央へ移動\r\n"
-                      "頁タブページを、作る\r\n頁タブページに、「一」の、タブ追加\r\n頁タブページに、「二」の、タブ追加\r\n"
-                      "頁タブページの、値は、1\r\n頁タブページを、2に、タブ有効変更\r\n"
-                      "子=台パネルの、アイテム\r\n"))
+    ASSERT_TRUE(
+        f.Run("台パネルを、作る\r\n台パネルの、サイズは、「0,0,300,200」\r\n"
+              "B1ボタンを、作る\r\nB1ボタンを、台パネルへ、乗せる\r\nB1ボタンを、中央へ移動\r\n"
+              "頁タブページを、作る\r\n頁タブページに、「一」の、タブ追加\r\n頁タブページに、「二」の、タブ追加\r\n"
+              "頁タブページの、値は、1\r\n頁タブページを、2に、タブ有効変更\r\n"
+              "子=台パネルの、アイテム\r\n"))
         << f.Errors();
     QWidget* b = ObjectWidget(f.Record("B1ボタン"));
     EXPECT_EQ(b->parentWidget(), ObjectWidget(f.Record("台パネル")));
@@ -383,15 +388,32 @@ TEST(Events, VirtualKeysAndModifierTexts)
         Qt::KeyboardModifiers mods;
         int vk;
     } keys[] = {
-        {Qt::Key_A, {}, 65},          {Qt::Key_Z, {}, 90},          {Qt::Key_0, {}, 48},
-        {Qt::Key_9, {}, 57},          {Qt::Key_F1, {}, 112},        {Qt::Key_F12, {}, 123},
-        {Qt::Key_Return, {}, 13},     {Qt::Key_Enter, {}, 13},      {Qt::Key_Escape, {}, 27},
-        {Qt::Key_Space, {}, 32},      {Qt::Key_Left, {}, 37},       {Qt::Key_Up, {}, 38},
-        {Qt::Key_Right, {}, 39},      {Qt::Key_Down, {}, 40},       {Qt::Key_Shift, {}, 16},
-        {Qt::Key_Control, {}, 17},    {Qt::Key_Alt, {}, 18},        {Qt::Key_Delete, {}, 46},
-        {Qt::Key_Backspace, {}, 8},   {Qt::Key_Tab, {}, 9},         {Qt::Key_Home, {}, 36},
-        {Qt::Key_0, Qt::KeypadModifier, 96}, {Qt::Key_Plus, Qt::KeypadModifier, 107},
-        {Qt::Key_Slash, Qt::KeypadModifier, 111}, {Qt::Key_Comma, {}, 188}, {Qt::Key_unknown, {}, 0},
+        {Qt::Key_A, {}, 65},
+        {Qt::Key_Z, {}, 90},
+        {Qt::Key_0, {}, 48},
+        {Qt::Key_9, {}, 57},
+        {Qt::Key_F1, {}, 112},
+        {Qt::Key_F12, {}, 123},
+        {Qt::Key_Return, {}, 13},
+        {Qt::Key_Enter, {}, 13},
+        {Qt::Key_Escape, {}, 27},
+        {Qt::Key_Space, {}, 32},
+        {Qt::Key_Left, {}, 37},
+        {Qt::Key_Up, {}, 38},
+        {Qt::Key_Right, {}, 39},
+        {Qt::Key_Down, {}, 40},
+        {Qt::Key_Shift, {}, 16},
+        {Qt::Key_Control, {}, 17},
+        {Qt::Key_Alt, {}, 18},
+        {Qt::Key_Delete, {}, 46},
+        {Qt::Key_Backspace, {}, 8},
+        {Qt::Key_Tab, {}, 9},
+        {Qt::Key_Home, {}, 36},
+        {Qt::Key_0, Qt::KeypadModifier, 96},
+        {Qt::Key_Plus, Qt::KeypadModifier, 107},
+        {Qt::Key_Slash, Qt::KeypadModifier, 111},
+        {Qt::Key_Comma, {}, 188},
+        {Qt::Key_unknown, {}, 0},
     };
     for (const auto& k : keys)
         EXPECT_EQ(VirtualKey(k.key, k.mods), k.vk) << k.key;
@@ -426,7 +448,8 @@ TEST(Events, HandlerCodeForms)
     };
     for (const Row& r : rows) {
         TObjFixture f;
-        ASSERT_TRUE(f.Run(WithLabels(std::string("B1ボタンを、作る\r\nB1ボタンの、クリックした時は、") + r.value + "\r\n")))
+        ASSERT_TRUE(
+            f.Run(WithLabels(std::string("B1ボタンを、作る\r\nB1ボタンの、クリックした時は、") + r.value + "\r\n")))
             << r.value << f.Errors();
         f.window.show();
         QTest::mouseClick(ObjectWidget(f.Record("B1ボタン")), Qt::LeftButton);

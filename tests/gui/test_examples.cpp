@@ -70,7 +70,7 @@ TEST(WindowExamples, AccountsBookAddsRefusesAndDeletes)
     a.Add("電車", 1, "abc");   // refused: not a number
     EXPECT_EQ(a.Read("お知らせラベルの、テキスト"), "金額『abc』は数字ではありません。");
     a.Add("電車", 1, "320");
-    a.Add("", 2, "1800");      // refused: nothing to describe it
+    a.Add("", 2, "1800");   // refused: nothing to describe it
     EXPECT_EQ(a.Read("お知らせラベルの、テキスト"), "内容を入れてください。");
     a.Add("映画", 2, "1800");
     EXPECT_EQ(a.Read("お知らせラベルの、テキスト"), "映画(1,800円)を追加しました。");
@@ -78,7 +78,7 @@ TEST(WindowExamples, AccountsBookAddsRefusesAndDeletes)
 
     const std::string today = a.Read("今日");
     EXPECT_EQ(a.Read("明細グリッドの、アイテム"), "日付,内容,種類,金額\r\n" + today + ",昼ごはん,食費,850\r\n" + today +
-                                                  ",電車,交通,320\r\n" + today + ",映画,娯楽,1800\r\n");
+                                                      ",電車,交通,320\r\n" + today + ",映画,娯楽,1800\r\n");
     EXPECT_EQ(a.Read("集計リストの、アイテム"), "食費 850円\r\n交通 320円\r\n娯楽 1,800円\r\nその他 0円\r\n");
     EXPECT_EQ(a.Read("合計ラベルの、テキスト"), "合計 2,970円 (3件)");
     EXPECT_TRUE(a.amount->text().isEmpty());

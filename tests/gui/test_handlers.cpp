@@ -10,7 +10,7 @@ TEST(BuiltinHandlers, EveryCommandHasAHandler)
     size_t count = 0;
     const CommandRow* rows = CommandRows(count);
     for (size_t i = 0; i < count; ++i) {
-        EXPECT_NE(GetHandler(rows[i].id), nullptr) << SjisToUtf8(rows[i].name) << " (Cmd::" << rows[i].symbol
-                                                   << ", " << FamilyName(rows[i].family) << ")";
+        EXPECT_NE(GetHandler(rows[i].id), nullptr)
+            << SjisToUtf8(rows[i].name) << " (Cmd::" << rows[i].symbol << ", " << FamilyName(rows[i].family) << ")";
     }
 }

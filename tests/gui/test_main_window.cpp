@@ -320,7 +320,8 @@ TEST(ErrorDialog, ButtonsGiveTheirChoice)
         {"ok", false, [](TfrmError& d) { QTest::mouseClick(d.btnOk, Qt::LeftButton); }, ErrorChoice::Continue},
         {"cancel", false, [](TfrmError& d) { QTest::mouseClick(d.btnCancel, Qt::LeftButton); }, ErrorChoice::Stop},
         {"debug", true, [](TfrmError& d) { QTest::mouseClick(d.btnDebug, Qt::LeftButton); }, ErrorChoice::Debug},
-        {"ok in debug mode", true, [](TfrmError& d) { QTest::mouseClick(d.btnOk, Qt::LeftButton); }, ErrorChoice::Continue},
+        {"ok in debug mode", true, [](TfrmError& d) { QTest::mouseClick(d.btnOk, Qt::LeftButton); },
+         ErrorChoice::Continue},
         {"escape", false, [](TfrmError& d) { QTest::keyClick(&d, Qt::Key_Escape); }, ErrorChoice::Stop},
         {"close box", true, [](TfrmError& d) { d.close(); }, ErrorChoice::Stop},
         {"alt+o", false, [](TfrmError& d) { QTest::keyClick(&d, Qt::Key_O, Qt::AltModifier); }, ErrorChoice::Continue},
@@ -360,9 +361,12 @@ TEST(ErrorDialog, ScriptedAnswers)
         bool debugMode;
         ErrorChoice expected;
     } cases[] = {
-        {"continue", false, ErrorChoice::Continue}, {"debug", false, ErrorChoice::Stop},
-        {"debug", true, ErrorChoice::Debug},        {"stop", true, ErrorChoice::Stop},
-        {"", false, ErrorChoice::Stop},             {"はい", false, ErrorChoice::Stop},
+        {"continue", false, ErrorChoice::Continue},
+        {"debug", false, ErrorChoice::Stop},
+        {"debug", true, ErrorChoice::Debug},
+        {"stop", true, ErrorChoice::Stop},
+        {"", false, ErrorChoice::Stop},
+        {"はい", false, ErrorChoice::Stop},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorChoiceFromAnswer(c.answer, c.debugMode), c.expected) << c.answer;
@@ -380,7 +384,7 @@ TEST(ErrorDialog, ScriptedAnswers)
     ::unsetenv("PORUKANA_DIALOG_ANSWERS");
     ResetDialogAnswers();
     EXPECT_EQ(got, (std::vector<ErrorChoice>{ErrorChoice::Continue, ErrorChoice::Debug, ErrorChoice::Stop,
-                                            ErrorChoice::Stop}));
+                                             ErrorChoice::Stop}));
 }
 
 // ---- scripts in the window ----------------------------------------------------------------
@@ -467,7 +471,8 @@ TEST(Executable, ExitStatusesAndDialogs)
 {
     QTemporaryDir dir;
     const QString ends = WriteScript(dir, "ends.prk", "「こんにちは」と、表示\r\n「やあ」と、言う\r\n終わり\r\n");
-    const QString fails = WriteScript(dir, "fails.prk", "「あ」と、表示\r\nほげほげする\r\n「続き」と、言う\r\n終わり\r\n");
+    const QString fails =
+        WriteScript(dir, "fails.prk", "「あ」と、表示\r\nほげほげする\r\n「続き」と、言う\r\n終わり\r\n");
     const QString answers = dir.filePath(QStringLiteral("answers.txt"));
     std::ofstream(answers.toStdString()) << "continue\n";
     const QString stop = dir.filePath(QStringLiteral("stop.txt"));
@@ -508,7 +513,8 @@ TEST(Executable, BomScriptAndOptions)
     QTemporaryDir dir;
     // A UTF-8 file with a byte-order mark is read as a script too.
     const QString bom = dir.filePath(QStringLiteral("bom.prk"));
-    std::ofstream(bom.toStdString(), std::ios::binary) << "\xEF\xBB\xBF" << "「ＢＯＭ付き」と、言う\n終わり\n";
+    std::ofstream(bom.toStdString(), std::ios::binary) << "\xEF\xBB\xBF"
+                                                       << "「ＢＯＭ付き」と、言う\n終わり\n";
     TRunResult r = RunExe({QStringLiteral("-security"), QStringLiteral("high"), bom});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("BOM付き")) || r.err.contains(QStringLiteral("ＢＯＭ付き")))

@@ -72,4 +72,4 @@ TEST(Screens, ListsAndGrid)
     CompareWithStored(f, "lists_grid.png");
 }
 
-}  // namespace
+}   // namespace

@@ -81,8 +81,8 @@ TEST(SystemCommands, KeysIntoTheRunTimesOwnEditBoxes)
     ASSERT_TRUE(f.Run("「キー試験」に、『ab+c{BS}d漢字』を、キー送信\r\n")) << f.Errors();
     EXPECT_EQ(first->text(), QStringLiteral("abd漢字"));
     ASSERT_TRUE(f.Run("「キー試験窓」に、『^ax{TAB}+(yz)1{LEFT 2}+{END}』を、キー送信\r\n")) << f.Errors();
-    EXPECT_EQ(first->text(), QStringLiteral("x"));   // Ctrl+A selected all, "x" replaced it
-    EXPECT_EQ(second->text(), QStringLiteral("YZ1"));  // Tab moved on; Shift held for the group only
+    EXPECT_EQ(first->text(), QStringLiteral("x"));      // Ctrl+A selected all, "x" replaced it
+    EXPECT_EQ(second->text(), QStringLiteral("YZ1"));   // Tab moved on; Shift held for the group only
     EXPECT_EQ(second->selectedText(), QStringLiteral("Z1"));
     // Ctrl+C copies the selection.
     ASSERT_TRUE(f.Run("「キー試験窓」に、『^c』を、キー送信\r\n")) << f.Errors();
@@ -167,7 +167,7 @@ TEST(SystemCommands, TheClipboardIsTheSystemClipboard)
     QGuiApplication::clipboard()->setText(QStringLiteral("外から\n来た"));
     ASSERT_TRUE(f.Run("クリップボード取得\r\n得た=それ\r\nAに、クリップボードを、読む\r\n")) << f.Errors();
     EXPECT_EQ(f.Var("得た"), "外から\r\n来た");   // CR LF for the script
-    EXPECT_EQ(f.Var("A"), "外から\r\n来た");       // the clipboard pseudo-file reads the same
+    EXPECT_EQ(f.Var("A"), "外から\r\n来た");      // the clipboard pseudo-file reads the same
 }
 
 }   // namespace

@@ -176,15 +176,9 @@ TEST(TextFont, ClassicFacesMapToInstalledFonts)
         const char* face;
         const char* family;
     } cases[] = {
-        {"ＭＳ ゴシック", "IPAGothic"},
-        {"ＭＳ 明朝", "IPAMincho"},
-        {"ＭＳ Ｐゴシック", "IPAPGothic"},
-        {"ＭＳ Ｐ明朝", "IPAPMincho"},
-        {"MS UI Gothic", "IPAPGothic"},
-        {"ms ゴシック", "IPAGothic"},
-        {"ＭＳ　ｺﾞｼｯｸ", "IPAGothic"},
-        {"ms p明朝", "IPAPMincho"},
-        {"DejaVu Sans", "DejaVu Sans"},
+        {"ＭＳ ゴシック", "IPAGothic"}, {"ＭＳ 明朝", "IPAMincho"},     {"ＭＳ Ｐゴシック", "IPAPGothic"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"MS UI Gothic", "IPAPGothic"}, {"ms ゴシック", "IPAGothic"},
+        {"ＭＳ　ｺﾞｼｯｸ", "IPAGothic"},   {"ms p明朝", "IPAPMincho"},     {"DejaVu Sans", "DejaVu Sans"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MapFaceName(QString::fromUtf8(c.face)), QString::fromUtf8(c.family)) << c.face;

@@ -80,7 +80,8 @@ TEST(ConsoleProgress, MessagesAndAtMostOnePositionASecond)
     host.ProgressOpen(st, "受信", nullptr);
     host.ProgressSetPosition(st, 5, 0);   // a new window reports at once
     host.ProgressClose(st);
-    EXPECT_EQ(capture.Text(), SjisToUtf8("[進行] ---\n[進行] 10%\n[進行] 送信中\n[進行] 60%\n[進行] 受信\n[進行] 0%\n"));
+    EXPECT_EQ(capture.Text(),
+              SjisToUtf8("[進行] ---\n[進行] 10%\n[進行] 送信中\n[進行] 60%\n[進行] 受信\n[進行] 0%\n"));
 }
 
 TEST(ConsoleDialogs, PromptOnStderrAnswerFromStdin)

@@ -193,7 +193,13 @@ TEST_F(ChannelEnv, RequestsArriveFromTheEventLoopInOrder)
     ASSERT_NE(svc, nullptr);
     std::vector<std::string> got;
     std::string reason;
-    auto server = svc->Listen("サービス", "話題", false, [&](const std::string& t) { got.push_back(t); return true; }, reason);
+    auto server = svc->Listen(
+        "サービス", "話題", false,
+        [&](const std::string& t) {
+            got.push_back(t);
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server) << reason;
     EXPECT_EQ(svc->Send("サービス", "話題", "一つ目", 2000), TChannelSend::Sent);
     EXPECT_EQ(svc->Send("サービス", "話題", "二つ\r\n目", 2000), TChannelSend::Sent);
@@ -202,7 +208,8 @@ TEST_F(ChannelEnv, RequestsArriveFromTheEventLoopInOrder)
     EXPECT_EQ(got, (std::vector<std::string>{"一つ目", "二つ\r\n目"}));
 
     // Another live server does not get the name; the first keeps it.
-    auto second = svc->Listen("サービス", "話題", false, [](const std::string&) { return true; }, reason);
+    auto second = svc->Listen(
+        "サービス", "話題", false, [](const std::string&) { return true; }, reason);
     EXPECT_FALSE(second);
     EXPECT_EQ(svc->Send("サービス", "話題", "三", 2000), TChannelSend::Sent);
     RunUntil([&] { return got.size() == 3; });
@@ -221,16 +228,17 @@ TEST_F(ChannelEnv, RequestNotTakenIsOfferedAgainFirst)
     std::vector<std::string> got;
     int declines = 2;
     std::string reason;
-    auto server = svc->Listen("svc", "busy", false,
-                              [&](const std::string& t) {
-                                  if (t == "1" && declines > 0) {
-                                      --declines;
-                                      return false;
-                                  }
-                                  got.push_back(t);
-                                  return true;
-                              },
-                              reason);
+    auto server = svc->Listen(
+        "svc", "busy", false,
+        [&](const std::string& t) {
+            if (t == "1" && declines > 0) {
+                --declines;
+                return false;
+            }
+            got.push_back(t);
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server);
     EXPECT_EQ(svc->Send("svc", "busy", "1", 2000), TChannelSend::Sent);
     EXPECT_EQ(svc->Send("svc", "busy", "2", 2000), TChannelSend::Sent);
@@ -255,7 +263,13 @@ TEST_F(ChannelEnv, NameOfADeadServerIsTakenOver)
     IChannelService* svc = FindService<IChannelService>(st);
     EXPECT_EQ(svc->Send("svc", "stale", "x", 500), TChannelSend::NoServer);
     std::string got, reason;
-    auto server = svc->Listen("svc", "stale", false, [&](const std::string& t) { got = t; return true; }, reason);
+    auto server = svc->Listen(
+        "svc", "stale", false,
+        [&](const std::string& t) {
+            got = t;
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server) << reason;
     EXPECT_EQ(svc->Send("svc", "stale", "回復", 2000), TChannelSend::Sent);
     RunUntil([&] { return !got.empty(); });
@@ -268,7 +282,13 @@ TEST_F(ChannelEnv, OversizedFrameIsRefusedAndNotDelivered)
     IChannelService* svc = FindService<IChannelService>(st);
     int calls = 0;
     std::string reason;
-    auto server = svc->Listen("svc", "big", false, [&](const std::string&) { ++calls; return true; }, reason);
+    auto server = svc->Listen(
+        "svc", "big", false,
+        [&](const std::string&) {
+            ++calls;
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server);
     const std::string path = ChannelSocketPath(ChannelFolder(), "svc", "big");
     const std::string header("\x01\x00\x00\x02", 4);   // 32 MiB announced
@@ -285,8 +305,20 @@ TEST_F(ChannelEnv, UrgentRequestsAreTakenAtThePulse)
     IChannelService* svc = FindService<IChannelService>(st);
     std::vector<std::string> got;
     std::string reason;
-    auto urgent = svc->Listen("svc", "urgent", true, [&](const std::string& t) { got.push_back("u:" + t); return true; }, reason);
-    auto plain = svc->Listen("svc", "plain", false, [&](const std::string& t) { got.push_back("p:" + t); return true; }, reason);
+    auto urgent = svc->Listen(
+        "svc", "urgent", true,
+        [&](const std::string& t) {
+            got.push_back("u:" + t);
+            return true;
+        },
+        reason);
+    auto plain = svc->Listen(
+        "svc", "plain", false,
+        [&](const std::string& t) {
+            got.push_back("p:" + t);
+            return true;
+        },
+        reason);
     ASSERT_TRUE(urgent && plain);
     ASSERT_NE(gRunLoopPulse, nullptr);
     EXPECT_EQ(svc->Send("svc", "plain", "1", 2000), TChannelSend::Sent);
@@ -313,7 +345,13 @@ TEST_F(ChannelEnv, OtherUsersCannotReachAServer)
     IChannelService* svc = FindService<IChannelService>(st);
     std::string reason;
     int calls = 0;
-    auto server = svc->Listen("svc", "private", false, [&](const std::string&) { ++calls; return true; }, reason);
+    auto server = svc->Listen(
+        "svc", "private", false,
+        [&](const std::string&) {
+            ++calls;
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server);
     const std::string path = ChannelSocketPath(ChannelFolder(), "svc", "private");
     // Every folder above may be passed through: only the channel folder keeps out.
@@ -337,7 +375,13 @@ TEST_F(ChannelEnv, ClientWithoutInterpreterState)
 {
     std::unique_ptr<IChannelService> svc = NewLocalChannelService();
     std::string got, reason;
-    auto server = svc->Listen("tool", "t", false, [&](const std::string& t) { got = t; return true; }, reason);
+    auto server = svc->Listen(
+        "tool", "t", false,
+        [&](const std::string& t) {
+            got = t;
+            return true;
+        },
+        reason);
     ASSERT_TRUE(server);
     EXPECT_EQ(SendChannelRequest("TOOL", "T", "hello", 2000), TChannelSend::Sent);
     RunUntil([&] { return !got.empty(); });

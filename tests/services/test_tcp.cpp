@@ -278,7 +278,9 @@ TEST_F(Tcp, QueuedOutputIsWrittenBeforeTheConnectionCloses)
 TEST_F(Tcp, ManyConnectionsLeaveNoDescriptors)
 {
     auto server = Listening();
-    { auto warm = ConnectedTo(*server); }   // whatever Qt opens once
+    {
+        auto warm = ConnectedTo(*server);
+    }   // whatever Qt opens once
     RunUntil([&] { return server->ConnectionCount() == 0; });
     const int before = OpenDescriptors();
     for (int i = 0; i < 1000; ++i) {

@@ -85,4 +85,4 @@ protected:
     }
 };
 
-}  // namespace archive_test
+}   // namespace archive_test

@@ -89,8 +89,8 @@ TEST_F(ArchiveFileList, ExclusionsAndDates)
     tm.tm_isdst = -1;
     const time_t noon = mktime(&tm);
     SetTime("a.txt", noon);
-    SetTime("b.log", noon - 86400);    // the day before
-    SetTime("sub/c.txt", noon + 86400);  // the day after
+    SetTime("b.log", noon - 86400);       // the day before
+    SetTime("sub/c.txt", noon + 86400);   // the day after
     TArchiverOptions d;
     ParseArchiveOptions("-r2 -p1", d);
     d.Jo = "200517";
@@ -99,7 +99,7 @@ TEST_F(ArchiveFileList, ExclusionsAndDates)
     d.Job.clear();
     d.Jo = "20200517120001";   // a second after noon: a.txt is too old
     EXPECT_EQ(Expand({"a.txt", "sub/c.txt"}, "", &d), "sub/c.txt");
-    d.Jo = "2005";             // not a date: no bound
+    d.Jo = "2005";   // not a date: no bound
     EXPECT_EQ(Expand({"a.txt"}, "", &d), "a.txt");
 }
 
@@ -141,4 +141,4 @@ TEST(ArchiveDates, Forms)
     EXPECT_EQ(at("", "000000", 2024), "none");
 }
 
-}  // namespace
+}   // namespace

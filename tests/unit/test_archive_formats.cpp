@@ -112,11 +112,11 @@ TEST(ArchiveNames, FormatByExtension)
         const char* name;
         TArchiverType type;
     } rows[] = {
-        {"a.lzh", atLha}, {"A.LZH", atLha}, {"a.zip", atZip}, {"a.JAR", atZip}, {"a.cab", atCab},
-        {"a.arj", atArj}, {"a.rar", atRar}, {"a.a", atTar},   {"a.lib", atTar}, {"a.tar", atTar},
-        {"a.deb", atTar}, {"a.rpm", atTar}, {"a.cpio", atTar}, {"a.Z", atTgz},  {"a.gz", atTgz},
-        {"a.tgz", atTgz}, {"a.taz", atTgz}, {"a.bz2", atBZ2}, {"a.gza", atBga}, {"a.bza", atBga},
-        {"a.gca", atGCA}, {"a.7z", at7z},   {"a.exe", atAutoDetect}, {"a.txt", atNone}, {"lzh", atNone},
+        {"a.lzh", atLha},          {"A.LZH", atLha}, {"a.zip", atZip},        {"a.JAR", atZip},  {"a.cab", atCab},
+        {"a.arj", atArj},          {"a.rar", atRar}, {"a.a", atTar},          {"a.lib", atTar},  {"a.tar", atTar},
+        {"a.deb", atTar},          {"a.rpm", atTar}, {"a.cpio", atTar},       {"a.Z", atTgz},    {"a.gz", atTgz},
+        {"a.tgz", atTgz},          {"a.taz", atTgz}, {"a.bz2", atBZ2},        {"a.gza", atBga},  {"a.bza", atBga},
+        {"a.gca", atGCA},          {"a.7z", at7z},   {"a.exe", atAutoDetect}, {"a.txt", atNone}, {"lzh", atNone},
         {"dir.lzh\\file", atNone},
     };
     for (const auto& r : rows)
@@ -148,8 +148,11 @@ TEST_F(ArchiveFormats, ProbesOnFixtures)
         const char* file;
         TArchiverType type;
     } rows[] = {
-        {"rar4_stored.rar", atRar}, {"rar5_stored.rar", atRar}, {"sjis_names.zip", atZip},
-        {"level0.lzh", atLha},      {"sample.arj", ArjToolPresent() ? atArj : atNone},
+        {"rar4_stored.rar", atRar},
+        {"rar5_stored.rar", atRar},
+        {"sjis_names.zip", atZip},
+        {"level0.lzh", atLha},
+        {"sample.arj", ArjToolPresent() ? atArj : atNone},
     };
     for (const auto& r : rows) {
         // Copied to ".exe" so that the name says nothing.
@@ -276,15 +279,17 @@ TEST_F(ArchiveFormats, FixturesUnpackWithTheirNames)
     }
     if (ArjToolPresent()) {
         Extract(Fixture("sample.arj"), dir / "arj", ExtractDefaults());
-        EXPECT_EQ(Tree(dir / "arj"), (std::map<std::string, std::string>{{"hello.txt", hello}, {"dir/data.txt", "ARJ data\n"}}));
+        EXPECT_EQ(Tree(dir / "arj"),
+                  (std::map<std::string, std::string>{{"hello.txt", hello}, {"dir/data.txt", "ARJ data\n"}}));
     }
 }
 
 TEST(ArchiveEntryNames, DecodingAndChecks)
 {
     EXPECT_EQ(EntryNameToUtf8("plain/name.txt", true), "plain/name.txt");
-    EXPECT_EQ(EntryNameToUtf8(Utf8ToSjis("\xe8\xa1\xa8\\a.txt"), true), "\xe8\xa1\xa8/a.txt");   // 表\a.txt: 0x5C trail byte kept
-    EXPECT_EQ(EntryNameToUtf8("\xe6\x97\xa5.txt", true), "\xe6\x97\xa5.txt");                    // UTF-8 stays
+    EXPECT_EQ(EntryNameToUtf8(Utf8ToSjis("\xe8\xa1\xa8\\a.txt"), true),
+              "\xe8\xa1\xa8/a.txt");                                            // 表\a.txt: 0x5C trail byte kept
+    EXPECT_EQ(EntryNameToUtf8("\xe6\x97\xa5.txt", true), "\xe6\x97\xa5.txt");   // UTF-8 stays
     EXPECT_EQ(EntryNameToUtf8("a\\b", false), "a\\b");
     EXPECT_FALSE(IsValidUtf8("\x82\xa0"));
     EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));   // overlong "/"
@@ -353,7 +358,8 @@ TEST_F(ArchiveFormats, UnsafeEntriesAreRefused)
         std::vector<std::tuple<char, std::string, std::string>> entries;
         const char* message;
     } rows[] = {
-        {"dotdot", {{'f', "ok.txt", "1"}, {'f', "../outside/evil.txt", "x"}},
+        {"dotdot",
+         {{'f', "ok.txt", "1"}, {'f', "../outside/evil.txt", "x"}},
          "書庫の中の\"../outside/evil.txt\"は解凍先の外を指しているため、解凍しません。"},
         {"absolute", {{'f', (dir / "outside/abs.txt").string(), "x"}}, nullptr},
         {"link out", {{'l', "l", (dir / "outside").string()}}, nullptr},
@@ -401,8 +407,9 @@ TEST_F(ArchiveFormats, DamagedAndForeignFiles)
     WriteBytes(dir / "cut.zip", ReadBytes(Fixture("sjis_names.zip")).substr(0, 60));
     EXPECT_NE(MessageOf([&] { Extract(dir / "cut.zip", dir / "o2", ExtractDefaults()); }), "(no error)");
     WriteBytes(dir / "text.zip", Text(3000));
-    EXPECT_EQ(MessageOf([&] { Extract(dir / "text.zip", dir / "o3", ExtractDefaults()); })
-                  .rfind("書庫\"" + S(dir / "text.zip") + "\"を開けませんでした", 0),
+    EXPECT_EQ(MessageOf([&] {
+                  Extract(dir / "text.zip", dir / "o3", ExtractDefaults());
+              }).rfind("書庫\"" + S(dir / "text.zip") + "\"を開けませんでした", 0),
               0u);
     WriteBytes(dir / "empty.tgz", "");
     EXPECT_NE(MessageOf([&] { Extract(dir / "empty.tgz", dir / "o4", ExtractDefaults()); }), "(no error)");
@@ -428,9 +435,9 @@ TEST_F(ArchiveFormats, ExistingFiles)
         return Tree(dir / "dest");
     };
     using M = std::map<std::string, std::string>;
-    EXPECT_EQ(unpackWith("-c0"), (M{{"f.txt", "mine\n"}}));       // only newer entries replace
+    EXPECT_EQ(unpackWith("-c0"), (M{{"f.txt", "mine\n"}}));   // only newer entries replace
     EXPECT_EQ(unpackWith("-c1"), (M{{"f.txt", "archived\n"}}));
-    EXPECT_EQ(unpackWith("-c1 -jn1"), (M{{"f.txt", "mine\n"}}));  // keep existing files
+    EXPECT_EQ(unpackWith("-c1 -jn1"), (M{{"f.txt", "mine\n"}}));   // keep existing files
     EXPECT_EQ(unpackWith("-c1 -m2"), (M{{"f.txt", "mine\n"}, {"f_1.txt", "archived\n"}}));
     fs::remove_all(dir / "dest");
     fs::create_directories(dir / "dest/f.txt");
@@ -454,7 +461,8 @@ TEST_F(ArchiveFormats, SelfExtractingArchive)
     af.Options[swJso] = 1;
     fs::create_directories(dir / "out");
     af.MakeSfx(nullptr, nullptr, S(dir / "out") + "/");
-    EXPECT_EQ(af.LastCommandLine(), "s -+ -r2 -x1 -jso1 -gw4  \"" + S(dir / "p.lzh") + "\" \"" + S(dir / "out") + "/\" ");
+    EXPECT_EQ(af.LastCommandLine(),
+              "s -+ -r2 -x1 -jso1 -gw4  \"" + S(dir / "p.lzh") + "\" \"" + S(dir / "out") + "/\" ");
     const fs::path exe = dir / "out/p.exe";
     ASSERT_TRUE(fs::exists(exe));
     EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
@@ -507,4 +515,4 @@ TEST_F(ArchiveFormats, ProtectedNamesAskTheGate)
     SetGateWarning(nullptr);
 }
 
-}  // namespace
+}   // namespace

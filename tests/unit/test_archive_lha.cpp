@@ -259,4 +259,4 @@ TEST_F(LhaWriterTest, DamagedDataIsReported)
     EXPECT_NE(error, "");
 }
 
-}  // namespace
+}   // namespace

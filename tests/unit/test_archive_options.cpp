@@ -50,14 +50,14 @@ TEST(ArchiveOptions, ReaderTable)
     } rows[] = {
         {"-a1 -r2 -x1 -l1 -jp1 -o2 -ji0", "a=1 l=1 o=2 r=2 x=1 ji=0 jp=1"},
         {"-a1 -r2 -x1 -jp1 -c0 -m1", "a=1 c=0 m=1 r=2 x=1 jp=1"},
-        {"-x1 -r2 -gx0 -gw4", "r=2 x=1 gw=4"},          // gx is no switch
-        {"-jp1 -gw10", "jp=1"},                         // "gw1" is no switch
-        {"  -a1   -x0  ", "a=1 x=0"},                   // doubled, leading and trailing spaces
-        {"-a1\t -c2", "a=1 c=2"},                       // pieces are trimmed
-        {"a3 --c1 -m -jsoX -", "a=3"},                  // one "-" is removed; no digit, no value
+        {"-x1 -r2 -gx0 -gw4", "r=2 x=1 gw=4"},   // gx is no switch
+        {"-jp1 -gw10", "jp=1"},                  // "gw1" is no switch
+        {"  -a1   -x0  ", "a=1 x=0"},            // doubled, leading and trailing spaces
+        {"-a1\t -c2", "a=1 c=2"},                // pieces are trimmed
+        {"a3 --c1 -m -jsoX -", "a=3"},           // one "-" is removed; no digit, no value
         {"-jso1 -jse1 -jyo9 -gu0", "jse=1 jso=1 jyo=9 gu=0"},
-        {"-w1 -jo1 -jx1 -jz1 -gr1", ""},                // text and list fields are not switches
-        {"-a1 -a2", "a=2"},                             // the last one counts
+        {"-w1 -jo1 -jx1 -jz1 -gr1", ""},   // text and list fields are not switches
+        {"-a1 -a2", "a=2"},                // the last one counts
         {"", ""},
     };
     for (const auto& r : rows)
@@ -159,15 +159,18 @@ TArchiverOptions ExtractOptions()
 TEST(LhaDriver, WorkedCommandLines)
 {
     TLha32 lha;
-    EXPECT_EQ(lha.PackLine(PackOptions(), Op("C:\\work\\test.lzh", "C:\\work\\", {"a.txt", "sub\\b.txt"})),
-              "u -+ -a1 -l1 -o2 -p1 -x1 -ji0 -jp1 -jso1  \"C:\\work\\test.lzh\" \"C:\\work\\\" \"a.txt\" \"sub\\b.txt\" ");
-    EXPECT_EQ(lha.LastCommandLine(),
-              "u -+ -a1 -l1 -o2 -p1 -x1 -ji0 -jp1 -jso1  \"C:\\work\\test.lzh\" \"C:\\work\\\" \"a.txt\" \"sub\\b.txt\" ");
+    EXPECT_EQ(
+        lha.PackLine(PackOptions(), Op("C:\\work\\test.lzh", "C:\\work\\", {"a.txt", "sub\\b.txt"})),
+        "u -+ -a1 -l1 -o2 -p1 -x1 -ji0 -jp1 -jso1  \"C:\\work\\test.lzh\" \"C:\\work\\\" \"a.txt\" \"sub\\b.txt\" ");
+    EXPECT_EQ(
+        lha.LastCommandLine(),
+        "u -+ -a1 -l1 -o2 -p1 -x1 -ji0 -jp1 -jso1  \"C:\\work\\test.lzh\" \"C:\\work\\\" \"a.txt\" \"sub\\b.txt\" ");
     EXPECT_EQ(lha.ExtractLine(ExtractOptions(), Op("C:\\work\\test.lzh", "C:\\out")),
               "x -+ -a1 -c0 -m1 -r2 -x1 -jp1 -jse1 -jso1  \"C:\\work\\test.lzh\" \"C:\\out\\\" ");
     TArchiverOptions sfx = Parsed("-x1 -r2 -gx0 -gw4");
     sfx[swJso] = 1;
-    EXPECT_EQ(lha.SfxLine(sfx, Op("/tmp/a.lzh", "/tmp/", {"never.txt"})), "s -+ -r2 -x1 -jso1 -gw4  \"/tmp/a.lzh\" \"/tmp/\" ");
+    EXPECT_EQ(lha.SfxLine(sfx, Op("/tmp/a.lzh", "/tmp/", {"never.txt"})),
+              "s -+ -r2 -x1 -jso1 -gw4  \"/tmp/a.lzh\" \"/tmp/\" ");
 }
 
 TEST(LhaDriver, EveryFieldInItsPlace)
@@ -220,7 +223,8 @@ TEST(Drivers, CommandLinesOfEveryFamily)
     const TArchiverOptions pack = PackOptions();
     const TArchiverOptions ext = ExtractOptions();
     TZip32 zip;
-    EXPECT_EQ(zip.PackLine(pack, Op("a.zip", "C:\\w\\", {"-x\\y.txt"})), " -S -D -v  \"a.zip\" \"C:\\w\\\" \"[-]x/y.txt\" ");
+    EXPECT_EQ(zip.PackLine(pack, Op("a.zip", "C:\\w\\", {"-x\\y.txt"})),
+              " -S -D -v  \"a.zip\" \"C:\\w\\\" \"[-]x/y.txt\" ");
     EXPECT_EQ(zip.ExtractLine(ext, Op("a.zip", "out")), "-x  \"a.zip\" \"out\\\" ");
     TArchiverOptions z = ext;
     z[swC] = 1;
@@ -312,22 +316,29 @@ TEST(Drivers, BaseOperationsAndMissingLibraries)
 {
     TRar32 rar;
     const TArchiverOptions o = PackOptions();
-    EXPECT_EQ(MessageOf([&] { rar.Pack(o, Op("a.rar", "")); }), "この形式では書庫ファイルの作成をサポートしておりません。");
-    EXPECT_EQ(MessageOf([&] { rar.RemoveItems(o, Op("a.rar", "")); }), "この形式の書庫ではファイルの削除をサポートしておりません。");
-    EXPECT_EQ(MessageOf([&] { rar.Update(o, Op("a.rar", "")); }), "この形式の書庫では書庫の更新をサポートしておりません。");
-    EXPECT_EQ(MessageOf([&] { rar.MakeSfx(o, Op("a.rar", "")); }), "この形式では自己解凍書庫の作成をサポートしておりません。");
-    EXPECT_EQ(MessageOf([&] { rar.ExtractMem(o, Op("a.rar", "")); }), "この形式ではメモリへの展開をサポートしておりません。");
+    EXPECT_EQ(MessageOf([&] { rar.Pack(o, Op("a.rar", "")); }),
+              "この形式では書庫ファイルの作成をサポートしておりません。");
+    EXPECT_EQ(MessageOf([&] { rar.RemoveItems(o, Op("a.rar", "")); }),
+              "この形式の書庫ではファイルの削除をサポートしておりません。");
+    EXPECT_EQ(MessageOf([&] { rar.Update(o, Op("a.rar", "")); }),
+              "この形式の書庫では書庫の更新をサポートしておりません。");
+    EXPECT_EQ(MessageOf([&] { rar.MakeSfx(o, Op("a.rar", "")); }),
+              "この形式では自己解凍書庫の作成をサポートしておりません。");
+    EXPECT_EQ(MessageOf([&] { rar.ExtractMem(o, Op("a.rar", "")); }),
+              "この形式ではメモリへの展開をサポートしておりません。");
     EXPECT_EQ(MessageOf([&] { rar.CheckArchive("a.rar"); }), "この形式では書庫チェック機能をサポートしておりません。");
     EXPECT_EQ(rar.OpenArchive("a.rar"), 0);
     EXPECT_EQ(rar.FindFirst("*"), -1);
 
     TBGA32 bga;
-    EXPECT_EQ(MessageOf([&] { bga.Pack(o, Op("a.gza", "b/", {"f"})); }), "BGA 形式書庫 を扱うには BGA32.DLL が 必要です。");
+    EXPECT_EQ(MessageOf([&] { bga.Pack(o, Op("a.gza", "b/", {"f"})); }),
+              "BGA 形式書庫 を扱うには BGA32.DLL が 必要です。");
     EXPECT_EQ(bga.LastCommandLine(), "a -a -n  \"a.gza\" \"b/\" \"f\" ");   // built before the call fails
 
     SetLibraryPresenceForTest("UNLHA32.DLL", 0);
     TLha32 lha;
-    EXPECT_EQ(MessageOf([&] { lha.Pack(o, Op("a.lzh", "b/", {"f"})); }), "LHA 形式書庫 を扱うには UNLHA32.DLL が 必要です。");
+    EXPECT_EQ(MessageOf([&] { lha.Pack(o, Op("a.lzh", "b/", {"f"})); }),
+              "LHA 形式書庫 を扱うには UNLHA32.DLL が 必要です。");
     EXPECT_EQ(lha.LastCommandLine(), "u -+ -a1 -l1 -o2 -p1 -x1 -ji0 -jp1 -jso1  \"a.lzh\" \"b/\" \"f\" ");
     SetLibraryPresenceForTest("UNLHA32.DLL", -1);
 
@@ -383,4 +394,4 @@ TEST_F(ArchiveBuilderFiles, ResponseFileInTheTail)
     EXPECT_EQ(ReadBytes(o.ResFileName), "\"x.txt\"\r\n\"y.txt\"\r\n");
 }
 
-}  // namespace
+}   // namespace

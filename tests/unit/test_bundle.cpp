@@ -27,13 +27,12 @@ std::string U8(const char8_t* s)
 
 TEST(Bundle, ReadsLddOutput)
 {
-    const std::string out =
-        "\tlinux-vdso.so.1 (0x00007ffd6a3f1000)\n"
-        "\tlibQt6Core.so.6 => /lib/x86_64-linux-gnu/libQt6Core.so.6 (0x00007f0c1a000000)\n"
-        "\tlibmissing.so.2 => not found\n"
-        "\tlibc.so.6 => /lib/x86_64-linux-gnu/libc.so.6 (0x00007f0c19c00000)\n"
-        "\t/lib64/ld-linux-x86-64.so.2 (0x00007f0c1b2f0000)\n"
-        "\tlib space.so => /opt/my libs/lib space.so (0x1)";
+    const std::string out = "\tlinux-vdso.so.1 (0x00007ffd6a3f1000)\n"
+                            "\tlibQt6Core.so.6 => /lib/x86_64-linux-gnu/libQt6Core.so.6 (0x00007f0c1a000000)\n"
+                            "\tlibmissing.so.2 => not found\n"
+                            "\tlibc.so.6 => /lib/x86_64-linux-gnu/libc.so.6 (0x00007f0c19c00000)\n"
+                            "\t/lib64/ld-linux-x86-64.so.2 (0x00007f0c1b2f0000)\n"
+                            "\tlib space.so => /opt/my libs/lib space.so (0x1)";
     const std::vector<TLddLine> lines = ParseLddOutput(out);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].Name, "libQt6Core.so.6");
@@ -46,8 +45,8 @@ TEST(Bundle, ReadsLddOutput)
 
 TEST(Bundle, OnlyTheCLibraryStaysTheTargetsOwn)
 {
-    for (const char* name : {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2", "librt.so.1",
-                             "libresolv.so.2", "ld-linux-x86-64.so.2", "libnss_files.so.2", "libmvec.so.1"})
+    for (const char* name : {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2", "librt.so.1", "libresolv.so.2",
+                             "ld-linux-x86-64.so.2", "libnss_files.so.2", "libmvec.so.1"})
         EXPECT_TRUE(IsSystemCLibrary(name)) << name;
     for (const char* name : {"libQt6Core.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libnss3.so", "libcurl.so.4",
                              "libcrypt.so.1", "libcap.so.2", "libmd.so.0"})
@@ -199,4 +198,4 @@ TEST(Bundle, QtConfPointsIntoTheBundle)
         EXPECT_NE(conf.find(line), std::string::npos) << line;
 }
 
-}  // namespace
+}   // namespace

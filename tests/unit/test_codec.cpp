@@ -64,7 +64,7 @@ bool IsPrivateUse(long cp)
     return cp >= 0xE000 && cp <= 0xF8FF;
 }
 
-}  // namespace
+}   // namespace
 
 // Every code of JIS X 0208 (rows 1-84 without row 13, which CP932 fills with its own
 // extension) in its Shift_JIS form converts to one code point outside the
@@ -103,8 +103,8 @@ TEST(Codec, KnownCharacters)
         {"abc 123 ~\\", "abc 123 ~\\"},
         {"表示", U8(u8"表示")},
         {"ソース", U8(u8"ソース")},
-        {"ｱｲｳﾞ", U8(u8"ｱｲｳﾞ")},          // half-width katakana are single bytes
-        {Bytes({0x81, 0x60}), U8(u8"～")},    // CP932 0x8160 is the full-width tilde
+        {"ｱｲｳﾞ", U8(u8"ｱｲｳﾞ")},              // half-width katakana are single bytes
+        {Bytes({0x81, 0x60}), U8(u8"～")},   // CP932 0x8160 is the full-width tilde
         {Bytes({0x87, 0x40}), U8(u8"①")},    // NEC row 13
         {"", ""},
     };
@@ -139,10 +139,10 @@ TEST(Codec, DuplicateCodesShareTheirCharacter)
 TEST(Codec, UnmappedCharactersSurviveARoundTrip)
 {
     const std::vector<std::string> names = {
-        U8(u8"〜"),             // U+301C: iconv gives 0x8160, which reads back as U+FF5E
-        U8(u8"¥"),              // U+00A5: iconv gives 0x5C, a separator
-        U8(u8"😀"),             // no CP932 code at all
-        U8(u8"한"),             // Hangul
+        U8(u8"〜"),   // U+301C: iconv gives 0x8160, which reads back as U+FF5E
+        U8(u8"¥"),    // U+00A5: iconv gives 0x5C, a separator
+        U8(u8"😀"),    // no CP932 code at all
+        U8(u8"한"),   // Hangul
         U8(u8"a〜b¥c😀.txt"),
     };
     for (const auto& name : names) {
@@ -189,12 +189,12 @@ TEST(Codec, InvalidUtf8BytesRoundTrip)
 {
     const std::vector<std::string> inputs = {
         Bytes({0xFF}),
-        Bytes({'a', 0xE3, 0x81}),               // truncated sequence
-        Bytes({0xC0, 0xAF}),                    // overlong "/"
-        Bytes({0xED, 0xA0, 0x80}),              // surrogate
-        Bytes({0xF4, 0x90, 0x80, 0x80}),        // above U+10FFFF
-        Bytes({0x80, 'x', 0xBF}),               // stray continuation bytes
-        Bytes({0xE3, 0x81, 0x82, 0xFE}),        // あ then an invalid byte
+        Bytes({'a', 0xE3, 0x81}),          // truncated sequence
+        Bytes({0xC0, 0xAF}),               // overlong "/"
+        Bytes({0xED, 0xA0, 0x80}),         // surrogate
+        Bytes({0xF4, 0x90, 0x80, 0x80}),   // above U+10FFFF
+        Bytes({0x80, 'x', 0xBF}),          // stray continuation bytes
+        Bytes({0xE3, 0x81, 0x82, 0xFE}),   // あ then an invalid byte
     };
     for (const auto& in : inputs) {
         std::string sjis = Utf8ToSjis(in);
@@ -213,9 +213,9 @@ TEST(Codec, InvalidSjisBytesRoundTrip)
         Bytes({0x80}),
         Bytes({0xA0}),
         Bytes({0xFD, 0xFE, 0xFF}),
-        Bytes({0x85, 0x40}),             // unassigned row
-        Bytes({'a', 0x81}),              // lead byte at the end
-        Bytes({0x81, 0x20, 'b'}),        // lead byte before a byte that cannot follow it
+        Bytes({0x85, 0x40}),        // unassigned row
+        Bytes({'a', 0x81}),         // lead byte at the end
+        Bytes({0x81, 0x20, 'b'}),   // lead byte before a byte that cannot follow it
     };
     for (const auto& in : inputs) {
         std::string u = SjisToUtf8(in);
@@ -237,7 +237,7 @@ TEST(Codec, ToNativePath)
         {"表", U8(u8"表")},
         {"c:/data/a.txt", "/data/a.txt"},
         {"a\\b/c", "a/b/c"},
-        {"C:", "C:"},                      // no separator: not a drive prefix
+        {"C:", "C:"},   // no separator: not a drive prefix
         {"ab:\\x", "ab:/x"},
         {"1:\\x", "1:/x"},
         {"\\\\server\\share", "//server/share"},
@@ -274,8 +274,8 @@ TEST(Codec, ScriptBytesToSjis)
     const std::vector<Case> cases = {
         {bom + U8(u8"「こんにちは」と表示\r\n"), "「こんにちは」と表示\r\n"},
         {bom, ""},
-        {"「表示」", "「表示」"},                              // Shift_JIS stays as it is
-        {U8(u8"表示"), U8(u8"表示")},                          // UTF-8 without a mark too
+        {"「表示」", "「表示」"},       // Shift_JIS stays as it is
+        {U8(u8"表示"), U8(u8"表示")},   // UTF-8 without a mark too
         {Bytes({0xEF, 0xBB}) + "x", Bytes({0xEF, 0xBB}) + "x"},
     };
     for (const auto& c : cases) {

@@ -41,7 +41,8 @@ void WriteBytes(const fs::path& p, const std::string& bytes)
 uint32_t Le32(const std::string& b, size_t off)
 {
     return static_cast<unsigned char>(b[off]) | static_cast<unsigned char>(b[off + 1]) << 8 |
-           static_cast<unsigned char>(b[off + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(b[off + 3])) << 24;
+           static_cast<unsigned char>(b[off + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(b[off + 3])) << 24;
 }
 
 std::string AllBytes()
@@ -117,8 +118,7 @@ TEST(Cipher, GeneratorAndScrambleRegression)
         std::string_view key;
         std::string expected;
     } cases[] = {
-        {kEntryKey, "\x02\x06\xd4\xab\x7f\xeb\xfa\x18"},
-        {"", "\xbd\xda\x7d\xaa\xa5\x4b\x34\xa1"},   // the default key
+        {kEntryKey, "\x02\x06\xd4\xab\x7f\xeb\xfa\x18"}, {"", "\xbd\xda\x7d\xaa\xa5\x4b\x34\xa1"},   // the default key
     };
     for (const Case& c : cases) {
         TCipher cipher(std::string(8, '\0'));
@@ -162,7 +162,7 @@ TEST(ContainerNames, UpperCasingLeavesDoubleByteCharactersAlone)
         std::string in, out;
     } cases[] = {
         {"a.txt", "A.TXT"},
-        {"ビa", "ビA"},          // ビ is 83 72: its second byte is "r"
+        {"ビa", "ビA"},   // ビ is 83 72: its second byte is "r"
         {"ソ\\x.txt", "ソ\\X.TXT"},
         {"", ""},
     };
@@ -375,7 +375,10 @@ TEST_F(ContainerTest, MalformedFilesHaveNoContainer)
         {"text", "fMix is only text"},
         {"empty", ""},
         {"truncated", image.substr(0, 200) + "fMix"},   // headers point past the end
-        {"elfmagic", std::string("\x7f" "ELF", 4) + "fMix"},
+        {"elfmagic", std::string("\x7f"
+                                 "ELF",
+                                 4) +
+                         "fMix"},
         {"mz", "MZ" + std::string(100, 'f')},
     };
     TMemoryStream m;
@@ -527,9 +530,10 @@ TEST_F(ContainerTest, StartFailuresAreReportedWithTheirTexts)
         WriteBytes(dir / "main.prk", "a\n");
         WriteBytes(dir / "bad.res", "not a container");
         TPoruBase st;
-        TStartResult r = PrepareStart(
-            st, {"rt", "-resource", FromNativePath((dir / "bad.res").string()), FromNativePath((dir / "main.prk").string())},
-            exe);
+        TStartResult r = PrepareStart(st,
+                                      {"rt", "-resource", FromNativePath((dir / "bad.res").string()),
+                                       FromNativePath((dir / "main.prk").string())},
+                                      exe);
         EXPECT_FALSE(r.HasProgram);
         EXPECT_EQ(r.ErrorText, "リソースファイルの取り込みに失敗しました。");
     }
@@ -552,7 +556,7 @@ TEST_F(ContainerTest, SpecialFilesAsTheStartFileAreUnreadable)
     fs::create_directory(dir / "folder.prk");
     const std::string exe = FromNativePath((dir / "rt").string());
     for (const std::string& native : {(dir / "folder.prk").string(), (dir / "pipe.prk").string(),
-                                     std::string("/dev/zero"), std::string("/proc/self/mem")}) {
+                                      std::string("/dev/zero"), std::string("/proc/self/mem")}) {
         const std::string path = FromNativePath(native);
         TPoruBase st;
         TStartResult r;
@@ -571,9 +575,10 @@ TEST_F(ContainerTest, SpecialFilesAsTheStartFileAreUnreadable)
     {
         WriteBytes(dir / "main.prk", "a\n");
         TPoruBase st;
-        TStartResult r = PrepareStart(
-            st, {"rt", "-resource", FromNativePath((dir / "pipe.prk").string()), FromNativePath((dir / "main.prk").string())},
-            exe);
+        TStartResult r = PrepareStart(st,
+                                      {"rt", "-resource", FromNativePath((dir / "pipe.prk").string()),
+                                       FromNativePath((dir / "main.prk").string())},
+                                      exe);
         EXPECT_EQ(r.ErrorText, "リソースファイルの取り込みに失敗しました。");
     }
 }
@@ -701,4 +706,4 @@ TEST(PrivateTemp, RemovedOnTerminationAndStaleFoldersCleared)
     fs::remove_all(root);
 }
 
-}  // namespace
+}   // namespace

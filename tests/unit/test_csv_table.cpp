@@ -38,19 +38,22 @@ const ReadCase kReadCases[] = {
     {"a,b\r\nc\r\n", {{"a", "b"}, {"c"}}},
     {"\r\n", {{""}}},
     {"", {}},
-    {"a,", {{"a"}}},                              // a trailing comma adds no cell
+    {"a,", {{"a"}}},   // a trailing comma adds no cell
     {",a", {{"", "a"}}},
     {"a\nb\rc", {{"a"}, {"b"}, {"c"}}},
     {"\"line1\r\nline2\",x", {{"line1\r\nline2", "x"}}},
     {"  a  ,\tb\t", {{"a", "b"}}},
-    {"\" a \"", {{"a"}}},                         // quoted fields are trimmed as well
-    {"a\"b,c", {{"a\"b", "c"}}},                  // a quote inside an unquoted field
-    {"ab\" ,c", {{"ab", "", "c"}}},               // a closing quote before a blank
+    {"\" a \"", {{"a"}}},             // quoted fields are trimmed as well
+    {"a\"b,c", {{"a\"b", "c"}}},      // a quote inside an unquoted field
+    {"ab\" ,c", {{"ab", "", "c"}}},   // a closing quote before a blank
     {"\"unclosed,x", {{"unclosed,x"}}},
     {"表,ソ\\", {{"表", "ソ\\"}}},
     {"\"表\",\"ソ\"", {{"表", "ソ"}}},
-    {"a\x1a" "b", {{"a\x1a" "b"}}},
-    {"\"\"\"x\"\"\"", {{"x"}}},                   // enclosing quotes of the content go too
+    {"a\x1a"
+     "b",
+     {{"a\x1a"
+       "b"}}},
+    {"\"\"\"x\"\"\"", {{"x"}}},   // enclosing quotes of the content go too
     {"1,2,3\r\n\r\n4", {{"1", "2", "3"}, {""}, {"4"}}},
 };
 
@@ -70,7 +73,7 @@ const WriteCase kWriteCases[] = {
     {"ID", "\"ID\"\r\n"},
     {"AID", "\"AID\"\r\n"},
     {"id", "id\r\n"},
-    {"a,b\r\nc", "a,b\r\nc,\r\n"},                // rows padded to the width
+    {"a,b\r\nc", "a,b\r\nc,\r\n"},   // rows padded to the width
     {"\"a,b\",\"c\r\nd\"", "\"a,b\",\"c\r\nd\"\r\n"},
     {"表,ソ", "表,ソ\r\n"},
     {"", ""},
@@ -84,14 +87,15 @@ TEST(CsvTableTest, WriteTable)
 
 TEST(CsvTableTest, RoundTripOfAwkwardCells)
 {
-    const std::vector<std::string> cells = {"plain", "with,comma", "with\"quote", "two\r\nlines",
-                                            "表示", "ソ\\", "ID", "x\ny", "", "a\"\"b"};
+    const std::vector<std::string> cells = {"plain", "with,comma", "with\"quote", "two\r\nlines", "表示", "ソ\\", "ID",
+                                            "x\ny",  "",           "a\"\"b"};
     std::mt19937 rng(7);
     TCsvDb db;
     for (int r = 0; r < 50; ++r)
         for (int c = 0; c < 4; ++c)
             db.SetCell(c, r, cells[rng() % cells.size()]);
-    for (int r = 0; r < 50; ++r) db.SetCell(0, r, "k" + std::to_string(r));   // no blank rows
+    for (int r = 0; r < 50; ++r)
+        db.SetCell(0, r, "k" + std::to_string(r));   // no blank rows
     TCsvDb back;
     back.SetText(db.GetText());
     ASSERT_EQ(back.RowCount(), db.RowCount());
@@ -133,7 +137,7 @@ const SortCase kSortCases[] = {
     {"name,n\r\nb,2\r\na,-1.5\r\nc,1", 1, TCsvDb::SortKind::Number, true, "name,n\r\na,-1.5\r\nc,1\r\nb,2\r\n"},
     {"x,2003/01/12\r\ny,2002/12/31\r\nz,2003/1/2 10:00", 1, TCsvDb::SortKind::Date, false,
      "y,2002/12/31\r\nz,2003/1/2 10:00\r\nx,2003/01/12\r\n"},
-    {"B\r\na\r\nC", 0, TCsvDb::SortKind::Text, false, "B\r\nC\r\na\r\n"},   // bytes: capitals first
+    {"B\r\na\r\nC", 0, TCsvDb::SortKind::Text, false, "B\r\nC\r\na\r\n"},         // bytes: capitals first
     {"\r\n\r\nb\r\na\r\n\r\n", 0, TCsvDb::SortKind::Text, false, "a\r\nb\r\n"},   // trimmed first
     {"い\r\nあ\r\nソ", 0, TCsvDb::SortKind::Text, false, "あ\r\nい\r\nソ\r\n"},
 };
@@ -177,9 +181,11 @@ TEST(CsvTableTest, MergeKeepsFirstHalfOnTies)
 {
     // 22 rows with one key: merging never swaps, so the order stays.
     TCsvDb db;
-    for (int r = 0; r < 22; ++r) db.SetCell(0, r, "k"), db.SetCell(1, r, std::to_string(r));
+    for (int r = 0; r < 22; ++r)
+        db.SetCell(0, r, "k"), db.SetCell(1, r, std::to_string(r));
     db.Sort(0, TCsvDb::SortKind::Text);
-    for (int r = 0; r < 22; ++r) EXPECT_EQ(db.Cell(1, r), std::to_string(r));
+    for (int r = 0; r < 22; ++r)
+        EXPECT_EQ(db.Cell(1, r), std::to_string(r));
 }
 
 TEST(CsvTableTest, DateSortRejectsNonDates)
@@ -263,12 +269,9 @@ TEST(CsvTableTest, IncrementalSearch)
         bool exact;
         int64_t row;
     } cases[] = {
-        {"2", -1, true, 2},
-        {"b,2", -1, true, -1},
-        {"b,*", -1, false, 2},     // the row as one CSV line
-        {"?,3", -1, false, 3},
-        {"e", 0, false, 0},        // substring
-        {"[ab]", 0, false, -1},    // "[" alone does not make a wildcard here
+        {"2", -1, true, 2},     {"b,2", -1, true, -1}, {"b,*", -1, false, 2},   // the row as one CSV line
+        {"?,3", -1, false, 3},  {"e", 0, false, 0},                             // substring
+        {"[ab]", 0, false, -1},   // "[" alone does not make a wildcard here
         {"v", 1, true, 0},
     };
     for (const auto& c : cases) {
@@ -367,8 +370,7 @@ std::string UpperFullWidth(std::string_view s)
 
 TEST(CsvTableTest, PrepareCondition)
 {
-    EXPECT_EQ(PrepareCondition("a＞1,かつ b=\"＞,\" または c=1", UpperFullWidth),
-              "a>1 AND b=\"＞ \" OR c=1");
+    EXPECT_EQ(PrepareCondition("a＞1,かつ b=\"＞,\" または c=1", UpperFullWidth), "a>1 AND b=\"＞ \" OR c=1");
 }
 
 TEST(CsvTableTest, Join)
@@ -413,7 +415,8 @@ TEST(CsvTableTest, LineArrays)
         {"a", -1, "a"},
         {"", 0, "X\r\n"},
     };
-    for (const auto& c : inserts) EXPECT_EQ(InsertLine(c.text, c.index, "X"), c.result) << c.index;
+    for (const auto& c : inserts)
+        EXPECT_EQ(InsertLine(c.text, c.index, "X"), c.result) << c.index;
     std::string out;
     EXPECT_TRUE(DeleteLine("a\r\nb\r\nc", 1, out));
     EXPECT_EQ(out, "a\r\nc\r\n");
@@ -466,20 +469,19 @@ TEST(CsvTableTest, Dates)
 
 TEST(CsvTableTest, CharacterWiseHelpers)
 {
-    EXPECT_EQ(ReplaceAllChars("ソ", "\\", "x"), "ソ");     // never from a trail byte
+    EXPECT_EQ(ReplaceAllChars("ソ", "\\", "x"), "ソ");   // never from a trail byte
     EXPECT_EQ(ReplaceAllChars("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(ReplaceAllChars("abc", "", "x"), "abc");
     EXPECT_FALSE(ContainsChars("表", "\\"));
     EXPECT_TRUE(ContainsChars("a表", "表"));
 }
 
-}  // namespace
+}   // namespace
 
 namespace {
 
 // The message of the EPoru that `f` raises, or "(none)".
-template <class F>
-std::string RaisedMessage(F f)
+template <class F> std::string RaisedMessage(F f)
 {
     try {
         f();
@@ -489,7 +491,7 @@ std::string RaisedMessage(F f)
     return "(none)";
 }
 
-}  // namespace
+}   // namespace
 
 // Positions far beyond a table or a text: refused with the memory message before
 // gigabytes of padding are built, while what fits is still built as before.

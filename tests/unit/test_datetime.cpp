@@ -17,7 +17,7 @@ TDateTime At(int64_t y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms =
     return v;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(DateTime, SerialsAndCalendar)
 {
@@ -28,9 +28,8 @@ TEST(DateTime, SerialsAndCalendar)
         int weekday;   // 1 Sunday ... 7 Saturday
     };
     const Case cases[] = {
-        {1899, 12, 30, 0, 7},      {1899, 12, 31, 1, 1},  {1900, 1, 1, 2, 2},
-        {1900, 3, 1, 61, 5},       {2003, 1, 12, 37633, 1}, {1868, 10, 23, -11390, 6},
-        {1, 1, 1, -693593, 2},     {9999, 12, 31, 2958465, 6},
+        {1899, 12, 30, 0, 7},    {1899, 12, 31, 1, 1},      {1900, 1, 1, 2, 2},    {1900, 3, 1, 61, 5},
+        {2003, 1, 12, 37633, 1}, {1868, 10, 23, -11390, 6}, {1, 1, 1, -693593, 2}, {9999, 12, 31, 2958465, 6},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DaysFromDate(c.y, c.m, c.d), c.serial) << c.y << "/" << c.m << "/" << c.d;
@@ -42,8 +41,10 @@ TEST(DateTime, SerialsAndCalendar)
         EXPECT_EQ(m, c.m);
         EXPECT_EQ(d, c.d);
     }
-    for (int64_t y : {1600, 2000, 2004, 2400}) EXPECT_TRUE(IsLeapYear(y)) << y;
-    for (int64_t y : {1700, 1800, 1900, 2003, 2100}) EXPECT_FALSE(IsLeapYear(y)) << y;
+    for (int64_t y : {1600, 2000, 2004, 2400})
+        EXPECT_TRUE(IsLeapYear(y)) << y;
+    for (int64_t y : {1700, 1800, 1900, 2003, 2100})
+        EXPECT_FALSE(IsLeapYear(y)) << y;
     EXPECT_EQ(WeekdayName(1), "日");
     EXPECT_EQ(WeekdayName(7), "土");
 
@@ -83,9 +84,9 @@ TEST(DateTime, ParsingTheAcceptedForms)
         {"10:20:30.250", true, 0, (10 * 3600 + 20 * 60 + 30) * 1000 + 250},
         {"1:05 PM", true, 0, (13 * 3600 + 5 * 60) * 1000},
         {"午前12:00", true, 0, 0},
-        {"03/1/12", true, d2003, 0},                    // two-digit years: 2000-2049
-        {"99/1/12", true, DaysFromDate(1999, 1, 12), 0},  // and 1950-1999
-        {"1/12", true, DaysFromDate(2010, 1, 12), 0},     // month/day in the current year
+        {"03/1/12", true, d2003, 0},                       // two-digit years: 2000-2049
+        {"99/1/12", true, DaysFromDate(1999, 1, 12), 0},   // and 1950-1999
+        {"1/12", true, DaysFromDate(2010, 1, 12), 0},      // month/day in the current year
         {"2003/2/29", false, 0, 0},
         {"2004/2/29", true, DaysFromDate(2004, 2, 29), 0},
         {"2003/13/1", false, 0, 0},
@@ -101,7 +102,8 @@ TEST(DateTime, ParsingTheAcceptedForms)
     for (const Case& c : cases) {
         TDateTime v;
         EXPECT_EQ(ParseDateTime(c.text, v, 2010), c.ok) << c.text;
-        if (!c.ok) continue;
+        if (!c.ok)
+            continue;
         EXPECT_EQ(v.Days, c.days) << c.text;
         EXPECT_EQ(v.Ms, c.ms) << c.text;
     }
@@ -130,12 +132,12 @@ TEST(DateTime, AddingToDates)
         {2004, 1, 31, "0/1/0", "2004/02/29", true},     // leap year
         {2003, 12, 15, "0/12/0", "2004/12/15", true},   // twelve months carry into a year
         {2003, 11, 30, "0/3/0", "2004/02/29", true},
-        {2003, 1, 12, "3", "2006/01/12", true},         // a lone number is years
+        {2003, 1, 12, "3", "2006/01/12", true},   // a lone number is years
         {2003, 1, 12, "0/0/3", "2003/01/15", true},
         {2003, 12, 30, "0/0/3", "2004/01/02", true},
         {2003, 1, 1, "0/0/365", "2004/01/01", true},
         {2004, 1, 1, "+0/0/366", "2005/01/01", true},
-        {1900, 2, 28, "0/0/1", "1900/03/01", true},     // 1900 is no leap year
+        {1900, 2, 28, "0/0/1", "1900/03/01", true},   // 1900 is no leap year
         {2004, 2, 29, "1", "2005/02/28", true},
         {2003, 1, 12, "-0/0/3", "2003/01/09", true},
         {2003, 3, 1, "-0/0/1", "2003/02/28", true},
@@ -143,7 +145,7 @@ TEST(DateTime, AddingToDates)
         {2003, 1, 31, "-0/13/0", "2001/12/31", true},
         {2003, 1, 1, "-0/0/1", "2002/12/31", true},
         {1900, 3, 1, "-0/0/1", "1900/02/28", true},
-        {1900, 1, 5, "-0/0/10", "1899/12/26", true},    // only the month step checks 1900
+        {1900, 1, 5, "-0/0/10", "1899/12/26", true},   // only the month step checks 1900
         {2003, 1, 12, "-200/0/0", "1900年以下は計算できません。", false},
         {1900, 1, 12, "-0/1/0", "1900年以下は計算できません。", false},
         {2003, 1, 12, " 0 / 1 / 0 ", "2003/02/12", true},
@@ -169,14 +171,9 @@ TEST(DateTime, AddingToTimes)
         const char* expected;
     };
     const Case cases[] = {
-        {23, 59, 30, "0:0:45", "00:00:15"},
-        {10, 0, 30, "-3:0:0", "07:00:30"},
-        {0, 10, 0, "-0:20:0", "23:50:00"},
-        {0, 0, 0, "-0:0:1", "23:59:59"},
-        {12, 0, 0, "25", "13:00:00"},          // a lone number is hours
-        {12, 0, 0, "0:0:3600", "13:00:00"},
-        {12, 0, 0, "-0:0:7261", "09:58:59"},
-        {1, 2, 3, "0:0:0", "01:02:03"},
+        {23, 59, 30, "0:0:45", "00:00:15"}, {10, 0, 30, "-3:0:0", "07:00:30"},   {0, 10, 0, "-0:20:0", "23:50:00"},
+        {0, 0, 0, "-0:0:1", "23:59:59"},    {12, 0, 0, "25", "13:00:00"},   // a lone number is hours
+        {12, 0, 0, "0:0:3600", "13:00:00"}, {12, 0, 0, "-0:0:7261", "09:58:59"}, {1, 2, 3, "0:0:0", "01:02:03"},
         {23, 0, 0, "+2:0:0", "01:00:00"},
     };
     for (const Case& c : cases) {
@@ -193,7 +190,7 @@ TEST(DateTime, Differences)
 {
     EXPECT_EQ(DayDifference(At(2003, 1, 10), At(2003, 1, 1)), 9);
     EXPECT_EQ(DayDifference(At(2003, 1, 1), At(2003, 1, 10)), -9);
-    EXPECT_EQ(DayDifference(At(2003, 1, 1, 12), At(2003, 1, 1)), 0);    // half a day
+    EXPECT_EQ(DayDifference(At(2003, 1, 1, 12), At(2003, 1, 1)), 0);   // half a day
     EXPECT_EQ(DayDifference(At(2003, 1, 2, 11), At(2003, 1, 1, 12)), 0);
     EXPECT_EQ(DayDifference(At(2004, 3, 1), At(2004, 2, 28)), 2);
     EXPECT_EQ(DayDifference(At(1900, 3, 1), At(1900, 2, 28)), 1);
@@ -204,13 +201,10 @@ TEST(DateTime, Differences)
         int32_t expected;
     };
     const Sec secs[] = {
-        {At(2003, 1, 1, 0, 0, 10), At(2003, 1, 1), 10},
-        {At(2003, 1, 2), At(2003, 1, 1), 86400},
+        {At(2003, 1, 1, 0, 0, 10), At(2003, 1, 1), 10},     {At(2003, 1, 2), At(2003, 1, 1), 86400},
         {At(2003, 1, 1, 0, 0, 0, 500), At(2003, 1, 1), 0},   // halves to even
-        {At(2003, 1, 1, 0, 0, 1, 500), At(2003, 1, 1), 2},
-        {At(2003, 1, 1, 0, 0, 1, 501), At(2003, 1, 1), 2},
-        {At(2003, 1, 1), At(2003, 1, 1, 0, 0, 2, 500), -2},
-        {At(2003, 1, 1), At(2003, 1, 1, 0, 0, 3, 500), -4},
+        {At(2003, 1, 1, 0, 0, 1, 500), At(2003, 1, 1), 2},  {At(2003, 1, 1, 0, 0, 1, 501), At(2003, 1, 1), 2},
+        {At(2003, 1, 1), At(2003, 1, 1, 0, 0, 2, 500), -2}, {At(2003, 1, 1), At(2003, 1, 1, 0, 0, 3, 500), -4},
     };
     for (const Sec& s : secs) {
         int32_t v = 0;
@@ -249,7 +243,8 @@ TEST(DateTime, JapaneseEras)
         {2020, 1, 1, "令和2年1月1日"},
         {2024, 12, 9, "令和6年12月9日"},
     };
-    for (const Case& c : cases) EXPECT_EQ(JapaneseEraDate(c.y, c.m, c.d), c.expected) << c.y;
+    for (const Case& c : cases)
+        EXPECT_EQ(JapaneseEraDate(c.y, c.m, c.d), c.expected) << c.y;
 }
 
 TEST(DateTime, NowHasTheShapeOfADate)

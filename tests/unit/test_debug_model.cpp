@@ -67,7 +67,7 @@ TEST(DebugVariableRows, LevelFilterSystemWordsAndObjects)
         {"2", false, {"それ", "下"}},
         {" 2 ", false, {"それ", "下"}},
         {"9", false, {"それ"}},
-        {"", false, {"それ", "回数", "改行", "上", "中", "下", "辞書"}},   // system words too
+        {"", false, {"それ", "回数", "改行", "上", "中", "下", "辞書"}},      // system words too
         {"abc", false, {"それ", "回数", "改行", "上", "中", "下", "辞書"}},   // not a number: -1
         {"0", true, {"それ", "上", "中", "下", "辞書", "ボタン1"}},
         {"1", true, {"それ", "中", "下", "辞書"}},   // the object is level 0
@@ -133,8 +133,8 @@ TEST(DebugFindRow, FirstNameStartingWithTheTrimmedText)
 
 TEST(DebugControl, NamesByKindInStackOrderOfTheCurrentLevel)
 {
-    const std::vector<std::string> names = {"もし、ならば", "もし、違えば", "繰り返す", "回", "呼ぶ", "イベント",
-                                            "反復", "不明", "条件分岐", "その他"};
+    const std::vector<std::string> names = {"もし、ならば", "もし、違えば", "繰り返す", "回",       "呼ぶ",
+                                            "イベント",     "反復",         "不明",     "条件分岐", "その他"};
     for (uint8_t k = 0; k < 10; ++k)
         EXPECT_EQ(ControlKindName(k), names[k]) << int(k);
     EXPECT_STREQ(ControlKindName(200), "その他");
@@ -338,10 +338,8 @@ TEST_F(DebugLink, ChoicesSetSingleStepOrClose)
         bool lineStopBefore, lineStopAfter, stopped;
         int closes;
     } cases[] = {
-        {DebugChoice::Continue, true, false, false, 0},
-        {DebugChoice::Step, false, true, false, 0},
-        {DebugChoice::Closed, true, true, false, 0},
-        {DebugChoice::Closed, false, false, false, 0},
+        {DebugChoice::Continue, true, false, false, 0}, {DebugChoice::Step, false, true, false, 0},
+        {DebugChoice::Closed, true, true, false, 0},    {DebugChoice::Closed, false, false, false, 0},
         {DebugChoice::Stop, false, false, true, 1},
     };
     for (const Case& c : cases) {

@@ -205,8 +205,8 @@ TEST_F(DialogCommands, AskTagsTheEntry)
         const char* tagBefore;
         const char* tag;
     } cases[] = {
-        {"123", "s", "e"}, {"abc", "e", "s"}, {"1abc", "s", "e"}, {"$1F", "s", "e"},
-        {"", "e", "e"},    {"", "s", "s"},    // an empty entry keeps the tag
+        {"123", "s", "e"}, {"abc", "e", "s"}, {"1abc", "s", "e"},
+        {"$1F", "s", "e"}, {"", "e", "e"},    {"", "s", "s"},   // an empty entry keeps the tag
     };
     for (const auto& c : cases) {
         host.answers.push_back(Ok(c.entry));
@@ -276,7 +276,7 @@ TEST_F(DialogCommands, Questions)
         int answer;
         const char* sore;
     } cases[] = {
-        {"「続けますか」と、二択", 1, "1"}, {"「続けますか」と、二択", 0, "0"},
+        {"「続けますか」と、二択", 1, "1"},   {"「続けますか」と、二択", 0, "0"},
         {"「保存しますか」と、三択", 1, "1"}, {"「保存しますか」と、三択", 0, "0"},
         {"「保存しますか」と、三択", 2, "2"},
     };
@@ -394,7 +394,8 @@ TEST_F(DialogCommands, HostWithoutDialogsNamesTheCommand)
     } bare;
     st.Host = &bare;
     EXPECT_FALSE(Run("「a」と、尋ねる"));
-    EXPECT_NE(st.ErrorText.find("\"尋ねる\"は、ウィンドウが必要なため、この実行環境では使えません。"), std::string::npos)
+    EXPECT_NE(st.ErrorText.find("\"尋ねる\"は、ウィンドウが必要なため、この実行環境では使えません。"),
+              std::string::npos)
         << st.ErrorText;
 }
 
@@ -431,7 +432,10 @@ TEST(LineProtocol, AskText)
         bool ok;
         const char* answer;
     } cases[] = {
-        {{"たろう"}, true, "たろう"}, {{""}, true, ""}, {{" a b "}, true, " a b "}, {{}, false, ""},
+        {{"たろう"}, true, "たろう"},
+        {{""}, true, ""},
+        {{" a b "}, true, " a b "},
+        {{}, false, ""},
     };
     for (const auto& c : cases) {
         TScriptedIo io(c.lines);
@@ -450,10 +454,14 @@ TEST(LineProtocol, Questions)
         int result;
         size_t left;
     } cases[] = {
-        {{"y"}, false, 1, 0},          {{"いいえ"}, false, 0, 0},      {{}, false, 0, 0},
-        {{}, true, 2, 0},              {{"c"}, true, 2, 0},            {{"c", "yes"}, false, 1, 0},
-        {{"x", "x", "x", "y"}, false, 0, 1},                           // three reads, then いいえ
-        {{"x", "x", "x", "y"}, true, 2, 1},                            // or キャンセル
+        {{"y"}, false, 1, 0},
+        {{"いいえ"}, false, 0, 0},
+        {{}, false, 0, 0},
+        {{}, true, 2, 0},
+        {{"c"}, true, 2, 0},
+        {{"c", "yes"}, false, 1, 0},
+        {{"x", "x", "x", "y"}, false, 0, 1},   // three reads, then いいえ
+        {{"x", "x", "x", "y"}, true, 2, 1},    // or キャンセル
         {{"?", "はい"}, true, 1, 0},
     };
     for (const auto& c : cases) {
@@ -476,10 +484,14 @@ TEST(LineProtocol, Choices)
         const char* answer;
         size_t left;
     } cases[] = {
-        {{"青"}, false, true, "青", 0},         {{"1"}, false, true, "赤", 0},
-        {{"9", "緑", "2"}, false, true, "青", 0}, {{"9", "9", "9", "1"}, false, false, "", 1},
-        {{}, false, false, "", 0},              {{"緑"}, true, true, "緑", 0},
-        {{""}, true, true, "", 0},              {{}, true, false, "", 0},
+        {{"青"}, false, true, "青", 0},
+        {{"1"}, false, true, "赤", 0},
+        {{"9", "緑", "2"}, false, true, "青", 0},
+        {{"9", "9", "9", "1"}, false, false, "", 1},
+        {{}, false, false, "", 0},
+        {{"緑"}, true, true, "緑", 0},
+        {{""}, true, true, "", 0},
+        {{}, true, false, "", 0},
     };
     for (const auto& c : cases) {
         TScriptedIo io(c.lines);
@@ -526,7 +538,10 @@ TEST(LineProtocol, ColourAndFont)
         bool ok;
         int32_t colour;
     } colours[] = {
-        {{"#0000FF"}, true, 16711680}, {{"赤", "255"}, true, 255}, {{"a", "b", "c", "1"}, false, 0}, {{}, false, 0},
+        {{"#0000FF"}, true, 16711680},
+        {{"赤", "255"}, true, 255},
+        {{"a", "b", "c", "1"}, false, 0},
+        {{}, false, 0},
     };
     for (const auto& c : colours) {
         TScriptedIo io(c.lines);

@@ -132,9 +132,9 @@ TEST(LineAnswers, YesNo)
         const char* line;
         int two, three;
     } cases[] = {
-        {"はい", 1, 1},     {"y", 1, 1},  {"YES", 1, 1}, {" 1 ", 1, 1},  {"いいえ", 0, 0}, {"n", 0, 0},
-        {"No", 0, 0},       {"0", 0, 0},  {"キャンセル", -1, 2},         {"c", -1, 2},      {"2", -1, 2},
-        {"cancel", -1, 2},  {"", -1, -1}, {"ok", -1, -1}, {"yess", -1, -1},
+        {"はい", 1, 1}, {"y", 1, 1},       {"YES", 1, 1}, {" 1 ", 1, 1},         {"いいえ", 0, 0},
+        {"n", 0, 0},    {"No", 0, 0},      {"0", 0, 0},   {"キャンセル", -1, 2}, {"c", -1, 2},
+        {"2", -1, 2},   {"cancel", -1, 2}, {"", -1, -1},  {"ok", -1, -1},        {"yess", -1, -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(YesNoAnswer(c.line, false), c.two) << c.line;
@@ -150,7 +150,7 @@ TEST(LineAnswers, Choice)
         int index;
     } cases[] = {
         {"赤", 0}, {"青", 1}, {" 黄 ", 3}, {"2", 2},   // a choice's own text wins over its number
-        {"1", 0}, {"4", 3},  {"5", -1},   {"0", -1}, {"", -1}, {"緑", -1}, {"99999999999", -1},
+        {"1", 0},  {"4", 3},  {"5", -1},   {"0", -1}, {"", -1}, {"緑", -1}, {"99999999999", -1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ChoiceAnswer(c.line, items), c.index) << c.line;
@@ -245,10 +245,10 @@ TEST(DialogGeometry, ButtonChooserRowOrColumn)
     TButtonChooserGeometry row = ButtonChooserGeometry(100, 20, 16, 40, 3, 640);
     ASSERT_TRUE(row.Row);
     ASSERT_EQ(row.Buttons.size(), 3u);
-    EXPECT_EQ(row.Buttons[0], (TRectI{8, 36, 52, 25}));    // 32 * 0.8 = 25
-    EXPECT_EQ(row.Buttons[1], (TRectI{65, 36, 52, 25}));   // 52 * 1.1 + 8 = 65.2
-    EXPECT_EQ(row.Buttons[2], (TRectI{122, 36, 52, 25}));  // 104 * 1.1 + 8 = 122.4
-    EXPECT_EQ(row.ClientW, 187);   // 156 * 1.1 + 16 = 187.6
+    EXPECT_EQ(row.Buttons[0], (TRectI{8, 36, 52, 25}));     // 32 * 0.8 = 25
+    EXPECT_EQ(row.Buttons[1], (TRectI{65, 36, 52, 25}));    // 52 * 1.1 + 8 = 65.2
+    EXPECT_EQ(row.Buttons[2], (TRectI{122, 36, 52, 25}));   // 104 * 1.1 + 8 = 122.4
+    EXPECT_EQ(row.ClientW, 187);                            // 156 * 1.1 + 16 = 187.6
     EXPECT_EQ(row.ClientH, 16 + 32 + 20);
 
     // The label is wider than the row: the client reaches its right edge plus 8.

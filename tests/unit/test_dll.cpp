@@ -28,12 +28,12 @@ TEST(DllTypeLetter, SixNamesInAnyCase)
         const char* name;
         const char* letter;
     } cases[] = {
-        {"void", "v"}, {"char*", "p"}, {"word", "w"},  {"dword", "d"}, {"bool", "b"},   {"int", "i"},
-        {"VOID", "v"}, {"Char*", "p"}, {"WORD", "w"},  {"DWord", "d"}, {"BOOL", "b"},   {"Int", "i"},
-        {"char", ""},  {"char *", ""}, {"float", ""},  {"", ""},       {"unsigned", ""}, {"int32", ""},
-        {"ｉｎｔ", ""},
+        {"void", "v"},  {"char*", "p"}, {"word", "w"},    {"dword", "d"}, {"bool", "b"},  {"int", "i"}, {"VOID", "v"},
+        {"Char*", "p"}, {"WORD", "w"},  {"DWord", "d"},   {"BOOL", "b"},  {"Int", "i"},   {"char", ""}, {"char *", ""},
+        {"float", ""},  {"", ""},       {"unsigned", ""}, {"int32", ""},  {"ｉｎｔ", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(TypeLetter(c.name), c.letter) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(TypeLetter(c.name), c.letter) << c.name;
 }
 
 TEST(DllPrototype, LettersAndNames)
@@ -52,20 +52,21 @@ TEST(DllPrototype, LettersAndNames)
         {"int f()", "f", 'i', "", true},
         {"int f(void)", "f", 'i', "v", true},
         {"void f(int, void)", "f", 'v', "iv", true},
-        {"int f(int,,int)", "f", 'i', "i", true},    // an empty item ends the list
+        {"int f(int,,int)", "f", 'i', "i", true},   // an empty item ends the list
         {"CHAR* Get( Word , BOOL )", "Get", 'p', "wb", true},
         {"  int   f(int)", "f", 'i', "i", true},
-        {"unsigned f(int)", "f", 'v', "i", false},   // unknown return type
-        {"int f(float, int)", "f", 'i', "i", false}, // unknown parameter type
+        {"unsigned f(int)", "f", 'v', "i", false},     // unknown return type
+        {"int f(float, int)", "f", 'i', "i", false},   // unknown parameter type
         {"int f(const char*)", "f", 'i', "", false},
-        {"int (int)", "int", 'v', "i", true},        // the head alone is the name
-        {"(int)", "", 'v', "i", false},              // no function name
+        {"int (int)", "int", 'v', "i", true},   // the head alone is the name
+        {"(int)", "", 'v', "i", false},         // no function name
     };
     for (const auto& c : cases) {
         TDllPrototype p = ParsePrototype(c.prototype);
         EXPECT_EQ(p.Valid, c.valid) << c.prototype;
         EXPECT_EQ(p.Params, c.params) << c.prototype;
-        if (!c.valid) continue;
+        if (!c.valid)
+            continue;
         EXPECT_EQ(p.Function, c.function) << c.prototype;
         EXPECT_EQ(p.Return, c.ret) << c.prototype;
     }
@@ -126,13 +127,14 @@ TEST(DllResult, OneBitPatternManyWays)
         {'i', 0xFFFFFFFFu, "-1"},
         {'b', 0xFFFFFFFFu, "-1"},
         {'w', 0xFFFFFFFFu, "65535"},
-        {'w', 0x12345u, "9029"},                      // the low 16 bits
+        {'w', 0x12345u, "9029"},   // the low 16 bits
         {'i', 0x80000000u, "-2147483648"},
-        {'d', 0xFFFFFFFF00000005ull, "5"},            // bits above 32 are not the result
+        {'d', 0xFFFFFFFF00000005ull, "5"},   // bits above 32 are not the result
         {'i', 0xFFFFFFFFFFFFFFFEull, "-2"},
         {'i', 0x00000000FFFFFFFEull, "-2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DllNumberText(c.letter, c.raw), c.text) << c.letter << " " << c.raw;
+    for (const auto& c : cases)
+        EXPECT_EQ(DllNumberText(c.letter, c.raw), c.text) << c.letter << " " << c.raw;
 }
 
 // ---- the foreign call -----------------------------------------------------------------
@@ -192,7 +194,8 @@ TEST(DllForeignCall, FaultFailsTheCallAndRestoresTheHandlers)
 #ifdef PORUKANA_SANITIZED
     GTEST_SKIP() << "the sanitizer owns the fault signals";
 #else
-    struct sigaction mine {}, saved[2];
+    struct sigaction mine {
+    }, saved[2];
     mine.sa_handler = MarkerHandler;
     sigemptyset(&mine.sa_mask);
     ASSERT_EQ(sigaction(SIGSEGV, &mine, &saved[0]), 0);
@@ -241,10 +244,7 @@ struct DllState : ::testing::Test {
         st->Source = "";
         st->PrepareRun();
     }
-    void Set(const char* name, const char* value)
-    {
-        st->Words.Add(THashNode::CreateVariable(name, value, 0, false));
-    }
+    void Set(const char* name, const char* value) { st->Words.Add(THashNode::CreateVariable(name, value, 0, false)); }
     // Runs a program text; returns the accumulated error text ("" when none).
     std::string Run(const std::string& text)
     {
@@ -264,9 +264,11 @@ TEST_F(DllState, CollectionTakesWordsValuesLiteralsAndRawText)
     st->Sys.Sore->Value = "それの値";
     st->Args.Push("下にある");
     const char* entries[] = {"A", "`生の`` 文字`", "\"展開{A}\"", "12", "1+2", "Vの鍵", "未定義語", "それ", "-3"};
-    for (const char* e : entries) st->Args.Push(e);
+    for (const char* e : entries)
+        st->Args.Push(e);
     std::vector<std::string> got = CollectDllArguments(*st, std::size(entries));
-    std::vector<std::string> want = {"変数の値", "生の` 文字", "展開変数の値", "12", "1+2", "行の値", "未定義語", "それの値", "-3"};
+    std::vector<std::string> want = {"変数の値", "生の` 文字", "展開変数の値", "12", "1+2",
+                                     "行の値",   "未定義語",   "それの値",     "-3"};
     EXPECT_EQ(got, want);
     ASSERT_EQ(st->Args.Count(), 1u);   // only the entries of the call are taken
     EXPECT_EQ(st->Args.Pop(), "下にある");
@@ -390,7 +392,7 @@ TEST_F(DllState, EveryDeclarationHoldsTheLibraryUntilTheStateGoes)
     ASSERT_NE(ours, nullptr);
     st.reset();
     EXPECT_NE(dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);   // still ours
-    dlclose(ours);   // the NOLOAD probe above
+    dlclose(ours);                                                          // the NOLOAD probe above
     dlclose(ours);
     EXPECT_EQ(dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
     const char* after = std::getenv("PORUTEST_UNLOADS");
@@ -399,4 +401,4 @@ TEST_F(DllState, EveryDeclarationHoldsTheLibraryUntilTheStateGoes)
 }
 #endif
 
-}  // namespace
+}   // namespace

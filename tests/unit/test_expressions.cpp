@@ -40,13 +40,14 @@ TEST(ToNumber, Forms)
         const char* text;
         long double want;
     } cases[] = {
-        {"", 0},        {"12abc", 12},  {"abc", 0},          {"-", 0},           {"1,234", 1234},
-        {"1e5", 1},     {"1.5e3", 1500}, {"1.5e", 1.5L},     {".5", 0.5L},       {".", 0},
-        {"--5", 0},     {"$1F", 31},    {"$FFFFFFFF", -1},   {"$1G", 0},         {"$", 0},
-        {"1.0e3", 1000}, {"-$10", 0},   {" -2.5 ", -2.5L},   {"+7", 7},
-        {"　１，２３４．５　", 1234.5L}, {"－３", -3},
+        {"", 0},         {"12abc", 12},   {"abc", 0},        {"-", 0},     {"1,234", 1234},
+        {"1e5", 1},      {"1.5e3", 1500}, {"1.5e", 1.5L},    {".5", 0.5L}, {".", 0},
+        {"--5", 0},      {"$1F", 31},     {"$FFFFFFFF", -1}, {"$1G", 0},   {"$", 0},
+        {"1.0e3", 1000}, {"-$10", 0},     {" -2.5 ", -2.5L}, {"+7", 7},    {"　１，２３４．５　", 1234.5L},
+        {"－３", -3},
     };
-    for (const auto& c : cases) EXPECT_EQ(ToNumber(c.text), c.want) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(ToNumber(c.text), c.want) << c.text;
 }
 
 TEST(ToNumber, OutOfRangeIsAnError)
@@ -61,12 +62,25 @@ TEST(ToIntOrDefault, Forms)
         const char* text;
         int32_t want;
     } cases[] = {
-        {"12", 12},     {" 12", 12},       {"12 ", -9},          {"$FF", 255},          {"0x10", 16},
-        {"x1f", 31},    {"$FFFFFFFF", -1}, {"$123456789", -9},   {"2147483647", 2147483647},
-        {"2147483648", -9}, {"-2147483648", INT32_MIN}, {"１２", -9}, {"+5", 5}, {"", -9},
-        {"1.5", -9},    {"-", -9},
+        {"12", 12},
+        {" 12", 12},
+        {"12 ", -9},
+        {"$FF", 255},
+        {"0x10", 16},
+        {"x1f", 31},
+        {"$FFFFFFFF", -1},
+        {"$123456789", -9},
+        {"2147483647", 2147483647},
+        {"2147483648", -9},
+        {"-2147483648", INT32_MIN},
+        {"１２", -9},
+        {"+5", 5},
+        {"", -9},
+        {"1.5", -9},
+        {"-", -9},
     };
-    for (const auto& c : cases) EXPECT_EQ(ToIntOrDefault(c.text, -9), c.want) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(ToIntOrDefault(c.text, -9), c.want) << c.text;
 }
 
 TEST(NumberToText, FifteenSignificantDigits)
@@ -91,7 +105,8 @@ TEST(NumberToText, FifteenSignificantDigits)
         {1e20L, "1E20"},
         {123.456L, "123.456"},
     };
-    for (const auto& c : cases) EXPECT_EQ(NumberToText(c.v), c.want);
+    for (const auto& c : cases)
+        EXPECT_EQ(NumberToText(c.v), c.want);
 }
 
 TEST(RawQuoting, RoundTrip)
@@ -111,16 +126,17 @@ TEST_F(Interp, Precedence)
         const char* expr;
         const char* want;
     } cases[] = {
-        {"1+2*3", "7"},   {"(1+2)*3", "9"},     {"2^3^2", "64"},   {"7%3", "1"},
-        {"-7%3", "-1"},   {"7.9%2", "1"},       {"10/0", "0"},     {"10%0", "0"},
-        {"0^0", "1"},     {"5^0", "1"},         {"1/3*3", "1"},    {"(1/3)*3", "0.999999999999999"},
-        {"3=3", "1"},     {"3<>3", "0"},        {"3><4", "1"},     {"1<2 && 2<3", "1"},
-        {"-1||0", "0"},   {"1||0", "1"},        {"\"9\"<\"10\"", "0"}, {"9<10", "1"},
-        {"1+2&3", "13"},  {"(1+2)&3", "33"},    {"$FF+1", "256"},  {"1<2<3", "1"},
-        {"2>=2", "1"},    {"2=>3", "0"},        {"2=<2", "1"},     {"1 かつ 0", "0"},
-        {"0 または 1", "1"}, {"-(1+2)", "-3"},  {"2*-3", "-6"},    {"1 2", "1"},
+        {"1+2*3", "7"},      {"(1+2)*3", "9"},  {"2^3^2", "64"},       {"7%3", "1"},
+        {"-7%3", "-1"},      {"7.9%2", "1"},    {"10/0", "0"},         {"10%0", "0"},
+        {"0^0", "1"},        {"5^0", "1"},      {"1/3*3", "1"},        {"(1/3)*3", "0.999999999999999"},
+        {"3=3", "1"},        {"3<>3", "0"},     {"3><4", "1"},         {"1<2 && 2<3", "1"},
+        {"-1||0", "0"},      {"1||0", "1"},     {"\"9\"<\"10\"", "0"}, {"9<10", "1"},
+        {"1+2&3", "13"},     {"(1+2)&3", "33"}, {"$FF+1", "256"},      {"1<2<3", "1"},
+        {"2>=2", "1"},       {"2=>3", "0"},     {"2=<2", "1"},         {"1 かつ 0", "0"},
+        {"0 または 1", "1"}, {"-(1+2)", "-3"},  {"2*-3", "-6"},        {"1 2", "1"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Calc(c.expr), c.want) << c.expr;
+    for (const auto& c : cases)
+        EXPECT_EQ(Calc(c.expr), c.want) << c.expr;
 }
 
 TEST_F(Interp, ComparisonTypeFollowsTheRightOperand)
@@ -131,7 +147,7 @@ TEST_F(Interp, ComparisonTypeFollowsTheRightOperand)
     EXPECT_EQ(Calc("9<B"), "0");   // text comparison: "9" > "10"
     Set("C", "10", "e");
     EXPECT_EQ(Calc("9<C"), "1");
-    EXPECT_EQ(Calc("B=10"), "1");  // numeric: the right operand is a number
+    EXPECT_EQ(Calc("B=10"), "1");   // numeric: the right operand is a number
 }
 
 TEST_F(Interp, CalculationErrors)
@@ -171,21 +187,12 @@ TEST_F(Interp, LiteralExpansion)
         const char* lit;
         const char* want;
     } cases[] = {
-        {"\"a{1+1}b\"", "a2b"},
-        {"\"a\\nb\"", "a\r\nb"},
-        {"\"a\\tb\"", "a\tb"},
-        {"\"{A\"", ""},
-        {"\"a}b\"", "ab"},
-        {"`a``b`", "a`b"},
-        {"`{A}`", "{A}"},
-        {"\"\\{A}\"", "{A}"},
-        {"\"{A}\"", "5"},
-        {"\"x{A+1}\"", "x6"},
-        {"\"\\\\\"", "\\"},
-        {"\"表{A}ソ\"", "表5ソ"},
-        {"\"a\" & `b`", "ab"},
+        {"\"a{1+1}b\"", "a2b"}, {"\"a\\nb\"", "a\r\nb"},  {"\"a\\tb\"", "a\tb"}, {"\"{A\"", ""},   {"\"a}b\"", "ab"},
+        {"`a``b`", "a`b"},      {"`{A}`", "{A}"},         {"\"\\{A}\"", "{A}"},  {"\"{A}\"", "5"}, {"\"x{A+1}\"", "x6"},
+        {"\"\\\\\"", "\\"},     {"\"表{A}ソ\"", "表5ソ"}, {"\"a\" & `b`", "ab"},
     };
-    for (const auto& c : cases) EXPECT_EQ(st.ExpandLiteral(c.lit), c.want) << c.lit;
+    for (const auto& c : cases)
+        EXPECT_EQ(st.ExpandLiteral(c.lit), c.want) << c.lit;
     EXPECT_THROW(st.ExpandLiteral("\"abc"), EPoru);
 }
 
@@ -197,7 +204,8 @@ TEST_F(Interp, ArgumentBinding)
     // Written order does not matter; handlers pop the last slot first.
     for (auto order : {std::vector<std::string>{"Aに", "1を"}, std::vector<std::string>{"1を", "Aに"}}) {
         st.Args.Clear();
-        for (auto& e : order) st.Args.Push(e);
+        for (auto& e : order)
+            st.Args.Push(e);
         st.MatchArguments(add);
         ASSERT_EQ(st.Args.Count(), 2u);
         EXPECT_EQ(st.Args.PeekAt(0), "A");
@@ -236,10 +244,12 @@ TEST_F(Interp, ArgumentBinding)
         st.MatchArguments(rep);
         FAIL();
     } catch (const EPoru& e) {
-        EXPECT_NE(e.Message.find("\"置換\"命令の引数に誤りがあります。\"?の,?を,?に\"の形式で指定してください。引数が少ないです。"),
-                  std::string::npos)
+        EXPECT_NE(
+            e.Message.find(
+                "\"置換\"命令の引数に誤りがあります。\"?の,?を,?に\"の形式で指定してください。引数が少ないです。"),
+            std::string::npos)
             << e.Message;
     }
 }
 
-}  // namespace
+}   // namespace

@@ -59,7 +59,7 @@ TEST(PathParts, SplitsWalkDoubleByteCharacters)
         {"C:\\ソ\\x.txt", "C:\\ソ\\", "x.txt", ".txt"},
         {"C:\\a.b\\file", "C:\\a.b\\", "file", ""},
         {"/home/a/b.txt", "/home/a/", "b.txt", ".txt"},
-        {"表.dat", "", "表.dat", ".dat"},          // 表 is 95 5C
+        {"表.dat", "", "表.dat", ".dat"},   // 表 is 95 5C
         {"dir\\表", "dir\\", "表", ""},
         {"C:name.x.y", "C:", "name.x.y", ".y"},
         {"a/", "a/", "", ""},
@@ -90,11 +90,20 @@ TEST(Masks, WindowsStyleMatching)
         const char* name;
         bool match;
     } cases[] = {
-        {"*", "anything", true},     {"*.*", "noext", true},       {"*.txt", "A.TXT", true},
-        {"*.TXT", "a.txt", true},    {"*.txt", "a.txt.bak", false}, {"a?c", "abc", true},
-        {"a?c", "ac", false},        {"a?c", "aあc", true},        {"*.c*", "x.csv", true},
-        {"x.*", "x", true},          {"x.*", "xy", false},         {"*a*b*", "zzazzbzz", true},
-        {"*a*b", "ab_a", false},     {"security.ini", "SECURITY.INI", true},
+        {"*", "anything", true},
+        {"*.*", "noext", true},
+        {"*.txt", "A.TXT", true},
+        {"*.TXT", "a.txt", true},
+        {"*.txt", "a.txt.bak", false},
+        {"a?c", "abc", true},
+        {"a?c", "ac", false},
+        {"a?c", "aあc", true},
+        {"*.c*", "x.csv", true},
+        {"x.*", "x", true},
+        {"x.*", "xy", false},
+        {"*a*b*", "zzazzbzz", true},
+        {"*a*b", "ab_a", false},
+        {"security.ini", "SECURITY.INI", true},
         {"データ*.txt", "データ1.txt", true},
     };
     // Native names are UTF-8.
@@ -113,7 +122,8 @@ TEST_F(FilesTest, ListingIsSortedAndSkipsOnlyDotAndDotDot)
     std::vector<std::string> names;
     for (const TDirEntry& e : all)
         names.push_back(e.Name + (e.Folder ? "/" : "") + (e.Link ? "@" : ""));
-    EXPECT_EQ(names, (std::vector<std::string>{".config/", ".hidden.txt", "a.txt", "b.txt", "c.csv", "link/@", "zdir/"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{".config/", ".hidden.txt", "a.txt", "b.txt", "c.csv", "link/@", "zdir/"}));
 
     std::vector<TDirEntry> txt = ListPattern((dir / "*.TXT").string());
     ASSERT_EQ(txt.size(), 3u);
@@ -148,10 +158,10 @@ TEST_F(FilesTest, ReadPathSearchOrderAndCaseBlindFallback)
         {"data.txt", P(dir / "share" / "porukana") + "/data.txt"},
         {"sub\\mixed.txt", P(dir / "script" / "Sub" / "Mixed.TXT")},
         {"nowhere.txt", "nowhere.txt"},
-        {"C:\\x.txt", "C:\\x.txt"},                     // a drive: as it is
+        {"C:\\x.txt", "C:\\x.txt"},   // a drive: as it is
         {P(dir / "cwd" / "both.txt"), P(dir / "cwd" / "both.txt")},
         {P(dir / "SCRIPT" / "ONLY.TXT"), P(dir / "script" / "only.txt")},
-        {"Sub", "Sub"},                                  // a folder is no file
+        {"Sub", "Sub"},   // a folder is no file
     };
     for (const Case& c : cases)
         EXPECT_EQ(FindReadPath(st, c.name), c.expected) << c.name;
@@ -319,4 +329,4 @@ TEST(Clipboard, InProcessStoreAndHostHooks)
     EXPECT_EQ(ClipboardText(), "一");
 }
 
-}  // namespace
+}   // namespace

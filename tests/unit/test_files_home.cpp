@@ -29,8 +29,10 @@ TEST(FolderRemoval, RefusesTheHomeFolder)
         st.Cursor = st.Source.c_str();
         st.RunLoop();
     }
-    if (saved) setenv("HOME", savedHome.c_str(), 1);
-    else unsetenv("HOME");
+    if (saved)
+        setenv("HOME", savedHome.c_str(), 1);
+    else
+        unsetenv("HOME");
     EXPECT_TRUE(fs::exists(home / "keep.txt"));
     fs::remove_all(home);
 }

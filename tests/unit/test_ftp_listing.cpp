@@ -25,7 +25,7 @@ TEST(FtpListing, FolderNamesFromADetailedListing)
     EXPECT_EQ(FolderNames(lines, "*ri*"), "Private");
     EXPECT_EQ(FolderNames(lines, "none"), "");
     EXPECT_EQ(FolderNames({}, ""), "");
-    EXPECT_THROW(FolderNames(lines, "[\\q]"), EWildcard); // an unknown escape in a class
+    EXPECT_THROW(FolderNames(lines, "[\\q]"), EWildcard);   // an unknown escape in a class
 }
 
 TEST(FtpListing, NameListsAndInfo)
@@ -37,8 +37,7 @@ TEST(FtpListing, NameListsAndInfo)
     EXPECT_EQ(MaskFolder("*.txt"), "");
     EXPECT_EQ(MatchingNames({"a.txt", "B.TXT", "c.dat", "sub/d.txt", ""}, "*.txt"),
               (std::vector<std::string>{"a.txt", "B.TXT", "sub/d.txt"}));
-    EXPECT_EQ(MatchingNames({"sub/a.txt", "sub/b.dat"}, "sub/?.dat"),
-              (std::vector<std::string>{"sub/b.dat"}));
+    EXPECT_EQ(MatchingNames({"sub/a.txt", "sub/b.dat"}, "sub/?.dat"), (std::vector<std::string>{"sub/b.dat"}));
     EXPECT_EQ(MatchingNames({"a", "b"}, ""), (std::vector<std::string>{"a", "b"}));
 }
 
@@ -54,12 +53,12 @@ TEST(FtpSession, WorkingFolderWalk)
         {{}, false, "pub", {"pub"}, false},
         {{"pub"}, false, "docs/old", {"pub", "docs", "old"}, false},
         {{"pub", "docs"}, false, "..", {"pub"}, false},
-        {{"pub"}, false, "../..", {".."}, false}, // above the login folder
+        {{"pub"}, false, "../..", {".."}, false},   // above the login folder
         {{".."}, false, "..", {"..", ".."}, false},
         {{".."}, false, "x", {"..", "x"}, false},
         {{"pub"}, false, "./a//b/.", {"pub", "a", "b"}, false},
         {{"pub"}, false, "/srv/ftp", {"srv", "ftp"}, true},
-        {{}, true, "..", {}, true}, // the root's parent is the root
+        {{}, true, "..", {}, true},   // the root's parent is the root
         {{"srv"}, true, "../../x", {"x"}, true},
         {{"a"}, false, "/", {}, true},
     };
@@ -120,7 +119,7 @@ TEST(NetHelpers, HostAndPort)
 TEST(NetHelpers, SegmentsAndCommandLines)
 {
     EXPECT_EQ(EscapeSegment("a b/c%d.txt"), "a%20b%2Fc%25d.txt");
-    EXPECT_EQ(EscapeSegment("資料"), "%8E%91%97%BF"); // the script's bytes, as they are
+    EXPECT_EQ(EscapeSegment("資料"), "%8E%91%97%BF");   // the script's bytes, as they are
     EXPECT_EQ(EscapeSegment("A-z_0.9~"), "A-z_0.9~");
     EXPECT_TRUE(HasControlChar("a\r\nDELE b"));
     EXPECT_TRUE(HasControlChar(std::string("a\0b", 3)));

@@ -38,7 +38,7 @@ std::string NamesOf(const std::vector<THashNode*>& nodes)
     return s;
 }
 
-} // namespace
+}   // namespace
 
 TEST(FoldOkurigana, FoldsTheTrailingHiraganaOfEachKanjiRun)
 {
@@ -46,26 +46,19 @@ TEST(FoldOkurigana, FoldsTheTrailingHiraganaOfEachKanjiRun)
         const char* in;
         const char* out;
     } cases[] = {
-        {"繰り返す", "繰返"},
-        {"取り込む", "取込"},
-        {"違えば", "違"},
-        {"抜ける", "抜"},
-        {"表示する", "表示"},
-        {"終わり", "終"},
-        {"繰返す", "繰返"},
-        {"繰返", "繰返"},
-        {"もし", "もし"},
-        {"ならば", "ならば"},
-        {"ループ", "ループ"},
-        {"おわり", "おわり"},
-        {"ゲームする", "ゲーム"},       // katakana and "ー" count as non-hiragana
-        {"ぁあ", "ぁ"},                 // small ぁ is outside the hiragana range
-        {"A表示する", "A表示"},         // a single byte before is copied
-        {"書きA込む", "書A込"},         // a single byte ends the dropped run
-        {"表Aす", "表A"},               // a single byte leaves the flag set
-        {"abc", "abc"},
-        {"", ""},
-        {"表\x82", "表\x82"},           // lead byte as the last byte
+        {"繰り返す", "繰返"},     {"取り込む", "取込"},
+        {"違えば", "違"},         {"抜ける", "抜"},
+        {"表示する", "表示"},     {"終わり", "終"},
+        {"繰返す", "繰返"},       {"繰返", "繰返"},
+        {"もし", "もし"},         {"ならば", "ならば"},
+        {"ループ", "ループ"},     {"おわり", "おわり"},
+        {"ゲームする", "ゲーム"},   // katakana and "ー" count as non-hiragana
+        {"ぁあ", "ぁ"},             // small ぁ is outside the hiragana range
+        {"A表示する", "A表示"},     // a single byte before is copied
+        {"書きA込む", "書A込"},     // a single byte ends the dropped run
+        {"表Aす", "表A"},           // a single byte leaves the flag set
+        {"abc", "abc"},           {"", ""},
+        {"表\x82", "表\x82"},   // lead byte as the last byte
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FoldOkurigana(c.in), c.out) << c.in;
@@ -93,16 +86,15 @@ TEST(IsHiragana, RangeBoundaries)
         const char* ch;
         bool hiragana;
     } cases[] = {
-        {"\x82\x9F", false},   // ぁ
-        {"\x82\xA0", true},    // あ
-        {"\x82\xF1", true},    // ん
-        {"\x83\x3E", true},
-        {"\x83\x3F", false},
-        {"\x83\x40", false},   // ァ
-        {"\x95\x5C", false},   // 表
+        {"\x82\x9F", false},                                             // ぁ
+        {"\x82\xA0", true},                                              // あ
+        {"\x82\xF1", true},                                              // ん
+        {"\x83\x3E", true},  {"\x83\x3F", false}, {"\x83\x40", false},   // ァ
+        {"\x95\x5C", false},                                             // 表
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsHiragana(c.ch), c.hiragana) << std::hex << (int)(unsigned char)c.ch[0] << (int)(unsigned char)c.ch[1];
+        EXPECT_EQ(IsHiragana(c.ch), c.hiragana)
+            << std::hex << (int)(unsigned char)c.ch[0] << (int)(unsigned char)c.ch[1];
 }
 
 TEST(THash, HashIsByteSumModulo256StoppingAtZero)
@@ -175,16 +167,9 @@ TEST(THash, FoldedLookup)
         bool fold;
         THashNode* expected;
     } cases[] = {
-        {"繰り返す", true, loop},
-        {"繰り返す", false, nullptr},
-        {"繰返す", true, loop},
-        {"繰返", false, loop},
-        {"繰返", true, loop},
-        {"表示する", true, show},
-        {"表示する", false, nullptr},
-        {"", true, nullptr},
-        {"", false, nullptr},
-        {"未登録", true, nullptr},
+        {"繰り返す", true, loop}, {"繰り返す", false, nullptr}, {"繰返す", true, loop},       {"繰返", false, loop},
+        {"繰返", true, loop},     {"表示する", true, show},     {"表示する", false, nullptr}, {"", true, nullptr},
+        {"", false, nullptr},     {"未登録", true, nullptr},
     };
     for (const auto& c : cases)
         EXPECT_EQ(t.Find(c.name, c.fold), c.expected) << c.name << " fold=" << c.fold;
@@ -493,12 +478,9 @@ TEST(TMixIndex, AddFindReplaceClear)
         int32_t size;
         int32_t scrambled;
     } cases[] = {
-        {"A.TXT", 50, 60, 1},
-        {"B.BMP", 30, 40, 1},
-        {eight, 1, 1, 0},
-        {"a.txt", -1, 0, 0},   // names are compared exactly
-        {"", -1, 0, 0},
-        {"C", -1, 0, 0},
+        {"A.TXT", 50, 60, 1}, {"B.BMP", 30, 40, 1},
+        {eight, 1, 1, 0},     {"a.txt", -1, 0, 0},   // names are compared exactly
+        {"", -1, 0, 0},       {"C", -1, 0, 0},
     };
     for (const auto& c : cases) {
         TMixNode* n = ix.Find(c.name);

@@ -13,7 +13,8 @@ namespace {
 bool Iconv(const char* to, const char* from, const std::string& in, std::string& out)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
     char buf[64];
     char* ip = const_cast<char*>(in.data());
     size_t il = in.size();
@@ -21,7 +22,8 @@ bool Iconv(const char* to, const char* from, const std::string& in, std::string&
     size_t ol = sizeof buf;
     size_t r = iconv(cd, &ip, &il, &op, &ol);
     iconv_close(cd);
-    if (r == static_cast<size_t>(-1) || il != 0) return false;
+    if (r == static_cast<size_t>(-1) || il != 0)
+        return false;
     out.assign(buf, op);
     return true;
 }
@@ -38,30 +40,48 @@ TEST(JConvertTest, DetectBranches)
         {"", kCodeUnknown},
         {"a", kCodeUnknown},
         {"abc", kCodeUnknown},
-        {std::string("a\x01" "b", 3), kCodeBinary},
-        {"ab\xFF" "c", kCodeBinary},
-        {std::string("ab\x01", 3), kCodeUnknown},          // the last byte is never examined
-        {"\x1B$B" "4A\x1B(J", kCodeJis},
-        {"\x1B$@" "4A", kCodeJisOld},
+        {std::string("a\x01"
+                     "b",
+                     3),
+         kCodeBinary},
+        {"ab\xFF"
+         "c",
+         kCodeBinary},
+        {std::string("ab\x01", 3), kCodeUnknown},   // the last byte is never examined
+        {"\x1B$B"
+         "4A\x1B(J",
+         kCodeJis},
+        {"\x1B$@"
+         "4A",
+         kCodeJisOld},
         {"\x1B(Jx\x1B$B!!", kCodeJis},
-        {"\x1B$", kCodeUnknown},                            // an escape cut short
-        {"漢字", kCodeSjis},                                // 0x8A
+        {"\x1B$", kCodeUnknown},   // an escape cut short
+        {"漢字", kCodeSjis},       // 0x8A
         {"\x8E\x40", kCodeSjis},
-        {"\x8E\xB1" "a", kCodeEucOrSjis},
+        {"\x8E\xB1"
+         "a",
+         kCodeEucOrSjis},
         {"\xF0\xA1", kCodeEuc},
         {"\xE0\x40", kCodeSjis},
         {"\xE0\xFD", kCodeEuc},
         {"\xE0\xA1", kCodeEucOrSjis},
         {"\xB6\xF0", kCodeEuc},
-        {"\xB6\xDE", kCodeEucOrSjis},                       // ｶﾞ alone is undecided
-        {"\xB6\xE0\x85" "a", kCodeSjis},
-        {"\xB6\xE0\xFD" "a", kCodeEuc},
+        {"\xB6\xDE", kCodeEucOrSjis},   // ｶﾞ alone is undecided
+        {"\xB6\xE0\x85"
+         "a",
+         kCodeSjis},
+        {"\xB6\xE0\xFD"
+         "a",
+         kCodeEuc},
         {"\xB6\x41", kCodeSjis},
-        {"\xB4\xC1\xB4\xC1", kCodeEucOrSjis},              // 漢漢 in EUC-JP
-        {"\xB4\xC1\xBB\xFA", kCodeEuc},                    // 漢字: 0xFA decides
-        {"\x80\xA0" "a", kCodeUnknown},
+        {"\xB4\xC1\xB4\xC1", kCodeEucOrSjis},   // 漢漢 in EUC-JP
+        {"\xB4\xC1\xBB\xFA", kCodeEuc},         // 漢字: 0xFA decides
+        {"\x80\xA0"
+         "a",
+         kCodeUnknown},
     };
-    for (const auto& c : cases) EXPECT_EQ(DetectCode(c.text), c.code) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(DetectCode(c.text), c.code) << c.text;
 }
 
 // Every cell of the 94 x 94 JIS X 0208 plane: the arithmetic round-trips through
@@ -101,26 +121,29 @@ TEST(JConvertTest, ConversionsOfTexts)
         {"abc", kCodeJis, "abc"},
         {"漢字a", kCodeJis, kIn + "4A;z" + kOut + "a"},
         {"漢字", kCodeJis, kIn + "4A;z" + kOut},
-        {"ｶﾞ", kCodeEuc, "ｶﾞ"},                                        // undecided: unchanged
-        {"漢ｶﾞ", kCodeJis, kIn + "4A%," + kOut},                       // ｶﾞ merged into ガ
+        {"ｶﾞ", kCodeEuc, "ｶﾞ"},                    // undecided: unchanged
+        {"漢ｶﾞ", kCodeJis, kIn + "4A%," + kOut},   // ｶﾞ merged into ガ
         {"漢ｶﾞ", kCodeEuc, "\xB4\xC1\x8E\xB6\x8E\xDE"},
-        {"漢ﾊﾟｳﾞｱﾞ", kCodeJis, kIn + "4A%Q%t%\"!+" + kOut},          // パ ヴ ア ゛
+        {"漢ﾊﾟｳﾞｱﾞ", kCodeJis, kIn + "4A%Q%t%\"!+" + kOut},   // パ ヴ ア ゛
         {"漢｡｢｣､･ｰ", kCodeJis, kIn + "4A!#!V!W!\"!&!<" + kOut},
         {"漢\r\nx", kCodeJis, kIn + "4A" + kOut + "\r\nx"},
         {kIn + "4A;z" + kOut + "a", kCodeSjis, "漢字a"},
-        {kIn + "4A;z" + kOut + "a", kCodeEuc, "\xB4\xC1\xBB\xFA" "a"},
+        {kIn + "4A;z" + kOut + "a", kCodeEuc,
+         "\xB4\xC1\xBB\xFA"
+         "a"},
         {kIn + "4A" + kOut, kCodeJis, kIn + "4A" + kOut},
         {"\xB4\xC1\xBB\xFA\xA4\xF2", kCodeSjis, "漢字を"},
         {"\xB4\xC1\xBB\xFA\xA4\xF2", kCodeJis, kIn + "4A;z$r" + kOut},
         {"\xF0\xA1\x8E\xB6\x8E\xDE", kCodeJis, kIn + "p!%," + kOut},   // EUC: SS2 ｶﾞ merged
         {"漢字を", kCodeSjis, "漢字を"},
     };
-    for (const auto& c : cases) EXPECT_EQ(JConvert(c.text, c.target), c.result) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(JConvert(c.text, c.target), c.result) << c.text;
 }
 
 TEST(JConvertTest, TruncatedInputsStayInside)
 {
-    EXPECT_EQ(SjisToJis("\x8A"), "\x8A");                 // a lone lead byte
+    EXPECT_EQ(SjisToJis("\x8A"), "\x8A");   // a lone lead byte
     EXPECT_EQ(JisToSjis("\x1B"), "");
     EXPECT_EQ(JisToSjis("\x1B$"), "");
     EXPECT_EQ(JisToSjis(kIn + "4"), "4");
@@ -157,7 +180,9 @@ TEST(JConvertTest, CutAtBinary)
 
 TEST(BinaryTest, ReadForms)
 {
-    const std::string data("\x02\x01\xFF\xFF\xFF\xFF" "AB\0C", 10);
+    const std::string data("\x02\x01\xFF\xFF\xFF\xFF"
+                           "AB\0C",
+                           10);
     struct Case {
         const char* form;
         double pos;
@@ -165,16 +190,10 @@ TEST(BinaryTest, ReadForms)
         long double value;
         std::string text;
     } cases[] = {
-        {"WORD", 1, true, 258, ""},
-        {"word", 0, true, 258, ""},           // below 2 reads the first byte
-        {"BYTE", 1, true, 2, ""},
-        {"BYTE", 3, true, 255, ""},
-        {"DWORD", 3, true, 4294967295.0L, ""},
-        {"INT", 3, true, -1, ""},
-        {"CHAR", 7, false, 0, "A"},
-        {"CHAR*", 7, false, 0, "AB"},
-        {"CHAR*", 9, false, 0, ""},
-        {"CHAR*", 10, false, 0, "C"},
+        {"WORD", 1, true, 258, ""}, {"word", 0, true, 258, ""},   // below 2 reads the first byte
+        {"BYTE", 1, true, 2, ""},   {"BYTE", 3, true, 255, ""},   {"DWORD", 3, true, 4294967295.0L, ""},
+        {"INT", 3, true, -1, ""},   {"CHAR", 7, false, 0, "A"},   {"CHAR*", 7, false, 0, "AB"},
+        {"CHAR*", 9, false, 0, ""}, {"CHAR*", 10, false, 0, "C"},
     };
     for (const auto& c : cases) {
         TBinaryValue v;
@@ -201,10 +220,14 @@ TEST(BinaryTest, WriteForms)
         std::string after;
     } cases[] = {
         {"WORD", 1, "258", 258, std::string(2, '\0'), "\x02\x01"},
-        {"BYTE", 2, "-1", -1, "abc", "a\xFF" "c"},
+        {"BYTE", 2, "-1", -1, "abc",
+         "a\xFF"
+         "c"},
         {"BYTE", 1, "258.9", 258.9L, "a", "\x02"},
         {"DWORD", 1, "4294967295", 4294967295.0L, "abcd", "\xFF\xFF\xFF\xFF"},
-        {"INT", 1, "-2", -2, "abcde", "\xFE\xFF\xFF\xFF" "e"},
+        {"INT", 1, "-2", -2, "abcde",
+         "\xFE\xFF\xFF\xFF"
+         "e"},
         {"CHAR", 2, "xyz", 0, "abc", "axc"},
         {"CHAR*", 1, "hi", 0, "abcd", std::string("hi\0d", 4)},
     };
@@ -238,9 +261,10 @@ TEST(BinaryTest, RangeErrors)
     };
     for (const auto& c : cases) {
         std::string d(c.length, 'x');
-        const std::string text = c.number == 4294967296.0L ? "4294967296"
-                                 : c.number == 2147483648.0L ? "2147483648"
-                                 : c.form == std::string("CHAR*") ? "ab" : std::to_string(static_cast<long long>(c.number));
+        const std::string text = c.number == 4294967296.0L        ? "4294967296"
+                                 : c.number == 2147483648.0L      ? "2147483648"
+                                 : c.form == std::string("CHAR*") ? "ab"
+                                                                  : std::to_string(static_cast<long long>(c.number));
         try {
             BinaryWrite(d, c.pos, BinaryFormOf(c.form), text, c.number);
             ADD_FAILURE() << c.form;
@@ -265,9 +289,10 @@ TEST(BinaryTest, Dump)
     EXPECT_EQ(BinaryDump(""), "");
     std::string sixteen(17, '\xAB');
     std::string want;
-    for (int i = 0; i < 16; ++i) want += i == 15 ? "AB\r\n" : "AB,";
+    for (int i = 0; i < 16; ++i)
+        want += i == 15 ? "AB\r\n" : "AB,";
     want += "AB,";
     EXPECT_EQ(BinaryDump(sixteen), want);
 }
 
-}  // namespace
+}   // namespace

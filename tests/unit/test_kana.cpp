@@ -12,7 +12,8 @@ namespace {
 
 std::string Code(int c)
 {
-    if (c < 256) return std::string(1, static_cast<char>(c));
+    if (c < 256)
+        return std::string(1, static_cast<char>(c));
     return std::string{static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
 }
 
@@ -21,9 +22,11 @@ std::vector<int> AllDoubleByteCodes()
 {
     std::vector<int> codes;
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (lead > 0x9F && lead < 0xE0) continue;
+        if (lead > 0x9F && lead < 0xE0)
+            continue;
         for (int trail = 0x40; trail <= 0xFC; ++trail)
-            if (trail != 0x7F) codes.push_back(lead << 8 | trail);
+            if (trail != 0x7F)
+                codes.push_back(lead << 8 | trail);
     }
     return codes;
 }
@@ -31,20 +34,18 @@ std::vector<int> AllDoubleByteCodes()
 std::string AsciiRun()
 {
     std::string s;
-    for (int c = 0x20; c <= 0x7E; ++c) s += static_cast<char>(c);
+    for (int c = 0x20; c <= 0x7E; ++c)
+        s += static_cast<char>(c);
     return s;
 }
 
-const char* const kFullAsciiRun =
-    "　！”＃＄％＆’（）＊＋，－．／０１２３４５６７８９：；＜＝＞？"
-    "＠ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ［￥］＾＿"
-    "‘ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ｛｜｝～";
+const char* const kFullAsciiRun = "　！”＃＄％＆’（）＊＋，－．／０１２３４５６７８９：；＜＝＞？"
+                                  "＠ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ［￥］＾＿"
+                                  "‘ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ｛｜｝～";
 
-const char* const kHalfKanaRun =
-    "｡｢｣､･ｦｧｨｩｪｫｬｭｮｯｰｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜﾝﾞﾟ";
-const char* const kFullKanaRun =
-    "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
-    "ハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+const char* const kHalfKanaRun = "｡｢｣､･ｦｧｨｩｪｫｬｭｮｯｰｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜﾝﾞﾟ";
+const char* const kFullKanaRun = "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+                                 "ハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
 
 const char* const kHiraganaRun =
     "ぁあぃいぅうぇえぉおかがきぎくぐけげこごさざしじすずせぜそぞただちぢっつづてでとど"
@@ -53,15 +54,14 @@ const char* const kKatakanaRun =
     "ァアィイゥウェエォオカガキギクグケゲコゴサザシジスズセゼソゾタダチヂッツヅテデトド"
     "ナニヌネノハバパヒビピフブプヘベペホボポマミムメモャヤュユョヨラリルレロヮワヰヱヲンヽヾ";
 
-}  // namespace
+}   // namespace
 
 TEST(KanaTables, AsciiAndFullWidthRowsMatchTheEncoder)
 {
     EXPECT_EQ(ToFullWidth(AsciiRun()), kFullAsciiRun);
     EXPECT_EQ(ToHalfWidth(kFullAsciiRun), AsciiRun());
-    EXPECT_EQ(AlnumToHalf(kFullAsciiRun),
-              " !\"#$%&'()＊＋,-./0123456789：；<=>？@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]＾_"
-              "`abcdefghijklmnopqrstuvwxyz{｜}～");
+    EXPECT_EQ(AlnumToHalf(kFullAsciiRun), " !\"#$%&'()＊＋,-./0123456789：；<=>？@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]＾_"
+                                          "`abcdefghijklmnopqrstuvwxyz{｜}～");
 }
 
 TEST(KanaTables, KatakanaRowsMatchTheEncoder)
@@ -77,12 +77,8 @@ TEST(KanaTables, VoicedKanaSplitAndMerge)
         const char* half;
     };
     const Case cases[] = {
-        {"ガギグゲゴ", "ｶﾞｷﾞｸﾞｹﾞｺﾞ"},
-        {"ザジズゼゾ", "ｻﾞｼﾞｽﾞｾﾞｿﾞ"},
-        {"ダヂヅデド", "ﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞ"},
-        {"バビブベボ", "ﾊﾞﾋﾞﾌﾞﾍﾞﾎﾞ"},
-        {"パピプペポ", "ﾊﾟﾋﾟﾌﾟﾍﾟﾎﾟ"},
-        {"ヴ", "ｳﾞ"},
+        {"ガギグゲゴ", "ｶﾞｷﾞｸﾞｹﾞｺﾞ"}, {"ザジズゼゾ", "ｻﾞｼﾞｽﾞｾﾞｿﾞ"}, {"ダヂヅデド", "ﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞ"},
+        {"バビブベボ", "ﾊﾞﾋﾞﾌﾞﾍﾞﾎﾞ"}, {"パピプペポ", "ﾊﾟﾋﾟﾌﾟﾍﾟﾎﾟ"}, {"ヴ", "ｳﾞ"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ToHalfWidth(c.full), c.half) << c.half;
@@ -100,7 +96,7 @@ TEST(KanaTables, EveryTwoByteCharacterRoundTripsThroughHalfWidth)
     // one-way sources: their half form comes back as the preferred two-byte form
     const std::pair<int, const char*> oneWay[] = {
         {0x814D, "‘"}, {0x815F, "￥"}, {0x8167, "”"}, {0x8150, "～"},
-        {0xEEFB, "’"}, {0xFA56, "’"}, {0xEEFC, "”"}, {0xFA57, "”"},
+        {0xEEFB, "’"}, {0xFA56, "’"},  {0xEEFC, "”"}, {0xFA57, "”"},
     };
     int converted = 0;
     for (int code : AllDoubleByteCodes()) {
@@ -115,7 +111,8 @@ TEST(KanaTables, EveryTwoByteCharacterRoundTripsThroughHalfWidth)
         std::string back = ToFullWidth(h);
         const char* expected = c.c_str();
         for (const auto& [src, canonical] : oneWay)
-            if (src == code) expected = canonical;
+            if (src == code)
+                expected = canonical;
         EXPECT_EQ(back, expected) << std::hex << code;
     }
     // 95 ASCII forms, 8 one-way sources, 63 kana, 21 voiced and 5 semi-voiced
@@ -128,11 +125,12 @@ TEST(KanaTables, EveryOneByteCharacterRoundTripsThroughFullWidth)
     for (int b = 1; b < 256; ++b) {
         std::string c = Code(b);
         std::string f = ToFullWidth(c);
-        if (f == c) continue;
+        if (f == c)
+            continue;
         ++converted;
         EXPECT_EQ(f.size(), 2u) << b;
-        EXPECT_EQ(FullFormOf(static_cast<unsigned char>(b)), static_cast<uint16_t>(
-            static_cast<unsigned char>(f[0]) << 8 | static_cast<unsigned char>(f[1])));
+        EXPECT_EQ(FullFormOf(static_cast<unsigned char>(b)),
+                  static_cast<uint16_t>(static_cast<unsigned char>(f[0]) << 8 | static_cast<unsigned char>(f[1])));
         EXPECT_EQ(ToHalfWidth(f), c) << b;
     }
     EXPECT_EQ(converted, 95 + 63);
@@ -168,7 +166,8 @@ TEST(KanaTables, CaseWholeAlphabets)
     };
     const Case cases[] = {
         {"abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
-        {"ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ", "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ"},
+        {"ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ",
+         "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ"},
         {"αβγδεζηθικλμνξοπρστυφχψω", "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"},
         {"абвгдеёжзийклмнопрстуфхцчшщъыьэюя", "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"},
     };
@@ -180,7 +179,8 @@ TEST(KanaTables, CaseWholeAlphabets)
     for (int code : AllDoubleByteCodes()) {
         std::string c = Code(code);
         std::string u = ToUpperCase(c);
-        if (u == c) continue;
+        if (u == c)
+            continue;
         ++converted;
         EXPECT_EQ(ToLowerCase(u), c) << std::hex << code;
     }
@@ -204,7 +204,8 @@ TEST(KanaTables, TrailBytesAndOddEndsAreNeverConverted)
         {"漢字かな", ToKatakana, "漢字カナ"},
         {"", ToFullWidth, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.fn(c.input), c.expected) << c.input;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.fn(c.input), c.expected) << c.input;
     // a lead byte that ends the text is copied as it is
     std::string lone = "a\x82";
     EXPECT_EQ(ToHalfWidth(lone), lone);

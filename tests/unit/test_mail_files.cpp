@@ -39,7 +39,7 @@ protected:
     }
 };
 
-} // namespace
+}   // namespace
 
 TEST(AttachmentNames, StrangersNamesStayInsideTheFolder)
 {
@@ -60,9 +60,9 @@ TEST(AttachmentNames, StrangersNamesStayInsideTheFolder)
          "b\x7f"
          "c\td.txt",
          "abcd.txt"},
-        {"Re: 資料.txt", "資料.txt"}, // the text after the first space
+        {"Re: 資料.txt", "資料.txt"},   // the text after the first space
         {"x  y z.txt", "y z.txt"},
-        {"表.txt", "表.txt"}, // 0x95 0x5C: the trail byte is no separator
+        {"表.txt", "表.txt"},   // 0x95 0x5C: the trail byte is no separator
         {"能力\\ソ.txt", "ソ.txt"},
         {"security.ini", "_security.ini"},
         {"SECURITY.INI", "_SECURITY.INI"},

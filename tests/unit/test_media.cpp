@@ -104,7 +104,9 @@ TEST_F(MediaCommands, MissingFileIsAnError)
 
 TEST_F(MediaCommands, RepeatTwoPlaysMidiOnceButLoopsWave)
 {
-    EXPECT_EQ(Run("演奏繰り返し=「2」\r\n「" + F("曲.mid") + "」を、演奏する。\r\n「" + F("c.wav") + "」を、演奏する。\r\n"), "");
+    EXPECT_EQ(
+        Run("演奏繰り返し=「2」\r\n「" + F("曲.mid") + "」を、演奏する。\r\n「" + F("c.wav") + "」を、演奏する。\r\n"),
+        "");
     EXPECT_EQ(media->Log->Joined(), "new midi, open " + Utf8("曲.mid") + ", play, wave c.wav loop");
     ASSERT_NE(Last(), nullptr);
     EXPECT_EQ(Last()->Kind(), TPlayerKind::Midi);
@@ -179,7 +181,7 @@ TEST_F(MediaCommands, StateTexts)
         TMediaMode mode;
         const char* text;
     } rows[] = {
-        {TMediaMode::NotReady, "未設定"}, {TMediaMode::Stopped, "停止中"}, {TMediaMode::Playing, "演奏中"},
+        {TMediaMode::NotReady, "未設定"},  {TMediaMode::Stopped, "停止中"}, {TMediaMode::Playing, "演奏中"},
         {TMediaMode::Recording, "録音中"}, {TMediaMode::Seeking, "準備中"}, {TMediaMode::Paused, "一時停止"},
         {TMediaMode::Open, "再生待ち"},
     };
@@ -223,7 +225,7 @@ TEST_F(MediaCommands, PlayingKeepsOneEventSource)
 {
     EXPECT_EQ(Run("「" + F("b.mp3") + "」を、演奏する。\r\n「" + F("c.wav") + "」を、演奏する。\r\n"), "");
     EXPECT_EQ(host.Sources, 1);
-    Last()->ReachEnd();   // closed
+    Last()->ReachEnd();           // closed
     EXPECT_EQ(host.Sources, 1);   // the wave still sounds
     media->EndWave();
     EXPECT_EQ(host.Sources, 0);
@@ -235,7 +237,8 @@ TEST_F(MediaCommands, WithoutAServiceTheCommandsSayWhy)
 {
     st.ServiceInstances[std::type_index(typeid(IMediaService))] = nullptr;
     EXPECT_EQ(Run("「" + F("b.mp3") + "」を、演奏する。\r\n"), "\"演奏\"命令は、この実行環境では使えません。");
-    EXPECT_EQ(Run("「" + F("b.mp3") + "」を、繰り返し演奏する。\r\n"), "\"繰り返し演奏\"命令は、この実行環境では使えません。");
+    EXPECT_EQ(Run("「" + F("b.mp3") + "」を、繰り返し演奏する。\r\n"),
+              "\"繰り返し演奏\"命令は、この実行環境では使えません。");
     EXPECT_EQ(Run("演奏停止\r\n"), "");
     EXPECT_EQ(State(), "未設定");
     EXPECT_EQ(Run("「play x」を、MCI送信する。\r\n"), "");
@@ -244,7 +247,8 @@ TEST_F(MediaCommands, WithoutAServiceTheCommandsSayWhy)
 
 TEST_F(MediaCommands, MciThroughTheCommand)
 {
-    EXPECT_EQ(Run("「open " + F("b.mp3") + " alias bgm」を、MCI送信する。\r\nA=それ\r\n"
+    EXPECT_EQ(Run("「open " + F("b.mp3") +
+                  " alias bgm」を、MCI送信する。\r\nA=それ\r\n"
                   "「play bgm」を、MCI送信する。\r\n「status bgm mode」を、MCI送信する。\r\n"),
               "");
     EXPECT_EQ(Var("A"), "");

@@ -94,7 +94,7 @@ TEST(MidiFile, TempoMapAndLength)
     // 192 ticks at 120 quarters a minute, then 192 at 240: 1000 + 500 ms.
     const std::string events = std::string("\x00", 1) + Tempo(500000) + std::string("\x00\x90\x3C\x64", 4) +
                                std::string("\x81\x40", 2) + Tempo(250000) +   // delta 192
-                               std::string("\x81\x40\x80\x3C\x00", 5);         // delta 192, note off
+                               std::string("\x81\x40\x80\x3C\x00", 5);        // delta 192, note off
     TMidiTiming t;
     ASSERT_TRUE(t.Parse(Smf(0, 96, Track(events), 1)));
     EXPECT_EQ(t.TotalTicks(), 384);

@@ -27,4 +27,4 @@ TEST(MessageLines, ArgumentErrors)
     EXPECT_EQ(ArgErrorText(""), "\"\"命令の引数に誤りがあります。");
 }
 
-} // namespace
+}   // namespace

@@ -45,7 +45,7 @@ std::string HeaderOf(const std::string& message, const std::string& name)
     return v.substr(v.find_first_not_of(" \t"));
 }
 
-} // namespace
+}   // namespace
 
 // ---- header encoding ----
 
@@ -68,8 +68,7 @@ TEST(MimeHeader, WideRunsBecomeWordsThatDecodeBack)
 
 TEST(MimeHeader, WordsAreShortEndInAsciiAndCarryHalfWidthKana)
 {
-    const std::string text =
-        "長い件名の例として、全角の文字ばかりを何十文字も並べた件名を作って折り返しを確かめる";
+    const std::string text = "長い件名の例として、全角の文字ばかりを何十文字も並べた件名を作って折り返しを確かめる";
     const std::string e = EncodeHeaderText(text + "ｶﾞ");
     std::regex word("=\\?ISO-2022-JP\\?B\\?([A-Za-z0-9+/=]*)\\?=");
     int words = 0;
@@ -97,8 +96,7 @@ TEST(MimeHeader, QuotesAndLineBreaks)
 
 TEST(MimeAddresses, SplitAndSpec)
 {
-    EXPECT_EQ(SplitAddressList("a@x, b@y\r\nc@z\n\n ,d@w"),
-              (std::vector<std::string>{"a@x", "b@y", "c@z", "d@w"}));
+    EXPECT_EQ(SplitAddressList("a@x, b@y\r\nc@z\n\n ,d@w"), (std::vector<std::string>{"a@x", "b@y", "c@z", "d@w"}));
     EXPECT_EQ(SplitAddressList("\"Yamada, Taro\" <t@x>, <u@y>"),
               (std::vector<std::string>{"\"Yamada, Taro\" <t@x>", "<u@y>"}));
     EXPECT_EQ(SplitAddressList("山田 <y@x>,表 <h@x>"), (std::vector<std::string>{"山田 <y@x>", "表 <h@x>"}));
@@ -241,8 +239,7 @@ TEST(MimeParse, Parameters)
     EXPECT_EQ(HeaderParameter("attachment; filename=a.txt; size=3", "filename"), "a.txt");
     EXPECT_EQ(HeaderParameter("attachment; filename=\"a\\\"b;c.txt\"", "filename"), "a\"b;c.txt");
     EXPECT_EQ(HeaderParameter("attachment; FileName*=UTF-8''%E8%B3%87%E6%96%99.pdf", "filename"), "資料.pdf");
-    EXPECT_EQ(HeaderParameter("attachment; filename*0*=UTF-8''%E8%B3%87; filename*1=\"x.pdf\"", "filename"),
-              "資x.pdf");
+    EXPECT_EQ(HeaderParameter("attachment; filename*0*=UTF-8''%E8%B3%87; filename*1=\"x.pdf\"", "filename"), "資x.pdf");
     EXPECT_EQ(HeaderParameter("attachment; filename*1=\"b\"; filename*0=\"a\"", "filename"), "ab");
     EXPECT_EQ(HeaderParameter("attachment; filename=\"=?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=.doc\"", "filename"),
               "会議.doc");
@@ -300,9 +297,8 @@ TEST(MimeParse, PartsAttachmentsAndBodies)
 TEST(MimeParse, SinglePartBodiesAndBrokenStructures)
 {
     // the message's own body, folded headers, a body in Shift_JIS found by detection
-    TParsedMail m =
-        ParseMail("Subject: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n"
-                  "Reply-To: r@x\r\n\r\n本文\r\n");
+    TParsedMail m = ParseMail("Subject: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n"
+                              "Reply-To: r@x\r\n\r\n本文\r\n");
     EXPECT_EQ(m.Subject, "会議会議");
     EXPECT_EQ(m.ReplyTo, "r@x");
     EXPECT_EQ(m.Body, "本文\r\n");
@@ -320,10 +316,10 @@ TEST(MimeParse, DeepNestingStaysBounded)
 {
     std::string raw;
     for (int i = 0; i < 200; ++i)
-        raw += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n--b" +
-               std::to_string(i) + "\r\n";
+        raw += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n--b" + std::to_string(i) +
+               "\r\n";
     raw += "\r\ninner";
-    const TParsedMail m = ParseMail(raw); // must neither overflow nor loop
+    const TParsedMail m = ParseMail(raw);   // must neither overflow nor loop
     EXPECT_EQ(m.Attachments.size(), 1u);
 }
 

@@ -69,9 +69,8 @@ private:
                     break;
                 request.append(buf, static_cast<size_t>(n));
             }
-            const std::string head =
-                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kChunks * kChunkBytes) +
-                "\r\nConnection: close\r\n\r\n";
+            const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kChunks * kChunkBytes) +
+                                     "\r\nConnection: close\r\n\r\n";
             bool ok = send(c, head.data(), head.size(), MSG_NOSIGNAL) > 0;
             const std::string chunk(kChunkBytes, 'x');
             for (int i = 0; ok && i < kChunks && !stop_; ++i) {
@@ -89,8 +88,8 @@ private:
 
 class TRecordingHost : public THost {
 public:
-    std::function<void()> OnEvents; // what "an event" does while the transfer runs
-    std::function<void()> Stop;     // the 中止 button's handler
+    std::function<void()> OnEvents;   // what "an event" does while the transfer runs
+    std::function<void()> Stop;       // the 中止 button's handler
     int Opened = 0, Closed = 0, Pumps = 0;
     std::string FirstMessage;
     int64_t LastPosition = -1, LastMaximum = -1;
@@ -161,7 +160,7 @@ struct NetTransfer : ::testing::Test {
         if (!node)
             return "no such command";
         for (const std::string& a : args)
-            st.Args.Push(QuoteRaw(a)); // as a literal: fetched as it is
+            st.Args.Push(QuoteRaw(a));   // as a literal: fetched as it is
         THashNode* saved = st.CurrentCommand;
         st.CurrentCommand = node;
         std::string message;
@@ -176,7 +175,7 @@ struct NetTransfer : ::testing::Test {
     std::string Target() const { return FromNativePath((dir / "out.bin").string()); }
 };
 
-} // namespace
+}   // namespace
 
 TEST_F(NetTransfer, ProgressWindowFollowsTheDownload)
 {
@@ -218,8 +217,7 @@ TEST_F(NetTransfer, HandlerCallingAnotherNetworkCommandGetsAnError)
     };
     EXPECT_EQ(Run("HTTPダウンロード", {server.Url(), Target()}), "") << "the transfer itself goes on";
     EXPECT_NE(inner.find("\"FTP接続\"命令は、ほかの通信の途中では使えません。"), std::string::npos) << inner;
-    EXPECT_NE(inner.find("\"HTTPダウンロード\"命令は、ほかの通信の途中では使えません。"), std::string::npos)
-        << inner;
+    EXPECT_NE(inner.find("\"HTTPダウンロード\"命令は、ほかの通信の途中では使えません。"), std::string::npos) << inner;
     EXPECT_EQ(fs::file_size(dir / "out.bin"), static_cast<uintmax_t>(kChunks * kChunkBytes));
     EXPECT_FALSE(fs::exists(dir / "out.bin.2"));
     // once the transfer is over, network commands run again

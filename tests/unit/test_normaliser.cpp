@@ -18,7 +18,7 @@ std::string Sjis(unsigned code)
     return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
 }
 
-} // namespace
+}   // namespace
 
 TEST(TConvToHalf, TableGroups)
 {
@@ -30,8 +30,7 @@ TEST(TConvToHalf, TableGroups)
           0x814F, 0x8160, 0x818F, 0x8162, 0x816F, 0x8170, 0x8197, 0x8147, 0x8146,
           0x817B, 0x8196, 0x815E, 0x8148, 0x8151, 0x8183, 0x8184, 0x8143, 0x8144},
          "!#$%&()=-^~\\|{}@;:+*/?_<>,."},
-        {{0x8168, 0x8166, 0x81A6, 0x8165, 0x817E, 0x8180, 0x8182, 0x8185, 0x8186},
-         "\"''`*/<><=>="},
+        {{0x8168, 0x8166, 0x81A6, 0x8165, 0x817E, 0x8180, 0x8182, 0x8185, 0x8186}, "\"''`*/<><=>="},
         {{0x8140, 0x8141, 0x8142, 0x8175, 0x8176, 0x8177, 0x8178}, " ,;\"\"``"},
     };
     for (const auto& c : cases) {
@@ -65,11 +64,13 @@ TEST(TConvToHalf, UnlistedCharactersStay)
         std::string out;
     } cases[] = {
         {"漢字とカナ", "漢字とカナ"},
-        {"\x81\x5F", "\x81\x5F"},            // full-width backslash is not in the table
-        {"\xA2" "ab\xA3", "\"ab\""},         // half-width corner brackets
-        {"\xA4\xB1", "\xA4\xB1"},            // other half-width katakana stay
-        {"「ＡＢ」", "\"AB\""},              // strings get no special treatment
-        {"abc\x82", "abc\x82"},              // lead byte at the end
+        {"\x81\x5F", "\x81\x5F"},   // full-width backslash is not in the table
+        {"\xA2"
+         "ab\xA3",
+         "\"ab\""},                 // half-width corner brackets
+        {"\xA4\xB1", "\xA4\xB1"},   // other half-width katakana stay
+        {"「ＡＢ」", "\"AB\""},     // strings get no special treatment
+        {"abc\x82", "abc\x82"},     // lead byte at the end
         {"", ""},
     };
     for (const auto& c : cases)
@@ -158,8 +159,8 @@ TEST(Normalise, UnbalancedPairs)
         std::string message;
         int line;
     } cases[] = {
-        {"bracket on line 3", "A\r\nB\r\nX「abcdefghijklmnopqrstuvwxyz\r\n",
-         quoteMsg + "abcdefghijklmnopqrst" + near, 3},
+        {"bracket on line 3", "A\r\nB\r\nX「abcdefghijklmnopqrstuvwxyz\r\n", quoteMsg + "abcdefghijklmnopqrst" + near,
+         3},
         {"short rest", "「ab", quoteMsg + "ab" + near, 1},
         {"quote at the end", "A\r\n\"", quoteMsg + near, 2},
         {"last of several strings", "\"a\"\r\n\"b\"\r\n\"c", quoteMsg + "c" + near, 3},

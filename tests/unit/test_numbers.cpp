@@ -27,7 +27,7 @@ TEST(Numbers, RoundingToPlaces)
         {false, "1234.5", -1, "1230"},
         {false, "1299", -2, "1200"},
         {false, "1.1", 1, "1.1"},
-        {true, "0.25", 1, "0.2"},      // halves go to the even neighbour
+        {true, "0.25", 1, "0.2"},   // halves go to the even neighbour
         {true, "0.35", 1, "0.4"},
         {true, "2.5", 0, "2"},
         {true, "3.5", 0, "4"},
@@ -43,7 +43,7 @@ TEST(Numbers, RoundingToPlaces)
         {false, "1.005", 2, "1"},
         {true, "-66.755", 2, "-66.76"},
         {true, "66.755", 2, "66.76"},
-        {true, "1.005", 2, "1"},        // a half goes to the even neighbour 1.00
+        {true, "1.005", 2, "1"},   // a half goes to the even neighbour 1.00
         {true, "1.015", 2, "1.02"},
         {true, "1.0051", 2, "1.01"},
         {true, "2.675", 2, "2.68"},
@@ -87,7 +87,8 @@ TEST(Numbers, WholeConversions)
         int64_t t = 0, r = 0;
         EXPECT_EQ(TruncToInt64(c.x, t), c.ok) << static_cast<double>(c.x);
         EXPECT_EQ(RoundToInt64(c.x, r), c.ok) << static_cast<double>(c.x);
-        if (!c.ok) continue;
+        if (!c.ok)
+            continue;
         EXPECT_EQ(t, c.trunc);
         EXPECT_EQ(r, c.round);
     }
@@ -103,7 +104,8 @@ TEST(Numbers, HexAndFrac)
         const char* expected;
     };
     const Hex hexes[] = {{10, "0A"}, {255, "FF"}, {-1, "FFFFFFFF"}, {0, "00"}, {4096, "1000"}, {INT32_MIN, "80000000"}};
-    for (const Hex& h : hexes) EXPECT_EQ(HexOf(h.v), h.expected) << h.v;
+    for (const Hex& h : hexes)
+        EXPECT_EQ(HexOf(h.v), h.expected) << h.v;
 
     struct Frac {
         const char* text;
@@ -112,7 +114,8 @@ TEST(Numbers, HexAndFrac)
     const Frac fracs[] = {
         {"-3.25", "0.25"}, {"3", ""}, {"１２．５", "0.5"}, {"1.2.3", "0.2.3"}, {"", ""}, {".5", "0.5"},
     };
-    for (const Frac& f : fracs) EXPECT_EQ(FracText(f.text), f.expected) << f.text;
+    for (const Frac& f : fracs)
+        EXPECT_EQ(FracText(f.text), f.expected) << f.text;
 }
 
 TEST(Numbers, FixedAndCurrencyFormats)
@@ -126,7 +129,7 @@ TEST(Numbers, FixedAndCurrencyFormats)
     const Fixed fixed[] = {
         {1234.5L, 2, true, "1,234.50"},
         {1234.5L, 2, false, "1234.50"},
-        {0.125L, 2, false, "0.13"},       // half away from zero on the decimal digits
+        {0.125L, 2, false, "0.13"},   // half away from zero on the decimal digits
         {-0.125L, 2, false, "-0.13"},
         {-0.004L, 2, false, "0.00"},
         {0.6L, 0, false, "1"},
@@ -139,7 +142,8 @@ TEST(Numbers, FixedAndCurrencyFormats)
         {ToNumber("1.005"), 2, false, "1.01"},
         {ToNumber("2.675"), 2, true, "2.68"},
     };
-    for (const Fixed& f : fixed) EXPECT_EQ(FormatFixed(f.v, f.decimals, f.group), f.expected) << f.expected;
+    for (const Fixed& f : fixed)
+        EXPECT_EQ(FormatFixed(f.v, f.decimals, f.group), f.expected) << f.expected;
 
     struct Currency {
         const char* text;
@@ -191,7 +195,7 @@ TEST(Numbers, FormatWithSpec)
         {"%.3f", "2", true, "2.000"},
         {"%8.1f", "-2.25", true, "    -2.3"},
         {"%n (f)", "1234567.891", true, "1,234,567.89 (f)"},
-        {"%n", "1234567.891", false, ""},        // no f, m or d: the value stays text
+        {"%n", "1234567.891", false, ""},   // no f, m or d: the value stays text
         {"%m", "1234.5", true, "\\1,235"},
         {"%.2m", "-1234.5", true, "-\\1,234.50"},
         {"%e of", "1234.5", true, "1.23450000000000E+003 of"},
@@ -203,10 +207,10 @@ TEST(Numbers, FormatWithSpec)
         {"%.3s", "あいう", true, "あ"},   // never half a character
         {"%0:s-%0:s", "ab", true, "ab-ab"},
         {"値は%sです", "表", true, "値は表です"},
-        {"%x", "255", false, ""},          // a text value cannot be hexadecimal
-        {"%s %s", "a", false, ""},         // only one value exists
+        {"%x", "255", false, ""},    // a text value cannot be hexadecimal
+        {"%s %s", "a", false, ""},   // only one value exists
         {"%1:s", "a", false, ""},
-        {"%s of", "x", false, ""},         // the "f" makes the value a real number
+        {"%s of", "x", false, ""},   // the "f" makes the value a real number
         {"%g", "1.5", false, ""},
         {"%d %f", "1", false, ""},
         {"%", "1", false, ""},
@@ -226,7 +230,8 @@ TEST(Numbers, RandomGeneratorFollowsItsRecurrence)
     TRandom a, b;
     a.Seed(5);
     b.Seed(5);
-    for (int k = 0; k < 1000; ++k) ASSERT_EQ(a.Below(100), b.Below(100)) << k;
+    for (int k = 0; k < 1000; ++k)
+        ASSERT_EQ(a.Below(100), b.Below(100)) << k;
 
     TRandom r;
     r.Seed(1);

@@ -56,7 +56,8 @@ TEST(OfficeLine, Replies)
     EXPECT_EQ(r.Detail, "no such element");
     EXPECT_EQ(ParseOfficeReply({"err", "macro"}).Code, "macro");
 
-    for (const auto& bad : std::vector<std::vector<std::string>>{{"err"}, {"err", ""}, {"OK"}, {}, {"err", "a", "b", "c"}})
+    for (const auto& bad :
+         std::vector<std::vector<std::string>>{{"err"}, {"err", ""}, {"OK"}, {}, {"err", "a", "b", "c"}})
         EXPECT_EQ(ParseOfficeReply(bad).Code, "protocol");
 }
 
@@ -97,16 +98,15 @@ protected:
 const char* kGreet = "printf 'ok\\tporukana-office\\t1\\n'\n";
 
 // Answers every request with "ok" and the request's own fields; "bye" ends it.
-const std::string kEcho = std::string(kGreet) +
-                          "while IFS= read -r line; do\n"
-                          "  case \"$line\" in\n"
-                          "    bye) exit 0 ;;\n"
-                          "    hang*) sleep 30 ;;\n"
-                          "    die*) exit 3 ;;\n"
-                          "    garble*) printf 'ok\\tbad\\\\q\\n' ;;\n"
-                          "    *) printf 'ok\\t%s\\n' \"$line\" ;;\n"
-                          "  esac\n"
-                          "done\n";
+const std::string kEcho = std::string(kGreet) + "while IFS= read -r line; do\n"
+                                                "  case \"$line\" in\n"
+                                                "    bye) exit 0 ;;\n"
+                                                "    hang*) sleep 30 ;;\n"
+                                                "    die*) exit 3 ;;\n"
+                                                "    garble*) printf 'ok\\tbad\\\\q\\n' ;;\n"
+                                                "    *) printf 'ok\\t%s\\n' \"$line\" ;;\n"
+                                                "  esac\n"
+                                                "done\n";
 
 TEST_F(OfficeLinkTest, RequestsAndRepliesKeepEveryByte)
 {
@@ -200,4 +200,4 @@ TEST_F(OfficeLinkTest, TheHelperIsInAGroupOfItsOwn)
     EXPECT_NE(getpgid(link.Pid()), getpgrp());
 }
 
-} // namespace
+}   // namespace

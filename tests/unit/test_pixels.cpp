@@ -44,8 +44,8 @@ TEST(PixelFilters, PerPixelFormulas)
     struct {
         const char* name;
         void (*apply)(TPixels&);
-        int r, g, b;        // input
-        int wr, wg, wb;     // expected
+        int r, g, b;      // input
+        int wr, wg, wb;   // expected
     } cases[] = {
         {"negate", Negate, 0, 100, 255, 255, 155, 0},
         {"solarize", Solarize, 10, 128, 250, 10, 127, 5},
@@ -80,9 +80,12 @@ TEST(PixelFilters, BrightnessAndGammaRanges)
         double amount;
         int in, want;
     } cases[] = {
-        {"brighten", false, 50, 100, 150},     {"brighten clamps", false, 50, 230, 255},
-        {"darken clamps", false, -50, 20, 0},  {"zero changes nothing", false, 0, 77, 77},
-        {"300 changes nothing", false, 300, 77, 77}, {"-256 changes nothing", false, -256, 77, 77},
+        {"brighten", false, 50, 100, 150},
+        {"brighten clamps", false, 50, 230, 255},
+        {"darken clamps", false, -50, 20, 0},
+        {"zero changes nothing", false, 0, 77, 77},
+        {"300 changes nothing", false, 300, 77, 77},
+        {"-256 changes nothing", false, -256, 77, 77},
         {"255 is allowed", false, 255, 1, 255},
         {"gamma 2.2 is the identity", true, 2.2, 100, 100},
         {"gamma below range", true, 0.5, 100, 100},
@@ -222,11 +225,11 @@ TEST(PixelFilters, SepiaTables)
     EXPECT_EQ(t[0], 0);
     EXPECT_EQ(t[127], 0);
     EXPECT_EQ(t[128], 0);
-    EXPECT_EQ(t[192], 127);     // 64*255/128
-    EXPECT_EQ(t[255], 253);     // 127*255/128
+    EXPECT_EQ(t[192], 127);   // 64*255/128
+    EXPECT_EQ(t[255], 253);   // 127*255/128
     SepiaTable(200, t);
-    EXPECT_EQ(t[64], 100);      // 64*200/128
-    EXPECT_EQ(t[128], 198);     // 0 + 127*200/128
+    EXPECT_EQ(t[64], 100);         // 64*200/128
+    EXPECT_EQ(t[128], 198);        // 0 + 127*200/128
     EXPECT_EQ(t[200], 143 + 85);   // 72*255/128 + 55*200/128
 
     TPixels p(1, 1);
@@ -241,9 +244,9 @@ TEST(PixelFilters, EdgeDetectFlatAreasGoBlack)
 {
     TPixels p = Grey({{50, 50, 50, 50}, {50, 50, 50, 50}, {50, 50, 90, 50}, {50, 50, 50, 50}});
     EdgeDetect(p);
-    EXPECT_EQ(PixR(p.At(1, 1)), 0);       // 8*50 - 7*50 - 90 < 0
-    EXPECT_EQ(PixR(p.At(2, 2)), 255);     // 8*90 - 8*50 = 320
-    EXPECT_EQ(PixR(p.At(0, 0)), 50);      // border unchanged
+    EXPECT_EQ(PixR(p.At(1, 1)), 0);     // 8*50 - 7*50 - 90 < 0
+    EXPECT_EQ(PixR(p.At(2, 2)), 255);   // 8*90 - 8*50 = 320
+    EXPECT_EQ(PixR(p.At(0, 0)), 50);    // border unchanged
 }
 
 TEST(PixelBlend, AlphaAndClipping)
@@ -302,10 +305,10 @@ TEST(PixelResample, AreaShrinking)
         int n2;
         std::vector<int> want;
     } cases[] = {
-        {{10, 20, 30, 41}, 2, {15, 36}},        // pairs: 15, 35.5 -> 36
+        {{10, 20, 30, 41}, 2, {15, 36}},   // pairs: 15, 35.5 -> 36
         // 3 -> 2: each covers 1.5 pixels: (10 + 0.5*40)/1.5 = 20, (0.5*40 + 100)/1.5 = 80.
         {{10, 40, 100}, 2, {20, 80}},
-        {{0, 255, 0, 255, 0}, 1, {102}},        // 510 / 5
+        {{0, 255, 0, 255, 0}, 1, {102}},   // 510 / 5
     };
     for (const auto& c : cases) {
         std::vector<int> out(c.n2);
@@ -392,10 +395,10 @@ TEST_F(Colours, RgbAndCmyk)
         const char* expr;
         const char* want;
     } cases[] = {
-        {"RGB(255,0,0)", "255"},          {"RGB(0,0,255)", "16711680"}, {"RGB(256,0,0)", "0"},
-        {"RGB(1,2,3)", "197121"},         {"RGB(257.9,0,0)", "1"},      {"RGB(0,300,0)", "11264"},
-        {"CMYK(0,0,0,0)", "16777215"},    {"CMYK(255,0,0,0)", "16776960"},
-        {"CMYK(100,0,0,155)", "6579200"}, {"CMYK(10,20,30,5)", "14477040"},
+        {"RGB(255,0,0)", "255"},          {"RGB(0,0,255)", "16711680"},    {"RGB(256,0,0)", "0"},
+        {"RGB(1,2,3)", "197121"},         {"RGB(257.9,0,0)", "1"},         {"RGB(0,300,0)", "11264"},
+        {"CMYK(0,0,0,0)", "16777215"},    {"CMYK(255,0,0,0)", "16776960"}, {"CMYK(100,0,0,155)", "6579200"},
+        {"CMYK(10,20,30,5)", "14477040"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(st.CalculateText(c.expr), c.want) << c.expr;

@@ -24,17 +24,17 @@ std::string MakePe(const std::string& icon)
     Put(f, 0x3C, 0x40, 4);
     Put(f, 0x40, 0x00004550, 4);
     Put(f, 0x44, 0x14C, 2);
-    Put(f, 0x46, 1, 2);            // one section
-    Put(f, 0x54, 224, 2);          // optional header size
+    Put(f, 0x46, 1, 2);     // one section
+    Put(f, 0x54, 224, 2);   // optional header size
     const size_t opt = 0x58;
     Put(f, opt, 0x10B, 2);
-    Put(f, opt + 92, 16, 4);       // data directories
+    Put(f, opt + 92, 16, 4);   // data directories
     Put(f, opt + 96 + 16, 0x1000, 4);
     const size_t sec = opt + 224;
     // The resource section at file offset 0x200, address 0x1000.
     std::string r;
     auto dir = [&](size_t at, uint32_t id, uint32_t field) {
-        Put(r, at + 14, 1, 2);     // one id entry
+        Put(r, at + 14, 1, 2);   // one id entry
         Put(r, at + 16, id, 4);
         Put(r, at + 20, field, 4);
     };
@@ -44,10 +44,10 @@ std::string MakePe(const std::string& icon)
     Put(r, 20, 0x80000000u | 0x20, 4);
     Put(r, 24, 14, 4);
     Put(r, 28, 0x80000000u | 0x38, 4);
-    dir(0x20, 7, 0x80000000u | 0x50);    // icon 7
-    dir(0x38, 1, 0x80000000u | 0x68);    // group 1
-    dir(0x50, 0x411, 0x80);              // icon language -> data entry at 0x80
-    dir(0x68, 0x411, 0x90);              // group language -> data entry at 0x90
+    dir(0x20, 7, 0x80000000u | 0x50);   // icon 7
+    dir(0x38, 1, 0x80000000u | 0x68);   // group 1
+    dir(0x50, 0x411, 0x80);             // icon language -> data entry at 0x80
+    dir(0x68, 0x411, 0x90);             // group language -> data entry at 0x90
     // group data at 0xA0: header and one 14-byte entry
     std::string group;
     Put(group, 0, 0, 2);
@@ -88,7 +88,7 @@ TEST(PeIcons, GroupBecomesAnIcoFile)
     Put(want, 10, 1, 2);
     Put(want, 12, 32, 2);
     Put(want, 14, 8, 4);
-    Put(want, 18, 22, 4);    // the image follows the 6 + 16 header bytes
+    Put(want, 18, 22, 4);   // the image follows the 6 + 16 header bytes
     want += "ABCDEFGH";
     EXPECT_EQ(ico, want);
 }

@@ -29,7 +29,8 @@ TEST_F(Positions, TheLineOfEveryPositionOfALongLineAndOfTheNextLines)
     // ignored errors does, then positions of other lines.
     Prepare("A=1\r\n" + std::string(5000, 'x') + "\r\nB=2\r\nC=3\r\n");
     const size_t line2 = st.Source.find('x');
-    for (size_t i = 0; i < 5000; i += 250) EXPECT_EQ(LineAt(line2 + i), 2) << i;
+    for (size_t i = 0; i < 5000; i += 250)
+        EXPECT_EQ(LineAt(line2 + i), 2) << i;
     EXPECT_EQ(LineAt(st.Source.find("B=")), 3);
     EXPECT_EQ(LineAt(line2 + 4999), 2);   // back on the long line
     EXPECT_EQ(LineAt(st.Source.find("C=")), 4);
@@ -96,4 +97,4 @@ TEST_F(Positions, TheStackCheckFailsWithTheNestingError)
     EXPECT_NO_THROW(st.CheckStack());   // here, near the top, there is room
 }
 
-}  // namespace
+}   // namespace

@@ -58,7 +58,7 @@ TEST_F(ReadFile, FoldersFifosDevicesAndFailingReadsAreRefused)
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);   // no writer: opening would wait
     fs::create_directory(dir / "sub");
     for (const std::string& path : {(dir / "fifo").string(), (dir / "sub").string(), std::string("/dev/zero"),
-                                   std::string("/dev/null"), (dir / "missing").string()}) {
+                                    std::string("/dev/null"), (dir / "missing").string()}) {
         std::string out = "kept";
         EXPECT_FALSE(IsRegularFile(path)) << path;
         EXPECT_FALSE(ReadRegularFile(path, out)) << path;
@@ -72,4 +72,4 @@ TEST_F(ReadFile, FoldersFifosDevicesAndFailingReadsAreRefused)
     EXPECT_FALSE(ReadRegularFile("/proc/self/mem", mem));
 }
 
-}  // namespace
+}   // namespace

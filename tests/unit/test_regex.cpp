@@ -19,21 +19,21 @@ const MatchCase kMatchCases[] = {
     {"m/abc/", "xABCx", {}},
     {"m/^b/m", "a\r\nb", {"b"}},
     {"m/^b/", "a\r\nb", {}},
-    {"m/a$/m", "a\r\nb", {"a"}},               // CR LF is a line end
+    {"m/a$/m", "a\r\nb", {"a"}},   // CR LF is a line end
     {"m/a.b/s", "a\nb", {"a\nb"}},
     {"m/a.b/", "a\nb", {}},
     {"m/ a b # comment\n/x", "ab", {"ab"}},
     {"m{a/b}", "a/b", {"a/b"}},
     {"m#a\\#b#", "a#b", {"a#b"}},
-    {"m/(a)|(b)/", "b", {"b", "", "b"}},        // a group that took no part is empty
-    {"m/表/", "表示", {"表"}},                   // 0x95 0x5C: no stray backslash
+    {"m/(a)|(b)/", "b", {"b", "", "b"}},   // a group that took no part is empty
+    {"m/表/", "表示", {"表"}},             // 0x95 0x5C: no stray backslash
     {"m/ソ+/", "ソソ", {"ソソ"}},
     {"m/[ぁ-ん]+/", "カナかなカナ", {"かな"}},
-    {"m/[表ソ]/", "\\ソ", {"ソ"}},             // a class holding 0x5C trail bytes
-    {"m/ｶﾞ/", "ｱｶﾞ", {"ｶﾞ"}},                   // half-width kana
-    {"m/\\d+/", "１２3", {"3"}},                 // \d stays ASCII
+    {"m/[表ソ]/", "\\ソ", {"ソ"}},   // a class holding 0x5C trail bytes
+    {"m/ｶﾞ/", "ｱｶﾞ", {"ｶﾞ"}},        // half-width kana
+    {"m/\\d+/", "１２3", {"3"}},     // \d stays ASCII
     {"m/(.)(.)/", "漢字", {"漢字", "漢", "字"}},
-    {"m/①/", "①②", {"①"}},                      // NEC special characters
+    {"m/①/", "①②", {"①"}},   // NEC special characters
 };
 
 TEST(RegexTest, MatchTable)
@@ -143,14 +143,10 @@ struct SplitCase {
 };
 
 const SplitCase kSplitCases[] = {
-    {"m/,/", "a,b,,", 1000, {"a", "b", "", ""}},
-    {"m/,/", ",a", 1000, {"", "a"}},
-    {"m//", "abc", 1000, {"a", "b", "c", ""}},
-    {"m/x*/", "axxb", 1000, {"a", "b", ""}},
-    {"m/(,)/", ",a,b", 1000, {"", ",", "a", ",", "b"}},
-    {"m/,/", "", 1000, {}},
-    {"m/,/", "a,b,c,d", 3, {"a", "b", "c,d"}},
-    {"m/\\s+/", "表 ソ  示", 1000, {"表", "ソ", "示"}},
+    {"m/,/", "a,b,,", 1000, {"a", "b", "", ""}},        {"m/,/", ",a", 1000, {"", "a"}},
+    {"m//", "abc", 1000, {"a", "b", "c", ""}},          {"m/x*/", "axxb", 1000, {"a", "b", ""}},
+    {"m/(,)/", ",a,b", 1000, {"", ",", "a", ",", "b"}}, {"m/,/", "", 1000, {}},
+    {"m/,/", "a,b,c,d", 3, {"a", "b", "c,d"}},          {"m/\\s+/", "表 ソ  示", 1000, {"表", "ソ", "示"}},
     {"m/\\\\/", "ソ\\表", 1000, {"ソ", "表"}},
 };
 
@@ -184,9 +180,12 @@ TEST(RegexTest, Errors)
         std::string out;
         std::vector<std::string> g;
         try {
-            if (c.kind == 'm') re.Match(c.expr, "abc", g);
-            else if (c.kind == 's') re.Subst(c.expr, "abc", out);
-            else re.Trans(c.expr, "abc", out);
+            if (c.kind == 'm')
+                re.Match(c.expr, "abc", g);
+            else if (c.kind == 's')
+                re.Subst(c.expr, "abc", out);
+            else
+                re.Trans(c.expr, "abc", out);
             ADD_FAILURE() << "no error for " << c.expr;
         } catch (const ERegex& e) {
             EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
@@ -232,4 +231,4 @@ TEST(RegexTest, InvalidShiftJisBytesSurvive)
     EXPECT_EQ(out, want);
 }
 
-}  // namespace
+}   // namespace

@@ -42,8 +42,16 @@ int BuiltinWordCount()
 // Sets environment variables for one test and puts the old values back.
 class EnvGuard {
 public:
-    void Set(const char* name, const std::string& value) { Save(name); setenv(name, value.c_str(), 1); }
-    void Unset(const char* name) { Save(name); unsetenv(name); }
+    void Set(const char* name, const std::string& value)
+    {
+        Save(name);
+        setenv(name, value.c_str(), 1);
+    }
+    void Unset(const char* name)
+    {
+        Save(name);
+        unsetenv(name);
+    }
     ~EnvGuard()
     {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
@@ -104,7 +112,7 @@ public:
     int ScreenHeight() override { return 800; }
 };
 
-}  // namespace
+}   // namespace
 
 // ---- the table itself ----
 
@@ -131,7 +139,8 @@ TEST(RegistryTable, IdsAndSymbols)
     for (const char* alias : {"おわる", "終わり"}) {
         bool found = false;
         for (const CommandRow& row : AllCommands()) {
-            if (std::string(row.name) != alias) continue;
+            if (std::string(row.name) != alias)
+                continue;
             found = true;
             EXPECT_EQ(row.id, static_cast<int>(Cmd::End)) << alias;
             EXPECT_STREQ(row.symbol, "End") << alias;
@@ -146,7 +155,8 @@ TEST(RegistryTable, IdsAndSymbols)
 TEST(RegistryHandlers, EveryCommandOutsideTheWindowFamiliesHasAHandler)
 {
     for (const CommandRow& row : AllCommands()) {
-        if (IsWindowFamily(row.family)) continue;
+        if (IsWindowFamily(row.family))
+            continue;
         EXPECT_NE(GetHandler(row.id), nullptr) << row.name << " (Cmd::" << row.symbol << ")";
     }
 }
@@ -262,7 +272,7 @@ TEST(RegistryTable, ExactTemplates)
 
 namespace {
 void DummyHandler(TPoruBase&) {}
-}
+}   // namespace
 
 TEST(RegistryHandlers, SetAndGet)
 {
@@ -403,11 +413,8 @@ TEST(RegisterBuiltins, SystemWordReferences)
         THashNode* node;
         Cmd command;
     } conditions[] = {
-        {st.Sys.Naraba, Cmd::Then},
-        {st.Sys.Nara, Cmd::ThenShort},
-        {st.Sys.Chigaeba, Cmd::Else},
-        {st.Sys.Moshi, Cmd::If},
-        {st.Sys.Denakereba, Cmd::Else},
+        {st.Sys.Naraba, Cmd::Then}, {st.Sys.Nara, Cmd::ThenShort},  {st.Sys.Chigaeba, Cmd::Else},
+        {st.Sys.Moshi, Cmd::If},    {st.Sys.Denakereba, Cmd::Else},
     };
     for (const auto& c : conditions) {
         const int id = static_cast<int>(c.command);
@@ -460,10 +467,20 @@ TEST(CommandLine, ScriptPositionRule)
         const char* scriptPath;
         const char* folder;
     } cases[] = {
-        {{"/opt/p/bin/porukana", "/tmp/s/a.prk", "x", "y"}, false, false, false,
-         "/tmp/s/a.prk\r\nx\r\ny", "/tmp/s/a.prk", "/tmp/s/"},
-        {{"/opt/p/bin/porukana", "-runtime", "/srv/app/prog", "z"}, false, true, true,
-         "/srv/app/prog\r\nz", "/srv/app/prog", "/srv/app/"},
+        {{"/opt/p/bin/porukana", "/tmp/s/a.prk", "x", "y"},
+         false,
+         false,
+         false,
+         "/tmp/s/a.prk\r\nx\r\ny",
+         "/tmp/s/a.prk",
+         "/tmp/s/"},
+        {{"/opt/p/bin/porukana", "-runtime", "/srv/app/prog", "z"},
+         false,
+         true,
+         true,
+         "/srv/app/prog\r\nz",
+         "/srv/app/prog",
+         "/srv/app/"},
         {{"/opt/p/bin/app", "q"}, false, false, true, "/opt/p/bin/app\r\nq", "/opt/p/bin/app", "/opt/p/bin/"},
         {{"/opt/p/bin/porukana"}, true, false, false, "/opt/p/bin/porukana", "/opt/p/bin/porukana", "/opt/p/bin/"},
         {{"/opt/p/bin/porukana", "/a/b/../c/s.prk"}, false, false, false, "/a/b/../c/s.prk", "/a/c/s.prk", "/a/c/"},

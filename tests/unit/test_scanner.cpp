@@ -13,8 +13,7 @@ struct ReadCase {
     std::string rest;   // what the cursor stands on afterwards
 };
 
-template <class F>
-void RunReadCases(const char* what, const std::vector<ReadCase>& cases, F read)
+template <class F> void RunReadCases(const char* what, const std::vector<ReadCase>& cases, F read)
 {
     for (const auto& c : cases) {
         const char* p = c.text.c_str();
@@ -24,8 +23,7 @@ void RunReadCases(const char* what, const std::vector<ReadCase>& cases, F read)
 }
 
 // Message of the EPoru raised while reading, "" when none.
-template <class F>
-std::string ErrorOf(const std::string& text, F read)
+template <class F> std::string ErrorOf(const std::string& text, F read)
 {
     const char* p = text.c_str();
     try {
@@ -36,7 +34,7 @@ std::string ErrorOf(const std::string& text, F read)
     return "";
 }
 
-} // namespace
+}   // namespace
 
 TEST(ScannerSets, MembersAreExactlyTheListedBytes)
 {
@@ -46,8 +44,7 @@ TEST(ScannerSets, MembersAreExactlyTheListedBytes)
         std::string members;
     } cases[] = {
         {"blank", IsBlank, std::string("\t ,\xA4")},
-        {"terminator", IsWordTerminator,
-         std::string("\t\r \"#%&()*+,-/:;<=>?\\^`\xA4")},
+        {"terminator", IsWordTerminator, std::string("\t\r \"#%&()*+,-/:;<=>?\\^`\xA4")},
         {"operator", IsOperatorChar, std::string("%&*+-/<=>^|")},
     };
     for (const auto& c : cases) {
@@ -84,9 +81,14 @@ TEST(SkipSeparators, BlanksOnly)
                      {"、", "", "、"},
                      {"", "", ""},
                  },
-                 [](const char*& p) { SkipSeparators(p); return std::string(); });
-    RunReadCases("SkipSpaces", {{" \t, x", "", ", x"}},
-                 [](const char*& p) { SkipSpaces(p); return std::string(); });
+                 [](const char*& p) {
+                     SkipSeparators(p);
+                     return std::string();
+                 });
+    RunReadCases("SkipSpaces", {{" \t, x", "", ", x"}}, [](const char*& p) {
+        SkipSpaces(p);
+        return std::string();
+    });
 }
 
 TEST(ReadWord, StopsAtTerminatorsOnly)
@@ -95,13 +97,17 @@ TEST(ReadWord, StopsAtTerminatorsOnly)
         {"表示する(1)", "表示する", "(1)"},
         {"  \tabc.def+1", "abc.def", "+1"},
         {"A,B", "A", ",B"},
-        {", A", "", ", A"},                   // a comma is not skipped
+        {", A", "", ", A"},   // a comma is not skipped
         {"x!$'@[]{}|~.y z", "x!$'@[]{}|~.y", " z"},
-        {"ab\ncd\re", "ab\ncd", "\re"},       // LF is not a terminator, CR is
-        {"表示\\n", "表示", "\\n"},          // 表's second byte is 0x5C
-        {"ソ能=1", "ソ能", "=1"},            // ソ and 能 end in 0x5C too
-        {"a\x95", "a\x95", ""},               // lead byte at the end
-        {"A\xA4" "B", "A", "\xA4" "B"},
+        {"ab\ncd\re", "ab\ncd", "\re"},   // LF is not a terminator, CR is
+        {"表示\\n", "表示", "\\n"},       // 表's second byte is 0x5C
+        {"ソ能=1", "ソ能", "=1"},         // ソ and 能 end in 0x5C too
+        {"a\x95", "a\x95", ""},           // lead byte at the end
+        {"A\xA4"
+         "B",
+         "A",
+         "\xA4"
+         "B"},
         {"名前`x", "名前", "`x"},
         {"", "", ""},
     };
@@ -144,13 +150,9 @@ TEST(ReadUntil, DelimiterConsumedNotReturned)
         std::string result;
         std::string rest;
     } cases[] = {
-        {"abc;def", ";", "abc", "def"},
-        {"no delimiter", ";", "no delimiter", ""},
-        {"a\r\nb\rc", "\r\n", "a", "b\rc"},
+        {"abc;def", ";", "abc", "def"}, {"no delimiter", ";", "no delimiter", ""}, {"a\r\nb\rc", "\r\n", "a", "b\rc"},
         {"表示\\x", "\\", "表示", "x"},   // the trail byte 0x5C never matches
-        {"ソ", "\\", "ソ", ""},
-        {"前まで後", "まで", "前", "後"},
-        {"", ";", "", ""},
+        {"ソ", "\\", "ソ", ""},         {"前まで後", "まで", "前", "後"},          {"", ";", "", ""},
     };
     for (const auto& c : cases) {
         const char* p = c.text.c_str();
@@ -165,9 +167,9 @@ TEST(ReadUntilEsc, EscapedDelimiterDoesNotMatch)
                  {
                      {"a\\\"b\"c", "a\\\"b", "c"},
                      {"\\\\\"x", "\\\\", "x"},
-                     {"abc\\", "abc\\", ""},          // escape at the very end
-                     {"\\表\"", "\\表", ""},          // the escaped character is double-byte
-                     {"表\"後", "表", "後"},          // 表's trail byte is not an escape
+                     {"abc\\", "abc\\", ""},   // escape at the very end
+                     {"\\表\"", "\\表", ""},   // the escaped character is double-byte
+                     {"表\"後", "表", "後"},   // 表's trail byte is not an escape
                      {"none", "none", ""},
                  },
                  [](const char*& p) { return ReadUntilEsc(p, "\"", '\\'); });
@@ -199,7 +201,7 @@ TEST(ReadLiteral, WholeLiteralWithDelimiters)
                      {"  \"abc\" x", "\"abc\"", " x"},
                      {", \"x\"", "\"x\"", ""},
                      {"\"a\\\"b\"c", "\"a\\\"b\"", "c"},
-                     {"\"表\"後", "\"表\"", "後"},          // 0x5C as a trail byte is no escape
+                     {"\"表\"後", "\"表\"", "後"},   // 0x5C as a trail byte is no escape
                      {"\"\\表\"", "\"\\表\"", ""},
                      {"\"\"", "\"\"", ""},
                      {"`a``b` c", "`a``b`", " c"},
@@ -223,12 +225,9 @@ TEST(ReadLiteral, UnterminatedLiterals)
         std::string text;
         std::string message;
     } cases[] = {
-        {"\"abc", quote},
-        {"\"abc\\\"", quote},   // the only closing quote is escaped
-        {"\"abc\\", quote},
-        {"\"表\x81", quote},
-        {"`abc", backquote},
-        {"`abc``", backquote},  // a doubled backquote does not close
+        {"\"abc", quote},    {"\"abc\\\"", quote},   // the only closing quote is escaped
+        {"\"abc\\", quote},  {"\"表\x81", quote},
+        {"`abc", backquote}, {"`abc``", backquote},   // a doubled backquote does not close
         {"\"ok\"", ""},
     };
     for (const auto& c : cases)

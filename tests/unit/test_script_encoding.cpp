@@ -37,10 +37,10 @@ TEST(ScriptEncoding, ClassifiesUtf8Strictly)
         {"abc\r\n", TUtf8Kind::Ascii},
         {U8(u8"「あ」を表示"), TUtf8Kind::MultiByte},
         {U8(u8"x😀"), TUtf8Kind::MultiByte},
-        {"「あ」を表示", TUtf8Kind::Invalid},           // Shift_JIS
-        {"\xC0\xAF", TUtf8Kind::Invalid},                 // overlong "/"
-        {"\xED\xA0\x80", TUtf8Kind::Invalid},             // a surrogate
-        {"\xF4\x90\x80\x80", TUtf8Kind::Invalid},         // above U+10FFFF
+        {"「あ」を表示", TUtf8Kind::Invalid},            // Shift_JIS
+        {"\xC0\xAF", TUtf8Kind::Invalid},                // overlong "/"
+        {"\xED\xA0\x80", TUtf8Kind::Invalid},            // a surrogate
+        {"\xF4\x90\x80\x80", TUtf8Kind::Invalid},        // above U+10FFFF
         {U8(u8"あ").substr(0, 2), TUtf8Kind::Invalid},   // cut short
     };
     for (const Case& c : cases)
@@ -51,17 +51,19 @@ TEST(ScriptEncoding, StrictConversionStopsAtTheFirstCharacterWithoutACode)
 {
     struct Case {
         std::string utf8;
-        size_t bad;          // npos: converted throughout
-        std::string sjis;    // the conversion (of the text before `bad`)
+        size_t bad;         // npos: converted throughout
+        std::string sjis;   // the conversion (of the text before `bad`)
     } cases[] = {
         {U8(u8"「表示」と①髙ｱ"), std::string::npos, "「表示」と①髙ｱ"},
         // The JIS forms of CP932 characters are taken as those characters.
         {U8(u8"〜−—‖¢£¬"), std::string::npos, "～－―∥￠￡￢"},
-        {U8(u8"ab¥"), 2, "ab"},              // would turn into "\"
-        {U8(u8"あ‾"), 3, "あ"},              // would turn into "~"
+        {U8(u8"ab¥"), 2, "ab"},   // would turn into "\"
+        {U8(u8"あ‾"), 3, "あ"},   // would turn into "~"
         {U8(u8"あ😀い"), 3, "あ"},
         {U8(u8"한"), 0, ""},
-        {"a\xFF" "b", 1, "a"},
+        {"a\xFF"
+         "b",
+         1, "a"},
     };
     for (const Case& c : cases) {
         std::string out;
@@ -79,14 +81,10 @@ TEST(ScriptEncoding, DecodesByDetectionOrByTheForcedEncoding)
         TScriptEncoding encoding;
         std::string text;
     } cases[] = {
-        {utf8, TScriptEncoding::Auto, sjis},
-        {kMark + utf8, TScriptEncoding::Auto, sjis},
-        {sjis, TScriptEncoding::Auto, sjis},
-        {"abc", TScriptEncoding::Auto, "abc"},
-        {kMark, TScriptEncoding::Auto, ""},
-        {utf8, TScriptEncoding::Utf8, sjis},
-        {kMark + utf8, TScriptEncoding::Utf8, sjis},
-        {utf8, TScriptEncoding::Sjis, utf8},     // taken as it is
+        {utf8, TScriptEncoding::Auto, sjis},         {kMark + utf8, TScriptEncoding::Auto, sjis},
+        {sjis, TScriptEncoding::Auto, sjis},         {"abc", TScriptEncoding::Auto, "abc"},
+        {kMark, TScriptEncoding::Auto, ""},          {utf8, TScriptEncoding::Utf8, sjis},
+        {kMark + utf8, TScriptEncoding::Utf8, sjis}, {utf8, TScriptEncoding::Sjis, utf8},   // taken as it is
         {sjis, TScriptEncoding::Sjis, sjis},
     };
     for (const Case& c : cases) {
@@ -156,15 +154,18 @@ TEST_F(ScriptEncodingStart, OptionsChooseTheEncodingOfTheStartFile)
     struct Case {
         std::vector<std::string> params;
         bool ok;
-        std::string source;       // when ok
-        std::string errorText;    // otherwise
+        std::string source;      // when ok
+        std::string errorText;   // otherwise
         TScriptEncoding chosen;
     } cases[] = {
         {{"rt", utf8}, true, "「あ」を表示\r\n", "", TScriptEncoding::Auto},
         {{"rt", "-utf8", utf8}, true, "「あ」を表示\r\n", "", TScriptEncoding::Utf8},
         {{"rt", "-sjis", utf8}, true, U8(u8"「あ」を表示\r\n"), "", TScriptEncoding::Sjis},
         {{"rt", sjis}, true, "「あ」を表示\r\n", "", TScriptEncoding::Auto},
-        {{"rt", sjis, "-utf8"}, false, "", "s.prk(1行目): UTF-8として正しくないバイト(0x81)があります。",
+        {{"rt", sjis, "-utf8"},
+         false,
+         "",
+         "s.prk(1行目): UTF-8として正しくないバイト(0x81)があります。",
          TScriptEncoding::Utf8},
     };
     for (const Case& c : cases) {
@@ -180,4 +181,4 @@ TEST_F(ScriptEncodingStart, OptionsChooseTheEncodingOfTheStartFile)
     }
 }
 
-}  // namespace
+}   // namespace

@@ -67,10 +67,10 @@ TEST(GateWords, AnswersAndLevelWords)
         std::string text;
         TGateAnswer answer;
     } answers[] = {
-        {"はい", TGateAnswer::Yes},         {" y ", TGateAnswer::Yes},         {"YES", TGateAnswer::Yes},
-        {"いいえ", TGateAnswer::No},         {"", TGateAnswer::No},             {"maybe", TGateAnswer::No},
-        {"全てはい", TGateAnswer::AllYes},   {"all", TGateAnswer::AllYes},      {"すべてはい", TGateAnswer::AllYes},
-        {"全ていいえ", TGateAnswer::AllNo},  {"none", TGateAnswer::AllNo},
+        {"はい", TGateAnswer::Yes},         {" y ", TGateAnswer::Yes},    {"YES", TGateAnswer::Yes},
+        {"いいえ", TGateAnswer::No},        {"", TGateAnswer::No},        {"maybe", TGateAnswer::No},
+        {"全てはい", TGateAnswer::AllYes},  {"all", TGateAnswer::AllYes}, {"すべてはい", TGateAnswer::AllYes},
+        {"全ていいえ", TGateAnswer::AllNo}, {"none", TGateAnswer::AllNo},
     };
     for (const auto& a : answers)
         EXPECT_EQ(ParseGateAnswer(a.text), a.answer) << a.text;
@@ -103,7 +103,7 @@ TEST_F(GateTest, LevelsAndAnswers)
         {1, "other/a.txt", TGateAnswer::Yes, true, true, 1},
         {1, "other/a.txt", TGateAnswer::AllYes, true, true, 0},
         {1, "other/a.txt", TGateAnswer::AllNo, false, true, 2},
-        {1, "proj/*.txt", TGateAnswer::No, false, true, 1},     // a wildcard always asks
+        {1, "proj/*.txt", TGateAnswer::No, false, true, 1},   // a wildcard always asks
         {1, "proj/a?.txt", TGateAnswer::Yes, true, true, 1},
         {2, "proj/a.txt", TGateAnswer::Yes, false, false, 2},
     };
@@ -143,9 +143,9 @@ TEST_F(GateTest, SecurityIniOverridesTheLevel)
         {"[main.prk]\nsecurity=Low\n", 2, 0},
         {"[MAIN.PRK]\r\nSecurity = high\r\n", 0, 2},
         {"; comment\n[other.prk]\nsecurity=low\n[main.prk]\nsecurity=Mid\n", 0, 1},
-        {"[other.prk]\nsecurity=low\n", 2, 2},      // another script's section
-        {"[main.prk]\nlevel=low\n", 1, 1},          // no key
-        {"[main.prk]\nsecurity=\n", 0, 1},          // an empty word means mid
+        {"[other.prk]\nsecurity=low\n", 2, 2},   // another script's section
+        {"[main.prk]\nlevel=low\n", 1, 1},       // no key
+        {"[main.prk]\nsecurity=\n", 0, 1},       // an empty word means mid
     };
     for (const Case& c : cases) {
         WriteText(script / "security.ini", c.ini);
@@ -180,10 +180,10 @@ TEST_F(GateTest, ContainmentSeesThroughDotsLinksAndPrefixes)
         {"proj/sub/../a.txt", true},
         {"proj/../other/a.txt", false},
         {"proj/sub/../../other/a.txt", false},
-        {"projects/a.txt", false},            // a longer name is no sub-folder
-        {"Proj/a.txt", false},                // names are case-sensitive
-        {"proj/escape/a.txt", false},         // a link inside pointing outside
-        {"other/back/a.txt", true},           // a link outside pointing inside
+        {"projects/a.txt", false},      // a longer name is no sub-folder
+        {"Proj/a.txt", false},          // names are case-sensitive
+        {"proj/escape/a.txt", false},   // a link inside pointing outside
+        {"other/back/a.txt", true},     // a link outside pointing inside
         {"proj/missing/x/../../a.txt", true},
         {"proj/missing/../../other/a", false},
     };
@@ -210,9 +210,18 @@ TEST_F(GateTest, SecurityIniIsNeverReachable)
     struct Case {
         std::string path;
     } cases[] = {
-        {"proj/security.ini"}, {"proj/SECURITY.INI"}, {"proj/Security.Ini"}, {"other/security.ini"},
-        {"proj/innocent.txt"}, {"other/hard.txt"},    {"proj/*.ini"},        {"proj/*"},
-        {"proj/secur?ty.*"},   {"proj"},              {"*"},                 {"pr*"},
+        {"proj/security.ini"},
+        {"proj/SECURITY.INI"},
+        {"proj/Security.Ini"},
+        {"other/security.ini"},
+        {"proj/innocent.txt"},
+        {"other/hard.txt"},
+        {"proj/*.ini"},
+        {"proj/*"},
+        {"proj/secur?ty.*"},
+        {"proj"},
+        {"*"},
+        {"pr*"},
     };
     for (const Case& c : cases) {
         warned.clear();
@@ -265,4 +274,4 @@ TEST_F(GateTest, ConsoleQuestionRefusesAtEndOfInput)
     EXPECT_NE(err.find(SjisToUtf8("書きますか")), std::string::npos);
 }
 
-}  // namespace
+}   // namespace

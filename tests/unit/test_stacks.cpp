@@ -43,7 +43,7 @@ std::string Bodies(const TRunControlStack& s)
     return out;
 }
 
-} // namespace
+}   // namespace
 
 TEST(TStack, EmptyAndShortStacksGiveEmptyText)
 {
@@ -120,8 +120,8 @@ TEST(TRunControlStack, BodyTextOutlivesPopAndPush)
     TRunControl rc;
     ASSERT_TRUE(s.Pop(rc));
     const char* cursor = rc.BodyText() + 5;   // a position inside the body
-    s.Push(rc);                              // the next iteration's entry
-    rc = TRunControl();                      // the popped copy goes away
+    s.Push(rc);                               // the next iteration's entry
+    rc = TRunControl();                       // the popped copy goes away
     EXPECT_EQ(std::string(cursor, s.Top()->BodyEnd), "body");
     EXPECT_EQ(s.Top()->BodyText() + 5, cursor);
 }

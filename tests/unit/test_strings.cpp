@@ -20,16 +20,11 @@ TEST(StringsText, CountingAndSearching)
         int32_t expected;
     };
     const Pos positions[] = {
-        {"あいう", "う", 3},
-        {"ソ", "\\", 0},          // the trail byte of ソ is "\"
-        {"表示", "\\", 0},
-        {"abcabc", "ca", 3},
-        {"abc", "", 0},
-        {"ab", "abc", 0},
-        {"aあb", "b", 3},
-        {"", "a", 0},
+        {"あいう", "う", 3}, {"ソ", "\\", 0},   // the trail byte of ソ is "\"
+        {"表示", "\\", 0},   {"abcabc", "ca", 3}, {"abc", "", 0}, {"ab", "abc", 0}, {"aあb", "b", 3}, {"", "a", 0},
     };
-    for (const Pos& p : positions) EXPECT_EQ(CharPosition(p.text, p.needle), p.expected) << p.text << "/" << p.needle;
+    for (const Pos& p : positions)
+        EXPECT_EQ(CharPosition(p.text, p.needle), p.expected) << p.text << "/" << p.needle;
 
     struct Count {
         const char* text;
@@ -39,7 +34,8 @@ TEST(StringsText, CountingAndSearching)
     const Count counts[] = {
         {"aaaa", "aa", 2}, {"abcabc", "bc", 2}, {"ソソ", "\\", 0}, {"abc", "", 0}, {"あいあい", "あい", 2},
     };
-    for (const Count& c : counts) EXPECT_EQ(CountMatches(c.text, c.word), c.expected) << c.text;
+    for (const Count& c : counts)
+        EXPECT_EQ(CountMatches(c.text, c.word), c.expected) << c.text;
 }
 
 TEST(StringsText, ExtractingByPosition)
@@ -51,22 +47,16 @@ TEST(StringsText, ExtractingByPosition)
         const char* expected;
     };
     const Case cases[] = {
-        {LeftChars, "あいう", 2, "あい"},
-        {LeftChars, "あいう", 0, ""},
-        {LeftChars, "あいう", -1, ""},
-        {LeftChars, "あいう", 9, "あいう"},
-        {RightChars, "あいう", 5, "あいう"},
-        {RightChars, "あいう", 1, "う"},
-        {RightChars, "あいう", 0, ""},
-        {DropRightChars, "あいう", 1, "あい"},
-        {DropRightChars, "あいう", 0, "あいう"},
-        {DropRightChars, "あいう", 3, ""},
-        {DropRightChars, "あいう", 7, ""},
-        {DropLeftChars, "あいう", 1, "いう"},
-        {DropLeftChars, "あいう", -2, "あいう"},
-        {DropLeftChars, "あいう", 3, ""},
+        {LeftChars, "あいう", 2, "あい"},        {LeftChars, "あいう", 0, ""},
+        {LeftChars, "あいう", -1, ""},           {LeftChars, "あいう", 9, "あいう"},
+        {RightChars, "あいう", 5, "あいう"},     {RightChars, "あいう", 1, "う"},
+        {RightChars, "あいう", 0, ""},           {DropRightChars, "あいう", 1, "あい"},
+        {DropRightChars, "あいう", 0, "あいう"}, {DropRightChars, "あいう", 3, ""},
+        {DropRightChars, "あいう", 7, ""},       {DropLeftChars, "あいう", 1, "いう"},
+        {DropLeftChars, "あいう", -2, "あいう"}, {DropLeftChars, "あいう", 3, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.fn(c.text, c.n), c.expected) << c.text << " " << c.n;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.fn(c.text, c.n), c.expected) << c.text << " " << c.n;
 
     struct Mid {
         bool bytes;
@@ -76,15 +66,11 @@ TEST(StringsText, ExtractingByPosition)
     };
     const Mid mids[] = {
         {false, "abc", 0, 2, "a"},   // a start below 1 does not move the end
-        {false, "abc", 2, 5, "bc"},
-        {false, "あいう", 2, 1, "い"},
-        {false, "abc", 4, 1, ""},
-        {false, "abc", 1, 0, ""},
-        {false, "abc", -5, 2, ""},
-        {true, "あいう", 2, 2, "\xA0\x82"},   // trail byte of あ, lead byte of い
-        {true, "abc", 0, 2, "ab"},          // start below 1 counts as 1
-        {true, "abc", 3, 9, "c"},
-        {true, "abc", 4, 1, ""},
+        {false, "abc", 2, 5, "bc"}, {false, "あいう", 2, 1, "い"},
+        {false, "abc", 4, 1, ""},   {false, "abc", 1, 0, ""},
+        {false, "abc", -5, 2, ""},  {true, "あいう", 2, 2, "\xA0\x82"},   // trail byte of あ, lead byte of い
+        {true, "abc", 0, 2, "ab"},                                        // start below 1 counts as 1
+        {true, "abc", 3, 9, "c"},   {true, "abc", 4, 1, ""},
         {true, "abc", 1, -1, ""},
     };
     for (const Mid& m : mids)
@@ -101,7 +87,8 @@ TEST(StringsText, LinesAndParagraphs)
     const Lines lines[] = {
         {"", 0}, {"\r\n", 1}, {"a", 1}, {"a\r\nb", 2}, {"a\nb\rc", 3}, {"a\r\n\r\n", 2}, {"a\n\n", 2},
     };
-    for (const Lines& l : lines) EXPECT_EQ(LineCount(l.text), l.expected) << l.text;
+    for (const Lines& l : lines)
+        EXPECT_EQ(LineCount(l.text), l.expected) << l.text;
 
     const char* text = "p1\r\nline\r\n\r\np2\r\r\rp3";
     struct Para {
@@ -111,7 +98,8 @@ TEST(StringsText, LinesAndParagraphs)
     const Para paras[] = {
         {1, "p1\r\nline\r\n\r\n"}, {2, "p2\r\r\r"}, {3, "p3"}, {4, ""}, {0, ""}, {-1, ""},
     };
-    for (const Para& p : paras) EXPECT_EQ(Paragraph(text, p.index), p.expected) << p.index;
+    for (const Para& p : paras)
+        EXPECT_EQ(Paragraph(text, p.index), p.expected) << p.index;
     EXPECT_EQ(Paragraph("a\n\nb", 1), "a\n\nb");   // LF-only text is one paragraph
     EXPECT_EQ(Paragraph("a\r\n\r\n", 2), "");
 }
@@ -124,15 +112,11 @@ TEST(StringsText, SplittingIntoPieces)
         std::vector<std::string> pieces;
     };
     const Case cases[] = {
-        {"a,b,", ",", {"a", "b"}},
-        {",a", ",", {"", "a"}},
-        {"a,,b", ",", {"a", "", "b"}},
-        {"ソ", "\\", {"ソ"}},
-        {"aXYbXY", "XY", {"a", "b"}},
-        {"", ",", {}},
-        {"abc", "", {"abc"}},
+        {"a,b,", ",", {"a", "b"}},    {",a", ",", {"", "a"}}, {"a,,b", ",", {"a", "", "b"}}, {"ソ", "\\", {"ソ"}},
+        {"aXYbXY", "XY", {"a", "b"}}, {"", ",", {}},          {"abc", "", {"abc"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(SplitPieces(c.text, c.sep), c.pieces) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitPieces(c.text, c.sep), c.pieces) << c.text;
 }
 
 TEST(StringsText, CuttingFromAVariable)
@@ -155,8 +139,7 @@ TEST(StringsText, CuttingFromAVariable)
         EXPECT_EQ(cut.rest, c.rest) << c.source;
     }
     const Case escaped[] = {
-        {"a\\,b,c", ",", "a\\,b", "c"},
-        {"abc", ",", "abc", ""},
+        {"a\\,b,c", ",", "a\\,b", "c"}, {"abc", ",", "abc", ""},
         {"表,x", ",", "表", "x"},         // 表 ends in the escape byte but is one character
         {"a\\表,b", ",", "a\\表", "b"},   // an escaped two-byte character is copied whole
         {"ab\\", ",", "ab\\", ""},
@@ -184,7 +167,8 @@ TEST(StringsText, CuttingFromAVariable)
     for (const Range& r : ranges) {
         Cut cut;
         EXPECT_EQ(CutRange(r.value, r.from, r.to, cut), r.found) << r.value;
-        if (!r.found) continue;
+        if (!r.found)
+            continue;
         EXPECT_EQ(cut.piece, r.piece) << r.value;
         EXPECT_EQ(cut.rest, r.rest) << r.value;
     }
@@ -213,7 +197,8 @@ TEST(StringsText, TrimOkuriganaAndTags)
         {DeleteTags, "a>b<c", "ab"},
         {DeleteTags, "<漢字>x", "x"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.fn(c.input), c.expected) << c.input;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.fn(c.input), c.expected) << c.input;
 
     struct Tags {
         const char* text;
@@ -230,7 +215,8 @@ TEST(StringsText, TrimOkuriganaAndTags)
         {"text<b>", "b", ""},
         {"none", "b", ""},
     };
-    for (const Tags& t : tags) EXPECT_EQ(ExtractTags(t.text, t.name), t.expected) << t.text;
+    for (const Tags& t : tags)
+        EXPECT_EQ(ExtractTags(t.text, t.name), t.expected) << t.text;
 }
 
 TEST(StringsText, ReplacingAndBuilding)
@@ -242,14 +228,11 @@ TEST(StringsText, ReplacingAndBuilding)
         const char* expected;
     };
     const Rep reps[] = {
-        {"aaa", "a", "aa", "aaaaaa"},
-        {"ソ", "\\", "X", "ソ"},
-        {"abc", "", "X", "abc"},
-        {"abc", "z", "X", "abc"},
-        {"a-b-c", "-", "", "abc"},
-        {"表示表示", "表", "ひょう", "ひょう示ひょう示"},
+        {"aaa", "a", "aa", "aaaaaa"}, {"ソ", "\\", "X", "ソ"},   {"abc", "", "X", "abc"},
+        {"abc", "z", "X", "abc"},     {"a-b-c", "-", "", "abc"}, {"表示表示", "表", "ひょう", "ひょう示ひょう示"},
     };
-    for (const Rep& r : reps) EXPECT_EQ(ReplaceAll(r.text, r.search, r.repl), r.expected) << r.text;
+    for (const Rep& r : reps)
+        EXPECT_EQ(ReplaceAll(r.text, r.search, r.repl), r.expected) << r.text;
 
     EXPECT_EQ(Repeat("ab", 3), "ababab");
     EXPECT_EQ(Repeat("ab", 0), "");
@@ -271,17 +254,18 @@ TEST(StringsText, LineFilling)
     const Case cases[] = {
         {"abcdefghijkl", 10, 8, "abcdefghij\r\nkl"},
         {"あいうえお", 4, 8, "あい\r\nうえ\r\nお"},
-        {"あいう、えお", 6, 8, "あいう、\r\nえお"},     // 、 would begin a line
+        {"あいう、えお", 6, 8, "あいう、\r\nえお"},   // 、 would begin a line
         {"abcdefghij、k", 10, 8, "abcdefghij、\r\nk"},
         {"abcdefghij\r\nk", 10, 8, "abcdefghij\r\n\r\nk"},   // soft break, then the hard one
-        {"ab\r\ncd\n\nef", 10, 8, "ab\r\ncd\r\nef"},       // two LFs are one break
+        {"ab\r\ncd\n\nef", 10, 8, "ab\r\ncd\r\nef"},         // two LFs are one break
         {"ab\r\n。cd", 10, 8, "ab。\r\ncd"},
         {"a\tb", 4, 8, "a\t\r\nb"},
         {"abc", 0, 8, "abc"},
         {"ab", 1, 8, "a\r\nb"},
         {"あ", 1, 8, "\r\nあ"},
     };
-    for (const Case& c : cases) EXPECT_EQ(FillLines(c.text, c.width, c.tab, kinsoku), c.expected) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(FillLines(c.text, c.width, c.tab, kinsoku), c.expected) << c.text;
     EXPECT_EQ(FillLines("ab、c", 2, 8, ""), "ab\r\n、\r\nc");
     // a one-byte kinsoku character is matched only as a whole character
     EXPECT_EQ(FillLines("ab\\", 2, 8, "ソ"), "ab\r\n\\");
@@ -295,16 +279,17 @@ TEST(StringsText, CharacterTestsAndCodes)
         bool expected;
     };
     const Case cases[] = {
-        {FirstIsUpper, "Abc", true},   {FirstIsUpper, "Ａ", true},    {FirstIsUpper, "a", false},
-        {FirstIsUpper, "", false},     {FirstIsDigit, "5", true},     {FirstIsDigit, "５x", true},
-        {FirstIsDigit, "x5", false},   {FirstIsWide, "あ", true},     {FirstIsWide, "ｱ", false},
-        {FirstIsWide, "", false},      {FirstIsHiragana, "あ", true}, {FirstIsHiragana, "ぁ", false},
-        {FirstIsHiragana, "ア", false}, {FirstIsHiragana, "a", false}, {FirstIsKatakana, "ア", true},
-        {FirstIsKatakana, "ヶ", true},  {FirstIsKatakana, "あ", false}, {FirstIsKatakana, "", false},
-        {IsNumberString, "123", true}, {IsNumberString, "1.2.3", true}, {IsNumberString, "1e+5", true},
-        {IsNumberString, "-5", false}, {IsNumberString, "", false},    {IsNumberString, "12a", false},
+        {FirstIsUpper, "Abc", true},    {FirstIsUpper, "Ａ", true},      {FirstIsUpper, "a", false},
+        {FirstIsUpper, "", false},      {FirstIsDigit, "5", true},       {FirstIsDigit, "５x", true},
+        {FirstIsDigit, "x5", false},    {FirstIsWide, "あ", true},       {FirstIsWide, "ｱ", false},
+        {FirstIsWide, "", false},       {FirstIsHiragana, "あ", true},   {FirstIsHiragana, "ぁ", false},
+        {FirstIsHiragana, "ア", false}, {FirstIsHiragana, "a", false},   {FirstIsKatakana, "ア", true},
+        {FirstIsKatakana, "ヶ", true},  {FirstIsKatakana, "あ", false},  {FirstIsKatakana, "", false},
+        {IsNumberString, "123", true},  {IsNumberString, "1.2.3", true}, {IsNumberString, "1e+5", true},
+        {IsNumberString, "-5", false},  {IsNumberString, "", false},     {IsNumberString, "12a", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.fn(c.text), c.expected) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.fn(c.text), c.expected) << c.text;
 
     EXPECT_EQ(CodeOfFirstChar("あ"), 33440);
     EXPECT_EQ(CodeOfFirstChar("A"), 65);
@@ -312,5 +297,6 @@ TEST(StringsText, CharacterTestsAndCodes)
     EXPECT_EQ(CharOfCode(33440), "あ");
     EXPECT_EQ(CharOfCode(65), "A");
     EXPECT_EQ(CharOfCode(0), std::string(1, '\0'));
-    for (int code : {0x41, 0x82A0, 0x95C5, 0xEAA4}) EXPECT_EQ(CodeOfFirstChar(CharOfCode(code)), code);
+    for (int code : {0x41, 0x82A0, 0x95C5, 0xEAA4})
+        EXPECT_EQ(CodeOfFirstChar(CharOfCode(code)), code);
 }

@@ -73,7 +73,8 @@ TEST(RegistryStore, ValuesRoundTripThroughTheFile)
         ASSERT_TRUE(s.CreateKey(kUser, "Software\\Poru\\Test"));
         ASSERT_TRUE(s.WriteValue(kUser, "Software\\Poru\\Test", {"名前", TRegType::String, "値 with spaces"}));
         ASSERT_TRUE(s.WriteValue(kUser, "Software\\Poru\\Test", {"", TRegType::String, "default"}));
-        ASSERT_TRUE(s.WriteValue(kUser, "Software\\Poru\\Test", {"bin", TRegType::Binary, std::string("\0\x01\xff%@\\", 6)}));
+        ASSERT_TRUE(
+            s.WriteValue(kUser, "Software\\Poru\\Test", {"bin", TRegType::Binary, std::string("\0\x01\xff%@\\", 6)}));
         ASSERT_TRUE(s.WriteValue(kUser, "Software\\Poru\\Test", {"dw", TRegType::DWord, DWordData(0xFFFFFFFEu)}));
         // 表 ends in the byte of "\": it is a name character, not a separator.
         ASSERT_TRUE(s.WriteValue(kUser, "Software\\表\\ソ", {"表", TRegType::String, "x"}));
@@ -158,7 +159,8 @@ TEST(RegistryStore, ConcurrentWritersKeepEachOthersValues)
             TRegistryStore s(dir.Path());
             bool ok = true;
             for (int i = 0; i < kEach; ++i)
-                ok = s.WriteValue(kUser, "K", {std::to_string(w) + "-" + std::to_string(i), TRegType::String, "x"}) && ok;
+                ok = s.WriteValue(kUser, "K", {std::to_string(w) + "-" + std::to_string(i), TRegType::String, "x"}) &&
+                     ok;
             _exit(ok ? 0 : 1);
         }
         children.push_back(pid);
@@ -195,43 +197,42 @@ TEST(RegistryStore, RootNamesAndFolder)
 
 // Written the Windows way: CR LF, a comment, a duplicate section, a line without
 // "=", blanks around names and values, quoted values.
-const char* const kHandWritten =
-    "; settings\r\n"
-    "[Main]\r\n"
-    "  Name = 太郎 \r\n"
-    "Quoted=\"  spaced  \"\r\n"
-    "Single='x'\r\n"
-    "Half=\"open\r\n"
-    "no equals sign here\r\n"
-    "Empty=\r\n"
-    "\r\n"
-    "[ main ]\r\n"
-    "Name=second\r\n"
-    "Other=only in the second\r\n"
-    "[表示]\r\n"
-    "Size=12";
+const char* const kHandWritten = "; settings\r\n"
+                                 "[Main]\r\n"
+                                 "  Name = 太郎 \r\n"
+                                 "Quoted=\"  spaced  \"\r\n"
+                                 "Single='x'\r\n"
+                                 "Half=\"open\r\n"
+                                 "no equals sign here\r\n"
+                                 "Empty=\r\n"
+                                 "\r\n"
+                                 "[ main ]\r\n"
+                                 "Name=second\r\n"
+                                 "Other=only in the second\r\n"
+                                 "[表示]\r\n"
+                                 "Size=12";
 
 TEST(IniText, ReadsHandWrittenFilesTheWindowsWay)
 {
     const TIniText ini(kHandWritten);
     std::string v;
     EXPECT_TRUE(ini.Read("main", "name", v));
-    EXPECT_EQ(v, "太郎");                           // trimmed, first section wins
+    EXPECT_EQ(v, "太郎");   // trimmed, first section wins
     EXPECT_TRUE(ini.Read("MAIN", "Quoted", v));
-    EXPECT_EQ(v, "  spaced  ");                      // quotes stripped, inside kept
+    EXPECT_EQ(v, "  spaced  ");   // quotes stripped, inside kept
     EXPECT_TRUE(ini.Read("Main", "Single", v));
     EXPECT_EQ(v, "x");
     EXPECT_TRUE(ini.Read("Main", "Half", v));
     EXPECT_EQ(v, "\"open");
     EXPECT_TRUE(ini.Read("Main", "Empty", v));
     EXPECT_EQ(v, "");
-    EXPECT_FALSE(ini.Read("Main", "Other", v));     // only the first [Main] is searched
+    EXPECT_FALSE(ini.Read("Main", "Other", v));   // only the first [Main] is searched
     EXPECT_FALSE(ini.Read("Main", "no equals sign here", v));
     EXPECT_FALSE(ini.Read("Nowhere", "Name", v));
     EXPECT_TRUE(ini.Read("表示", "size", v));
     EXPECT_EQ(v, "12");
     EXPECT_EQ(ini.Keys("Main"), (std::vector<std::string>{"Name", "Quoted", "Single", "Half", "Empty"}));
-    EXPECT_EQ(ini.Bytes(), kHandWritten);            // unchanged bytes
+    EXPECT_EQ(ini.Bytes(), kHandWritten);   // unchanged bytes
 }
 
 TEST(IniText, WritesChangeOnlyTheirLine)
@@ -241,25 +242,24 @@ TEST(IniText, WritesChangeOnlyTheirLine)
     ini.Write("Main", "New", "1");
     ini.Write("表示", "Font", "ＭＳ");
     ini.Write("Added", "k", "v");
-    const std::string expected =
-        "; settings\r\n"
-        "[Main]\r\n"
-        "  Name=花子\r\n"
-        "Quoted=\"  spaced  \"\r\n"
-        "Single='x'\r\n"
-        "Half=\"open\r\n"
-        "no equals sign here\r\n"
-        "Empty=\r\n"
-        "New=1\r\n"
-        "\r\n"
-        "[ main ]\r\n"
-        "Name=second\r\n"
-        "Other=only in the second\r\n"
-        "[表示]\r\n"
-        "Size=12\r\n"
-        "Font=ＭＳ\r\n"
-        "[Added]\r\n"
-        "k=v\r\n";
+    const std::string expected = "; settings\r\n"
+                                 "[Main]\r\n"
+                                 "  Name=花子\r\n"
+                                 "Quoted=\"  spaced  \"\r\n"
+                                 "Single='x'\r\n"
+                                 "Half=\"open\r\n"
+                                 "no equals sign here\r\n"
+                                 "Empty=\r\n"
+                                 "New=1\r\n"
+                                 "\r\n"
+                                 "[ main ]\r\n"
+                                 "Name=second\r\n"
+                                 "Other=only in the second\r\n"
+                                 "[表示]\r\n"
+                                 "Size=12\r\n"
+                                 "Font=ＭＳ\r\n"
+                                 "[Added]\r\n"
+                                 "k=v\r\n";
     EXPECT_EQ(ini.Bytes(), expected);
 
     TIniText lf("[a]\nx=1\n");
@@ -416,7 +416,8 @@ TEST(ProcessSpawn, WaitedAndDetachedChildren)
     TempFolder dir;
     const std::string out = dir / "out.txt";
     // Arguments reach the program as they are: no shell in between.
-    const pid_t waited = SpawnProgram(sh, {"sh", "-c", "printf '%s|' \"$@\" > \"$0\"", out, "a b", "$HOME", ";"}, false);
+    const pid_t waited =
+        SpawnProgram(sh, {"sh", "-c", "printf '%s|' \"$@\" > \"$0\"", out, "a b", "$HOME", ";"}, false);
     ASSERT_GT(waited, 0);
     for (int i = 0; i < 200 && !ChildHasEnded(waited); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

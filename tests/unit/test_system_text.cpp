@@ -33,12 +33,12 @@ TEST(CommandLineSplit, WindowsQuotingRules)
         {"\"\"", {""}},
         {"a \"\" b", {"a", "", "b"}},
         {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
-        {"a\\b c\\\\d", {"a\\b", "c\\\\d"}},               // backslashes alone stay
-        {"\\\"q\\\"", {"\"q\""}},                           // \" is a quote
-        {"\"a\\\\\" b", {"a\\", "b"}},                      // \\" is a backslash, then the quote ends
-        {"\"a\\\\\\\" b\"", {"a\\\" b"}},                   // \\\" is a backslash and a quote
+        {"a\\b c\\\\d", {"a\\b", "c\\\\d"}},   // backslashes alone stay
+        {"\\\"q\\\"", {"\"q\""}},              // \" is a quote
+        {"\"a\\\\\" b", {"a\\", "b"}},         // \\" is a backslash, then the quote ends
+        {"\"a\\\\\\\" b\"", {"a\\\" b"}},      // \\\" is a backslash and a quote
         {"C:\\Program Files\\x.exe", {"C:\\Program", "Files\\x.exe"}},
-        {"-q \"open quote", {"-q", "open quote"}},          // an unclosed quote runs to the end
+        {"-q \"open quote", {"-q", "open quote"}},   // an unclosed quote runs to the end
         {"; rm -rf / && echo $HOME | `id`", {";", "rm", "-rf", "/", "&&", "echo", "$HOME", "|", "`id`"}},
     };
     for (const Row& r : rows)
@@ -68,7 +68,7 @@ TEST(CommandLineSplit, ProgramParts)
     EXPECT_EQ(p.Params, "");
 
     p = SplitQuotedProgram("\"/opt/my tool/run\" a \"b c\"");
-    EXPECT_EQ(p.Program, "/opt/my tool/run");           // the quotes go
+    EXPECT_EQ(p.Program, "/opt/my tool/run");   // the quotes go
     EXPECT_EQ(p.Params, "a \"b c\"");
     p = SplitQuotedProgram("sleep 0.5");
     EXPECT_EQ(p.Program, "sleep");
@@ -88,17 +88,31 @@ std::string Picture(const std::vector<TKeyAction>& actions)
     for (const TKeyAction& a : actions) {
         const char mod = a.Modifier == TKeyModifier::Shift ? '+' : a.Modifier == TKeyModifier::Ctrl ? '^' : '%';
         switch (a.Kind) {
-        case TKeyAction::Down: out += std::string("D") + mod; break;
-        case TKeyAction::Up: out += std::string("U") + mod; break;
-        case TKeyAction::Char: out += a.Text; break;
-        case TKeyAction::Typed: out += "<" + a.Text + ">"; break;
+        case TKeyAction::Down:
+            out += std::string("D") + mod;
+            break;
+        case TKeyAction::Up:
+            out += std::string("U") + mod;
+            break;
+        case TKeyAction::Char:
+            out += a.Text;
+            break;
+        case TKeyAction::Typed:
+            out += "<" + a.Text + ">";
+            break;
         case TKeyAction::Named:
-            if (a.Key == TNamedKey::Tab) out += "[TAB]";
-            else if (a.Key == TNamedKey::Enter) out += "[ENTER]";
-            else if (a.Key == TNamedKey::Escape) out += "[ESC]";
-            else if (a.Key == TNamedKey::Backspace) out += "[BS]";
-            else if (a.Key >= TNamedKey::F1) out += "[F" + std::to_string(static_cast<int>(a.Key) - static_cast<int>(TNamedKey::F1) + 1) + "]";
-            else out += "[?]";
+            if (a.Key == TNamedKey::Tab)
+                out += "[TAB]";
+            else if (a.Key == TNamedKey::Enter)
+                out += "[ENTER]";
+            else if (a.Key == TNamedKey::Escape)
+                out += "[ESC]";
+            else if (a.Key == TNamedKey::Backspace)
+                out += "[BS]";
+            else if (a.Key >= TNamedKey::F1)
+                out += "[F" + std::to_string(static_cast<int>(a.Key) - static_cast<int>(TNamedKey::F1) + 1) + "]";
+            else
+                out += "[?]";
             break;
         }
     }
@@ -131,11 +145,11 @@ TEST(KeySequence, Grammar)
         {"{TAB 0}x", "x"},
         {"あ+い", "<あ>D+<い>U+"},
         {"{あ 2}", "<あ><あ>"},
-        {"ｱ", "<ｱ>"},                  // single-byte kana is typed text
-        {"{TAB", "{TAB"},              // no closing brace: the characters themselves
-        {"a)b", "a)b"},                // a ")" outside a group
-        {"+(ab", "D+abU+"},            // a group left open ends with the text
-        {"^", "D^U^"},                 // a modifier at the end is pressed and released
+        {"ｱ", "<ｱ>"},         // single-byte kana is typed text
+        {"{TAB", "{TAB"},     // no closing brace: the characters themselves
+        {"a)b", "a)b"},       // a ")" outside a group
+        {"+(ab", "D+abU+"},   // a group left open ends with the text
+        {"^", "D^U^"},        // a modifier at the end is pressed and released
         {"", ""},
     };
     for (const Row& r : rows) {
@@ -153,12 +167,8 @@ TEST(KeySequence, BadTextsAreErrors)
         const char* error;
     };
     const Row rows[] = {
-        {"{FOO}", "{FOO}"},
-        {"{F17}", "{F17}"},
-        {"{F0}", "{F0}"},
-        {"{TAB x}", "{TAB x}"},
-        {"{TAB 1001}", "{TAB 1001}"},
-        {"ab{}", "{}"},
+        {"{FOO}", "{FOO}"},     {"{F17}", "{F17}"},           {"{F0}", "{F0}"},
+        {"{TAB x}", "{TAB x}"}, {"{TAB 1001}", "{TAB 1001}"}, {"ab{}", "{}"},
     };
     for (const Row& r : rows) {
         std::vector<TKeyAction> out;
@@ -270,7 +280,9 @@ TEST(EncryptedFile, RoundTripsAndDamage)
     EXPECT_FALSE(DecryptText(file.substr(0, 3), back));
     EXPECT_FALSE(DecryptText(file.substr(0, file.size() - 1), back));   // shorter than its length
     // A file scrambled with another key carries a length that does not fit.
-    TCipher other{std::string("\x05\x00\x00\x00" "hello", 9)};
+    TCipher other{std::string("\x05\x00\x00\x00"
+                              "hello",
+                              9)};
     other.Scramble("another key");
     EXPECT_FALSE(DecryptText(other.Bytes, back));
 }

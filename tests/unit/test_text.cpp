@@ -99,12 +99,12 @@ TEST(CharLenAt, LeadBytesAndTheEndOfTheText)
     const std::string t = "A\x83\x41\x81";
     EXPECT_FALSE(IsLeadAt(t, 0));
     EXPECT_TRUE(IsLeadAt(t, 1));
-    EXPECT_FALSE(IsLeadAt(t, 3)); // lead byte without a second byte
+    EXPECT_FALSE(IsLeadAt(t, 3));   // lead byte without a second byte
     EXPECT_EQ(CharLenAt(t, 0), 1u);
     EXPECT_EQ(CharLenAt(t, 1), 2u);
     EXPECT_EQ(CharLenAt(t, 3), 1u);
     EXPECT_EQ(CharLenAt("\xE0\x40", 0), 2u);
-    EXPECT_EQ(CharLenAt("\xA0\x40", 0), 1u); // half-width katakana: one byte
+    EXPECT_EQ(CharLenAt("\xA0\x40", 0), 1u);   // half-width katakana: one byte
 }
 
-} // namespace
+}   // namespace

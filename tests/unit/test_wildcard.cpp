@@ -33,7 +33,7 @@ const WholeCase kWholeCases[] = {
     {"*.txt", ".txt", true},
     {"a?c", "abc", true},
     {"a?c", "ac", false},
-    {"a?", "a", true},               // "?" at the end takes nothing
+    {"a?", "a", true},   // "?" at the end takes nothing
     {"###", "123", true},
     {"###", "１２３", false},
     {"#", "#", false},
@@ -42,7 +42,7 @@ const WholeCase kWholeCases[] = {
     {"[a-z]", "Q", false},
     {"[!a-z]", "Q", true},
     {"[!a-z]", "q", false},
-    {"[z-a]", "m", true},            // reversed range swapped
+    {"[z-a]", "m", true},   // reversed range swapped
     {"[+0-9]円", "120円", true},
     {"[+0-9]円", "円", false},
     {"[*0-9]円", "円", true},
@@ -50,26 +50,26 @@ const WholeCase kWholeCases[] = {
     {"[=ab|a|abc]", "ab", true},
     {"[=ab|a|abc]", "abc", false},   // "ab" fits first and the match ends early
     {"[=ab|a|abc]", "a", true},
-    {"[=ab|a]b", "ab", false},       // "ab" is tried first, taken, never reconsidered
-    {"[=x|]y", "y", true},           // an empty alternative always fits
-    {"[x]", "[x]", false},           // the subject's "[x]" is one unit "[...]"
+    {"[=ab|a]b", "ab", false},   // "ab" is tried first, taken, never reconsidered
+    {"[=x|]y", "y", true},       // an empty alternative always fits
+    {"[x]", "[x]", false},       // the subject's "[x]" is one unit "[...]"
     {"\\[x]", "[x]", false},
     {"?", "[x]", true},
-    {"[[]", "[x]", true},            // its code is that of "["
-    {"[\\n]", "\\n", false},         // "\n" in a subject is two units, CR and LF
+    {"[[]", "[x]", true},      // its code is that of "["
+    {"[\\n]", "\\n", false},   // "\n" in a subject is two units, CR and LF
     {"[\\n][\\n]", "\\n", true},
     {"a\\tb", "a\tb", true},
     {"a\\nb", "a\r\nb", true},
-    {"表", "表", true},               // second byte 0x5C
+    {"表", "表", true},   // second byte 0x5C
     {"ソ", "ソ", true},
     {"表*", "表示", true},
     {"*ソ", "aソ", true},
-    {"*ソ", "ソソ", false},          // settles on the first ソ
+    {"*ソ", "ソソ", false},   // settles on the first ソ
     {"[表]", "表", true},
     {"[ア-ン]", "ソ", true},
     {"[ア-ン]", "あ", false},
-    {"*[", "x[", false},              // a class left open at the end holds nothing
-    {"a\\", "a\\", true},             // a trailing backslash is itself
+    {"*[", "x[", false},    // a class left open at the end holds nothing
+    {"a\\", "a\\", true},   // a trailing backslash is itself
     {"", "", true},
     {"", "a", false},
     {"*", "", true},
@@ -99,7 +99,7 @@ const PrefixCase kPrefixCases[] = {
     {"(*):(*)", "a:b:c", true, "a:b:c", "", {"a", "b:c"}},
     {"(#)(#)", "12x", true, "12", "x", {"1", "2"}},
     {"*(#)", "ab3cd", true, "ab3", "cd", {"3"}},
-    {"()()", "xy", true, "", "xy", {""}},       // a second capture at the same end is dropped
+    {"()()", "xy", true, "", "xy", {""}},   // a second capture at the same end is dropped
     {"表(*)示", "表ソ示す", true, "表ソ示", "す", {"ソ"}},
     {"x", "abc", false, "", "abc", {}},
     {"([+a-z])=(*)", "key=val", true, "key=val", "", {"key", "val"}},
@@ -163,7 +163,8 @@ TEST(WildcardTest, ManyStarsStayFast)
 {
     std::string subject(3000, 'a');
     std::string pattern;
-    for (int i = 0; i < 40; ++i) pattern += "*a";
+    for (int i = 0; i < 40; ++i)
+        pattern += "*a";
     pattern += "*b";
     long t0 = NowMs();
     EXPECT_FALSE(WildcardWholeMatch(subject, pattern));
@@ -190,18 +191,22 @@ struct ReferenceMatcher {
             const TWSeq& u = pat.Units[k];
             switch (u.Kind) {
             case TWKind::Char:
-                if (pos >= ns || sub.Units[pos].TextView() != u.TextView()) return -1;
+                if (pos >= ns || sub.Units[pos].TextView() != u.TextView())
+                    return -1;
                 ++pos;
                 break;
             case TWKind::Question:
-                if (pos < ns) ++pos;
+                if (pos < ns)
+                    ++pos;
                 break;
             case TWKind::Number:
-                if (pos >= ns || sub.Units[pos].Text[0] < '0' || sub.Units[pos].Text[0] > '9') return -1;
+                if (pos >= ns || sub.Units[pos].Text[0] < '0' || sub.Units[pos].Text[0] > '9')
+                    return -1;
                 ++pos;
                 break;
             case TWKind::PickupFrom:
-                if (record) capStart = pos;
+                if (record)
+                    capStart = pos;
                 break;
             case TWKind::PickupTo:
                 if (record && pos > furthest) {
@@ -215,9 +220,12 @@ struct ReferenceMatcher {
                     break;
                 }
                 int i = pos;
-                while (i <= ns && Run(k + 1, i, false) < 0) ++i;
-                if (i > ns) return -1;
-                if (!record) return Run(k + 1, i, false);
+                while (i <= ns && Run(k + 1, i, false) < 0)
+                    ++i;
+                if (i > ns)
+                    return -1;
+                if (!record)
+                    return Run(k + 1, i, false);
                 pos = i;
                 break;
             }
@@ -225,24 +233,30 @@ struct ReferenceMatcher {
                 // Classes are checked through a one-unit pattern of the real matcher.
                 const TWKakko& c = pat.Classes[u.Kakko];
                 if (c.Kind == TWKakko::Single) {
-                    if (pos >= ns || c.Contains(sub.Units[pos].Code) == c.Negated) return -1;
+                    if (pos >= ns || c.Contains(sub.Units[pos].Code) == c.Negated)
+                        return -1;
                     ++pos;
                 } else if (c.Kind == TWKakko::Choice) {
                     bool taken = false;
                     for (size_t a = 0; a < c.Alternatives.size() && !taken; ++a) {
                         std::string text;
                         int chars = static_cast<int>(c.AltChars[a]);
-                        if (pos + chars > ns) continue;
-                        for (int j = 0; j < chars; ++j) text += sub.Units[pos + j].TextView();
-                        if (text == c.Alternatives[a]) pos += chars, taken = true;
+                        if (pos + chars > ns)
+                            continue;
+                        for (int j = 0; j < chars; ++j)
+                            text += sub.Units[pos + j].TextView();
+                        if (text == c.Alternatives[a])
+                            pos += chars, taken = true;
                     }
-                    if (!taken) return -1;
+                    if (!taken)
+                        return -1;
                 } else {
                     int start = pos;
                     while (pos < ns && !(!c.Follower.empty() && sub.Units[pos].TextView() == c.Follower) &&
                            c.Contains(sub.Units[pos].Code) != c.Negated)
                         ++pos;
-                    if (c.Kind == TWKakko::Plus && pos == start) return -1;
+                    if (c.Kind == TWKakko::Plus && pos == start)
+                        return -1;
                 }
                 break;
             }
@@ -255,7 +269,8 @@ struct ReferenceMatcher {
 bool HasBadFollower(const TWString& p)
 {
     for (const auto& c : p.Classes)
-        if (c.BadFollower) return true;
+        if (c.BadFollower)
+            return true;
     return false;
 }
 
@@ -268,8 +283,10 @@ TEST(WildcardTest, AgreesWithTheUnitByUnitMatcher)
     for (int n = 0; n < 20000; ++n) {
         std::string pat, sub;
         int pl = rng() % 10, sl = rng() % 9;
-        for (int i = 0; i < pl; ++i) pat += patAlphabet[rng() % (sizeof(patAlphabet) - 1)];
-        for (int i = 0; i < sl; ++i) sub += subAlphabet[rng() % (sizeof(subAlphabet) - 1)];
+        for (int i = 0; i < pl; ++i)
+            pat += patAlphabet[rng() % (sizeof(patAlphabet) - 1)];
+        for (int i = 0; i < sl; ++i)
+            sub += subAlphabet[rng() % (sizeof(subAlphabet) - 1)];
         TWString p = TWString::CompilePattern(pat);
         if (HasBadFollower(p)) {
             EXPECT_THROW(TWildcard(pat).WholeMatch(sub), EWildcard) << pat;
@@ -284,7 +301,8 @@ TEST(WildcardTest, AgreesWithTheUnitByUnitMatcher)
         bool ok = TWildcard(pat).PrefixMatch(sub, end, &caps);
         ASSERT_EQ(ok, want >= 0) << "pattern " << pat << " subject " << sub;
         ++compared;
-        if (!ok) continue;
+        if (!ok)
+            continue;
         ++matched;
         auto offset = [&](int unit) { return unit < ref.ns ? s.Units[unit].SrcBegin : sub.size(); };
         ASSERT_EQ(end, offset(want)) << "pattern " << pat << " subject " << sub;
@@ -308,14 +326,16 @@ TEST(WildcardTest, HugeStarCountsStayBounded)
     EXPECT_TRUE(WildcardWholeMatch("abc", stars + "c"));
     EXPECT_FALSE(WildcardWholeMatch("abc", stars + "x"));
     std::string starsAndChars;
-    for (int i = 0; i < 200000; ++i) starsAndChars += "*a";
+    for (int i = 0; i < 200000; ++i)
+        starsAndChars += "*a";
     EXPECT_TRUE(WildcardPrefixMatch(std::string(200000, 'a'), starsAndChars).Ok);
     EXPECT_FALSE(WildcardWholeMatch(std::string(199999, 'a'), starsAndChars));
 
     std::string subject(100000, 'a');
     subject += 'b';
     std::string pattern;
-    for (int i = 0; i < 3000; ++i) pattern += "*a";
+    for (int i = 0; i < 3000; ++i)
+        pattern += "*a";
     EXPECT_FALSE(WildcardWholeMatch(subject, pattern + "*c"));
     TWildcardResult r = WildcardPrefixMatch(subject, "(" + pattern + ")*b");
     ASSERT_TRUE(r.Ok);
@@ -334,8 +354,10 @@ TEST(WildcardTest, RandomPatternsStayInBounds)
     for (int n = 0; n < 3000; ++n) {
         std::string pat, sub;
         int pl = rng() % 12, sl = rng() % 20;
-        for (int i = 0; i < pl; ++i) pat += alphabet[rng() % (sizeof(alphabet) - 1)];
-        for (int i = 0; i < sl; ++i) sub += alphabet[rng() % (sizeof(alphabet) - 1)];
+        for (int i = 0; i < pl; ++i)
+            pat += alphabet[rng() % (sizeof(alphabet) - 1)];
+        for (int i = 0; i < sl; ++i)
+            sub += alphabet[rng() % (sizeof(alphabet) - 1)];
         try {
             TWildcard w(pat);
             size_t end = 0;
@@ -354,7 +376,7 @@ TEST(WildcardTest, RandomPatternsStayInBounds)
     EXPECT_LT(ms, 5000);
 }
 
-}  // namespace
+}   // namespace
 
 namespace {
 
@@ -374,4 +396,4 @@ TEST(WildcardTest, SubjectBeyondTheMemoryLimitIsRefused)
     EXPECT_TRUE(WildcardWholeMatch(big, "a*"));
 }
 
-}  // namespace
+}   // namespace

@@ -23,7 +23,7 @@ std::string Where(const TEntry& e)
     return e.file + ":" + std::to_string(e.line) + ": ";
 }
 
-}  // namespace
+}   // namespace
 
 std::string NameStem(const std::string& name)
 {

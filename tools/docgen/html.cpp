@@ -12,11 +12,20 @@ std::string Escape(const std::string& s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -112,7 +121,7 @@ bool OrderedItem(const std::string& line, size_t& textStart)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 std::string MarkdownToHtml(const std::string& markdown, const std::string& title)
 {
@@ -140,8 +149,8 @@ std::string MarkdownToHtml(const std::string& markdown, const std::string& title
             for (++i; i < lines.size() && lines[i] != "```"; ++i)
                 code += lines[i] + "\n";
             const std::string lang = info.substr(0, info.find(' '));
-            body += "<pre><code" + (lang.empty() ? std::string() : " class=\"language-" + Escape(lang) + "\"") +
-                    ">" + Escape(code) + "</code></pre>\n";
+            body += "<pre><code" + (lang.empty() ? std::string() : " class=\"language-" + Escape(lang) + "\"") + ">" +
+                    Escape(code) + "</code></pre>\n";
             continue;
         }
         if (TrimSpaces(line).empty()) {

@@ -76,8 +76,8 @@ int Check(const std::string& dir)
             ++entries;
             samples += e.samples.size();
         }
-    std::cout << files.size() << " files, " << entries << " entries, " << samples << " samples, "
-              << faults.size() << " faults\n";
+    std::cout << files.size() << " files, " << entries << " entries, " << samples << " samples, " << faults.size()
+              << " faults\n";
     return ok && faults.empty() ? 0 : 1;
 }
 
@@ -225,8 +225,7 @@ int Run(const std::vector<std::string>& args)
             if (why.empty())
                 continue;
             const bool fixable = results[k].failure.empty() && !results[k].timedOut &&
-                                 (!guide || (ShownText(results[k].err) == s.err &&
-                                             results[k].exitCode == s.exitCode));
+                                 (!guide || (ShownText(results[k].err) == s.err && results[k].exitCode == s.exitCode));
             if (update && fixable) {
                 std::cerr << s.file << ":" << s.line << ": updated\n" << why;
                 s.out = ShownText(results[k].out);
@@ -238,8 +237,7 @@ int Run(const std::vector<std::string>& args)
             ++failed;
         }
         if (update) {
-            const bool written = guide ? UpdateGuide(path, guideSamples)
-                                       : WriteWholeFile(path, WriteDataFile(data));
+            const bool written = guide ? UpdateGuide(path, guideSamples) : WriteWholeFile(path, WriteDataFile(data));
             if (!written) {
                 std::cerr << path << ": cannot be written\n";
                 return 1;
@@ -250,7 +248,7 @@ int Run(const std::vector<std::string>& args)
     return failed ? 1 : 0;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

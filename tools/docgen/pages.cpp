@@ -5,16 +5,18 @@
 
 namespace {
 
-const char* kGeneratedNote =
-    "<!-- このページは docs/reference/data/ から自動生成されます。直接編集せず、データを直して"
-    " make docs を実行してください。 -->\n";
+const char* kGeneratedNote = "<!-- このページは docs/reference/data/ から自動生成されます。直接編集せず、データを直して"
+                             " make docs を実行してください。 -->\n";
 
 std::string KindName(const TWordRow& row)
 {
     switch (row.kind) {
-    case TWordRow::Command: return "命令";
-    case TWordRow::Variable: return "システム変数";
-    case TWordRow::Constant: return "定数";
+    case TWordRow::Command:
+        return "命令";
+    case TWordRow::Variable:
+        return "システム変数";
+    case TWordRow::Constant:
+        return "定数";
     }
     return "";
 }
@@ -174,7 +176,7 @@ std::string IndexPage(const std::vector<TDataFile>& files, const TRegistry& regi
     return s;
 }
 
-}  // namespace
+}   // namespace
 
 std::string PageFileName(const std::string& stem)
 {
@@ -289,7 +291,7 @@ std::string CLiteral(const std::string& text)
     return s + "\"";
 }
 
-}  // namespace
+}   // namespace
 
 std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& registry)
 {

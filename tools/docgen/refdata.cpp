@@ -105,7 +105,7 @@ bool ParseExitCode(const std::string& text, int& code)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 TDataFile ReadDataFile(const std::string& path, std::vector<std::string>& errors)
 {
@@ -154,7 +154,8 @@ TDataFile ReadDataFile(const std::string& path, std::vector<std::string>& errors
         if (desc.size() == 1)
             entry.description = desc[0];
         else if (desc.size() > 1)
-            errors.push_back(Where(path, descStart) + "the description of \"" + (entry.names.empty() ? "" : entry.names[0]) + "\" must be one line");
+            errors.push_back(Where(path, descStart) + "the description of \"" +
+                             (entry.names.empty() ? "" : entry.names[0]) + "\" must be one line");
         // The blocks.
         TSample* sample = nullptr;
         while (i < lines.size() && StartsWith(lines[i], "--- ")) {

@@ -19,13 +19,13 @@
 #include <vector>
 
 struct TSample {
-    std::string code;       // the program, UTF-8
-    bool window = false;    // runs in the window host (offscreen)
-    std::string input;      // standard input
-    std::string out;        // expected standard output (the messages for the window)
-    std::string err;        // expected standard error
+    std::string code;      // the program, UTF-8
+    bool window = false;   // runs in the window host (offscreen)
+    std::string input;     // standard input
+    std::string out;       // expected standard output (the messages for the window)
+    std::string err;       // expected standard error
     int exitCode = 0;
-    std::string file;       // where it was written, for messages
+    std::string file;   // where it was written, for messages
     int line = 0;
     // Guide samples: the line range [outFirst, outLast) of the output block's
     // content, so that an update can rewrite it in place.
@@ -43,7 +43,7 @@ struct TEntry {
 
 struct TDataFile {
     std::string path;
-    std::string stem;       // family name as the registry writes it, or "variables"
+    std::string stem;   // family name as the registry writes it, or "variables"
     std::string title;
     std::string intro;
     std::vector<TEntry> entries;

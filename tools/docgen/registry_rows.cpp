@@ -11,13 +11,13 @@ TRegistry Build()
 {
     TRegistry r;
 #define PORU_FAMILY(family) r.families.push_back(#family);
-#define PORU_COMMAND(family, symbol, id, name, argSpec) \
+#define PORU_COMMAND(family, symbol, id, name, argSpec)                                                                \
     r.rows.push_back({TWordRow::Command, #family, id, name, argSpec, "", false});
-#define PORU_ALIAS(family, symbol, name, argSpec) \
+#define PORU_ALIAS(family, symbol, name, argSpec)                                                                      \
     r.rows.push_back({TWordRow::Command, #family, static_cast<int>(Cmd::symbol), name, argSpec, "", false});
-#define PORU_VARIABLE(name, value, description, computed) \
+#define PORU_VARIABLE(name, value, description, computed)                                                              \
     r.rows.push_back({TWordRow::Variable, "", -1, name, "", value, std::strcmp(#computed, "Plain") != 0});
-#define PORU_CONSTANT(name, value, description, computed) \
+#define PORU_CONSTANT(name, value, description, computed)                                                              \
     r.rows.push_back({TWordRow::Constant, "", -1, name, "", value, std::strcmp(#computed, "Plain") != 0});
 #include "interp/builtins_table.inc"
     for (const TWordRow& row : r.rows)
@@ -25,7 +25,7 @@ TRegistry Build()
     return r;
 }
 
-}  // namespace
+}   // namespace
 
 const TRegistry& TRegistry::Get()
 {

@@ -7,8 +7,8 @@
 
 struct TWordRow {
     enum Kind { Command, Variable, Constant } kind = Command;
-    std::string family;      // commands: the family as the table writes it
-    int id = -1;             // commands only
+    std::string family;   // commands: the family as the table writes it
+    int id = -1;          // commands only
     std::string name;
     std::string argSpec;     // commands only
     std::string value;       // system words: the value at registration

@@ -133,7 +133,7 @@ void Collect(const TSample& s, const TRunning& r, int status, TRunResult& result
     fs::remove_all(r.dir, ec);
 }
 
-}  // namespace
+}   // namespace
 
 std::string ShownText(const std::string& written)
 {

@@ -8,16 +8,16 @@
 #include "refdata.h"
 
 struct TRunOptions {
-    std::string binDir;      // holds porukana-cli and porukana
-    int jobs = 1;            // samples run at the same time
+    std::string binDir;   // holds porukana-cli and porukana
+    int jobs = 1;         // samples run at the same time
     int timeoutSeconds = 30;
 };
 
 struct TRunResult {
-    std::string out, err;    // the window's messages are in `out`
+    std::string out, err;   // the window's messages are in `out`
     int exitCode = 0;
     bool timedOut = false;
-    std::string failure;     // why the sample could not be run at all
+    std::string failure;   // why the sample could not be run at all
 };
 
 // Runs every sample; results[i] belongs to samples[i].

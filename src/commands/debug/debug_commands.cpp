@@ -62,8 +62,8 @@ void cmdLineStop(TPoruBase& st)
 
 // Tries to link for a few seconds after starting DDEファイル名; events run between
 // the attempts.
-TChannelSend SendAfterStart(TPoruBase& st, IChannelService& svc, const std::string& program,
-                            const std::string& server, const std::string& topic, const std::string& text)
+TChannelSend SendAfterStart(TPoruBase& st, IChannelService& svc, const std::string& program, const std::string& server,
+                            const std::string& topic, const std::string& text)
 {
     StartCommandLine(st, program);
     TChannelSend r = TChannelSend::NoServer;
@@ -154,9 +154,7 @@ void cmdDdeServer(TPoruBase& st)
         st.Host->AddEventSource();
 }
 
-HandlerRegistrar reg({{Cmd::Debug, cmdDebug},
-                      {Cmd::LineStop, cmdLineStop},
-                      {Cmd::DdeSend, cmdDdeSend},
-                      {Cmd::DdeServer, cmdDdeServer}});
+HandlerRegistrar reg(
+    {{Cmd::Debug, cmdDebug}, {Cmd::LineStop, cmdLineStop}, {Cmd::DdeSend, cmdDdeSend}, {Cmd::DdeServer, cmdDdeServer}});
 
 }   // namespace

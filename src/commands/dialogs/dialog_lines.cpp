@@ -54,8 +54,7 @@ std::string PathFromCurrentFolder(const std::string& name)
     return folder + name;
 }
 
-template <class F>
-bool TLineDialogs::Ask(const std::string& prompt, F accept)
+template <class F> bool TLineDialogs::Ask(const std::string& prompt, F accept)
 {
     io_.Prompt(prompt + kEntryHint);
     std::string line;

@@ -38,8 +38,7 @@ public:
 private:
     // Reads until `accept` takes a line, at most kLineAttempts times; false when
     // none was taken or the input ended.
-    template <class F>
-    bool Ask(const std::string& prompt, F accept);
+    template <class F> bool Ask(const std::string& prompt, F accept);
 
     TLineIo& io_;
 };

@@ -18,23 +18,27 @@ void cmdShow(TPoruBase& st)
     THashNode* target = st.Sys.OutputTarget;
     if (target && !target->Value.empty()) {
         std::string name = FindReadPath(st, target->Value);
-        if (!SecurityGate(st, name, "\"" + name + "\"へ書き込みます。")) return;
+        if (!SecurityGate(st, name, "\"" + name + "\"へ書き込みます。"))
+            return;
         std::string native = ToNativePath(name);
         std::ofstream out(native, std::ios::binary | std::ios::app);
-        if (!out) st.Error("ファイル\"" + name + "\"へ書き込めません。");
+        if (!out)
+            st.Error("ファイル\"" + name + "\"へ書き込めません。");
         out << text << "\r\n";
         return;
     }
-    if (st.Host) st.Host->ShowText(st, text);
+    if (st.Host)
+        st.Host->ShowText(st, text);
 }
 
 // 言う: show a message.
 void cmdSay(TPoruBase& st)
 {
     std::string text = st.PopText();
-    if (st.Host) st.Host->Say(st, text);
+    if (st.Host)
+        st.Host->Say(st, text);
 }
 
 HandlerRegistrar reg({{Cmd::Show, cmdShow}, {Cmd::Say, cmdSay}});
 
-}  // namespace
+}   // namespace

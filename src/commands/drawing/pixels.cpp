@@ -318,7 +318,8 @@ void ResampleLine(const int* in, int count, int* out, int newCount)
             sum += (hi - lo) * in[j];
             total += hi - lo;
         }
-        out[d] = total > 0 ? static_cast<int>((sum + total / 2) / total) : in[std::min<int64_t>(start / one, count - 1)];
+        out[d] =
+            total > 0 ? static_cast<int>((sum + total / 2) / total) : in[std::min<int64_t>(start / one, count - 1)];
     }
 }
 

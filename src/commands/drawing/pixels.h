@@ -22,18 +22,36 @@ struct TPixels {
 };
 
 // Channel access of a pixel word.
-inline int PixR(uint32_t p) { return (p >> 16) & 0xFF; }
-inline int PixG(uint32_t p) { return (p >> 8) & 0xFF; }
-inline int PixB(uint32_t p) { return p & 0xFF; }
-inline int PixA(uint32_t p) { return (p >> 24) & 0xFF; }
+inline int PixR(uint32_t p)
+{
+    return (p >> 16) & 0xFF;
+}
+inline int PixG(uint32_t p)
+{
+    return (p >> 8) & 0xFF;
+}
+inline int PixB(uint32_t p)
+{
+    return p & 0xFF;
+}
+inline int PixA(uint32_t p)
+{
+    return (p >> 24) & 0xFF;
+}
 inline uint32_t MakePix(int r, int g, int b, int a = 255)
 {
-    return (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) |
-           (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+    return (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+           static_cast<uint32_t>(b);
 }
 // A colour value (R + 256*G + 65536*B) as a pixel word and back.
-inline uint32_t PixFromColour(int32_t c) { return MakePix(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-inline int32_t ColourFromPix(uint32_t p) { return PixR(p) + 256 * PixG(p) + 65536 * PixB(p); }
+inline uint32_t PixFromColour(int32_t c)
+{
+    return MakePix(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+inline int32_t ColourFromPix(uint32_t p)
+{
+    return PixR(p) + 256 * PixG(p) + 65536 * PixB(p);
+}
 
 // ---- filters (each changes the picture in place) ----
 void FlipVertical(TPixels& pic);
@@ -82,7 +100,10 @@ void FadeLighten(TPixels& pic, int limit);
 
 // ---- colours ----
 // The colour value of R, G and B (each 0..255).
-inline int32_t RgbValue(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+inline int32_t RgbValue(int r, int g, int b)
+{
+    return r + 256 * g + 65536 * b;
+}
 // The colour value of C, M, Y and K (each 0..255): R = 255 - (c + k) and so on,
 // 0 when the sum exceeds 254.
 int32_t CmykValue(int c, int m, int y, int k);

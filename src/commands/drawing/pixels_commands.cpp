@@ -28,8 +28,8 @@ void cmdRgb(TPoruBase& st)
         if (v < -1)
             st.ArgError();
     }
-    st.SetSoreNumber(RgbValue(static_cast<int>(c[0] & 0xFF), static_cast<int>(c[1] & 0xFF),
-                              static_cast<int>(c[2] & 0xFF)));
+    st.SetSoreNumber(
+        RgbValue(static_cast<int>(c[0] & 0xFF), static_cast<int>(c[1] & 0xFF), static_cast<int>(c[2] & 0xFF)));
 }
 
 // CMYK: cyan, magenta, yellow, black, each 0..255.
@@ -41,8 +41,8 @@ void cmdCmyk(TPoruBase& st)
     for (int64_t v : c)
         if (v < 0 || v > 255)
             st.Error("範囲チェックエラー");
-    st.SetSoreNumber(CmykValue(static_cast<int>(c[0]), static_cast<int>(c[1]), static_cast<int>(c[2]),
-                               static_cast<int>(c[3])));
+    st.SetSoreNumber(
+        CmykValue(static_cast<int>(c[0]), static_cast<int>(c[1]), static_cast<int>(c[2]), static_cast<int>(c[3])));
 }
 
 HandlerRegistrar reg({{Cmd::Rgb, cmdRgb}, {Cmd::Cmyk, cmdCmyk}});

@@ -11,14 +11,16 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 constexpr std::array<int8_t, 256> MakeDecodeTable()
 {
     std::array<int8_t, 256> t{};
-    for (auto& v : t) v = -1;
-    for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+    for (auto& v : t)
+        v = -1;
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
     return t;
 }
 
 constexpr auto kDecode = MakeDecodeTable();
 
-}  // namespace
+}   // namespace
 
 std::string Base64Encode(std::string_view data)
 {
@@ -36,7 +38,8 @@ std::string Base64Encode(std::string_view data)
     const size_t rest = data.size() - i;
     if (rest) {
         uint32_t v = static_cast<unsigned char>(data[i]) << 16;
-        if (rest == 2) v |= static_cast<unsigned char>(data[i + 1]) << 8;
+        if (rest == 2)
+            v |= static_cast<unsigned char>(data[i + 1]) << 8;
         out += kAlphabet[v >> 18];
         out += kAlphabet[(v >> 12) & 63];
         out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
@@ -52,9 +55,11 @@ std::string Base64Decode(std::string_view text)
     uint32_t acc = 0;
     int n = 0;
     for (unsigned char c : text) {
-        if (c == '=') break;
+        if (c == '=')
+            break;
         int8_t v = kDecode[c];
-        if (v < 0) continue;
+        if (v < 0)
+            continue;
         acc = (acc << 6) | static_cast<uint32_t>(v);
         if (++n == 4) {
             out += static_cast<char>(acc >> 16);

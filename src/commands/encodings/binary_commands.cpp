@@ -19,7 +19,8 @@ void cmdBinaryGet(TPoruBase& st)
     TBinaryForm f = BinaryFormOf(form);
     TBinaryValue v;
     try {
-        if (!BinaryRead(var->Value, pos, f, v)) return;
+        if (!BinaryRead(var->Value, pos, f, v))
+            return;
     } catch (const EBinary& e) {
         st.Error(e.what());
     }
@@ -39,7 +40,8 @@ void cmdBinarySet(TPoruBase& st)
     THashNode* var = st.PopWord(false);
     std::string value = st.PopText();
     TBinaryForm f = BinaryFormOf(form);
-    if (f == TBinaryForm::Unknown) return;
+    if (f == TBinaryForm::Unknown)
+        return;
     long double number = (f == TBinaryForm::Char || f == TBinaryForm::CharZ) ? 0 : ToNumber(value);
     try {
         BinaryWrite(var->Value, pos, f, value, number);
@@ -48,7 +50,6 @@ void cmdBinarySet(TPoruBase& st)
     }
 }
 
-HandlerRegistrar
-    reg({{Cmd::BinaryDump, cmdDump}, {Cmd::BinaryGet, cmdBinaryGet}, {Cmd::BinarySet, cmdBinarySet}});
+HandlerRegistrar reg({{Cmd::BinaryDump, cmdDump}, {Cmd::BinaryGet, cmdBinaryGet}, {Cmd::BinarySet, cmdBinarySet}});
 
-}  // namespace
+}   // namespace

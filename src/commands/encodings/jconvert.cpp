@@ -22,7 +22,10 @@ const uint16_t kKanaFull[63] = {
     0x8386, 0x8388, 0x8389, 0x838A, 0x838B, 0x838C, 0x838D, 0x838F, 0x8393, 0x814A, 0x814B,
 };
 
-bool IsKana(u8 c) { return c >= 0xA1 && c <= 0xDF; }
+bool IsKana(u8 c)
+{
+    return c >= 0xA1 && c <= 0xDF;
+}
 
 void SjisPairToJis(u8& c1, u8& c2)
 {
@@ -92,15 +95,15 @@ struct TJisWriter {
     }
     std::string Finish()
     {
-        if (kanji) out += kKanjiOut;
+        if (kanji)
+            out += kKanjiOut;
         return std::move(out);
     }
 };
 
 // Walks a JIS text: escape sequences (three bytes) switch modes; calls `kanji`
 // for each byte pair or byte in kanji mode and `ascii` otherwise.
-template <class KanjiFn, class AsciiFn>
-void WalkJis(std::string_view t, KanjiFn kanji, AsciiFn ascii)
+template <class KanjiFn, class AsciiFn> void WalkJis(std::string_view t, KanjiFn kanji, AsciiFn ascii)
 {
     bool inKanji = false;
     size_t i = 0;
@@ -108,13 +111,16 @@ void WalkJis(std::string_view t, KanjiFn kanji, AsciiFn ascii)
         const u8 c = static_cast<u8>(t[i]);
         if (c == 0x1B) {
             if (i + 1 < t.size()) {
-                if (t[i + 1] == '$') inKanji = true;
-                else if (t[i + 1] == '(') inKanji = false;
+                if (t[i + 1] == '$')
+                    inKanji = true;
+                else if (t[i + 1] == '(')
+                    inKanji = false;
             }
             i += 3;
             continue;
         }
-        if (inKanji) i += kanji(t, i);
+        if (inKanji)
+            i += kanji(t, i);
         else {
             ascii(static_cast<char>(c));
             ++i;
@@ -122,16 +128,18 @@ void WalkJis(std::string_view t, KanjiFn kanji, AsciiFn ascii)
     }
 }
 
-}  // namespace
+}   // namespace
 
 int DetectCode(std::string_view text)
 {
     const size_t n = text.size();
-    if (n == 0) return kCodeUnknown;
+    if (n == 0)
+        return kCodeUnknown;
     const size_t last = n - 1;   // the last byte is never examined
     auto at = [&](size_t i) -> u8 { return static_cast<u8>(text[i]); };
     for (size_t i = 0; i < last && i < 512; ++i)
-        if (at(i) < 0x08 || at(i) == 0xFF) return kCodeBinary;
+        if (at(i) < 0x08 || at(i) == 0xFF)
+            return kCodeBinary;
     int v = kCodeUnknown;
     size_t i = 0;
     while (i < last && (v == kCodeUnknown || v == kCodeEucOrSjis)) {
@@ -142,8 +150,10 @@ int DetectCode(std::string_view text)
         } else if (c == 0x1B) {
             if (d == '$') {
                 if (i + 2 < n) {
-                    if (at(i + 2) == 'B') v = kCodeJis;
-                    else if (at(i + 2) == '@') v = kCodeJisOld;
+                    if (at(i + 2) == 'B')
+                        v = kCodeJis;
+                    else if (at(i + 2) == '@')
+                        v = kCodeJisOld;
                 }
                 i += 3;
             } else {
@@ -153,16 +163,21 @@ int DetectCode(std::string_view text)
         } else if ((c >= 0x81 && c <= 0x8D) || (c >= 0x8F && c <= 0x9F)) {
             v = kCodeSjis;
         } else if (c == 0x8E) {
-            if ((d >= 0x40 && d <= 0x7E) || (d >= 0x80 && d <= 0xA0) || (d >= 0xE0 && d <= 0xFC)) v = kCodeSjis;
-            else if (d >= 0xA1 && d <= 0xDF) v = kCodeEucOrSjis;
+            if ((d >= 0x40 && d <= 0x7E) || (d >= 0x80 && d <= 0xA0) || (d >= 0xE0 && d <= 0xFC))
+                v = kCodeSjis;
+            else if (d >= 0xA1 && d <= 0xDF)
+                v = kCodeEucOrSjis;
             i += 2;
             continue;
         } else if (c >= 0xF0 && c <= 0xFE) {
             v = kCodeEuc;
         } else if (c >= 0xE0 && c <= 0xEF) {
-            if ((d >= 0x40 && d <= 0x7E) || (d >= 0x80 && d <= 0xA0)) v = kCodeSjis;
-            else if (d == 0xFD || d == 0xFE) v = kCodeEuc;
-            else if (d >= 0xA1 && d <= 0xFC) v = kCodeEucOrSjis;
+            if ((d >= 0x40 && d <= 0x7E) || (d >= 0x80 && d <= 0xA0))
+                v = kCodeSjis;
+            else if (d == 0xFD || d == 0xFE)
+                v = kCodeEuc;
+            else if (d >= 0xA1 && d <= 0xFC)
+                v = kCodeEucOrSjis;
             i += 2;
             continue;
         } else if (c >= 0xA1 && c <= 0xDF) {
@@ -175,8 +190,10 @@ int DetectCode(std::string_view text)
                 i += 2;
                 while (i < last && at(i) >= 0x40 && v == kCodeEucOrSjis) {
                     const u8 e = at(i);
-                    if ((e >= 0x81 && e <= 0x8D) || (e >= 0x8F && e <= 0x9C)) v = kCodeSjis;
-                    else if (e == 0xFD || e == 0xFE) v = kCodeEuc;
+                    if ((e >= 0x81 && e <= 0x8D) || (e >= 0x8F && e <= 0x9C))
+                        v = kCodeSjis;
+                    else if (e == 0xFD || e == 0xFE)
+                        v = kCodeEuc;
                     ++i;
                 }
                 continue;
@@ -325,14 +342,19 @@ std::string EucToSjis(std::string_view t)
 std::string JConvert(std::string_view text, int target)
 {
     int code = DetectCode(text);
-    if (code == kCodeJisOld) code = kCodeJis;
+    if (code == kCodeJisOld)
+        code = kCodeJis;
     if (code == kCodeUnknown || code == kCodeBinary || code == kCodeEucOrSjis || code == target)
         return std::string(text);
     switch (target) {
-    case kCodeJis: return code == kCodeSjis ? SjisToJis(text) : EucToJis(text);
-    case kCodeEuc: return code == kCodeSjis ? SjisToEuc(text) : JisToEuc(text);
-    case kCodeSjis: return code == kCodeJis ? JisToSjis(text) : EucToSjis(text);
-    default: return std::string(text);
+    case kCodeJis:
+        return code == kCodeSjis ? SjisToJis(text) : EucToJis(text);
+    case kCodeEuc:
+        return code == kCodeSjis ? SjisToEuc(text) : JisToEuc(text);
+    case kCodeSjis:
+        return code == kCodeJis ? JisToSjis(text) : EucToSjis(text);
+    default:
+        return std::string(text);
     }
 }
 
@@ -343,7 +365,8 @@ std::string MimeEncodeHeader(std::string_view t)
     size_t i = 0;
     while (i < t.size()) {
         size_t b = i;
-        while (i < t.size() && IsLeadAt(t, i)) i += 2;
+        while (i < t.size() && IsLeadAt(t, i))
+            i += 2;
         if (i > b) {
             out += kOpen;
             out += Base64Encode(SjisToJis(t.substr(b, i - b)));
@@ -352,7 +375,8 @@ std::string MimeEncodeHeader(std::string_view t)
         }
         out += t[i++];
     }
-    if (out.find(kOpen) != std::string::npos && out.find("?=") == std::string::npos) out += "?=";
+    if (out.find(kOpen) != std::string::npos && out.find("?=") == std::string::npos)
+        out += "?=";
     return out;
 }
 
@@ -367,7 +391,8 @@ std::string MimeDecodeHeader(std::string_view text)
             bool eq = true;
             for (size_t k = 0; k < kOpen.size() && eq; ++k) {
                 char a = s[i + k];
-                if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+                if (a >= 'a' && a <= 'z')
+                    a = static_cast<char>(a - 32);
                 eq = a == kOpen[k];
             }
             if (eq) {
@@ -375,9 +400,11 @@ std::string MimeDecodeHeader(std::string_view text)
                 break;
             }
         }
-        if (at == std::string::npos) break;
+        if (at == std::string::npos)
+            break;
         size_t close = s.find("?=", at + kOpen.size());
-        if (close == std::string::npos) break;
+        if (close == std::string::npos)
+            break;
         std::string decoded = Base64Decode(std::string_view(s).substr(at + kOpen.size(), close - at - kOpen.size()));
         decoded += kKanjiOut;
         s.replace(at, close + 2 - at, decoded);

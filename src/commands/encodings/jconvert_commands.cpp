@@ -4,8 +4,7 @@
 
 namespace {
 
-template <int Target>
-void Convert(TPoruBase& st)
+template <int Target> void Convert(TPoruBase& st)
 {
     st.SetSore(JConvert(st.PopText(), Target), "s");
 }
@@ -14,4 +13,4 @@ HandlerRegistrar reg({{Cmd::ConvertToEuc, Convert<kCodeEuc>},
                       {Cmd::ConvertToJis, Convert<kCodeJis>},
                       {Cmd::ConvertToSjis, Convert<kCodeSjis>}});
 
-}  // namespace
+}   // namespace

@@ -84,8 +84,8 @@ bool Conflicts(const TTextFileStream& a, const TTextFileStream& b)
 }
 
 // Opens `file` into the handle variable `name`. access: 0 read, 1 write, 2 both.
-void OpenHandle(TPoruBase& st, const std::string& name, const std::string& file, int access, int share,
-                bool create, bool truncate)
+void OpenHandle(TPoruBase& st, const std::string& name, const std::string& file, int access, int share, bool create,
+                bool truncate)
 {
     THashNode* var = st.Words.FindExact(name);
     if (!var) {
@@ -263,8 +263,8 @@ void cmdOpenWithMode(TPoruBase& st)
     }
     const int access = mode & 0x0F;
     const int share = mode & ~0x0F;
-    if (access > 2 ||
-        (share != shCompat && share != shExclusive && share != shDenyWrite && share != shDenyRead && share != shDenyNone))
+    if (access > 2 || (share != shCompat && share != shExclusive && share != shDenyWrite && share != shDenyRead &&
+                       share != shDenyNone))
         st.ArgError();
     OpenHandle(st, name, file, access, share, false, false);
 }
@@ -421,4 +421,4 @@ HandlerRegistrar reg({
     {Cmd::HandleReadBinary, cmdReadBinary},
 });
 
-}  // namespace
+}   // namespace

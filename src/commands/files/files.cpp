@@ -43,7 +43,7 @@ TClipboardHooks& Clipboard()
     return c;
 }
 
-}  // namespace
+}   // namespace
 
 void SetClipboardHooks(std::function<std::string()> get, std::function<void(const std::string&)> set)
 {
@@ -65,7 +65,6 @@ void SetClipboardText(const std::string& text)
     else
         c.Store = text;
 }
-
 
 std::vector<TDirEntry> ListPattern(const std::string& nativePattern)
 {
@@ -103,7 +102,6 @@ std::vector<TDirEntry> ListPattern(const std::string& nativePattern)
     std::sort(out.begin(), out.end(), [](const TDirEntry& a, const TDirEntry& b) { return a.Name < b.Name; });
     return out;
 }
-
 
 // ---- trash -------------------------------------------------------------------------------
 
@@ -170,7 +168,7 @@ bool TrashInto(const std::string& trash, const std::string& source, const std::s
     const std::string base = fs::path(source).filename().string();
     char date[32];
     std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&now, &tm);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
     const std::string info = "[Trash Info]\nPath=" + PercentEncode(infoPath) + "\nDeletionDate=" + date + "\n";
@@ -196,7 +194,7 @@ bool TrashInto(const std::string& trash, const std::string& source, const std::s
     return false;
 }
 
-}  // namespace
+}   // namespace
 
 bool MoveToTrash(const std::string& nativePath)
 {
@@ -295,7 +293,7 @@ bool ReadsOne(const std::string& file)
     return in >> v && v == "1";
 }
 
-}  // namespace
+}   // namespace
 
 std::string DriveTypeName(const std::string& nativePath)
 {
@@ -320,9 +318,9 @@ std::string DriveTypeName(const std::string& nativePath)
         if (f.size() < 5 || dash == f.end() || dash + 1 == f.end())
             continue;
         const std::string mount = UnescapeMount(f[4]);
-        const bool covers = mount == "/" || path == mount ||
-                            (path.size() > mount.size() && path.compare(0, mount.size(), mount) == 0 &&
-                             path[mount.size()] == '/');
+        const bool covers =
+            mount == "/" || path == mount ||
+            (path.size() > mount.size() && path.compare(0, mount.size(), mount) == 0 && path[mount.size()] == '/');
         if (covers && mount.size() >= bestMount.size()) {
             bestMount = mount;
             bestType = *(dash + 1);
@@ -331,8 +329,8 @@ std::string DriveTypeName(const std::string& nativePath)
     }
     if (bestType == "tmpfs" || bestType == "ramfs")
         return "RAMディスク";
-    if (bestType == "nfs" || bestType == "nfs4" || bestType == "cifs" || bestType == "smb3" ||
-        bestType == "smbfs" || bestType == "fuse.sshfs" || bestType == "9p" || bestType == "afs")
+    if (bestType == "nfs" || bestType == "nfs4" || bestType == "cifs" || bestType == "smb3" || bestType == "smbfs" ||
+        bestType == "fuse.sshfs" || bestType == "9p" || bestType == "afs")
         return "リモート";
     if (bestType == "iso9660" || bestType == "udf")
         return "CD-ROM";

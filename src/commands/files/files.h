@@ -26,9 +26,9 @@ void SetClipboardText(const std::string& text);
 
 // ---- listings (native names) ----
 struct TDirEntry {
-    std::string Name;     // native name without its folder
-    bool Folder = false;  // a folder (a symbolic link to one counts)
-    bool Link = false;    // a symbolic link
+    std::string Name;      // native name without its folder
+    bool Folder = false;   // a folder (a symbolic link to one counts)
+    bool Link = false;     // a symbolic link
 };
 // The entries matching a native pattern (folder part + mask), "." and ".." never,
 // sorted by name. A pattern ending in "/" lists everything in that folder.

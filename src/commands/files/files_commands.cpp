@@ -266,8 +266,7 @@ void cmdAppend(TPoruBase& st)
 // Missing folders on the way to the destination are created, as the shell does. A
 // named source that does not exist, and an entry that could not be copied or moved,
 // are errors; a wildcard that matches nothing does nothing.
-template <class Action>
-void ForEachSource(TPoruBase& st, const std::string& src, const std::string& dst, Action action)
+template <class Action> void ForEachSource(TPoruBase& st, const std::string& src, const std::string& dst, Action action)
 {
     const std::string nativeSrc = Native(src), nativeDst = Native(dst);
     const bool wildcard = HasWildcard(fs::path(nativeSrc).filename().string());
@@ -503,7 +502,7 @@ void cmdFileTime(TPoruBase& st)
         IoError(st, arg);
     std::time_t t = sb.st_mtim.tv_sec;
     t -= t % 2;
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&t, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &tm);
@@ -689,4 +688,4 @@ HandlerRegistrar reg({
     {Cmd::ChangeExt, cmdChangeExt},
 });
 
-}  // namespace
+}   // namespace

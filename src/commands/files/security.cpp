@@ -122,7 +122,8 @@ bool TouchesSecurityFile(TPoruBase& st, const std::string& nativePath)
     // A hard link to the script's security.ini, or a folder that holds it.
     const fs::path folder = ScriptFolder(st);
     const fs::path ini = folder / kIniName;
-    struct stat iniStat {}, targetStat {};
+    struct stat iniStat {
+    }, targetStat{};
     if (stat(ini.c_str(), &iniStat) != 0)
         return false;
     if (stat(target.c_str(), &targetStat) == 0) {
@@ -166,7 +167,7 @@ bool AskTheUser(TPoruBase& st, const std::string& text)
     return false;
 }
 
-}  // namespace
+}   // namespace
 
 void SetGateQuestion(TGateQuestion question)
 {
@@ -253,7 +254,8 @@ bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const st
         const std::string native = ToNativePath(path);
         if (TouchesSecurityFile(st, native)) {
             const TGateWarning& w = Warning();
-            (w ? w : ConsoleWarning)(st, "セキュリティの警告", "このプログラムは、\"security.ini\"を、操作出来ません！");
+            (w ? w : ConsoleWarning)(st, "セキュリティの警告",
+                                     "このプログラムは、\"security.ini\"を、操作出来ません！");
             return false;
         }
         if (HasWildcard(fs::path(native).filename().string()) || !InsideScriptFolder(st, native))
@@ -271,7 +273,6 @@ bool SecurityGateAsk(TPoruBase& st, const std::string& text)
         return false;
     return st.SecurityLevel <= 0 || AskTheUser(st, text);
 }
-
 
 bool SecurityGateOutside(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text)
 {

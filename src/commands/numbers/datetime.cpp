@@ -23,14 +23,16 @@ struct Reader {
     bool Peek(std::string_view lit) const { return s.substr(i, lit.size()) == lit; }
     bool Take(std::string_view lit)
     {
-        if (!Peek(lit)) return false;
+        if (!Peek(lit))
+            return false;
         i += lit.size();
         return true;
     }
     bool SkipBlanks()
     {
         size_t start = i;
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
         return i > start;
     }
     // A run of 1 to 9 decimal digits.
@@ -38,17 +40,21 @@ struct Reader {
     {
         size_t start = i;
         v = 0;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 9) v = v * 10 + (s[i++] - '0');
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 9)
+            v = v * 10 + (s[i++] - '0');
         digits = static_cast<int>(i - start);
-        if (digits == 0) return false;
-        if (i < s.size() && s[i] >= '0' && s[i] <= '9') return false;   // too long
+        if (digits == 0)
+            return false;
+        if (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            return false;   // too long
         return true;
     }
 };
 
 int64_t WidenYear(int64_t y, int digits)
 {
-    if (digits > 2) return y;
+    if (digits > 2)
+        return y;
     return y < 50 ? 2000 + y : 1900 + y;
 }
 
@@ -63,32 +69,51 @@ bool ReadDate(Reader& r, int64_t currentYear, int64_t& days)
     size_t start = r.i;
     int64_t a, b, c;
     int da, db, dc;
-    if (!r.Number(a, da)) return false;
+    if (!r.Number(a, da))
+        return false;
     int64_t y, m, d;
     if (r.Take("年")) {
-        if (!r.Number(b, db) || !r.Take("月") || !r.Number(c, dc)) { r.i = start; return false; }
+        if (!r.Number(b, db) || !r.Take("月") || !r.Number(c, dc)) {
+            r.i = start;
+            return false;
+        }
         r.Take("日");
         y = WidenYear(a, da), m = b, d = c;
     } else if (r.Take("月")) {
-        if (!r.Number(b, db)) { r.i = start; return false; }
+        if (!r.Number(b, db)) {
+            r.i = start;
+            return false;
+        }
         r.Take("日");
         y = currentYear, m = a, d = b;
     } else if (!r.AtEnd() && (r.s[r.i] == '/' || r.s[r.i] == '-' || r.s[r.i] == '.')) {
         char sep = r.s[r.i++];
-        if (!r.Number(b, db)) { r.i = start; return false; }
+        if (!r.Number(b, db)) {
+            r.i = start;
+            return false;
+        }
         if (!r.AtEnd() && r.s[r.i] == sep) {
             ++r.i;
-            if (!r.Number(c, dc)) { r.i = start; return false; }
+            if (!r.Number(c, dc)) {
+                r.i = start;
+                return false;
+            }
             y = WidenYear(a, da), m = b, d = c;
         } else {
-            if (sep == '.') { r.i = start; return false; }
+            if (sep == '.') {
+                r.i = start;
+                return false;
+            }
             y = currentYear, m = a, d = b;
         }
     } else {
         r.i = start;
         return false;
     }
-    if (!ValidDate(y, m, d)) { r.i = start; return false; }
+    if (!ValidDate(y, m, d)) {
+        r.i = start;
+        return false;
+    }
     days = DaysFromDate(y, static_cast<int>(m), static_cast<int>(d));
     return true;
 }
@@ -96,26 +121,37 @@ bool ReadDate(Reader& r, int64_t currentYear, int64_t& days)
 bool ReadTime(Reader& r, int32_t& ms)
 {
     int half = 0;   // 1 for a morning, 2 for an afternoon mark
-    if (r.Take("午前")) half = 1;
-    else if (r.Take("午後")) half = 2;
+    if (r.Take("午前"))
+        half = 1;
+    else if (r.Take("午後"))
+        half = 2;
     r.SkipBlanks();
     int64_t h, m = 0, sec = 0, frac = 0;
     int dh, dm, ds, df = 0;
-    if (!r.Number(h, dh)) return false;
+    if (!r.Number(h, dh))
+        return false;
     if (r.Take(":")) {
-        if (!r.Number(m, dm)) return false;
+        if (!r.Number(m, dm))
+            return false;
         if (r.Take(":")) {
-            if (!r.Number(sec, ds)) return false;
+            if (!r.Number(sec, ds))
+                return false;
             if (r.Take(".")) {
-                if (!r.Number(frac, df) || df > 3) return false;
-                for (int k = df; k < 3; ++k) frac *= 10;
+                if (!r.Number(frac, df) || df > 3)
+                    return false;
+                for (int k = df; k < 3; ++k)
+                    frac *= 10;
             }
         }
     } else if (r.Take("時")) {
-        if (!r.Number(m, dm) || !r.Take("分")) return false;
+        if (!r.Number(m, dm) || !r.Take("分"))
+            return false;
         size_t save = r.i;
         if (r.Number(sec, ds)) {
-            if (!r.Take("秒")) { r.i = save; sec = 0; }
+            if (!r.Take("秒")) {
+                r.i = save;
+                sec = 0;
+            }
         }
     } else {
         return false;
@@ -123,15 +159,20 @@ bool ReadTime(Reader& r, int32_t& ms)
     size_t beforeMark = r.i;
     r.SkipBlanks();
     if (half == 0) {
-        if (r.Take("AM") || r.Take("am")) half = 1;
-        else if (r.Take("PM") || r.Take("pm")) half = 2;
-        else r.i = beforeMark;
+        if (r.Take("AM") || r.Take("am"))
+            half = 1;
+        else if (r.Take("PM") || r.Take("pm"))
+            half = 2;
+        else
+            r.i = beforeMark;
     }
     if (half) {
-        if (h > 12) return false;
+        if (h > 12)
+            return false;
         h = h % 12 + (half == 2 ? 12 : 0);
     }
-    if (h > 23 || m > 59 || sec > 59) return false;
+    if (h > 23 || m > 59 || sec > 59)
+        return false;
     ms = static_cast<int32_t>(((h * 60 + m) * 60 + sec) * 1000 + frac);
     return true;
 }
@@ -140,18 +181,24 @@ bool ReadTime(Reader& r, int32_t& ms)
 bool OffsetPart(std::string_view part, int64_t& v, std::string& error, const char* what)
 {
     size_t b = 0, e = part.size();
-    while (b < e && static_cast<unsigned char>(part[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(part[e - 1]) <= 32) --e;
+    while (b < e && static_cast<unsigned char>(part[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(part[e - 1]) <= 32)
+        --e;
     std::string_view t = part.substr(b, e - b);
     v = 0;
     size_t i = 0;
     bool neg = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) neg = t[i++] == '-';
-    if (i >= t.size()) return true;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        neg = t[i++] == '-';
+    if (i >= t.size())
+        return true;
     int64_t n = 0;
     for (size_t k = i; k < t.size(); ++k) {
-        if (t[k] < '0' || t[k] > '9') return true;   // not a number: 0
-        if (n < 1000000) n = n * 10 + (t[k] - '0');
+        if (t[k] < '0' || t[k] > '9')
+            return true;   // not a number: 0
+        if (n < 1000000)
+            n = n * 10 + (t[k] - '0');
     }
     v = neg ? -n : n;
     if (v < 0 || v > 65535) {
@@ -183,7 +230,8 @@ bool SplitOffset(std::string_view offset, char sep, bool& backward, int64_t part
                 rest = rest.substr(at + 1);
             }
         }
-        if (!OffsetPart(part, parts[k], error, what)) return false;
+        if (!OffsetPart(part, parts[k], error, what))
+            return false;
     }
     return true;
 }
@@ -195,7 +243,7 @@ std::string TwoDigits(int64_t v)
     return b;
 }
 
-}  // namespace
+}   // namespace
 
 bool IsLeapYear(int64_t y)
 {
@@ -205,7 +253,8 @@ bool IsLeapYear(int64_t y)
 int DaysInMonth(int64_t y, int m)
 {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m == 2 && IsLeapYear(y)) return 29;
+    if (m == 2 && IsLeapYear(y))
+        return 29;
     return kDays[m - 1];
 }
 
@@ -236,23 +285,29 @@ bool ParseDateTime(std::string_view text, TDateTime& out, int64_t currentYear)
 {
     std::string half = ToHalfWidth(text);
     std::string_view s = half;
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+        s.remove_suffix(1);
     Reader r{s};
     TDateTime v;
     if (ReadDate(r, currentYear, v.Days)) {
         bool blank = r.SkipBlanks();
         if (!r.AtEnd()) {
             bool kanjiDate = r.i >= 2 && (s.substr(0, r.i).find("日") != std::string_view::npos);
-            if (!blank && !kanjiDate) return false;
-            if (!ReadTime(r, v.Ms)) return false;
+            if (!blank && !kanjiDate)
+                return false;
+            if (!ReadTime(r, v.Ms))
+                return false;
         }
     } else {
         r.i = 0;
-        if (!ReadTime(r, v.Ms)) return false;
+        if (!ReadTime(r, v.Ms))
+            return false;
     }
     r.SkipBlanks();
-    if (!r.AtEnd()) return false;
+    if (!r.AtEnd())
+        return false;
     out = v;
     return true;
 }
@@ -296,7 +351,8 @@ bool AddToDate(int64_t days, std::string_view offset, std::string& result, std::
 {
     bool backward;
     int64_t p[3];
-    if (!SplitOffset(offset, '/', backward, p, error, "日付加算の値")) return false;
+    if (!SplitOffset(offset, '/', backward, p, error, "日付加算の値"))
+        return false;
     int64_t y;
     int mm, dd;
     DateFromDays(days, y, mm, dd);
@@ -306,24 +362,29 @@ bool AddToDate(int64_t days, std::string_view offset, std::string& result, std::
         m += p[1];
         y += (m - 1) / 12;
         m = (m - 1) % 12 + 1;
-        if (d > DaysInMonth(y, static_cast<int>(m))) d = DaysInMonth(y, static_cast<int>(m));
+        if (d > DaysInMonth(y, static_cast<int>(m)))
+            d = DaysInMonth(y, static_cast<int>(m));
         d += p[2];
         while (d > DaysInMonth(y, static_cast<int>(m))) {
             d -= DaysInMonth(y, static_cast<int>(m));
-            if (++m > 12) m = 1, ++y;
+            if (++m > 12)
+                m = 1, ++y;
         }
     } else {
         y -= p[0];
         m -= p[1];
-        while (m < 1) m += 12, --y;
+        while (m < 1)
+            m += 12, --y;
         if (y < 1900) {
             error = "1900年以下は計算できません。";
             return false;
         }
-        if (d > DaysInMonth(y, static_cast<int>(m))) d = DaysInMonth(y, static_cast<int>(m));
+        if (d > DaysInMonth(y, static_cast<int>(m)))
+            d = DaysInMonth(y, static_cast<int>(m));
         d -= p[2];
         while (d <= 0) {
-            if (--m < 1) m = 12, --y;
+            if (--m < 1)
+                m = 12, --y;
             d += DaysInMonth(y, static_cast<int>(m));
         }
     }
@@ -339,7 +400,8 @@ bool AddToTime(int32_t ms, std::string_view offset, std::string& result, std::st
 {
     bool backward;
     int64_t p[3];
-    if (!SplitOffset(offset, ':', backward, p, error, "時間加算の値")) return false;
+    if (!SplitOffset(offset, ':', backward, p, error, "時間加算の値"))
+        return false;
     int64_t total = ms / 1000;
     int64_t h = total / 3600, m = total / 60 % 60, s = total % 60;
     if (!backward) {
@@ -374,9 +436,12 @@ bool SecondDifference(const TDateTime& a, const TDateTime& b, int32_t& seconds)
     int64_t ms = (a.Days - b.Days) * kMsPerDay + (a.Ms - b.Ms);
     int64_t q = ms / 1000, r = ms % 1000;
     // round to the nearest second, an exact half to the even neighbour
-    if (r > 500 || (r == 500 && (q & 1))) ++q;
-    else if (r < -500 || (r == -500 && (q & 1))) --q;
-    if (q < INT32_MIN || q > INT32_MAX) return false;
+    if (r > 500 || (r == 500 && (q & 1)))
+        ++q;
+    else if (r < -500 || (r == -500 && (q & 1)))
+        --q;
+    if (q < INT32_MIN || q > INT32_MAX)
+        return false;
     seconds = static_cast<int32_t>(q);
     return true;
 }
@@ -390,11 +455,13 @@ std::string JapaneseEraDate(int64_t y, int m, int d)
         int firstMonth, firstDay;
         const char* name;
     };
-    static const Era kEras[] = {{2019, 5, 1, "令和"}, {1989, 1, 1, "平成"}, {1926, 1, 1, "昭和"},
-                                {1912, 1, 1, "大正"}, {1868, 1, 1, "明治"}};
+    static const Era kEras[] = {
+        {2019, 5, 1, "令和"}, {1989, 1, 1, "平成"}, {1926, 1, 1, "昭和"}, {1912, 1, 1, "大正"}, {1868, 1, 1, "明治"}};
     for (const Era& e : kEras) {
-        if (y < e.first) continue;
-        if (y == e.first && (m < e.firstMonth || (m == e.firstMonth && d < e.firstDay))) continue;
+        if (y < e.first)
+            continue;
+        if (y == e.first && (m < e.firstMonth || (m == e.firstMonth && d < e.firstDay)))
+            continue;
         int64_t n = y - e.first + 1;
         std::string out = e.name;
         out += n == 1 ? std::string("元") : std::to_string(n);
@@ -418,4 +485,4 @@ TDateTime Now()
     return v;
 }
 
-}  // namespace datetime
+}   // namespace datetime

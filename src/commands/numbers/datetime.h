@@ -32,8 +32,8 @@ bool ParseDateTime(std::string_view text, TDateTime& out, int64_t currentYear);
 // As above with the current local year.
 bool ParseDateTime(std::string_view text, TDateTime& out);
 
-std::string FormatDate(int64_t days);      // yyyy/mm/dd
-std::string FormatTime(int32_t ms);        // hh:nn:ss (seconds truncated)
+std::string FormatDate(int64_t days);   // yyyy/mm/dd
+std::string FormatTime(int32_t ms);     // hh:nn:ss (seconds truncated)
 // 1 for Sunday ... 7 for Saturday.
 int WeekdayNumber(int64_t days);
 // 日 月 火 水 木 金 土 for 1 ... 7.
@@ -56,4 +56,4 @@ std::string JapaneseEraDate(int64_t y, int m, int d);
 // The local date and time now.
 TDateTime Now();
 
-}  // namespace datetime
+}   // namespace datetime

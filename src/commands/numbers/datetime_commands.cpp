@@ -13,7 +13,8 @@ using datetime::TDateTime;
 TDateTime ParseOr(TPoruBase& st, const std::string& text, const std::string& message)
 {
     TDateTime v;
-    if (!datetime::ParseDateTime(text, v)) st.Error(message);
+    if (!datetime::ParseDateTime(text, v))
+        st.Error(message);
     return v;
 }
 
@@ -54,7 +55,8 @@ void cmdAddDate(TPoruBase& st)
     std::string base = Trim(st.PopText());
     TDateTime v = ParseOr(st, base, "\"" + base + "\"は、日付として読み取れません。");
     std::string result, error;
-    if (!datetime::AddToDate(v.Days, offset, result, error)) st.Error(error);
+    if (!datetime::AddToDate(v.Days, offset, result, error))
+        st.Error(error);
     st.SetSoreValue(std::move(result));
 }
 
@@ -65,7 +67,8 @@ void cmdAddTime(TPoruBase& st)
     std::string base = Trim(st.PopText());
     TDateTime v = ParseOr(st, base, "\"" + base + "\"は、時刻として読み取れません。");
     std::string result, error;
-    if (!datetime::AddToTime(v.Ms, offset, result, error)) st.Error(error);
+    if (!datetime::AddToTime(v.Ms, offset, result, error))
+        st.Error(error);
     st.SetSoreValue(std::move(result));
 }
 
@@ -86,7 +89,8 @@ void cmdSecondDifference(TPoruBase& st)
     TDateTime a = ParseOr(st, first, "日時の指定が不正です。");
     TDateTime b = ParseOr(st, second, "日時の指定が不正です。");
     int32_t seconds;
-    if (!datetime::SecondDifference(a, b, seconds)) st.Error("秒差が大きすぎて計算できません。");
+    if (!datetime::SecondDifference(a, b, seconds))
+        st.Error("秒差が大きすぎて計算できません。");
     st.SetSoreInt(seconds);
 }
 
@@ -104,7 +108,8 @@ void cmdJapaneseEra(TPoruBase& st)
 {
     std::string text = st.PopText();
     TDateTime v;
-    if (!datetime::ParseDateTime(text, v)) st.ArgError("日付に変換出来ません。");
+    if (!datetime::ParseDateTime(text, v))
+        st.ArgError("日付に変換出来ません。");
     int64_t y;
     int m, d;
     datetime::DateFromDays(v.Days, y, m, d);
@@ -124,4 +129,4 @@ HandlerRegistrar reg({
     {Cmd::JapaneseEra, cmdJapaneseEra},
 });
 
-}  // namespace
+}   // namespace

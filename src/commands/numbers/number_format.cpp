@@ -25,7 +25,8 @@ void Group(std::string& digits)
     std::string out;
     out.reserve(digits.size() + digits.size() / 3);
     for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
         out += digits[i];
     }
     digits = std::move(out);
@@ -41,14 +42,17 @@ void DecimalDigits(long double v, std::string& digits, int& exponent)
     const long double a = fabsl(v);
     for (int precision = 0; precision <= 20; ++precision) {
         std::snprintf(buf, sizeof buf, "%.*Le", precision, a);
-        if (std::strtold(buf, nullptr) == a) break;
+        if (std::strtold(buf, nullptr) == a)
+            break;
     }
     digits.clear();
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
-        if (*p != '.') digits += *p;
+        if (*p != '.')
+            digits += *p;
     exponent = *p ? std::atoi(p + 1) : 0;
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
 }
 
 // Adds one to a decimal digit string; true when it grew by a digit.
@@ -79,25 +83,31 @@ void RoundedSignificant(long double v, int count, std::string& digits, int& X)
             ++X;
         }
     }
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
 }
 
 // The general format with `count` significant digits (as NumberToText with 15).
 std::string General(long double v, int count)
 {
-    if (v == 0) return "0";
+    if (v == 0)
+        return "0";
     std::string d;
     int X;
     RoundedSignificant(v, count, d, X);
     std::string out = v < 0 ? "-" : "";
     int n = static_cast<int>(d.size());
     if (X >= -3 && X <= count) {
-        if (X <= 0) out += "0." + std::string(-X, '0') + d;
-        else if (X >= n) out += d + std::string(X - n, '0');
-        else out += d.substr(0, X) + "." + d.substr(X);
+        if (X <= 0)
+            out += "0." + std::string(-X, '0') + d;
+        else if (X >= n)
+            out += d + std::string(X - n, '0');
+        else
+            out += d.substr(0, X) + "." + d.substr(X);
     } else {
         out += d.substr(0, 1);
-        if (n > 1) out += "." + d.substr(1);
+        if (n > 1)
+            out += "." + d.substr(1);
         out += "E" + std::to_string(X - 1);
     }
     return out;
@@ -108,14 +118,16 @@ std::string Scientific(long double v, int count)
 {
     std::string d;
     int X = 1;
-    if (v == 0) d = std::string(count, '0');
+    if (v == 0)
+        d = std::string(count, '0');
     else {
         RoundedSignificant(v, count, d, X);
         d.resize(count, '0');
     }
     std::string out = v < 0 ? "-" : "";
     out += d.substr(0, 1);
-    if (count > 1) out += "." + d.substr(1);
+    if (count > 1)
+        out += "." + d.substr(1);
     int e = v == 0 ? 0 : X - 1;
     char b[16];
     std::snprintf(b, sizeof b, "E%c%03d", e < 0 ? '-' : '+', e < 0 ? -e : e);
@@ -124,7 +136,7 @@ std::string Scientific(long double v, int count)
 
 enum class ValueKind { Real, Whole, Text };
 
-}  // namespace
+}   // namespace
 
 std::string IntToText(int64_t v)
 {
@@ -134,7 +146,8 @@ std::string IntToText(int64_t v)
 bool TruncToInt64(long double x, int64_t& out)
 {
     long double t = truncl(x);
-    if (!(t >= -kTwo63 && t < kTwo63)) return false;
+    if (!(t >= -kTwo63 && t < kTwo63))
+        return false;
     out = static_cast<int64_t>(t);
     return true;
 }
@@ -142,7 +155,8 @@ bool TruncToInt64(long double x, int64_t& out)
 bool RoundToInt64(long double x, int64_t& out)
 {
     long double t = nearbyintl(x);   // the default rounding mode takes halves to even
-    if (!(t >= -kTwo63 && t < kTwo63)) return false;
+    if (!(t >= -kTwo63 && t < kTwo63))
+        return false;
     out = static_cast<int64_t>(t);
     return true;
 }
@@ -153,23 +167,28 @@ namespace {
 // decimal digits; negative places cut to tens, hundreds and so on.
 long double DecimalToPlaces(long double x, int32_t places, bool round)
 {
-    if (x == 0 || !std::isfinite(x)) return x;
+    if (x == 0 || !std::isfinite(x))
+        return x;
     std::string d;
     int e;
     DecimalDigits(x, d, e);
     const int64_t keep = static_cast<int64_t>(e) + 1 + places;   // digits that stay
-    if (keep >= static_cast<int64_t>(d.size())) return x;         // nothing to cut
+    if (keep >= static_cast<int64_t>(d.size()))
+        return x;   // nothing to cut
     std::string kept = keep > 0 ? d.substr(0, static_cast<size_t>(keep)) : std::string();
     if (round && keep >= 0) {
         const std::string rest = d.substr(static_cast<size_t>(keep));
         bool up = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
-        if (rest[0] == '5' && !up) up = !kept.empty() && (kept.back() - '0') % 2 == 1;   // a half: to even
+        if (rest[0] == '5' && !up)
+            up = !kept.empty() && (kept.back() - '0') % 2 == 1;   // a half: to even
         if (up) {
-            if (kept.empty()) kept = "0";
+            if (kept.empty())
+                kept = "0";
             Increment(kept);
         }
     }
-    if (kept.empty()) return 0;
+    if (kept.empty())
+        return 0;
     // kept x 10^(e + 1 - keep), read back as the nearest number.
     char buf[48];
     std::snprintf(buf, sizeof buf, "e%lld", static_cast<long long>(e + 1 - keep));
@@ -177,7 +196,7 @@ long double DecimalToPlaces(long double x, int32_t places, bool round)
     return x < 0 ? -r : r;
 }
 
-}  // namespace
+}   // namespace
 
 long double TruncToPlaces(long double x, int32_t places)
 {
@@ -200,15 +219,19 @@ std::string FracText(std::string_view text)
 {
     std::string h = ToHalfWidth(text);
     size_t dot = sjistext::FindAtCharStart(h, ".");
-    if (dot == std::string::npos) return std::string();
+    if (dot == std::string::npos)
+        return std::string();
     return "0" + h.substr(dot);
 }
 
 std::string FormatFixed(long double v, int decimals, bool group)
 {
-    if (std::isnan(v)) return "NAN";
-    if (std::isinf(v)) return v < 0 ? "-INF" : "INF";
-    if (decimals < 0) decimals = 0;
+    if (std::isnan(v))
+        return "NAN";
+    if (std::isinf(v))
+        return v < 0 ? "-INF" : "INF";
+    if (decimals < 0)
+        decimals = 0;
     std::string intPart = "0", frac(decimals, '0');
     if (v != 0) {
         std::string d;
@@ -220,7 +243,8 @@ std::string FormatFixed(long double v, int decimals, bool group)
             std::string kept;
             if (keep < static_cast<int>(d.size())) {
                 kept = d.substr(0, keep);
-                if (d[keep] >= '5' && Increment(kept)) ++intDigits;
+                if (d[keep] >= '5' && Increment(kept))
+                    ++intDigits;
             } else {
                 kept = d + std::string(keep - d.size(), '0');
             }
@@ -232,24 +256,30 @@ std::string FormatFixed(long double v, int decimals, bool group)
             }
         }
     }
-    if (group) Group(intPart);
-    bool zero = intPart.find_first_not_of("0,") == std::string::npos && frac.find_first_not_of('0') == std::string::npos;
+    if (group)
+        Group(intPart);
+    bool zero =
+        intPart.find_first_not_of("0,") == std::string::npos && frac.find_first_not_of('0') == std::string::npos;
     std::string out = (v < 0 && !zero) ? "-" : "";
     out += intPart;
-    if (decimals > 0) out += "." + frac;
+    if (decimals > 0)
+        out += "." + frac;
     return out;
 }
 
 bool FormatCurrency(long double v, bool withDecimals, std::string& out)
 {
-    if (!(fabsl(v * 10000) < kTwo63)) return false;
+    if (!(fabsl(v * 10000) < kTwo63))
+        return false;
     // The value at four decimals (halves to even, on its decimal digits), then
     // counted in units of 1/10000.
     int64_t units = llrintl(RoundToPlaces(v, 4) * 10000);
     int64_t div = withDecimals ? 100 : 10000;
     int64_t q = units / div, r = units % div;
-    if (r * 2 >= div) ++q;
-    else if (-r * 2 >= div) --q;
+    if (r * 2 >= div)
+        ++q;
+    else if (-r * 2 >= div)
+        --q;
     bool neg = q < 0;
     uint64_t mag = neg ? 0 - static_cast<uint64_t>(q) : static_cast<uint64_t>(q);
     std::string digits;
@@ -276,12 +306,16 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
 {
     ValueKind kind = ValueKind::Text;
     auto holds = [&](const char* letter) { return sjistext::FindAtCharStart(format, letter) != sjistext::npos; };
-    if (holds("f") || holds("m")) kind = ValueKind::Real;
-    else if (holds("d")) kind = ValueKind::Whole;
+    if (holds("f") || holds("m"))
+        kind = ValueKind::Real;
+    else if (holds("d"))
+        kind = ValueKind::Whole;
     long double real = 0;
     int64_t whole = 0;
-    if (kind == ValueKind::Real) real = ToNumber(value);
-    if (kind == ValueKind::Whole && !TruncToInt64(ToNumber(value), whole)) return false;
+    if (kind == ValueKind::Real)
+        real = ToNumber(value);
+    if (kind == ValueKind::Whole && !TruncToInt64(ToNumber(value), whole))
+        return false;
 
     out.clear();
     int nextIndex = 0;
@@ -302,7 +336,8 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
         auto readNumber = [&](int& v) {
             size_t start = i;
             v = 0;
-            while (i < format.size() && format[i] >= '0' && format[i] <= '9' && v < 100000) v = v * 10 + (format[i++] - '0');
+            while (i < format.size() && format[i] >= '0' && format[i] <= '9' && v < 100000)
+                v = v * 10 + (format[i++] - '0');
             return i > start;
         };
         int index = nextIndex, n = 0;
@@ -314,23 +349,28 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
             i = mark;
         }
         bool left = false;
-        if (i < format.size() && format[i] == '-') left = true, ++i;
+        if (i < format.size() && format[i] == '-')
+            left = true, ++i;
         int width = 0, precision = -1;
         readNumber(width);
         if (i < format.size() && format[i] == '.') {
             ++i;
-            if (!readNumber(precision)) precision = 0;
+            if (!readNumber(precision))
+                precision = 0;
         }
-        if (i >= format.size() || index != 0) return false;
+        if (i >= format.size() || index != 0)
+            return false;
         char type = format[i++];
-        if (type >= 'A' && type <= 'Z') type = static_cast<char>(type + 32);
+        if (type >= 'A' && type <= 'Z')
+            type = static_cast<char>(type + 32);
         nextIndex = index + 1;
         std::string piece;
         switch (type) {
         case 'd':
         case 'u':
         case 'x': {
-            if (kind != ValueKind::Whole) return false;
+            if (kind != ValueKind::Whole)
+                return false;
             bool neg = false;
             if (type == 'd') {
                 neg = whole < 0;
@@ -342,8 +382,10 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
                 std::snprintf(b, sizeof b, "%llX", static_cast<unsigned long long>(whole));
                 piece = b;
             }
-            if (precision > static_cast<int>(piece.size())) piece.insert(0, precision - piece.size(), '0');
-            if (neg) piece.insert(0, "-");
+            if (precision > static_cast<int>(piece.size()))
+                piece.insert(0, precision - piece.size(), '0');
+            if (neg)
+                piece.insert(0, "-");
             break;
         }
         case 'e':
@@ -351,24 +393,32 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
         case 'g':
         case 'n':
         case 'm':
-            if (kind != ValueKind::Real) return false;
+            if (kind != ValueKind::Real)
+                return false;
             if (!std::isfinite(real)) {
                 piece = General(real, 15);
                 break;
             }
-            if (type == 'e') piece = Scientific(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
-            else if (type == 'g') piece = General(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
-            else if (type == 'f') piece = FormatFixed(real, precision < 0 ? 2 : precision, false);
-            else if (type == 'n') piece = FormatFixed(real, precision < 0 ? 2 : precision, true);
+            if (type == 'e')
+                piece = Scientific(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
+            else if (type == 'g')
+                piece = General(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
+            else if (type == 'f')
+                piece = FormatFixed(real, precision < 0 ? 2 : precision, false);
+            else if (type == 'n')
+                piece = FormatFixed(real, precision < 0 ? 2 : precision, true);
             else {
                 // money: the yen sign (byte 5C) in front, no decimals unless asked
                 piece = FormatFixed(real, precision < 0 ? 0 : precision, true);
-                if (!piece.empty() && piece[0] == '-') piece.insert(1, "\\");
-                else piece.insert(0, "\\");
+                if (!piece.empty() && piece[0] == '-')
+                    piece.insert(1, "\\");
+                else
+                    piece.insert(0, "\\");
             }
             break;
         case 's':
-            if (kind != ValueKind::Text) return false;
+            if (kind != ValueKind::Text)
+                return false;
             piece = std::string(value);
             if (precision >= 0 && precision < static_cast<int>(piece.size())) {
                 size_t cut = 0;
@@ -381,12 +431,14 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
             return false;
         }
         if (width > static_cast<int>(piece.size())) {
-            if (left) piece.append(width - piece.size(), ' ');
-            else piece.insert(0, width - piece.size(), ' ');
+            if (left)
+                piece.append(width - piece.size(), ' ');
+            else
+                piece.insert(0, width - piece.size(), ' ');
         }
         out += piece;
     }
     return true;
 }
 
-}  // namespace numfmt
+}   // namespace numfmt

@@ -9,9 +9,9 @@
 namespace numfmt {
 
 // The messages of floating faults, the same texts the calculator uses.
-extern const char* const kMsgDivideByZero;    // 0 による浮動小数点数除算
-extern const char* const kMsgInvalidOp;       // 不正な浮動小数点数演算命令
-extern const char* const kMsgOverflow;        // 浮動小数点数のオーバーフロー
+extern const char* const kMsgDivideByZero;   // 0 による浮動小数点数除算
+extern const char* const kMsgInvalidOp;      // 不正な浮動小数点数演算命令
+extern const char* const kMsgOverflow;       // 浮動小数点数のオーバーフロー
 
 std::string IntToText(int64_t v);
 
@@ -49,4 +49,4 @@ bool FormatCurrency(long double v, bool withDecimals, std::string& out);
 // the format does not fit the value.
 bool FormatWithSpec(std::string_view format, std::string_view value, std::string& out);
 
-}  // namespace numfmt
+}   // namespace numfmt

@@ -22,8 +22,10 @@ constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
 long double Checked(TPoruBase& st, long double v)
 {
-    if (std::isnan(v)) st.Error(kMsgInvalidOp);
-    if (std::isinf(v)) st.Error(kMsgOverflow);
+    if (std::isnan(v))
+        st.Error(kMsgInvalidOp);
+    if (std::isinf(v))
+        st.Error(kMsgOverflow);
     return v;
 }
 
@@ -33,7 +35,8 @@ long double Checked(TPoruBase& st, long double v)
 int32_t Whole(TPoruBase& st, long double v)
 {
     long double t = truncl(v);
-    if (!(t >= -2147483648.0L && t <= 2147483647.0L)) st.ArgError();
+    if (!(t >= -2147483648.0L && t <= 2147483647.0L))
+        st.ArgError();
     return static_cast<int32_t>(t);
 }
 
@@ -56,8 +59,10 @@ void SetKeepTag(TPoruBase& st, long double v)
 // value an invalid operation.
 void CheckLogArgument(TPoruBase& st, long double x)
 {
-    if (x == 0) st.Error(kMsgDivideByZero);
-    if (x < 0 || std::isnan(x)) st.Error(kMsgInvalidOp);
+    if (x == 0)
+        st.Error(kMsgDivideByZero);
+    if (x < 0 || std::isnan(x))
+        st.Error(kMsgInvalidOp);
 }
 
 // 足す, 引く, 掛ける, 割る: the left operand is a variable (changed in place) or an
@@ -69,9 +74,11 @@ void VariableArithmetic(TPoruBase& st, char op)
     std::string valueTag = st.LastTypeTag;
     std::string raw = st.PopRaw();
     THashNode* var = st.Words.FindExact(raw);
-    if (var && var->Kind != wkVariable) var = nullptr;
+    if (var && var->Kind != wkVariable)
+        var = nullptr;
     std::string left = var ? var->Value : st.EvaluateValue(raw);
-    if (var && var->Reserved) st.Error("\"" + var->Name + "\"は、読取専用です。");
+    if (var && var->Reserved)
+        st.Error("\"" + var->Name + "\"は、読取専用です。");
 
     std::string result, tag = "e";
     if (op == '+' && valueTag != "e") {
@@ -81,11 +88,18 @@ void VariableArithmetic(TPoruBase& st, char op)
         long double a = ToNumber(left), b = ToNumber(value);
         long double r = 0;
         switch (op) {
-        case '+': r = a + b; break;
-        case '-': r = a - b; break;
-        case '*': r = a * b; break;
+        case '+':
+            r = a + b;
+            break;
+        case '-':
+            r = a - b;
+            break;
+        case '*':
+            r = a * b;
+            break;
         default:
-            if (b == 0) st.Error(kMsgDivideByZero);
+            if (b == 0)
+                st.Error(kMsgDivideByZero);
             r = a / b;
             break;
         }
@@ -98,10 +112,22 @@ void VariableArithmetic(TPoruBase& st, char op)
     st.SetSore(std::move(result), tag.c_str());
 }
 
-void cmdAdd(TPoruBase& st) { VariableArithmetic(st, '+'); }
-void cmdSubtract(TPoruBase& st) { VariableArithmetic(st, '-'); }
-void cmdMultiply(TPoruBase& st) { VariableArithmetic(st, '*'); }
-void cmdDivide(TPoruBase& st) { VariableArithmetic(st, '/'); }
+void cmdAdd(TPoruBase& st)
+{
+    VariableArithmetic(st, '+');
+}
+void cmdSubtract(TPoruBase& st)
+{
+    VariableArithmetic(st, '-');
+}
+void cmdMultiply(TPoruBase& st)
+{
+    VariableArithmetic(st, '*');
+}
+void cmdDivide(TPoruBase& st)
+{
+    VariableArithmetic(st, '/');
+}
 
 // 入れる: the variable (created when missing) receives それ's text and tag.
 void cmdStore(TPoruBase& st)
@@ -109,11 +135,13 @@ void cmdStore(TPoruBase& st)
     THashNode* target = st.PopWord(true);
     const std::string value = st.Sys.Sore->Value;
     const std::string tag = st.Sys.Sore->TypeText;
-    if (target == st.Sys.Sore) return;
+    if (target == st.Sys.Sore)
+        return;
     switch (target->Kind) {
     case wkVariable:
     case wkHash:
-        if (target->Reserved) st.Error("\"" + target->Name + "\"は、読取専用です。");
+        if (target->Reserved)
+            st.Error("\"" + target->Name + "\"は、読取専用です。");
         if (tag == "hs") {
             THash* table = new THash;
             table->LoadPairs(value);
@@ -128,7 +156,8 @@ void cmdStore(TPoruBase& st)
         target->TypeText = tag;
         break;
     case wkObject:
-        if (!st.Host) RaiseNeedsWindow(st, target->Name);
+        if (!st.Host)
+            RaiseNeedsWindow(st, target->Name);
         st.Host->SetObjectValue(st, target, value);
         break;
     default:
@@ -154,7 +183,8 @@ void cmdCalculate(TPoruBase& st)
             continue;
         }
         size_t j = i;
-        while (j < text.size() && text[j] != '"' && text[j] != '`') j += CharLenAt(text, j);
+        while (j < text.size() && text[j] != '"' && text[j] != '`')
+            j += CharLenAt(text, j);
         half += ToHalf(std::string_view(text).substr(i, j - i));
         i = j;
     }
@@ -174,7 +204,8 @@ void cmdMod(TPoruBase& st)
 {
     int32_t dividend, divisor;
     PopTwoWhole(st, dividend, divisor);
-    if (divisor == 0) st.Error(kMsgDivideByZero);
+    if (divisor == 0)
+        st.Error(kMsgDivideByZero);
     st.SetSoreInt(divisor == -1 ? 0 : dividend % divisor);
 }
 
@@ -235,15 +266,18 @@ void cmdRnd(TPoruBase& st)
 void cmdRandomize(TPoruBase& st)
 {
     int32_t seed = st.PopInt();
-    if (seed == -1) SharedRandom(st).SeedFromClock();
-    else SharedRandom(st).Seed(static_cast<uint32_t>(seed));
+    if (seed == -1)
+        SharedRandom(st).SeedFromClock();
+    else
+        SharedRandom(st).Seed(static_cast<uint32_t>(seed));
 }
 
 // 整数, INT, TRUNC: truncated toward zero to a 64-bit integer.
 void cmdTrunc(TPoruBase& st)
 {
     int64_t v;
-    if (!numfmt::TruncToInt64(st.PopNumber(), v)) st.Error(kMsgInvalidOp);
+    if (!numfmt::TruncToInt64(st.PopNumber(), v))
+        st.Error(kMsgInvalidOp);
     st.SetSoreInt(v);
 }
 
@@ -251,7 +285,8 @@ void cmdTrunc(TPoruBase& st)
 void cmdRound(TPoruBase& st)
 {
     int64_t v;
-    if (!numfmt::RoundToInt64(st.PopNumber(), v)) st.Error(kMsgInvalidOp);
+    if (!numfmt::RoundToInt64(st.PopNumber(), v))
+        st.Error(kMsgInvalidOp);
     st.SetSoreInt(v);
 }
 
@@ -275,15 +310,24 @@ void CeilFloor(TPoruBase& st, bool up)
 {
     long double x = st.PopNumber();
     long double t = truncl(x);
-    if (!(t >= -2147483648.0L && t <= 2147483647.0L)) st.ArgError();
+    if (!(t >= -2147483648.0L && t <= 2147483647.0L))
+        st.ArgError();
     int64_t v = static_cast<int64_t>(t);
-    if (up && x - t > 0) ++v;
-    if (!up && x - t < 0) --v;
+    if (up && x - t > 0)
+        ++v;
+    if (!up && x - t < 0)
+        --v;
     st.SetSoreInt(v);
 }
 
-void cmdCeil(TPoruBase& st) { CeilFloor(st, true); }
-void cmdFloor(TPoruBase& st) { CeilFloor(st, false); }
+void cmdCeil(TPoruBase& st)
+{
+    CeilFloor(st, true);
+}
+void cmdFloor(TPoruBase& st)
+{
+    CeilFloor(st, false);
+}
 
 // FRAC: the digits after the decimal point, from the text.
 void cmdFrac(TPoruBase& st)
@@ -291,8 +335,14 @@ void cmdFrac(TPoruBase& st)
     st.SetSore(numfmt::FracText(st.PopText()), "e");
 }
 
-void cmdAbs(TPoruBase& st) { st.SetSoreNumber(fabsl(st.PopNumber())); }
-void cmdExp(TPoruBase& st) { st.SetSoreNumber(Checked(st, expl(st.PopNumber()))); }
+void cmdAbs(TPoruBase& st)
+{
+    st.SetSoreNumber(fabsl(st.PopNumber()));
+}
+void cmdExp(TPoruBase& st)
+{
+    st.SetSoreNumber(Checked(st, expl(st.PopNumber())));
+}
 
 void cmdLn(TPoruBase& st)
 {
@@ -322,7 +372,8 @@ void cmdLog(TPoruBase& st)
     long double base = st.PopNumber();
     CheckLogArgument(st, x);
     CheckLogArgument(st, base);
-    if (base == 1) st.Error(kMsgDivideByZero);
+    if (base == 1)
+        st.Error(kMsgDivideByZero);
     st.SetSoreNumber(Checked(st, logl(x) / logl(base)));
 }
 
@@ -331,15 +382,18 @@ void cmdPower(TPoruBase& st)
 {
     long double exponent = st.PopNumber();
     long double base = st.PopNumber();
-    if (base == 0 && exponent < 0) st.Error(kMsgDivideByZero);
-    if (base < 0 && exponent != truncl(exponent)) st.Error(kMsgInvalidOp);
+    if (base == 0 && exponent < 0)
+        st.Error(kMsgDivideByZero);
+    if (base < 0 && exponent != truncl(exponent))
+        st.Error(kMsgInvalidOp);
     st.SetSoreNumber(Checked(st, powl(base, exponent)));
 }
 
 void cmdSqrt(TPoruBase& st)
 {
     long double x = st.PopNumber();
-    if (x < 0) st.Error(kMsgInvalidOp);
+    if (x < 0)
+        st.Error(kMsgInvalidOp);
     st.SetSoreNumber(Checked(st, sqrtl(x)));
 }
 
@@ -350,22 +404,36 @@ void cmdHex(TPoruBase& st)
 }
 
 // The trigonometric commands and angle conversions leave それ's tag as it was.
-void cmdSin(TPoruBase& st) { SetKeepTag(st, sinl(st.PopNumber())); }
-void cmdCos(TPoruBase& st) { SetKeepTag(st, cosl(st.PopNumber())); }
-void cmdTan(TPoruBase& st) { SetKeepTag(st, tanl(st.PopNumber())); }
-void cmdArcTan(TPoruBase& st) { SetKeepTag(st, atanl(st.PopNumber())); }
+void cmdSin(TPoruBase& st)
+{
+    SetKeepTag(st, sinl(st.PopNumber()));
+}
+void cmdCos(TPoruBase& st)
+{
+    SetKeepTag(st, cosl(st.PopNumber()));
+}
+void cmdTan(TPoruBase& st)
+{
+    SetKeepTag(st, tanl(st.PopNumber()));
+}
+void cmdArcTan(TPoruBase& st)
+{
+    SetKeepTag(st, atanl(st.PopNumber()));
+}
 
 void cmdArcSin(TPoruBase& st)
 {
     long double x = st.PopNumber();
-    if (!(x >= -1 && x <= 1)) st.Error(kMsgInvalidOp);
+    if (!(x >= -1 && x <= 1))
+        st.Error(kMsgInvalidOp);
     SetKeepTag(st, asinl(x));
 }
 
 void cmdArcCos(TPoruBase& st)
 {
     long double x = st.PopNumber();
-    if (!(x >= -1 && x <= 1)) st.Error(kMsgInvalidOp);
+    if (!(x >= -1 && x <= 1))
+        st.Error(kMsgInvalidOp);
     SetKeepTag(st, acosl(x));
 }
 
@@ -376,12 +444,30 @@ void cmdHypot(TPoruBase& st)
     SetKeepTag(st, hypotl(x, y));
 }
 
-void cmdCycleToRad(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * 2 * kPi); }
-void cmdDegToRad(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * kPi / 180); }
-void cmdGradToRad(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * kPi / 200); }
-void cmdRadToCycle(TPoruBase& st) { SetKeepTag(st, st.PopNumber() / (2 * kPi)); }
-void cmdRadToDeg(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * 180 / kPi); }
-void cmdRadToGrad(TPoruBase& st) { SetKeepTag(st, st.PopNumber() * 200 / kPi); }
+void cmdCycleToRad(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() * 2 * kPi);
+}
+void cmdDegToRad(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() * kPi / 180);
+}
+void cmdGradToRad(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() * kPi / 200);
+}
+void cmdRadToCycle(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() / (2 * kPi));
+}
+void cmdRadToDeg(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() * 180 / kPi);
+}
+void cmdRadToGrad(TPoruBase& st)
+{
+    SetKeepTag(st, st.PopNumber() * 200 / kPi);
+}
 
 HandlerRegistrar reg({
     {Cmd::Calculate, cmdCalculate},
@@ -433,4 +519,4 @@ HandlerRegistrar reg({
     {Cmd::Store, cmdStore},
 });
 
-}  // namespace
+}   // namespace

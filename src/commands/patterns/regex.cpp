@@ -32,11 +32,16 @@ struct TParsed {
 char ClosingOf(char open)
 {
     switch (open) {
-    case '(': return ')';
-    case '[': return ']';
-    case '{': return '}';
-    case '<': return '>';
-    default: return open;
+    case '(':
+        return ')';
+    case '[':
+        return ']';
+    case '{':
+        return '}';
+    case '<':
+        return '>';
+    default:
+        return open;
     }
 }
 
@@ -96,11 +101,20 @@ TParsed Parse(std::string_view e, bool sjis)
 {
     TParsed p;
     size_t i = 0;
-    if (e.substr(0, 2) == "tr") { p.Kind = 't'; i = 2; }
-    else if (!e.empty() && e[0] == 'y') { p.Kind = 't'; i = 1; }
-    else if (!e.empty() && e[0] == 's') { p.Kind = 's'; i = 1; }
-    else if (!e.empty() && e[0] == 'm') { p.Kind = 'm'; i = 1; }
-    else throw ERegex("unknown operator (m//, s/// or tr/// expected)");
+    if (e.substr(0, 2) == "tr") {
+        p.Kind = 't';
+        i = 2;
+    } else if (!e.empty() && e[0] == 'y') {
+        p.Kind = 't';
+        i = 1;
+    } else if (!e.empty() && e[0] == 's') {
+        p.Kind = 's';
+        i = 1;
+    } else if (!e.empty() && e[0] == 'm') {
+        p.Kind = 'm';
+        i = 1;
+    } else
+        throw ERegex("unknown operator (m//, s/// or tr/// expected)");
     const char open = i < e.size() ? e[i] : 0;
     p.Pattern = ReadPart(e, i, sjis);
     if (p.Kind != 'm') {
@@ -132,7 +146,8 @@ std::vector<TReplItem> ParseReplacement(std::string_view r)
     std::vector<TReplItem> items;
     std::string lit;
     auto group = [&](int g) {
-        if (!lit.empty()) items.push_back({std::move(lit), -1});
+        if (!lit.empty())
+            items.push_back({std::move(lit), -1});
         lit.clear();
         items.push_back({"", g});
     };
@@ -140,7 +155,11 @@ std::vector<TReplItem> ParseReplacement(std::string_view r)
         char c = r[i];
         if (c == '$' && i + 1 < r.size()) {
             char d = r[i + 1];
-            if (d == '&') { group(0); i += 2; continue; }
+            if (d == '&') {
+                group(0);
+                i += 2;
+                continue;
+            }
             if (d >= '0' && d <= '9') {
                 int g = 0;
                 i += 1;
@@ -166,23 +185,32 @@ std::vector<TReplItem> ParseReplacement(std::string_view r)
         }
         if (c == '\\' && i + 1 < r.size()) {
             char d = r[i + 1];
-            if (d >= '1' && d <= '9') { group(d - '0'); i += 2; continue; }
-            if (d == 'n') lit += "\r\n";
+            if (d >= '1' && d <= '9') {
+                group(d - '0');
+                i += 2;
+                continue;
+            }
+            if (d == 'n')
+                lit += "\r\n";
             else if (d == 'r' && r.substr(i + 2, 2) == "\\n") {
                 // \r\n, as line breaks are written in patterns, is one line break too,
                 // not a CR before the CR LF of \n.
                 lit += "\r\n";
                 i += 2;
-            } else if (d == 'r') lit += '\r';
-            else if (d == 't') lit += '\t';
-            else lit += d;   // \\ \$ \/ and any other: the character itself
+            } else if (d == 'r')
+                lit += '\r';
+            else if (d == 't')
+                lit += '\t';
+            else
+                lit += d;   // \\ \$ \/ and any other: the character itself
             i += 2;
             continue;
         }
         lit += c;
         ++i;
     }
-    if (!lit.empty()) items.push_back({std::move(lit), -1});
+    if (!lit.empty())
+        items.push_back({std::move(lit), -1});
     return items;
 }
 
@@ -196,17 +224,22 @@ std::vector<uint32_t> ExpandTrList(std::string_view s)
         if (c == '\\' && i + 1 < s.size()) {
             size_t n = CharAt(s, i + 1, true);
             uint32_t code = static_cast<unsigned char>(s[i + 1]);
-            if (n == 2) code = code * 256 + static_cast<unsigned char>(s[i + 2]);
-            else if (code == 'n') code = '\n';
-            else if (code == 'r') code = '\r';
-            else if (code == 't') code = '\t';
+            if (n == 2)
+                code = code * 256 + static_cast<unsigned char>(s[i + 2]);
+            else if (code == 'n')
+                code = '\n';
+            else if (code == 'r')
+                code = '\r';
+            else if (code == 't')
+                code = '\t';
             chars.emplace_back(code, true);
             i += 1 + n;
             continue;
         }
         size_t n = CharAt(s, i, true);
         uint32_t code = c;
-        if (n == 2) code = code * 256 + static_cast<unsigned char>(s[i + 1]);
+        if (n == 2)
+            code = code * 256 + static_cast<unsigned char>(s[i + 1]);
         chars.emplace_back(code, false);
         i += n;
     }
@@ -233,11 +266,12 @@ std::vector<uint32_t> ExpandTrList(std::string_view s)
 
 void AppendCode(std::string& out, uint32_t code)
 {
-    if (code > 0xFF) out += static_cast<char>(code >> 8);
+    if (code > 0xFF)
+        out += static_cast<char>(code >> 8);
     out += static_cast<char>(code & 0xFF);
 }
 
-}  // namespace
+}   // namespace
 
 struct TBRegExp::TCompiled {
     std::string Expr;
@@ -253,16 +287,19 @@ struct TBRegExp::TCompiled {
 
     ~TCompiled()
     {
-        if (Data) pcre2_match_data_free(Data);
-        if (Context) pcre2_match_context_free(Context);
-        if (Code) pcre2_code_free(Code);
+        if (Data)
+            pcre2_match_data_free(Data);
+        if (Context)
+            pcre2_match_context_free(Context);
+        if (Code)
+            pcre2_code_free(Code);
     }
 
     // Runs one match from `start`; false when there is none. Limits raise.
     bool Exec(const std::string& subject, size_t start, uint32_t options)
     {
-        int rc = pcre2_match(Code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start,
-                             options, Data, Context);
+        int rc = pcre2_match(Code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start, options, Data,
+                             Context);
         if (rc == PCRE2_ERROR_NOMATCH)
             return false;
         if (rc < 0)
@@ -300,10 +337,14 @@ TBRegExp::TCompiled& TBRegExp::Compile(std::string_view expr, char kind)
         if (c->Parsed.Kind != 't')
             throw ERegex("transliteration operator (tr///) expected");
         for (char f : c->Parsed.Flags) {
-            if (f == 'c') c->TrComplement = true;
-            else if (f == 'd') c->TrDelete = true;
-            else if (f == 's') c->TrSqueeze = true;
-            else if (f != 'k' && f != 'r') throw ERegex(std::string("unknown flag: ") + f);
+            if (f == 'c')
+                c->TrComplement = true;
+            else if (f == 'd')
+                c->TrDelete = true;
+            else if (f == 's')
+                c->TrSqueeze = true;
+            else if (f != 'k' && f != 'r')
+                throw ERegex(std::string("unknown flag: ") + f);
         }
         last_ = std::move(c);
         return *last_;
@@ -314,21 +355,34 @@ TBRegExp::TCompiled& TBRegExp::Compile(std::string_view expr, char kind)
     uint32_t options = PCRE2_UTF;
     for (char f : c->Parsed.Flags) {
         switch (f) {
-        case 'i': options |= PCRE2_CASELESS; break;
-        case 'm': options |= PCRE2_MULTILINE; break;
-        case 's': options |= PCRE2_DOTALL; break;
-        case 'x': options |= PCRE2_EXTENDED; break;
-        case 'g': c->Global = true; break;
-        case 'k': case 'o': break;   // always character-aware; always compiled once
-        default: throw ERegex(std::string("unknown flag: ") + f);
+        case 'i':
+            options |= PCRE2_CASELESS;
+            break;
+        case 'm':
+            options |= PCRE2_MULTILINE;
+            break;
+        case 's':
+            options |= PCRE2_DOTALL;
+            break;
+        case 'x':
+            options |= PCRE2_EXTENDED;
+            break;
+        case 'g':
+            c->Global = true;
+            break;
+        case 'k':
+        case 'o':
+            break;   // always character-aware; always compiled once
+        default:
+            throw ERegex(std::string("unknown flag: ") + f);
         }
     }
     pcre2_compile_context* cc = pcre2_compile_context_create(nullptr);
     pcre2_set_newline(cc, PCRE2_NEWLINE_ANYCRLF);
     int err = 0;
     PCRE2_SIZE erroff = 0;
-    c->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c->Parsed.Pattern.data()), c->Parsed.Pattern.size(),
-                            options, &err, &erroff, cc);
+    c->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c->Parsed.Pattern.data()), c->Parsed.Pattern.size(), options,
+                            &err, &erroff, cc);
     pcre2_compile_context_free(cc);
     if (!c->Code)
         throw ERegex(PcreMessage(err) + " at offset " + std::to_string(erroff));
@@ -359,7 +413,8 @@ std::string TBRegExp::WrapMatch(std::string_view expr)
             i += 1 + m;
             continue;
         }
-        if (expr[i] == '/') out += '\\';
+        if (expr[i] == '/')
+            out += '\\';
         out.append(expr.substr(i, n));
         i += n;
     }
@@ -393,7 +448,8 @@ int TBRegExp::Subst(std::string_view expr, std::string_view subject, std::string
                 break;
             // No non-empty match where the last empty one was: step one character on.
             size_t step = 1;
-            if (subj[pos] == '\r' && pos + 1 < subj.size() && subj[pos + 1] == '\n') step = 2;
+            if (subj[pos] == '\r' && pos + 1 < subj.size() && subj[pos + 1] == '\n')
+                step = 2;
             else
                 while (pos + step < subj.size() && (static_cast<unsigned char>(subj[pos + step]) & 0xC0) == 0x80)
                     ++step;
@@ -405,7 +461,8 @@ int TBRegExp::Subst(std::string_view expr, std::string_view subject, std::string
         const size_t s = ov[0], e = ov[1];
         out.append(subj, copied, s - copied);
         for (const auto& item : c.Replacement) {
-            if (item.Group < 0) out += item.Text;
+            if (item.Group < 0)
+                out += item.Text;
             else if (item.Group <= c.Groups && ov[2 * item.Group] != PCRE2_UNSET)
                 out.append(subj, ov[2 * item.Group], ov[2 * item.Group + 1] - ov[2 * item.Group]);
         }
@@ -459,12 +516,17 @@ int TBRegExp::Trans(std::string_view expr, std::string_view subject, std::string
     std::unordered_map<uint32_t, int64_t> map;   // code -> target code, -1 delete
     std::unordered_set<uint32_t> inFrom(from.begin(), from.end());
     if (!c.TrComplement) {
-        if (to.empty() && !c.TrDelete) to = from;
+        if (to.empty() && !c.TrDelete)
+            to = from;
         for (size_t k = 0; k < from.size(); ++k) {
-            if (map.count(from[k])) continue;
-            if (k < to.size()) map[from[k]] = to[k];
-            else if (c.TrDelete) map[from[k]] = -1;
-            else map[from[k]] = to.back();
+            if (map.count(from[k]))
+                continue;
+            if (k < to.size())
+                map[from[k]] = to[k];
+            else if (c.TrDelete)
+                map[from[k]] = -1;
+            else
+                map[from[k]] = to.back();
         }
     }
     result.clear();
@@ -474,20 +536,31 @@ int TBRegExp::Trans(std::string_view expr, std::string_view subject, std::string
     for (size_t i = 0; i < subject.size();) {
         size_t n = CharAt(subject, i, true);
         uint32_t code = static_cast<unsigned char>(subject[i]);
-        if (n == 2) code = code * 256 + static_cast<unsigned char>(subject[i + 1]);
+        if (n == 2)
+            code = code * 256 + static_cast<unsigned char>(subject[i + 1]);
         i += n;
         int64_t target;
         if (c.TrComplement) {
-            if (inFrom.count(code)) { AppendCode(result, code); lastTranslated = false; continue; }
+            if (inFrom.count(code)) {
+                AppendCode(result, code);
+                lastTranslated = false;
+                continue;
+            }
             target = to.empty() ? (c.TrDelete ? -1 : static_cast<int64_t>(code)) : to.back();
         } else {
             auto it = map.find(code);
-            if (it == map.end()) { AppendCode(result, code); lastTranslated = false; continue; }
+            if (it == map.end()) {
+                AppendCode(result, code);
+                lastTranslated = false;
+                continue;
+            }
             target = it->second;
         }
         ++count;
-        if (target < 0) continue;
-        if (c.TrSqueeze && lastTranslated && lastCode == static_cast<uint32_t>(target)) continue;
+        if (target < 0)
+            continue;
+        if (c.TrSqueeze && lastTranslated && lastCode == static_cast<uint32_t>(target))
+            continue;
         AppendCode(result, static_cast<uint32_t>(target));
         lastTranslated = true;
         lastCode = static_cast<uint32_t>(target);

@@ -104,4 +104,4 @@ HandlerRegistrar reg({{Cmd::RegexMatch, cmdRegexMatch},
                       {Cmd::RegexSubst, cmdRegexSubst},
                       {Cmd::RegexTrans, cmdRegexTrans}});
 
-}  // namespace
+}   // namespace

@@ -9,8 +9,7 @@
 
 namespace {
 
-const char* const kMsgKakkoEscape =
-    "ワイルドカードの[ ]中で\\記号を使うときは、\\t,\\nしか許されていません。";
+const char* const kMsgKakkoEscape = "ワイルドカードの[ ]中で\\記号を使うときは、\\t,\\nしか許されていません。";
 const char* const kMsgKakkoFollower = "ワイルドカード[*...]に続けてワイルドカードを書くことは出来ません。";
 
 TWSeq MakeUnit(TWKind kind, std::string_view text, uint32_t code, size_t b, size_t)
@@ -95,9 +94,16 @@ TWKakko ParseKakko(std::string_view t, size_t& i)
         ++i;
     }
     if (i < t.size()) {
-        if (t[i] == '*') { k.Kind = TWKakko::Star; ++i; }
-        else if (t[i] == '+') { k.Kind = TWKakko::Plus; ++i; }
-        else if (t[i] == '=') { k.Kind = TWKakko::Choice; ++i; }
+        if (t[i] == '*') {
+            k.Kind = TWKakko::Star;
+            ++i;
+        } else if (t[i] == '+') {
+            k.Kind = TWKakko::Plus;
+            ++i;
+        } else if (t[i] == '=') {
+            k.Kind = TWKakko::Choice;
+            ++i;
+        }
     }
     if (k.Kind == TWKakko::Choice) {
         std::string cur;
@@ -112,7 +118,8 @@ TWKakko ParseKakko(std::string_view t, size_t& i)
             i += len;
         }
         k.Alternatives.push_back(std::move(cur));
-        if (i < t.size()) ++i;
+        if (i < t.size())
+            ++i;
         ReorderAlternatives(k.Alternatives);
         for (const auto& a : k.Alternatives)
             k.AltChars.push_back(CountChars(a));
@@ -138,11 +145,13 @@ TWKakko ParseKakko(std::string_view t, size_t& i)
                 hi = CharCode(t, i, len);
                 i += len;
             }
-            if (hi < lo) std::swap(lo, hi);
+            if (hi < lo)
+                std::swap(lo, hi);
         }
         k.Ranges.emplace_back(lo, hi);
     }
-    if (i < t.size()) ++i;
+    if (i < t.size())
+        ++i;
     return k;
 }
 
@@ -160,11 +169,26 @@ void Compile(std::string_view t, TWString& out, bool pattern)
             continue;
         }
         switch (c) {
-        case '#': out.Units.push_back(MakeUnit(TWKind::Number, "#", '#', b, b + 1)); ++i; break;
-        case '(': out.Units.push_back(MakeUnit(TWKind::PickupFrom, "(", '(', b, b + 1)); ++i; break;
-        case ')': out.Units.push_back(MakeUnit(TWKind::PickupTo, ")", ')', b, b + 1)); ++i; break;
-        case '*': out.Units.push_back(MakeUnit(TWKind::Asterisk, "*", '*', b, b + 1)); ++i; break;
-        case '?': out.Units.push_back(MakeUnit(TWKind::Question, "?", '?', b, b + 1)); ++i; break;
+        case '#':
+            out.Units.push_back(MakeUnit(TWKind::Number, "#", '#', b, b + 1));
+            ++i;
+            break;
+        case '(':
+            out.Units.push_back(MakeUnit(TWKind::PickupFrom, "(", '(', b, b + 1));
+            ++i;
+            break;
+        case ')':
+            out.Units.push_back(MakeUnit(TWKind::PickupTo, ")", ')', b, b + 1));
+            ++i;
+            break;
+        case '*':
+            out.Units.push_back(MakeUnit(TWKind::Asterisk, "*", '*', b, b + 1));
+            ++i;
+            break;
+        case '?':
+            out.Units.push_back(MakeUnit(TWKind::Question, "?", '?', b, b + 1));
+            ++i;
+            break;
         case '[': {
             ++i;
             int32_t index = -1;
@@ -174,7 +198,8 @@ void Compile(std::string_view t, TWString& out, bool pattern)
             } else {
                 while (i < t.size() && t[i] != ']')
                     i += IsLeadAt(t, i) ? 2 : 1;
-                if (i < t.size()) ++i;
+                if (i < t.size())
+                    ++i;
             }
             TWSeq u = MakeUnit(TWKind::Kakko, "[...]", '[', b, i);
             u.Kakko = index;
@@ -212,14 +237,16 @@ void Compile(std::string_view t, TWString& out, bool pattern)
     // The literal that ends a repeating class: the unit after it, past one "(" or ")".
     for (size_t k = 0; k < out.Units.size(); ++k) {
         const TWSeq& u = out.Units[k];
-        if (u.Kind != TWKind::Kakko) continue;
+        if (u.Kind != TWKind::Kakko)
+            continue;
         TWKakko& cls = out.Classes[u.Kakko];
-        if (cls.Kind != TWKakko::Star && cls.Kind != TWKakko::Plus) continue;
+        if (cls.Kind != TWKakko::Star && cls.Kind != TWKakko::Plus)
+            continue;
         size_t n = k + 1;
-        if (n < out.Units.size() &&
-            (out.Units[n].Kind == TWKind::PickupFrom || out.Units[n].Kind == TWKind::PickupTo))
+        if (n < out.Units.size() && (out.Units[n].Kind == TWKind::PickupFrom || out.Units[n].Kind == TWKind::PickupTo))
             ++n;
-        if (n >= out.Units.size()) continue;
+        if (n >= out.Units.size())
+            continue;
         if (out.Units[n].Kind == TWKind::Char)
             cls.Follower.assign(out.Units[n].TextView());
         else
@@ -261,33 +288,40 @@ struct TWMatcher {
             const TWSeq& u = ops[k];
             switch (u.Kind) {
             case TWKind::Char:
-                if (pos >= ns || !TextEq(sub.Units[pos], u.TextView())) return -1;
+                if (pos >= ns || !TextEq(sub.Units[pos], u.TextView()))
+                    return -1;
                 ++pos;
                 break;
             case TWKind::Question:
-                if (pos < ns) ++pos;
+                if (pos < ns)
+                    ++pos;
                 break;
             case TWKind::Number: {
-                if (pos >= ns) return -1;
+                if (pos >= ns)
+                    return -1;
                 char c = sub.Units[pos].Text[0];
-                if (sub.Units[pos].Len == 0 || c < '0' || c > '9') return -1;
+                if (sub.Units[pos].Len == 0 || c < '0' || c > '9')
+                    return -1;
                 ++pos;
                 break;
             }
             case TWKind::PickupFrom:
-                if (record) capStart = pos;
+                if (record)
+                    capStart = pos;
                 break;
             case TWKind::PickupTo:
                 if (record && pos > furthest) {
                     furthest = pos;
-                    if (caps) caps->emplace_back(capStart, pos);
+                    if (caps)
+                        caps->emplace_back(capStart, pos);
                 }
                 break;
             case TWKind::Asterisk:   // only at the end of the last segment
                 pos = ns;
                 break;
             case TWKind::Kakko:
-                if (!MatchKakko(pat.Classes[u.Kakko], pos)) return -1;
+                if (!MatchKakko(pat.Classes[u.Kakko], pos))
+                    return -1;
                 break;
             }
         }
@@ -310,17 +344,20 @@ struct TWMatcher {
                     break;
                 }
             }
-            if (found < 0) return -1;
+            if (found < 0)
+                return -1;
             last[j] = found;
         }
         int32_t pos = RunSeg(0, 0, true);
-        if (pos < 0 || (S > 0 && pos > last[1])) return -1;
+        if (pos < 0 || (S > 0 && pos > last[1]))
+            return -1;
         for (size_t j = 1; j <= S; ++j) {
             const int32_t limit = j == S ? ns : last[j + 1];
             int32_t i = pos;
             for (; i <= last[j]; ++i) {
                 int32_t e = RunSeg(j, i, false);
-                if (e >= 0 && e <= limit) break;
+                if (e >= 0 && e <= limit)
+                    break;
             }
             pos = RunSeg(j, i, true);   // i <= last[j], where the rest is known to match
         }
@@ -331,8 +368,10 @@ struct TWMatcher {
     {
         switch (c.Kind) {
         case TWKakko::Single:
-            if (pos >= ns) return false;
-            if (c.Contains(sub.Units[pos].Code) == c.Negated) return false;
+            if (pos >= ns)
+                return false;
+            if (c.Contains(sub.Units[pos].Code) == c.Negated)
+                return false;
             ++pos;
             return true;
         case TWKakko::Star:
@@ -340,8 +379,10 @@ struct TWMatcher {
             int32_t taken = 0;
             while (pos < ns) {
                 const TWSeq& s = sub.Units[pos];
-                if (!c.Follower.empty() && TextEq(s, c.Follower)) break;
-                if (c.Contains(s.Code) == c.Negated) break;
+                if (!c.Follower.empty() && TextEq(s, c.Follower))
+                    break;
+                if (c.Contains(s.Code) == c.Negated)
+                    break;
                 ++pos;
                 ++taken;
             }
@@ -351,7 +392,8 @@ struct TWMatcher {
             for (size_t a = 0; a < c.Alternatives.size(); ++a) {
                 const std::string& alt = c.Alternatives[a];
                 const int32_t chars = static_cast<int32_t>(c.AltChars[a]);
-                if (pos + chars > ns) continue;
+                if (pos + chars > ns)
+                    continue;
                 size_t off = 0;
                 bool eq = true;
                 for (int32_t j = 0; j < chars && eq; ++j) {
@@ -370,7 +412,7 @@ struct TWMatcher {
     }
 };
 
-}  // namespace
+}   // namespace
 
 bool TWKakko::Contains(uint32_t code) const
 {
@@ -403,13 +445,16 @@ TWildcard::TWildcard(std::string_view pattern) : pat_(TWString::CompilePattern(p
     segBegin_.push_back(0);
     for (size_t k = 0; k < u.size(); ++k) {
         if (u[k].Kind == TWKind::Asterisk) {
-            while (k + 1 < u.size() && u[k + 1].Kind == TWKind::Asterisk) ++k;
+            while (k + 1 < u.size() && u[k + 1].Kind == TWKind::Asterisk)
+                ++k;
             const bool trailing = k + 1 == u.size() || (k + 2 == u.size() && u[k + 1].Kind == TWKind::PickupTo);
             ops_.push_back(u[k]);
-            if (!trailing) segBegin_.push_back(static_cast<uint32_t>(ops_.size()));
+            if (!trailing)
+                segBegin_.push_back(static_cast<uint32_t>(ops_.size()));
             continue;
         }
-        if (u[k].Kind == TWKind::Kakko && pat_.Classes[u[k].Kakko].BadFollower) badFollower_ = true;
+        if (u[k].Kind == TWKind::Kakko && pat_.Classes[u[k].Kakko].BadFollower)
+            badFollower_ = true;
         ops_.push_back(u[k]);
     }
 }
@@ -419,7 +464,8 @@ bool TWildcard::Match(std::string_view subject, bool whole, size_t& end,
 {
     // The matcher tries segments at many positions, so a class with a follower that
     // cannot end it is reported whenever the pattern is used.
-    if (badFollower_) throw EWildcard(kMsgKakkoFollower);
+    if (badFollower_)
+        throw EWildcard(kMsgKakkoFollower);
     thread_local TWString sub;
     thread_local std::vector<int32_t> last;
     TWString::CompileSubject(subject, sub);
@@ -430,9 +476,7 @@ bool TWildcard::Match(std::string_view subject, bool whole, size_t& end,
     int32_t stop = m.Run(last);
     if (stop < 0 || (whole && stop != ns))
         return false;
-    auto offset = [&](int32_t unit) -> size_t {
-        return unit < ns ? sub.Units[unit].SrcBegin : subject.size();
-    };
+    auto offset = [&](int32_t unit) -> size_t { return unit < ns ? sub.Units[unit].SrcBegin : subject.size(); };
     end = offset(stop);
     if (captures) {
         captures->clear();

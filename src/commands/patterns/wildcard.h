@@ -38,11 +38,11 @@ enum class TWKind : uint8_t { Char, Number, PickupFrom, PickupTo, Asterisk, Ques
 // One compiled unit.
 struct TWSeq {
     TWKind Kind = TWKind::Char;
-    uint8_t Len = 0;        // bytes of Text used
-    char Text[5] = {};      // text form ("[...]" for a class)
-    uint32_t Code = 0;      // first byte, or first*256+second for a two-byte character
-    uint32_t SrcBegin = 0;  // the first source byte this unit was read from
-    int32_t Kakko = -1;     // index into TWString::Classes for a class unit
+    uint8_t Len = 0;         // bytes of Text used
+    char Text[5] = {};       // text form ("[...]" for a class)
+    uint32_t Code = 0;       // first byte, or first*256+second for a two-byte character
+    uint32_t SrcBegin = 0;   // the first source byte this unit was read from
+    int32_t Kakko = -1;      // index into TWString::Classes for a class unit
 
     std::string_view TextView() const { return std::string_view(Text, Len); }
 };
@@ -84,16 +84,15 @@ public:
     bool WholeMatch(std::string_view subject) const;
     // Matches from the start of the subject; on success sets the end byte offset of
     // the match and the captured spans (byte offsets into the subject).
-    bool PrefixMatch(std::string_view subject, size_t& end,
-                     std::vector<std::pair<size_t, size_t>>* captures) const;
+    bool PrefixMatch(std::string_view subject, size_t& end, std::vector<std::pair<size_t, size_t>>* captures) const;
 
 private:
     bool Match(std::string_view subject, bool whole, size_t& end,
                std::vector<std::pair<size_t, size_t>>* captures) const;
     TWString pat_;
-    std::vector<TWSeq> ops_;            // the units with runs of stars merged
-    std::vector<uint32_t> segBegin_;    // where each piece between stars starts in ops_
-    bool badFollower_ = false;          // a [*...] or [+...] followed by a wildcard
+    std::vector<TWSeq> ops_;           // the units with runs of stars merged
+    std::vector<uint32_t> segBegin_;   // where each piece between stars starts in ops_
+    bool badFollower_ = false;         // a [*...] or [+...] followed by a wildcard
 };
 
 struct TWildcardResult {

@@ -15,13 +15,15 @@ void cmdMatch(TPoruBase& st)
         return;
     }
     THashNode* var = st.Words.FindExact(raw);
-    if (var && var->Kind != wkVariable) var = nullptr;
+    if (var && var->Kind != wkVariable)
+        var = nullptr;
     std::string subject;
     if (var) {
         subject = var->Value;
     } else {
         subject = st.EvaluateValue(raw);
-        if (subject.empty()) st.ArgError();
+        if (subject.empty())
+            st.ArgError();
     }
     TWildcardResult r;
     try {
@@ -35,9 +37,10 @@ void cmdMatch(TPoruBase& st)
         out += "\r\n";
     }
     st.SetSore(std::string(TrimView(out)), "s");
-    if (var && var != st.Sys.Sore && r.Ok) var->Value = std::move(r.Rest);
+    if (var && var != st.Sys.Sore && r.Ok)
+        var->Value = std::move(r.Rest);
 }
 
 HandlerRegistrar reg({{Cmd::WildcardMatch, cmdMatch}});
 
-}  // namespace
+}   // namespace

@@ -22,7 +22,8 @@ inline uint16_t Code2(std::string_view s, size_t i)
 
 bool IsBlankChar(std::string_view s, size_t i, size_t len)
 {
-    if (len == 2) return static_cast<unsigned char>(s[i]) == 0x81 && static_cast<unsigned char>(s[i + 1]) == 0x40;
+    if (len == 2)
+        return static_cast<unsigned char>(s[i]) == 0x81 && static_cast<unsigned char>(s[i + 1]) == 0x40;
     char c = s[i];
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -31,35 +32,42 @@ bool IsBlankChar(std::string_view s, size_t i, size_t len)
 size_t OffsetOfChar(std::string_view s, int64_t n)
 {
     size_t i = 0;
-    for (int64_t k = 1; k < n && i < s.size(); ++k) i += CharLenAt(s, i);
+    for (int64_t k = 1; k < n && i < s.size(); ++k)
+        i += CharLenAt(s, i);
     return i;
 }
 
-}  // namespace
+}   // namespace
 
 size_t CharCount(std::string_view s)
 {
     size_t n = 0;
-    for (size_t i = 0; i < s.size(); i += CharLenAt(s, i)) ++n;
+    for (size_t i = 0; i < s.size(); i += CharLenAt(s, i))
+        ++n;
     return n;
 }
 
 size_t FindAtCharStart(std::string_view s, std::string_view needle, size_t from)
 {
-    if (needle.empty()) return npos;
+    if (needle.empty())
+        return npos;
     for (size_t i = from; i < s.size(); i += CharLenAt(s, i)) {
-        if (s.size() - i < needle.size()) return npos;
-        if (s[i] == needle[0] && s.compare(i, needle.size(), needle) == 0) return i;
+        if (s.size() - i < needle.size())
+            return npos;
+        if (s[i] == needle[0] && s.compare(i, needle.size(), needle) == 0)
+            return i;
     }
     return npos;
 }
 
 int32_t CharPosition(std::string_view text, std::string_view needle)
 {
-    if (needle.empty() || needle.size() > text.size()) return 0;
+    if (needle.empty() || needle.size() > text.size())
+        return 0;
     int32_t counter = 1;
     for (size_t i = 0; i < text.size(); i += CharLenAt(text, i), ++counter)
-        if (MatchesAt(text, i, needle)) return counter;
+        if (MatchesAt(text, i, needle))
+            return counter;
     return 0;
 }
 
@@ -73,50 +81,60 @@ int32_t CountMatches(std::string_view text, std::string_view word)
 
 std::string SelectChars(std::string_view s, int64_t first, int64_t last)
 {
-    if (last < 1 || last < first) return std::string();
-    if (first < 1) first = 1;
+    if (last < 1 || last < first)
+        return std::string();
+    if (first < 1)
+        first = 1;
     size_t from = OffsetOfChar(s, first);
     size_t to = from;
-    for (int64_t k = first; k <= last && to < s.size(); ++k) to += CharLenAt(s, to);
+    for (int64_t k = first; k <= last && to < s.size(); ++k)
+        to += CharLenAt(s, to);
     return std::string(s.substr(from, to - from));
 }
 
 std::string LeftChars(std::string_view s, int64_t count)
 {
-    if (count <= 0) return std::string();
+    if (count <= 0)
+        return std::string();
     return SelectChars(s, 1, count);
 }
 
 std::string RightChars(std::string_view s, int64_t count)
 {
-    if (count <= 0) return std::string();
+    if (count <= 0)
+        return std::string();
     int64_t n = static_cast<int64_t>(CharCount(s));
     return SelectChars(s, n - count + 1, n);
 }
 
 std::string MidChars(std::string_view s, int64_t start, int64_t count)
 {
-    if (count <= 0) return std::string();
+    if (count <= 0)
+        return std::string();
     return SelectChars(s, start, start + count - 1);
 }
 
 std::string MidBytes(std::string_view s, int64_t start, int64_t count)
 {
-    if (start < 1) start = 1;
-    if (count <= 0 || start > static_cast<int64_t>(s.size())) return std::string();
+    if (start < 1)
+        start = 1;
+    if (count <= 0 || start > static_cast<int64_t>(s.size()))
+        return std::string();
     return std::string(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
 }
 
 std::string DropRightChars(std::string_view s, int64_t count)
 {
-    if (count <= 0) return std::string(s);
+    if (count <= 0)
+        return std::string(s);
     int64_t n = static_cast<int64_t>(CharCount(s));
     return SelectChars(s, 1, n - count);
 }
 
 std::string DropLeftChars(std::string_view s, int64_t count)
 {
-    if (count <= 0) return std::string(s);
+    if (count <= 0)
+        return std::string(s);
     return std::string(s.substr(OffsetOfChar(s, count + 1)));
 }
 
@@ -133,23 +151,28 @@ int32_t LineCount(std::string_view s)
             ++i;
         }
     }
-    if (lineStart < s.size()) ++lines;
+    if (lineStart < s.size())
+        ++lines;
     return lines;
 }
 
 std::string Paragraph(std::string_view s, int64_t index)
 {
-    if (index < 1) return std::string();
+    if (index < 1)
+        return std::string();
     int64_t number = 1;
     size_t start = 0;
     for (size_t i = 0; i < s.size();) {
         if (s[i] == '\r') {
             size_t j = i + 1;
-            if (j < s.size() && s[j] == '\n') ++j;
+            if (j < s.size() && s[j] == '\n')
+                ++j;
             if (j < s.size() && s[j] == '\r') {
                 size_t end = i;
-                while (end < s.size() && (s[end] == '\r' || s[end] == '\n')) ++end;
-                if (number == index) return std::string(s.substr(start, end - start));
+                while (end < s.size() && (s[end] == '\r' || s[end] == '\n'))
+                    ++end;
+                if (number == index)
+                    return std::string(s.substr(start, end - start));
                 ++number;
                 start = i = end;
                 continue;
@@ -157,7 +180,8 @@ std::string Paragraph(std::string_view s, int64_t index)
         }
         i += CharLenAt(s, i);
     }
-    if (number == index && start < s.size()) return std::string(s.substr(start));
+    if (number == index && start < s.size())
+        return std::string(s.substr(start));
     return std::string();
 }
 
@@ -176,14 +200,16 @@ std::vector<std::string> SplitPieces(std::string_view s, std::string_view sep)
             }
         }
     }
-    if (pieceStart < s.size()) pieces.emplace_back(s.substr(pieceStart));
+    if (pieceStart < s.size())
+        pieces.emplace_back(s.substr(pieceStart));
     return pieces;
 }
 
 Cut CutBefore(std::string_view source, std::string_view delim)
 {
     size_t at = FindAtCharStart(source, delim);
-    if (at == npos) return {std::string(source), std::string()};
+    if (at == npos)
+        return {std::string(source), std::string()};
     return {std::string(source.substr(0, at)), std::string(source.substr(at + delim.size()))};
 }
 
@@ -199,18 +225,21 @@ Cut CutEscaped(std::string_view source, std::string_view delim, char escape)
             break;
         }
         size_t len = CharLenAt(source, i);
-        if (len == 1 && source[i] == escape && i + 1 < source.size()) len = 1 + CharLenAt(source, i + 1);
+        if (len == 1 && source[i] == escape && i + 1 < source.size())
+            len = 1 + CharLenAt(source, i + 1);
         out.piece.append(source.substr(i, len));
         i += len;
     }
-    if (matched) out.rest = std::string(source.substr(i));
+    if (matched)
+        out.rest = std::string(source.substr(i));
     return out;
 }
 
 bool CutRange(std::string_view value, std::string_view startMark, std::string_view endMark, Cut& out)
 {
     size_t ps = startMark.empty() ? 0 : FindAtCharStart(value, startMark);
-    if (ps == npos) return false;
+    if (ps == npos)
+        return false;
     size_t pe = endMark.empty() ? ps : FindAtCharStart(value, endMark, ps);
     if (pe == npos) {
         out.piece = std::string(value.substr(ps));
@@ -227,19 +256,23 @@ bool CutRange(std::string_view value, std::string_view startMark, std::string_vi
 std::string TrimBlanks(std::string_view s)
 {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+        --e;
     s = s.substr(b, e - b);
     size_t first = s.size(), last = 0;
     for (size_t i = 0; i < s.size();) {
         size_t len = CharLenAt(s, i);
         if (!IsBlankChar(s, i, len)) {
-            if (first == s.size()) first = i;
+            if (first == s.size())
+                first = i;
             last = i + len;
         }
         i += len;
     }
-    if (first == s.size()) return std::string();
+    if (first == s.size())
+        return std::string();
     return std::string(s.substr(first, last - first));
 }
 
@@ -257,7 +290,8 @@ std::string DeleteOkurigana(std::string_view s)
         size_t len = CharLenAt(s, i);
         if (len == 2 && IsHiraganaCode(Code2(s, i))) {
             if (passedKanji) {
-                while (i < s.size() && CharLenAt(s, i) == 2 && IsHiraganaCode(Code2(s, i))) i += 2;
+                while (i < s.size() && CharLenAt(s, i) == 2 && IsHiraganaCode(Code2(s, i)))
+                    i += 2;
                 passedKanji = false;
                 continue;
             }
@@ -267,24 +301,30 @@ std::string DeleteOkurigana(std::string_view s)
         out.append(s.substr(i, len));
         i += len;
     }
-    if (out.empty()) return std::string(s);
+    if (out.empty())
+        return std::string(s);
     return out;
 }
 
 std::string DeleteTags(std::string_view s)
 {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+        --e;
     s = s.substr(b, e - b);
     std::string out;
     out.reserve(s.size());
     bool inTag = false;
     for (size_t i = 0; i < s.size();) {
         size_t len = CharLenAt(s, i);
-        if (len == 1 && s[i] == '<') inTag = true;
-        else if (len == 1 && s[i] == '>') inTag = false;
-        else if (!inTag) out.append(s.substr(i, len));
+        if (len == 1 && s[i] == '<')
+            inTag = true;
+        else if (len == 1 && s[i] == '>')
+            inTag = false;
+        else if (!inTag)
+            out.append(s.substr(i, len));
         i += len;
     }
     return out;
@@ -292,7 +332,8 @@ std::string DeleteTags(std::string_view s)
 
 std::string ExtractTags(std::string_view s, std::string_view name)
 {
-    if (name.size() >= 2 && name.front() == '<' && name.back() == '>') name = name.substr(1, name.size() - 2);
+    if (name.size() >= 2 && name.front() == '<' && name.back() == '>')
+        name = name.substr(1, name.size() - 2);
     const std::string openLower = "<" + ToLowerCase(name), openUpper = "<" + ToUpperCase(name);
     const std::string closeLower = "</" + ToLowerCase(name), closeUpper = "</" + ToUpperCase(name);
     auto firstOf = [&](const std::string& a, const std::string& b, size_t from) {
@@ -303,14 +344,17 @@ std::string ExtractTags(std::string_view s, std::string_view name)
     size_t pos = 0;
     while (pos < s.size()) {
         size_t open = firstOf(openLower, openUpper, pos);
-        if (open == npos) break;
+        if (open == npos)
+            break;
         size_t gt = FindAtCharStart(s, ">", open);
-        if (gt == npos || gt + 1 >= s.size()) break;   // the opening tag ends the text
+        if (gt == npos || gt + 1 >= s.size())
+            break;   // the opening tag ends the text
         size_t last = gt;
         size_t close = firstOf(closeLower, closeUpper, gt + 1);
         if (close != npos) {
             size_t cgt = FindAtCharStart(s, ">", close);
-            if (cgt != npos) last = cgt;
+            if (cgt != npos)
+                last = cgt;
         }
         out.append(s.substr(open, last + 1 - open));
         out += "\r\n";
@@ -322,7 +366,8 @@ std::string ExtractTags(std::string_view s, std::string_view name)
 std::string ReplaceAll(std::string_view s, std::string_view search, std::string_view repl)
 {
     size_t at = FindAtCharStart(s, search);
-    if (at == npos) return std::string(s);
+    if (at == npos)
+        return std::string(s);
     std::string out;
     out.reserve(s.size() + repl.size());
     size_t copied = 0;
@@ -339,15 +384,18 @@ std::string ReplaceAll(std::string_view s, std::string_view search, std::string_
 std::string Repeat(std::string_view s, int64_t times)
 {
     std::string out;
-    if (times <= 0 || s.empty()) return out;
+    if (times <= 0 || s.empty())
+        return out;
     out.reserve(s.size() * static_cast<size_t>(times));
-    for (int64_t k = 0; k < times; ++k) out.append(s);
+    for (int64_t k = 0; k < times; ++k)
+        out.append(s);
     return out;
 }
 
 std::string PadLeft(std::string_view s, int64_t width, char fill)
 {
-    if (width <= static_cast<int64_t>(s.size())) return std::string(s);
+    if (width <= static_cast<int64_t>(s.size()))
+        return std::string(s);
     std::string out(static_cast<size_t>(width) - s.size(), fill);
     out.append(s);
     return out;
@@ -355,7 +403,8 @@ std::string PadLeft(std::string_view s, int64_t width, char fill)
 
 std::string FillLines(std::string_view s, int64_t width, int64_t tabSize, std::string_view kinsoku)
 {
-    if (width <= 0) return std::string(s);
+    if (width <= 0)
+        return std::string(s);
     std::string out;
     out.reserve(s.size() + s.size() / 8 + 2);
     int64_t column = 0;
@@ -379,17 +428,20 @@ std::string FillLines(std::string_view s, int64_t width, int64_t tabSize, std::s
     while (i < s.size()) {
         size_t len = CharLenAt(s, i);
         if (len == 2) {
-            if (column + 2 > width && lineBreak()) continue;
+            if (column + 2 > width && lineBreak())
+                continue;
             out.append(s.substr(i, 2));
             column += 2;
             i += 2;
             continue;
         }
-        if (column >= width && lineBreak()) continue;
+        if (column >= width && lineBreak())
+            continue;
         char c = s[i];
         if (c == '\r' || c == '\n') {
             ++i;
-            if (i < s.size() && (s[i] == '\r' || s[i] == '\n')) ++i;
+            if (i < s.size() && (s[i] == '\r' || s[i] == '\n'))
+                ++i;
             lineBreak();
         } else {
             out += c;
@@ -424,33 +476,39 @@ bool FirstIsHiragana(std::string_view s)
 
 bool FirstIsKatakana(std::string_view s)
 {
-    if (s.size() < 2) return false;
+    if (s.size() < 2)
+        return false;
     uint16_t c = Code2(s, 0);
     return c >= 0x8340 && c <= 0x839D;
 }
 
 bool IsNumberString(std::string_view s)
 {
-    if (s.empty() || s[0] < '0' || s[0] > '9') return false;
+    if (s.empty() || s[0] < '0' || s[0] > '9')
+        return false;
     for (size_t i = 1; i < s.size(); ++i) {
         char c = s[i];
-        if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'E' || c == 'e')) return false;
+        if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'E' || c == 'e'))
+            return false;
     }
     return true;
 }
 
 int32_t CodeOfFirstChar(std::string_view s)
 {
-    if (s.empty()) return 0;
+    if (s.empty())
+        return 0;
     unsigned char b0 = static_cast<unsigned char>(s[0]);
-    if (IsLeadByte(b0)) return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
+    if (IsLeadByte(b0))
+        return b0 * 256 + (s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0);
     return b0;
 }
 
 std::string CharOfCode(int64_t code)
 {
-    if (code < 256) return std::string(1, static_cast<char>(code));
+    if (code < 256)
+        return std::string(1, static_cast<char>(code));
     return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
 }
 
-}  // namespace sjistext
+}   // namespace sjistext

@@ -92,4 +92,4 @@ bool IsHiraganaCode(uint16_t code);
 int32_t CodeOfFirstChar(std::string_view s);
 std::string CharOfCode(int64_t code);
 
-}  // namespace sjistext
+}   // namespace sjistext

@@ -25,13 +25,15 @@ int32_t PopIntOr(TPoruBase& st, int32_t def)
 int32_t Whole(TPoruBase& st, long double v)
 {
     long double t = truncl(v);
-    if (!(t >= -2147483648.0L && t <= 2147483647.0L)) st.ArgError();
+    if (!(t >= -2147483648.0L && t <= 2147483647.0L))
+        st.ArgError();
     return static_cast<int32_t>(t);
 }
 
 void CheckSize(TPoruBase& st, int64_t bytes)
 {
-    if (bytes < 0 || static_cast<uint64_t>(bytes) > kMaxTextBytes) st.Error(kMsgTooLarge);
+    if (bytes < 0 || static_cast<uint64_t>(bytes) > kMaxTextBytes)
+        st.Error(kMsgTooLarge);
 }
 
 // The variable named by an argument taken as written, or nullptr.
@@ -43,14 +45,16 @@ THashNode* VariableNamed(TPoruBase& st, const std::string& raw)
 
 void CheckWritable(TPoruBase& st, THashNode* n)
 {
-    if (n->Reserved) st.Error("\"" + n->Name + "\"は、読取専用です。");
+    if (n->Reserved)
+        st.Error("\"" + n->Name + "\"は、読取専用です。");
 }
 
 // Writes what a cutting command leaves to the variable it cut from; それ itself
 // keeps only the cut part.
 void WriteBack(TPoruBase& st, THashNode* var, std::string rest)
 {
-    if (!var || var == st.Sys.Sore) return;
+    if (!var || var == st.Sys.Sore)
+        return;
     var->Value = std::move(rest);
     var->TypeText = "s";
 }
@@ -65,7 +69,8 @@ std::string CutSource(TPoruBase& st, const std::string& raw, THashNode*& var)
         return var->Value;
     }
     std::string v = st.EvaluateValue(raw);
-    if (v.empty()) st.ArgError();
+    if (v.empty())
+        st.ArgError();
     return v;
 }
 
@@ -85,9 +90,11 @@ void cmdLenB(TPoruBase& st)
 void cmdLineCount(TPoruBase& st)
 {
     std::string name = st.PopRaw();
-    if (name.size() >= 2 && name.front() == '`' && name.back() == '`') name = name.substr(1, name.size() - 2);
+    if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+        name = name.substr(1, name.size() - 2);
     THashNode* var = VariableNamed(st, name);
-    if (!var) st.Error("変数\"" + name + "\"が見つかりません。");
+    if (!var)
+        st.Error("変数\"" + name + "\"が見つかりません。");
     st.SetSoreValue(std::to_string(LineCount(var->Value)));
 }
 
@@ -159,7 +166,8 @@ void cmdSplit(TPoruBase& st)
     std::string sep = st.PopText();
     std::string text = st.PopText();
     TCsvDb table;
-    for (std::string& piece : SplitPieces(text, sep)) table.Rows.push_back(TCsvCells{std::move(piece)});
+    for (std::string& piece : SplitPieces(text, sep))
+        table.Rows.push_back(TCsvCells{std::move(piece)});
     st.SetSore(table.GetText(), "s");
 }
 
@@ -185,7 +193,8 @@ void cmdCutEscaped(TPoruBase& st)
     std::string escape = st.PopText();
     std::string delim = st.PopText();
     std::string raw = st.PopRaw();
-    if (escape.size() != 1) st.ArgError("判別文字は \\などの半角１文字で指定。");
+    if (escape.size() != 1)
+        st.ArgError("判別文字は \\などの半角１文字で指定。");
     if (delim.empty()) {
         st.SetSore(std::string(), "s");
         return;
@@ -205,12 +214,14 @@ void cmdCutRange(TPoruBase& st)
     std::string startMark = st.PopText();
     std::string raw = st.PopRaw();
     THashNode* var = VariableNamed(st, raw);
-    if (!var) st.ArgError("１番目の引数は、変数である必要があります。");
+    if (!var)
+        st.ArgError("１番目の引数は、変数である必要があります。");
     CheckWritable(st, var);
     std::string value = var->Value;
     st.SetSore(std::string(), "s");
     Cut cut;
-    if (!CutRange(value, startMark, endMark, cut)) return;
+    if (!CutRange(value, startMark, endMark, cut))
+        return;
     WriteBack(st, var, std::move(cut.rest));
     st.SetSore(std::move(cut.piece), "s");
 }
@@ -230,16 +241,25 @@ void CutEnd(TPoruBase& st, bool left)
     THashNode* var = nullptr;
     if (raw[0] != '"' && raw[0] != '`') {
         var = VariableNamed(st, raw);
-        if (var == st.Sys.Sore) var = nullptr;
-        if (var) CheckWritable(st, var);
+        if (var == st.Sys.Sore)
+            var = nullptr;
+        if (var)
+            CheckWritable(st, var);
     }
     std::string piece = left ? LeftChars(source, count) : RightChars(source, count);
-    if (var) WriteBack(st, var, left ? DropLeftChars(source, count) : DropRightChars(source, count));
+    if (var)
+        WriteBack(st, var, left ? DropLeftChars(source, count) : DropRightChars(source, count));
     st.SetSore(std::move(piece), "s");
 }
 
-void cmdCutLeft(TPoruBase& st) { CutEnd(st, true); }
-void cmdCutRight(TPoruBase& st) { CutEnd(st, false); }
+void cmdCutLeft(TPoruBase& st)
+{
+    CutEnd(st, true);
+}
+void cmdCutRight(TPoruBase& st)
+{
+    CutEnd(st, false);
+}
 
 // 右端削除 / 左端削除: the text without its last / first count characters.
 void cmdDropRight(TPoruBase& st)
@@ -300,7 +320,8 @@ void cmdRefrain(TPoruBase& st)
 {
     int32_t times = PopIntOr(st, 0);
     std::string text = st.PopText();
-    if (times > 0) CheckSize(st, static_cast<int64_t>(text.size()) * times);
+    if (times > 0)
+        CheckSize(st, static_cast<int64_t>(text.size()) * times);
     st.SetSore(Repeat(text, times), "s");
 }
 
@@ -310,9 +331,11 @@ void cmdReserve(TPoruBase& st)
     long double n = st.PopNumber();
     THashNode* var = st.PopWord(true);
     int32_t size = Whole(st, n);
-    if (var->Kind != wkVariable) st.ArgError();
+    if (var->Kind != wkVariable)
+        st.ArgError();
     CheckWritable(st, var);
-    if (var->TypeText.empty()) var->TypeText = "s";
+    if (var->TypeText.empty())
+        var->TypeText = "s";
     if (size <= 0) {
         var->Value.clear();
         return;
@@ -331,8 +354,14 @@ void Pad(TPoruBase& st, char fill)
     st.SetSoreValue(PadLeft(text, width, fill));
 }
 
-void cmdPadSpaces(TPoruBase& st) { Pad(st, ' '); }
-void cmdPadZeros(TPoruBase& st) { Pad(st, '0'); }
+void cmdPadSpaces(TPoruBase& st)
+{
+    Pad(st, ' ');
+}
+void cmdPadZeros(TPoruBase& st)
+{
+    Pad(st, '0');
+}
 
 // 通貨形式に変換: grouped digits, two decimals when the text has a "."; tag stays.
 void cmdCurrency(TPoruBase& st)
@@ -340,7 +369,8 @@ void cmdCurrency(TPoruBase& st)
     std::string text = st.PopText();
     long double v = ToNumber(text);
     std::string out;
-    if (!numfmt::FormatCurrency(v, FindAtCharStart(text, ".") != npos, out)) st.Error(numfmt::kMsgOverflow);
+    if (!numfmt::FormatCurrency(v, FindAtCharStart(text, ".") != npos, out))
+        st.Error(numfmt::kMsgOverflow);
     st.SetSoreValue(std::move(out));
 }
 
@@ -358,29 +388,69 @@ void cmdFormat(TPoruBase& st)
 }
 
 // 半角変換 / 全角変換 / 英数半角変換: only the pending tag is set.
-void cmdHalf(TPoruBase& st) { st.SetSorePending(ToHalfWidth(st.PopText()), "s"); }
-void cmdFull(TPoruBase& st) { st.SetSorePending(ToFullWidth(st.PopText()), "s"); }
-void cmdAlnumHalf(TPoruBase& st) { st.SetSorePending(AlnumToHalf(st.PopText()), "s"); }
+void cmdHalf(TPoruBase& st)
+{
+    st.SetSorePending(ToHalfWidth(st.PopText()), "s");
+}
+void cmdFull(TPoruBase& st)
+{
+    st.SetSorePending(ToFullWidth(st.PopText()), "s");
+}
+void cmdAlnumHalf(TPoruBase& st)
+{
+    st.SetSorePending(AlnumToHalf(st.PopText()), "s");
+}
 
 // 大文字変換 / 小文字変換 / ひらがな変換 / カタカナ変換.
-void cmdUpper(TPoruBase& st) { st.SetSore(ToUpperCase(st.PopText()), "s"); }
-void cmdLower(TPoruBase& st) { st.SetSore(ToLowerCase(st.PopText()), "s"); }
-void cmdHiragana(TPoruBase& st) { st.SetSore(ToHiragana(st.PopText()), "s"); }
-void cmdKatakana(TPoruBase& st) { st.SetSore(ToKatakana(st.PopText()), "s"); }
+void cmdUpper(TPoruBase& st)
+{
+    st.SetSore(ToUpperCase(st.PopText()), "s");
+}
+void cmdLower(TPoruBase& st)
+{
+    st.SetSore(ToLowerCase(st.PopText()), "s");
+}
+void cmdHiragana(TPoruBase& st)
+{
+    st.SetSore(ToHiragana(st.PopText()), "s");
+}
+void cmdKatakana(TPoruBase& st)
+{
+    st.SetSore(ToKatakana(st.PopText()), "s");
+}
 
 // The character tests: 1 or 0 for the first character (or the whole text).
-void cmdIsUpper(TPoruBase& st) { st.SetSoreFlag(FirstIsUpper(st.PopText())); }
-void cmdIsDigit(TPoruBase& st) { st.SetSoreFlag(FirstIsDigit(st.PopText())); }
-void cmdIsWide(TPoruBase& st) { st.SetSoreFlag(FirstIsWide(st.PopText())); }
-void cmdIsHiragana(TPoruBase& st) { st.SetSoreFlag(FirstIsHiragana(st.PopText())); }
-void cmdIsKatakana(TPoruBase& st) { st.SetSoreFlag(FirstIsKatakana(st.PopText())); }
-void cmdIsNumberString(TPoruBase& st) { st.SetSoreFlag(IsNumberString(st.PopText())); }
+void cmdIsUpper(TPoruBase& st)
+{
+    st.SetSoreFlag(FirstIsUpper(st.PopText()));
+}
+void cmdIsDigit(TPoruBase& st)
+{
+    st.SetSoreFlag(FirstIsDigit(st.PopText()));
+}
+void cmdIsWide(TPoruBase& st)
+{
+    st.SetSoreFlag(FirstIsWide(st.PopText()));
+}
+void cmdIsHiragana(TPoruBase& st)
+{
+    st.SetSoreFlag(FirstIsHiragana(st.PopText()));
+}
+void cmdIsKatakana(TPoruBase& st)
+{
+    st.SetSoreFlag(FirstIsKatakana(st.PopText()));
+}
+void cmdIsNumberString(TPoruBase& st)
+{
+    st.SetSoreFlag(IsNumberString(st.PopText()));
+}
 
 // 文字 (CHR): the character with a code 0 ... 65535.
 void cmdChr(TPoruBase& st)
 {
     int32_t code = PopIntOr(st, -1);
-    if (code < 0 || code > 65535) st.ArgError();
+    if (code < 0 || code > 65535)
+        st.ArgError();
     st.SetSore(CharOfCode(code), "s");
 }
 
@@ -388,7 +458,8 @@ void cmdChr(TPoruBase& st)
 void cmdAsc(TPoruBase& st)
 {
     std::string text = st.PopText();
-    if (text.empty()) st.ArgError();
+    if (text.empty())
+        st.ArgError();
     st.SetSoreInt(CodeOfFirstChar(text));
 }
 
@@ -457,4 +528,4 @@ HandlerRegistrar reg({
     {Cmd::MidB, cmdMidB},
 });
 
-}  // namespace
+}   // namespace

@@ -16,7 +16,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line)
 {
     std::vector<std::string> words;
     std::string word;
-    bool inWord = false;    // a word has started (possibly an empty quoted one)
+    bool inWord = false;   // a word has started (possibly an empty quoted one)
     bool quoted = false;
     size_t i = 0;
     while (i < line.size()) {

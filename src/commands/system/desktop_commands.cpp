@@ -144,7 +144,7 @@ void cmdUserName(TPoruBase& st)
 {
     std::string name;
     std::vector<char> buf(16384);
-    passwd pw {};
+    passwd pw{};
     passwd* found = nullptr;
     if (getpwuid_r(geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_name)
         name = found->pw_name;
@@ -174,7 +174,7 @@ void cmdIpAddress(TPoruBase& st)
     if (host.empty())
         host = HostName();
     std::string text;
-    addrinfo hints {};
+    addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* res = nullptr;
     if (!host.empty() && getaddrinfo(host.c_str(), nullptr, &hints, &res) == 0) {

@@ -166,15 +166,15 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
 
 bool IniWritable(std::string_view section, std::string_view key, std::string_view value)
 {
-    return !TrimView(section).empty() && !TrimView(key).empty() && !HasLineBreak(section) &&
-           !HasLineBreak(key) && !HasLineBreak(value) && key.find('=') == std::string_view::npos &&
+    return !TrimView(section).empty() && !TrimView(key).empty() && !HasLineBreak(section) && !HasLineBreak(key) &&
+           !HasLineBreak(value) && key.find('=') == std::string_view::npos &&
            section.find(']') == std::string_view::npos;
 }
 
 // ---- files --------------------------------------------------------------------------------
 
-bool IniReadFile(const std::string& nativePath, std::string_view section, std::string_view key,
-                 std::string& value, bool& failed)
+bool IniReadFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string& value,
+                 bool& failed)
 {
     value.clear();
     std::string bytes;
@@ -187,8 +187,7 @@ bool IniReadFile(const std::string& nativePath, std::string_view section, std::s
     return TIniText(bytes).Read(section, key, value);
 }
 
-bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key,
-                  std::string_view value)
+bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string_view value)
 {
     if (!IniWritable(section, key, value))
         return false;

@@ -46,7 +46,7 @@ bool IniWritable(std::string_view section, std::string_view key, std::string_vie
 // `failed` left false; an unreadable file sets `failed`. Writing creates the file
 // when needed and replaces it atomically (a temporary file renamed over it, the
 // old file's permissions kept); false on any failure.
-bool IniReadFile(const std::string& nativePath, std::string_view section, std::string_view key,
-                 std::string& value, bool& failed);
+bool IniReadFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string& value,
+                 bool& failed);
 bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key,
                   std::string_view value);

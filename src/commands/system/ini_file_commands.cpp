@@ -39,8 +39,7 @@ const std::string& OpenIniPath(TPoruBase& st)
     return ini.Path;
 }
 
-[[noreturn]] void IniFailure(TPoruBase& st, const std::string& file, const std::string& section,
-                             const std::string& key)
+[[noreturn]] void IniFailure(TPoruBase& st, const std::string& file, const std::string& section, const std::string& key)
 {
     st.Error("INIファイル書き込みに失敗。ファイル名=" + file + " キー名=" + key + " セクション=" + section);
 }
@@ -60,8 +59,7 @@ void cmdIniOpen(TPoruBase& st)
     IniReadFile(ToNativePath(path), "", "", probe, failed);
     if (failed)
         st.Error("ファイル\"" + path + "\"の、読み込みか書き込みに、失敗しました。");
-    if (!IsRegularFile(ToNativePath(path)) &&
-        !SecurityGate(st, path, "設定ファイル\"" + path + "\"を作成します。"))
+    if (!IsRegularFile(ToNativePath(path)) && !SecurityGate(st, path, "設定ファイル\"" + path + "\"を作成します。"))
         return;
     ini.Open = true;
     ini.Path = path;
@@ -79,7 +77,8 @@ void cmdIniWrite(TPoruBase& st)
     const std::string section = st.PopText();
     const std::string value = st.PopText();
     const std::string file = OpenIniPath(st);
-    if (!SecurityGate(st, file, "設定ファイル\"" + file + "\"にある[" + section + "]の\"" + key + "\"に値を書き込みます。"))
+    if (!SecurityGate(st, file,
+                      "設定ファイル\"" + file + "\"にある[" + section + "]の\"" + key + "\"に値を書き込みます。"))
         return;
     if (!IniWriteFile(ToNativePath(file), section, key, value))
         IniFailure(st, file, section, key);
@@ -110,7 +109,7 @@ void cmdFormSave(TPoruBase& st)
     if (!SecurityGate(st, path, "INIファイル\"" + path + "\"にフォーム情報を保存します。"))
         return;
     const std::pair<const char*, int> keys[] = {
-        {"state", place.State}, {"top", place.Top}, {"left", place.Left},
+        {"state", place.State},   {"top", place.Top},     {"left", place.Left},
         {"height", place.Height}, {"width", place.Width},
     };
     for (const auto& [key, value] : keys)
@@ -127,7 +126,7 @@ void cmdFormRestore(TPoruBase& st)
         return;
     TWindowPlace place = st.Host->MainWindowPlace(st);
     const std::pair<const char*, int*> keys[] = {
-        {"state", &place.State}, {"top", &place.Top}, {"left", &place.Left},
+        {"state", &place.State},   {"top", &place.Top},     {"left", &place.Left},
         {"height", &place.Height}, {"width", &place.Width},
     };
     for (const auto& [key, field] : keys) {

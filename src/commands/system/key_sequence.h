@@ -12,13 +12,16 @@
 
 enum class TKeyModifier : uint8_t { Shift, Ctrl, Alt };
 
+// clang-format off
 enum class TNamedKey : uint8_t {
     CapsLock, NumLock, ScrollLock, Escape, Enter, Help, PrintScreen, Tab, Break, Clear,
     Backspace, Delete, Insert, Left, Right, Up, Down, PageUp, PageDown, Home, End, Ime,
     F1,   // F1 + k for F(k+1), up to F16
 };
+// clang-format on
 
 struct TKeyAction {
+    // clang-format off
     enum TKind : uint8_t {
         Down,    // press and hold Modifier
         Up,      // release Modifier
@@ -26,6 +29,7 @@ struct TKeyAction {
         Char,    // press and release the key of the single byte Text[0]
         Typed,   // type the two-byte character (or single-byte kana) in Text
     };
+    // clang-format on
     TKind Kind = Char;
     TKeyModifier Modifier = TKeyModifier::Shift;
     TNamedKey Key = TNamedKey::Enter;

@@ -253,14 +253,13 @@ void cmdExplore(TPoruBase& st)
     const std::string text = Trim(st.PopText());
     if (text.empty())
         return;
-    const bool address = text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0 ||
-                         text.find("mailto:") != std::string::npos;
+    const bool address =
+        text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0 || text.find("mailto:") != std::string::npos;
     if (!(address ? AskToOpenAddress(st, text) : AskToStart(st, text, text)))
         return;
     OpenWithDesktop(address ? SjisToUtf8(text) : ToNativePath(text), true);
 }
 
-HandlerRegistrar
-    reg({{Cmd::Start, cmdStart}, {Cmd::StartAndWait, cmdStartAndWait}, {Cmd::Explore, cmdExplore}});
+HandlerRegistrar reg({{Cmd::Start, cmdStart}, {Cmd::StartAndWait, cmdStartAndWait}, {Cmd::Explore, cmdExplore}});
 
 }   // namespace

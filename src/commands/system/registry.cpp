@@ -357,7 +357,7 @@ bool MakeFolders(const std::string& folder)
 }
 
 const char* const kRootNames[] = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
 };
 
@@ -407,8 +407,7 @@ bool TRegistryStore::Load(int root, TRegKey& tree) const
     return ParseRegistry(text, tree);
 }
 
-template <class F>
-TRegistryStore::TResult TRegistryStore::Modify(int root, F change)
+template <class F> TRegistryStore::TResult TRegistryStore::Modify(int root, F change)
 {
     const std::string path = FilePath(root);
     if (path.empty() || !MakeFolders(folder_.substr(0, folder_.size() - 1)))

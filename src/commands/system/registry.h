@@ -84,6 +84,5 @@ private:
     bool Load(int root, TRegKey& tree) const;
     // Runs `change` on the tree under the exclusive lock and saves it when the
     // change returns Ok.
-    template <class F>
-    TResult Modify(int root, F change);
+    template <class F> TResult Modify(int root, F change);
 };

@@ -55,7 +55,7 @@ std::string SubkeyPath(const TRegistryState& r, const std::string& key)
 bool AskWrite(TPoruBase& st, const TRegistryState& r, const std::string& name, const std::string& value)
 {
     return SecurityGateAsk(st, "レジストリ\"" + r.Path + "\"の,\"" + name + "\"に,\r\n\"" + value +
-                            "\"が書き込まれます。よろしいですか？");
+                                   "\"が書き込まれます。よろしいですか？");
 }
 
 void WriteOrFail(TPoruBase& st, const TRegistryState& r, const TRegValue& v)
@@ -236,16 +236,17 @@ void cmdAssociate(TPoruBase& st)
     if (!IsRegularFile(ToNativePath(program)))
         st.ArgError(":\"" + program + "\"が存在しません。");
     TRegistryStore store = Store();
-    const std::string text = store.KeyExists(kClassesRoot, ext)
-                                 ? "既に関連付けされている拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けを変更します。"
-                                 : "拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けます。";
+    const std::string text =
+        store.KeyExists(kClassesRoot, ext)
+            ? "既に関連付けされている拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けを変更します。"
+            : "拡張子\"" + ext + "\"を、\"" + program + "\"へ関連付けます。";
     if (!SecurityGateAsk(st, text))
         return;
     const std::string type = ext + "File";
-    const bool ok = SetDefault(store, "\\." + ext, type) && SetDefault(store, "\\" + type, description) &&
-                    SetDefault(store, "\\" + type + "\\DefaultIcon",
-                               "\"" + PathFolderPart(st.ExePath) + "porukana.ico\"") &&
-                    SetDefault(store, "\\" + type + "\\shell\\open\\command", "\"" + program + "\" \"%1\"");
+    const bool ok =
+        SetDefault(store, "\\." + ext, type) && SetDefault(store, "\\" + type, description) &&
+        SetDefault(store, "\\" + type + "\\DefaultIcon", "\"" + PathFolderPart(st.ExePath) + "porukana.ico\"") &&
+        SetDefault(store, "\\" + type + "\\shell\\open\\command", "\"" + program + "\" \"%1\"");
     if (!ok)
         st.Error("拡張子\"" + ext + "\"の関連付けに失敗しました。");
 }

@@ -47,7 +47,8 @@ std::string Hex64(uint64_t v)
 
 bool SameObject(int fd, const std::string& object)
 {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (fstat(fd, &held) != 0)
         return false;
     int probe = shm_open(object.c_str(), O_RDONLY, 0);

@@ -10,7 +10,8 @@ namespace {
 int64_t PopIndex(TPoruBase& st)
 {
     long double v = st.PopNumber();
-    if (!(v > -9.2e18L && v < 9.2e18L)) return -1;
+    if (!(v > -9.2e18L && v < 9.2e18L))
+        return -1;
     return static_cast<int64_t>(v);
 }
 
@@ -49,7 +50,8 @@ void cmdInsertLine(TPoruBase& st)
     std::string line = st.PopText();
     int64_t index = PopIndex(st);
     std::string text = st.PopText();
-    if (index < 0) return;
+    if (index < 0)
+        return;
     st.SetSoreValue(InsertLine(text, index, line));
 }
 
@@ -59,14 +61,16 @@ void cmdDeleteLine(TPoruBase& st)
     int64_t index = PopIndex(st);
     std::string text = st.PopText();
     std::string out;
-    if (DeleteLine(text, index, out)) st.SetSoreValue(std::move(out));
+    if (DeleteLine(text, index, out))
+        st.SetSoreValue(std::move(out));
 }
 
 TArrayStats Stats(TPoruBase& st, bool stdDev)
 {
     std::string text = st.PopText();
     std::vector<std::string> lines;
-    for (std::string_view l : SplitLineViews(text)) lines.push_back(ToHalf(l));
+    for (std::string_view l : SplitLineViews(text))
+        lines.push_back(ToHalf(l));
     try {
         return ArrayStats(lines, stdDev);
     } catch (const ECsv& e) {
@@ -74,12 +78,30 @@ TArrayStats Stats(TPoruBase& st, bool stdDev)
     }
 }
 
-void cmdSum(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Sum); }
-void cmdAverage(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Mean); }
-void cmdVariance(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Variance); }
-void cmdStdDev(TPoruBase& st) { st.SetSoreNumber(Stats(st, true).StdDev); }
-void cmdMax(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Max); }
-void cmdMin(TPoruBase& st) { st.SetSoreNumber(Stats(st, false).Min); }
+void cmdSum(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, false).Sum);
+}
+void cmdAverage(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, false).Mean);
+}
+void cmdVariance(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, false).Variance);
+}
+void cmdStdDev(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, true).StdDev);
+}
+void cmdMax(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, false).Max);
+}
+void cmdMin(TPoruBase& st)
+{
+    st.SetSoreNumber(Stats(st, false).Min);
+}
 
 HandlerRegistrar reg({
     {Cmd::Sort, cmdSort},
@@ -95,4 +117,4 @@ HandlerRegistrar reg({
     {Cmd::Shuffle, cmdShuffle},
 });
 
-}  // namespace
+}   // namespace

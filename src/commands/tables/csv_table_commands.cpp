@@ -28,7 +28,8 @@ TCsvDb ReadTable(const std::string& text, bool header)
 int64_t PopColumnStrict(TPoruBase& st)
 {
     int32_t col = ToIntOrDefault(st.PopText(), -1);
-    if (col == -1) st.ArgError();
+    if (col == -1)
+        st.ArgError();
     return col;
 }
 
@@ -41,7 +42,8 @@ int64_t PopColumnInt(TPoruBase& st)
 int64_t PopIndex(TPoruBase& st)
 {
     long double v = st.PopNumber();
-    if (!(v > -9.2e18L && v < 9.2e18L)) return -1;
+    if (!(v > -9.2e18L && v < 9.2e18L))
+        return -1;
     return static_cast<int64_t>(v);
 }
 
@@ -96,7 +98,8 @@ void cmdFilter(TPoruBase& st)
     } catch (const EWildcard& e) {
         st.Error(std::string("CSVデータベースの解析エラー。") + e.what());
     } catch (const EPoru& e) {
-        if (e.Recorded) throw;
+        if (e.Recorded)
+            throw;
         st.Error("CSVデータベースの解析エラー。" + e.Message);
     }
 }
@@ -128,14 +131,25 @@ void StartSearch(TPoruBase& st, bool exact)
     FindNext(st);
 }
 
-void cmdSearch(TPoruBase& st) { StartSearch(st, true); }
-void cmdFuzzySearch(TPoruBase& st) { StartSearch(st, false); }
-void cmdSearchNext(TPoruBase& st) { FindNext(st); }
-void cmdSearchClear(TPoruBase& st) { st.Ext<TFindCsv>().Clear(); }
+void cmdSearch(TPoruBase& st)
+{
+    StartSearch(st, true);
+}
+void cmdFuzzySearch(TPoruBase& st)
+{
+    StartSearch(st, false);
+}
+void cmdSearchNext(TPoruBase& st)
+{
+    FindNext(st);
+}
+void cmdSearchClear(TPoruBase& st)
+{
+    st.Ext<TFindCsv>().Clear();
+}
 
 // 表最大値, 表最小値, 表合計, 表平均値 over the data rows of a column.
-template <long double (TCsvDb::*Fn)(int64_t) const>
-void ColumnValue(TPoruBase& st)
+template <long double (TCsvDb::*Fn)(int64_t) const> void ColumnValue(TPoruBase& st)
 {
     int64_t col = PopColumnStrict(st);
     TCsvDb db = ReadTable(st.PopText(), HeaderOn(st));
@@ -152,20 +166,32 @@ void SortTable(TPoruBase& st, TCsvDb::SortKind kind, bool pending)
     } catch (const ECsv& e) {
         st.Error(e.what());
     }
-    if (pending) st.SetSorePending(db.GetText(), "s");
-    else st.SetSore(db.GetText(), "s");
+    if (pending)
+        st.SetSorePending(db.GetText(), "s");
+    else
+        st.SetSore(db.GetText(), "s");
 }
 
-void cmdSortText(TPoruBase& st) { SortTable(st, TCsvDb::SortKind::Text, false); }
-void cmdSortNumber(TPoruBase& st) { SortTable(st, TCsvDb::SortKind::Number, true); }
-void cmdSortDate(TPoruBase& st) { SortTable(st, TCsvDb::SortKind::Date, false); }
+void cmdSortText(TPoruBase& st)
+{
+    SortTable(st, TCsvDb::SortKind::Text, false);
+}
+void cmdSortNumber(TPoruBase& st)
+{
+    SortTable(st, TCsvDb::SortKind::Number, true);
+}
+void cmdSortDate(TPoruBase& st)
+{
+    SortTable(st, TCsvDb::SortKind::Date, false);
+}
 
 // 表列挿入 and 表列削除 (nothing for a negative column).
 void cmdInsertColumn(TPoruBase& st)
 {
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
-    if (col < 0) return;
+    if (col < 0)
+        return;
     db.InsertColumn(col);
     st.SetSoreValue(db.GetText());
 }
@@ -174,7 +200,8 @@ void cmdDeleteColumn(TPoruBase& st)
 {
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
-    if (col < 0) return;
+    if (col < 0)
+        return;
     db.DeleteColumn(col);
     st.SetSoreValue(db.GetText());
 }
@@ -184,7 +211,8 @@ void cmdRemoveDuplicates(TPoruBase& st)
 {
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
-    if (col < 0) return;
+    if (col < 0)
+        return;
     db.RemoveDuplicates(col);
     st.SetSoreValue(db.GetText());
 }
@@ -194,7 +222,8 @@ void cmdCopyColumn(TPoruBase& st)
 {
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
-    if (col < 0) return;
+    if (col < 0)
+        return;
     st.SetSoreValue(db.ColumnLines(col));
 }
 
@@ -204,7 +233,8 @@ void cmdPasteColumn(TPoruBase& st)
     std::string lines = st.PopText();
     int64_t col = PopIndex(st);
     TCsvDb db = ReadTable(st.PopText(), false);
-    if (col < 0) return;
+    if (col < 0)
+        return;
     db.PasteColumn(col, lines);
     st.SetSoreValue(db.GetText());
 }
@@ -244,7 +274,8 @@ void cmdReplaceInColumn(TPoruBase& st)
     TCsvDb db = ReadTable(st.PopText(), false);
     if (col >= 0)
         for (auto& row : db.Rows)
-            if (static_cast<size_t>(col) < row.size()) row[col] = sjistext::ReplaceAll(row[col], search, replacement);
+            if (static_cast<size_t>(col) < row.size())
+                row[col] = sjistext::ReplaceAll(row[col], search, replacement);
     st.SetSore(db.GetText(), "s");
 }
 
@@ -296,4 +327,4 @@ HandlerRegistrar reg({
     {Cmd::HtmlTable, cmdHtmlTable},
 });
 
-}  // namespace
+}   // namespace

@@ -8,7 +8,8 @@ namespace {
 std::string PopName(TPoruBase& st)
 {
     std::string name = st.PopRaw();
-    if (name.size() >= 2 && name.front() == '`' && name.back() == '`') name = name.substr(1, name.size() - 2);
+    if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+        name = name.substr(1, name.size() - 2);
     return name;
 }
 
@@ -18,7 +19,8 @@ void cmdHashKeys(TPoruBase& st)
 {
     std::string name = PopName(st);
     THashNode* n = st.Words.FindExact(name);
-    if (!n) st.Error("オブジェクト\"" + name + "\"は、作成されていません。");
+    if (!n)
+        st.Error("オブジェクト\"" + name + "\"は、作成されていません。");
     std::string out;
     if (n->Kind == wkHash) {
         if (THash* t = n->Table())
@@ -29,7 +31,8 @@ void cmdHashKeys(TPoruBase& st)
     } else {
         for (std::string_view line : SplitLineViews(n->Value)) {
             size_t eq = line.find('=');
-            if (eq != std::string_view::npos) out.append(line.substr(0, eq));
+            if (eq != std::string_view::npos)
+                out.append(line.substr(0, eq));
             out += "\r\n";
         }
     }
@@ -41,7 +44,8 @@ void cmdHashKeys(TPoruBase& st)
 void cmdMakeDictionary(TPoruBase& st)
 {
     THashNode* n = st.PopWord(true);
-    if (n->Reserved) st.Error("オブジェクト\"" + n->Name + "\"は、既に存在するので、作成できません。");
+    if (n->Reserved)
+        st.Error("オブジェクト\"" + n->Name + "\"は、既に存在するので、作成できません。");
     if (n->Kind == wkVariable) {
         auto* table = new THash;
         table->LoadPairs(n->Value);
@@ -52,8 +56,7 @@ void cmdMakeDictionary(TPoruBase& st)
     n->TypeText = "hs";
 }
 
-HandlerRegistrar reg({{Cmd::HashKeys, cmdHashKeys},
-                      {Cmd::DictionaryItems, cmdHashKeys},
-                      {Cmd::MakeDictionary, cmdMakeDictionary}});
+HandlerRegistrar
+    reg({{Cmd::HashKeys, cmdHashKeys}, {Cmd::DictionaryItems, cmdHashKeys}, {Cmd::MakeDictionary, cmdMakeDictionary}});
 
-}  // namespace
+}   // namespace
