@@ -5,8 +5,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  build-essential cmake ninja-build pkg-config
+  # build; clang-format checks the layout of the sources (a test)
+  build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libcurl4-openssl-dev libarchive-dev libpcre2-dev libffi-dev
   libgtest-dev libgmock-dev
