@@ -4,8 +4,8 @@
 
 #include <cctype>
 
-#include "core/ascii.h"
 #include "core/sjis.h"
+#include "core/text.h"
 
 // ---- path parts ------------------------------------------------------------------
 

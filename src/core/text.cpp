@@ -33,7 +33,7 @@ std::string LowerAscii(std::string_view text)
     std::string out(text);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+            c = FoldAscii(c);
     return out;
 }
 

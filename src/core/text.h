@@ -11,6 +11,12 @@ std::string Trim(std::string_view s);
 // Removes leading and trailing spaces, tabs, CRs and LFs (other control bytes stay).
 std::string TrimSpacesAndBreaks(std::string_view s);
 
+// One byte with an ASCII letter A-Z in lower case, for names compared without
+// regard to case.
+inline char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 // Lower-cases the ASCII letters A-Z of every byte (for ASCII names and UTF-8 text,
 // whose other bytes are all 0x80 or above).
 std::string LowerAscii(std::string_view text);

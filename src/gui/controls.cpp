@@ -10,6 +10,7 @@
 
 #include "commands/tables/csv_table.h"
 #include "core/codec.h"
+#include "core/sjis.h"
 #include "services/qt_text.h"
 
 // ---- picture box -------------------------------------------------------------------
@@ -260,7 +261,7 @@ void TSortGrid::SortByColumn(int col)
             std::string k = col < static_cast<int>(row.size()) ? row[col] : std::string();
             for (size_t i = 0; i < k.size(); ++i) {
                 unsigned char b = static_cast<unsigned char>(k[i]);
-                if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+                if (IsLeadByte(b)) {
                     ++i;   // the trail byte of a two-byte character is never a letter
                     continue;
                 }

@@ -15,6 +15,7 @@
 
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/sjis.h"
 #include "core/text.h"
 #include "gui/controls.h"
 #include "gui/dialog_answers.h"
@@ -229,8 +230,7 @@ QString TipText(const QString& title)
     std::string sjis = QStringToSjis(title);
     size_t i = 0, keep = 0;
     while (i < sjis.size()) {
-        const unsigned char b = static_cast<unsigned char>(sjis[i]);
-        const size_t n = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ? 2 : 1;
+        const size_t n = CharLenAt(sjis, i);
         if (i + n > 64)
             break;
         i += n;

@@ -18,6 +18,7 @@
 #include "commands/files/security.h"
 #include "core/codec.h"
 #include "core/hash.h"
+#include "core/text.h"
 #include "gui/drawing.h"
 #include "gui/main_window.h"
 #include "gui/objects.h"
@@ -43,11 +44,7 @@ std::string LowerExtension(const std::string& name)
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return std::string();
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return ext;
+    return LowerAscii(std::string_view(name).substr(dot + 1));
 }
 
 // Icon `index` of an .ico file (only 0) or of a program or library file; empty when

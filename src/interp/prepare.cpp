@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/sjis.h"
 #include "core/text.h"
 #include "interp/builtins.h"
@@ -13,7 +14,6 @@
 #include "interp/include_path.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
-#include "loader/read_file.h"
 #include "loader/scanner.h"
 #include "loader/script_encoding.h"
 

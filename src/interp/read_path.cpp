@@ -9,16 +9,16 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/ascii.h"
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/paths.h"
 #include "core/sjis.h"
+#include "core/text.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/startup.h"
 #include "loader/container.h"
 #include "loader/container_temp.h"
-#include "loader/read_file.h"
 
 namespace fs = std::filesystem;
 

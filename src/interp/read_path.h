@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "loader/read_file.h"
+#include "core/file_io.h"
 
 class TPoruBase;
 

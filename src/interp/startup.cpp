@@ -9,13 +9,13 @@
 
 #include "core/codec.h"
 #include "core/error.h"
+#include "core/file_io.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "interp/interp.h"
 #include "interp/read_path.h"
 #include "loader/container.h"
 #include "loader/elf.h"
-#include "loader/read_file.h"
 #include "loader/script_encoding.h"
 
 namespace fs = std::filesystem;

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "core/sjis.h"
 #include "loader/elf.h"
-#include "loader/read_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "loader/read_file.h"
+#include "core/file_io.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "core/sjis.h"
+#include "core/text.h"
 
 namespace {
 
@@ -46,23 +46,6 @@ bool UsableRuntimeFolder(const std::string& path)
 {
     struct stat sb {};
     return ::stat(path.c_str(), &sb) == 0 && sb.st_uid == ::getuid() && (sb.st_mode & 077) == 0;
-}
-
-// ASCII letters in lower case; a two-byte character is kept whole (its trail byte may
-// look like a letter).
-std::string FoldName(std::string_view name)
-{
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(c) && i + 1 < name.size()) {
-            out += name[i];
-            out += name[++i];
-            continue;
-        }
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
-    }
-    return out;
 }
 
 std::string Hex(std::string_view bytes)
@@ -105,8 +88,9 @@ std::string ChannelFolder()
 
 std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)
 {
-    const std::string s = FoldName(service);
-    const std::string t = FoldName(topic);
+    // ASCII letters in lower case; a two-byte character is kept whole.
+    const std::string s = LowerAsciiSjis(service);
+    const std::string t = LowerAsciiSjis(topic);
     std::string path = folder + "porukana-dde." + Hex(s) + "." + Hex(t);
     if (path.size() <= kMaxSocketPath)
         return path;

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "loader/read_file.h"
+#include "core/file_io.h"
 
 namespace fs = std::filesystem;
 

@@ -6,36 +6,19 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
+
+#include "core/file_io.h"
 
 bool ReadFileBytes(const std::string& nativePath, std::string& out, bool& missing)
 {
     out.clear();
     missing = false;
-    int fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT || errno == ENOTDIR;
-        return false;
-    }
+    if (ReadRegularFile(nativePath, out, std::numeric_limits<size_t>::max()))
+        return true;
     struct stat sb {};
-    if (fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
-        close(fd);
-        return false;
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        out.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    return true;
+    missing = ::stat(nativePath.c_str(), &sb) != 0 && (errno == ENOENT || errno == ENOTDIR);
+    return false;
 }
 
 bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask)

@@ -7,8 +7,9 @@
 
 #include <string>
 
-// Reads a regular file whole. On failure `missing` tells a file (or folder) that
-// does not exist from one that cannot be read.
+// Reads a regular file whole (ReadRegularFile, without a size limit). On failure
+// `missing` tells a file (or folder) that does not exist from one that cannot be
+// read.
 bool ReadFileBytes(const std::string& nativePath, std::string& out, bool& missing);
 
 // Writes `bytes` to `nativePath` through a temporary file renamed over it; the new

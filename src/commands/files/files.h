@@ -6,9 +6,9 @@
 //
 // Script paths are Shift_JIS with "\" or "/" separators; native paths are UTF-8.
 #pragma once
+#include "core/file_io.h"
 #include "core/paths.h"
 #include "interp/read_path.h"
-#include "loader/read_file.h"
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -350,10 +350,7 @@ void cmdShortcut(TPoruBase& st)
     const std::string target = Trim(FindReadPath(st, Trim(st.PopText())));
     if (EndsWithSeparator(dst) || dst.empty())
         dst += PathNamePart(target);
-    std::string ext = PathExtPart(dst);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext != ".lnk")
+    if (LowerAscii(PathExtPart(dst)) != ".lnk")
         dst = ChangePathExt(dst, ".lnk");
     if (!SecurityGateOutside(st, {dst}, "ショートカット\"" + dst + "\"を作成します。"))
         return;
