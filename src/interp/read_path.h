@@ -24,7 +24,7 @@ std::string ExtractPacked(TPoruBase& st, const std::string& name);
 
 // The current folder in script form (Shift_JIS, ending in "/").
 std::string CurrentFolderValue();
-// IsRegularFile (native path, links followed) comes from loader/read_file.h.
+// IsRegularFile (native path, links followed) comes from core/file_io.h.
 
 // ExtractPacked and then FindReadPath: what every reading command does.
 std::string ResolveReadPath(TPoruBase& st, const std::string& name);
