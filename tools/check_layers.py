@@ -2,11 +2,12 @@
 """Fails when a source file includes a header of a layer above its own.
 
 The run-time is built in layers, low to high:
-  core <- loader <- interp <- commands <- net, archive, media, office, bundle
+  core <- loader <- interp <- commands <- net, archive, media, office
        <- services (the Qt side of both hosts) <- gui, console, webengine <- app
-A folder may include its own headers and those of the layers below it. The
-subsystems on one level do not include each other, except that services
-implements the service interfaces that net and media declare. The build links the
+and bundle (the files of bundled programs) sits on core alone. A folder may include
+its own headers and those of the layers below it. The subsystems on one level do
+not include each other, except that services implements the service interfaces
+that net and media declare. The build links the
 same way (one library per layer); this check catches an include that would only
 show as a link failure later, or not at all for a header-only use.
 """
