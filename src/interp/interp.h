@@ -271,6 +271,12 @@ private:
     std::string ReadConcatTail(const char*& p, std::string phrase);
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col);
     void AssignMember(const char*& p, const std::string& member);
+    // The pieces of Assign: S=S&… extended in place (false when the right side does
+    // not allow it), a table row or cell replaced, the value stored by the word's kind.
+    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
+    THashNode* AssignTableCell(const std::string& left, std::string& right, std::string& tag,
+                               const std::string& rowText, const std::string* colText);
+    void StoreAssigned(THashNode* node, std::string& right, std::string& tag);
     void SkipLabelLine(const char*& p);
     void ScanStatement(const char*& p, std::string* out);
     // The phrase ExecutePhrase reads: its text, and for an element (A#1, A#1#2) the
