@@ -169,6 +169,31 @@ std::string ModifierText(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, b
     return Trim(out);
 }
 
+namespace {
+
+// The virtual-key codes of the keys that are neither letters, digits nor function keys.
+struct TKeyCode {
+    int Key;
+    int Code;
+};
+const TKeyCode kKeyCodes[] = {
+    {Qt::Key_Backspace, 8},    {Qt::Key_Tab, 9},           {Qt::Key_Backtab, 9},       {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},      {Qt::Key_Enter, 13},        {Qt::Key_Shift, 16},        {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},         {Qt::Key_Pause, 19},        {Qt::Key_CapsLock, 20},     {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},       {Qt::Key_PageDown, 34},     {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},        {Qt::Key_Left, 37},         {Qt::Key_Up, 38},           {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},        {Qt::Key_Print, 44},        {Qt::Key_Insert, 45},       {Qt::Key_Delete, 46},
+    {Qt::Key_Meta, 91},        {Qt::Key_Menu, 93},         {Qt::Key_NumLock, 144},     {Qt::Key_ScrollLock, 145},
+    {Qt::Key_Semicolon, 186},  {Qt::Key_Colon, 186},       {Qt::Key_Plus, 187},        {Qt::Key_Equal, 187},
+    {Qt::Key_Comma, 188},      {Qt::Key_Less, 188},        {Qt::Key_Minus, 189},       {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},     {Qt::Key_Greater, 190},     {Qt::Key_Slash, 191},       {Qt::Key_Question, 191},
+    {Qt::Key_At, 192},         {Qt::Key_QuoteLeft, 192},   {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220},  {Qt::Key_Bar, 220},         {Qt::Key_yen, 220},         {Qt::Key_BracketRight, 221},
+    {Qt::Key_BraceRight, 221}, {Qt::Key_AsciiCircum, 222}, {Qt::Key_Apostrophe, 222},
+};
+
+}   // namespace
+
 int VirtualKey(int key, Qt::KeyboardModifiers mods)
 {
     if (mods & Qt::KeypadModifier) {
@@ -195,98 +220,10 @@ int VirtualKey(int key, Qt::KeyboardModifiers mods)
         return key;   // 48..57 alike
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace:
-        return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return 9;
-    case Qt::Key_Clear:
-        return 12;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Shift:
-        return 16;
-    case Qt::Key_Control:
-        return 17;
-    case Qt::Key_Alt:
-        return 18;
-    case Qt::Key_Pause:
-        return 19;
-    case Qt::Key_CapsLock:
-        return 20;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Space:
-        return 32;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_End:
-        return 35;
-    case Qt::Key_Home:
-        return 36;
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Print:
-        return 44;
-    case Qt::Key_Insert:
-        return 45;
-    case Qt::Key_Delete:
-        return 46;
-    case Qt::Key_Meta:
-        return 91;
-    case Qt::Key_Menu:
-        return 93;
-    case Qt::Key_NumLock:
-        return 144;
-    case Qt::Key_ScrollLock:
-        return 145;
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon:
-        return 186;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        return 187;
-    case Qt::Key_Comma:
-    case Qt::Key_Less:
-        return 188;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-        return 189;
-    case Qt::Key_Period:
-    case Qt::Key_Greater:
-        return 190;
-    case Qt::Key_Slash:
-    case Qt::Key_Question:
-        return 191;
-    case Qt::Key_At:
-    case Qt::Key_QuoteLeft:
-        return 192;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft:
-        return 219;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar:
-    case Qt::Key_yen:
-        return 220;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight:
-        return 221;
-    case Qt::Key_AsciiCircum:
-    case Qt::Key_Apostrophe:
-        return 222;
-    default:
-        return 0;
-    }
+    for (const TKeyCode& k : kKeyCodes)
+        if (k.Key == key)
+            return k.Code;
+    return 0;
 }
 
 void SetMouseVariables(TPoruBase& st, int x, int y, const std::string& modifiers)

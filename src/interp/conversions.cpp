@@ -48,30 +48,33 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-}   // namespace
-
-long double ToNumber(std::string_view text)
+// Plain decimal digits with an optional sign, at most 18 of them: the usual case,
+// read without the general path.
+bool ReadPlainInteger(std::string_view text, long double& out)
 {
-    if (text.empty())
-        return 0;
-    // Fast path: plain decimal digits with an optional sign (the usual case).
-    {
-        size_t i = 0;
-        bool neg = false;
-        if (text[0] == '-' || text[0] == '+') {
-            neg = text[0] == '-';
-            i = 1;
-        }
-        if (i < text.size() && text.size() - i <= 18) {
-            long long v = 0;
-            size_t j = i;
-            for (; j < text.size() && IsDigit(text[j]); ++j)
-                v = v * 10 + (text[j] - '0');
-            if (j == text.size() && j > i)
-                return neg ? -static_cast<long double>(v) : static_cast<long double>(v);
+    size_t i = 0;
+    bool neg = false;
+    if (text[0] == '-' || text[0] == '+') {
+        neg = text[0] == '-';
+        i = 1;
+    }
+    if (i < text.size() && text.size() - i <= 18) {
+        long long v = 0;
+        size_t j = i;
+        for (; j < text.size() && IsDigit(text[j]); ++j)
+            v = v * 10 + (text[j] - '0');
+        if (j == text.size() && j > i) {
+            out = neg ? -static_cast<long double>(v) : static_cast<long double>(v);
+            return true;
         }
     }
-    char buf[256];
+    return false;
+}
+
+// Copies at most the first 254 bytes of text into buf (256 bytes) with full-width
+// digits and signs made half-width and the commas left out; returns the length.
+size_t CopyHalfWidth(std::string_view text, char* buf)
+{
     size_t n = 0;
     size_t limit = text.size() < 254 ? text.size() : 254;
     for (size_t i = 0; i < limit;) {
@@ -92,7 +95,48 @@ long double ToNumber(std::string_view text)
             buf[n++] = static_cast<char>(c);
         ++i;
     }
-    std::string_view s(buf, n);
+    return n;
+}
+
+// The value of digits with an optional fraction and exponent (no sign).
+long double DecimalValue(std::string_view part)
+{
+    long double v = 0;
+    // from_chars does not accept a leading "." or a trailing "." before the exponent
+    // in every form, so give it a normalised copy.
+    char nb[260];
+    size_t m = 0;
+    if (part[0] == '.')
+        nb[m++] = '0';
+    for (char c : part)
+        nb[m++] = c;
+    auto res = std::from_chars(nb, nb + m, v);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Underflow towards zero is a zero; overflow is the conversion error.
+        bool tiny = false;
+        for (size_t k = 0; k < m; ++k)
+            if (nb[k] == 'e' || nb[k] == 'E') {
+                tiny = k + 1 < m && nb[k + 1] == '-';
+                break;
+            }
+        if (tiny)
+            return 0;
+        throw EPoru("'" + std::string(part) + "' は浮動小数点数ではありません");
+    }
+    return v;
+}
+
+}   // namespace
+
+long double ToNumber(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    long double plain = 0;
+    if (ReadPlainInteger(text, plain))
+        return plain;
+    char buf[256];
+    std::string_view s(buf, CopyHalfWidth(text, buf));
     s = TrimView(s);
     if (s.empty())
         return 0;
@@ -128,28 +172,7 @@ long double ToNumber(std::string_view text)
     std::string_view part = s.substr(start, i - start);
     if (part.empty() || part == ".")
         return 0;
-    long double v = 0;
-    // from_chars does not accept a leading "." or a trailing "." before the exponent
-    // in every form, so give it a normalised copy.
-    char nb[260];
-    size_t m = 0;
-    if (part[0] == '.')
-        nb[m++] = '0';
-    for (char c : part)
-        nb[m++] = c;
-    auto res = std::from_chars(nb, nb + m, v);
-    if (res.ec == std::errc::result_out_of_range) {
-        // Underflow towards zero is a zero; overflow is the conversion error.
-        bool tiny = false;
-        for (size_t k = 0; k < m; ++k)
-            if (nb[k] == 'e' || nb[k] == 'E') {
-                tiny = k + 1 < m && nb[k + 1] == '-';
-                break;
-            }
-        if (tiny)
-            return 0;
-        throw EPoru("'" + std::string(part) + "' は浮動小数点数ではありません");
-    }
+    long double v = DecimalValue(part);
     return neg ? -v : v;
 }
 

@@ -80,6 +80,51 @@ long double Power(long double base, long double ex)
     return r;
 }
 
+// The character after a backslash (or ￥) in a string literal, p standing on it:
+// n and t (half or full width) give a line break and a tab, anything else itself.
+// Nothing when the text ends there.
+void AppendEscaped(const char*& p, std::string& result, bool embedOpen, int& escapedBraces)
+{
+    if (*p == '\0')
+        return;
+    size_t n = CharLen(p);
+    unsigned char e = static_cast<unsigned char>(*p);
+    unsigned char e2 = static_cast<unsigned char>(p[1]);
+    if (e == 'n' || (e == 0x82 && e2 == 0x8E))
+        result += "\r\n";   // n ｎ
+    else if (e == 't' || (e == 0x82 && e2 == 0x94))
+        result += '\t';   // t ｔ
+    else
+        result.append(p, n);
+    // An escaped opening brace makes its closing brace literal too.
+    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F)))
+        ++escapedBraces;
+    p += n;
+}
+
+// The rest of a raw-quoted part after its opening quote, copied as written (a
+// doubled quote stands for one); p ends after the closing quote and a joining &.
+void AppendRawPart(const char*& p, std::string& result)
+{
+    while (*p) {
+        if (*p == '`') {
+            if (p[1] == '`') {
+                result += '`';
+                p += 2;
+                continue;
+            }
+            ++p;
+            SkipSeparators(p);
+            if (*p == '&')
+                ++p;
+            break;
+        }
+        size_t n = CharLen(p);
+        result.append(p, n);
+        p += n;
+    }
+}
+
 }   // namespace
 
 std::string TPoruBase::EvaluateValue(std::string_view text)
@@ -401,21 +446,7 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
                 bool yen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x8F;   // ￥
                 if (d == '\\' || yen) {
                     p += yen ? 2 : 1;
-                    if (*p == '\0')
-                        break;
-                    size_t n = CharLen(p);
-                    unsigned char e = static_cast<unsigned char>(*p);
-                    unsigned char e2 = static_cast<unsigned char>(p[1]);
-                    if (e == 'n' || (e == 0x82 && e2 == 0x8E))
-                        result += "\r\n";   // n ｎ
-                    else if (e == 't' || (e == 0x82 && e2 == 0x94))
-                        result += '\t';   // t ｔ
-                    else
-                        result.append(p, n);
-                    // An escaped opening brace makes its closing brace literal too.
-                    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F)))
-                        ++escapedBraces;
-                    p += n;
+                    AppendEscaped(p, result, embedOpen, escapedBraces);
                     continue;
                 }
                 bool fullOpen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x6F;    // ｛
@@ -459,23 +490,7 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
             }
         } else if (c == '`') {
             ++p;
-            while (*p) {
-                if (*p == '`') {
-                    if (p[1] == '`') {
-                        result += '`';
-                        p += 2;
-                        continue;
-                    }
-                    ++p;
-                    SkipSeparators(p);
-                    if (*p == '&')
-                        ++p;
-                    break;
-                }
-                size_t n = CharLen(p);
-                result.append(p, n);
-                p += n;
-            }
+            AppendRawPart(p, result);
         } else if (c == '&') {
             ++p;
         } else {

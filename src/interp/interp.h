@@ -271,6 +271,24 @@ private:
     std::string ReadConcatTail(const char*& p, std::string phrase);
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col);
     void AssignMember(const char*& p, const std::string& member);
+    // The pieces of Assign: S=S&… extended in place (false when the right side does
+    // not allow it), a table row or cell replaced, the value stored by the word's kind.
+    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
+    THashNode* AssignTableCell(const std::string& left, std::string& right, std::string& tag,
+                               const std::string& rowText, const std::string* colText);
+    void StoreAssigned(THashNode* node, std::string& right, std::string& tag);
+    // The kinds of value ReadValue reads besides words and numbers, and a label's value.
+    std::string ReadLiteralValue(const char*& p);
+    std::string ReadGroupValue(const char*& p);
+    std::string ReadSignedValue(const char*& p);
+    std::string LabelValue(THashNode* n);
+    // The kinds of argument PushCallArguments reads, each pushing one argument and
+    // stepping over the comma after it.
+    void PushLiteralArgument(const char*& p, const std::string& word);
+    void PushEmbeddedArgument(const char*& p, const std::string& word);
+    void PushGroupArgument(const char*& p, const std::string& word);
+    void PushJoinedArgument(const char*& p, const std::string& operand);
+    void PushCalculatedArgument(const char*& p, const std::string& operand, const char* end);
     void SkipLabelLine(const char*& p);
     void ScanStatement(const char*& p, std::string* out);
     // The phrase ExecutePhrase reads: its text, and for an element (A#1, A#1#2) the

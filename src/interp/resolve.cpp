@@ -143,47 +143,17 @@ std::string TPoruBase::ReadValue(const char*& p)
 {
     SkipSeparators(p);
     unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '"' || c == '`') {
-        std::string lit;
-        try {
-            lit = ReadLiteral(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
-        std::string v = ExpandLiteral(lit);
-        LastTypeTag = "s";
-        return v;
-    }
+    if (c == '"' || c == '`')
+        return ReadLiteralValue(p);
     if (c == '$' || (c >= '0' && c <= '9')) {
         std::string v = ReadNumberLiteral(p);
         LastTypeTag = "e";
         return v;
     }
-    if (c == '(') {
-        std::string inner;
-        try {
-            inner = ReadGroup(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
-        const char* q = inner.c_str();
-        return Calculate(q);
-    }
-    if (c == '-') {
-        // Each minus sign is written before the value read after it (no arithmetic).
-        size_t minus = 0;
-        while (*p == '-') {
-            ++minus;
-            ++p;
-            SkipSeparators(p);
-        }
-        std::string v = ReadValue(p);
-        return std::string(minus, '-') + v;
-    }
+    if (c == '(')
+        return ReadGroupValue(p);
+    if (c == '-')
+        return ReadSignedValue(p);
     std::string word = ReadWord(p);
     if (word.empty()) {
         LastTypeTag = "s";
@@ -214,20 +184,8 @@ std::string TPoruBase::ReadValue(const char*& p)
         LastTypeTag = tag;
         return v;
     }
-    case wkLabel: {
-        SoreGuard g(Sys.Sore);
-        SetSoreValue(std::string());
-        // The body may belong to another (included) file: errors inside name it.
-        struct FileGuard {
-            std::string& file;
-            std::string saved;
-            ~FileGuard() { file.swap(saved); }
-        } fileGuard{FileName, FileName};
-        FileName = n->TypeText;
-        RunNested(n->Position());
-        LastTypeTag = Sys.Sore->TypeText;
-        return Sys.Sore->Value;
-    }
+    case wkLabel:
+        return LabelValue(n);
     case wkVariable: {
         if (*p == '#') {
             std::string v = IndexAccess(n->Value, p);
@@ -247,6 +205,67 @@ std::string TPoruBase::ReadValue(const char*& p)
     }
     LastTypeTag = "s";
     return word;
+}
+
+// A string literal's expanded value.
+std::string TPoruBase::ReadLiteralValue(const char*& p)
+{
+    std::string lit;
+    try {
+        lit = ReadLiteral(p);
+    } catch (const EPoru& e) {
+        if (e.Recorded)
+            throw;
+        Error(e.Message);
+    }
+    std::string v = ExpandLiteral(lit);
+    LastTypeTag = "s";
+    return v;
+}
+
+// A parenthesised expression's value.
+std::string TPoruBase::ReadGroupValue(const char*& p)
+{
+    std::string inner;
+    try {
+        inner = ReadGroup(p);
+    } catch (const EPoru& e) {
+        if (e.Recorded)
+            throw;
+        Error(e.Message);
+    }
+    const char* q = inner.c_str();
+    return Calculate(q);
+}
+
+// Each minus sign is written before the value read after it (no arithmetic).
+std::string TPoruBase::ReadSignedValue(const char*& p)
+{
+    size_t minus = 0;
+    while (*p == '-') {
+        ++minus;
+        ++p;
+        SkipSeparators(p);
+    }
+    std::string v = ReadValue(p);
+    return std::string(minus, '-') + v;
+}
+
+// The value a label's body leaves in それ, run as a function.
+std::string TPoruBase::LabelValue(THashNode* n)
+{
+    SoreGuard g(Sys.Sore);
+    SetSoreValue(std::string());
+    // The body may belong to another (included) file: errors inside name it.
+    struct FileGuard {
+        std::string& file;
+        std::string saved;
+        ~FileGuard() { file.swap(saved); }
+    } fileGuard{FileName, FileName};
+    FileName = n->TypeText;
+    RunNested(n->Position());
+    LastTypeTag = Sys.Sore->TypeText;
+    return Sys.Sore->Value;
 }
 
 std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
@@ -587,64 +606,15 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             continue;
         }
         if (c == '"' || c == '`') {
-            std::string lit;
-            try {
-                lit = ReadLiteral(p);
-            } catch (const EPoru& e) {
-                if (e.Recorded)
-                    throw;
-                Error(e.Message);
-            }
-            Args.Push(word + lit);
-            SkipSeparators(p);
-            if (*p == ',')
-                ++p;
+            PushLiteralArgument(p, word);
             continue;
         }
         if (c == '#') {
-            std::string text = word;
-            while (*p == '#') {
-                text += *p++;
-                if (*p == '(') {
-                    const char* s = p;
-                    ReadGroup(p);
-                    text.append(s, p);
-                } else {
-                    text += ReadWord(p);
-                }
-                SkipSpaces(p);
-            }
-            std::string v = EvaluateValue(text);
-            Args.Push(ValueAsPhrase(v, LastTypeTag));
-            SkipSeparators(p);
-            if (*p == ',')
-                ++p;
+            PushEmbeddedArgument(p, word);
             continue;
         }
         if (c == '(') {
-            if (!word.empty()) {
-                CallWithParentheses(word, p, true);
-                std::string v = Args.Pop();
-                Args.Push(ValueAsPhrase(v, LastTypeTag));
-            } else {
-                TGroupLevel level = EnterGroup();
-                std::string inner;
-                try {
-                    inner = ReadGroup(p);
-                } catch (const EPoru& e) {
-                    if (e.Recorded)
-                        throw;
-                    Error(e.Message);
-                }
-                std::string v = EvaluateValue(inner);
-                std::string tag = LastTypeTag;
-                std::string tail = ReadWord(p);
-                v += tail;
-                Args.Push(ValueAsPhrase(v, tag));
-            }
-            SkipSpaces(p);
-            if (*p == ',')
-                ++p;
+            PushGroupArgument(p, word);
             continue;
         }
         if (c == ',') {
@@ -665,53 +635,131 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
         bool sign = word.empty() && (c == '-' || c == '+') && atArgumentStart(p);
         if (word.empty() && !sign)
             operand = Args.Pop();
-        if (c == '&' && p[1] != '&') {
-            std::string joined;
-            {
-                // The first operand is a variable's value, a string literal's expanded
-                // value (f("ab"&A) joins ab, not the quoted literal), a raw-quoted
-                // value, or else the text as written.
-                const char* q = operand.c_str();
-                THashNode* w = Words.FindExact(operand);
-                if (w || (!operand.empty() && operand[0] == '"'))
-                    joined = ReadValue(q);
-                else
-                    joined = operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand;
-            }
-            while (*p == '&' && p[1] != '&') {
-                ++p;
-                SkipSeparators(p);
-                joined += ReadValue(p);
-                SkipSeparators(p);
-            }
-            Args.Push(QuoteRaw(joined));
-            if (*p == ',')
-                ++p;
-            continue;
-        }
-        // Any other operator: the rest up to the next comma (literals and groups kept
-        // whole) is calculated with the operand.
-        std::string expr = operand;
-        while (!atEnd(p) && *p != ',' && *p != '\r' && *p != '\n') {
-            if (*p == '"' || *p == '`') {
-                const char* s = p;
-                ReadLiteral(p);
-                expr.append(s, p);
-            } else if (*p == '(') {
-                const char* s = p;
-                ReadGroup(p);
-                expr.append(s, p);
-            } else {
-                size_t n = CharLen(p);
-                expr.append(p, n);
-                p += n;
-            }
-        }
-        std::string v = CalculateText(expr);
-        Args.Push(ValueAsPhrase(v, LastTypeTag));
-        if (*p == ',')
-            ++p;
+        if (c == '&' && p[1] != '&')
+            PushJoinedArgument(p, operand);
+        else
+            PushCalculatedArgument(p, operand, end);
     }
+}
+
+// A literal argument, with the word written before it as its prefix.
+void TPoruBase::PushLiteralArgument(const char*& p, const std::string& word)
+{
+    std::string lit;
+    try {
+        lit = ReadLiteral(p);
+    } catch (const EPoru& e) {
+        if (e.Recorded)
+            throw;
+        Error(e.Message);
+    }
+    Args.Push(word + lit);
+    SkipSeparators(p);
+    if (*p == ',')
+        ++p;
+}
+
+// An argument of #-embeddings (A#B, A#(…)): evaluated as a whole.
+void TPoruBase::PushEmbeddedArgument(const char*& p, const std::string& word)
+{
+    std::string text = word;
+    while (*p == '#') {
+        text += *p++;
+        if (*p == '(') {
+            const char* s = p;
+            ReadGroup(p);
+            text.append(s, p);
+        } else {
+            text += ReadWord(p);
+        }
+        SkipSpaces(p);
+    }
+    std::string v = EvaluateValue(text);
+    Args.Push(ValueAsPhrase(v, LastTypeTag));
+    SkipSeparators(p);
+    if (*p == ',')
+        ++p;
+}
+
+// An argument that opens a parenthesis: a nested call when a word stands before it,
+// else a group whose value takes the word written after it as its suffix.
+void TPoruBase::PushGroupArgument(const char*& p, const std::string& word)
+{
+    if (!word.empty()) {
+        CallWithParentheses(word, p, true);
+        std::string v = Args.Pop();
+        Args.Push(ValueAsPhrase(v, LastTypeTag));
+    } else {
+        TGroupLevel level = EnterGroup();
+        std::string inner;
+        try {
+            inner = ReadGroup(p);
+        } catch (const EPoru& e) {
+            if (e.Recorded)
+                throw;
+            Error(e.Message);
+        }
+        std::string v = EvaluateValue(inner);
+        std::string tag = LastTypeTag;
+        std::string tail = ReadWord(p);
+        v += tail;
+        Args.Push(ValueAsPhrase(v, tag));
+    }
+    SkipSpaces(p);
+    if (*p == ',')
+        ++p;
+}
+
+// operand&A&B…: the joined values, pushed raw-quoted.
+void TPoruBase::PushJoinedArgument(const char*& p, const std::string& operand)
+{
+    std::string joined;
+    {
+        // The first operand is a variable's value, a string literal's expanded
+        // value (f("ab"&A) joins ab, not the quoted literal), a raw-quoted
+        // value, or else the text as written.
+        const char* q = operand.c_str();
+        THashNode* w = Words.FindExact(operand);
+        if (w || (!operand.empty() && operand[0] == '"'))
+            joined = ReadValue(q);
+        else
+            joined = operand.size() >= 2 && operand[0] == '`' ? UnquoteRaw(operand) : operand;
+    }
+    while (*p == '&' && p[1] != '&') {
+        ++p;
+        SkipSeparators(p);
+        joined += ReadValue(p);
+        SkipSeparators(p);
+    }
+    Args.Push(QuoteRaw(joined));
+    if (*p == ',')
+        ++p;
+}
+
+// Any other operator: the rest up to the next comma (literals and groups kept
+// whole) is calculated with the operand.
+void TPoruBase::PushCalculatedArgument(const char*& p, const std::string& operand, const char* end)
+{
+    std::string expr = operand;
+    while (*p != '\0' && p != end && *p != ',' && *p != '\r' && *p != '\n') {
+        if (*p == '"' || *p == '`') {
+            const char* s = p;
+            ReadLiteral(p);
+            expr.append(s, p);
+        } else if (*p == '(') {
+            const char* s = p;
+            ReadGroup(p);
+            expr.append(s, p);
+        } else {
+            size_t n = CharLen(p);
+            expr.append(p, n);
+            p += n;
+        }
+    }
+    std::string v = CalculateText(expr);
+    Args.Push(ValueAsPhrase(v, LastTypeTag));
+    if (*p == ',')
+        ++p;
 }
 
 // ---- fetchers ------------------------------------------------------------------

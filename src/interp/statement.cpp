@@ -583,91 +583,98 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
               "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
     std::string rightText = ReadToStatementEnd(p);
 
-    // Appending to the same variable (S=S&…) with nothing that can run code on the
-    // right extends the value in place instead of copying it: keeps loops that build
-    // long texts linear.
     THashNode* self = rowText ? nullptr : Words.FindExact(left);
-    if (!rowText) {
-        if (self && self->Kind == wkVariable && !self->Reserved) {
-            const char* q = rightText.c_str();
-            SkipSeparators(q);
-            std::string_view w = ReadWordView(q);
-            SkipSeparators(q);
-            if (w == left && *q == '&' && q[1] != '&') {
-                std::string tail;
-                bool ok = true;
-                while (ok && *q == '&' && q[1] != '&') {
-                    ++q;
-                    SkipSeparators(q);
-                    if (*q == '"' || *q == '`') {
-                        const char* s = q;
-                        try {
-                            ReadLiteral(q);
-                        } catch (const EPoru&) {
-                            ok = false;
-                            break;
-                        }
-                        std::string_view lit(s, q - s);
-                        if (!IsInertLiteral(Words, lit)) {
-                            ok = false;
-                            break;
-                        }
-                        tail += ExpandLiteral(lit);
-                    } else {
-                        std::string_view v = ReadWordView(q);
-                        THashNode* n = v.empty() ? nullptr : Words.FindExact(v);
-                        if (!n || n->Kind != wkVariable || *q == '#' || *q == '(') {
-                            ok = false;
-                            break;
-                        }
-                        tail += n->Value;
-                    }
-                    SkipSeparators(q);
-                }
-                if (ok && *q == '\0') {
-                    self->Value += tail;
-                    self->TypeText = "s";
-                    LastTypeTag = "s";
-                    return;
-                }
-            }
-        }
-    }
+    if (!rowText && self && self->Kind == wkVariable && !self->Reserved && AppendInPlace(*self, left, rightText))
+        return;
 
     std::string right = EvaluateValue(rightText);
     std::string tag = LastTypeTag;
-    int32_t row = -1, col = -1;
-    bool hasRow = false, hasCol = false;
-    if (rowText) {
-        std::string r = *rowText;
-        if (EndsWithChar(r, "は"))
-            r.resize(r.size() - 2);
-        std::string rv = EvaluateValue(r);
-        row = ToIntOrDefault(rv, INT32_MIN);
-        hasRow = row != INT32_MIN;
-        if (colText && hasRow) {
-            std::string cv = *colText;
-            if (EndsWithChar(cv, "は"))
-                cv.resize(cv.size() - 2);
-            cv = EvaluateValue(cv);
-            col = ToIntOrDefault(cv, INT32_MIN);
-            hasCol = col != INT32_MIN;
-        }
-    }
-    THashNode* node = rowText ? Words.FindExact(left) : self;
-    if (hasRow) {
-        std::string table = node ? node->Value : std::string();
-        if (hasCol)
-            right = CsvSetCell(table, col, row, right);
-        else
-            right = CsvSetRow(table, row, right);
-        tag = "s";
-    }
+    THashNode* node = rowText ? AssignTableCell(left, right, tag, *rowText, colText) : self;
     if (!node) {
         node = THashNode::CreateVariable(left, right, static_cast<int32_t>(RunControl.Count()), false);
         node->TypeText = tag;
         Words.Add(node);
     }
+    StoreAssigned(node, right, tag);
+}
+
+// Appending to the same variable (S=S&…) with nothing that can run code on the
+// right extends the value in place instead of copying it: keeps loops that build
+// long texts linear. False, with nothing changed, when the right side is anything else.
+bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText)
+{
+    const char* q = rightText.c_str();
+    SkipSeparators(q);
+    std::string_view w = ReadWordView(q);
+    SkipSeparators(q);
+    if (w != left || *q != '&' || q[1] == '&')
+        return false;
+    std::string tail;
+    while (*q == '&' && q[1] != '&') {
+        ++q;
+        SkipSeparators(q);
+        if (*q == '"' || *q == '`') {
+            const char* s = q;
+            try {
+                ReadLiteral(q);
+            } catch (const EPoru&) {
+                return false;
+            }
+            std::string_view lit(s, q - s);
+            if (!IsInertLiteral(Words, lit))
+                return false;
+            tail += ExpandLiteral(lit);
+        } else {
+            std::string_view v = ReadWordView(q);
+            THashNode* n = v.empty() ? nullptr : Words.FindExact(v);
+            if (!n || n->Kind != wkVariable || *q == '#' || *q == '(')
+                return false;
+            tail += n->Value;
+        }
+        SkipSeparators(q);
+    }
+    if (*q != '\0')
+        return false;
+    self.Value += tail;
+    self.TypeText = "s";
+    LastTypeTag = "s";
+    return true;
+}
+
+// A[row]=… and A[row][col]=…: when the row (and the column, when given) is a number,
+// `right` becomes the table held by `left` with that row or cell replaced, tagged as
+// text. Returns the word `left` names, looked up once the indexes are evaluated.
+THashNode* TPoruBase::AssignTableCell(const std::string& left, std::string& right, std::string& tag,
+                                      const std::string& rowText, const std::string* colText)
+{
+    std::string r = rowText;
+    if (EndsWithChar(r, "は"))
+        r.resize(r.size() - 2);
+    std::string rv = EvaluateValue(r);
+    int32_t row = ToIntOrDefault(rv, INT32_MIN);
+    int32_t col = INT32_MIN;
+    if (colText && row != INT32_MIN) {
+        std::string cv = *colText;
+        if (EndsWithChar(cv, "は"))
+            cv.resize(cv.size() - 2);
+        cv = EvaluateValue(cv);
+        col = ToIntOrDefault(cv, INT32_MIN);
+    }
+    THashNode* node = Words.FindExact(left);
+    if (row != INT32_MIN) {
+        std::string table = node ? node->Value : std::string();
+        if (col != INT32_MIN)
+            right = CsvSetCell(table, col, row, right);
+        else
+            right = CsvSetRow(table, row, right);
+        tag = "s";
+    }
+    return node;
+}
+
+// Stores an assigned value with its type tag in the word it names, by the kind of word.
+void TPoruBase::StoreAssigned(THashNode* node, std::string& right, std::string& tag)
+{
     switch (node->Kind) {
     case wkCommand: {
         if (node->Name == "作業フォルダ") {

@@ -127,128 +127,148 @@ std::string ToHalf(std::string_view text)
     return ConvToHalf().ToHalf(text);
 }
 
+namespace {
+
+// Where Normalise stands: inside which string, comment or block, and where the open
+// ones began, for the error when one is never closed.
+struct TNormaliseState {
+    const TConvToHalf& Conv;
+    std::string& Out;
+    bool InQuote = false, InBackquote = false, InBlock = false, InLineComment = false;
+    int Line = 1;                     // the index the next marker carries
+    const char* BlockPos = nullptr;   // text after the last opening brace
+    int BlockLine = 0;
+    const char* StringPos = nullptr;   // text after the last opened quote
+    int StringLine = 0;
+
+    bool InString() const { return InQuote || InBackquote; }
+    std::string_view ReplacementOf(const char* ch, size_t len) const
+    {
+        if (const std::string* rep = Conv.Lookup(std::string_view(ch, len)))
+            return *rep;
+        return std::string_view(ch, len);
+    }
+};
+
+// The characters that open or close a string, a comment or a block, and the escape
+// inside a string. True when the character just read (its replacement's first byte b) is
+// handled here, p then standing after what it took; false for an ordinary character.
+bool NormaliseSpecial(TNormaliseState& st, char b, const char*& p)
+{
+    switch (b) {
+    case '"':
+        if (st.InBlock || st.InLineComment || st.InBackquote)
+            return false;
+        st.InQuote = !st.InQuote;
+        st.Out += '"';
+        st.StringPos = p;
+        st.StringLine = st.Line;
+        return true;
+
+    case '\'':
+        if (st.InString() || st.InBlock)
+            return false;
+        st.InLineComment = true;
+        return true;
+
+    case '/':
+        if (st.InString() || st.InBlock)
+            return false;
+        if (*p) {
+            const size_t len2 = CharLen(p);
+            if (st.ReplacementOf(p, len2)[0] == '/') {
+                p += len2;
+                st.InLineComment = true;
+                return true;
+            }
+        }
+        return false;
+
+    case '\\':
+        if (st.InBlock || st.InLineComment)
+            return true;
+        if (st.InQuote) {
+            // An escape pair is copied unconverted and unexamined, so an escaped
+            // quote does not close the string. A line break is never swallowed by
+            // it: the break keeps its line count.
+            st.Out += '\\';
+            if (*p && *p != '\r' && *p != '\n') {
+                const size_t len2 = CharLen(p);
+                st.Out.append(p, len2);
+                p += len2;
+            }
+            return true;
+        }
+        return false;
+
+    case '`':
+        if (st.InBlock || st.InLineComment || st.InQuote)
+            return false;
+        if (*p) {
+            const size_t len2 = CharLen(p);
+            if (st.ReplacementOf(p, len2)[0] == '`') {
+                p += len2;
+                st.Out += "``";
+                return true;
+            }
+        }
+        st.InBackquote = !st.InBackquote;
+        st.Out += '`';
+        st.StringPos = p;
+        st.StringLine = st.Line;
+        return true;
+
+    case '{':
+    case '}':
+        if (st.InString() || st.InLineComment)
+            return false;
+        if (b == '{') {
+            st.InBlock = true;
+            st.BlockPos = p;
+            st.BlockLine = st.Line;
+        } else {
+            st.InBlock = false;
+        }
+        return true;
+
+    default:
+        return false;
+    }
+}
+
+}   // namespace
+
 void Normalise(std::string& text)
 {
-    const TConvToHalf& conv = ConvToHalf();
     const char* p = text.c_str();
 
     std::string out;
     out.reserve(text.size() + text.size() / 8 + 16);
-
-    bool inQuote = false, inBackquote = false, inBlock = false, inLineComment = false;
-    int line = 1;                     // the index the next marker carries
-    const char* blockPos = nullptr;   // text after the last opening brace
-    int blockLine = 0;
-    const char* stringPos = nullptr;   // text after the last opened quote
-    int stringLine = 0;
-
-    auto replacementOf = [&conv](const char* ch, size_t len) -> std::string_view {
-        if (const std::string* rep = conv.Lookup(std::string_view(ch, len)))
-            return *rep;
-        return std::string_view(ch, len);
-    };
+    TNormaliseState st{ConvToHalf(), out};
 
     while (*p) {
         const char* ch = p;
         const size_t len = CharLen(p);
         p += len;
-        const std::string_view rep = replacementOf(ch, len);
-        const bool inString = inQuote || inBackquote;
+        const std::string_view rep = st.ReplacementOf(ch, len);
+        const bool inString = st.InString();
         const char b = rep[0];
 
         if (b == '\r' || b == '\n') {
             if (b == '\r' && *p == '\n')
                 ++p;
-            inLineComment = false;
+            st.InLineComment = false;
             out += "\r\n";
             if (!inString)
-                AppendMarker(out, line);
-            ++line;
+                AppendMarker(out, st.Line);
+            ++st.Line;
             continue;
         }
-
-        switch (b) {
-        case '"':
-            if (inBlock || inLineComment || inBackquote)
-                break;
-            inQuote = !inQuote;
-            out += '"';
-            stringPos = p;
-            stringLine = line;
+        if (NormaliseSpecial(st, b, p))
             continue;
-
-        case '\'':
-            if (inString || inBlock)
-                break;
-            inLineComment = true;
-            continue;
-
-        case '/':
-            if (inString || inBlock)
-                break;
-            if (*p) {
-                const size_t len2 = CharLen(p);
-                if (replacementOf(p, len2)[0] == '/') {
-                    p += len2;
-                    inLineComment = true;
-                    continue;
-                }
-            }
-            break;
-
-        case '\\':
-            if (inBlock || inLineComment)
-                continue;
-            if (inQuote) {
-                // An escape pair is copied unconverted and unexamined, so an escaped
-                // quote does not close the string. A line break is never swallowed by
-                // it: the break keeps its line count.
-                out += '\\';
-                if (*p && *p != '\r' && *p != '\n') {
-                    const size_t len2 = CharLen(p);
-                    out.append(p, len2);
-                    p += len2;
-                }
-                continue;
-            }
-            break;
-
-        case '`':
-            if (inBlock || inLineComment || inQuote)
-                break;
-            if (*p) {
-                const size_t len2 = CharLen(p);
-                if (replacementOf(p, len2)[0] == '`') {
-                    p += len2;
-                    out += "``";
-                    continue;
-                }
-            }
-            inBackquote = !inBackquote;
-            out += '`';
-            stringPos = p;
-            stringLine = line;
-            continue;
-
-        case '{':
-        case '}':
-            if (inString || inLineComment)
-                break;
-            if (b == '{') {
-                inBlock = true;
-                blockPos = p;
-                blockLine = line;
-            } else {
-                inBlock = false;
-            }
-            continue;
-
-        default:
-            break;
-        }
 
         // An ordinary character.
-        if (inBlock || inLineComment)
+        if (st.InBlock || st.InLineComment)
             continue;
         if (inString)
             out.append(ch, len);
@@ -256,12 +276,12 @@ void Normalise(std::string& text)
             out += rep;
     }
 
-    if (inBlock)
-        throw ENormalise{"{ }が対応していません。『" + Snippet(blockPos) + "』の近く", blockLine};
-    if (inQuote)
-        throw ENormalise{"「」または\"\"が対応していません。『" + Snippet(stringPos) + "』の近く", stringLine};
-    if (inBackquote)
-        throw ENormalise{"『』または''''が対応していません。『" + Snippet(stringPos) + "』の近く", stringLine};
+    if (st.InBlock)
+        throw ENormalise{"{ }が対応していません。『" + Snippet(st.BlockPos) + "』の近く", st.BlockLine};
+    if (st.InQuote)
+        throw ENormalise{"「」または\"\"が対応していません。『" + Snippet(st.StringPos) + "』の近く", st.StringLine};
+    if (st.InBackquote)
+        throw ENormalise{"『』または''''が対応していません。『" + Snippet(st.StringPos) + "』の近く", st.StringLine};
 
     text.swap(out);
 }

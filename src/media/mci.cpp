@@ -49,6 +49,57 @@ bool IsDeviceType(const std::string& word)
     return false;
 }
 
+// status mode|position|length
+TMciError StatusAnswer(IMediaPlayer& p, const std::vector<std::string>& rest, std::string& answer)
+{
+    if (rest.empty())
+        return TMciError::MissingParameter;
+    if (rest.size() > 1)
+        return TMciError::BadParameter;
+    if (rest[0] == "mode")
+        answer = ModeWord(p.Mode());
+    else if (rest[0] == "position")
+        answer = std::to_string(p.PositionMs());
+    else if (rest[0] == "length")
+        answer = std::to_string(p.LengthMs());
+    else
+        return TMciError::BadParameter;
+    return TMciError::None;
+}
+
+// seek to start|end|N: stops, then moves there.
+TMciError SeekTo(IMediaPlayer& p, const std::vector<std::string>& rest)
+{
+    if (!rest.empty() && rest[0] != "to")
+        return TMciError::BadParameter;
+    if (rest.size() < 2)
+        return TMciError::MissingParameter;
+    if (rest.size() > 2)
+        return TMciError::BadParameter;
+    int64_t to = 0;
+    if (rest[1] == "start")
+        to = 0;
+    else if (rest[1] == "end")
+        to = p.LengthMs();
+    else if (!ReadNumber(rest[1], to))
+        return TMciError::BadNumber;
+    else if (p.LengthMs() > 0 && to > p.LengthMs())
+        return TMciError::OutOfRange;
+    p.Stop();
+    p.Seek(to);
+    return TMciError::None;
+}
+
+// set time format milliseconds (or ms), the only time format there is.
+TMciError CheckTimeFormat(const std::vector<std::string>& rest)
+{
+    if (rest.size() < 3)
+        return TMciError::MissingParameter;
+    if (rest.size() > 3 || rest[0] != "time" || rest[1] != "format" || (rest[2] != "milliseconds" && rest[2] != "ms"))
+        return TMciError::BadParameter;
+    return TMciError::None;
+}
+
 }   // namespace
 
 std::string MciErrorText(TMciError e)
@@ -213,6 +264,42 @@ TMciError TMciInterpreter::Open(const std::vector<std::string>& w)
     return TMciError::None;
 }
 
+// play [from N] [repeat] [wait] [notify]
+TMciError TMciInterpreter::Play(TDevice& d, const std::string& name, const std::vector<std::string>& rest)
+{
+    IMediaPlayer& p = *d.Player;
+    bool repeat = false, wait = false;
+    int64_t from = -1;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "from") {
+            if (i + 1 >= rest.size())
+                return TMciError::MissingParameter;
+            if (!ReadNumber(rest[++i], from))
+                return TMciError::BadNumber;
+        } else if (rest[i] == "repeat") {
+            repeat = true;
+        } else if (rest[i] == "wait") {
+            wait = true;
+        } else if (rest[i] != "notify") {
+            return TMciError::BadParameter;
+        }
+    }
+    if (from >= 0) {
+        if (p.LengthMs() > 0 && from > p.LengthMs())
+            return TMciError::OutOfRange;
+        p.Seek(from);
+    }
+    d.Repeat = repeat;
+    p.Play();
+    if (wait) {
+        const std::string key = LowerAscii(name);
+        // A handler that runs meanwhile may close the device: look it up again.
+        for (TDevice* cur = &d; cur && cur->Player->Mode() == TMediaMode::Playing && wait_ && wait_();)
+            cur = Find(key);
+    }
+    return TMciError::None;
+}
+
 TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& answer)
 {
     const std::string verb = LowerAscii(w[0]);
@@ -240,81 +327,14 @@ TMciError TMciInterpreter::Run(const std::vector<std::string>& w, std::string& a
     for (size_t i = 2; i < w.size(); ++i)
         rest.push_back(LowerAscii(w[i]));
 
-    if (verb == "play") {
-        bool repeat = false, wait = false;
-        int64_t from = -1;
-        for (size_t i = 0; i < rest.size(); ++i) {
-            if (rest[i] == "from") {
-                if (i + 1 >= rest.size())
-                    return TMciError::MissingParameter;
-                if (!ReadNumber(rest[++i], from))
-                    return TMciError::BadNumber;
-            } else if (rest[i] == "repeat") {
-                repeat = true;
-            } else if (rest[i] == "wait") {
-                wait = true;
-            } else if (rest[i] != "notify") {
-                return TMciError::BadParameter;
-            }
-        }
-        if (from >= 0) {
-            if (p.LengthMs() > 0 && from > p.LengthMs())
-                return TMciError::OutOfRange;
-            p.Seek(from);
-        }
-        d->Repeat = repeat;
-        p.Play();
-        if (wait) {
-            const std::string key = LowerAscii(w[1]);
-            // A handler that runs meanwhile may close the device: look it up again.
-            for (TDevice* cur = d; cur && cur->Player->Mode() == TMediaMode::Playing && wait_ && wait_();)
-                cur = Find(key);
-        }
-        return TMciError::None;
-    }
-    if (verb == "status") {
-        if (rest.empty())
-            return TMciError::MissingParameter;
-        if (rest.size() > 1)
-            return TMciError::BadParameter;
-        if (rest[0] == "mode")
-            answer = ModeWord(p.Mode());
-        else if (rest[0] == "position")
-            answer = std::to_string(p.PositionMs());
-        else if (rest[0] == "length")
-            answer = std::to_string(p.LengthMs());
-        else
-            return TMciError::BadParameter;
-        return TMciError::None;
-    }
-    if (verb == "seek") {
-        if (!rest.empty() && rest[0] != "to")
-            return TMciError::BadParameter;
-        if (rest.size() < 2)
-            return TMciError::MissingParameter;
-        if (rest.size() > 2)
-            return TMciError::BadParameter;
-        int64_t to = 0;
-        if (rest[1] == "start")
-            to = 0;
-        else if (rest[1] == "end")
-            to = p.LengthMs();
-        else if (!ReadNumber(rest[1], to))
-            return TMciError::BadNumber;
-        else if (p.LengthMs() > 0 && to > p.LengthMs())
-            return TMciError::OutOfRange;
-        p.Stop();
-        p.Seek(to);
-        return TMciError::None;
-    }
-    if (verb == "set") {
-        if (rest.size() < 3)
-            return TMciError::MissingParameter;
-        if (rest.size() > 3 || rest[0] != "time" || rest[1] != "format" ||
-            (rest[2] != "milliseconds" && rest[2] != "ms"))
-            return TMciError::BadParameter;
-        return TMciError::None;
-    }
+    if (verb == "play")
+        return Play(*d, w[1], rest);
+    if (verb == "status")
+        return StatusAnswer(p, rest, answer);
+    if (verb == "seek")
+        return SeekTo(p, rest);
+    if (verb == "set")
+        return CheckTimeFormat(rest);
     for (const std::string& r : rest)
         if (r != "wait" && r != "notify")
             return TMciError::BadParameter;

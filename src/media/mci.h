@@ -54,6 +54,7 @@ private:
     };
     TMciError Open(const std::vector<std::string>& w);
     TMciError Run(const std::vector<std::string>& w, std::string& answer);
+    TMciError Play(TDevice& d, const std::string& name, const std::vector<std::string>& rest);
     TDevice* Find(const std::string& name);
     void Ended(const std::string& key);
 

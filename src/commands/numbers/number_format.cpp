@@ -297,6 +297,112 @@ bool FormatCurrency(long double v, bool withDecimals, std::string& out)
     return true;
 }
 
+namespace {
+
+// One %-conversion of a format: [index:][-][width][.precision]type.
+struct TConversion {
+    int Index = 0;
+    bool Left = false;
+    int Width = 0;
+    int Precision = -1;   // -1 when not written
+    char Type = 0;        // folded to lower case
+};
+
+// Reads the conversion after a "%" at format[i], i then standing after its type letter.
+// False when the format ends first or the conversion names an index other than 0.
+bool ReadConversion(std::string_view format, size_t& i, int nextIndex, TConversion& c)
+{
+    auto readNumber = [&](int& v) {
+        size_t start = i;
+        v = 0;
+        while (i < format.size() && format[i] >= '0' && format[i] <= '9' && v < 100000)
+            v = v * 10 + (format[i++] - '0');
+        return i > start;
+    };
+    c.Index = nextIndex;
+    int n = 0;
+    size_t mark = i;
+    if (readNumber(n) && i < format.size() && format[i] == ':') {
+        c.Index = n;
+        ++i;
+    } else {
+        i = mark;
+    }
+    if (i < format.size() && format[i] == '-')
+        c.Left = true, ++i;
+    readNumber(c.Width);
+    if (i < format.size() && format[i] == '.') {
+        ++i;
+        if (!readNumber(c.Precision))
+            c.Precision = 0;
+    }
+    if (i >= format.size() || c.Index != 0)
+        return false;
+    c.Type = format[i++];
+    if (c.Type >= 'A' && c.Type <= 'Z')
+        c.Type = static_cast<char>(c.Type + 32);
+    return true;
+}
+
+// d u x: the whole number, zero-padded to the precision.
+std::string WholePiece(char type, int precision, int64_t whole)
+{
+    std::string piece;
+    bool neg = false;
+    if (type == 'd') {
+        neg = whole < 0;
+        piece = std::to_string(neg ? 0 - static_cast<uint64_t>(whole) : static_cast<uint64_t>(whole));
+    } else if (type == 'u') {
+        piece = std::to_string(static_cast<uint64_t>(whole));
+    } else {
+        char b[24];
+        std::snprintf(b, sizeof b, "%llX", static_cast<unsigned long long>(whole));
+        piece = b;
+    }
+    if (precision > static_cast<int>(piece.size()))
+        piece.insert(0, precision - piece.size(), '0');
+    if (neg)
+        piece.insert(0, "-");
+    return piece;
+}
+
+// e f g n m: the real number.
+std::string RealPiece(char type, int precision, long double real)
+{
+    if (!std::isfinite(real))
+        return General(real, 15);
+    if (type == 'e')
+        return Scientific(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
+    if (type == 'g')
+        return General(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
+    if (type == 'f')
+        return FormatFixed(real, precision < 0 ? 2 : precision, false);
+    if (type == 'n')
+        return FormatFixed(real, precision < 0 ? 2 : precision, true);
+    // money: the yen sign (byte 5C) in front, no decimals unless asked
+    std::string piece = FormatFixed(real, precision < 0 ? 0 : precision, true);
+    if (!piece.empty() && piece[0] == '-')
+        piece.insert(1, "\\");
+    else
+        piece.insert(0, "\\");
+    return piece;
+}
+
+// s: the text, cut to at most `precision` bytes of whole characters.
+std::string TextPiece(int precision, std::string_view value)
+{
+    std::string piece(value);
+    if (precision >= 0 && precision < static_cast<int>(piece.size())) {
+        size_t cut = 0;
+        while (cut < piece.size() && cut + CharLenAt(piece, cut) <= static_cast<size_t>(precision))
+            cut += CharLenAt(piece, cut);
+        piece.resize(cut);
+    }
+    return piece;
+}
+
+}   // namespace
+
 // The value takes its form from the letters of the whole format: a real number
 // when it holds "f" or "m", else a whole number (truncated to 64 bits) when it
 // holds "d", else the text itself. Each conversion then needs a value of its own
@@ -332,62 +438,19 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
             ++i;
             continue;
         }
-        // [index:]
-        auto readNumber = [&](int& v) {
-            size_t start = i;
-            v = 0;
-            while (i < format.size() && format[i] >= '0' && format[i] <= '9' && v < 100000)
-                v = v * 10 + (format[i++] - '0');
-            return i > start;
-        };
-        int index = nextIndex, n = 0;
-        size_t mark = i;
-        if (readNumber(n) && i < format.size() && format[i] == ':') {
-            index = n;
-            ++i;
-        } else {
-            i = mark;
-        }
-        bool left = false;
-        if (i < format.size() && format[i] == '-')
-            left = true, ++i;
-        int width = 0, precision = -1;
-        readNumber(width);
-        if (i < format.size() && format[i] == '.') {
-            ++i;
-            if (!readNumber(precision))
-                precision = 0;
-        }
-        if (i >= format.size() || index != 0)
+        TConversion c;
+        if (!ReadConversion(format, i, nextIndex, c))
             return false;
-        char type = format[i++];
-        if (type >= 'A' && type <= 'Z')
-            type = static_cast<char>(type + 32);
-        nextIndex = index + 1;
+        nextIndex = c.Index + 1;
         std::string piece;
-        switch (type) {
+        switch (c.Type) {
         case 'd':
         case 'u':
-        case 'x': {
+        case 'x':
             if (kind != ValueKind::Whole)
                 return false;
-            bool neg = false;
-            if (type == 'd') {
-                neg = whole < 0;
-                piece = std::to_string(neg ? 0 - static_cast<uint64_t>(whole) : static_cast<uint64_t>(whole));
-            } else if (type == 'u') {
-                piece = std::to_string(static_cast<uint64_t>(whole));
-            } else {
-                char b[24];
-                std::snprintf(b, sizeof b, "%llX", static_cast<unsigned long long>(whole));
-                piece = b;
-            }
-            if (precision > static_cast<int>(piece.size()))
-                piece.insert(0, precision - piece.size(), '0');
-            if (neg)
-                piece.insert(0, "-");
+            piece = WholePiece(c.Type, c.Precision, whole);
             break;
-        }
         case 'e':
         case 'f':
         case 'g':
@@ -395,46 +458,21 @@ bool FormatWithSpec(std::string_view format, std::string_view value, std::string
         case 'm':
             if (kind != ValueKind::Real)
                 return false;
-            if (!std::isfinite(real)) {
-                piece = General(real, 15);
-                break;
-            }
-            if (type == 'e')
-                piece = Scientific(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
-            else if (type == 'g')
-                piece = General(real, precision < 1 ? 15 : (precision > 18 ? 18 : precision));
-            else if (type == 'f')
-                piece = FormatFixed(real, precision < 0 ? 2 : precision, false);
-            else if (type == 'n')
-                piece = FormatFixed(real, precision < 0 ? 2 : precision, true);
-            else {
-                // money: the yen sign (byte 5C) in front, no decimals unless asked
-                piece = FormatFixed(real, precision < 0 ? 0 : precision, true);
-                if (!piece.empty() && piece[0] == '-')
-                    piece.insert(1, "\\");
-                else
-                    piece.insert(0, "\\");
-            }
+            piece = RealPiece(c.Type, c.Precision, real);
             break;
         case 's':
             if (kind != ValueKind::Text)
                 return false;
-            piece = std::string(value);
-            if (precision >= 0 && precision < static_cast<int>(piece.size())) {
-                size_t cut = 0;
-                while (cut < piece.size() && cut + CharLenAt(piece, cut) <= static_cast<size_t>(precision))
-                    cut += CharLenAt(piece, cut);
-                piece.resize(cut);
-            }
+            piece = TextPiece(c.Precision, value);
             break;
         default:
             return false;
         }
-        if (width > static_cast<int>(piece.size())) {
-            if (left)
-                piece.append(width - piece.size(), ' ');
+        if (c.Width > static_cast<int>(piece.size())) {
+            if (c.Left)
+                piece.append(c.Width - piece.size(), ' ');
             else
-                piece.insert(0, width - piece.size(), ' ');
+                piece.insert(0, c.Width - piece.size(), ' ');
         }
         out += piece;
     }
