@@ -93,7 +93,124 @@ template <class T> T* W(TObjNode* rec)
     return static_cast<T*>(static_cast<QWidget*>(rec->Control));
 }
 
+// The class that declares a member function, so that an operation given only the
+// member knows what to cast the control to.
+template <class M> struct TDeclaring;
+template <class C, class R, class... A> struct TDeclaring<R (C::*)(A...)> {
+    using Class = C;
+};
+template <class C, class R, class... A> struct TDeclaring<R (C::*)(A...) const> {
+    using Class = C;
+};
+template <auto Member> using ClassOf = typename TDeclaring<decltype(Member)>::Class;
+
 // ---- operations shared by several kinds --------------------------------------------------------
+
+// A control on the main window's surface at its default size; a captioned one shows
+// the object's name.
+template <class C, int Width, int Height> QWidget* CreateSized(const TNewControl& n)
+{
+    auto* c = new C(n.Parent);
+    c->resize(Width, Height);
+    return c;
+}
+
+template <class C, int Width, int Height> QWidget* CreateCaptioned(const TNewControl& n)
+{
+    auto* c = new C(n.Caption, n.Parent);
+    c->resize(Width, Height);
+    return c;
+}
+
+// Runs the handler of an event slot of the object, found by its id when it fires.
+auto Firing(TPoruBase& st, TObjNode* rec, int slot)
+{
+    return [sp = &st, id = rec->Index, slot] { FireEvent(*sp, id, slot); };
+}
+
+// The control reports an event each time it emits a signal.
+template <auto Signal, int Slot> void WireSignal(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    QObject::connect(W<ClassOf<Signal>>(rec), Signal, W<QWidget>(rec), Firing(st, rec, Slot));
+}
+
+// Clicks are reported when the button is released.
+void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
+{
+    relay->clickOnRelease_ = true;
+}
+
+// A scrolling control reports the mouse over its viewport.
+void WireViewport(TPoruBase&, TObjNode* rec, TEventRelay* relay)
+{
+    Watch(W<QAbstractScrollArea>(rec)->viewport(), relay, true);
+    relay->clickOnRelease_ = true;
+}
+
+// The caption of a control that shows it as its text.
+template <class C> std::string TextCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<C>(rec)->text());
+}
+
+template <class C> void SetTextCaption(TObjNode* rec, const std::string& value)
+{
+    W<C>(rec)->setText(SjisToQString(value));
+}
+
+// 値 read from a member of the control (a flag reads 1 or 0).
+template <auto Get> std::string NumberValue(TPoruBase&, TObjNode* rec)
+{
+    return Num((W<ClassOf<Get>>(rec)->*Get)());
+}
+
+// 値 that chooses among the control's entries: a number outside them is ignored.
+template <auto Count, auto Choose> void SetChoiceValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* c = W<ClassOf<Choose>>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < (c->*Count)())
+        (c->*Choose)(v);
+}
+
+// The object's name used as a number.
+template <auto Get> std::string NumberDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return Num((W<ClassOf<Get>>(rec)->*Get)());
+}
+
+int DirectNumber(const std::string& value)
+{
+    return static_cast<int>(std::trunc(ToNumber(value)));
+}
+
+template <auto Set> void SetNumberDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    (W<ClassOf<Set>>(rec)->*Set)(DirectNumber(value));
+}
+
+// 編集 of a control that can be made read-only.
+template <class C> std::string Writable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(!W<C>(rec)->isReadOnly());
+}
+
+template <class C> void SetWritable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<C>(rec)->setReadOnly(LenientNumber(value) == 0);
+}
+
+template <class C> void Clear(QWidget* w)
+{
+    static_cast<C*>(w)->clear();
+}
+
+// A picture shown as an icon; none for an empty picture.
+QIcon IconOf(const QImage& img)
+{
+    return img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img));
+}
 
 std::string CaptionText(TPoruBase&, TObjNode* rec)
 {
@@ -113,11 +230,6 @@ std::string CaptionDirect(TPoruBase&, TObjNode* rec, THashNode*)
 void SetCaptionDirect(TPoruBase& st, TObjNode* rec, THashNode*, const std::string& value)
 {
     SetWidgetText(st, rec, value);
-}
-
-int DirectNumber(const std::string& value)
-{
-    return static_cast<int>(std::trunc(ToNumber(value)));
 }
 
 std::string PaletteBackColour(TPoruBase&, TObjNode* rec)
@@ -181,39 +293,27 @@ QWidget* SurfaceIfMain(TPoruBase& st, TObjNode* rec)
     return rec->Index == 0 ? HostWindowOf(st)->Surface() : nullptr;
 }
 
-std::string ContainerItems(TPoruBase& st, TObjNode* rec)
+// アイテム of a container: the objects placed in the part of the control that Inner
+// names (only asked for when the record is not 母艦).
+template <QWidget* (*Inner)(TObjNode*)> std::string ChildrenOf(TPoruBase& st, TObjNode* rec)
 {
     QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QWidget>(rec));
+    return ChildNames(st, main ? main : Inner(rec));
 }
 
-void SetContainerItems(TPoruBase& st, TObjNode* rec, const std::string& value)
+template <QWidget* (*Inner)(TObjNode*), bool Grow = false>
+void SetChildrenOf(TPoruBase& st, TObjNode* rec, const std::string& value)
 {
     QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QWidget>(rec), value, false);
+    AdoptChildren(st, main ? main : Inner(rec), value, Grow);
+}
+
+QWidget* Itself(TObjNode* rec)
+{
+    return W<QWidget>(rec);
 }
 
 // ---- ボタン -------------------------------------------------------------------------------------
-
-QWidget* CreateButton(const TNewControl& n)
-{
-    auto* b = new QPushButton(n.Caption, n.Parent);
-    b->resize(75, 25);
-    return b;
-}
-
-void WireButton(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QPushButton>(rec), &QPushButton::clicked, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esClick); });
-}
-
-std::string ButtonCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QPushButton>(rec)->text());
-}
 
 void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
 {
@@ -223,18 +323,18 @@ void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
 void ButtonShowsPicture(TObjNode* rec, const QImage& img)
 {
     auto* b = W<QPushButton>(rec);
-    b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    b->setIcon(IconOf(img));
     if (!img.isNull())
         b->setIconSize(img.size());
 }
 
 const TKindOps kButton = {
-    .Create = CreateButton,
+    .Create = CreateCaptioned<QPushButton, 75, 25>,
     .Keys = false,
-    .Wire = WireButton,
+    .Wire = WireSignal<&QPushButton::clicked, esClick>,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = ButtonCaption,
+    .Caption = TextCaption<QPushButton>,
     .SetCaption = SetButtonCaptionOp,
     .Text = CaptionText,
     .SetText = SetCaptionText,
@@ -255,36 +355,8 @@ QWidget* CreateEdit(const TNewControl& n)
 
 void WireEdit(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QLineEdit>(rec), &QLineEdit::textChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-    relay->clickOnRelease_ = true;
-}
-
-std::string EditCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QLineEdit>(rec)->text());
-}
-
-void SetEditCaption(TObjNode* rec, const std::string& value)
-{
-    W<QLineEdit>(rec)->setText(SjisToQString(value));
-}
-
-std::string EditEditable(TPoruBase&, TObjNode* rec)
-{
-    return Flag(!W<QLineEdit>(rec)->isReadOnly());
-}
-
-void SetEditEditable(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    W<QLineEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
-}
-
-void EmptyEdit(QWidget* w)
-{
-    static_cast<QLineEdit*>(w)->clear();
+    WireSignal<&QLineEdit::textChanged, esChange>(st, rec, relay);
+    WireClickOnRelease(st, rec, relay);
 }
 
 void EditTakesFiles(QWidget* w, const std::vector<std::string>& files)
@@ -304,33 +376,21 @@ const TKindOps kEdit = {
     .DefaultEvent = esChange,
     .HasFont = true,
     .HasSelection = true,
-    .Caption = EditCaption,
-    .SetCaption = SetEditCaption,
+    .Caption = TextCaption<QLineEdit>,
+    .SetCaption = SetTextCaption<QLineEdit>,
     .Text = CaptionText,
     .SetText = SetCaptionText,
-    .Editable = EditEditable,
-    .SetEditable = SetEditEditable,
+    .Editable = Writable<QLineEdit>,
+    .SetEditable = SetWritable<QLineEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
-    .Empty = EmptyEdit,
+    .Empty = Clear<QLineEdit>,
     .TakeFiles = EditTakesFiles,
 };
 
 // ---- イメージ -----------------------------------------------------------------------------------
-
-QWidget* CreateImage(const TNewControl& n)
-{
-    auto* box = new TCanvasBox(n.Parent);
-    box->resize(105, 105);
-    return box;
-}
-
-void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
-{
-    relay->clickOnRelease_ = true;
-}
 
 std::string ImageDirect(TPoruBase&, TObjNode*, THashNode* word)
 {
@@ -370,7 +430,7 @@ void EmptyImage(QWidget* w)
 }
 
 const TKindOps kImage = {
-    .Create = CreateImage,
+    .Create = CreateSized<TCanvasBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireClickOnRelease,
@@ -393,19 +453,6 @@ QWidget* CreateBar(const TNewControl& n)
     return bar;
 }
 
-void WireBar(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QScrollBar>(rec), &QScrollBar::valueChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-}
-
-std::string BarValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QScrollBar>(rec)->value());
-}
-
 void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     auto* b = W<QScrollBar>(rec);
@@ -414,27 +461,16 @@ void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
         b->setValue(std::clamp(v, b->minimum(), b->maximum()));
 }
 
-std::string BarDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<QScrollBar>(rec)->value());
-}
-
-void SetBarDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<QScrollBar>(rec)->setValue(DirectNumber(value));
-}
-
 const TKindOps kBar = {
     .Create = CreateBar,
     .CreationFont = false,
     .Mouse = false,
-    .Wire = WireBar,
+    .Wire = WireSignal<&QScrollBar::valueChanged, esChange>,
     .DefaultEvent = esChange,
-    .Value = BarValue,
+    .Value = NumberValue<&QScrollBar::value>,
     .SetValue = SetBarValue,
-    .Direct = BarDirect,
-    .SetDirect = SetBarDirect,
+    .Direct = NumberDirect<&QScrollBar::value>,
+    .SetDirect = SetNumberDirect<&QScrollBar::setValue>,
 };
 
 // ---- コンボ -------------------------------------------------------------------------------------
@@ -452,11 +488,9 @@ QWidget* CreateCombo(const TNewControl& n)
 
 void WireCombo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     auto* c = W<QComboBox>(rec);
-    QObject::connect(c, &QComboBox::editTextChanged, c, [sp, id] { FireEvent(*sp, id, esChange); });
-    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [sp, id] { FireEvent(*sp, id, esClick); });
+    QObject::connect(c, &QComboBox::editTextChanged, c, Firing(st, rec, esChange));
+    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, Firing(st, rec, esClick));
     if (c->lineEdit())
         Watch(c->lineEdit(), relay, false);
 }
@@ -489,19 +523,6 @@ void SetComboItems(TPoruBase&, TObjNode* rec, const std::string& value)
     c->setEditText(keep);
 }
 
-std::string ComboValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QComboBox>(rec)->currentIndex());
-}
-
-void SetComboValue(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    auto* c = W<QComboBox>(rec);
-    const int v = IntOr(value, -1);
-    if (v >= 0 && v < c->count())
-        c->setCurrentIndex(v);
-}
-
 std::string ComboEditable(TPoruBase&, TObjNode* rec)
 {
     return Flag(W<QComboBox>(rec)->isEditable());
@@ -510,11 +531,6 @@ std::string ComboEditable(TPoruBase&, TObjNode* rec)
 void SetComboEditable(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     W<QComboBox>(rec)->setEditable(LenientNumber(value) != 0);
-}
-
-void EmptyCombo(QWidget* w)
-{
-    static_cast<QComboBox*>(w)->clear();
 }
 
 const TKindOps kCombo = {
@@ -530,31 +546,18 @@ const TKindOps kCombo = {
     .SetText = SetCaptionText,
     .Items = ComboItems,
     .SetItems = SetComboItems,
-    .Value = ComboValue,
-    .SetValue = SetComboValue,
+    .Value = NumberValue<&QComboBox::currentIndex>,
+    .SetValue = SetChoiceValue<&QComboBox::count, &QComboBox::setCurrentIndex>,
     .Editable = ComboEditable,
     .SetEditable = SetComboEditable,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
-    .Empty = EmptyCombo,
+    .Empty = Clear<QComboBox>,
 };
 
 // ---- リスト -------------------------------------------------------------------------------------
-
-QWidget* CreateList(const TNewControl& n)
-{
-    auto* l = new QListWidget(n.Parent);
-    l->resize(121, 97);
-    return l;
-}
-
-void WireViewport(TPoruBase&, TObjNode* rec, TEventRelay* relay)
-{
-    Watch(W<QAbstractScrollArea>(rec)->viewport(), relay, true);
-    relay->clickOnRelease_ = true;
-}
 
 std::string ListText(TPoruBase&, TObjNode* rec)
 {
@@ -584,34 +587,8 @@ void SetListItems(TPoruBase&, TObjNode* rec, const std::string& value)
     l->addItems(SplitItemLines(value));
 }
 
-std::string ListValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QListWidget>(rec)->currentRow());
-}
-
-void SetListValue(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    auto* l = W<QListWidget>(rec);
-    const int v = IntOr(value, -1);
-    if (v >= 0 && v < l->count())
-        l->setCurrentRow(v);
-}
-
-std::string ListDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<QListWidget>(rec)->currentRow());
-}
-
-void SetListDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<QListWidget>(rec)->setCurrentRow(DirectNumber(value));
-}
-
-void EmptyList(QWidget* w)
-{
-    static_cast<QListWidget*>(w)->clear();
-}
+// The overload of the list's row setter that takes just the row.
+constexpr auto kSetListRow = qOverload<int>(&QListWidget::setCurrentRow);
 
 void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
 {
@@ -620,7 +597,7 @@ void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
 }
 
 const TKindOps kList = {
-    .Create = CreateList,
+    .Create = CreateSized<QListWidget, 121, 97>,
     .Wire = WireViewport,
     .DefaultEvent = esClick,
     .HasFont = true,
@@ -628,13 +605,13 @@ const TKindOps kList = {
     .SetText = SetListText,
     .Items = ListItems,
     .SetItems = SetListItems,
-    .Value = ListValue,
-    .SetValue = SetListValue,
+    .Value = NumberValue<&QListWidget::currentRow>,
+    .SetValue = SetChoiceValue<&QListWidget::count, kSetListRow>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = ListDirect,
-    .SetDirect = SetListDirect,
-    .Empty = EmptyList,
+    .Direct = NumberDirect<&QListWidget::currentRow>,
+    .SetDirect = SetNumberDirect<kSetListRow>,
+    .Empty = Clear<QListWidget>,
     .TakeFiles = ListTakesFiles,
 };
 
@@ -657,12 +634,8 @@ QWidget* CreateTextEditor(const TNewControl& n)
 
 void WireMemo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    auto* m = W<QPlainTextEdit>(rec);
-    QObject::connect(m, &QPlainTextEdit::textChanged, m, [sp, id] { FireEvent(*sp, id, esChange); });
-    Watch(m->viewport(), relay, true);
-    relay->clickOnRelease_ = true;
+    WireSignal<&QPlainTextEdit::textChanged, esChange>(st, rec, relay);
+    WireViewport(st, rec, relay);
 }
 
 // Lines end in CR LF in script texts.
@@ -684,21 +657,6 @@ void SetMemoCaption(TObjNode* rec, const std::string& value)
     W<QPlainTextEdit>(rec)->setPlainText(MemoText(value));
 }
 
-std::string MemoEditable(TPoruBase&, TObjNode* rec)
-{
-    return Flag(!W<QPlainTextEdit>(rec)->isReadOnly());
-}
-
-void SetMemoEditable(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    W<QPlainTextEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
-}
-
-void EmptyMemo(QWidget* w)
-{
-    static_cast<QPlainTextEdit*>(w)->clear();
-}
-
 void MemoTakesFiles(QWidget* w, const std::vector<std::string>& files)
 {
     for (const std::string& f : files)
@@ -714,13 +672,13 @@ const TKindOps kMemo = {
     .SetCaption = SetMemoCaption,
     .Text = CaptionText,
     .SetText = SetCaptionText,
-    .Editable = MemoEditable,
-    .SetEditable = SetMemoEditable,
+    .Editable = Writable<QPlainTextEdit>,
+    .SetEditable = SetWritable<QPlainTextEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
-    .Empty = EmptyMemo,
+    .Empty = Clear<QPlainTextEdit>,
     .TakeFiles = MemoTakesFiles,
 };
 
@@ -737,7 +695,7 @@ const TKindOps kTEditor = {
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
-    .Empty = EmptyMemo,
+    .Empty = Clear<QPlainTextEdit>,
 };
 
 // ---- フォーム (and 母艦, the record of index 0) ------------------------------------------------------
@@ -753,14 +711,12 @@ QWidget* CreateForm(const TNewControl& n)
 
 void WireForm(TPoruBase& st, TObjNode* rec, TEventRelay*)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     auto* f = W<TFormWindow>(rec);
     // Mouse events of the background picture; keys of the window.
-    auto* bgRelay = new TEventRelay(st, f->Background(), id, false, true, false);
+    auto* bgRelay = new TEventRelay(st, f->Background(), rec->Index, false, true, false);
     Watch(f->Background(), bgRelay, true);
     bgRelay->clickOnRelease_ = true;
-    f->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+    f->OnResized = Firing(st, rec, esChange);
 }
 
 std::string FormCaption(TObjNode* rec)
@@ -773,10 +729,10 @@ void SetFormCaption(TObjNode* rec, const std::string& value)
     W<QWidget>(rec)->setWindowTitle(SjisToQString(value));
 }
 
-std::string FormItems(TPoruBase& st, TObjNode* rec)
+// The window's children stand beside its background picture.
+QWidget* FormArea(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<TFormWindow>(rec)->Background()->parentWidget());
+    return W<TFormWindow>(rec)->Background()->parentWidget();
 }
 
 std::string FormBackColour(TPoruBase& st, TObjNode* rec)
@@ -840,8 +796,8 @@ const TKindOps kForm = {
     .SetCaption = SetFormCaption,
     .Text = CaptionText,
     .SetText = SetCaptionText,
-    .Items = FormItems,
-    .SetItems = SetContainerItems,
+    .Items = ChildrenOf<FormArea>,
+    .SetItems = SetChildrenOf<Itself>,
     .BackColour = FormBackColour,
     .SetBackColour = SetFormBackColour,
     .Direct = CaptionDirect,
@@ -853,13 +809,6 @@ const TKindOps kForm = {
 };
 
 // ---- グリッド ------------------------------------------------------------------------------------
-
-QWidget* CreateGrid(const TNewControl& n)
-{
-    auto* g = new TSortGrid(n.Parent);
-    g->resize(5 * 64 + 4, 5 * 24 + 4);
-    return g;
-}
 
 void WireGrid(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
@@ -884,11 +833,6 @@ std::string GridItems(TPoruBase&, TObjNode* rec)
 void SetGridCsv(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     W<TSortGrid>(rec)->LoadCsv(value);
-}
-
-std::string GridValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<TSortGrid>(rec)->currentRow());
 }
 
 void SetGridValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -934,14 +878,14 @@ void EmptyGrid(QWidget* w)
 }
 
 const TKindOps kGrid = {
-    .Create = CreateGrid,
+    .Create = CreateSized<TSortGrid, 5 * 64 + 4, 5 * 24 + 4>,
     .Wire = WireGrid,
     .HasFont = true,
     .Text = GridText,
     .SetText = SetGridCsv,
     .Items = GridItems,
     .SetItems = SetGridCsv,
-    .Value = GridValue,
+    .Value = NumberValue<&TSortGrid::currentRow>,
     .SetValue = SetGridValue,
     .Editable = GridEditable,
     .SetEditable = SetGridEditable,
@@ -963,21 +907,11 @@ QWidget* CreateLabel(const TNewControl& n)
     return l;
 }
 
-std::string LabelCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QLabel>(rec)->text());
-}
-
 void SetLabelCaption(TObjNode* rec, const std::string& value)
 {
     auto* l = W<QLabel>(rec);
     l->setText(SjisToQString(value));
     l->adjustSize();
-}
-
-void EmptyLabel(QWidget* w)
-{
-    static_cast<QLabel*>(w)->clear();
 }
 
 const TKindOps kLabel = {
@@ -987,7 +921,7 @@ const TKindOps kLabel = {
     .Wire = WireClickOnRelease,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = LabelCaption,
+    .Caption = TextCaption<QLabel>,
     .SetCaption = SetLabelCaption,
     .Text = CaptionText,
     .SetText = SetCaptionText,
@@ -995,50 +929,14 @@ const TKindOps kLabel = {
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
     .SetDirect = SetCaptionDirect,
-    .Empty = EmptyLabel,
+    .Empty = Clear<QLabel>,
 };
 
 // ---- チェック -----------------------------------------------------------------------------------
 
-QWidget* CreateCheck(const TNewControl& n)
-{
-    auto* c = new QCheckBox(n.Caption, n.Parent);
-    c->resize(97, 17);
-    return c;
-}
-
-void WireCheck(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QCheckBox>(rec), &QCheckBox::clicked, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esClick); });
-}
-
-std::string CheckCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QCheckBox>(rec)->text());
-}
-
-void SetCheckCaption(TObjNode* rec, const std::string& value)
-{
-    W<QCheckBox>(rec)->setText(SjisToQString(value));
-}
-
-std::string CheckValue(TPoruBase&, TObjNode* rec)
-{
-    return Flag(W<QCheckBox>(rec)->isChecked());
-}
-
 void SetCheckValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     W<QCheckBox>(rec)->setChecked(IntOr(value, 0) != 0);
-}
-
-std::string CheckDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return Flag(W<QCheckBox>(rec)->isChecked());
 }
 
 void SetCheckDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
@@ -1052,42 +950,33 @@ void EmptyCheck(QWidget* w)
 }
 
 const TKindOps kCheck = {
-    .Create = CreateCheck,
-    .Wire = WireCheck,
+    .Create = CreateCaptioned<QCheckBox, 97, 17>,
+    .Wire = WireSignal<&QCheckBox::clicked, esClick>,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = CheckCaption,
-    .SetCaption = SetCheckCaption,
+    .Caption = TextCaption<QCheckBox>,
+    .SetCaption = SetTextCaption<QCheckBox>,
     .Text = CaptionText,
     .SetText = SetCaptionText,
-    .Value = CheckValue,
+    .Value = NumberValue<&QCheckBox::isChecked>,
     .SetValue = SetCheckValue,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CheckDirect,
+    .Direct = NumberDirect<&QCheckBox::isChecked>,
     .SetDirect = SetCheckDirect,
     .Empty = EmptyCheck,
 };
 
 // ---- トラック -----------------------------------------------------------------------------------
 
-QWidget* CreateTrack(const TNewControl& n)
-{
-    auto* t = new TTrackBox(n.Parent);
-    t->resize(105, 105);
-    return t;
-}
-
 void WireTrack(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     relay->clickOnRelease_ = true;
-    W<TTrackBox>(rec)->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+    W<TTrackBox>(rec)->OnResized = Firing(st, rec, esChange);
 }
 
 const TKindOps kTrack = {
-    .Create = CreateTrack,
+    .Create = CreateSized<TTrackBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireTrack,
@@ -1095,13 +984,6 @@ const TKindOps kTrack = {
 };
 
 // ---- アニメ -------------------------------------------------------------------------------------
-
-QWidget* CreateAnime(const TNewControl& n)
-{
-    auto* a = new TAnimeBox(n.Parent);
-    a->resize(100, 100);
-    return a;
-}
 
 // The box reports its click on the press.
 void WireAnime(TPoruBase& st, TObjNode* rec, TEventRelay*)
@@ -1131,7 +1013,7 @@ void EmptyAnime(QWidget* w)
 }
 
 const TKindOps kAnime = {
-    .Create = CreateAnime,
+    .Create = CreateSized<TAnimeBox, 100, 100>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireAnime,
@@ -1162,7 +1044,7 @@ std::string MenuValue(TPoruBase&, TObjNode* rec)
 
 void MenuShowsPicture(TObjNode* rec, const QImage& img)
 {
-    ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    ObjectAction(rec)->setIcon(IconOf(img));
 }
 
 void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -1255,8 +1137,8 @@ const TKindOps kPanel = {
     .SetCaption = SetPanelCaption,
     .Text = CaptionText,
     .SetText = SetCaptionText,
-    .Items = ContainerItems,
-    .SetItems = SetContainerItems,
+    .Items = ChildrenOf<Itself>,
+    .SetItems = SetChildrenOf<Itself>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
     .Direct = CaptionDirect,
@@ -1265,18 +1147,9 @@ const TKindOps kPanel = {
 
 // ---- ラジオ -------------------------------------------------------------------------------------
 
-QWidget* CreateRadio(const TNewControl& n)
-{
-    auto* r = new TRadioGroup(n.Parent);
-    r->resize(185, 105);
-    return r;
-}
-
 void WireRadio(TPoruBase& st, TObjNode* rec, TEventRelay*)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    W<TRadioGroup>(rec)->OnClicked = [sp, id] { FireEvent(*sp, id, esClick); };
+    W<TRadioGroup>(rec)->OnClicked = Firing(st, rec, esClick);
 }
 
 std::string RadioText(TPoruBase&, TObjNode* rec)
@@ -1303,11 +1176,6 @@ void SetRadioItems(TPoruBase&, TObjNode* rec, const std::string& value)
     W<TRadioGroup>(rec)->SetItems(SplitItemLines(value));
 }
 
-std::string RadioValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<TRadioGroup>(rec)->Selected());
-}
-
 void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     auto* r = W<TRadioGroup>(rec);
@@ -1316,19 +1184,8 @@ void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
         r->Select(v);
 }
 
-std::string RadioDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<TRadioGroup>(rec)->Selected());
-}
-
-void SetRadioDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<TRadioGroup>(rec)->Select(DirectNumber(value));
-}
-
 const TKindOps kRadio = {
-    .Create = CreateRadio,
+    .Create = CreateSized<TRadioGroup, 185, 105>,
     .Keys = false,
     .Mouse = false,
     .Wire = WireRadio,
@@ -1336,11 +1193,11 @@ const TKindOps kRadio = {
     .SetText = SetRadioText,
     .Items = RadioItems,
     .SetItems = SetRadioItems,
-    .Value = RadioValue,
+    .Value = NumberValue<&TRadioGroup::Selected>,
     .SetValue = SetRadioValue,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = RadioDirect,
-    .SetDirect = SetRadioDirect,
+    .Direct = NumberDirect<&TRadioGroup::Selected>,
+    .SetDirect = SetNumberDirect<&TRadioGroup::Select>,
 };
 
 // ---- スクロール ----------------------------------------------------------------------------------
@@ -1355,16 +1212,10 @@ QWidget* CreateScroll(const TNewControl& n)
     return s;
 }
 
-std::string ScrollItems(TPoruBase& st, TObjNode* rec)
+// The children stand in the scrolled area, which grows to hold them.
+QWidget* ScrolledArea(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QScrollArea>(rec)->widget());
-}
-
-void SetScrollItems(TPoruBase& st, TObjNode* rec, const std::string& value)
-{
-    QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QScrollArea>(rec)->widget(), value, true);
+    return W<QScrollArea>(rec)->widget();
 }
 
 const TKindOps kScroll = {
@@ -1372,26 +1223,11 @@ const TKindOps kScroll = {
     .CreationFont = false,
     .Keys = false,
     .Wire = WireViewport,
-    .Items = ScrollItems,
-    .SetItems = SetScrollItems,
+    .Items = ChildrenOf<ScrolledArea>,
+    .SetItems = SetChildrenOf<ScrolledArea, true>,
 };
 
 // ---- タブページ ----------------------------------------------------------------------------------
-
-QWidget* CreateTabPage(const TNewControl& n)
-{
-    auto* t = new QTabWidget(n.Parent);
-    t->resize(289, 193);
-    return t;
-}
-
-void WireTabPage(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QTabWidget>(rec), &QTabWidget::currentChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-}
 
 std::string TabPageText(TPoruBase&, TObjNode* rec)
 {
@@ -1419,21 +1255,10 @@ void SetTabPageText(TPoruBase&, TObjNode* rec, const std::string& value)
     }
 }
 
-std::string TabPageItems(TPoruBase& st, TObjNode* rec)
+// The children stand on the page shown.
+QWidget* CurrentPage(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QTabWidget>(rec)->currentWidget());
-}
-
-void SetTabPageItems(TPoruBase& st, TObjNode* rec, const std::string& value)
-{
-    QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QTabWidget>(rec)->currentWidget(), value, false);
-}
-
-std::string TabPageValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QTabWidget>(rec)->currentIndex());
+    return W<QTabWidget>(rec)->currentWidget();
 }
 
 void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -1442,16 +1267,16 @@ void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
 }
 
 const TKindOps kTabPage = {
-    .Create = CreateTabPage,
+    .Create = CreateSized<QTabWidget, 289, 193>,
     .CreationFont = false,
     .Keys = false,
-    .Wire = WireTabPage,
+    .Wire = WireSignal<&QTabWidget::currentChanged, esChange>,
     .DefaultEvent = esChange,
     .Text = TabPageText,
     .SetText = SetTabPageText,
-    .Items = TabPageItems,
-    .SetItems = SetTabPageItems,
-    .Value = TabPageValue,
+    .Items = ChildrenOf<CurrentPage>,
+    .SetItems = SetChildrenOf<CurrentPage>,
+    .Value = NumberValue<&QTabWidget::currentIndex>,
     .SetValue = SetTabPageValue,
 };
 
