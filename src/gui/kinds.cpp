@@ -232,6 +232,19 @@ void SetCaptionDirect(TPoruBase& st, TObjNode* rec, THashNode*, const std::strin
     SetWidgetText(st, rec, value);
 }
 
+// The record of a kind that shows a caption: テキスト is the caption, and so is the
+// object's name used as a value unless the kind says otherwise.
+constexpr TKindOps Captioned(TKindOps ops)
+{
+    ops.Text = CaptionText;
+    ops.SetText = SetCaptionText;
+    if (!ops.Direct) {
+        ops.Direct = CaptionDirect;
+        ops.SetDirect = SetCaptionDirect;
+    }
+    return ops;
+}
+
 std::string PaletteBackColour(TPoruBase&, TObjNode* rec)
 {
     QWidget* w = W<QWidget>(rec);
@@ -328,7 +341,7 @@ void ButtonShowsPicture(TObjNode* rec, const QImage& img)
         b->setIconSize(img.size());
 }
 
-const TKindOps kButton = {
+constexpr TKindOps kButton = Captioned({
     .Create = CreateCaptioned<QPushButton, 75, 25>,
     .Keys = false,
     .Wire = WireSignal<&QPushButton::clicked, esClick>,
@@ -336,12 +349,8 @@ const TKindOps kButton = {
     .HasFont = true,
     .Caption = TextCaption<QPushButton>,
     .SetCaption = SetButtonCaptionOp,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .ShowPicture = ButtonShowsPicture,
-};
+});
 
 // ---- エディタ -----------------------------------------------------------------------------------
 
@@ -369,7 +378,7 @@ void EditTakesFiles(QWidget* w, const std::vector<std::string>& files)
     static_cast<QLineEdit*>(w)->setText(SjisToQString(Trim(list)));
 }
 
-const TKindOps kEdit = {
+constexpr TKindOps kEdit = Captioned({
     .Create = CreateEdit,
     .CreationFont = false,
     .Wire = WireEdit,
@@ -378,17 +387,13 @@ const TKindOps kEdit = {
     .HasSelection = true,
     .Caption = TextCaption<QLineEdit>,
     .SetCaption = SetTextCaption<QLineEdit>,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Editable = Writable<QLineEdit>,
     .SetEditable = SetWritable<QLineEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Empty = Clear<QLineEdit>,
     .TakeFiles = EditTakesFiles,
-};
+});
 
 // ---- イメージ -----------------------------------------------------------------------------------
 
@@ -429,7 +434,7 @@ void EmptyImage(QWidget* w)
     static_cast<TCanvasBox*>(w)->SetPicture(QImage());
 }
 
-const TKindOps kImage = {
+constexpr TKindOps kImage = {
     .Create = CreateSized<TCanvasBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
@@ -461,7 +466,7 @@ void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
         b->setValue(std::clamp(v, b->minimum(), b->maximum()));
 }
 
-const TKindOps kBar = {
+constexpr TKindOps kBar = {
     .Create = CreateBar,
     .CreationFont = false,
     .Mouse = false,
@@ -533,7 +538,7 @@ void SetComboEditable(TPoruBase&, TObjNode* rec, const std::string& value)
     W<QComboBox>(rec)->setEditable(LenientNumber(value) != 0);
 }
 
-const TKindOps kCombo = {
+constexpr TKindOps kCombo = Captioned({
     .Create = CreateCombo,
     .CreationFont = false,
     .Wire = WireCombo,
@@ -542,8 +547,6 @@ const TKindOps kCombo = {
     .HasSelection = true,
     .Caption = ComboCaption,
     .SetCaption = SetComboCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Items = ComboItems,
     .SetItems = SetComboItems,
     .Value = NumberValue<&QComboBox::currentIndex>,
@@ -552,10 +555,8 @@ const TKindOps kCombo = {
     .SetEditable = SetComboEditable,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Empty = Clear<QComboBox>,
-};
+});
 
 // ---- リスト -------------------------------------------------------------------------------------
 
@@ -596,7 +597,7 @@ void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
         static_cast<QListWidget*>(w)->addItem(SjisToQString(f));
 }
 
-const TKindOps kList = {
+constexpr TKindOps kList = {
     .Create = CreateSized<QListWidget, 121, 97>,
     .Wire = WireViewport,
     .DefaultEvent = esClick,
@@ -663,40 +664,32 @@ void MemoTakesFiles(QWidget* w, const std::vector<std::string>& files)
         static_cast<QPlainTextEdit*>(w)->appendPlainText(SjisToQString(f));
 }
 
-const TKindOps kMemo = {
+constexpr TKindOps kMemo = Captioned({
     .Create = CreateMemo,
     .Wire = WireMemo,
     .HasFont = true,
     .HasSelection = true,
     .Caption = MemoCaption,
     .SetCaption = SetMemoCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Editable = Writable<QPlainTextEdit>,
     .SetEditable = SetWritable<QPlainTextEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Empty = Clear<QPlainTextEdit>,
     .TakeFiles = MemoTakesFiles,
-};
+});
 
-const TKindOps kTEditor = {
+constexpr TKindOps kTEditor = Captioned({
     .Create = CreateTextEditor,
     .Wire = WireMemo,
     .DefaultEvent = esChange,
     .HasSelection = true,
     .Caption = MemoCaption,
     .SetCaption = SetMemoCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Empty = Clear<QPlainTextEdit>,
-};
+});
 
 // ---- フォーム (and 母艦, the record of index 0) ------------------------------------------------------
 
@@ -786,7 +779,7 @@ void EmptyForm(QWidget* w)
     w->close();
 }
 
-const TKindOps kForm = {
+constexpr TKindOps kForm = Captioned({
     .Create = CreateForm,
     .CreationColour = true,
     .Mouse = false,
@@ -794,19 +787,15 @@ const TKindOps kForm = {
     .DefaultEvent = esMouseDown,
     .Caption = FormCaption,
     .SetCaption = SetFormCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Items = ChildrenOf<FormArea>,
     .SetItems = SetChildrenOf<Itself>,
     .BackColour = FormBackColour,
     .SetBackColour = SetFormBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Canvas = FormCanvas,
     .FitCanvas = FitForm,
     .ShowPicture = FormShowsPicture,
     .Empty = EmptyForm,
-};
+});
 
 // ---- グリッド ------------------------------------------------------------------------------------
 
@@ -877,7 +866,7 @@ void EmptyGrid(QWidget* w)
     static_cast<TSortGrid*>(w)->setRowCount(0);
 }
 
-const TKindOps kGrid = {
+constexpr TKindOps kGrid = {
     .Create = CreateSized<TSortGrid, 5 * 64 + 4, 5 * 24 + 4>,
     .Wire = WireGrid,
     .HasFont = true,
@@ -914,7 +903,7 @@ void SetLabelCaption(TObjNode* rec, const std::string& value)
     l->adjustSize();
 }
 
-const TKindOps kLabel = {
+constexpr TKindOps kLabel = Captioned({
     .Create = CreateLabel,
     .CreationColour = true,
     .Keys = false,
@@ -923,14 +912,10 @@ const TKindOps kLabel = {
     .HasFont = true,
     .Caption = TextCaption<QLabel>,
     .SetCaption = SetLabelCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Empty = Clear<QLabel>,
-};
+});
 
 // ---- チェック -----------------------------------------------------------------------------------
 
@@ -949,15 +934,13 @@ void EmptyCheck(QWidget* w)
     static_cast<QCheckBox*>(w)->setText(QString());
 }
 
-const TKindOps kCheck = {
+constexpr TKindOps kCheck = Captioned({
     .Create = CreateCaptioned<QCheckBox, 97, 17>,
     .Wire = WireSignal<&QCheckBox::clicked, esClick>,
     .DefaultEvent = esClick,
     .HasFont = true,
     .Caption = TextCaption<QCheckBox>,
     .SetCaption = SetTextCaption<QCheckBox>,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Value = NumberValue<&QCheckBox::isChecked>,
     .SetValue = SetCheckValue,
     .BackColour = PaletteBackColour,
@@ -965,7 +948,7 @@ const TKindOps kCheck = {
     .Direct = NumberDirect<&QCheckBox::isChecked>,
     .SetDirect = SetCheckDirect,
     .Empty = EmptyCheck,
-};
+});
 
 // ---- トラック -----------------------------------------------------------------------------------
 
@@ -975,7 +958,7 @@ void WireTrack(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
     W<TTrackBox>(rec)->OnResized = Firing(st, rec, esChange);
 }
 
-const TKindOps kTrack = {
+constexpr TKindOps kTrack = {
     .Create = CreateSized<TTrackBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
@@ -1012,7 +995,7 @@ void EmptyAnime(QWidget* w)
     static_cast<TAnimeBox*>(w)->Stop();   // also its sound
 }
 
-const TKindOps kAnime = {
+constexpr TKindOps kAnime = {
     .Create = CreateSized<TAnimeBox, 100, 100>,
     .CreationFont = false,
     .Keys = false,
@@ -1054,18 +1037,14 @@ void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
     a->setChecked(IntOr(value, 0) != 0);
 }
 
-const TKindOps kMenu = {
+constexpr TKindOps kMenu = Captioned({
     .DefaultEvent = esClick,
     .Caption = MenuCaption,
     .SetCaption = SetMenuCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Value = MenuValue,
     .SetValue = SetMenuValue,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .ShowPicture = MenuShowsPicture,
-};
+});
 
 // ---- ブラウザ -----------------------------------------------------------------------------------
 
@@ -1095,7 +1074,7 @@ std::string BrowserText(TPoruBase&, TObjNode* rec)
     return QStringToSjis(W<TBrowser>(rec)->Location().toString());
 }
 
-const TKindOps kBrowser = {
+constexpr TKindOps kBrowser = {
     .Create = CreateBrowser,
     .CreationFont = false,
     .Keys = false,
@@ -1127,7 +1106,7 @@ void SetPanelCaption(TObjNode* rec, const std::string& value)
     W<QFrame>(rec)->update();
 }
 
-const TKindOps kPanel = {
+constexpr TKindOps kPanel = Captioned({
     .Create = CreatePanel,
     .CreationFont = false,
     .Keys = false,
@@ -1135,15 +1114,11 @@ const TKindOps kPanel = {
     .DefaultEvent = esClick,
     .Caption = PanelCaption,
     .SetCaption = SetPanelCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Items = ChildrenOf<Itself>,
     .SetItems = SetChildrenOf<Itself>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-};
+});
 
 // ---- ラジオ -------------------------------------------------------------------------------------
 
@@ -1184,7 +1159,7 @@ void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
         r->Select(v);
 }
 
-const TKindOps kRadio = {
+constexpr TKindOps kRadio = {
     .Create = CreateSized<TRadioGroup, 185, 105>,
     .Keys = false,
     .Mouse = false,
@@ -1218,7 +1193,7 @@ QWidget* ScrolledArea(TObjNode* rec)
     return W<QScrollArea>(rec)->widget();
 }
 
-const TKindOps kScroll = {
+constexpr TKindOps kScroll = {
     .Create = CreateScroll,
     .CreationFont = false,
     .Keys = false,
@@ -1266,7 +1241,7 @@ void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
     W<QTabWidget>(rec)->setCurrentIndex(IntOr(value, 0));
 }
 
-const TKindOps kTabPage = {
+constexpr TKindOps kTabPage = {
     .Create = CreateSized<QTabWidget, 289, 193>,
     .CreationFont = false,
     .Keys = false,
