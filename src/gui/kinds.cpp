@@ -134,7 +134,7 @@ template <auto Signal, int Slot> void WireSignal(TPoruBase& st, TObjNode* rec, T
     QObject::connect(W<ClassOf<Signal>>(rec), Signal, W<QWidget>(rec), Firing(st, rec, Slot));
 }
 
-// Clicks are reported when the button is released.
+// The relay reports a click when the mouse button is released.
 void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
 {
     relay->clickOnRelease_ = true;
