@@ -76,8 +76,6 @@ void SetButtonCaption(QPushButton* b, const QString& caption)
         b->resize(need, b->height());
 }
 
-namespace {
-
 std::string Num(long long v)
 {
     return std::to_string(v);
@@ -87,6 +85,8 @@ const char* Flag(bool on)
 {
     return on ? "1" : "0";
 }
+
+namespace {
 
 template <class T> T* W(TObjNode* rec)
 {

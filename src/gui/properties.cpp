@@ -83,16 +83,6 @@ struct TPropCall {
 using TGetter = std::string (*)(TPropCall& c);
 using TSetter = void (*)(TPropCall& c, const std::string& value);
 
-std::string Num(long long v)
-{
-    return std::to_string(v);
-}
-
-const char* Flag(bool on)
-{
-    return on ? "1" : "0";
-}
-
 std::string Pair(int a, int b)
 {
     return "(" + Num(a) + "," + Num(b) + ")";
@@ -505,21 +495,27 @@ bool IsCanvas(int kind)
     return kind == okImage || kind == okAnime;
 }
 
-std::string GetStretch(TPropCall& c)
+// The box that shows the object's picture: its own, or a window's background.
+TCanvasBox* PictureBox(TPropCall& c)
 {
     if (IsCanvas(c.Kind))
-        return Flag(static_cast<TCanvasBox*>(c.W)->Stretch);
+        return static_cast<TCanvasBox*>(c.W);
     if (c.Kind == okForm)
-        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Stretch);
+        return static_cast<TFormWindow*>(c.W)->Background();
+    return nullptr;
+}
+
+std::string GetStretch(TPropCall& c)
+{
+    if (TCanvasBox* box = PictureBox(c))
+        return Flag(box->Stretch);
     return c.Text(std::string());
 }
 
 std::string GetTransparent(TPropCall& c)
 {
-    if (IsCanvas(c.Kind))
-        return Flag(static_cast<TCanvasBox*>(c.W)->Transparent);
-    if (c.Kind == okForm)
-        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Transparent);
+    if (TCanvasBox* box = PictureBox(c))
+        return Flag(box->Transparent);
     if (c.Kind == okLabel)
         return Flag(c.W->testAttribute(Qt::WA_TranslucentBackground));
     return "0";
@@ -529,12 +525,8 @@ std::string GetTransparent(TPropCall& c)
 void SetStretchTransparent(TPropCall& c, const std::string& value)
 {
     const bool on = (c.Code == pStretch ? IntOr(value, 0) : LenientNumber(value)) > 0;
-    TCanvasBox* box = nullptr;
-    if (IsCanvas(c.Kind))
-        box = static_cast<TCanvasBox*>(c.W);
-    else if (c.Kind == okForm && c.Rec->Index != 0)
-        box = static_cast<TFormWindow*>(c.W)->Background();
-    else if (c.Kind == okLabel && c.Code == pTransparent) {
+    TCanvasBox* box = c.Kind == okForm && c.Rec->Index == 0 ? nullptr : PictureBox(c);
+    if (!box && c.Kind == okLabel && c.Code == pTransparent) {
         c.W->setAttribute(Qt::WA_TranslucentBackground, on);
         c.W->setAutoFillBackground(!on);
         return;
