@@ -76,8 +76,6 @@ void SetButtonCaption(QPushButton* b, const QString& caption)
         b->resize(need, b->height());
 }
 
-namespace {
-
 std::string Num(long long v)
 {
     return std::to_string(v);
@@ -88,12 +86,131 @@ const char* Flag(bool on)
     return on ? "1" : "0";
 }
 
+namespace {
+
 template <class T> T* W(TObjNode* rec)
 {
     return static_cast<T*>(static_cast<QWidget*>(rec->Control));
 }
 
+// The class that declares a member function, so that an operation given only the
+// member knows what to cast the control to.
+template <class M> struct TDeclaring;
+template <class C, class R, class... A> struct TDeclaring<R (C::*)(A...)> {
+    using Class = C;
+};
+template <class C, class R, class... A> struct TDeclaring<R (C::*)(A...) const> {
+    using Class = C;
+};
+template <auto Member> using ClassOf = typename TDeclaring<decltype(Member)>::Class;
+
 // ---- operations shared by several kinds --------------------------------------------------------
+
+// A control on the main window's surface at its default size; a captioned one shows
+// the object's name.
+template <class C, int Width, int Height> QWidget* CreateSized(const TNewControl& n)
+{
+    auto* c = new C(n.Parent);
+    c->resize(Width, Height);
+    return c;
+}
+
+template <class C, int Width, int Height> QWidget* CreateCaptioned(const TNewControl& n)
+{
+    auto* c = new C(n.Caption, n.Parent);
+    c->resize(Width, Height);
+    return c;
+}
+
+// Runs the handler of an event slot of the object, found by its id when it fires.
+auto Firing(TPoruBase& st, TObjNode* rec, int slot)
+{
+    return [sp = &st, id = rec->Index, slot] { FireEvent(*sp, id, slot); };
+}
+
+// The control reports an event each time it emits a signal.
+template <auto Signal, int Slot> void WireSignal(TPoruBase& st, TObjNode* rec, TEventRelay*)
+{
+    QObject::connect(W<ClassOf<Signal>>(rec), Signal, W<QWidget>(rec), Firing(st, rec, Slot));
+}
+
+// The relay reports a click when the mouse button is released.
+void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
+{
+    relay->clickOnRelease_ = true;
+}
+
+// A scrolling control reports the mouse over its viewport.
+void WireViewport(TPoruBase&, TObjNode* rec, TEventRelay* relay)
+{
+    Watch(W<QAbstractScrollArea>(rec)->viewport(), relay, true);
+    relay->clickOnRelease_ = true;
+}
+
+// The caption of a control that shows it as its text.
+template <class C> std::string TextCaption(TObjNode* rec)
+{
+    return QStringToSjis(W<C>(rec)->text());
+}
+
+template <class C> void SetTextCaption(TObjNode* rec, const std::string& value)
+{
+    W<C>(rec)->setText(SjisToQString(value));
+}
+
+// 値 read from a member of the control (a flag reads 1 or 0).
+template <auto Get> std::string NumberValue(TPoruBase&, TObjNode* rec)
+{
+    return Num((W<ClassOf<Get>>(rec)->*Get)());
+}
+
+// 値 that chooses among the control's entries: a number outside them is ignored.
+template <auto Count, auto Choose> void SetChoiceValue(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    auto* c = W<ClassOf<Choose>>(rec);
+    const int v = IntOr(value, -1);
+    if (v >= 0 && v < (c->*Count)())
+        (c->*Choose)(v);
+}
+
+// The object's name used as a number.
+template <auto Get> std::string NumberDirect(TPoruBase& st, TObjNode* rec, THashNode*)
+{
+    st.LastTypeTag = "e";
+    return Num((W<ClassOf<Get>>(rec)->*Get)());
+}
+
+int DirectNumber(const std::string& value)
+{
+    return static_cast<int>(std::trunc(ToNumber(value)));
+}
+
+template <auto Set> void SetNumberDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
+{
+    (W<ClassOf<Set>>(rec)->*Set)(DirectNumber(value));
+}
+
+// 編集 of a control that can be made read-only.
+template <class C> std::string Writable(TPoruBase&, TObjNode* rec)
+{
+    return Flag(!W<C>(rec)->isReadOnly());
+}
+
+template <class C> void SetWritable(TPoruBase&, TObjNode* rec, const std::string& value)
+{
+    W<C>(rec)->setReadOnly(LenientNumber(value) == 0);
+}
+
+template <class C> void Clear(QWidget* w)
+{
+    static_cast<C*>(w)->clear();
+}
+
+// A picture shown as an icon; none for an empty picture.
+QIcon IconOf(const QImage& img)
+{
+    return img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img));
+}
 
 std::string CaptionText(TPoruBase&, TObjNode* rec)
 {
@@ -115,9 +232,17 @@ void SetCaptionDirect(TPoruBase& st, TObjNode* rec, THashNode*, const std::strin
     SetWidgetText(st, rec, value);
 }
 
-int DirectNumber(const std::string& value)
+// The record of a kind that shows a caption: テキスト is the caption, and so is the
+// object's name used as a value unless the kind says otherwise.
+constexpr TKindOps Captioned(TKindOps ops)
 {
-    return static_cast<int>(std::trunc(ToNumber(value)));
+    ops.Text = CaptionText;
+    ops.SetText = SetCaptionText;
+    if (!ops.Direct) {
+        ops.Direct = CaptionDirect;
+        ops.SetDirect = SetCaptionDirect;
+    }
+    return ops;
 }
 
 std::string PaletteBackColour(TPoruBase&, TObjNode* rec)
@@ -181,39 +306,27 @@ QWidget* SurfaceIfMain(TPoruBase& st, TObjNode* rec)
     return rec->Index == 0 ? HostWindowOf(st)->Surface() : nullptr;
 }
 
-std::string ContainerItems(TPoruBase& st, TObjNode* rec)
+// アイテム of a container: the objects placed in the part of the control that Inner
+// names (only asked for when the record is not 母艦).
+template <QWidget* (*Inner)(TObjNode*)> std::string ChildrenOf(TPoruBase& st, TObjNode* rec)
 {
     QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QWidget>(rec));
+    return ChildNames(st, main ? main : Inner(rec));
 }
 
-void SetContainerItems(TPoruBase& st, TObjNode* rec, const std::string& value)
+template <QWidget* (*Inner)(TObjNode*), bool Grow = false>
+void SetChildrenOf(TPoruBase& st, TObjNode* rec, const std::string& value)
 {
     QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QWidget>(rec), value, false);
+    AdoptChildren(st, main ? main : Inner(rec), value, Grow);
+}
+
+QWidget* Itself(TObjNode* rec)
+{
+    return W<QWidget>(rec);
 }
 
 // ---- ボタン -------------------------------------------------------------------------------------
-
-QWidget* CreateButton(const TNewControl& n)
-{
-    auto* b = new QPushButton(n.Caption, n.Parent);
-    b->resize(75, 25);
-    return b;
-}
-
-void WireButton(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QPushButton>(rec), &QPushButton::clicked, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esClick); });
-}
-
-std::string ButtonCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QPushButton>(rec)->text());
-}
 
 void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
 {
@@ -223,25 +336,21 @@ void SetButtonCaptionOp(TObjNode* rec, const std::string& value)
 void ButtonShowsPicture(TObjNode* rec, const QImage& img)
 {
     auto* b = W<QPushButton>(rec);
-    b->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    b->setIcon(IconOf(img));
     if (!img.isNull())
         b->setIconSize(img.size());
 }
 
-const TKindOps kButton = {
-    .Create = CreateButton,
+constexpr TKindOps kButton = Captioned({
+    .Create = CreateCaptioned<QPushButton, 75, 25>,
     .Keys = false,
-    .Wire = WireButton,
+    .Wire = WireSignal<&QPushButton::clicked, esClick>,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = ButtonCaption,
+    .Caption = TextCaption<QPushButton>,
     .SetCaption = SetButtonCaptionOp,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .ShowPicture = ButtonShowsPicture,
-};
+});
 
 // ---- エディタ -----------------------------------------------------------------------------------
 
@@ -255,36 +364,8 @@ QWidget* CreateEdit(const TNewControl& n)
 
 void WireEdit(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QLineEdit>(rec), &QLineEdit::textChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-    relay->clickOnRelease_ = true;
-}
-
-std::string EditCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QLineEdit>(rec)->text());
-}
-
-void SetEditCaption(TObjNode* rec, const std::string& value)
-{
-    W<QLineEdit>(rec)->setText(SjisToQString(value));
-}
-
-std::string EditEditable(TPoruBase&, TObjNode* rec)
-{
-    return Flag(!W<QLineEdit>(rec)->isReadOnly());
-}
-
-void SetEditEditable(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    W<QLineEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
-}
-
-void EmptyEdit(QWidget* w)
-{
-    static_cast<QLineEdit*>(w)->clear();
+    WireSignal<&QLineEdit::textChanged, esChange>(st, rec, relay);
+    WireClickOnRelease(st, rec, relay);
 }
 
 void EditTakesFiles(QWidget* w, const std::vector<std::string>& files)
@@ -297,40 +378,24 @@ void EditTakesFiles(QWidget* w, const std::vector<std::string>& files)
     static_cast<QLineEdit*>(w)->setText(SjisToQString(Trim(list)));
 }
 
-const TKindOps kEdit = {
+constexpr TKindOps kEdit = Captioned({
     .Create = CreateEdit,
     .CreationFont = false,
     .Wire = WireEdit,
     .DefaultEvent = esChange,
     .HasFont = true,
     .HasSelection = true,
-    .Caption = EditCaption,
-    .SetCaption = SetEditCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Editable = EditEditable,
-    .SetEditable = SetEditEditable,
+    .Caption = TextCaption<QLineEdit>,
+    .SetCaption = SetTextCaption<QLineEdit>,
+    .Editable = Writable<QLineEdit>,
+    .SetEditable = SetWritable<QLineEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-    .Empty = EmptyEdit,
+    .Empty = Clear<QLineEdit>,
     .TakeFiles = EditTakesFiles,
-};
+});
 
 // ---- イメージ -----------------------------------------------------------------------------------
-
-QWidget* CreateImage(const TNewControl& n)
-{
-    auto* box = new TCanvasBox(n.Parent);
-    box->resize(105, 105);
-    return box;
-}
-
-void WireClickOnRelease(TPoruBase&, TObjNode*, TEventRelay* relay)
-{
-    relay->clickOnRelease_ = true;
-}
 
 std::string ImageDirect(TPoruBase&, TObjNode*, THashNode* word)
 {
@@ -369,8 +434,8 @@ void EmptyImage(QWidget* w)
     static_cast<TCanvasBox*>(w)->SetPicture(QImage());
 }
 
-const TKindOps kImage = {
-    .Create = CreateImage,
+constexpr TKindOps kImage = {
+    .Create = CreateSized<TCanvasBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireClickOnRelease,
@@ -393,19 +458,6 @@ QWidget* CreateBar(const TNewControl& n)
     return bar;
 }
 
-void WireBar(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QScrollBar>(rec), &QScrollBar::valueChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-}
-
-std::string BarValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QScrollBar>(rec)->value());
-}
-
 void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     auto* b = W<QScrollBar>(rec);
@@ -414,27 +466,16 @@ void SetBarValue(TPoruBase&, TObjNode* rec, const std::string& value)
         b->setValue(std::clamp(v, b->minimum(), b->maximum()));
 }
 
-std::string BarDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<QScrollBar>(rec)->value());
-}
-
-void SetBarDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<QScrollBar>(rec)->setValue(DirectNumber(value));
-}
-
-const TKindOps kBar = {
+constexpr TKindOps kBar = {
     .Create = CreateBar,
     .CreationFont = false,
     .Mouse = false,
-    .Wire = WireBar,
+    .Wire = WireSignal<&QScrollBar::valueChanged, esChange>,
     .DefaultEvent = esChange,
-    .Value = BarValue,
+    .Value = NumberValue<&QScrollBar::value>,
     .SetValue = SetBarValue,
-    .Direct = BarDirect,
-    .SetDirect = SetBarDirect,
+    .Direct = NumberDirect<&QScrollBar::value>,
+    .SetDirect = SetNumberDirect<&QScrollBar::setValue>,
 };
 
 // ---- コンボ -------------------------------------------------------------------------------------
@@ -452,11 +493,9 @@ QWidget* CreateCombo(const TNewControl& n)
 
 void WireCombo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     auto* c = W<QComboBox>(rec);
-    QObject::connect(c, &QComboBox::editTextChanged, c, [sp, id] { FireEvent(*sp, id, esChange); });
-    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [sp, id] { FireEvent(*sp, id, esClick); });
+    QObject::connect(c, &QComboBox::editTextChanged, c, Firing(st, rec, esChange));
+    QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, Firing(st, rec, esClick));
     if (c->lineEdit())
         Watch(c->lineEdit(), relay, false);
 }
@@ -489,19 +528,6 @@ void SetComboItems(TPoruBase&, TObjNode* rec, const std::string& value)
     c->setEditText(keep);
 }
 
-std::string ComboValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QComboBox>(rec)->currentIndex());
-}
-
-void SetComboValue(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    auto* c = W<QComboBox>(rec);
-    const int v = IntOr(value, -1);
-    if (v >= 0 && v < c->count())
-        c->setCurrentIndex(v);
-}
-
 std::string ComboEditable(TPoruBase&, TObjNode* rec)
 {
     return Flag(W<QComboBox>(rec)->isEditable());
@@ -512,12 +538,7 @@ void SetComboEditable(TPoruBase&, TObjNode* rec, const std::string& value)
     W<QComboBox>(rec)->setEditable(LenientNumber(value) != 0);
 }
 
-void EmptyCombo(QWidget* w)
-{
-    static_cast<QComboBox*>(w)->clear();
-}
-
-const TKindOps kCombo = {
+constexpr TKindOps kCombo = Captioned({
     .Create = CreateCombo,
     .CreationFont = false,
     .Wire = WireCombo,
@@ -526,35 +547,18 @@ const TKindOps kCombo = {
     .HasSelection = true,
     .Caption = ComboCaption,
     .SetCaption = SetComboCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Items = ComboItems,
     .SetItems = SetComboItems,
-    .Value = ComboValue,
-    .SetValue = SetComboValue,
+    .Value = NumberValue<&QComboBox::currentIndex>,
+    .SetValue = SetChoiceValue<&QComboBox::count, &QComboBox::setCurrentIndex>,
     .Editable = ComboEditable,
     .SetEditable = SetComboEditable,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-    .Empty = EmptyCombo,
-};
+    .Empty = Clear<QComboBox>,
+});
 
 // ---- リスト -------------------------------------------------------------------------------------
-
-QWidget* CreateList(const TNewControl& n)
-{
-    auto* l = new QListWidget(n.Parent);
-    l->resize(121, 97);
-    return l;
-}
-
-void WireViewport(TPoruBase&, TObjNode* rec, TEventRelay* relay)
-{
-    Watch(W<QAbstractScrollArea>(rec)->viewport(), relay, true);
-    relay->clickOnRelease_ = true;
-}
 
 std::string ListText(TPoruBase&, TObjNode* rec)
 {
@@ -584,34 +588,8 @@ void SetListItems(TPoruBase&, TObjNode* rec, const std::string& value)
     l->addItems(SplitItemLines(value));
 }
 
-std::string ListValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QListWidget>(rec)->currentRow());
-}
-
-void SetListValue(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    auto* l = W<QListWidget>(rec);
-    const int v = IntOr(value, -1);
-    if (v >= 0 && v < l->count())
-        l->setCurrentRow(v);
-}
-
-std::string ListDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<QListWidget>(rec)->currentRow());
-}
-
-void SetListDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<QListWidget>(rec)->setCurrentRow(DirectNumber(value));
-}
-
-void EmptyList(QWidget* w)
-{
-    static_cast<QListWidget*>(w)->clear();
-}
+// The overload of the list's row setter that takes just the row.
+constexpr auto kSetListRow = qOverload<int>(&QListWidget::setCurrentRow);
 
 void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
 {
@@ -619,8 +597,8 @@ void ListTakesFiles(QWidget* w, const std::vector<std::string>& files)
         static_cast<QListWidget*>(w)->addItem(SjisToQString(f));
 }
 
-const TKindOps kList = {
-    .Create = CreateList,
+constexpr TKindOps kList = {
+    .Create = CreateSized<QListWidget, 121, 97>,
     .Wire = WireViewport,
     .DefaultEvent = esClick,
     .HasFont = true,
@@ -628,13 +606,13 @@ const TKindOps kList = {
     .SetText = SetListText,
     .Items = ListItems,
     .SetItems = SetListItems,
-    .Value = ListValue,
-    .SetValue = SetListValue,
+    .Value = NumberValue<&QListWidget::currentRow>,
+    .SetValue = SetChoiceValue<&QListWidget::count, kSetListRow>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = ListDirect,
-    .SetDirect = SetListDirect,
-    .Empty = EmptyList,
+    .Direct = NumberDirect<&QListWidget::currentRow>,
+    .SetDirect = SetNumberDirect<kSetListRow>,
+    .Empty = Clear<QListWidget>,
     .TakeFiles = ListTakesFiles,
 };
 
@@ -657,12 +635,8 @@ QWidget* CreateTextEditor(const TNewControl& n)
 
 void WireMemo(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    auto* m = W<QPlainTextEdit>(rec);
-    QObject::connect(m, &QPlainTextEdit::textChanged, m, [sp, id] { FireEvent(*sp, id, esChange); });
-    Watch(m->viewport(), relay, true);
-    relay->clickOnRelease_ = true;
+    WireSignal<&QPlainTextEdit::textChanged, esChange>(st, rec, relay);
+    WireViewport(st, rec, relay);
 }
 
 // Lines end in CR LF in script texts.
@@ -684,61 +658,38 @@ void SetMemoCaption(TObjNode* rec, const std::string& value)
     W<QPlainTextEdit>(rec)->setPlainText(MemoText(value));
 }
 
-std::string MemoEditable(TPoruBase&, TObjNode* rec)
-{
-    return Flag(!W<QPlainTextEdit>(rec)->isReadOnly());
-}
-
-void SetMemoEditable(TPoruBase&, TObjNode* rec, const std::string& value)
-{
-    W<QPlainTextEdit>(rec)->setReadOnly(LenientNumber(value) == 0);
-}
-
-void EmptyMemo(QWidget* w)
-{
-    static_cast<QPlainTextEdit*>(w)->clear();
-}
-
 void MemoTakesFiles(QWidget* w, const std::vector<std::string>& files)
 {
     for (const std::string& f : files)
         static_cast<QPlainTextEdit*>(w)->appendPlainText(SjisToQString(f));
 }
 
-const TKindOps kMemo = {
+constexpr TKindOps kMemo = Captioned({
     .Create = CreateMemo,
     .Wire = WireMemo,
     .HasFont = true,
     .HasSelection = true,
     .Caption = MemoCaption,
     .SetCaption = SetMemoCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Editable = MemoEditable,
-    .SetEditable = SetMemoEditable,
+    .Editable = Writable<QPlainTextEdit>,
+    .SetEditable = SetWritable<QPlainTextEdit>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-    .Empty = EmptyMemo,
+    .Empty = Clear<QPlainTextEdit>,
     .TakeFiles = MemoTakesFiles,
-};
+});
 
-const TKindOps kTEditor = {
+constexpr TKindOps kTEditor = Captioned({
     .Create = CreateTextEditor,
     .Wire = WireMemo,
     .DefaultEvent = esChange,
     .HasSelection = true,
     .Caption = MemoCaption,
     .SetCaption = SetMemoCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-    .Empty = EmptyMemo,
-};
+    .Empty = Clear<QPlainTextEdit>,
+});
 
 // ---- フォーム (and 母艦, the record of index 0) ------------------------------------------------------
 
@@ -753,14 +704,12 @@ QWidget* CreateForm(const TNewControl& n)
 
 void WireForm(TPoruBase& st, TObjNode* rec, TEventRelay*)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     auto* f = W<TFormWindow>(rec);
     // Mouse events of the background picture; keys of the window.
-    auto* bgRelay = new TEventRelay(st, f->Background(), id, false, true, false);
+    auto* bgRelay = new TEventRelay(st, f->Background(), rec->Index, false, true, false);
     Watch(f->Background(), bgRelay, true);
     bgRelay->clickOnRelease_ = true;
-    f->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+    f->OnResized = Firing(st, rec, esChange);
 }
 
 std::string FormCaption(TObjNode* rec)
@@ -773,10 +722,10 @@ void SetFormCaption(TObjNode* rec, const std::string& value)
     W<QWidget>(rec)->setWindowTitle(SjisToQString(value));
 }
 
-std::string FormItems(TPoruBase& st, TObjNode* rec)
+// The window's children stand beside its background picture.
+QWidget* FormArea(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<TFormWindow>(rec)->Background()->parentWidget());
+    return W<TFormWindow>(rec)->Background()->parentWidget();
 }
 
 std::string FormBackColour(TPoruBase& st, TObjNode* rec)
@@ -830,7 +779,7 @@ void EmptyForm(QWidget* w)
     w->close();
 }
 
-const TKindOps kForm = {
+constexpr TKindOps kForm = Captioned({
     .Create = CreateForm,
     .CreationColour = true,
     .Mouse = false,
@@ -838,28 +787,17 @@ const TKindOps kForm = {
     .DefaultEvent = esMouseDown,
     .Caption = FormCaption,
     .SetCaption = SetFormCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Items = FormItems,
-    .SetItems = SetContainerItems,
+    .Items = ChildrenOf<FormArea>,
+    .SetItems = SetChildrenOf<Itself>,
     .BackColour = FormBackColour,
     .SetBackColour = SetFormBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .Canvas = FormCanvas,
     .FitCanvas = FitForm,
     .ShowPicture = FormShowsPicture,
     .Empty = EmptyForm,
-};
+});
 
 // ---- グリッド ------------------------------------------------------------------------------------
-
-QWidget* CreateGrid(const TNewControl& n)
-{
-    auto* g = new TSortGrid(n.Parent);
-    g->resize(5 * 64 + 4, 5 * 24 + 4);
-    return g;
-}
 
 void WireGrid(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
@@ -884,11 +822,6 @@ std::string GridItems(TPoruBase&, TObjNode* rec)
 void SetGridCsv(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     W<TSortGrid>(rec)->LoadCsv(value);
-}
-
-std::string GridValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<TSortGrid>(rec)->currentRow());
 }
 
 void SetGridValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -933,15 +866,15 @@ void EmptyGrid(QWidget* w)
     static_cast<TSortGrid*>(w)->setRowCount(0);
 }
 
-const TKindOps kGrid = {
-    .Create = CreateGrid,
+constexpr TKindOps kGrid = {
+    .Create = CreateSized<TSortGrid, 5 * 64 + 4, 5 * 24 + 4>,
     .Wire = WireGrid,
     .HasFont = true,
     .Text = GridText,
     .SetText = SetGridCsv,
     .Items = GridItems,
     .SetItems = SetGridCsv,
-    .Value = GridValue,
+    .Value = NumberValue<&TSortGrid::currentRow>,
     .SetValue = SetGridValue,
     .Editable = GridEditable,
     .SetEditable = SetGridEditable,
@@ -963,11 +896,6 @@ QWidget* CreateLabel(const TNewControl& n)
     return l;
 }
 
-std::string LabelCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QLabel>(rec)->text());
-}
-
 void SetLabelCaption(TObjNode* rec, const std::string& value)
 {
     auto* l = W<QLabel>(rec);
@@ -975,70 +903,25 @@ void SetLabelCaption(TObjNode* rec, const std::string& value)
     l->adjustSize();
 }
 
-void EmptyLabel(QWidget* w)
-{
-    static_cast<QLabel*>(w)->clear();
-}
-
-const TKindOps kLabel = {
+constexpr TKindOps kLabel = Captioned({
     .Create = CreateLabel,
     .CreationColour = true,
     .Keys = false,
     .Wire = WireClickOnRelease,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = LabelCaption,
+    .Caption = TextCaption<QLabel>,
     .SetCaption = SetLabelCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-    .Empty = EmptyLabel,
-};
+    .Empty = Clear<QLabel>,
+});
 
 // ---- チェック -----------------------------------------------------------------------------------
-
-QWidget* CreateCheck(const TNewControl& n)
-{
-    auto* c = new QCheckBox(n.Caption, n.Parent);
-    c->resize(97, 17);
-    return c;
-}
-
-void WireCheck(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QCheckBox>(rec), &QCheckBox::clicked, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esClick); });
-}
-
-std::string CheckCaption(TObjNode* rec)
-{
-    return QStringToSjis(W<QCheckBox>(rec)->text());
-}
-
-void SetCheckCaption(TObjNode* rec, const std::string& value)
-{
-    W<QCheckBox>(rec)->setText(SjisToQString(value));
-}
-
-std::string CheckValue(TPoruBase&, TObjNode* rec)
-{
-    return Flag(W<QCheckBox>(rec)->isChecked());
-}
 
 void SetCheckValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     W<QCheckBox>(rec)->setChecked(IntOr(value, 0) != 0);
-}
-
-std::string CheckDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return Flag(W<QCheckBox>(rec)->isChecked());
 }
 
 void SetCheckDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
@@ -1051,43 +934,32 @@ void EmptyCheck(QWidget* w)
     static_cast<QCheckBox*>(w)->setText(QString());
 }
 
-const TKindOps kCheck = {
-    .Create = CreateCheck,
-    .Wire = WireCheck,
+constexpr TKindOps kCheck = Captioned({
+    .Create = CreateCaptioned<QCheckBox, 97, 17>,
+    .Wire = WireSignal<&QCheckBox::clicked, esClick>,
     .DefaultEvent = esClick,
     .HasFont = true,
-    .Caption = CheckCaption,
-    .SetCaption = SetCheckCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Value = CheckValue,
+    .Caption = TextCaption<QCheckBox>,
+    .SetCaption = SetTextCaption<QCheckBox>,
+    .Value = NumberValue<&QCheckBox::isChecked>,
     .SetValue = SetCheckValue,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CheckDirect,
+    .Direct = NumberDirect<&QCheckBox::isChecked>,
     .SetDirect = SetCheckDirect,
     .Empty = EmptyCheck,
-};
+});
 
 // ---- トラック -----------------------------------------------------------------------------------
 
-QWidget* CreateTrack(const TNewControl& n)
-{
-    auto* t = new TTrackBox(n.Parent);
-    t->resize(105, 105);
-    return t;
-}
-
 void WireTrack(TPoruBase& st, TObjNode* rec, TEventRelay* relay)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
     relay->clickOnRelease_ = true;
-    W<TTrackBox>(rec)->OnResized = [sp, id] { FireEvent(*sp, id, esChange); };
+    W<TTrackBox>(rec)->OnResized = Firing(st, rec, esChange);
 }
 
-const TKindOps kTrack = {
-    .Create = CreateTrack,
+constexpr TKindOps kTrack = {
+    .Create = CreateSized<TTrackBox, 105, 105>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireTrack,
@@ -1095,13 +967,6 @@ const TKindOps kTrack = {
 };
 
 // ---- アニメ -------------------------------------------------------------------------------------
-
-QWidget* CreateAnime(const TNewControl& n)
-{
-    auto* a = new TAnimeBox(n.Parent);
-    a->resize(100, 100);
-    return a;
-}
 
 // The box reports its click on the press.
 void WireAnime(TPoruBase& st, TObjNode* rec, TEventRelay*)
@@ -1130,8 +995,8 @@ void EmptyAnime(QWidget* w)
     static_cast<TAnimeBox*>(w)->Stop();   // also its sound
 }
 
-const TKindOps kAnime = {
-    .Create = CreateAnime,
+constexpr TKindOps kAnime = {
+    .Create = CreateSized<TAnimeBox, 100, 100>,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireAnime,
@@ -1162,7 +1027,7 @@ std::string MenuValue(TPoruBase&, TObjNode* rec)
 
 void MenuShowsPicture(TObjNode* rec, const QImage& img)
 {
-    ObjectAction(rec)->setIcon(img.isNull() ? QIcon() : QIcon(QPixmap::fromImage(img)));
+    ObjectAction(rec)->setIcon(IconOf(img));
 }
 
 void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -1172,18 +1037,14 @@ void SetMenuValue(TPoruBase&, TObjNode* rec, const std::string& value)
     a->setChecked(IntOr(value, 0) != 0);
 }
 
-const TKindOps kMenu = {
+constexpr TKindOps kMenu = Captioned({
     .DefaultEvent = esClick,
     .Caption = MenuCaption,
     .SetCaption = SetMenuCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
     .Value = MenuValue,
     .SetValue = SetMenuValue,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
     .ShowPicture = MenuShowsPicture,
-};
+});
 
 // ---- ブラウザ -----------------------------------------------------------------------------------
 
@@ -1213,7 +1074,7 @@ std::string BrowserText(TPoruBase&, TObjNode* rec)
     return QStringToSjis(W<TBrowser>(rec)->Location().toString());
 }
 
-const TKindOps kBrowser = {
+constexpr TKindOps kBrowser = {
     .Create = CreateBrowser,
     .CreationFont = false,
     .Keys = false,
@@ -1245,7 +1106,7 @@ void SetPanelCaption(TObjNode* rec, const std::string& value)
     W<QFrame>(rec)->update();
 }
 
-const TKindOps kPanel = {
+constexpr TKindOps kPanel = Captioned({
     .Create = CreatePanel,
     .CreationFont = false,
     .Keys = false,
@@ -1253,30 +1114,17 @@ const TKindOps kPanel = {
     .DefaultEvent = esClick,
     .Caption = PanelCaption,
     .SetCaption = SetPanelCaption,
-    .Text = CaptionText,
-    .SetText = SetCaptionText,
-    .Items = ContainerItems,
-    .SetItems = SetContainerItems,
+    .Items = ChildrenOf<Itself>,
+    .SetItems = SetChildrenOf<Itself>,
     .BackColour = PaletteBackColour,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = CaptionDirect,
-    .SetDirect = SetCaptionDirect,
-};
+});
 
 // ---- ラジオ -------------------------------------------------------------------------------------
 
-QWidget* CreateRadio(const TNewControl& n)
-{
-    auto* r = new TRadioGroup(n.Parent);
-    r->resize(185, 105);
-    return r;
-}
-
 void WireRadio(TPoruBase& st, TObjNode* rec, TEventRelay*)
 {
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    W<TRadioGroup>(rec)->OnClicked = [sp, id] { FireEvent(*sp, id, esClick); };
+    W<TRadioGroup>(rec)->OnClicked = Firing(st, rec, esClick);
 }
 
 std::string RadioText(TPoruBase&, TObjNode* rec)
@@ -1303,11 +1151,6 @@ void SetRadioItems(TPoruBase&, TObjNode* rec, const std::string& value)
     W<TRadioGroup>(rec)->SetItems(SplitItemLines(value));
 }
 
-std::string RadioValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<TRadioGroup>(rec)->Selected());
-}
-
 void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
 {
     auto* r = W<TRadioGroup>(rec);
@@ -1316,19 +1159,8 @@ void SetRadioValue(TPoruBase&, TObjNode* rec, const std::string& value)
         r->Select(v);
 }
 
-std::string RadioDirect(TPoruBase& st, TObjNode* rec, THashNode*)
-{
-    st.LastTypeTag = "e";
-    return std::to_string(W<TRadioGroup>(rec)->Selected());
-}
-
-void SetRadioDirect(TPoruBase&, TObjNode* rec, THashNode*, const std::string& value)
-{
-    W<TRadioGroup>(rec)->Select(DirectNumber(value));
-}
-
-const TKindOps kRadio = {
-    .Create = CreateRadio,
+constexpr TKindOps kRadio = {
+    .Create = CreateSized<TRadioGroup, 185, 105>,
     .Keys = false,
     .Mouse = false,
     .Wire = WireRadio,
@@ -1336,11 +1168,11 @@ const TKindOps kRadio = {
     .SetText = SetRadioText,
     .Items = RadioItems,
     .SetItems = SetRadioItems,
-    .Value = RadioValue,
+    .Value = NumberValue<&TRadioGroup::Selected>,
     .SetValue = SetRadioValue,
     .SetBackColour = SetPaletteBackColour,
-    .Direct = RadioDirect,
-    .SetDirect = SetRadioDirect,
+    .Direct = NumberDirect<&TRadioGroup::Selected>,
+    .SetDirect = SetNumberDirect<&TRadioGroup::Select>,
 };
 
 // ---- スクロール ----------------------------------------------------------------------------------
@@ -1355,43 +1187,22 @@ QWidget* CreateScroll(const TNewControl& n)
     return s;
 }
 
-std::string ScrollItems(TPoruBase& st, TObjNode* rec)
+// The children stand in the scrolled area, which grows to hold them.
+QWidget* ScrolledArea(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QScrollArea>(rec)->widget());
+    return W<QScrollArea>(rec)->widget();
 }
 
-void SetScrollItems(TPoruBase& st, TObjNode* rec, const std::string& value)
-{
-    QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QScrollArea>(rec)->widget(), value, true);
-}
-
-const TKindOps kScroll = {
+constexpr TKindOps kScroll = {
     .Create = CreateScroll,
     .CreationFont = false,
     .Keys = false,
     .Wire = WireViewport,
-    .Items = ScrollItems,
-    .SetItems = SetScrollItems,
+    .Items = ChildrenOf<ScrolledArea>,
+    .SetItems = SetChildrenOf<ScrolledArea, true>,
 };
 
 // ---- タブページ ----------------------------------------------------------------------------------
-
-QWidget* CreateTabPage(const TNewControl& n)
-{
-    auto* t = new QTabWidget(n.Parent);
-    t->resize(289, 193);
-    return t;
-}
-
-void WireTabPage(TPoruBase& st, TObjNode* rec, TEventRelay*)
-{
-    TPoruBase* sp = &st;
-    const int id = rec->Index;
-    QObject::connect(W<QTabWidget>(rec), &QTabWidget::currentChanged, W<QWidget>(rec),
-                     [sp, id] { FireEvent(*sp, id, esChange); });
-}
 
 std::string TabPageText(TPoruBase&, TObjNode* rec)
 {
@@ -1419,21 +1230,10 @@ void SetTabPageText(TPoruBase&, TObjNode* rec, const std::string& value)
     }
 }
 
-std::string TabPageItems(TPoruBase& st, TObjNode* rec)
+// The children stand on the page shown.
+QWidget* CurrentPage(TObjNode* rec)
 {
-    QWidget* main = SurfaceIfMain(st, rec);
-    return ChildNames(st, main ? main : W<QTabWidget>(rec)->currentWidget());
-}
-
-void SetTabPageItems(TPoruBase& st, TObjNode* rec, const std::string& value)
-{
-    QWidget* main = SurfaceIfMain(st, rec);
-    AdoptChildren(st, main ? main : W<QTabWidget>(rec)->currentWidget(), value, false);
-}
-
-std::string TabPageValue(TPoruBase&, TObjNode* rec)
-{
-    return Num(W<QTabWidget>(rec)->currentIndex());
+    return W<QTabWidget>(rec)->currentWidget();
 }
 
 void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
@@ -1441,17 +1241,17 @@ void SetTabPageValue(TPoruBase&, TObjNode* rec, const std::string& value)
     W<QTabWidget>(rec)->setCurrentIndex(IntOr(value, 0));
 }
 
-const TKindOps kTabPage = {
-    .Create = CreateTabPage,
+constexpr TKindOps kTabPage = {
+    .Create = CreateSized<QTabWidget, 289, 193>,
     .CreationFont = false,
     .Keys = false,
-    .Wire = WireTabPage,
+    .Wire = WireSignal<&QTabWidget::currentChanged, esChange>,
     .DefaultEvent = esChange,
     .Text = TabPageText,
     .SetText = SetTabPageText,
-    .Items = TabPageItems,
-    .SetItems = SetTabPageItems,
-    .Value = TabPageValue,
+    .Items = ChildrenOf<CurrentPage>,
+    .SetItems = SetChildrenOf<CurrentPage>,
+    .Value = NumberValue<&QTabWidget::currentIndex>,
     .SetValue = SetTabPageValue,
 };
 

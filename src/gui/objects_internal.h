@@ -60,6 +60,9 @@ void AssignHandler(TPoruBase& st, TObjNode* rec, int slot, const std::string& va
 std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& prop);
 void SetProperty(TPoruBase& st, THashNode* word, const std::string& prop, const std::string& rawValue);
 
+// Readings of properties and kind operations: a number; a flag as 1 or 0.
+std::string Num(long long v);
+const char* Flag(bool on);
 // Lenient number reading: thousands commas ignored, "$" for hexadecimal, truncated.
 long long LenientNumber(const std::string& text);
 // The whole number of a trimmed text, or def.

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "commands/drawing/pixels_icon.h"
 #include "commands/files/files.h"
@@ -287,22 +288,11 @@ void cmdChangeDepth(TPoruBase& st)
 
 // ---- filters ----
 
-// clang-format off
-enum class TFilter {
-    FlipV, FlipH, TurnRight, Negate, Grey, Solarize, Brightness, Gamma, Rotate, Edge, Blur, Sharpen, Sepia
-};
-// clang-format on
-
-template <TFilter F> void cmdFilter(TPoruBase& st)
+// Runs a filter on the picture of the object named on the stack; an object that has
+// none yet gives a white picture of the control's size. A filter that turns the
+// picture refits the control to it.
+void FilterPicture(TPoruBase& st, const std::function<void(TPixels&)>& filter, bool turns = false)
 {
-    RequireWindow(st);
-    long double amount = 0;
-    int32_t colour = 0;
-    if (F == TFilter::Sepia)
-        colour = ParseColourText(st.PopText(), 0);
-    else if (F == TFilter::Brightness || F == TFilter::Gamma || F == TFilter::Rotate || F == TFilter::Blur ||
-             F == TFilter::Sharpen)
-        amount = st.PopNumber();
     const std::string name = PopObjectName(st);
     TObjNode* obj = nullptr;
     QImage* img = PictureOfObject(st, name, obj, "\"は、イメージではありません。");
@@ -312,61 +302,69 @@ template <TFilter F> void cmdFilter(TPoruBase& st)
         const QSize size = w ? w->size() : QSize(1, 1);
         pix = TPixels(std::max(1, size.width()), std::max(1, size.height()), 0xFFFFFFFFu);
     }
-    switch (F) {
-    case TFilter::FlipV:
-        FlipVertical(pix);
-        break;
-    case TFilter::FlipH:
-        FlipHorizontal(pix);
-        break;
-    case TFilter::TurnRight:
-        RotateRight(pix);
-        break;
-    case TFilter::Negate:
-        Negate(pix);
-        break;
-    case TFilter::Grey:
-        Greyscale(pix);
-        break;
-    case TFilter::Solarize:
-        Solarize(pix);
-        break;
-    case TFilter::Brightness:
-        Brightness(pix, static_cast<double>(amount));
-        break;
-    case TFilter::Gamma:
-        Gamma(pix, static_cast<double>(amount));
-        break;
-    case TFilter::Rotate:
-        RotateHalfDegrees(pix, static_cast<double>(amount));
-        break;
-    case TFilter::Edge:
-        EdgeDetect(pix);
-        break;
-    case TFilter::Blur: {
+    filter(pix);
+    *img = ImageFromPixels(pix);
+    if (turns)
+        CanvasResized(st, obj);
+    else
+        RepaintSurface(st, obj);
+}
+
+template <void (*Filter)(TPixels&)> void cmdFilter(TPoruBase& st)
+{
+    RequireWindow(st);
+    FilterPicture(st, Filter);
+}
+
+void cmdTurnRight(TPoruBase& st)
+{
+    RequireWindow(st);
+    FilterPicture(st, RotateRight, true);
+}
+
+// A filter by an amount, which comes before the object's name.
+template <void (*Filter)(TPixels&, double)> void cmdAmountFilter(TPoruBase& st)
+{
+    RequireWindow(st);
+    const long double amount = st.PopNumber();
+    FilterPicture(st, [amount](TPixels& pix) { Filter(pix, static_cast<double>(amount)); });
+}
+
+// Turning by half degrees, the corners left white.
+void TurnHalfDegrees(TPixels& pix, double n)
+{
+    RotateHalfDegrees(pix, n);
+}
+
+void cmdBlur(TPoruBase& st)
+{
+    RequireWindow(st);
+    const long double amount = st.PopNumber();
+    FilterPicture(st, [&st, amount](TPixels& pix) {
         const long double r = std::trunc(amount / 10);
         if (!(r >= 0))
             RangeError(st);
         // A radius beyond the picture's size averages as the size itself does.
         BoxBlur(pix, static_cast<int>(std::min<long double>(r, std::max(pix.Width, pix.Height))));
-        break;
-    }
-    case TFilter::Sharpen: {
-        const long double s = std::trunc(amount);
+    });
+}
+
+void cmdSharpen(TPoruBase& st)
+{
+    RequireWindow(st);
+    const long double s = std::trunc(st.PopNumber());
+    FilterPicture(st, [&st, s](TPixels& pix) {
         if (s < 0 || s > 255)
             RangeError(st);
         Sharpen(pix, static_cast<int>(s));
-        break;
-    }
-    case TFilter::Sepia:
-        Sepia(pix, colour);
-        break;
-    }
-    *img = ImageFromPixels(pix);
-    if (F == TFilter::TurnRight)
-        CanvasResized(st, obj);
-    else
-        RepaintSurface(st, obj);
+    });
+}
+
+void cmdSepia(TPoruBase& st)
+{
+    RequireWindow(st);
+    const int32_t colour = ParseColourText(st.PopText(), 0);
+    FilterPicture(st, [colour](TPixels& pix) { Sepia(pix, colour); });
 }
 
 // ---- window capture ----
@@ -471,19 +469,19 @@ HandlerRegistrar reg({
     {Cmd::FadeOut, cmdFade<true>},
     {Cmd::FadeIn, cmdFade<false>},
     {Cmd::SavePicture, cmdSavePicture},
-    {Cmd::FlipVertical, cmdFilter<TFilter::FlipV>},
-    {Cmd::FlipHorizontal, cmdFilter<TFilter::FlipH>},
-    {Cmd::TurnRight, cmdFilter<TFilter::TurnRight>},
-    {Cmd::Negate, cmdFilter<TFilter::Negate>},
-    {Cmd::Greyscale, cmdFilter<TFilter::Grey>},
-    {Cmd::Solarize, cmdFilter<TFilter::Solarize>},
-    {Cmd::Brightness, cmdFilter<TFilter::Brightness>},
-    {Cmd::Gamma, cmdFilter<TFilter::Gamma>},
-    {Cmd::Rotate, cmdFilter<TFilter::Rotate>},
-    {Cmd::EdgeDetect, cmdFilter<TFilter::Edge>},
-    {Cmd::Blur, cmdFilter<TFilter::Blur>},
-    {Cmd::Sharpen, cmdFilter<TFilter::Sharpen>},
-    {Cmd::Sepia, cmdFilter<TFilter::Sepia>},
+    {Cmd::FlipVertical, cmdFilter<FlipVertical>},
+    {Cmd::FlipHorizontal, cmdFilter<FlipHorizontal>},
+    {Cmd::TurnRight, cmdTurnRight},
+    {Cmd::Negate, cmdFilter<Negate>},
+    {Cmd::Greyscale, cmdFilter<Greyscale>},
+    {Cmd::Solarize, cmdFilter<Solarize>},
+    {Cmd::Brightness, cmdAmountFilter<Brightness>},
+    {Cmd::Gamma, cmdAmountFilter<Gamma>},
+    {Cmd::Rotate, cmdAmountFilter<TurnHalfDegrees>},
+    {Cmd::EdgeDetect, cmdFilter<EdgeDetect>},
+    {Cmd::Blur, cmdBlur},
+    {Cmd::Sharpen, cmdSharpen},
+    {Cmd::Sepia, cmdSepia},
     {Cmd::BlendPicture, cmdBlendPicture},
     {Cmd::CopyPicturePart, cmdCopyPicturePart},
     {Cmd::ChangeDepth, cmdChangeDepth},

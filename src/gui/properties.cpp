@@ -83,16 +83,6 @@ struct TPropCall {
 using TGetter = std::string (*)(TPropCall& c);
 using TSetter = void (*)(TPropCall& c, const std::string& value);
 
-std::string Num(long long v)
-{
-    return std::to_string(v);
-}
-
-const char* Flag(bool on)
-{
-    return on ? "1" : "0";
-}
-
 std::string Pair(int a, int b)
 {
     return "(" + Num(a) + "," + Num(b) + ")";
@@ -317,6 +307,27 @@ void SetSize(TPropCall& c, const std::string& value)
 
 // ---- text, items and value (by kind) --------------------------------------------------------
 
+// Readings and settings that the kind's record does. A reading the kind lacks gives
+// 0; a setting it lacks is refused as an undefined item of the kind or, for テキスト
+// and 値, as a setting the object does not have.
+enum class TLacking { Undefined, NotDefined };
+
+template <TReadOp TKindOps::*Op> std::string ReadByKind(TPropCall& c)
+{
+    return c.Ops.*Op ? (c.Ops.*Op)(c.St, c.Rec) : "0";
+}
+
+template <TWriteOp TKindOps::*Op, TLacking Lacking = TLacking::Undefined>
+void SetByKind(TPropCall& c, const std::string& value)
+{
+    if (!(c.Ops.*Op)) {
+        if (Lacking == TLacking::NotDefined)
+            c.NotDefined();
+        c.Undefined();
+    }
+    (c.Ops.*Op)(c.St, c.Rec, value);
+}
+
 std::string GetText(TPropCall& c)
 {
     return c.Text(c.Ops.Text ? c.Ops.Text(c.St, c.Rec) : c.Word->Value);
@@ -328,36 +339,16 @@ std::string GetTitle(TPropCall& c)
 }
 
 // テキスト and タイトル set the same.
-void SetText(TPropCall& c, const std::string& value)
-{
-    if (!c.Ops.SetText)
-        c.NotDefined();
-    c.Ops.SetText(c.St, c.Rec, value);
-}
+constexpr auto SetText = SetByKind<&TKindOps::SetText, TLacking::NotDefined>;
 
 std::string GetItems(TPropCall& c)
 {
     return c.Text(c.Ops.Items ? c.Ops.Items(c.St, c.Rec) : std::string());
 }
 
-void SetItems(TPropCall& c, const std::string& value)
-{
-    if (!c.Ops.SetItems)
-        c.Undefined();
-    c.Ops.SetItems(c.St, c.Rec, value);
-}
-
-std::string GetValue(TPropCall& c)
-{
-    return c.Ops.Value ? c.Ops.Value(c.St, c.Rec) : "0";
-}
-
-void SetValue(TPropCall& c, const std::string& value)
-{
-    if (!c.Ops.SetValue)
-        c.NotDefined();
-    c.Ops.SetValue(c.St, c.Rec, value);
-}
+constexpr auto SetItems = SetByKind<&TKindOps::SetItems>;
+constexpr auto GetValue = ReadByKind<&TKindOps::Value>;
+constexpr auto SetValue = SetByKind<&TKindOps::SetValue, TLacking::NotDefined>;
 
 std::string GetName(TPropCall& c)
 {
@@ -504,21 +495,27 @@ bool IsCanvas(int kind)
     return kind == okImage || kind == okAnime;
 }
 
-std::string GetStretch(TPropCall& c)
+// The box that shows the object's picture: its own, or a window's background.
+TCanvasBox* PictureBox(TPropCall& c)
 {
     if (IsCanvas(c.Kind))
-        return Flag(static_cast<TCanvasBox*>(c.W)->Stretch);
+        return static_cast<TCanvasBox*>(c.W);
     if (c.Kind == okForm)
-        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Stretch);
+        return static_cast<TFormWindow*>(c.W)->Background();
+    return nullptr;
+}
+
+std::string GetStretch(TPropCall& c)
+{
+    if (TCanvasBox* box = PictureBox(c))
+        return Flag(box->Stretch);
     return c.Text(std::string());
 }
 
 std::string GetTransparent(TPropCall& c)
 {
-    if (IsCanvas(c.Kind))
-        return Flag(static_cast<TCanvasBox*>(c.W)->Transparent);
-    if (c.Kind == okForm)
-        return Flag(static_cast<TFormWindow*>(c.W)->Background()->Transparent);
+    if (TCanvasBox* box = PictureBox(c))
+        return Flag(box->Transparent);
     if (c.Kind == okLabel)
         return Flag(c.W->testAttribute(Qt::WA_TranslucentBackground));
     return "0";
@@ -528,12 +525,8 @@ std::string GetTransparent(TPropCall& c)
 void SetStretchTransparent(TPropCall& c, const std::string& value)
 {
     const bool on = (c.Code == pStretch ? IntOr(value, 0) : LenientNumber(value)) > 0;
-    TCanvasBox* box = nullptr;
-    if (IsCanvas(c.Kind))
-        box = static_cast<TCanvasBox*>(c.W);
-    else if (c.Kind == okForm && c.Rec->Index != 0)
-        box = static_cast<TFormWindow*>(c.W)->Background();
-    else if (c.Kind == okLabel && c.Code == pTransparent) {
+    TCanvasBox* box = c.Kind == okForm && c.Rec->Index == 0 ? nullptr : PictureBox(c);
+    if (!box && c.Kind == okLabel && c.Code == pTransparent) {
         c.W->setAttribute(Qt::WA_TranslucentBackground, on);
         c.W->setAutoFillBackground(!on);
         return;
@@ -581,17 +574,8 @@ void SetAnime(TPropCall& c, const std::string& value)
 
 // ---- colours and fonts ----------------------------------------------------------------------------
 
-std::string GetBackColour(TPropCall& c)
-{
-    return c.Ops.BackColour ? c.Ops.BackColour(c.St, c.Rec) : "0";
-}
-
-void SetBackColour(TPropCall& c, const std::string& value)
-{
-    if (!c.Ops.SetBackColour)
-        c.Undefined();
-    c.Ops.SetBackColour(c.St, c.Rec, value);
-}
+constexpr auto GetBackColour = ReadByKind<&TKindOps::BackColour>;
+constexpr auto SetBackColour = SetByKind<&TKindOps::SetBackColour>;
 
 std::string GetFontFace(TPropCall& c)
 {
@@ -635,33 +619,26 @@ void SetFont(TPropCall& c, const std::string& value)
 
 // ---- state ----------------------------------------------------------------------------------------
 
-std::string GetVisible(TPropCall& c)
+// 可視 and 有効: a flag of the menu item's action, or of the control (the window for 母艦).
+template <bool (QAction::*OfItem)() const, bool (QWidget::*OfControl)() const> std::string GetFlag(TPropCall& c)
 {
-    return Flag(c.Menu() ? ObjectAction(c.Rec)->isVisible() : c.G->isVisible());
+    return Flag(c.Menu() ? (ObjectAction(c.Rec)->*OfItem)() : (c.G->*OfControl)());
 }
 
-void SetVisible(TPropCall& c, const std::string& value)
+template <void (QAction::*OfItem)(bool), void (QWidget::*OfControl)(bool)>
+void SetFlag(TPropCall& c, const std::string& value)
 {
     const bool on = IntOr(value, 0) != 0;
     if (c.Menu())
-        ObjectAction(c.Rec)->setVisible(on);
+        (ObjectAction(c.Rec)->*OfItem)(on);
     else
-        c.G->setVisible(on);
+        (c.G->*OfControl)(on);
 }
 
-std::string GetEnabled(TPropCall& c)
-{
-    return Flag(c.Menu() ? ObjectAction(c.Rec)->isEnabled() : c.G->isEnabled());
-}
-
-void SetEnabled(TPropCall& c, const std::string& value)
-{
-    const bool on = IntOr(value, 0) != 0;
-    if (c.Menu())
-        ObjectAction(c.Rec)->setEnabled(on);
-    else
-        c.G->setEnabled(on);
-}
+constexpr auto GetVisible = GetFlag<&QAction::isVisible, &QWidget::isVisible>;
+constexpr auto SetVisible = SetFlag<&QAction::setVisible, &QWidget::setVisible>;
+constexpr auto GetEnabled = GetFlag<&QAction::isEnabled, &QWidget::isEnabled>;
+constexpr auto SetEnabled = SetFlag<&QAction::setEnabled, &QWidget::setEnabled>;
 
 std::string GetEditable(TPropCall& c)
 {
@@ -670,12 +647,7 @@ std::string GetEditable(TPropCall& c)
     return c.Ops.Editable(c.St, c.Rec);
 }
 
-void SetEditable(TPropCall& c, const std::string& value)
-{
-    if (!c.Ops.SetEditable)
-        c.Undefined();
-    c.Ops.SetEditable(c.St, c.Rec, value);
-}
+constexpr auto SetEditable = SetByKind<&TKindOps::SetEditable>;
 
 std::string GetScrollBars(TPropCall& c)
 {
@@ -989,6 +961,15 @@ int PropCode(const std::string& folded)
     return -1;
 }
 
+// The code of a property name (folded); a name that is none is an undefined item.
+int PropCodeOf(TPoruBase& st, THashNode* word, TObjNode* rec, const std::string& folded)
+{
+    const int code = PropCode(folded);
+    if (code < 0)
+        UndefinedItem(st, rec, word->Name, folded);
+    return code;
+}
+
 TPropCall CallOf(TPoruBase& st, THashNode* word, TObjNode* rec, const std::string& folded, int code)
 {
     const int kind = rec->ClassCode;
@@ -1005,9 +986,7 @@ std::string GetProperty(TPoruBase& st, THashNode* word, const std::string& propI
 {
     TObjNode* rec = RecordOfWord(st, word);
     const std::string folded = FoldOkurigana(propIn);
-    const int code = PropCode(folded);
-    if (code < 0)
-        UndefinedItem(st, rec, word->Name, folded);
+    const int code = PropCodeOf(st, word, rec, folded);
     const TPropEntry& entry = kProps[code];
     if (!entry.Get) {
         st.ReportWarning("\"" + word->Name + "," + folded + J("\"は、未定義です。"));
@@ -1029,9 +1008,7 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
         st.Sys.So->CopyFrom(*word);
     TObjNode* rec = RecordOfWord(st, word);
     const std::string folded = FoldOkurigana(propIn);
-    const int code = PropCode(folded);
-    if (code < 0)
-        UndefinedItem(st, rec, word->Name, folded);
+    const int code = PropCodeOf(st, word, rec, folded);
     const TPropEntry& entry = kProps[code];
     TPropCall c = CallOf(st, word, rec, folded, code);
     if (entry.Mode == TSetMode::Raw) {
