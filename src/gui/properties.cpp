@@ -496,11 +496,13 @@ bool IsCanvas(int kind)
 }
 
 // The box that shows the object's picture: its own, or a window's background.
+// The picture of a picture kind or of a フォーム's background; none for the main
+// window, which is a フォーム record without such a background.
 TCanvasBox* PictureBox(TPropCall& c)
 {
     if (IsCanvas(c.Kind))
         return static_cast<TCanvasBox*>(c.W);
-    if (c.Kind == okForm)
+    if (c.Kind == okForm && c.Rec->Index != 0)
         return static_cast<TFormWindow*>(c.W)->Background();
     return nullptr;
 }
@@ -525,7 +527,7 @@ std::string GetTransparent(TPropCall& c)
 void SetStretchTransparent(TPropCall& c, const std::string& value)
 {
     const bool on = (c.Code == pStretch ? IntOr(value, 0) : LenientNumber(value)) > 0;
-    TCanvasBox* box = c.Kind == okForm && c.Rec->Index == 0 ? nullptr : PictureBox(c);
+    TCanvasBox* box = PictureBox(c);
     if (!box && c.Kind == okLabel && c.Code == pTransparent) {
         c.W->setAttribute(Qt::WA_TranslucentBackground, on);
         c.W->setAutoFillBackground(!on);

@@ -244,6 +244,18 @@ TEST(Properties, SetThenRead)
     }
 }
 
+// The main window is a フォーム record but has no background picture: its picture
+// settings read as those of a kind without a picture (they once read a sub-form's
+// field out of the main window).
+TEST(Properties, MainWindowHasNoPictureSettings)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("A=母艦の、拡大機能\r\nB=母艦の、透過処理\r\n")) << f.Errors();
+    EXPECT_EQ(f.Var("A"), "");
+    EXPECT_EQ(f.Var("B"), "0");
+    EXPECT_FALSE(f.Run("母艦の、拡大機能は、1\r\n"));
+}
+
 TEST(Properties, ValueEdgeCases)
 {
     TObjFixture f;
