@@ -32,8 +32,7 @@ std::string LowerAscii(std::string_view text)
 {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = FoldAscii(c);
+        c = FoldAscii(c);
     return out;
 }
 
@@ -41,8 +40,7 @@ std::string LowerAsciiSjis(std::string_view text)
 {
     std::string out(text);
     for (size_t i = 0; i < out.size(); i += CharLenAt(out, i))
-        if (out[i] >= 'A' && out[i] <= 'Z')
-            out[i] = static_cast<char>(out[i] - 'A' + 'a');
+        out[i] = FoldAscii(out[i]);
     return out;
 }
 

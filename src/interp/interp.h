@@ -127,6 +127,12 @@ public:
     [[noreturn]] void ArgError(std::string_view explanation);
     [[noreturn]] void ArgError(std::string_view name, std::string_view explanation);   // for the command `name`
     void ReportWarning(std::string_view msg);
+    // The scanners of a literal or a group at the cursor (loader/scanner.h), with the
+    // error they raise (an unclosed literal or group) reported at the running line.
+    std::string ScanLiteral(const char*& p);
+    std::string ScanGroup(const char*& p);
+    std::string_view ScanLiteralView(const char*& p);
+    std::string_view ScanGroupView(const char*& p);
     void HandleRunError(const EPoru& e, bool raisedAsEPoru);
     void ShowErrorDialog();
     void AppendErrorText(std::string_view line);

@@ -207,17 +207,47 @@ std::string TPoruBase::ReadValue(const char*& p)
     return word;
 }
 
-// A string literal's expanded value.
-std::string TPoruBase::ReadLiteralValue(const char*& p)
+namespace {
+
+// Runs a scanner at the cursor; the error it raises for an unclosed literal or group
+// is reported at the running line.
+template <class Scan> auto Scanned(TPoruBase& st, const char*& p, Scan scan) -> decltype(scan(p))
 {
-    std::string lit;
     try {
-        lit = ReadLiteral(p);
+        return scan(p);
     } catch (const EPoru& e) {
         if (e.Recorded)
             throw;
-        Error(e.Message);
+        st.Error(e.Message);
     }
+}
+
+}   // namespace
+
+std::string TPoruBase::ScanLiteral(const char*& p)
+{
+    return Scanned(*this, p, [](const char*& q) { return ReadLiteral(q); });
+}
+
+std::string TPoruBase::ScanGroup(const char*& p)
+{
+    return Scanned(*this, p, [](const char*& q) { return ReadGroup(q); });
+}
+
+std::string_view TPoruBase::ScanLiteralView(const char*& p)
+{
+    return Scanned(*this, p, [](const char*& q) { return ReadLiteralView(q); });
+}
+
+std::string_view TPoruBase::ScanGroupView(const char*& p)
+{
+    return Scanned(*this, p, [](const char*& q) { return ReadGroupView(q); });
+}
+
+// A string literal's expanded value.
+std::string TPoruBase::ReadLiteralValue(const char*& p)
+{
+    std::string lit = ScanLiteral(p);
     std::string v = ExpandLiteral(lit);
     LastTypeTag = "s";
     return v;
@@ -226,14 +256,7 @@ std::string TPoruBase::ReadLiteralValue(const char*& p)
 // A parenthesised expression's value.
 std::string TPoruBase::ReadGroupValue(const char*& p)
 {
-    std::string inner;
-    try {
-        inner = ReadGroup(p);
-    } catch (const EPoru& e) {
-        if (e.Recorded)
-            throw;
-        Error(e.Message);
-    }
+    std::string inner = ScanGroup(p);
     const char* q = inner.c_str();
     return Calculate(q);
 }
@@ -275,13 +298,7 @@ std::string TPoruBase::MemberAccess(THashNode* n, const char*& p)
     TGroupLevel level = EnterGroup(*p == '(');
     std::string member;
     if (*p == '(') {
-        try {
-            member = ReadGroup(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
+        member = ScanGroup(p);
     } else {
         member = ReadWord(p);
     }
@@ -327,14 +344,7 @@ std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
         ++p;   // '#'
         std::string idx;
         if (*p == '(') {
-            std::string inner;
-            try {
-                inner = ReadGroup(p);
-            } catch (const EPoru& e) {
-                if (e.Recorded)
-                    throw;
-                Error(e.Message);
-            }
+            std::string inner = ScanGroup(p);
             const char* q = inner.c_str();
             idx = Calculate(q);
         } else {
@@ -509,14 +519,7 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         Error("関数\"" + name + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。");
     // The list is read where it stands: the text holding it outlives the call, and
     // nested calls f(g(h(…))) copy nothing.
-    std::string_view inner;
-    try {
-        inner = ReadGroupView(p);
-    } catch (const EPoru& e) {
-        if (e.Recorded)
-            throw;
-        Error(e.Message);
-    }
+    std::string_view inner = ScanGroupView(p);
     // The call binds only the arguments of its own list: earlier phrases of the
     // enclosing sentence are set aside while it runs.
     std::vector<std::string> pending;
@@ -645,14 +648,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
 // A literal argument, with the word written before it as its prefix.
 void TPoruBase::PushLiteralArgument(const char*& p, const std::string& word)
 {
-    std::string lit;
-    try {
-        lit = ReadLiteral(p);
-    } catch (const EPoru& e) {
-        if (e.Recorded)
-            throw;
-        Error(e.Message);
-    }
+    std::string lit = ScanLiteral(p);
     Args.Push(word + lit);
     SkipSeparators(p);
     if (*p == ',')
@@ -691,14 +687,7 @@ void TPoruBase::PushGroupArgument(const char*& p, const std::string& word)
         Args.Push(ValueAsPhrase(v, LastTypeTag));
     } else {
         TGroupLevel level = EnterGroup();
-        std::string inner;
-        try {
-            inner = ReadGroup(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
+        std::string inner = ScanGroup(p);
         std::string v = EvaluateValue(inner);
         std::string tag = LastTypeTag;
         std::string tail = ReadWord(p);
@@ -825,14 +814,7 @@ void TPoruBase::PopCoordinates(const std::string& text, int32_t& x, int32_t& y)
         const char* q = t.c_str();
         SkipSeparators(q);
         if (*q == '(') {
-            std::string inner;
-            try {
-                inner = ReadGroup(q);
-            } catch (const EPoru& e) {
-                if (e.Recorded)
-                    throw;
-                Error(e.Message);
-            }
+            std::string inner = ScanGroup(q);
             SkipSeparators(q);
             if (*q == '\0') {
                 t = inner;

@@ -157,16 +157,10 @@ void TPoruBase::ScanStatement(const char*& p, std::string* out)
             break;
         if (c == '"' || c == '`' || c == '(') {
             const char* s = p;
-            try {
-                if (c == '(')
-                    ReadGroupView(p);
-                else
-                    ReadLiteralView(p);
-            } catch (const EPoru& e) {
-                if (e.Recorded)
-                    throw;
-                Error(e.Message);
-            }
+            if (c == '(')
+                ScanGroupView(p);
+            else
+                ScanLiteralView(p);
             take(s);
             continue;
         }
@@ -286,14 +280,7 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
         return false;
     case '"':
     case '`': {
-        std::string lit;
-        try {
-            lit = ReadLiteral(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
+        std::string lit = ScanLiteral(p);
         std::string v = ExpandLiteral(lit);
         if (!p)
             return false;   // an embedding ended the run (待機, 終わり)
@@ -303,13 +290,7 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
         return true;
     }
     case '(': {
-        try {
-            phrase.Text = ReadGroup(p);
-        } catch (const EPoru& e) {
-            if (e.Recorded)
-                throw;
-            Error(e.Message);
-        }
+        phrase.Text = ScanGroup(p);
         phrase.Text += ReadWord(p);
         phrase.Plain = false;
         return true;
@@ -370,15 +351,8 @@ bool TPoruBase::ReadIndexedPhrase(const char*& p, TPhrase& phrase)
     if (!Words.FindExact(phrase.Variable))
         Words.Add(new THashNode(phrase.Variable, "", "", "", -1, wkVariable, const_cast<char*>(Cursor), false));
     auto readIndex = [&]() {
-        if (*p == '(') {
-            try {
-                return ReadGroup(p);
-            } catch (const EPoru& e) {
-                if (e.Recorded)
-                    throw;
-                Error(e.Message);
-            }
-        }
+        if (*p == '(')
+            return ScanGroup(p);
         return ReadWord(p);
     };
     ++p;
