@@ -25,8 +25,10 @@ RUNTIME = {"core", "loader", "interp", "commands"}
 for sub in ("net", "archive", "media", "office"):
     BELOW[sub] = set(RUNTIME)
 BELOW["bundle"] = {"core"}
+BELOW["reference"] = {"core"}
+BELOW["check"] = set(RUNTIME)
 BELOW["services"] = RUNTIME | {"net", "media"}
-SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services"}
+SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services", "reference", "check"}
 BELOW["console"] = set(SUBSYSTEMS)
 BELOW["gui"] = set(SUBSYSTEMS)
 BELOW["webengine"] = {"gui"}
