@@ -53,7 +53,8 @@ TEST(TextEncoding, EmojiTypedIntoAnEditBoxReachesFiles)
     EXPECT_NE(f.Errors().find(warning), std::string::npos) << f.Errors();
 
     // Read back from the UTF-8 file, the value is the edit box's text again.
-    ASSERT_TRUE(f.Run("Aに、「" + folder + "u8.txt」を、読む\r\n入力エディタの、テキストは、「」\r\n"
+    ASSERT_TRUE(f.Run("Aに、「" + folder +
+                      "u8.txt」を、読む\r\n入力エディタの、テキストは、「」\r\n"
                       "入力エディタの、テキストは、A\r\n"))
         << f.Errors();
     EXPECT_EQ(edit->text(), QStringLiteral("寿司🍣と𠮷"));

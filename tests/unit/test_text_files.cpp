@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/files/files.h"
 #include "commands/system/ini_file.h"
 #include "core/codec.h"
 
@@ -42,7 +41,7 @@ bool HasPrivateUse(const std::string& utf8)
 
 TEST(TextFiles, WhichBytesAreUtf8)
 {
-    EXPECT_TRUE(IsUtf8Text(U8(u8"\uFEFFabc")));    // the mark alone decides
+    EXPECT_TRUE(IsUtf8Text(U8(u8"\uFEFFabc")));   // the mark alone decides
     EXPECT_TRUE(IsUtf8Text(U8(u8"日付,金額")));
     EXPECT_FALSE(IsUtf8Text("plain ascii\r\n"));   // nothing to convert
     EXPECT_FALSE(IsUtf8Text(""));
@@ -111,29 +110,13 @@ TEST(TextFiles, ShiftJisWritesKeepTheBytesAndNameWhatTheyCannotHold)
 TEST(TextFiles, Utf8WritesReplaceBytesThatAreNoCharacter)
 {
     std::vector<TLostChar> lost;
-    EXPECT_EQ(SjisToTextFile("a\x80" "b\x82", TTextEncoding::Utf8Bom, TLineEnd::CrLf, &lost),
+    EXPECT_EQ(SjisToTextFile("a\x80"
+                             "b\x82",
+                             TTextEncoding::Utf8Bom, TLineEnd::CrLf, &lost),
               U8(u8"a\uFFFDb\uFFFD"));
     ASSERT_EQ(lost.size(), 2u);
     EXPECT_EQ(lost[0].CodePoint, 0xFFFDu);
     EXPECT_EQ(SjisToTextFile("ｱ漢\r\n", TTextEncoding::Utf8, TLineEnd::CrLf), U8(u8"ｱ漢\r\n"));
-}
-
-TEST(TextFiles, SettingNames)
-{
-    TTextEncoding e = TTextEncoding::Sjis;
-    EXPECT_TRUE(ParseTextEncoding("utf-8", e));
-    EXPECT_EQ(e, TTextEncoding::Utf8);
-    EXPECT_TRUE(ParseTextEncoding("UTF-8(BOM付き)", e));
-    EXPECT_EQ(e, TTextEncoding::Utf8Bom);
-    EXPECT_TRUE(ParseTextEncoding("Shift_JIS", e));
-    EXPECT_EQ(e, TTextEncoding::Sjis);
-    EXPECT_FALSE(ParseTextEncoding("EUC", e));
-    TLineEnd l = TLineEnd::CrLf;
-    EXPECT_TRUE(ParseLineEnd("lf", l));
-    EXPECT_EQ(l, TLineEnd::Lf);
-    EXPECT_TRUE(ParseLineEnd("CR LF", l));
-    EXPECT_EQ(l, TLineEnd::CrLf);
-    EXPECT_FALSE(ParseLineEnd("CR", l));
 }
 
 class TextFilesIni : public ::testing::Test {
@@ -170,8 +153,8 @@ TEST_F(TextFilesIni, Utf8FileIsReadAndStaysUtf8)
     EXPECT_FALSE(failed);
 
     std::vector<TLostChar> lost;
-    ASSERT_TRUE(IniWriteFile(file, "設定", "好物", Utf8ToSjis(U8(u8"寿司🍣")), TTextEncoding::Sjis, TLineEnd::CrLf,
-                             &lost));
+    ASSERT_TRUE(
+        IniWriteFile(file, "設定", "好物", Utf8ToSjis(U8(u8"寿司🍣")), TTextEncoding::Sjis, TLineEnd::CrLf, &lost));
     EXPECT_EQ(Read(file), U8(u8"\uFEFF; コメント 〜\n[設定]\n名前 = \"山田\"\n好物=寿司🍣\n"));
     EXPECT_TRUE(lost.empty());
     EXPECT_TRUE(IniReadFile(file, "設定", "好物", v, failed));

@@ -3,8 +3,8 @@
 # shell's tools: what 書く, 追加保存 and the handle commands write by default
 # (Shift_JIS, CR LF, unchanged), with 保存文字コード and 保存改行コード, characters
 # that Shift_JIS has no code for (read from a file, then written as UTF-8 and as
-# Shift_JIS with its warning), UTF-8 lines read through a handle, and the
-# character-code commands.
+# Shift_JIS with its warning), UTF-8 lines read through a handle, and a setting
+# that names no encoding.
 #   utf8_files.sh BIN_FOLDER
 set -u
 bin=$(cd "$1" && pwd)
@@ -88,25 +88,6 @@ expect_eq "$RC:$OUT" "0:[一行目]
 [𠮷]
 [三行目]" "UTF-8 lines through a handle, the mark dropped"
 expect_eq "$(hex new.txt)" "e3 81 8b e3 81 aa 0a" "a handle writes the chosen encoding"
-
-run codes << 'EOF'
-「かな」の、文字コードをUTF8に変換
-U=それ
-Uを、バイナリダンプして、表示
-Uの、文字コード判定を、表示
-Uの、文字コードをSJISに変換して、表示
-Uの、文字コードをEUCに変換して、バイナリダンプして、表示
-「かな」の、文字コード判定を、表示
-「abc」の、文字コード判定を、表示
-「かな」の、文字コードをJISに変換して、文字コードをUTF8に変換して、バイナリダンプして、表示
-EOF
-expect_eq "$RC:$OUT" "0:E3,81,8B,E3,81,AA,
-UTF-8
-かな
-A4,AB,A4,CA,
-SJIS
-ASCII
-E3,81,8B,E3,81,AA," "UTF-8 conversions and detection"
 
 run badsetting << 'EOF'
 保存文字コード=「EUC」
