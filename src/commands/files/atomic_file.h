@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 
 // Reads a regular file whole (ReadRegularFile, without a size limit). On failure
 // `missing` tells a file (or folder) that does not exist from one that cannot be
@@ -21,3 +22,14 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& byt
 // file it names is rewritten, not the link), an existing file keeps its
 // permissions, a new one gets 0666 minus the umask.
 bool RewriteFile(const std::string& nativePath, const std::string& bytes);
+
+// Saves `bytes` as the whole contents of a file without ever leaving a partial
+// one: an existing regular file (or a new one) is rewritten beside and renamed as
+// RewriteFile does, so a full disk leaves the old contents in place. A device or
+// FIFO is written directly, and so is a file whose folder holds no room for the
+// temporary file (a folder the user may not write to). False on any failure.
+bool SaveFileBytes(const std::string& nativePath, const std::string& bytes);
+
+// Appends `bytes` to the end of a file (created when `create`), all or nothing: a
+// write that fails part-way cuts the file back to its old length. False on failure.
+bool AppendFileBytes(const std::string& nativePath, std::string_view bytes, bool create);
