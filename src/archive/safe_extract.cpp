@@ -551,8 +551,8 @@ bool TExtractor::WriteFile(archive_entry* e, const std::string& name, const std:
     const size_t slash = target.rfind('/');
     std::string part;
     for (int n = 0;; ++n) {
-        part = target.substr(0, slash + 1) + ".~" + target.substr(slash + 1) + "." + std::to_string(getpid()) + "-" +
-               std::to_string(n) + ".part";
+        // short, so that an entry with a name of the longest length still fits
+        part = target.substr(0, slash + 1) + ".~prk" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
         struct stat sb {};
         if (lstat(part.c_str(), &sb) != 0)
             break;
