@@ -169,12 +169,14 @@ int SaveMail(TPoruBase& st, int folderFd, const std::string& raw, int fromNumber
     std::string lines;
     for (const TReceivedAttachment& a : mail.Attachments) {
         const std::string name = AttachmentFileName(a.Name);
-        // A name the file system refuses (too long, not valid there) must not stop
-        // this mail and every later one: the attachment is saved under the
-        // neutral name instead. Only a folder that takes no file at all is an error.
+        // A name the file system refuses (too long, not valid there, taken under
+        // every prefix) must not stop this mail and every later one: the attachment
+        // is saved under the neutral name instead. Only a folder that takes no file
+        // at all is an error.
         std::string shown = name;
         bool saved = !SaveAttachment(folderFd, name, a.Data).empty();
-        if (!saved && (errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ || errno == ENOENT)) {
+        if (!saved &&
+            (errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ || errno == ENOENT || errno == EEXIST)) {
             shown = "添付ファイル";
             saved = !SaveAttachment(folderFd, shown, a.Data).empty();
         }
