@@ -490,56 +490,68 @@ bool TExtractor::CopyData(const std::string& name, const std::string& target, la
 // Resolves where a symbolic link at `norm` pointing to `link` leads, following the
 // links already in the destination (a "." link makes "a/a/.." climb once per step,
 // which a lexical check cannot see); false when it leaves the destination, meets an
-// absolute link or takes too many turns.
+// absolute link or takes too many turns. A ".." after a part of the target that is
+// no folder yet is refused too: a later entry could make that part a link and so
+// change where this one leads. (The link's own folders are made as real folders.)
 bool TExtractor::LinkStaysInside(const std::string& norm, const std::string& link) const
 {
-    std::vector<std::string> parts;   // the resolved path below the destination
-    const size_t slash = norm.rfind('/');
-    std::vector<std::string> todo;   // components still to walk, the next one last
-    auto push = [&todo](const std::string& path) {
-        std::vector<std::string> comps;
+    struct TPart {
+        std::string Name;
+        bool Folder;   // an existing folder (or one of the link's own, made as one)
+    };
+    struct TTodo {
+        std::string Name;
+        bool Own;   // a folder of the link's own place
+    };
+    std::vector<TPart> parts;   // the resolved path below the destination
+    std::vector<TTodo> todo;    // components still to walk, the next one last
+    auto push = [&todo](const std::string& path, bool own) {
+        std::vector<TTodo> comps;
         size_t i = 0;
         while (i <= path.size()) {
             size_t j = path.find('/', i);
             if (j == std::string::npos)
                 j = path.size();
-            comps.push_back(path.substr(i, j - i));
+            comps.push_back({path.substr(i, j - i), own});
             i = j + 1;
         }
         todo.insert(todo.end(), comps.rbegin(), comps.rend());
     };
     if (link.empty() || link[0] == '/')
         return false;
-    push(link);
+    push(link, false);
+    const size_t slash = norm.rfind('/');
     if (slash != std::string::npos)
-        push(norm.substr(0, slash));
+        push(norm.substr(0, slash), true);
     int turns = 0;
     while (!todo.empty()) {
-        const std::string part = todo.back();
+        const TTodo next = todo.back();
         todo.pop_back();
-        if (part.empty() || part == ".")
+        if (next.Name.empty() || next.Name == ".")
             continue;
-        if (part == "..") {
-            if (parts.empty())
+        if (next.Name == "..") {
+            if (parts.empty() || !parts.back().Folder)
                 return false;
             parts.pop_back();
             continue;
         }
-        parts.push_back(part);
         std::string here = dest_;
-        for (const std::string& p : parts)
-            here += "/" + p;
+        for (const TPart& p : parts)
+            here += "/" + p.Name;
+        here += "/" + next.Name;
         struct stat sb {};
-        if (lstat(here.c_str(), &sb) != 0 || !S_ISLNK(sb.st_mode))
-            continue;   // a folder, a file or nothing yet: taken as it is named
+        const bool exists = lstat(here.c_str(), &sb) == 0;
+        if (!exists || !S_ISLNK(sb.st_mode)) {
+            parts.push_back({next.Name, exists ? S_ISDIR(sb.st_mode) : next.Own});
+            continue;
+        }
         if (++turns > 40)
             return false;
         char buf[PATH_MAX];
         const ssize_t n = readlink(here.c_str(), buf, sizeof buf);
         if (n <= 0 || static_cast<size_t>(n) >= sizeof buf || buf[0] == '/')
             return false;
-        parts.pop_back();
-        push(std::string(buf, static_cast<size_t>(n)));
+        push(std::string(buf, static_cast<size_t>(n)), false);
     }
     return true;
 }
@@ -658,6 +670,17 @@ bool TExtractor::Entry(archive_entry* e)
         }
         if (isDir)
             return Fail(TExtractError::Conflict, name, "");
+        // A link that other links may lead through keeps its target: changing it
+        // would move where they lead after they were checked.
+        if (S_ISLNK(sb.st_mode) && type == AE_IFLNK && !hard) {
+            char buf[PATH_MAX];
+            const ssize_t n = readlink(target.c_str(), buf, sizeof buf);
+            const char* link = archive_entry_symlink(e);
+            if (n < 0 || std::string(buf, static_cast<size_t>(n)) != EntryNameToUtf8(link ? link : "", false)) {
+                ++res_.Skipped;
+                return true;
+            }
+        }
         if (KeepsExisting(s_.Overwrite, archive_entry_mtime_is_set(e), archive_entry_mtime(e), sb.st_mtime)) {
             ++res_.Skipped;
             return true;

@@ -112,4 +112,29 @@ run up <<'P'
 P
 expect_err up '[エラー] up.prk(1行目): 解凍のエラー。解凍先"deep/er/d6"、解凍元"up.tar"。オプション="-a1 -r2 -x1 -jp1 -c0 -m1"。書庫の中のリンク"up"（"a/a/a/../../.."へのリンク）は解凍先の外を指しているため、解凍しません。'
 check "link chain: no link made" [ ! -L "$work/deep/er/d6/up" ]
+# The same links the other way round, and a link changed after another was made
+# through it: no link may end up leading out.
+mk "$work/up2.tar" <<'P'
+add("up", tarfile.SYMTYPE, link="a/a/a/../../..")
+add("a", tarfile.SYMTYPE, link=".")
+P
+mk "$work/up3.tar" <<'P'
+add("b", tarfile.DIRTYPE)
+add("a", tarfile.SYMTYPE, link="b")
+add("up", tarfile.SYMTYPE, link="a/..")
+add("a", tarfile.SYMTYPE, link=".", mtime=time.time() + 7200)   # newer: it would replace the first
+P
+for t in up2 up3; do
+  run "$t" <<P
+エラーを無視
+「$t.tar」を、「deep/er/$t」へ、解凍する。
+P
+  for l in "$work/deep/er/$t"/*; do
+    real=$(realpath -m "$l")
+    case $real in
+      "$work/deep/er/$t" | "$work/deep/er/$t"/*) ;;
+      *) echo "FAIL $t: $l leads to $real"; fail=1 ;;
+    esac
+  done
+done
 exit $fail
