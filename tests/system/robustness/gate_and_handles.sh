@@ -51,10 +51,6 @@ run dll_high -security high <<'PRK'
 PRK
 expect "DLLを利用 at high" "" 'dll_high.prk(1行目): セキュリティレベルが「高」なので、DLLを利用で外部DLL"libc.so.6"の関数"system"は使えません。'
 [ "$rc" = 1 ] && [ ! -e "$work/s/pwned" ] || { echo "FAIL DLLを利用 at high: exit $rc"; fail=1; }
-run dll_high2 -security high <<'PRK'
-「libc.so.6」の「rename(?を,?へ)」を「改名」で、DLL宣言
-PRK
-expect "DLL宣言 at high" "" 'セキュリティレベルが「高」なので、DLL宣言で外部DLL"libc.so.6"の関数"rename"は使えません。'
 # security.ini decides as it does for files.
 printf '[dll_ini.prk]\nsecurity=High\n' > "$work/s/security.ini"
 run dll_ini <<'PRK'
