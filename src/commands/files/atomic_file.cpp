@@ -21,7 +21,8 @@ bool ReadFileBytes(const std::string& nativePath, std::string& out, bool& missin
     return false;
 }
 
-bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask)
+bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask,
+                           bool sync)
 {
     const std::string temp = nativePath + ".tmp" + std::to_string(getpid());
     unlink(temp.c_str());   // a leftover of a process that had this id
@@ -40,7 +41,7 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& byt
     }
     if (!applyUmask)
         ok = ok && fchmod(fd, mode) == 0;
-    ok = ok && fsync(fd) == 0;
+    ok = ok && (!sync || fsync(fd) == 0);
     ok = close(fd) == 0 && ok;
     if (ok && rename(temp.c_str(), nativePath.c_str()) == 0)
         return true;
@@ -50,7 +51,7 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& byt
     return false;
 }
 
-bool RewriteFile(const std::string& nativePath, const std::string& bytes)
+bool RewriteFile(const std::string& nativePath, const std::string& bytes, bool sync)
 {
     std::string path = nativePath;
     if (char* real = realpath(nativePath.c_str(), nullptr)) {
@@ -61,9 +62,9 @@ bool RewriteFile(const std::string& nativePath, const std::string& bytes)
     if (stat(path.c_str(), &sb) == 0) {
         if (!S_ISREG(sb.st_mode))
             return false;
-        return ReplaceFileAtomically(path, bytes, sb.st_mode & 07777, false);
+        return ReplaceFileAtomically(path, bytes, sb.st_mode & 07777, false, sync);
     }
-    return ReplaceFileAtomically(path, bytes, 0666, true);
+    return ReplaceFileAtomically(path, bytes, 0666, true, sync);
 }
 
 bool SaveFileBytes(const std::string& nativePath, const std::string& bytes)
@@ -73,7 +74,7 @@ bool SaveFileBytes(const std::string& nativePath, const std::string& bytes)
     if (exists && S_ISREG(sb.st_mode) && access(nativePath.c_str(), W_OK) != 0)
         return false;   // a read-only file stays read-only
     if (!exists || S_ISREG(sb.st_mode)) {
-        if (RewriteFile(nativePath, bytes))
+        if (RewriteFile(nativePath, bytes, false))
             return true;
         // Only a folder that refuses the temporary file falls back to writing in
         // place; any other failure (a full disk) must not touch the old file.

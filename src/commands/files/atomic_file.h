@@ -15,13 +15,16 @@ bool ReadFileBytes(const std::string& nativePath, std::string& out, bool& missin
 
 // Writes `bytes` to `nativePath` through a temporary file renamed over it; the new
 // file gets `mode` (before the umask when `applyUmask`). False on any failure, the
-// old file then unchanged.
-bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask);
+// old file then unchanged. `sync` flushes the new contents to the disk before the
+// rename (the stores do; a plain save relies on the file system's own ordering of a
+// rename over an existing file, and a full disk shows at the write either way).
+bool ReplaceFileAtomically(const std::string& nativePath, const std::string& bytes, mode_t mode, bool applyUmask,
+                           bool sync = true);
 
 // Replaces the contents of a file the way a save should: a link is followed (the
 // file it names is rewritten, not the link), an existing file keeps its
 // permissions, a new one gets 0666 minus the umask.
-bool RewriteFile(const std::string& nativePath, const std::string& bytes);
+bool RewriteFile(const std::string& nativePath, const std::string& bytes, bool sync = true);
 
 // Saves `bytes` as the whole contents of a file without ever leaving a partial
 // one: an existing regular file (or a new one) is rewritten beside and renamed as
