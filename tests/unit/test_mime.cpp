@@ -232,7 +232,7 @@ TEST(MimeParse, UnterminatedEncodedWordsTakeLinearTime)
     const auto start = std::chrono::steady_clock::now();
     const std::string out = DecodeHeaderValue(value);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 3.0);
+    EXPECT_LT(seconds, 1.0);
     EXPECT_EQ(out, value);
     // a word that does end after the junk still decodes like before
     EXPECT_EQ(DecodeHeaderValue("=?UTF-8?B " + std::string(1000, 'x') + " =?UTF-8?B?5Lya6K2w?="),
