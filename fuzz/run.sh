@@ -21,7 +21,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS MSAN_OPTIONS
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 OUT=$BUILD/findings
-TARGETS=${FUZZ_TARGETS:-"calc csv wildcard regex encodings mime container date run"}
+TARGETS=${FUZZ_TARGETS:-$(sed -n 's/^set(PORUKANA_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt)}
 
 if ! command -v afl-fuzz >/dev/null || [ ! -f /usr/lib/afl/afl-compiler-rt.o ]; then
   echo "fuzz: afl++ not installed; replaying the corpus only"

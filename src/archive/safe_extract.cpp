@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 
 // ---- locale ------------------------------------------------------------------------
@@ -414,6 +415,9 @@ private:
     std::string dest_;   // canonical, without a trailing "/"
     archive* in_ = nullptr;
     archive* out_ = nullptr;
+    // The regular files this run wrote: entry name -> path written (a renamed entry
+    // has another). Hard links may only point at these.
+    std::map<std::string, std::string> written_;
 
     bool Fail(TExtractError e, const std::string& entry, const std::string& detail)
     {
@@ -424,6 +428,8 @@ private:
     }
     bool Entry(archive_entry* e);
     bool Selected(const std::string& norm) const;
+    bool LinkStaysInside(const std::string& norm, const std::string& link) const;
+    bool WriteFile(archive_entry* e, const std::string& name, const std::string& target);
     bool CopyData(const std::string& name, const std::string& target, la_int64_t size);
 };
 
@@ -481,6 +487,111 @@ bool TExtractor::CopyData(const std::string& name, const std::string& target, la
     }
 }
 
+// Resolves where a symbolic link at `norm` pointing to `link` leads, following the
+// links already in the destination (a "." link makes "a/a/.." climb once per step,
+// which a lexical check cannot see); false when it leaves the destination, meets an
+// absolute link or takes too many turns. A ".." after a part of the target that is
+// no folder yet is refused too: a later entry could make that part a link and so
+// change where this one leads. (The link's own folders are made as real folders.)
+bool TExtractor::LinkStaysInside(const std::string& norm, const std::string& link) const
+{
+    struct TPart {
+        std::string Name;
+        bool Folder;   // an existing folder (or one of the link's own, made as one)
+    };
+    struct TTodo {
+        std::string Name;
+        bool Own;   // a folder of the link's own place
+    };
+    std::vector<TPart> parts;   // the resolved path below the destination
+    std::vector<TTodo> todo;    // components still to walk, the next one last
+    auto push = [&todo](const std::string& path, bool own) {
+        std::vector<TTodo> comps;
+        size_t i = 0;
+        while (i <= path.size()) {
+            size_t j = path.find('/', i);
+            if (j == std::string::npos)
+                j = path.size();
+            comps.push_back({path.substr(i, j - i), own});
+            i = j + 1;
+        }
+        todo.insert(todo.end(), comps.rbegin(), comps.rend());
+    };
+    if (link.empty() || link[0] == '/')
+        return false;
+    push(link, false);
+    const size_t slash = norm.rfind('/');
+    if (slash != std::string::npos)
+        push(norm.substr(0, slash), true);
+    int turns = 0;
+    while (!todo.empty()) {
+        const TTodo next = todo.back();
+        todo.pop_back();
+        if (next.Name.empty() || next.Name == ".")
+            continue;
+        if (next.Name == "..") {
+            if (parts.empty() || !parts.back().Folder)
+                return false;
+            parts.pop_back();
+            continue;
+        }
+        std::string here = dest_;
+        for (const TPart& p : parts)
+            here += "/" + p.Name;
+        here += "/" + next.Name;
+        struct stat sb {};
+        const bool exists = lstat(here.c_str(), &sb) == 0;
+        if (!exists || !S_ISLNK(sb.st_mode)) {
+            parts.push_back({next.Name, exists ? S_ISDIR(sb.st_mode) : next.Own});
+            continue;
+        }
+        if (++turns > 40)
+            return false;
+        char buf[PATH_MAX];
+        const ssize_t n = readlink(here.c_str(), buf, sizeof buf);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof buf || buf[0] == '/')
+            return false;
+        push(std::string(buf, static_cast<size_t>(n)), false);
+    }
+    return true;
+}
+
+// Writes a regular file beside its target and renames it into place only when the
+// whole entry arrived: a damaged entry or a full disk leaves the old file as it was.
+bool TExtractor::WriteFile(archive_entry* e, const std::string& name, const std::string& target)
+{
+    const size_t slash = target.rfind('/');
+    std::string part;
+    for (int n = 0;; ++n) {
+        // short, so that an entry with a name of the longest length still fits
+        part = target.substr(0, slash + 1) + ".~prk" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
+        struct stat sb {};
+        if (lstat(part.c_str(), &sb) != 0)
+            break;
+    }
+    archive_entry_set_pathname(e, part.c_str());
+    if (archive_write_header(out_, e) < ARCHIVE_OK) {
+        const std::string detail = archive_error_string(out_) ? archive_error_string(out_) : "";
+        unlink(part.c_str());
+        return Fail(TExtractError::Write, name, detail);
+    }
+    // A lone compressed file has no size in its header: its data is read to the end.
+    if ((!archive_entry_size_is_set(e) || archive_entry_size(e) != 0) &&
+        !CopyData(name, part, archive_entry_size_is_set(e) ? archive_entry_size(e) : -1))
+        return false;
+    if (archive_write_finish_entry(out_) < ARCHIVE_OK) {
+        const std::string detail = archive_error_string(out_) ? archive_error_string(out_) : "";
+        unlink(part.c_str());
+        return Fail(TExtractError::Write, name, detail);
+    }
+    if (rename(part.c_str(), target.c_str()) != 0) {
+        const std::string detail = std::strerror(errno);
+        unlink(part.c_str());
+        return Fail(TExtractError::Write, name, detail);
+    }
+    return true;
+}
+
 bool TExtractor::Entry(archive_entry* e)
 {
     const int format = archive_format(in_);
@@ -512,21 +623,37 @@ bool TExtractor::Entry(archive_entry* e)
         return true;
     }
 
+    // Device nodes, FIFOs and sockets are never made: a node for a disk would be
+    // readable by whoever may read the destination.
+    const char* hard = archive_entry_hardlink(e);
+    if (!hard && type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK) {
+        ++res_.Skipped;
+        return true;
+    }
     std::string target = dest_ + "/" + norm;
-    if (type == AE_IFLNK) {
+    if (type == AE_IFLNK && !hard) {
         const char* link = archive_entry_symlink(e);
         const std::string linkName = EntryNameToUtf8(link ? link : "", false);
-        if (!SafeLinkTarget(norm, linkName))
+        if (!SafeLinkTarget(norm, linkName) || !LinkStaysInside(norm, linkName))
             return Fail(TExtractError::UnsafeLink, name, linkName);
     }
-    if (const char* hard = archive_entry_hardlink(e)) {
+    if (hard) {
         std::string hnorm;
         const std::string hname = EntryNameToUtf8(hard, windows);
         if (!SafeRelativeName(hname, hnorm) || hnorm.empty())
             return Fail(TExtractError::UnsafeLink, name, hname);
         if (!s_.KeepPaths && hnorm.rfind('/') != std::string::npos)
             hnorm = hnorm.substr(hnorm.rfind('/') + 1);
-        archive_entry_set_hardlink(e, (dest_ + "/" + hnorm).c_str());
+        // A hard link may only join a file this run wrote: linking to a file that was
+        // there before (the running script, say) would let the link's data (written
+        // into the file it joins) or a later entry replace it past the overwrite
+        // rule.
+        const auto w = written_.find(hnorm);
+        if (w == written_.end()) {
+            ++res_.Skipped;
+            return true;
+        }
+        archive_entry_set_hardlink(e, w->second.c_str());
     }
     if (IsProtectedName(norm) && s_.ConfirmProtected && !s_.ConfirmProtected(target)) {
         ++res_.Skipped;
@@ -543,6 +670,17 @@ bool TExtractor::Entry(archive_entry* e)
         }
         if (isDir)
             return Fail(TExtractError::Conflict, name, "");
+        // A link that other links may lead through keeps its target: changing it
+        // would move where they lead after they were checked.
+        if (S_ISLNK(sb.st_mode) && type == AE_IFLNK && !hard) {
+            char buf[PATH_MAX];
+            const ssize_t n = readlink(target.c_str(), buf, sizeof buf);
+            const char* link = archive_entry_symlink(e);
+            if (n < 0 || std::string(buf, static_cast<size_t>(n)) != EntryNameToUtf8(link ? link : "", false)) {
+                ++res_.Skipped;
+                return true;
+            }
+        }
         if (KeepsExisting(s_.Overwrite, archive_entry_mtime_is_set(e), archive_entry_mtime(e), sb.st_mtime)) {
             ++res_.Skipped;
             return true;
@@ -550,15 +688,23 @@ bool TExtractor::Entry(archive_entry* e)
         if (s_.Overwrite == TOverwrite::Rename)
             target = FreeName(target);
     }
+    if (type == AE_IFREG && !hard) {
+        if (!WriteFile(e, name, target))
+            return false;
+        written_[norm] = target;
+        ++res_.Written;
+        return true;
+    }
     archive_entry_set_pathname(e, target.c_str());
     if (archive_write_header(out_, e) < ARCHIVE_OK)
         return Fail(TExtractError::Write, name, archive_error_string(out_) ? archive_error_string(out_) : "");
-    // A lone compressed file has no size in its header: its data is read to the end.
-    if (type == AE_IFREG && (!archive_entry_size_is_set(e) || archive_entry_size(e) != 0) &&
-        !CopyData(name, target, archive_entry_size_is_set(e) ? archive_entry_size(e) : -1))
+    if (hard && archive_entry_size_is_set(e) && archive_entry_size(e) > 0 &&
+        !CopyData(name, target, archive_entry_size(e)))
         return false;
     if (archive_write_finish_entry(out_) < ARCHIVE_OK)
         return Fail(TExtractError::Write, name, archive_error_string(out_) ? archive_error_string(out_) : "");
+    if (hard)
+        written_[norm] = target;
     if (type != AE_IFDIR)
         ++res_.Written;
     return true;

@@ -9,8 +9,11 @@
 // Japanese Windows. In the formats of Windows origin "\" separates folders too.
 //
 // Refused: absolute names and drive prefixes, ".." components, links whose target
-// is absolute or leaves the destination, and (through libarchive's checks) any
-// file that would be written through a symbolic link.
+// is absolute or leaves the destination (resolved through the links already made),
+// and (through libarchive's checks) any file that would be written through a
+// symbolic link. Skipped: device nodes, FIFOs and sockets, and hard links to files
+// this extraction did not write. A file is written beside its place and renamed
+// over the old one only when it arrived whole.
 #pragma once
 #include <clocale>
 #include <cstdint>

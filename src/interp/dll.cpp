@@ -125,6 +125,13 @@ void* LoadSharedLibrary(TPoruBase& st, const std::string& file)
     return dlopen(native.c_str(), mode);
 }
 
+TLibraryGate gLibraryGate = nullptr;
+
+bool LibraryAllowed(TPoruBase& st)
+{
+    return gLibraryGate ? gLibraryGate(st) : st.SecurityLevel < 2;
+}
+
 [[noreturn]] void DeclarationError(TPoruBase& st)
 {
     st.ArgError(RunningCommandName(st), {});
@@ -138,6 +145,9 @@ void DeclareWord(TPoruBase& st, const std::string& file, const std::string& func
 {
     if (name.empty())
         DeclarationError(st);
+    if (!LibraryAllowed(st))
+        st.Error("セキュリティレベルが「高」なので、" + RunningCommandName(st) + "で外部DLL\"" + file + "\"の関数\"" +
+                 function + "\"は使えません。");
     void* handle = LoadSharedLibrary(st, file);
     if (!handle)
         st.Error("DLL\"" + file + "\"が見つかりません。");
@@ -374,6 +384,11 @@ std::string ArgumentText(TPoruBase& st, const std::string& entry)
 }   // namespace
 
 // ---- exposed parts -------------------------------------------------------------------
+
+void SetLibraryGate(TLibraryGate gate)
+{
+    gLibraryGate = gate;
+}
 
 std::string TypeLetter(std::string_view typeName)
 {

@@ -27,6 +27,14 @@ class THashNode;
 // or "s" for a text result) and is returned; a failed call leaves それ unchanged.
 std::string CallDll(TPoruBase& st, THashNode* node);
 
+// The gate of the declarations: a library function can do anything a program can
+// (write and delete files, start programs), so the high security level refuses
+// every declaration, with an error naming the command. The gate reads the level
+// the way the file gate does (security.ini first); the files layer installs it,
+// and without it the state's level decides.
+using TLibraryGate = bool (*)(TPoruBase& st);
+void SetLibraryGate(TLibraryGate gate);
+
 // ---- parts, exposed for the tests --------------------------------------------
 
 // The letter of a type name of a prototype ("char*" p, "word" w, "dword" d,

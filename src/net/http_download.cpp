@@ -80,10 +80,21 @@ size_t WriteBody(char* data, size_t size, size_t count, void* part)
     return static_cast<TPartFile*>(part)->Write(data, n) ? n : 0;
 }
 
+// The overall limit of one download in milliseconds (0: none) from HTTPタイムアウト
+// (seconds): a server that sends slowly but never stops must not hold the program
+// for ever, and the low-speed guard alone lets a trickle through.
+long DownloadLimitMs(TPoruBase& st)
+{
+    const double seconds = ToNumber(NetVariable(st, "HTTPタイムアウト"));
+    if (!(seconds > 0))
+        return 0;
+    return seconds >= 2e6 ? 2000000000L : static_cast<long>(seconds * 1000);
+}
+
 // Downloads url into the native file; true when it arrived whole. `status` is the
 // HTTP status of a response that refused (400 and above), else 0.
 bool Download(TCurlSession& curl, const std::string& url, const std::string& nativeFile, TProgressWindow& progress,
-              long& status)
+              long limitMs, long& status)
 {
     status = 0;
     TPartFile part;
@@ -100,6 +111,7 @@ bool Download(TCurlSession& curl, const std::string& url, const std::string& nat
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kBufferSize);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &part);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, limitMs);
     const CURLcode code = curl.Perform(progress.Hooks());
     long response = 0;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &response);
@@ -124,7 +136,8 @@ void cmdHttpDownload(TPoruBase& st)
     {
         TProgressWindow progress(st, "\"" + url + "\" よりHTTPデータ取得中", true);
         TCurlSession curl;
-        ok = !url.empty() && !HasControlChar(url) && Download(curl, url, ToNativePath(file), progress, status);
+        ok = !url.empty() && !HasControlChar(url) &&
+             Download(curl, url, ToNativePath(file), progress, DownloadLimitMs(st), status);
     }
     if (!ok)
         st.Error("\"" + url + "\"からのダウンロードに失敗" + (status ? "。" + StatusText(status) : std::string()));

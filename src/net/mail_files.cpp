@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "commands/files/files.h"
 #include "core/codec.h"
@@ -16,7 +18,8 @@ namespace {
 constexpr size_t kMaxNativeName = 200;   // bytes; leaves room for the "_" prefixes
 
 // Cuts the name (at character boundaries) until its native form fits, keeping the
-// extension when it is short.
+// extension when it is short. The longest stem that fits is found by halving, so a
+// long name is converted a few dozen times, not once for every character dropped.
 std::string FitName(std::string name)
 {
     if (ToNativePath(name).size() <= kMaxNativeName)
@@ -24,22 +27,48 @@ std::string FitName(std::string name)
     std::string ext = PathExtPart(name);
     if (ext.size() > 16)
         ext.clear();
-    std::string stem = name.substr(0, name.size() - ext.size());
-    while (!stem.empty() && ToNativePath(stem + ext).size() > kMaxNativeName) {
-        // drop the last character of the stem
-        size_t last = 0;
-        for (size_t i = 0; i < stem.size(); i += CharLen(stem.c_str() + i))
-            last = i;
-        stem.resize(last);
+    const std::string stem = name.substr(0, name.size() - ext.size());
+    std::vector<size_t> ends{0};   // the character boundaries of the stem
+    for (size_t i = 0; i < stem.size(); i += CharLen(stem.c_str() + i))
+        ends.push_back(std::min(stem.size(), i + CharLen(stem.c_str() + i)));
+    size_t lo = 0, hi = ends.size() - 1;   // ends[lo] fits (the empty stem is taken as fitting)
+    while (lo < hi) {
+        const size_t mid = (lo + hi + 1) / 2;
+        if (ToNativePath(stem.substr(0, ends[mid]) + ext).size() <= kMaxNativeName)
+            lo = mid;
+        else
+            hi = mid - 1;
     }
-    return stem + ext;
+    return stem.substr(0, ends[lo]) + ext;
+}
+
+// A two-byte character whose second byte cannot follow the first is no character:
+// its first byte becomes "_" and the second stands alone, so that a "/" or "\"
+// after a lone lead byte is seen as the separator it turns into when converted.
+std::string SplitBrokenPairs(std::string_view name)
+{
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        const unsigned char trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (lead && (trail < 0x40 || trail == 0x7F || trail > 0xFC)) {
+            out += '_';
+            ++i;
+            continue;
+        }
+        const size_t len = lead ? 2 : 1;
+        out.append(name.substr(i, len));
+        i += len;
+    }
+    return out;
 }
 
 }   // namespace
 
 std::string AttachmentFileName(std::string_view decoded)
 {
-    std::string name(decoded);
+    std::string name = SplitBrokenPairs(decoded);
     const size_t space = name.find(' ');
     if (space != std::string::npos)
         name = Trim(name.substr(space + 1));
@@ -112,7 +141,13 @@ bool WriteNewFile(int folderFd, const std::string& nativeName, const std::string
 
 std::string SaveAttachment(int folderFd, const std::string& sjisName, const std::string& data)
 {
+    // The native name never leaves the folder, whatever the conversion made of it.
     std::string name = ToNativePath(sjisName);
+    for (char& c : name)
+        if (c == '/' || c == '\0')
+            c = '_';
+    if (name.empty() || name == "." || name == "..")
+        name = "_" + name;
     for (int i = 0; i <= kMaxPrefixes; ++i) {
         bool exists = false;
         if (WriteNewFile(folderFd, name, data, exists))

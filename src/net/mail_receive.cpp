@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <algorithm>
 #include <filesystem>
 
 #include "commands/files/security.h"
@@ -29,6 +31,34 @@ size_t AppendText(char* data, size_t size, size_t count, void* text)
 {
     static_cast<std::string*>(text)->append(data, size * count);
     return size * count;
+}
+
+// The most a retrieved mail may hold: what LIST announced with room for a server
+// that counts differently, and never more than kMaxMailBytes. A server that goes on
+// sending past it is cut off instead of filling the memory.
+constexpr int64_t kMaxMailBytes = int64_t(512) << 20;
+constexpr int64_t kMailSlackBytes = int64_t(1) << 20;
+
+struct TCappedText {
+    std::string* Text;
+    size_t Limit;
+};
+
+size_t AppendCapped(char* data, size_t size, size_t count, void* sink)
+{
+    auto* c = static_cast<TCappedText*>(sink);
+    const size_t n = size * count;
+    if (c->Text->size() + n > c->Limit)
+        return 0;   // the transfer stops with a write error
+    c->Text->append(data, n);
+    return n;
+}
+
+size_t MailLimit(int64_t listed)
+{
+    if (listed <= 0 || listed > kMaxMailBytes)
+        return static_cast<size_t>(kMaxMailBytes);
+    return static_cast<size_t>(std::min(kMaxMailBytes, listed * 2 + kMailSlackBytes));
 }
 
 // The sizes of the waiting mails from a LIST answer ("1 1234" per line).
@@ -62,10 +92,13 @@ public:
         sizes = MailSizes(text);
         return true;
     }
-    bool Retrieve(size_t number, std::string& raw, const TTransferHooks& hooks)
+    bool Retrieve(size_t number, int64_t listed, std::string& raw, const TTransferHooks& hooks)
     {
         raw.clear();
-        Prepare(base_ + std::to_string(number), &raw);
+        TCappedText sink{&raw, MailLimit(listed)};
+        Prepare(base_ + std::to_string(number), nullptr);
+        curl_easy_setopt(curl_.Easy(), CURLOPT_WRITEFUNCTION, &AppendCapped);
+        curl_easy_setopt(curl_.Easy(), CURLOPT_WRITEDATA, &sink);
         return Run(hooks);
     }
     bool Delete(size_t number, const TTransferHooks& hooks)
@@ -136,9 +169,20 @@ int SaveMail(TPoruBase& st, int folderFd, const std::string& raw, int fromNumber
     std::string lines;
     for (const TReceivedAttachment& a : mail.Attachments) {
         const std::string name = AttachmentFileName(a.Name);
-        lines += "添付ファイル:" + name + "\r\n";
-        if (SaveAttachment(folderFd, name, a.Data).empty())
+        // A name the file system refuses (too long, not valid there, taken under
+        // every prefix) must not stop this mail and every later one: the attachment
+        // is saved under the neutral name instead. Only a folder that takes no file
+        // at all is an error.
+        std::string shown = name;
+        bool saved = !SaveAttachment(folderFd, name, a.Data).empty();
+        if (!saved &&
+            (errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ || errno == ENOENT || errno == EEXIST)) {
+            shown = "添付ファイル";
+            saved = !SaveAttachment(folderFd, shown, a.Data).empty();
+        }
+        if (!saved)
             ReceiveError(st, "メールの受信に失敗しました。添付ファイル\"" + name + "\"を保存できません。");
+        lines += "添付ファイル:" + shown + "\r\n";
     }
     const int n = SaveNumberedMail(folderFd, fromNumber, MailText(mail, lines), raw);
     if (n == 0)
@@ -197,7 +241,7 @@ void cmdReceiveMail(TPoruBase& st)
             progress.Position(done, total > 0 ? total : size);
         };
         std::string raw;
-        if (!pop.Retrieve(i, raw, retrieve))
+        if (!pop.Retrieve(i, size, raw, retrieve))
             ReceiveError(st, std::to_string(i) + "番のメール受信に失敗しました。");
         number = SaveMail(st, dir.Fd, raw, number) + 1;
         progress.Position(100, 100);

@@ -117,9 +117,26 @@ std::string Convert(std::string_view bytes, TCharset cs)
     return JConvert(bytes, kCodeSjis);
 }
 
+// The searches of the encoded words of one value. An unterminated word would make
+// every later "=?" search to the end of the value again (quadratic in a long
+// header): the last answer is kept, and a search that starts between where the
+// last one started and what it found has the same answer.
+struct TWordScan {
+    size_t From = std::string_view::npos, Found = 0;
+
+    size_t FindClose(std::string_view s, size_t from)
+    {
+        if (From != std::string_view::npos && from >= From && (Found == std::string_view::npos || from <= Found))
+            return Found;
+        From = from;
+        Found = s.find("?=", from);
+        return Found;
+    }
+};
+
 // One encoded word at s[at] ("=?charset?B?text?="): its end and decoded Shift_JIS
 // text; false when it is not one we can decode.
-bool DecodeWordAt(std::string_view s, size_t at, size_t& end, std::string& out)
+bool DecodeWordAt(std::string_view s, size_t at, size_t& end, std::string& out, TWordScan& scan)
 {
     if (s.substr(at, 2) != "=?")
         return false;
@@ -127,7 +144,7 @@ bool DecodeWordAt(std::string_view s, size_t at, size_t& end, std::string& out)
     if (q1 == std::string_view::npos || q1 + 2 >= s.size() || s[q1 + 2] != '?')
         return false;
     const char enc = s[q1 + 1];
-    const size_t close = s.find("?=", q1 + 3);
+    const size_t close = scan.FindClose(s, q1 + 3);
     if (close == std::string_view::npos)
         return false;
     const TCharset cs = CharsetOf(s.substr(at + 2, q1 - at - 2));
@@ -372,10 +389,11 @@ std::string DecodeHeaderValue(std::string_view value)
     std::string pending;      // undecoded text, converted by the code detection
     bool afterWord = false;   // pending holds only white space after an encoded word
     size_t i = 0;
+    TWordScan scan;
     while (i < value.size()) {
         size_t end = 0;
         std::string decoded;
-        if (value[i] == '=' && DecodeWordAt(value, i, end, decoded)) {
+        if (value[i] == '=' && DecodeWordAt(value, i, end, decoded, scan)) {
             // white space between two encoded words is not part of the text
             if (!afterWord)
                 out += JConvert(pending, kCodeSjis);

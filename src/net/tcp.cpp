@@ -82,7 +82,15 @@ struct TTcpState {
     const char* Pending = nullptr;   // the handler handed over last
     int PendingSource = 0;
     int RetryTimer = 0;
+    // Received bytes held for handlers that have not started yet; beyond
+    // kHeldLimit the sockets stop reading (the peers are slowed by TCP itself)
+    // until the handlers have taken them.
+    bool Throttled = false;
+    int ResumeTimer = 0;
 };
+
+constexpr size_t kHeldLimit = size_t(16) << 20;
+constexpr int64_t kResumeCheckMs = 20;
 
 constexpr int kFromClient = -1;
 constexpr int64_t kRetryMs = 5;   // how soon queued arrivals are offered again
@@ -129,6 +137,12 @@ std::string VariableText(TPoruBase& st, const char* name)
 {
     THashNode* n = st.Words.FindExact(name);
     return n ? n->Value : std::string();
+}
+
+size_t VariableTextSize(TPoruBase& st, const char* name)
+{
+    THashNode* n = st.Words.FindExact(name);
+    return n ? n->Value.size() : 0;
 }
 
 void CountSource(TPoruBase& st, bool& counted, bool on)
@@ -277,7 +291,11 @@ void Arrived(TPoruBase& st, const char* handler, int source, std::string bytes, 
         return;
     }
     if (data && t.Arrivals.empty() && HandlerWaiting(st, t) && t.PendingSource == source && t.Pending == handler) {
-        SetText(st, "TCP文字列", VariableText(st, "TCP文字列") + bytes);
+        // appended in place: joining by copying would cost the square of the size
+        if (THashNode* n = st.Words.FindExact("TCP文字列")) {
+            n->Value.append(bytes);
+            n->TypeText = "s";
+        }
         return;
     }
     if (data && !t.Arrivals.empty() && t.Arrivals.back().Data && t.Arrivals.back().Source == source &&
@@ -287,6 +305,48 @@ void Arrived(TPoruBase& st, const char* handler, int source, std::string bytes, 
     }
     t.Arrivals.push_back({handler, source, std::move(bytes), from, data});
     DeliverArrivals(st);
+}
+
+// The received bytes held for handlers that have not started.
+size_t HeldBytes(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    size_t held = 0;
+    if (HandlerWaiting(st, t))
+        held += VariableTextSize(st, "TCP文字列");
+    for (const TTcpState::TArrival& a : t.Arrivals)
+        held += a.Bytes.size();
+    return held;
+}
+
+// Asked by the sockets before they read: true stops them until ResumeReading. A
+// timer then looks whether the handlers have taken the bytes.
+bool HoldingTooMuch(TPoruBase& st)
+{
+    TTcpState& t = Tcp(st);
+    if (HeldBytes(st) < kHeldLimit)
+        return false;
+    t.Throttled = true;
+    ITimerService* timers = FindService<ITimerService>(st);
+    if (timers && !t.ResumeTimer) {
+        TPoruBase* sp = &st;
+        t.ResumeTimer = timers->Start(kResumeCheckMs, [sp] {
+            TTcpState& tt = Tcp(*sp);
+            tt.ResumeTimer = 0;
+            if (!tt.Throttled)
+                return;
+            if (HeldBytes(*sp) >= kHeldLimit) {
+                HoldingTooMuch(*sp);   // look again later
+                return;
+            }
+            tt.Throttled = false;
+            if (tt.Client)
+                tt.Client->ResumeReading();
+            if (tt.Server)
+                tt.Server->ResumeReading();
+        });
+    }
+    return true;
 }
 
 TTcpClientEvents ClientEvents(TPoruBase& st)
@@ -314,6 +374,7 @@ TTcpClientEvents ClientEvents(TPoruBase& st)
         TTcpState& t = Tcp(*sp);
         Arrived(*sp, t.ClientHandler, kFromClient, std::move(bytes), t.ClientFrom);
     };
+    ev.Full = [sp] { return HoldingTooMuch(*sp); };
     return ev;
 }
 
@@ -347,6 +408,7 @@ TTcpServerEvents ServerEvents(TPoruBase& st)
         const int i = IndexOfConnection(t, conn);
         Arrived(*sp, t.ServerReceiveHandler, conn, std::move(bytes), i < 0 ? std::string() : t.Descriptions[i]);
     };
+    ev.Full = [sp](int) { return HoldingTooMuch(*sp); };
     return ev;
 }
 

@@ -30,6 +30,9 @@ struct TTcpClientEvents {
     // A connection that was made has ended (the peer closed or reset it).
     std::function<void()> Disconnected;
     std::function<void(std::string bytes)> Received;
+    // Asked before reading: true leaves the bytes in the socket (its read buffer
+    // is bounded, so the peer is slowed) until ResumeReading. Empty: always read.
+    std::function<bool()> Full;
 };
 
 class ITcpClient {
@@ -51,12 +54,15 @@ public:
     // Bytes queued and not yet handed to the system.
     virtual int64_t PendingOutput() const = 0;
     virtual TTcpPeer Peer() const = 0;
+    // Reads again after Full stopped the reading.
+    virtual void ResumeReading() {}
 };
 
 struct TTcpServerEvents {
     std::function<void(int conn, const TTcpPeer& peer)> Accepted;
     std::function<void(int conn)> Closed;   // the client ended the connection
     std::function<void(int conn, std::string bytes)> Received;
+    std::function<bool(int conn)> Full;   // as for the client
 };
 
 class ITcpServer {
@@ -79,6 +85,8 @@ public:
     virtual int ConnectionCount() const = 0;
     // Bytes queued on every connection and not yet handed to the system.
     virtual int64_t PendingOutput() const = 0;
+    // Reads every connection again after Full stopped the reading.
+    virtual void ResumeReading() {}
 };
 
 class ITcpService {

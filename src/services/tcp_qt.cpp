@@ -36,6 +36,9 @@ namespace {
 // dropped.
 constexpr int kLingerMs = 10000;
 constexpr int kListenBacklog = 256;
+// What a socket reads ahead of the commands: with a bounded buffer, a socket whose
+// commands hold too much stops reading and TCP slows its peer.
+constexpr qint64 kReadBufferBytes = qint64(1) << 20;
 
 // Wakes WaitForEvents when a socket of the service notifies something.
 struct TWaker {
@@ -236,11 +239,16 @@ public:
 
     int64_t PendingOutput() const override { return sock_->bytesToWrite(); }
     TTcpPeer Peer() const override { return peer_; }
+    void ResumeReading() override
+    {
+        InSlot([this] { Deliver(); });
+    }
 
 private:
     void NewSocket()
     {
         sock_ = new QTcpSocket;
+        sock_->setReadBufferSize(kReadBufferBytes);
         QObject::connect(sock_, &QAbstractSocket::connected, [this] { InSlot([this] { OnConnected(); }); });
         QObject::connect(sock_, &QAbstractSocket::disconnected, [this] { InSlot([this] { OnDisconnected(); }); });
         QObject::connect(sock_, &QAbstractSocket::errorOccurred,
@@ -259,8 +267,8 @@ private:
     void OnDisconnected()
     {
         if (!connected_)
-            return;       // an attempt that failed was reported by OnError
-        if (!Deliver())   // what arrived just before the end
+            return;           // an attempt that failed was reported by OnError
+        if (!Deliver(true))   // what arrived just before the end
             return;
         connected_ = false;
         Notify(ev_.Disconnected);
@@ -274,12 +282,14 @@ private:
         Notify([&] { ev_.Failed(reason); });
     }
 
-    // Hands everything that has arrived to the commands; false when the client was
-    // destroyed meanwhile.
-    bool Deliver()
+    // Hands what has arrived to the commands (stopping while they are full, unless
+    // `all`); false when the client was destroyed meanwhile.
+    bool Deliver(bool all = false)
     {
         QTcpSocket* s = sock_;
         while (sock_ == s && s->bytesAvailable() > 0) {
+            if (!all && ev_.Full && ev_.Full())
+                return true;   // left in the socket until ResumeReading
             std::string bytes = ToBytes(s->readAll());
             if (!Notify([&] { ev_.Received(std::move(bytes)); }))
                 return false;
@@ -376,12 +386,25 @@ public:
         return n;
     }
 
+    void ResumeReading() override
+    {
+        InSlot([this] {
+            std::vector<int> ids;
+            for (auto& [id, s] : conns_)
+                ids.push_back(id);
+            for (int id : ids)
+                if (!Deliver(id))
+                    return;
+        });
+    }
+
 private:
     void Accept()
     {
         while (srv_->hasPendingConnections()) {
             QTcpSocket* s = srv_->nextPendingConnection();
             s->setParent(nullptr);   // freed here, not with the server
+            s->setReadBufferSize(kReadBufferBytes);
             s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             const int id = ++lastId_;
             conns_[id] = s;
@@ -393,13 +416,16 @@ private:
         }
     }
 
-    // False when the server was destroyed meanwhile.
-    bool Deliver(int id)
+    // False when the server was destroyed meanwhile. Stops while the commands are
+    // full, unless `all`.
+    bool Deliver(int id, bool all = false)
     {
         for (;;) {
             auto it = conns_.find(id);
             if (it == conns_.end() || it->second->bytesAvailable() <= 0)
                 return true;
+            if (!all && ev_.Full && ev_.Full(id))
+                return true;   // left in the socket until ResumeReading
             std::string bytes = ToBytes(it->second->readAll());
             if (!Notify([&] { ev_.Received(id, std::move(bytes)); }))
                 return false;
@@ -408,7 +434,7 @@ private:
 
     void Gone(int id)
     {
-        if (!Deliver(id))
+        if (!Deliver(id, true))
             return;
         auto it = conns_.find(id);
         if (it == conns_.end())

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -67,6 +68,8 @@ TEST(AttachmentNames, StrangersNamesStayInsideTheFolder)
         {"security.ini", "_security.ini"},
         {"SECURITY.INI", "_SECURITY.INI"},
         {". .hidden ", "hidden"},
+        {"\x81/../evil.txt", "evil.txt"},   // no trail byte: the "/" is a separator
+        {"a\x81", "a_"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(AttachmentFileName(c.in), c.out) << c.in;
@@ -83,6 +86,20 @@ TEST(AttachmentNames, LongNamesFitAndKeepTheirExtension)
     EXPECT_EQ(name.substr(name.size() - 4), ".pdf");
     EXPECT_EQ(name.substr(0, 2), "資");
     EXPECT_EQ(name.size() % 2, 0u) << "cut at a character boundary";
+}
+
+TEST(AttachmentNames, HugeNamesAreCutWithoutConvertingPerCharacter)
+{
+    std::string huge;
+    for (int i = 0; i < 50000; ++i)
+        huge += "資";
+    const auto start = std::chrono::steady_clock::now();
+    const std::string name = AttachmentFileName(huge + ".txt");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_LE(ToNativePath(name).size(), 200u);
+    EXPECT_GT(ToNativePath(name).size(), 190u);
+    EXPECT_EQ(name.substr(name.size() - 4), ".txt");
 }
 
 TEST(MailTextFile, ItemsInOrder)

@@ -2,6 +2,7 @@
 // of received mail, and one round trip through both.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <regex>
 
@@ -221,6 +222,21 @@ TEST(MimeParse, EncodedWords)
     };
     for (const auto& c : cases)
         EXPECT_EQ(DecodeHeaderValue(c.in), c.out) << c.in;
+}
+
+TEST(MimeParse, UnterminatedEncodedWordsTakeLinearTime)
+{
+    std::string value;
+    while (value.size() < 1100000)
+        value += "=?UTF-8?B?QUJD";
+    const auto start = std::chrono::steady_clock::now();
+    const std::string out = DecodeHeaderValue(value);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_EQ(out, value);
+    // a word that does end after the junk still decodes like before
+    EXPECT_EQ(DecodeHeaderValue("=?UTF-8?B " + std::string(1000, 'x') + " =?UTF-8?B?5Lya6K2w?="),
+              "=?UTF-8?B " + std::string(1000, 'x') + " 会議");
 }
 
 TEST(MimeParse, QuotedPrintable)

@@ -244,10 +244,12 @@ TEST_F(GateTest, SecurityIniIsNeverReachable)
 
 TEST_F(GateTest, OutsideOnlyGateAsksOnlyOutside)
 {
-    st.SecurityLevel = 2;   // inside: not governed, even at the high level
-    EXPECT_TRUE(SecurityGateOutside(st, {P(script / "a.txt")}, "q"));
+    st.SecurityLevel = 2;   // the high level refuses every write, inside too
+    EXPECT_FALSE(SecurityGateOutside(st, {P(script / "a.txt")}, "q"));
     EXPECT_FALSE(SecurityGateOutside(st, {P(outside / "a.txt")}, "q"));
-    st.SecurityLevel = 1;
+    st.SecurityLevel = 1;   // inside: no question at the mid level
+    EXPECT_TRUE(SecurityGateOutside(st, {P(script / "a.txt")}, "q"));
+    EXPECT_TRUE(asked.empty());
     answer = TGateAnswer::Yes;
     EXPECT_TRUE(SecurityGateOutside(st, {P(outside / "a.txt")}, "コピー"));
     ASSERT_EQ(asked.size(), 1u);

@@ -1,7 +1,6 @@
 // Text output: 表示 (on the window's surface, on stdout in the console, or appended
 // to the file named by 表示出力先) and 言う (a message box, or stdout).
-#include <fstream>
-
+#include "commands/files/atomic_file.h"
 #include "commands/files/files.h"
 #include "commands/files/security.h"
 #include "core/codec.h"
@@ -21,10 +20,8 @@ void cmdShow(TPoruBase& st)
         if (!SecurityGate(st, name, "\"" + name + "\"へ書き込みます。"))
             return;
         std::string native = ToNativePath(name);
-        std::ofstream out(native, std::ios::binary | std::ios::app);
-        if (!out)
+        if (!AppendFileBytes(native, text + "\r\n", true))
             st.Error("ファイル\"" + name + "\"へ書き込めません。");
-        out << text << "\r\n";
         return;
     }
     if (st.Host)

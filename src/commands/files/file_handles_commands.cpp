@@ -447,3 +447,33 @@ HandlerRegistrar reg({
 });
 
 }   // namespace
+
+bool OpenInFileHandle(TPoruBase& st, const std::string& nativePath)
+{
+    struct stat sb {};
+    if (lstat(nativePath.c_str(), &sb) != 0)
+        return false;
+    const THandleList& list = st.Ext<THandleList>();
+    for (const auto& h : list.Slots) {
+        if (!h)
+            continue;
+        if (h->Dev == sb.st_dev && h->Ino == sb.st_ino)
+            return true;
+        if (S_ISDIR(sb.st_mode)) {
+            // a file below the folder: walk up from the open file's own path
+            const std::string self = "/proc/self/fd/" + std::to_string(h->Fd);
+            char buf[4096];
+            const ssize_t n = readlink(self.c_str(), buf, sizeof buf - 1);
+            if (n <= 0)
+                continue;
+            std::string path(buf, static_cast<size_t>(n));
+            for (size_t cut = path.rfind('/'); cut != std::string::npos && cut > 0; cut = path.rfind('/')) {
+                path.resize(cut);
+                struct stat up {};
+                if (stat(path.c_str(), &up) == 0 && up.st_dev == sb.st_dev && up.st_ino == sb.st_ino)
+                    return true;
+            }
+        }
+    }
+    return false;
+}

@@ -40,6 +40,10 @@ std::vector<TDirEntry> ListPattern(const std::string& nativePattern);
 // Moves a file or folder to the freedesktop trash of its volume. Never deletes
 // anything for good: false when it cannot be trashed.
 bool MoveToTrash(const std::string& nativePath);
+// True when the native path is (or, for a folder, holds) a file that a file handle
+// of this run-time has open: deleting it would make the handle's later writes
+// vanish.
+bool OpenInFileHandle(TPoruBase& st, const std::string& nativePath);
 // Recursive removal that never follows symbolic links and leaves files without the
 // owner-write bit (read-only files) and the folders above them in place.
 void RemoveTree(const std::string& nativePath);

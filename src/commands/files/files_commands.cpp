@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "commands/files/atomic_file.h"
 #include "commands/files/files.h"
 #include "commands/files/security.h"
 #include "core/codec.h"
@@ -197,6 +198,15 @@ std::vector<std::string> SplitPatterns(const std::string& arg)
     return out;
 }
 
+// A file that a handle holds open is not deleted: the handle's later writes would
+// vanish without an error.
+void RefuseOpenFiles(TPoruBase& st, const std::vector<std::string>& natives)
+{
+    for (const std::string& n : natives)
+        if (OpenInFileHandle(st, n))
+            st.Error("ファイル\"" + FromNativePath(n) + "\"は、ファイルハンドルで開かれているので、削除できません。");
+}
+
 // ---- whole files ----------------------------------------------------------------------
 
 // 読む: the variable receives the file's text (or the clipboard's): a UTF-8 file
@@ -237,11 +247,7 @@ void cmdWrite(TPoruBase& st)
         return;
     std::string bytes = mode.Encoding == TTextEncoding::Utf8Bom ? std::string(kUtf8Bom) : std::string();
     bytes += TextForFile(st, text, mode.Encoding, mode.LineEnd, name);
-    int fd = open(Native(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        IoError(st, name);
-    const bool ok = WriteAll(fd, bytes);
-    if (close(fd) != 0 || !ok)
+    if (!SaveFileBytes(Native(name), bytes))
         IoError(st, name);
 }
 
@@ -276,11 +282,7 @@ void cmdAppend(TPoruBase& st)
     if (!SecurityGate(st, path, "ファイル\"" + path + "\"へ文字列を追加します。"))
         return;
     const std::string bytes = AppendedText(st, text, mode, path);
-    int fd = open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0)
-        IoError(st, path);
-    const bool ok = WriteAll(fd, bytes);
-    if (close(fd) != 0 || !ok)
+    if (!AppendFileBytes(Native(path), bytes, false))
         IoError(st, path);
 }
 
@@ -327,7 +329,9 @@ void cmdDelete(TPoruBase& st)
     const std::string path = InScriptFolder(st, Trim(st.PopText()));
     if (!SecurityGate(st, path, "ファイル\"" + path + "\"を、削除します。"))
         return;
-    for (const std::string& s : Sources(Native(path)))
+    const std::vector<std::string> sources = Sources(Native(path));
+    RefuseOpenFiles(st, sources);
+    for (const std::string& s : sources)
         MoveToTrash(s);
 }
 
@@ -339,6 +343,7 @@ void cmdDeleteForGood(TPoruBase& st)
         return;
     const std::string native = Native(path);
     struct stat sb {};
+    RefuseOpenFiles(st, {native});
     if (lstat(native.c_str(), &sb) == 0 && !S_ISDIR(sb.st_mode))
         unlink(native.c_str());
 }

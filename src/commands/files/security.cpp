@@ -15,6 +15,7 @@
 #include "core/sjis.h"
 #include "core/text.h"
 #include "interp/builtins.h"
+#include "interp/dll.h"
 #include "interp/interp.h"
 
 namespace fs = std::filesystem;
@@ -167,6 +168,16 @@ bool AskTheUser(TPoruBase& st, const std::string& text)
     return false;
 }
 
+// Library declarations follow the level as file writes do at its extremes: the
+// high level refuses them.
+bool LibraryGate(TPoruBase& st)
+{
+    ReadSecurityFile(st);
+    return st.SecurityLevel < 2;
+}
+
+[[maybe_unused]] const bool kLibraryGateInstalled = (SetLibraryGate(&LibraryGate), true);
+
 }   // namespace
 
 void SetGateQuestion(TGateQuestion question)
@@ -276,6 +287,10 @@ bool SecurityGateAsk(TPoruBase& st, const std::string& text)
 
 bool SecurityGateOutside(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text)
 {
+    // The high level refuses every write, inside the script's folder too.
+    ReadSecurityFile(st);
+    if (st.SecurityLevel >= 2)
+        return false;
     bool inside = true;
     for (const std::string& path : paths) {
         const std::string native = ToNativePath(path);

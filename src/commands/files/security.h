@@ -52,8 +52,9 @@ bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const st
 bool SecurityGateAsk(TPoruBase& st, const std::string& text);
 
 // For commands that the gate does not govern inside the script's folder (copy,
-// folder removal, shortcuts): allows without a question when every path lies in the
-// script's folder (no wildcard, not security.ini), else asks SecurityGate.
+// folder removal, shortcuts): the high level refuses; otherwise allows without a
+// question when every path lies in the script's folder (no wildcard, not
+// security.ini), else asks SecurityGate.
 bool SecurityGateOutside(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text);
 
 // True when the canonical form of the native path lies in the script's folder or

@@ -45,6 +45,15 @@ std::string Hex64(uint64_t v)
     return Hex(bytes);
 }
 
+// A block is trusted only when this user owns it and nobody else may open it: the
+// names are predictable, and another local user could create one first to plant
+// what 共有読込 returns or to read what 共有保存 stores.
+bool OwnedPrivately(int fd)
+{
+    struct stat sb {};
+    return fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_uid == geteuid() && (sb.st_mode & 077) == 0;
+}
+
 bool SameObject(int fd, const std::string& object)
 {
     struct stat held {
@@ -65,9 +74,13 @@ bool SameObject(int fd, const std::string& object)
 int OpenHeld(const std::string& object)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
-        int fd = shm_open(object.c_str(), O_RDWR | O_CREAT, 0600);
+        int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
         if (fd < 0)
             return -1;
+        if (!OwnedPrivately(fd)) {
+            close(fd);
+            return -1;
+        }
         int rc;
         do {
             rc = flock(fd, LOCK_SH);
@@ -141,11 +154,11 @@ void TSharedBlocks::ReleaseAll()
 bool ReadSharedBlock(std::string_view name, std::string& out)
 {
     out.clear();
-    int fd = shm_open(SharedObjectName(name).c_str(), O_RDONLY, 0);
+    int fd = shm_open(SharedObjectName(name).c_str(), O_RDONLY | O_NOFOLLOW, 0);
     if (fd < 0)
         return false;
     struct stat sb {};
-    if (fstat(fd, &sb) != 0) {
+    if (!OwnedPrivately(fd) || fstat(fd, &sb) != 0) {
         close(fd);
         return false;
     }

@@ -5,7 +5,8 @@
 // A block lives while some run-time that stored into it lives: every storing
 // process keeps the block open and holds a shared flock on it until it ends; the
 // last one to go (it gets the exclusive lock without waiting) removes the name.
-// Reading never creates a block.
+// Reading never creates a block. A block that another user owns, or that others may
+// open, is never used: storing into it fails and reading finds nothing.
 #pragma once
 #include <cstddef>
 #include <string>
