@@ -20,8 +20,7 @@ int RunCheckCommand(int count, char** files, bool console)
         for (const TDiagnostic& d : CheckFile(files[i], options)) {
             // The line is formatted in Shift_JIS like every reported line, then
             // written in UTF-8.
-            const std::string line =
-                FormatMessageLine(d.Severity, Utf8ToSjis(d.File), d.Line, Utf8ToSjis(d.Message));
+            const std::string line = FormatMessageLine(d.Severity, Utf8ToSjis(d.File), d.Line, Utf8ToSjis(d.Message));
             std::fputs((SjisToUtf8(line) + "\n").c_str(), stderr);
             if (!d.Hint.empty())
                 std::fputs(("    " + d.Hint + "\n").c_str(), stderr);

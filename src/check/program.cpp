@@ -86,8 +86,7 @@ void ScanLabels(const TCheckSource& src, TProgramFacts& facts, std::vector<TDiag
                 hint = "同じ名前のラベルが " + Utf8ToSjis(old->second.File) + " の" + std::to_string(old->second.Line) +
                        "行目にあります。";
             AddFinding(out, src, line, TSeverity::Error,
-                       "ラベル\"" + name + "\"の定義に失敗しました。既に単語として使われています。", hint,
-                       "*" + name);
+                       "ラベル\"" + name + "\"の定義に失敗しました。既に単語として使われています。", hint, "*" + name);
             continue;
         }
         facts.Labels[name] = {src.Path, line};

@@ -563,8 +563,8 @@ void TReader::Run()
         if (*q == '(' && (IsCallable(node) || facts_.IsLabel(ph.Text))) {
             if (q != after)
                 Find(at, TSeverity::Error,
-                     "関数\"" + ph.Text + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。",
-                     ph.Text + "(…)", ph.Text);
+                     "関数\"" + ph.Text + "\"の呼び出しで、引数の()は、すぐ後ろに書いてください。", ph.Text + "(…)",
+                     ph.Text);
             p = q;
             std::string group;
             if (!ReadGroupChecked(p, group))
@@ -696,8 +696,8 @@ void TReader::CheckOkurigana(const TPhrase& word)
     const std::string folded = FoldOkurigana(word.Text);
     if (folded == word.Text)
         return;
-    static const char* const kSuru[] = {"する", "して", "します", "した", "しない", "しろ", "せよ", "しなさい",
-                                        "すれば", "したら", "しても", "している", "しています", "さ"};
+    static const char* const kSuru[] = {"する",     "して",   "します", "した",   "しない",   "しろ",       "せよ",
+                                        "しなさい", "すれば", "したら", "しても", "している", "しています", "さ"};
     std::string forms;
     size_t count = 0;
     const CommandRow* rows = CommandRows(count);
@@ -785,7 +785,9 @@ void TReader::CheckParticles(const THashNode* node, const TPhrase& word, std::ve
         entries.insert(entries.begin(), "それ" + slots[0]);
     const std::string form = slots.empty() ? std::string("引数なし") : "\"" + node->ArgSpec + "\"";
     if (entries.size() < slots.size()) {
-        Find(word.At, TSeverity::Error, "\"" + word.Text + "\"命令の引数に誤りがあります。" + form + "の形式で指定してください。引数が少ないです。",
+        Find(word.At, TSeverity::Error,
+             "\"" + word.Text + "\"命令の引数に誤りがあります。" + form +
+                 "の形式で指定してください。引数が少ないです。",
              "書式: " + node->ArgSpec + " " + word.Text, word.Text);
         return;
     }
@@ -800,8 +802,8 @@ void TReader::CheckParticles(const THashNode* node, const TPhrase& word, std::ve
         }
         if (!taken) {
             Find(word.At, TSeverity::Error,
-                 "\"" + word.Text + "\"命令の引数に誤りがあります。" + form + "の形式で指定してください。\"" + slots[k] +
-                     "\"",
+                 "\"" + word.Text + "\"命令の引数に誤りがあります。" + form + "の形式で指定してください。\"" +
+                     slots[k] + "\"",
                  "書式: " + node->ArgSpec + " " + word.Text + "（「" + slots[k] + "」の付いた語句がありません）",
                  word.Text);
             return;
@@ -1042,8 +1044,8 @@ bool ElseFollows(const char* at)
         }
     }
     for (;;) {
-        while (*p == ' ' || *p == '\t' || *p == ',' || *p == ';' || *p == '\r' || *p == '\n' || (*p >= '0' && *p <= '9') ||
-               *p == ':')
+        while (*p == ' ' || *p == '\t' || *p == ',' || *p == ';' || *p == '\r' || *p == '\n' ||
+               (*p >= '0' && *p <= '9') || *p == ':')
             ++p;
         return StartsWith(p, "違") || StartsWith(p, "でなければ");
     }
@@ -1099,9 +1101,10 @@ void TReader::Condition(const char*& p, const char* at)
     const char* t = stop;
     const std::string tail = ReadWord(t);
     const std::string k = kw;
-    const bool keywordForm = (k == "ならば" || k == "なら")
-                                 ? (tail == "ならば" || tail == "なら")
-                                 : (k == "違" ? (tail == "違えば" || tail == "違う" || tail == "違") : tail == "でなければ");
+    const bool keywordForm =
+        (k == "ならば" || k == "なら")
+            ? (tail == "ならば" || tail == "なら")
+            : (k == "違" ? (tail == "違えば" || tail == "違う" || tail == "違") : tail == "でなければ");
     if (!keywordForm) {
         p = r;
         Body(p);

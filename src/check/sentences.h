@@ -16,14 +16,14 @@ struct TProgramFacts {
         std::string File;
         int Line = 0;
     };
-    std::map<std::string, TLabel> Labels;     // exact names
-    std::set<std::string> FoldedLabels;       // the same, okurigana-folded
-    std::set<std::string> FunctionLabels;     // labels given a template by 関数定義
-    bool FunctionsUnknown = false;            // a 関数定義 names its label by a value
-    std::set<std::string> Defined;            // names a run can create (exact and folded)
-    std::set<std::string> Literals;           // contents of literals: names of DLL functions,
-                                              // objects and words a command may create
-    std::vector<std::string> Includes;        // literal names of included files
+    std::map<std::string, TLabel> Labels;   // exact names
+    std::set<std::string> FoldedLabels;     // the same, okurigana-folded
+    std::set<std::string> FunctionLabels;   // labels given a template by 関数定義
+    bool FunctionsUnknown = false;          // a 関数定義 names its label by a value
+    std::set<std::string> Defined;          // names a run can create (exact and folded)
+    std::set<std::string> Literals;         // contents of literals: names of DLL functions,
+                                            // objects and words a command may create
+    std::vector<std::string> Includes;      // literal names of included files
     // A file is included that cannot be read now (made by the run, or named by a
     // value): its labels and words are unknown, so unknown words are not findings.
     bool Incomplete = false;
