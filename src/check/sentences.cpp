@@ -625,7 +625,7 @@ void TReader::EndSentence(const char* at)
                 const std::string value = word.Text.substr(0, word.Text.size() - word.Particle.size());
                 Find(word.At, TSeverity::Error,
                      "\"" + word.Text + "\"は未定義の命令です。(;o;)<綴りミスか、命令の引数に注意！",
-                     "助詞と命令の間に「、」が要ります: " + value + particle + "、" + command, command);
+                     "助詞と命令の間に「、」が要ります: " + WrittenForm(value) + particle + "、" + command, command);
                 return;
             }
         }
@@ -907,7 +907,7 @@ void TReader::CheckRightSide(const std::string& left, const std::string& right, 
         sentence += (sentence.empty() ? "" : "、") + s;
     Find(at, TSeverity::Warning,
          "\"=\"の右側が命令\"" + command + "\"で終わる文になっています。右側は値として読まれ、命令は実行されません。",
-         "文を先に実行して、結果のそれを代入します: " + sentence + "。" + left + "=それ", left);
+         "文を先に実行して、結果のそれを代入します: " + WrittenForm(sentence) + "。" + left + "=それ", left);
 }
 
 // name(arguments) inside a text: an owner phrase among the arguments and an index
@@ -957,7 +957,7 @@ void TReader::CheckCall(const std::string& name, const std::string& inside, cons
         Find(at, TSeverity::Warning,
              "\"" + name + "(…)\"の中の\"" + a + "、" + arguments[i + 1] + "\"は、" + Quoted(owner) + "の" +
                  Quoted(arguments[i + 1]) + "としては読まれず、別々の引数になります。",
-             "先に値を取り出します: X=" + a + "、" + arguments[i + 1] + "。" + name + "(X)", a);
+             WrittenForm("先に値を取り出します: X=" + a + "、" + arguments[i + 1] + "。" + name + "(X)"), a);
     }
     if (facts_.IsLabel(name) && !FindBuiltin(name) && !inside.empty() && !facts_.FunctionsUnknown &&
         !facts_.FunctionLabels.count(name)) {
@@ -1010,7 +1010,7 @@ void TReader::CheckCallsIn(const std::string& text, const char* at)
         if (*p == '#') {
             Find(at, TSeverity::Warning,
                  "\"" + word + "(…)\"の後の\"#\"は働きません。呼び出しの結果に番号は付けられません。",
-                 "結果を変数に入れてから番号を付けます: X=" + word + "(" + inside + ")。X#…", word);
+                 WrittenForm("結果を変数に入れてから番号を付けます: X=" + word + "(" + inside + ")。X#…"), word);
         }
     }
 }

@@ -109,6 +109,29 @@ void TCheckSource::Columns(int line, const std::string& token, int& begin, int& 
     end = charOf[at + token.size() - 1] + 1;
 }
 
+// A hint quotes program text in its normalised form; literals are shown again with
+// the brackets a script writes: "a" as 「a」 and `a` as 『a』.
+std::string WrittenForm(const std::string& sjis)
+{
+    std::string out;
+    bool inQuote = false, inBackquote = false;
+    for (size_t i = 0; i < sjis.size();) {
+        const size_t len = CharLenAt(sjis, i);
+        const char c = sjis[i];
+        if (len == 1 && c == '"' && !inBackquote) {
+            out += inQuote ? "」" : "「";
+            inQuote = !inQuote;
+        } else if (len == 1 && c == '`' && !inQuote) {
+            out += inBackquote ? "』" : "『";
+            inBackquote = !inBackquote;
+        } else {
+            out.append(sjis, i, len);
+        }
+        i += len;
+    }
+    return out;
+}
+
 void AddFinding(std::vector<TDiagnostic>& out, const TCheckSource& src, int line, TSeverity severity,
                 const std::string& sjisMessage, const std::string& sjisHint, const std::string& token)
 {

@@ -30,5 +30,9 @@ private:
 void AddFinding(std::vector<TDiagnostic>& out, const TCheckSource& src, int line, TSeverity severity,
                 const std::string& sjisMessage, const std::string& sjisHint, const std::string& token = {});
 
+// Normalised program text with its literals in the brackets a script writes
+// ("a" as 「a」, `a` as 『a』), for hints.
+std::string WrittenForm(const std::string& sjis);
+
 // The number of characters (one or two bytes each) of a Shift_JIS text.
 int CharCount(const std::string& sjis);
