@@ -264,10 +264,38 @@ void NoteWrongFormCall(TPoruBase& st, const std::string& label, const std::vecto
     w.FirstEntry = entries.front();
 }
 
+// The program line holding `at` (without its line marker), when `at` lies in one of
+// the run's texts.
+std::string LineAround(const TPoruBase& st, const char* at)
+{
+    const std::less_equal<const char*> le;
+    for (int i = -1; at && i < st.TextCount; ++i) {
+        const std::string& t = i < 0 ? st.Source : st.Texts[i];
+        if (!le(t.data(), at) || !le(at, t.data() + t.size()))
+            continue;
+        const size_t pos = static_cast<size_t>(at - t.data());
+        size_t from = t.rfind('\n', pos == 0 ? 0 : pos - 1);
+        from = from == std::string::npos ? 0 : from + 1;
+        if (from > 0) {   // after a line break: the marker "N:"
+            const size_t colon = t.find(':', from);
+            if (colon != std::string::npos && colon < pos)
+                from = colon + 1;
+        }
+        const size_t to = t.find_first_of("\r\n", pos);
+        return t.substr(from, (to == std::string::npos ? t.size() : to) - from);
+    }
+    return {};
+}
+
 std::string ErrorDetail(TPoruBase& st, const std::string& message)
 {
     if (message.find("0 による浮動小数点数除算") != std::string::npos)
         return "0で割ろうとしました。";
+    if (message.find("\")\"が対応していません。") != std::string::npos) {
+        const std::string line = LineAround(st, st.Cursor);
+        if (!line.empty())
+            return "この行で開いた「(」が閉じていません: " + line;
+    }
     std::string name;
     if (QuotedAfter(message, "ファイル\"", name) &&
         (message.find("\"が、ありません。") != std::string::npos ||
