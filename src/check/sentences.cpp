@@ -129,6 +129,7 @@ private:
     std::vector<TDiagnostic>& out_;
     std::vector<TPhrase> args_;
     std::vector<const char*> bodies_;   // open body groups: where their "(" stands
+    int depth_ = 0;                     // nesting of calls and groups being looked into
 
     void Find(const char* at, TSeverity severity, const std::string& message, const std::string& hint,
               const std::string& token = {})
@@ -969,6 +970,14 @@ void TReader::CheckCall(const std::string& name, const std::string& inside, cons
 
 void TReader::CheckCallsIn(const std::string& text, const char* at)
 {
+    // Calls nested deeper than any program writes them are not looked into.
+    if (depth_ >= 64)
+        return;
+    struct TDepth {
+        int& d;
+        explicit TDepth(int& depth) : d(depth) { ++d; }
+        ~TDepth() { --d; }
+    } depth(depth_);
     const char* p = text.c_str();
     while (*p) {
         if (IsQuote(*p)) {

@@ -87,6 +87,17 @@ TEST(Checker, IncludedFilesShareLabelsAndReportUnderTheirName)
     fs::remove_all(dir);
 }
 
+TEST(Checker, DeeplyNestedCallsAndGroupsAreRead)
+{
+    std::string text = "A=";
+    for (int i = 0; i < 20000; ++i)
+        text += "表示(";
+    text += "1" + std::string(20000, ')') + "\r\n(((\r\n";
+    const auto found = Check(text.c_str());
+    ASSERT_EQ(found.size(), 1u);   // only the group left open on line 2
+    EXPECT_EQ(found[0].Line, 2);
+}
+
 TEST(Checker, UnreadableFileIsAFinding)
 {
     const auto found = CheckFile("/nonexistent/porukana/x.prk", TCheckOptions{});
