@@ -215,7 +215,6 @@ bool TReader::ReadGroupChecked(const char*& p, std::string& group)
 // quote inside the literal ended it early.
 std::string TReader::ReadParticleAfterLiteral(const char*& p, const char* start, bool* broken)
 {
-    const char* w = p;
     std::string particle = ReadWord(p);
     bool known = particle == "も";
     for (const std::string& pt : KnownParticles())
@@ -227,8 +226,6 @@ std::string TReader::ReadParticleAfterLiteral(const char*& p, const char* start,
              "中に括弧を書くときは、外側を別の種類の括弧にします: 『…「" + particle + "」…』", particle);
         if (broken)
             *broken = true;
-    } else if (!particle.empty() && !IsLineEnd(*p)) {
-        (void)w;
     }
     return particle;
 }
