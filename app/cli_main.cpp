@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_main.h"
 #include "app/cli_doc.h"
 #include "console/console_host.h"
 #include "core/codec.h"
@@ -50,6 +51,8 @@ const char* const kUsage = "使い方: porukana-cli [オプション] ファイ�
                            "  -resource ファイル    合成ファイルをリソースとして使う\n"
                            "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
                            "  -run                  実行ファイルに付いたプログラムを使わない\n"
+                           "  --check ファイル...   実行せずに読み、誤りと注意を標準エラーに書く\n"
+                           "                        （終了コード: 0 何もなし、1 エラーあり、3 注意だけ）\n"
                            "  --help                この使い方を表示して終わる\n"
                            "  --version             版を表示して終わる\n"
                            "\n"
@@ -90,6 +93,9 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::string(argv[1]) == "--doc")
         return PrintReferenceEntry(argc >= 3 ? argv[2] : nullptr);
     // (end of --doc)
+    // --check FILE...: reads the programs without running them.
+    if (argc >= 2 && std::string(argv[1]) == "--check")
+        return RunCheckCommand(argc - 2, argv + 2, true);
 
     // "--raw" belongs to this host wherever it stands (so that a test can add it
     // after the file name); everything else is the run-time's command line.

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_main.h"
 #include "core/codec.h"
 #include "core/error.h"
 #include "gui/gui_host.h"
@@ -45,6 +46,8 @@ const char* const kUsage = "使い方: porukana [オプション] ファイル.p
                            "  -security low|mid|high  ファイルを書くときの安全性の水準（既定は mid）\n"
                            "  -resource ファイル    合成ファイルをリソースとして使う\n"
                            "  -runtime ファイル     パックされたプログラムファイルを実行する\n"
+                           "  --check ファイル...   実行せずに読み、誤りと注意を標準エラーに書く\n"
+                           "                        （終了コード: 0 何もなし、1 エラーあり、3 注意だけ）\n"
                            "  -run                  実行ファイルに付いたプログラムを使わない\n"
                            "  --help                この使い方を表示して終わる\n"
                            "  --version             版を表示して終わる\n"
@@ -142,6 +145,9 @@ void RouteTerminateSignals(TMainWindow& window)
 
 int main(int argc, char* argv[])
 {
+    // --check FILE...: reads the programs without running them (no window).
+    if (argc >= 2 && std::string(argv[1]) == "--check")
+        return RunCheckCommand(argc - 2, argv + 2, false);
     switch (FindFrontOption(argc, argv)) {
     case TFrontOption::Help:
         std::fputs(kUsage, stdout);

@@ -19,6 +19,11 @@ input=/dev/null
 cd "$dir"
 timeout 50 "$cli" "$prk" "${args[@]}" < "$input" > "$work/stdout" 2> "$work/stderr"
 code=$?
+# Folders named in messages (the folders a file was searched in) are written in
+# NAME.err as @HERE@ (the script's folder) and @PREFIX@ (the folder above bin/).
+prefix=$(cd "$(dirname "$cli")/.." && pwd)
+here=$(pwd)
+sed -i -e "s|$here/|@HERE@/|g" -e "s|$prefix/|@PREFIX@/|g" "$work/stderr"
 want_code=0
 [ -f "$base.code" ] && want_code=$(cat "$base.code")
 fail=0

@@ -9,13 +9,13 @@
 #include "core/error.h"
 
 struct TDiagnostic {
-    std::string File;          // the file as the user named it (UTF-8)
-    int Line = 0;              // 1-based line of that file
-    int ColumnBegin = 0;       // 0-based, in characters of the line as written
-    int ColumnEnd = 0;         // exclusive; equal to ColumnBegin when unknown
+    std::string File;      // the file as the user named it (UTF-8)
+    int Line = 0;          // 1-based line of that file
+    int ColumnBegin = 0;   // 0-based, in characters of the line as written
+    int ColumnEnd = 0;     // exclusive; equal to ColumnBegin when unknown
     TSeverity Severity = TSeverity::Warning;
-    std::string Message;       // UTF-8, one line
-    std::string Hint;          // UTF-8, the working form; may be empty
+    std::string Message;   // UTF-8, one line
+    std::string Hint;      // UTF-8, the working form; may be empty
 };
 
 struct TCheckOptions {

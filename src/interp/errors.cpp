@@ -1,13 +1,17 @@
 // Error reporting: the location prefix, the accumulated error text, warnings, the
 // run loop's error handling by error mode, and the error-mode commands.
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
+#include "core/codec.h"
 #include "core/error.h"
 #include "core/paths.h"
 #include "interp/builtins.h"
 #include "interp/debug_link.h"
+#include "interp/error_detail.h"
 #include "interp/host.h"
+#include "interp/read_path.h"
 #include "interp/interp.h"
 
 namespace {
@@ -16,8 +20,31 @@ TPoruBase* gActive = nullptr;
 
 void RecordInActiveState(const std::string& msg)
 {
-    if (gActive)
-        gActive->AppendErrorText(msg);
+    if (!gActive)
+        return;
+    const std::string detail = ErrorDetail(*gActive, msg);
+    // A wrapping message repeats the inner one: its detail is shown once.
+    const std::string line = "    " + detail + "\r\n";
+    const bool shown =
+        detail.empty() || (gActive->ErrorText.size() >= line.size() &&
+                           gActive->ErrorText.compare(gActive->ErrorText.size() - line.size(), line.size(), line) == 0);
+    gActive->AppendErrorText(msg);
+    if (!shown)
+        gActive->ErrorText += line;
+}
+
+// The name between the first pair of double quotes after `lead`.
+bool QuotedAfter(const std::string& msg, const char* lead, std::string& name)
+{
+    const size_t at = msg.find(lead);
+    if (at == std::string::npos)
+        return false;
+    const size_t from = at + std::strlen(lead);
+    const size_t to = msg.find('"', from);
+    if (to == std::string::npos)
+        return false;
+    name = msg.substr(from, to - from);
+    return true;
 }
 
 }   // namespace
@@ -222,3 +249,99 @@ HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
                       {Cmd::CloseLabel, cmdCloseLabel}});
 
 }   // namespace
+
+// ---- detail lines -----------------------------------------------------------------------
+
+void NoteWrongFormCall(TPoruBase& st, const std::string& label, const std::vector<std::string>& entries)
+{
+    TWrongFormCall& w = st.Ext<TWrongFormCall>();
+    w = TWrongFormCall{};
+    if (entries.empty())
+        return;
+    w.Label = label;
+    w.File = PathNamePart(st.FileName);
+    w.Line = st.CurrentLineNo();
+    w.FirstEntry = entries.front();
+}
+
+// The program line holding `at` (without its line marker), when `at` lies in one of
+// the run's texts.
+std::string LineAround(const TPoruBase& st, const char* at)
+{
+    const std::less_equal<const char*> le;
+    for (int i = -1; at && i < st.TextCount; ++i) {
+        const std::string& t = i < 0 ? st.Source : st.Texts[i];
+        if (!le(t.data(), at) || !le(at, t.data() + t.size()))
+            continue;
+        const size_t pos = static_cast<size_t>(at - t.data());
+        size_t from = t.rfind('\n', pos == 0 ? 0 : pos - 1);
+        from = from == std::string::npos ? 0 : from + 1;
+        if (from > 0) {   // after a line break: the marker "N:"
+            const size_t colon = t.find(':', from);
+            if (colon != std::string::npos && colon < pos)
+                from = colon + 1;
+        }
+        const size_t to = t.find_first_of("\r\n", pos);
+        return t.substr(from, (to == std::string::npos ? t.size() : to) - from);
+    }
+    return {};
+}
+
+std::string ErrorDetail(TPoruBase& st, const std::string& message)
+{
+    if (message.find("0 による浮動小数点数除算") != std::string::npos)
+        return "0で割ろうとしました。";
+    if (message.find("\")\"が対応していません。") != std::string::npos) {
+        const std::string line = LineAround(st, st.Cursor);
+        if (!line.empty())
+            return "この行で開いた「(」が閉じていません: " + line;
+    }
+    std::string name;
+    if (QuotedAfter(message, "ファイル\"", name) &&
+        (message.find("\"が、ありません。") != std::string::npos ||
+         message.find("\"の、読み込みか書き込みに、失敗しました。") != std::string::npos)) {
+        std::error_code ec;
+        const std::string found = FindReadPath(st, name);
+        if (std::filesystem::exists(ToNativePath(found), ec))
+            return {};
+        if (!found.empty() && found[0] == '/') {
+            const std::string folder = PathFolderPart(found);
+            if (!folder.empty() && !std::filesystem::is_directory(ToNativePath(folder), ec))
+                return "フォルダ\"" + folder + "\"がありません。";
+            return "ファイル\"" + found + "\"はありません。";
+        }
+        std::string folders;
+        for (const std::string& f : ReadPathFolders(st))
+            folders += (folders.empty() ? "" : "、") + f;
+        return "ファイル\"" + name + "\"はありません。探したフォルダ: " + folders;
+    }
+    const TWrongFormCall& w = st.Ext<TWrongFormCall>();
+    if (!w.Label.empty() && (message.find(w.FirstEntry) != std::string::npos ||
+                             message.find("\"" + w.Label + "\"命令の引数に誤りがあります。") != std::string::npos)) {
+        const std::string detail =
+            "ラベル\"" + w.Label + "\"は、" + w.File + "(" + std::to_string(w.Line) +
+            "行目)で引数付きで呼ばれましたが、関数定義されていないので、引数がそのまま残っています。";
+        st.Ext<TWrongFormCall>() = TWrongFormCall{};
+        return detail;
+    }
+    const size_t undefined = message.find("\"は未定義の命令です。");
+    if (undefined != std::string::npos) {
+        // The words of the rebuilt sentence: one read as a condition word.
+        const size_t open = message.rfind('"', undefined == 0 ? 0 : undefined - 1);
+        const std::string sentence =
+            open == std::string::npos ? std::string() : message.substr(open + 1, undefined - open - 1);
+        size_t from = 0;
+        while (from <= sentence.size()) {
+            size_t comma = sentence.find(',', from);
+            if (comma == std::string::npos)
+                comma = sentence.size();
+            const std::string word = sentence.substr(from, comma - from);
+            // 「AがBでなければ」 without もし: the ending is the else word, not a condition.
+            const std::string tail = "でなければ";
+            if (word.size() >= tail.size() && word.compare(word.size() - tail.size(), tail.size(), tail) == 0)
+                return "「でなければ」は「違えば」と同じ意味の語です。条件には「もし、～ならば」を使います。";
+            from = comma + 1;
+        }
+    }
+    return {};
+}

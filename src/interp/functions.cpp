@@ -1,5 +1,6 @@
 // Subroutines and functions: labels called as statements, values and f(a,b); 戻る;
 // and the commands that work on words as such.
+#include "interp/error_detail.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
@@ -29,6 +30,9 @@ void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
         MatchArguments(label);
         BindFunctionArgs(label);
     }
+    // Arguments to a label without a template stay on the stack; the error they
+    // cause inside the label names this call.
+    NoteWrongFormCall(*this, label->Name, label->ArgSpec.empty() ? Args.Items() : std::vector<std::string>());
     TRunControl e;
     e.RcKind = rcCall;
     e.BodyStart = returnPos;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -83,6 +84,21 @@ std::string CurrentFolderValue()
     return FromNativePath(cwd);
 }
 
+std::vector<std::string> ReadPathFolders(TPoruBase& st)
+{
+    if (st.StartFolder.empty())
+        CommandLineText(st);
+    std::string mainFolder = st.Ext<TStartInfo>().MainFolder;
+    if (mainFolder.empty())
+        mainFolder = PathFolderPart(st.FileName);
+    std::vector<std::string> folders;
+    for (std::string f :
+         {CurrentFolderValue(), st.StartFolder, PathFolderPart(st.ExePath), RuntimeDataFolder(st), mainFolder})
+        if (!f.empty() && std::find(folders.begin(), folders.end(), f) == folders.end())
+            folders.push_back(std::move(f));
+    return folders;
+}
+
 std::string FindReadPath(TPoruBase& st, const std::string& name)
 {
     if (name.find(':') != std::string::npos || name.empty())
@@ -97,15 +113,7 @@ std::string FindReadPath(TPoruBase& st, const std::string& name)
         return blind.empty() ? name : FromNativePath(blind);
     }
 
-    if (st.StartFolder.empty())
-        CommandLineText(st);
-    std::string mainFolder = st.Ext<TStartInfo>().MainFolder;
-    if (mainFolder.empty())
-        mainFolder = PathFolderPart(st.FileName);
-    const std::string exeFolder = PathFolderPart(st.ExePath);
-    const std::string folders[] = {
-        CurrentFolderValue(), st.StartFolder, exeFolder, RuntimeDataFolder(st), mainFolder,
-    };
+    const std::vector<std::string> folders = ReadPathFolders(st);
     for (const std::string& folder : folders) {
         if (folder.empty())
             continue;

@@ -2,6 +2,7 @@
 // extraction of files packed into the program's container.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/file_io.h"
 
@@ -15,6 +16,8 @@ class TPoruBase;
 // path component without regard to ASCII case (scripts written for case-blind
 // systems); failing that the name is returned unchanged.
 std::string FindReadPath(TPoruBase& st, const std::string& name);
+// The folders FindReadPath searches, in its order, each once (Shift_JIS, each ends in "/").
+std::vector<std::string> ReadPathFolders(TPoruBase& st);
 
 // When the run has a resource container and `name` is one of its entries, the entry
 // is extracted (once) to the private temporary folder and that file's path is

@@ -140,6 +140,14 @@ struct TNormaliseState {
     int BlockLine = 0;
     const char* StringPos = nullptr;   // text after the last opened quote
     int StringLine = 0;
+    // The string that a bracket of the wrong direction shows to be unclosed: a 「
+    // that closes a string means the string open then lacks its 」; a 」 that opens
+    // one means that its own 「 is missing. The first such string is the one reported
+    // when the text ends inside a string (the last opened one is then often lines
+    // away from the mistake).
+    const char* Ch = nullptr;   // the character being read, as written
+    const char* UnclosedPos = nullptr;
+    int UnclosedLine = 0;
 
     bool InString() const { return InQuote || InBackquote; }
     std::string_view ReplacementOf(const char* ch, size_t len) const
@@ -150,6 +158,31 @@ struct TNormaliseState {
     }
 };
 
+// A full-width bracket (0x81 followed by `open`, or by the byte after it for the
+// closing one; or the half-width `halfOpen` and the byte after it) that opens or
+// closes a string against its direction.
+void NoteBracketDirection(TNormaliseState& st, bool opening, char open, char halfOpen, const char* after)
+{
+    if (st.UnclosedPos || !st.Ch)
+        return;
+    const unsigned char c0 = U(st.Ch[0]);
+    bool isOpen = false, isClose = false;
+    if (c0 == 0x81 && st.Ch[1]) {
+        isOpen = st.Ch[1] == open;
+        isClose = U(st.Ch[1]) == U(open) + 1;
+    } else if (halfOpen) {
+        isOpen = c0 == U(halfOpen);
+        isClose = c0 == U(halfOpen) + 1;
+    }
+    if (opening && isClose) {
+        st.UnclosedPos = after;
+        st.UnclosedLine = st.Line;
+    } else if (!opening && isOpen) {
+        st.UnclosedPos = st.StringPos;
+        st.UnclosedLine = st.StringLine;
+    }
+}
+
 // The characters that open or close a string, a comment or a block, and the escape
 // inside a string. True when the character just read (its replacement's first byte b) is
 // handled here, p then standing after what it took; false for an ordinary character.
@@ -159,6 +192,7 @@ bool NormaliseSpecial(TNormaliseState& st, char b, const char*& p)
     case '"':
         if (st.InBlock || st.InLineComment || st.InBackquote)
             return false;
+        NoteBracketDirection(st, !st.InQuote, '\x75', '\xA2', p);
         st.InQuote = !st.InQuote;
         st.Out += '"';
         st.StringPos = p;
@@ -212,6 +246,7 @@ bool NormaliseSpecial(TNormaliseState& st, char b, const char*& p)
                 return true;
             }
         }
+        NoteBracketDirection(st, !st.InBackquote, '\x77', 0, p);
         st.InBackquote = !st.InBackquote;
         st.Out += '`';
         st.StringPos = p;
@@ -264,6 +299,7 @@ void Normalise(std::string& text)
             ++st.Line;
             continue;
         }
+        st.Ch = ch;
         if (NormaliseSpecial(st, b, p))
             continue;
 
@@ -278,6 +314,10 @@ void Normalise(std::string& text)
 
     if (st.InBlock)
         throw ENormalise{"{ }が対応していません。『" + Snippet(st.BlockPos) + "』の近く", st.BlockLine};
+    if (st.InString() && st.UnclosedPos) {
+        st.StringPos = st.UnclosedPos;
+        st.StringLine = st.UnclosedLine;
+    }
     if (st.InQuote)
         throw ENormalise{"「」または\"\"が対応していません。『" + Snippet(st.StringPos) + "』の近く", st.StringLine};
     if (st.InBackquote)

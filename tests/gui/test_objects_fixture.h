@@ -72,6 +72,9 @@ struct TObjFixture {
         size_t msg = text.find("): ", at);
         msg = msg == std::string::npos ? at : msg + 3;
         std::string m = text.substr(msg);
+        const size_t detail = m.find("\r\n    ");   // the indented detail line under it
+        if (detail != std::string::npos)
+            m.resize(detail);
         while (m.size() >= 2 && m.compare(m.size() - 2, 2, "\r\n") == 0)
             m.resize(m.size() - 2);
         return m;

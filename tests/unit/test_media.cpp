@@ -68,6 +68,10 @@ protected:
         const size_t colon = err.find("): ");
         if (colon != std::string::npos)
             err = err.substr(colon + 3);
+        // The message only, not the indented detail line under it.
+        const size_t detail = err.find("\r\n    ");
+        if (detail != std::string::npos)
+            err.resize(detail);
         while (!err.empty() && (err.back() == '\n' || err.back() == '\r'))
             err.pop_back();
         return err;

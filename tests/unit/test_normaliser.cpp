@@ -173,6 +173,11 @@ TEST(Normalise, UnbalancedPairs)
         {"backquote", "`abc", backquoteMsg + "abc" + near, 1},
         {"double bracket", "A\r\nB\r\nC\r\n『あ", backquoteMsg + "あ" + near, 4},
         {"string left open inside a string", "\"a『b", quoteMsg + "a『b" + near, 1},
+        // A bracket against its direction shows which string was left open: the
+        // line where it opened is reported, not the last one.
+        {"missing closing bracket", "「a」\r\n「bc\r\n「d」", quoteMsg + "bc\r\n「d」" + near, 2},
+        {"missing opening bracket", "「a」\r\nb」\r\n「c」", quoteMsg + "\r\n「c」" + near, 2},
+        {"missing closing double bracket", "『a\r\n『b』", backquoteMsg + "a\r\n『b』" + near, 1},
     };
     for (const auto& c : cases) {
         std::string text = c.in;

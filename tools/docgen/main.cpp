@@ -11,6 +11,10 @@
 //   porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...
 //       run the samples of data files (.txt) or guides (.md) and compare what
 //       they write with what is shown; --update writes the results back instead
+//   porukana-docgen extract OUT_DIR FILE...
+//       write every sample of data files or guides as a program file of its own:
+//       STEM-LINE.prk for the console, STEM-LINE.window.prk for the window, and
+//       STEM-LINE.fails.prk for a sample that shows an error on purpose
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +41,8 @@ int Usage()
                  "       porukana-docgen current DATA_DIR PAGE_DIR\n"
                  "       porukana-docgen html OUT_DIR PAGE.md...\n"
                  "       porukana-docgen embed DATA_DIR OUT_FILE\n"
-                 "       porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...\n";
+                 "       porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...\n"
+                 "       porukana-docgen extract OUT_DIR FILE...\n";
     return 2;
 }
 
@@ -248,6 +253,47 @@ int Run(const std::vector<std::string>& args)
     return failed ? 1 : 0;
 }
 
+// Every sample as a program file of its own, for tools that read programs (the
+// checker) rather than run them.
+int Extract(const std::vector<std::string>& args)
+{
+    if (args.size() < 2)
+        return Usage();
+    const std::string out = args[0];
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    size_t written = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& path = args[i];
+        std::vector<std::string> errors;
+        std::vector<TSample> samples;
+        if (fs::path(path).extension() == ".md") {
+            samples = ReadGuideSamples(path, errors);
+        } else {
+            for (TEntry& e : ReadDataFile(path, errors).entries)
+                for (TSample& s : e.samples)
+                    samples.push_back(s);
+        }
+        if (!Report(errors))
+            return 1;
+        const std::string stem = fs::path(path).stem().string();
+        for (const TSample& s : samples) {
+            const bool fails = s.exitCode != 0 ||
+                               s.err.find("[\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC]") != std::string::npos ||
+                               s.out.find("[\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC]") != std::string::npos;
+            const std::string kind = fails ? ".fails" : (s.window ? ".window" : "");
+            const std::string file = out + "/" + stem + "-" + std::to_string(s.line) + kind + ".prk";
+            if (!WriteWholeFile(file, s.code + "\n")) {
+                std::cerr << file << ": cannot be written\n";
+                return 1;
+            }
+            ++written;
+        }
+    }
+    std::cout << written << " samples\n";
+    return 0;
+}
+
 }   // namespace
 
 int main(int argc, char** argv)
@@ -266,6 +312,8 @@ int main(int argc, char** argv)
         return Html(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
     if (cmd == "embed" && args.size() == 3)
         return Embed(args[1], args[2]);
+    if (cmd == "extract")
+        return Extract({args.begin() + 1, args.end()});
     if (cmd == "run")
         return Run(std::vector<std::string>(args.begin() + 1, args.end()));
     return Usage();

@@ -40,8 +40,10 @@ TGateAnswer ConsoleQuestion(TPoruBase&, const std::string& text)
 {
     std::cerr << SjisToUtf8(text) << "\n" << SjisToUtf8("[はい/いいえ/全てはい/全ていいえ] ") << std::flush;
     std::string line;
-    if (!std::cin.good() || !std::getline(std::cin, line))
+    if (!std::cin.good() || !std::getline(std::cin, line)) {
+        std::cerr << "\n";   // no answer: what follows starts a line of its own
         return TGateAnswer::No;
+    }
     return ParseGateAnswer(Utf8ToSjis(line));
 }
 
@@ -254,11 +256,25 @@ bool SecurityGate(TPoruBase& st, const std::string& path, const std::string& tex
     return SecurityGate(st, std::vector<std::string>{path}, text);
 }
 
+// A refusal in the console is not silent: a warning names the command and the path
+// (the run goes on). A window host asked the user, who knows the answer.
+static bool Refused(TPoruBase& st, const std::vector<std::string>& paths)
+{
+    if (Question() || paths.empty())
+        return false;
+    std::string names;
+    for (const std::string& p : paths)
+        names += (names.empty() ? "\"" : "、\"") + p + "\"";
+    st.ReportWarning("\"" + RunningCommandName(st) + "\"は実行されませんでした。" + names +
+                     "への操作は、安全性の水準（-security）で許可されていません。");
+    return false;
+}
+
 bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const std::string& text)
 {
     ReadSecurityFile(st);
     if (st.SecurityLevel >= 2)
-        return false;
+        return Refused(st, paths);
 
     bool inside = true;
     for (const std::string& path : paths) {
@@ -274,7 +290,7 @@ bool SecurityGate(TPoruBase& st, const std::vector<std::string>& paths, const st
     }
     if (st.SecurityLevel <= 0 || inside)
         return true;
-    return AskTheUser(st, text);
+    return AskTheUser(st, text) || Refused(st, paths);
 }
 
 bool SecurityGateAsk(TPoruBase& st, const std::string& text)
