@@ -198,7 +198,7 @@ src=$(cd "$(dirname "$0")/../.." && pwd)
 check "the strings page shows both templates" \
   bash -c "grep -qF -- '- 書式: \`?の、文字数\`' '$work/pages/strings.md' && grep -qF -- '- 書式: \`LEN(?)\`' '$work/pages/strings.md'"
 check "the control page shows the id" has "$work/pages/control.md" '- 命令番号: 56'
-check "the index links every family" bash -c "[ \$(grep -c '^| \[' '$work/pages/index.md') -eq 26 ]"
+check "the index links every family" bash -c "[ \$(grep -c '^| \[' '$work/pages/index.md') -eq 28 ]"
 check "fresh pages are current" "$gen" current "$src/docs/reference/data" "$work/pages"
 echo x >> "$work/pages/numbers.md"
 "$gen" current "$src/docs/reference/data" "$work/pages" 2> "$work/stale.err"
@@ -232,6 +232,24 @@ check "code blocks escaped" has "$h" '<pre><code class="language-prk">「&lt;&am
 
 "$gen" embed "$src/docs/reference/data" "$work/entries.inc"
 check "the table is plain ASCII" bash -c "! LC_ALL=C grep -qP '[^\x00-\x7F]' '$work/entries.inc'"
-check "the table holds every entry" bash -c "[ \$(grep -c '^{' '$work/entries.inc') -eq \$(cat '$src'/docs/reference/data/*.txt | grep -c '^== ') ]"
+# Every data entry, then the object kinds and properties of the object table.
+kinds=$(grep -c '^PORU_OBJECT_KIND(' "$src/src/interp/object_table.inc")
+props=$(grep -c '^PORU_PROPERTY(' "$src/src/interp/object_table.inc")
+check "the table holds every entry" bash -c "[ \$(grep -c '^PORU_REFERENCE_ENTRY(' '$work/entries.inc') -eq \$((\$(cat '$src'/docs/reference/data/*.txt | grep -c '^== ') + $kinds + $props)) ]"
+check "all 56 properties and 20 kinds besides the main window" [ "$props" -eq 56 ] && [ "$kinds" -eq 21 ]
+check "the synonyms are in the table" bash -c "grep -c '^PORU_REFERENCE_SYNONYM(' '$work/entries.inc' | grep -qx \$(grep -c \$'\t' '$src/docs/reference/data/synonyms.tsv')"
+
+# A synonym that leads nowhere is a fault of the data.
+mkdir -p "$work/syn"
+cp "$src"/docs/reference/data/*.txt "$work/syn/"
+printf 'sort\tソート 並べる謎\n' > "$work/syn/synonyms.tsv"
+"$gen" check "$work/syn" > /dev/null 2> "$work/syn.err"
+check "a synonym without an entry is a fault" has "$work/syn.err" '"sort" leads to "並べる謎", which has no entry'
+
+# The object pages: one per kind, the kind's properties and events on it.
+check "a page per kind" bash -c "[ \$(ls '$work/pages'/object-*.md | wc -l) -eq $kinds ]"
+check "the list page names its properties" bash -c "grep -qF '[アイテム](objects.md#prop-アイテム)' '$work/pages/object-list.md' && ! grep -qF '[URL](' '$work/pages/object-list.md'"
+check "the button page has its click event" has "$work/pages/object-button.md" '[クリックした時](objects.md#prop-クリックした時)'
+check "a stale object page is found" bash -c "echo x >> '$work/pages/object-grid.md'; ! '$gen' current '$src/docs/reference/data' '$work/pages' 2>/dev/null"
 
 exit $fail

@@ -16,11 +16,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "check.h"
 #include "html.h"
+#include "objects.h"
 #include "pages.h"
 #include "refdata.h"
 #include "registry_rows.h"
@@ -61,6 +64,17 @@ int Check(const std::string& dir)
     bool ok = false;
     const std::vector<TDataFile> files = LoadData(dir, ok);
     std::vector<std::string> faults = CheckReference(files, TRegistry::Get());
+    // Every name a synonym leads to is the name of an entry.
+    std::set<std::string> names;
+    for (const TDataFile& f : files)
+        for (const TEntry& e : f.entries)
+            names.insert(e.names.begin(), e.names.end());
+    for (const TObjectEntry& e : ObjectEntries(TObjectTable::Get()))
+        names.insert(e.names.begin(), e.names.end());
+    for (const auto& [word, targets] : ReadSynonyms(dir + "/synonyms.tsv", faults))
+        for (const std::string& name : SplitLines(targets))
+            if (!names.count(name))
+                faults.push_back(dir + "/synonyms.tsv: \"" + word + "\" leads to \"" + name + "\", which has no entry");
     // The files stay in the form the tool writes, so that --update changes only
     // what it means to change.
     for (const TDataFile& f : files) {
@@ -91,7 +105,8 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
     std::error_code ec;
     if (!compareOnly)
         fs::create_directories(outDir, ec);
-    for (const auto& [name, text] : MarkdownPages(files, TRegistry::Get())) {
+    const std::map<std::string, std::string> pages = MarkdownPages(files, TRegistry::Get());
+    for (const auto& [name, text] : pages) {
         const std::string path = outDir + "/" + name;
         if (compareOnly) {
             bool read = false;
@@ -108,11 +123,8 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
         // A page whose data file went away is stale too.
         for (const auto& de : fs::directory_iterator(outDir, ec)) {
             const std::string name = de.path().filename().string();
-            if (de.path().extension() == ".md" && name != "index.md") {
-                bool found = false;
-                for (const TDataFile& f : files)
-                    found = found || PageFileName(f.stem) == name;
-                if (!found) {
+            if (de.path().extension() == ".md") {
+                if (!pages.count(name)) {
                     std::cerr << de.path().string() << ": no data file makes this page\n";
                     ++stale;
                 }
@@ -152,7 +164,11 @@ int Embed(const std::string& dir, const std::string& outFile)
 {
     bool ok = false;
     const std::vector<TDataFile> files = LoadData(dir, ok);
-    const std::string text = EmbedSource(files, TRegistry::Get());
+    std::vector<std::string> errors;
+    const auto synonyms = ReadSynonyms(dir + "/synonyms.tsv", errors);
+    if (!Report(errors))
+        return 1;
+    const std::string text = EmbedSource(files, TRegistry::Get(), synonyms);
     // Unchanged output keeps its time stamp, so that nothing is rebuilt for it.
     bool read = false;
     if (ReadWholeFile(outFile, read) == text && read)
