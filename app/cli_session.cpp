@@ -154,11 +154,13 @@ bool LoadInlineProgram(TPoruBase& st, TInlineProgram& program, std::string& sjis
 
 void RunInteractive(TPoruBase& st, TConsoleHost& host)
 {
-    std::fputs(SjisToUtf8("ぽるかなの対話モードです。一行ずつ実行します（変数とラベルは残ります）。\n"
-                          "?単語 でリファレンスを引けます（?だけで索引）。*ラベル や ●関数 で始めると空行までを定義として読みます。\n"
-                          "終わり または Ctrl+D で終わります。\n")
-                   .c_str(),
-               stderr);
+    std::fputs(
+        SjisToUtf8(
+            "ぽるかなの対話モードです。一行ずつ実行します（変数とラベルは残ります）。\n"
+            "?単語 でリファレンスを引けます（?だけで索引）。*ラベル や ●関数 で始めると空行までを定義として読みます。\n"
+            "終わり または Ctrl+D で終わります。\n")
+            .c_str(),
+        stderr);
     std::list<std::string> texts;
     std::string line, block;
     bool inBlock = false;

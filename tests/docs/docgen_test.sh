@@ -149,6 +149,29 @@ check "update passes afterwards" "$gen" run "$bin" "$work/run/Strings.txt"
 check "update wrote the real count" bash -c "diff '$work/run/before.txt' '$work/run/Strings.txt' | grep -qx '> 3'"
 check "update wrote the real standard error" has "$work/run/Strings.txt" '"綴りの間違い"は未定義の命令です。'
 
+# A blank line the output ends with is part of it: shown without it, the sample
+# fails; --update writes the header that shows it, and the pages show it.
+cat > "$work/run/Tables.txt" <<'DATA'
+= 表
+
+== ソート
+並べ替える。
+--- 例
+「b
+a」を、ソート
+それを、表示する。
+--- 出力
+a
+b
+DATA
+"$gen" run "$bin" "$work/run/Tables.txt" > /dev/null 2> "$work/blank.err"
+check "a missing blank line fails" has "$work/blank.err" 'output differs: it ends with 1 blank lines, the page shows 0'
+"$gen" run --update "$bin" "$work/run/Tables.txt" > /dev/null 2>&1
+check "update writes the blank line" has "$work/run/Tables.txt" '--- 出力 最後に空行1'
+check "the blank line passes" "$gen" run "$bin" "$work/run/Tables.txt"
+sed -i 's/^--- 出力 最後に空行1$/--- 出力 最後に空行2/' "$work/run/Tables.txt"
+check "two blank lines where one is written fail" bash -c "! '$gen' run '$bin' '$work/run/Tables.txt' 2>/dev/null >&2"
+
 # A sample that never ends is stopped.
 cat > "$work/run/RunLoop.txt" <<'DATA'
 = 流れ
@@ -191,6 +214,11 @@ check "a complete guide passes" "$gen" run "$bin" "$work/guide.md"
 sed -i 's/^二$/三/' "$work/guide.md"
 "$gen" run --update "$bin" "$work/guide.md" > /dev/null 2>&1
 check "a guide is updated in place" bash -c "tail -3 '$work/guide.md' | head -2 | grep -qx '二'"
+printf '\n```prk\n「x\ny」を、ソート\nそれを、表示する。\n```\n\n```出力\nx\ny\n```\n' >> "$work/guide.md"
+check "a guide's output without its blank line fails" bash -c "! '$gen' run '$bin' '$work/guide.md' 2>/dev/null >&2"
+"$gen" run --update "$bin" "$work/guide.md" > /dev/null 2>&1
+check "the guide gets the blank line inside its block" bash -c "tail -4 '$work/guide.md' | tr '\n' '|' | grep -qx 'x|y||\`\`\`|'"
+check "and passes then" "$gen" run "$bin" "$work/guide.md"
 
 # ---- pages, HTML, the --doc table -----------------------------------------------
 src=$(cd "$(dirname "$0")/../.." && pwd)

@@ -184,6 +184,7 @@ bool UpdateGuide(const std::string& path, const std::vector<TSample>& samples)
     for (size_t k = samples.size(); k-- > 0;) {
         const TSample& s = samples[k];
         std::vector<std::string> out = SplitLines(s.out);
+        out.insert(out.end(), static_cast<size_t>(s.outBlankLines), std::string());
         lines.erase(lines.begin() + s.outFirst, lines.begin() + s.outLast);
         lines.insert(lines.begin() + s.outFirst, out.begin(), out.end());
     }
@@ -244,7 +245,7 @@ int Run(const std::vector<std::string>& args)
                                  (!guide || (ShownText(results[k].err) == s.err && results[k].exitCode == s.exitCode));
             if (update && fixable) {
                 std::cerr << s.file << ":" << s.line << ": updated\n" << why;
-                s.out = ShownText(results[k].out);
+                s.out = ShownOutput(results[k].out, s.outBlankLines);
                 s.err = ShownText(results[k].err);
                 s.exitCode = results[k].exitCode;
                 continue;

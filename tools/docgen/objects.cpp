@@ -34,7 +34,7 @@ std::string EventName(const std::string& item)
 TObjectTable Build()
 {
     TObjectTable t;
-#define PORU_OBJECT_KIND(code, name, page, control, events, mainEvent, valueRead, valueSet)                           \
+#define PORU_OBJECT_KIND(code, name, page, control, events, mainEvent, valueRead, valueSet)                            \
     t.kinds.push_back({code, name, page, control, SplitList(events), mainEvent, valueRead, valueSet});
 #define PORU_PROPERTY(code, name, tag, kinds, read, set)                                                               \
     t.properties.push_back({code, name, tag, SplitList(kinds), read, set});
@@ -79,7 +79,8 @@ std::string EventLines(const TEventRow& ev, const std::string& indent)
 {
     std::string s;
     s += indent + "起きるとき: " + ev.happens + "\n";
-    s += indent + "ラベルの決め方: 「部品名の、" + ev.name + "は、ラベル名」（「」で囲んだプログラムも可。「``」で外す）\n";
+    s += indent + "ラベルの決め方: 「部品名の、" + ev.name +
+         "は、ラベル名」（「」で囲んだプログラムも可。「``」で外す）\n";
     s += indent + "実行前に入る変数: " + ev.variables + "\n";
     return s;
 }
@@ -102,8 +103,8 @@ std::string PropertyText(const TObjectTable& t, const TPropertyRow& p)
 {
     const TEventRow* ev = t.Event(p.name);
     std::string s = p.name + "　〔" + kPropertyGroup + "・プロパティ番号 " + std::to_string(p.code) + "〕\n";
-    s += "  書式: 部品名の、" + p.name + (p.tag.empty() ? "は、値" : "（読む） / 部品名の、" + p.name + "は、値（設定）") +
-         "\n";
+    s += "  書式: 部品名の、" + p.name +
+         (p.tag.empty() ? "は、値" : "（読む） / 部品名の、" + p.name + "は、値（設定）") + "\n";
     s += "  読み取り: " + std::string(TagText(p.tag)) + "\n";
     s += "  種類: " + (ev ? KindsWithEvent(t, p.name) : KindsText(p)) + "\n";
     s += "\n";
@@ -154,8 +155,9 @@ std::string Cell(std::string s)
     return out;
 }
 
-const char* kGeneratedNote = "<!-- このページは src/interp/object_table.inc から自動生成されます。直接編集せず、表を直して"
-                             " make docs を実行してください。 -->\n";
+const char* kGeneratedNote =
+    "<!-- このページは src/interp/object_table.inc から自動生成されます。直接編集せず、表を直して"
+    " make docs を実行してください。 -->\n";
 
 std::string PropertyAnchor(const std::string& name)
 {
@@ -175,8 +177,8 @@ std::string KindPage(const TObjectTable& t, const TObjectKindRow& k)
     s += "## プロパティ\n\n| プロパティ | 型 | 読むと | 設定すると |\n|---|---|---|---|\n";
     for (const TPropertyRow& p : t.properties)
         if (!t.Event(p.name) && t.Acts(p, k))
-            s += "| [" + p.name + "](" + PropertyAnchor(p.name) + ") | " + TagText(p.tag) + " | " + Cell(p.read) + " | " +
-                 Cell(p.set) + " |\n";
+            s += "| [" + p.name + "](" + PropertyAnchor(p.name) + ") | " + TagText(p.tag) + " | " + Cell(p.read) +
+                 " | " + Cell(p.set) + " |\n";
     s += "\n## イベント\n\n| イベント | 起きるとき | 実行前に入る変数 |\n|---|---|---|\n";
     std::vector<std::string> names;
     for (const std::string& e : k.events)
@@ -184,8 +186,8 @@ std::string KindPage(const TObjectTable& t, const TObjectKindRow& k)
     names.push_back("ファイルドロップした時（ファイルドロップを1にしたとき）");
     for (const std::string& e : names)
         if (const TEventRow* ev = t.Event(EventName(e)))
-            s += "| [" + e + "](" + PropertyAnchor(ev->name) + ") | " + Cell(ev->happens) + " | " + Cell(ev->variables) +
-                 " |\n";
+            s += "| [" + e + "](" + PropertyAnchor(ev->name) + ") | " + Cell(ev->happens) + " | " +
+                 Cell(ev->variables) + " |\n";
     if (!k.mainEvent.empty())
         s += "\n「イベント」を設定すると" + k.mainEvent + "にも設定されます。\n";
     return s;
@@ -195,7 +197,8 @@ std::string OverviewPage(const TObjectTable& t)
 {
     std::string s = kGeneratedNote;
     s += "# GUI部品とプロパティ\n\n[命令リファレンスの目次](index.md)\n\n";
-    s += "部品は `(X,Y)に、名前を、種類として、作成` か `名前種類を、作る` で作り、`部品名の、プロパティは、値` で設定し、"
+    s += "部品は `(X,Y)に、名前を、種類として、作成` か `名前種類を、作る` で作り、`部品名の、プロパティは、値` "
+         "で設定し、"
          "`部品名の、プロパティ` で読みます。イベントのプロパティにラベル名を設定すると、そのことが起きたときにラベルが"
          "実行されます。端末では `porukana-cli --doc テキスト` のように一つずつ読めます。\n\n";
     s += "## 部品の種類\n\n| 種類 | 番号 | 説明 |\n|---|---|---|\n";

@@ -79,6 +79,14 @@ std::vector<TUsageLine> UsageLines(const TEntry& e, const TDataFile& file, const
     return lines;
 }
 
+// Under an output that ends with blank lines (a command that gives lines ends its
+// result with a line break, and 表示 adds one more).
+std::string BlankLinesNote(const TSample& s)
+{
+    return s.outBlankLines == 1 ? std::string("（出力の最後は空行です）")
+                                : "（出力の最後に空行が" + std::to_string(s.outBlankLines) + "行続きます）";
+}
+
 std::string SampleHeading(const TSample& s)
 {
     return s.window ? "例（窓で実行。出力は、言うのメッセージとダイアログの内容）" : "例";
@@ -116,7 +124,9 @@ std::string FamilyPage(const TDataFile& file, const TRegistry& registry)
                 Fence(s, "", sm.input);
             }
             s += "出力:\n\n";
-            Fence(s, "", sm.out);
+            Fence(s, "", OutputWithBlankLines(sm));
+            if (sm.outBlankLines > 0)
+                s += BlankLinesNote(sm) + "\n\n";
             if (!sm.err.empty()) {
                 s += "標準エラー:\n\n";
                 Fence(s, "", sm.err);
@@ -269,7 +279,9 @@ std::string TerminalText(const TEntry& e, const TDataFile& file, const TRegistry
         s += "\n" + SampleHeading(sm) + ":\n" + Indented(sm.code, "  ");
         if (!sm.input.empty())
             s += InputHeading(sm) + ":\n" + Indented(sm.input, "  ");
-        s += "出力:\n" + Indented(sm.out, "  ");
+        s += "出力:\n" + Indented(sm.out, "  ") + std::string(static_cast<size_t>(sm.outBlankLines), '\n');
+        if (sm.outBlankLines > 0)
+            s += BlankLinesNote(sm) + "\n";
         if (!sm.err.empty())
             s += "標準エラー:\n" + Indented(sm.err, "  ");
         if (sm.exitCode != 0)
