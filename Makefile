@@ -50,7 +50,8 @@ deb: build
 # their data, then HTML of every page in build/docs/.
 docs: build
 	$(BUILD_DIR)/bin/porukana-docgen pages docs/reference/data docs/reference
-	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen html --search $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen search docs/reference/data $(BUILD_DIR)/docs/reference
 	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs docs/guide.md
 	@echo "HTML: $(BUILD_DIR)/docs/guide.html, $(BUILD_DIR)/docs/reference/index.html"
 

@@ -276,8 +276,23 @@ check "a synonym without an entry is a fault" has "$work/syn.err" '"sort" leads 
 
 # The object pages: one per kind, the kind's properties and events on it.
 check "a page per kind" bash -c "[ \$(ls '$work/pages'/object-*.md | wc -l) -eq $kinds ]"
-check "the list page names its properties" bash -c "grep -qF '[アイテム](objects.md#prop-アイテム)' '$work/pages/object-list.md' && ! grep -qF '[URL](' '$work/pages/object-list.md'"
-check "the button page has its click event" has "$work/pages/object-button.md" '[クリックした時](objects.md#prop-クリックした時)'
+check "the list page names its properties" bash -c "grep -qF '[アイテム](objects.md#アイテム)' '$work/pages/object-list.md' && ! grep -qF '[URL](' '$work/pages/object-list.md'"
+check "the button page has its click event" has "$work/pages/object-button.md" '[クリックした時](objects.md#クリックした時)'
 check "a stale object page is found" bash -c "echo x >> '$work/pages/object-grid.md'; ! '$gen' current '$src/docs/reference/data' '$work/pages' 2>/dev/null"
 
+
+# The HTML reference's search box works from the local files: search.js finds what
+# --doc finds, and its links lead to anchors that exist.
+"$gen" html --search "$work/html" "$src"/docs/reference/*.md
+"$gen" search "$src/docs/reference/data" "$work/html"
+check "the pages carry the search box" has "$work/html/index.html" '<script src="search.js"></script>'
+if command -v node > /dev/null; then
+  node "$(dirname "$0")/search_check.js" "$work/html/search.js" csv ボタン 並べ替え > "$work/search.out"
+  check "csv finds 表ソート" bash -c "grep '^csv:' '$work/search.out' | grep -q '表ソート@tables.html#表ソート'"
+  check "ボタン finds its page" bash -c "grep '^ボタン:' '$work/search.out' | grep -q '^ボタン: ボタン@object-button.html '"
+  check "並べ替え finds ソート by its description" bash -c "grep '^並べ替え:' '$work/search.out' | grep -q 'ソート@tables.html#ソート'"
+  check "the anchors exist" bash -c "grep -q 'id=\"表ソート\"' '$work/html/tables.html' && grep -q 'id=\"テキスト\"' '$work/html/objects.html'"
+else
+  echo "node is not installed: the search script is not run"
+fi
 exit $fail

@@ -6,7 +6,9 @@
 //       sample that uses each of its names; exit 1 with the faults otherwise
 //   porukana-docgen pages DATA_DIR OUT_DIR      write the Markdown pages
 //   porukana-docgen current DATA_DIR PAGE_DIR   exit 1 when the pages there are stale
-//   porukana-docgen html OUT_DIR PAGE.md...     write an HTML page for each
+//   porukana-docgen html [--search] OUT_DIR PAGE.md...
+//       write an HTML page for each (--search: with the search box)
+//   porukana-docgen search DATA_DIR OUT_DIR     write search.js, the search of the pages
 //   porukana-docgen embed DATA_DIR OUT_FILE     the table porukana-cli --doc prints from
 //   porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...
 //       run the samples of data files (.txt) or guides (.md) and compare what
@@ -38,7 +40,8 @@ int Usage()
     std::cerr << "usage: porukana-docgen check DATA_DIR\n"
                  "       porukana-docgen pages DATA_DIR OUT_DIR\n"
                  "       porukana-docgen current DATA_DIR PAGE_DIR\n"
-                 "       porukana-docgen html OUT_DIR PAGE.md...\n"
+                 "       porukana-docgen html [--search] OUT_DIR PAGE.md...\n"
+                 "       porukana-docgen search DATA_DIR OUT_DIR\n"
                  "       porukana-docgen embed DATA_DIR OUT_FILE\n"
                  "       porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...\n";
     return 2;
@@ -134,7 +137,48 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
     return stale ? 1 : 0;
 }
 
-int Html(const std::string& outDir, const std::vector<std::string>& pages)
+std::string HtmlLink(std::string mdLink)
+{
+    const size_t dot = mdLink.find(".md");
+    if (dot != std::string::npos)
+        mdLink.replace(dot, 3, ".html");
+    return mdLink;
+}
+
+int Search(const std::string& dir, const std::string& outDir)
+{
+    bool ok = false;
+    const std::vector<TDataFile> files = LoadData(dir, ok);
+    std::vector<std::string> errors;
+    const auto synonyms = ReadSynonyms(dir + "/synonyms.tsv", errors);
+    if (!ok || !Report(errors))
+        return 1;
+    std::vector<TSearchEntry> entries;
+    auto joined = [](const std::vector<std::string>& names) {
+        std::string s;
+        for (const std::string& n : names)
+            s += (s.empty() ? "" : "\n") + n;
+        return s;
+    };
+    for (const TDataFile& f : files)
+        for (const TEntry& e : f.entries)
+            if (!e.names.empty())
+                entries.push_back({joined(e.names), HtmlLink(PageFileName(f.stem)) + "#" + AnchorOf(e.names[0]),
+                                   f.title, e.description});
+    const TObjectTable& table = TObjectTable::Get();
+    for (const TObjectEntry& e : ObjectEntries(table)) {
+        std::string link = HtmlLink(PropertyLink(e.names[0]));
+        for (const TObjectKindRow& k : table.kinds)
+            if (k.name == e.names[0] && e.group == kKindGroup)
+                link = HtmlLink(KindPageFile(k));
+        entries.push_back({joined(e.names), link, e.group, e.description});
+    }
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    return WriteWholeFile(outDir + "/search.js", SearchScript(entries, synonyms)) ? 0 : 1;
+}
+
+int Html(const std::string& outDir, const std::vector<std::string>& pages, bool search)
 {
     std::error_code ec;
     fs::create_directories(outDir, ec);
@@ -152,7 +196,7 @@ int Html(const std::string& outDir, const std::vector<std::string>& pages)
                 break;
             }
         const std::string out = outDir + "/" + fs::path(page).stem().string() + ".html";
-        if (!WriteWholeFile(out, MarkdownToHtml(md, title))) {
+        if (!WriteWholeFile(out, MarkdownToHtml(md, title, search))) {
             std::cerr << out << ": cannot be written\n";
             return 1;
         }
@@ -279,8 +323,12 @@ int main(int argc, char** argv)
         return Pages(args[1], args[2], false);
     if (cmd == "current" && args.size() == 3)
         return Pages(args[1], args[2], true);
+    if (cmd == "html" && args.size() >= 4 && args[1] == "--search")
+        return Html(args[2], std::vector<std::string>(args.begin() + 3, args.end()), true);
     if (cmd == "html" && args.size() >= 3)
-        return Html(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
+        return Html(args[1], std::vector<std::string>(args.begin() + 2, args.end()), false);
+    if (cmd == "search" && args.size() == 3)
+        return Search(args[1], args[2]);
     if (cmd == "embed" && args.size() == 3)
         return Embed(args[1], args[2]);
     if (cmd == "run")

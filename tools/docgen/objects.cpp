@@ -1,5 +1,6 @@
 #include "objects.h"
 
+#include "pages.h"
 #include "refdata.h"
 
 const char* const kKindGroup = "GUI部品の種類";
@@ -161,7 +162,7 @@ const char* kGeneratedNote =
 
 std::string PropertyAnchor(const std::string& name)
 {
-    return "objects.md#prop-" + name;
+    return "objects.md#" + AnchorOf(name);
 }
 
 std::string KindPage(const TObjectTable& t, const TObjectKindRow& k)
@@ -208,7 +209,7 @@ std::string OverviewPage(const TObjectTable& t)
     s += "\n## プロパティ\n\n";
     for (const TPropertyRow& p : t.properties) {
         const TEventRow* ev = t.Event(p.name);
-        s += "<a id=\"prop-" + p.name + "\"></a>\n\n### " + p.name + "\n\n";
+        s += "### " + p.name + "\n\n";
         s += "- プロパティ番号: " + std::to_string(p.code) + "\n";
         s += "- 読み取り: " + std::string(TagText(p.tag)) + "\n";
         s += "- 種類: " + (ev ? KindsWithEvent(t, p.name) : KindsText(p)) + "\n";
@@ -261,6 +262,11 @@ std::vector<TObjectEntry> ObjectEntries(const TObjectTable& table)
         out.push_back({names, kPropertyGroup, PropertyDescription(p, table.Event(p.name)), PropertyText(table, p)});
     }
     return out;
+}
+
+std::string PropertyLink(const std::string& name)
+{
+    return PropertyAnchor(name);
 }
 
 std::string KindPageFile(const TObjectKindRow& kind)

@@ -50,6 +50,8 @@ std::vector<TObjectEntry> ObjectEntries(const TObjectTable& table);
 // The page file of a kind ("button" -> "object-button.md") and every object page by
 // file name (objects.md and one per kind).
 std::string KindPageFile(const TObjectKindRow& kind);
+// The link to a property's section ("objects.md#テキスト").
+std::string PropertyLink(const std::string& name);
 std::map<std::string, std::string> ObjectPages(const TObjectTable& table);
 
 // The title of the group of kinds and of properties, as the index shows them.

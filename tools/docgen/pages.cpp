@@ -191,7 +191,7 @@ std::string IndexPage(const std::vector<TDataFile>& files, const TRegistry& regi
     for (const TObjectKindRow& k : objects.kinds)
         kinds += std::string(kinds.empty() ? "" : "、") + "[" + k.name + "](" + KindPageFile(k) + ")";
     for (const TPropertyRow& p : objects.properties)
-        props += std::string(props.empty() ? "" : "、") + "[" + p.name + "](objects.md#prop-" + p.name + ")";
+        props += std::string(props.empty() ? "" : "、") + "[" + p.name + "](" + PropertyLink(p.name) + ")";
     s += "| [" + std::string(kKindGroup) + "](objects.md) | " + std::to_string(objects.kinds.size()) + " | " + kinds +
          " |\n";
     s += "| [" + std::string(kPropertyGroup) + "](objects.md) | " + std::to_string(objects.properties.size()) + " | " +
