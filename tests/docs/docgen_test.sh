@@ -237,6 +237,8 @@ cat > "$work/page.md" <<'DATA'
 
 本文の`コード<x>`と**太字**と[別のページ](other.md#a)。
 
+![窓の<絵>](images/a.png)
+
 | 列 | 値 |
 |---|---|
 | a\|b | `c` |
@@ -254,6 +256,7 @@ check "heading with its anchor" has "$h" '<h1 id="見出し-b">見出し &lt;b&g
 check "inline code escaped" has "$h" '<code>コード&lt;x&gt;</code>'
 check "bold" has "$h" '<strong>太字</strong>'
 check "links go to HTML pages" has "$h" '<a href="other.html#a">別のページ</a>'
+check "pictures" has "$h" '<img src="images/a.png" alt="窓の&lt;絵&gt;">'
 check "table cells, a bar kept" has "$h" '<td>a|b</td><td><code>c</code></td>'
 check "lists" has "$h" '<li>二つ目</li>'
 check "code blocks escaped" has "$h" '<pre><code class="language-prk">「&lt;&amp;&gt;」と、表示する。'

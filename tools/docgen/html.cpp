@@ -56,6 +56,16 @@ std::string Inline(const std::string& s)
                 continue;
             }
         }
+        if (s.compare(i, 2, "![") == 0) {   // a picture: ![alt](file)
+            const size_t mid = s.find("](", i);
+            const size_t close = mid == std::string::npos ? mid : s.find(')', mid);
+            if (close != std::string::npos) {
+                out += "<img src=\"" + Escape(s.substr(mid + 2, close - mid - 2)) + "\" alt=\"" +
+                       Escape(s.substr(i + 2, mid - i - 2)) + "\">";
+                i = close + 1;
+                continue;
+            }
+        }
         if (s[i] == '[') {
             const size_t mid = s.find("](", i);
             const size_t close = mid == std::string::npos ? mid : s.find(')', mid);

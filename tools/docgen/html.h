@@ -1,6 +1,6 @@
 // Markdown to HTML for the pages this project writes: headings, paragraphs, lists,
 // pipe tables, fenced code, inline code, bold, links (".md" targets become
-// ".html") and single-line HTML comments.
+// ".html"), pictures and single-line HTML comments.
 #pragma once
 #include <string>
 #include <utility>
