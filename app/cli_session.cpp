@@ -157,7 +157,8 @@ void RunInteractive(TPoruBase& st, TConsoleHost& host)
     std::fputs(
         SjisToUtf8(
             "ぽるかなの対話モードです。一行ずつ実行します（変数とラベルは残ります）。\n"
-            "?単語 でリファレンスを引けます（?だけで索引）。*ラベル や ●関数 で始めると空行までを定義として読みます。\n"
+            "?単語 でリファレンスを引けます（?だけで索引）。*ラベル で始めると空行までをラベルの定義として読みます\n"
+            "（関数はラベルを定義してから関数定義します）。\n"
             "終わり または Ctrl+D で終わります。\n")
             .c_str(),
         stderr);
@@ -184,8 +185,7 @@ void RunInteractive(TPoruBase& st, TConsoleHost& host)
             const std::string word = Trim(trimmed.substr(trimmed[0] == '?' ? 1 : 5));
             PrintReferenceEntry(word.c_str());
             continue;
-        } else if (trimmed[0] == '*' || trimmed.rfind("\xe2\x97\x8f", 0) == 0 ||   // ● and ＊ in UTF-8
-                   trimmed.rfind("\xef\xbc\x8a", 0) == 0) {
+        } else if (trimmed[0] == '*' || trimmed.rfind("\xef\xbc\x8a", 0) == 0) {   // * or ＊ (UTF-8)
             inBlock = true;
             block = line + "\n";
             continue;

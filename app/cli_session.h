@@ -29,7 +29,7 @@ bool LoadInlineProgram(TPoruBase& st, TInlineProgram& program, std::string& sjis
 
 // The interactive prompt: reads lines from standard input until its end or 終わり,
 // running each line in one state so that variables, labels and functions stay. A line
-// that begins with "*" or "●" starts a definition that lasts to the next empty line;
+// that begins with "*" (a label) starts a definition that lasts to the next empty line;
 // "?WORD" or "--doc WORD" prints the reference. Errors are reported and the session
 // goes on.
 void RunInteractive(TPoruBase& st, TConsoleHost& host);

@@ -48,6 +48,13 @@ Bを、表示
 挨拶
 A=7
 挨拶
+*倍
+引数取得
+それ=それ*2
+戻る
+
+「倍」を、「?を」で、関数定義
+倍(21)を、表示する。
 終わり
 「ここには来ない」と、表示
 IN
@@ -58,6 +65,7 @@ check "?WORD prints the reference" has i.out 'ソート　〔配列・表・辞�
 check "an error is reported" has i.err '[エラー] 対話(1行目): "存在しない命令"は未定義の命令です。'
 check "the session goes on after an error" bash -c "grep -qx 'まだ10' i.out"
 check "a label stays and sees the variables of its time" bash -c "grep -x 'やあ、[57]' i.out | tr '\n' ' ' | grep -qx 'やあ、5 やあ、7 '"
+check "a function defined in the session is called in function form" bash -c "grep -qx 42 i.out"
 check "終わり ends the session" bash -c "! grep -q 'ここには来ない' i.out"
 check "the prompt is on standard error" has i.err 'ぽるかな> '
 
