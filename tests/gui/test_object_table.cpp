@@ -63,7 +63,8 @@ TEST(ObjectTable, EveryReadablePropertyOfAKindReadsWithItsTag)
         if (k.code < 0 || k.name == "ブラウザ")   // 母艦 is a フォーム; the browser may load an engine
             continue;
         const std::string obj = "部品" + std::to_string(k.code);
-        const std::string make = k.name == "メニュー" ? obj + "を、メニュー作成" : obj + "を、" + k.name + "として、作成";
+        const std::string make =
+            k.name == "メニュー" ? obj + "を、メニュー作成" : obj + "を、" + k.name + "として、作成";
         ASSERT_TRUE(f.Run(make)) << k.name << ": " << f.Errors();
         for (const TPropRow& p : kProps) {
             if (!Acts(p, k.name) || p.tag.empty() || p.name == "イベント")
