@@ -403,7 +403,11 @@ std::string SjisToUtf8(std::string_view sjis)
     return out;
 }
 
-std::string Utf8ToSjis(std::string_view utf8)
+static uint16_t JisFormOf(uint32_t cp);
+
+// With jisForms, a character without a CP932 code of its own that is the JIS form of
+// one (WAVE DASH, ...) takes that code instead of a per-process one.
+static std::string Utf8ToSjisWith(std::string_view utf8, bool jisForms)
 {
     const TTables& t = Tables();
     std::string out;
@@ -433,6 +437,11 @@ std::string Utf8ToSjis(std::string_view utf8)
                 i += len;
                 continue;
             }
+            if (jisForms && code == 0xFFFF && (code = JisFormOf(cp)) != 0xFFFF) {
+                AppendSjis(out, code);
+                i += len;
+                continue;
+            }
             uint16_t bytes;
             if (LookupBytesOfPua(cp, bytes)) {
                 AppendSjis(out, bytes);
@@ -450,6 +459,11 @@ std::string Utf8ToSjis(std::string_view utf8)
             AppendSjis(out, code);
     }
     return out;
+}
+
+std::string Utf8ToSjis(std::string_view utf8)
+{
+    return Utf8ToSjisWith(utf8, false);
 }
 
 std::string ToNativePath(std::string_view sjisPath)
@@ -559,4 +573,126 @@ size_t Utf8ToSjisStrict(std::string_view utf8, std::string& out)
         i += len;
     }
     return std::string::npos;
+}
+
+// ---- text files -----------------------------------------------------------------
+
+std::string CodePointToUtf8(uint32_t codePoint)
+{
+    std::string out;
+    AppendUtf8(out, codePoint);
+    return out;
+}
+
+bool HasUtf8Bom(std::string_view bytes)
+{
+    return bytes.substr(0, 3) == kUtf8Bom;
+}
+
+bool IsUtf8Text(std::string_view bytes, bool head)
+{
+    if (HasUtf8Bom(bytes))
+        return true;
+    bool multiByte = false;
+    for (size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        uint32_t cp;
+        const size_t len = DecodeUtf8(bytes, i, cp);
+        if (len == 0)
+            return head && bytes.size() - i < 4 && multiByte;   // cut off, or no UTF-8
+        multiByte = true;
+        i += len;
+    }
+    return multiByte;
+}
+
+std::string Utf8TextToSjis(std::string_view utf8)
+{
+    return Utf8ToSjisWith(utf8, true);
+}
+
+std::string TextFileToSjis(std::string_view bytes)
+{
+    if (!IsUtf8Text(bytes))
+        return std::string(bytes);
+    return Utf8TextToSjis(HasUtf8Bom(bytes) ? bytes.substr(3) : bytes);
+}
+
+namespace {
+
+std::string NumericReference(uint32_t cp)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "&#x%X;", static_cast<unsigned>(cp));
+    return buf;
+}
+
+// One character of a value: ASCII, a byte pair or a lone byte, as a code.
+size_t NextSjisChar(std::string_view s, size_t i, uint16_t& code)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80 && IsLeadByte(c) && i + 1 < s.size() && IsTrailByte(static_cast<unsigned char>(s[i + 1]))) {
+        code = static_cast<uint16_t>((c << 8) | static_cast<unsigned char>(s[i + 1]));
+        return 2;
+    }
+    code = c;
+    return 1;
+}
+
+}   // namespace
+
+std::string SjisToTextFile(std::string_view sjis, TTextEncoding encoding, TLineEnd lineEnd,
+                           std::vector<TLostChar>* lost)
+{
+    const TTables& t = Tables();
+    const bool utf8 = encoding != TTextEncoding::Sjis;
+    auto lose = [&](uint32_t cp, const std::string& writtenAs) {
+        if (lost)
+            lost->push_back({cp, writtenAs});
+    };
+    std::string out;
+    out.reserve(sjis.size() + (utf8 ? sjis.size() / 2 : 0));
+    for (size_t i = 0; i < sjis.size();) {
+        if (lineEnd == TLineEnd::Lf && sjis[i] == '\r' && i + 1 < sjis.size() && sjis[i + 1] == '\n') {
+            out += '\n';
+            i += 2;
+            continue;
+        }
+        uint16_t code;
+        const size_t len = NextSjisChar(sjis, i, code);
+        const std::string_view bytes = sjis.substr(i, len);
+        i += len;
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+            continue;
+        }
+        uint32_t key;
+        const bool perProcess = len == 2 && InUserArea(code) && LookupKeyOfSjis(code, key);
+        if (!utf8) {
+            if (!perProcess) {
+                out.append(bytes);
+                continue;
+            }
+            const uint16_t jis = key < kInvalidByteBase ? JisFormOf(key) : 0xFFFF;
+            if (jis != 0xFFFF) {
+                AppendSjis(out, jis);
+                continue;
+            }
+            const uint32_t cp = key < kInvalidByteBase ? key : 0xFFFD;
+            const std::string ref = NumericReference(cp);
+            out += ref;
+            lose(cp, ref);
+            continue;
+        }
+        uint32_t cp = perProcess ? key : t.toUnicode[code];
+        if (cp == kNone || cp >= kInvalidByteBase) {
+            cp = 0xFFFD;
+            lose(cp, "\xEF\xBF\xBD");
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
 }

@@ -218,7 +218,7 @@ void cmdListFiles(TPoruBase& st)
         if (ok)
             lines = MatchingNames(lines, mask);
     }
-    st.SetSore(ok ? NameListText(lines) : std::string(), "s");
+    st.SetSore(ok ? TextFileToSjis(NameListText(lines)) : std::string(), "s");
 }
 
 // FTPフォルダ列挙 (pattern): the folders of LIST whose names match the wildcard.
@@ -238,7 +238,7 @@ void cmdListFolders(TPoruBase& st)
     } catch (const EWildcard& e) {
         st.Error(std::string("マッチでエラー。") + e.what());
     }
-    st.SetSore(names, "s");
+    st.SetSore(TextFileToSjis(names), "s");
 }
 
 // FTPファイル情報 (name): the server's detailed listing of the name.
@@ -252,7 +252,7 @@ void cmdFileInfo(TPoruBase& st)
         TProgressWindow progress(st, "\"" + ls.Argument + "\" の情報を取得中", true);
         ok = ls.Session->Listing(ls.Argument.empty() ? "LIST" : "LIST " + ls.Argument, lines, progress.Hooks());
     }
-    st.SetSore(ok ? ListingText(lines) : std::string(), "s");
+    st.SetSore(ok ? TextFileToSjis(ListingText(lines)) : std::string(), "s");
 }
 
 HandlerRegistrar reg({

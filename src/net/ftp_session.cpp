@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include "core/codec.h"
 #include "core/text.h"
 
 namespace {
@@ -188,7 +189,9 @@ bool TFtpSession::Command(const std::string& line, const TTransferHooks& hooks)
     Prepare();
     curl_->SetText(CURLOPT_URL, FolderUrl(path_, absolute_));
     curl_easy_setopt(curl_->Easy(), CURLOPT_NOBODY, 1L);
-    curl_slist* commands = curl_slist_append(nullptr, line.c_str());
+    // Names go to the server in UTF-8, as in the addresses.
+    const std::string utf8 = SjisToTextFile(line, TTextEncoding::Utf8, TLineEnd::CrLf);
+    curl_slist* commands = curl_slist_append(nullptr, utf8.c_str());
     curl_easy_setopt(curl_->Easy(), CURLOPT_POSTQUOTE, commands);
     const bool ok = Run(hooks);
     curl_easy_setopt(curl_->Easy(), CURLOPT_POSTQUOTE, nullptr);
@@ -248,7 +251,7 @@ bool TFtpSession::Listing(const std::string& command, std::vector<std::string>& 
     Prepare();
     CURL* e = curl_->Easy();
     curl_->SetText(CURLOPT_URL, FolderUrl(path_, absolute_));
-    curl_->SetText(CURLOPT_CUSTOMREQUEST, command);
+    curl_->SetText(CURLOPT_CUSTOMREQUEST, SjisToTextFile(command, TTextEncoding::Utf8, TLineEnd::CrLf));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteText);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &text);
     if (!Run(hooks))

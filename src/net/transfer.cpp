@@ -12,6 +12,7 @@
 #include <mutex>
 #include <new>
 
+#include "core/codec.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 
@@ -285,9 +286,10 @@ std::string ServerUrl(const std::string& scheme, const std::string& host, int po
     return scheme + "://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
 }
 
-std::string EscapeSegment(std::string_view segment)
+std::string EscapeSegment(std::string_view sjisSegment)
 {
     static const char kHex[] = "0123456789ABCDEF";
+    const std::string segment = SjisToTextFile(sjisSegment, TTextEncoding::Utf8, TLineEnd::CrLf);
     std::string out;
     out.reserve(segment.size());
     for (char ch : segment) {

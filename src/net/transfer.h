@@ -108,9 +108,9 @@ private:
 bool SplitHostPort(std::string_view text, std::string& host, int& port, int defaultPort);
 // scheme://host:port/ with an IPv6 literal in brackets.
 std::string ServerUrl(const std::string& scheme, const std::string& host, int port);
-// Percent-escapes one path segment for a URL: everything but the unreserved ASCII
-// characters, so the server receives the script's bytes as they are.
-std::string EscapeSegment(std::string_view segment);
+// Percent-escapes one path segment (Shift_JIS) for a URL: its UTF-8 bytes, all but
+// the unreserved ASCII characters, as servers expect names.
+std::string EscapeSegment(std::string_view sjisSegment);
 // True when the text holds a control character (CR, LF, NUL...): such a text never
 // goes into a protocol command line.
 bool HasControlChar(std::string_view text);

@@ -119,7 +119,7 @@ TEST(NetHelpers, HostAndPort)
 TEST(NetHelpers, SegmentsAndCommandLines)
 {
     EXPECT_EQ(EscapeSegment("a b/c%d.txt"), "a%20b%2Fc%25d.txt");
-    EXPECT_EQ(EscapeSegment("資料"), "%8E%91%97%BF");   // the script's bytes, as they are
+    EXPECT_EQ(EscapeSegment("資料"), "%E8%B3%87%E6%96%99");   // in UTF-8, as servers expect names
     EXPECT_EQ(EscapeSegment("A-z_0.9~"), "A-z_0.9~");
     EXPECT_TRUE(HasControlChar("a\r\nDELE b"));
     EXPECT_TRUE(HasControlChar(std::string("a\0b", 3)));

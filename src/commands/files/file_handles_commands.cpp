@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <vector>
 
+#include "commands/files/files.h"
 #include "commands/files/security.h"
 #include "commands/strings/strings.h"
 #include "core/codec.h"
@@ -39,6 +41,10 @@ struct TTextFileStream {
     ino_t Ino = 0;
     bool Reads = false, Writes = false;
     int Share = shExclusive;
+    // What the file's text is: undecided while it holds only ASCII (lines that are
+    // UTF-8 are then converted one by one, and writes take 保存文字コード), UTF-8
+    // (every line converted, no Shift_JIS byte pairs) or Shift_JIS (bytes as they are).
+    enum { Undecided, Utf8, Sjis } Text = Undecided;
 
     ~TTextFileStream()
     {
@@ -130,6 +136,11 @@ void OpenHandle(TPoruBase& st, const std::string& name, const std::string& file,
     }
     if (truncate && ftruncate(fd, 0) != 0)
         IoError(st, file);
+    const std::string head = ReadFileHead(native, 64 * 1024);
+    if (IsUtf8Text(head, true))
+        stream->Text = TTextFileStream::Utf8;
+    else if (std::any_of(head.begin(), head.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        stream->Text = TTextFileStream::Sjis;
 
     var->Value = kHandleValue;
     var->Payload = stream.get();
@@ -204,6 +215,7 @@ bool Refill(TTextFileStream& s)
 
 std::string ReadLine(TTextFileStream& s)
 {
+    const bool pairs = s.Text != TTextFileStream::Utf8;
     std::string line;
     for (;;) {
         if (s.Empty() && !Refill(s))
@@ -219,7 +231,7 @@ std::string ReadLine(TTextFileStream& s)
         if (c == '\n' || c == 0)
             break;
         line += static_cast<char>(c);
-        if (IsLeadByte(c)) {
+        if (pairs && IsLeadByte(c)) {
             if (s.Empty() && !Refill(s))
                 break;
             line += s.Buffer[s.Cursor++];
@@ -275,7 +287,10 @@ void cmdReadLine(TPoruBase& st)
     const std::string handle = RawName(st);
     THashNode* target = st.PopWord(true);
     TTextFileStream& s = LineHandle(st, handle);
+    const bool atStart = s.Logical == 0;
     std::string line = ReadLine(s);
+    if (s.Text == TTextFileStream::Utf8 || (s.Text == TTextFileStream::Undecided && IsUtf8Text(line)))
+        line = Utf8TextToSjis(atStart && HasUtf8Bom(line) ? std::string_view(line).substr(3) : std::string_view(line));
     target->Value = std::move(line);
     target->TypeText = "s";
 }
@@ -288,9 +303,19 @@ void cmdWriteLine(TPoruBase& st)
     TTextFileStream& s = LineHandle(st, handle);
     if (st.SecurityLevel >= 2)
         return;
+    const TTextWriteMode mode = TextWriteMode(st);
+    TTextEncoding encoding = s.Text == TTextFileStream::Utf8   ? TTextEncoding::Utf8
+                             : s.Text == TTextFileStream::Sjis ? TTextEncoding::Sjis
+                                                               : mode.Encoding;
+    std::string data;
+    struct stat sb {};
+    if (encoding == TTextEncoding::Utf8Bom && s.Logical == 0 && fstat(s.Fd, &sb) == 0 && sb.st_size == 0)
+        data = kUtf8Bom;
+    data += TextForFile(st, text + "\r\n", encoding, mode.LineEnd, "ハンドル:" + handle);
+    if (encoding != TTextEncoding::Sjis)
+        s.Text = TTextFileStream::Utf8;
     lseek(s.Fd, static_cast<off_t>(s.Logical), SEEK_SET);
     s.DropBuffer();
-    const std::string data = text + "\r\n";
     if (!WriteAll(s.Fd, data.data(), data.size()))
         IoError(st, "ハンドル:" + handle);
     s.Logical += static_cast<int64_t>(data.size());

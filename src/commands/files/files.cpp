@@ -360,3 +360,105 @@ int32_t FileAttributes(const std::string& nativePath)
         a |= 2;
     return a;
 }
+
+// ---- text file encodings ----------------------------------------------------------------
+
+namespace {
+
+// Upper-case ASCII with blanks, "-", "_" and "+" removed: "utf-8" and "UTF8" are one.
+std::string SettingKey(std::string_view text)
+{
+    std::string key;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(c) && i + 1 < text.size()) {
+            key.append(text.substr(i++, 2));
+            continue;
+        }
+        if (c <= ' ' || c == '-' || c == '_' || c == '+')
+            continue;
+        key += static_cast<char>(std::toupper(c));
+    }
+    return key;
+}
+
+std::string SettingValue(TPoruBase& st, const char* name)
+{
+    const THashNode* node = st.Words.FindExact(name);
+    return node ? node->Value : std::string();
+}
+
+std::string CodePointText(uint32_t cp)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+}   // namespace
+
+bool ParseTextEncoding(std::string_view text, TTextEncoding& encoding)
+{
+    const std::string key = SettingKey(text);
+    if (key.empty() || key == "SJIS" || key == "SHIFTJIS" || key == "CP932")
+        encoding = TTextEncoding::Sjis;
+    else if (key == "UTF8")
+        encoding = TTextEncoding::Utf8;
+    else if (key == "UTF8BOM" || key == "UTF8(BOM付き)" || key == "UTF8BOM付き" || key == "BOM付きUTF8")
+        encoding = TTextEncoding::Utf8Bom;
+    else
+        return false;
+    return true;
+}
+
+bool ParseLineEnd(std::string_view text, TLineEnd& lineEnd)
+{
+    const std::string key = SettingKey(text);
+    if (key.empty() || key == "CRLF")
+        lineEnd = TLineEnd::CrLf;
+    else if (key == "LF")
+        lineEnd = TLineEnd::Lf;
+    else
+        return false;
+    return true;
+}
+
+TTextWriteMode TextWriteMode(TPoruBase& st)
+{
+    TTextWriteMode mode;
+    const std::string encoding = SettingValue(st, "保存文字コード");
+    if (!ParseTextEncoding(encoding, mode.Encoding))
+        st.Error("保存文字コード「" + encoding +
+                 "」は使えません。「SJIS」「UTF-8」「UTF-8(BOM付き)」のどれかを指定してください。");
+    const std::string lineEnd = SettingValue(st, "保存改行コード");
+    if (!ParseLineEnd(lineEnd, mode.LineEnd))
+        st.Error("保存改行コード「" + lineEnd + "」は使えません。「CRLF」か「LF」を指定してください。");
+    return mode;
+}
+
+std::string TextForFile(TPoruBase& st, std::string_view value, TTextEncoding encoding, TLineEnd lineEnd,
+                        const std::string& file)
+{
+    std::vector<TLostChar> lost;
+    std::string bytes = SjisToTextFile(value, encoding, lineEnd, &lost);
+    ReportLostChars(st, lost, file);
+    return bytes;
+}
+
+void ReportLostChars(TPoruBase& st, const std::vector<TLostChar>& lost, const std::string& file)
+{
+    if (lost.empty())
+        return;
+    const TLostChar& first = lost.front();
+    std::string what;
+    if (first.CodePoint == 0xFFFD)
+        what = "Shift_JISの文字として正しくないバイトを";
+    else
+        what = "文字「" + Utf8ToSjis(CodePointToUtf8(first.CodePoint)) + "」(" + CodePointText(first.CodePoint) +
+               ")はShift_JISで表せないため、";
+    std::string message = what + "ファイル\"" + file + "\"には「" +
+                          (first.WrittenAs[0] == '&' ? first.WrittenAs : CodePointText(0xFFFD)) + "」と書きました。";
+    if (lost.size() > 1)
+        message += "(ほか" + std::to_string(lost.size() - 1) + "文字)";
+    st.ReportWarning(message);
+}

@@ -6,6 +6,7 @@
 //
 // Script paths are Shift_JIS with "\" or "/" separators; native paths are UTF-8.
 #pragma once
+#include "core/codec.h"
 #include "core/file_io.h"
 #include "core/paths.h"
 #include "interp/read_path.h"
@@ -50,3 +51,24 @@ std::string DriveTypeName(const std::string& nativePath);
 // The attribute number of a path (1 read-only, 2 hidden, 16 folder, 32 archive),
 // -1 when it does not exist.
 int32_t FileAttributes(const std::string& nativePath);
+
+// ---- text file encodings ----
+// The encoding and line ends that text commands write, from the system variables
+// 保存文字コード ("SJIS", "UTF-8", "UTF-8(BOM付き)") and 保存改行コード ("CRLF",
+// "LF"). A value that names neither is an error naming the variable.
+struct TTextWriteMode {
+    TTextEncoding Encoding = TTextEncoding::Sjis;
+    TLineEnd LineEnd = TLineEnd::CrLf;
+};
+TTextWriteMode TextWriteMode(TPoruBase& st);
+// The encoding named by a setting's text; false when it names none.
+bool ParseTextEncoding(std::string_view text, TTextEncoding& encoding);
+bool ParseLineEnd(std::string_view text, TLineEnd& lineEnd);
+
+// A value as the bytes of the text file `file` (a script path, for the message).
+// Characters the file cannot hold are reported once, as a warning that names the
+// first of them, what was written instead and the file.
+std::string TextForFile(TPoruBase& st, std::string_view value, TTextEncoding encoding, TLineEnd lineEnd,
+                        const std::string& file);
+// The warning of TextForFile for characters already converted.
+void ReportLostChars(TPoruBase& st, const std::vector<TLostChar>& lost, const std::string& file);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -198,7 +199,8 @@ std::vector<std::string> SplitPatterns(const std::string& arg)
 
 // ---- whole files ----------------------------------------------------------------------
 
-// 読む: the variable receives the file's bytes (or the clipboard's text).
+// 読む: the variable receives the file's text (or the clipboard's): a UTF-8 file
+// converted to Shift_JIS, any other file byte for byte.
 void cmdRead(TPoruBase& st)
 {
     const std::string raw = st.PopRaw();
@@ -210,6 +212,8 @@ void cmdRead(TPoruBase& st)
         const std::string path = ResolveReadPath(st, st.EvaluateValue(raw));
         if (!IsRegular(Native(path)) || !ReadWholeFile(Native(path), value))
             IoError(st, path);
+        if (IsUtf8Text(value))
+            value = TextFileToSjis(value);
     }
     var->TypeText = "s";
     if (var->Kind == wkObject && st.Host)
@@ -217,7 +221,8 @@ void cmdRead(TPoruBase& st)
     var->Value = std::move(value);
 }
 
-// 書く: the file holds exactly the text (or the clipboard does).
+// 書く: the file holds the text (or the clipboard does), in the encoding and with
+// the line ends of 保存文字コード and 保存改行コード (by default exactly the text).
 void cmdWrite(TPoruBase& st)
 {
     const std::string raw = st.PopRaw();
@@ -227,14 +232,32 @@ void cmdWrite(TPoruBase& st)
         return;
     }
     const std::string name = st.EvaluateValue(raw);
+    const TTextWriteMode mode = TextWriteMode(st);
     if (!SecurityGate(st, name, "\"" + name + "\"へ書き込みます。"))
         return;
+    std::string bytes = mode.Encoding == TTextEncoding::Utf8Bom ? std::string(kUtf8Bom) : std::string();
+    bytes += TextForFile(st, text, mode.Encoding, mode.LineEnd, name);
     int fd = open(Native(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         IoError(st, name);
-    const bool ok = WriteAll(fd, text);
+    const bool ok = WriteAll(fd, bytes);
     if (close(fd) != 0 || !ok)
         IoError(st, name);
+}
+
+// What 追加保存 appends: the encoding of the file's own text when it tells one
+// (UTF-8, or Shift_JIS when it holds other non-ASCII bytes), else the chosen one; a
+// byte-order mark only at the start of an empty file.
+std::string AppendedText(TPoruBase& st, const std::string& text, const TTextWriteMode& mode, const std::string& path)
+{
+    const std::string head = ReadFileHead(Native(path), 64 * 1024);
+    TTextEncoding encoding = mode.Encoding;
+    if (IsUtf8Text(head, true))
+        encoding = TTextEncoding::Utf8;
+    else if (std::any_of(head.begin(), head.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        encoding = TTextEncoding::Sjis;
+    std::string bytes = head.empty() && encoding == TTextEncoding::Utf8Bom ? std::string(kUtf8Bom) : std::string();
+    return bytes + TextForFile(st, text, encoding, mode.LineEnd, path);
 }
 
 // 追加保存: the text is appended to an existing file (or to the clipboard).
@@ -249,12 +272,14 @@ void cmdAppend(TPoruBase& st)
     const std::string path = FindReadPath(st, st.EvaluateValue(raw));
     if (!IsRegular(Native(path)))
         st.Error("ファイル\"" + path + "\"が、ありません。");
+    const TTextWriteMode mode = TextWriteMode(st);
     if (!SecurityGate(st, path, "ファイル\"" + path + "\"へ文字列を追加します。"))
         return;
+    const std::string bytes = AppendedText(st, text, mode, path);
     int fd = open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         IoError(st, path);
-    const bool ok = WriteAll(fd, text);
+    const bool ok = WriteAll(fd, bytes);
     if (close(fd) != 0 || !ok)
         IoError(st, path);
 }

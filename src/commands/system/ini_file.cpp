@@ -1,5 +1,7 @@
 #include "commands/system/ini_file.h"
 
+#include <algorithm>
+
 #include "commands/files/atomic_file.h"
 #include "commands/system/registry.h"
 #include "core/hash.h"
@@ -59,7 +61,6 @@ bool HasLineBreak(std::string_view s)
 TIniText::TIniText(std::string_view bytes)
 {
     size_t pos = 0;
-    bool endSeen = false;
     while (pos < bytes.size()) {
         size_t end = bytes.find_first_of("\r\n", pos);
         TLine line;
@@ -70,14 +71,20 @@ TIniText::TIniText(std::string_view bytes)
             line.Text = std::string(bytes.substr(pos, end - pos));
             const size_t endLen = (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
             line.End = std::string(bytes.substr(end, endLen));
-            if (!endSeen) {
+            if (!endSeen_) {
                 newLine_ = line.End;   // added lines follow the file's own convention
-                endSeen = true;
+                endSeen_ = true;
             }
             pos = end + endLen;
         }
         lines_.push_back(std::move(line));
     }
+}
+
+void TIniText::DefaultNewLine(std::string_view newLine)
+{
+    if (!endSeen_)
+        newLine_ = std::string(newLine);
 }
 
 std::string TIniText::Bytes() const
@@ -184,10 +191,18 @@ bool IniReadFile(const std::string& nativePath, std::string_view section, std::s
         failed = !missing;
         return false;
     }
-    return TIniText(bytes).Read(section, key, value);
+    if (!IsUtf8Text(bytes))
+        return TIniText(bytes).Read(section, key, value);
+    const std::string_view body = HasUtf8Bom(bytes) ? std::string_view(bytes).substr(3) : std::string_view(bytes);
+    std::string utf8;
+    const bool found = TIniText(body).Read(SjisToTextFile(section, TTextEncoding::Utf8, TLineEnd::CrLf),
+                                           SjisToTextFile(key, TTextEncoding::Utf8, TLineEnd::CrLf), utf8);
+    value = Utf8TextToSjis(utf8);
+    return found;
 }
 
-bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string_view value)
+bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string_view value,
+                  TTextEncoding encoding, TLineEnd lineEnd, std::vector<TLostChar>* lost)
 {
     if (!IniWritable(section, key, value))
         return false;
@@ -195,7 +210,22 @@ bool IniWriteFile(const std::string& nativePath, std::string_view section, std::
     bool missing = false;
     if (!ReadFileBytes(nativePath, bytes, missing) && !missing)
         return false;
+    std::string mark;
+    if (IsUtf8Text(bytes)) {
+        encoding = TTextEncoding::Utf8;
+        if (HasUtf8Bom(bytes)) {
+            mark = kUtf8Bom;
+            bytes.erase(0, 3);
+        }
+    } else if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        encoding = TTextEncoding::Sjis;
+    } else if (bytes.empty() && encoding == TTextEncoding::Utf8Bom) {
+        mark = kUtf8Bom;
+    }
     TIniText ini(bytes);
-    ini.Write(section, key, value);
-    return RewriteFile(nativePath, ini.Bytes());
+    ini.DefaultNewLine(lineEnd == TLineEnd::Lf ? "\n" : "\r\n");
+    const TTextEncoding names = encoding == TTextEncoding::Sjis ? TTextEncoding::Sjis : TTextEncoding::Utf8;
+    ini.Write(SjisToTextFile(section, names, TLineEnd::CrLf, lost), SjisToTextFile(key, names, TLineEnd::CrLf, lost),
+              SjisToTextFile(value, names, TLineEnd::CrLf, lost));
+    return RewriteFile(nativePath, mark + ini.Bytes());
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/codec.h"
+
 class TIniText {
 public:
     explicit TIniText(std::string_view bytes = {});
@@ -24,6 +26,8 @@ public:
     std::vector<std::string> Keys(std::string_view section) const;
 
     std::string Bytes() const;
+    // What added lines end with when the text has no line end of its own.
+    void DefaultNewLine(std::string_view newLine);
 
 private:
     struct TLine {
@@ -32,6 +36,7 @@ private:
     };
     std::vector<TLine> lines_;
     std::string newLine_ = "\r\n";   // what added lines end with
+    bool endSeen_ = false;
 
     // The index range [begin, end) of the body of the first section named so;
     // false when there is none.
@@ -48,5 +53,10 @@ bool IniWritable(std::string_view section, std::string_view key, std::string_vie
 // old file's permissions kept); false on any failure.
 bool IniReadFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string& value,
                  bool& failed);
-bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key,
-                  std::string_view value);
+// A UTF-8 file (core/codec.h IsUtf8Text) stays UTF-8: names and values are
+// converted at the edge, every other line and the byte-order mark stay as they are.
+// A new file, or one holding only ASCII, takes `encoding` and, without a line end
+// of its own, `lineEnd`. Characters the file cannot hold go to `lost`.
+bool IniWriteFile(const std::string& nativePath, std::string_view section, std::string_view key, std::string_view value,
+                  TTextEncoding encoding = TTextEncoding::Sjis, TLineEnd lineEnd = TLineEnd::CrLf,
+                  std::vector<TLostChar>* lost = nullptr);

@@ -77,11 +77,14 @@ void cmdIniWrite(TPoruBase& st)
     const std::string section = st.PopText();
     const std::string value = st.PopText();
     const std::string file = OpenIniPath(st);
+    const TTextWriteMode mode = TextWriteMode(st);
     if (!SecurityGate(st, file,
                       "設定ファイル\"" + file + "\"にある[" + section + "]の\"" + key + "\"に値を書き込みます。"))
         return;
-    if (!IniWriteFile(ToNativePath(file), section, key, value))
+    std::vector<TLostChar> lost;
+    if (!IniWriteFile(ToNativePath(file), section, key, value, mode.Encoding, mode.LineEnd, &lost))
         IniFailure(st, file, section, key);
+    ReportLostChars(st, lost, file);
 }
 
 // INIファイル読む: the value (or the empty text) into the target, tag "s".

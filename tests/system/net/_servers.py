@@ -115,7 +115,7 @@ def run_ftp(portfile, root, log):
 
         def pre_process_command(self, line, cmd, arg):
             text = "PASS ***" if cmd == "PASS" else (cmd + " " + (arg or "")).rstrip()
-            with open(log, "a", encoding="latin-1") as f:
+            with open(log, "a", encoding="latin-1", errors="backslashreplace") as f:
                 f.write(text + "\n")
             super().pre_process_command(line, cmd, arg)
 

@@ -28,7 +28,8 @@ expect_true "1 MB binary byte for byte" cmp -s "$WWW/files/big.bin" "$D/big.bin"
 expect_eq "$(cat "$D/redirected.txt")" "hello" "redirect followed"
 expect_eq "$(cat "$D/agent.txt")" "HTTP" "agent name"
 
-# ---- failures: the message, no file, no temporary file left ----
+# ---- failures: the message (with the status when the server refused), no file, no
+# temporary file left ----
 printf 'keep me' > "$D/kept.txt"
 CLOSED=$(closed_port)
 run_prk failures << EOF
@@ -48,8 +49,8 @@ run_prk failures << EOF
 「$H/files/hello.txt」を、「$D/no/such/folder/x.txt」へ、HTTPダウンロード
 エラーメッセージを、表示
 EOF
-expect_eq "$OUT" "[エラー] failures.prk(2行目): \"$H/missing\"からのダウンロードに失敗
-[エラー] failures.prk(4行目): \"$H/error500\"からのダウンロードに失敗
+expect_eq "$OUT" "[エラー] failures.prk(2行目): \"$H/missing\"からのダウンロードに失敗。404 Not Found
+[エラー] failures.prk(4行目): \"$H/error500\"からのダウンロードに失敗。500 Internal Server Error
 [エラー] failures.prk(6行目): \"$H/redirect-file\"からのダウンロードに失敗
 [エラー] failures.prk(8行目): \"$H/truncated\"からのダウンロードに失敗
 [エラー] failures.prk(10行目): \"http://127.0.0.1:$CLOSED/x\"からのダウンロードに失敗
@@ -67,7 +68,7 @@ run_prk stops << EOF
 「ここには来ない」を、表示
 EOF
 # (standard error may also carry the progress lines of the console host)
-expect_eq "$RC|$OUT|$(grep '^\[エラー\]' <<< "$ERR")" "1||[エラー] stops.prk(1行目): \"$H/missing\"からのダウンロードに失敗" "stop on failure"
+expect_eq "$RC|$OUT|$(grep '^\[エラー\]' <<< "$ERR")" "1||[エラー] stops.prk(1行目): \"$H/missing\"からのダウンロードに失敗。404 Not Found" "stop on failure"
 
 # ---- HTTPS: certificates are checked (a self-signed one is refused) ----
 if command -v openssl > /dev/null; then
