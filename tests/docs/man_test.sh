@@ -14,11 +14,15 @@ check() {   # check NAME COMMAND...: the command must succeed
   if ! "$@"; then echo "FAIL: $name"; fail=1; fi
 }
 
+# Rendering needs groff and man (man-db); without them only the templates are checked.
+render=1
+command -v groff > /dev/null && command -v man > /dev/null || { render=0; echo "groff or man is missing: the pages are not rendered"; }
 for page in porukana porukana-cli porukana-pack porukana-send; do
   in=$src/man/$page.1.in
   check "$page.1.in is there" test -f "$in"
   sed 's/@VERSION@/9.8.7/g; s|@PREFIX@|/opt/x|g' "$in" > "$work/$page.1"
   check "$page.1 has no other placeholder" bash -c "! grep -q '@[A-Z_]*@' '$work/$page.1'"
+  [ $render = 1 ] || continue
   warnings=$(groff -z -ww -man -Tutf8 -Kutf8 "$work/$page.1" 2>&1)
   check "$page.1 renders without warnings ($warnings)" test -z "$warnings"
   MANWIDTH=200 man -l "$work/$page.1" 2>/dev/null > "$work/$page.txt"
@@ -31,8 +35,8 @@ for page in porukana porukana-cli porukana-pack porukana-send; do
     check "$page.1: a whole command line: $line" [ $((quotes % 2)) -eq 0 ]
   done < "$work/$page.examples"
 done
-check "the printf example is one line" grep -q "printf '「こんにちは」と、表示する。\\\\n' > hello.prk" "$work/porukana-cli.txt"
-check "porukana-cli.1 names -e and --doc" bash -c "grep -q -- '-e プログラム' '$work/porukana-cli.txt' && grep -q -- '--doc' '$work/porukana-cli.txt'"
+[ $render = 0 ] || check "the printf example is one line" grep -q "printf '「こんにちは」と、表示する。\\\\n' > hello.prk" "$work/porukana-cli.txt"
+[ $render = 0 ] || check "porukana-cli.1 names -e and --doc" bash -c "grep -q -- '-e プログラム' '$work/porukana-cli.txt' && grep -q -- '--doc' '$work/porukana-cli.txt'"
 
 out=$("$send" --version)
 check "porukana-send --version" bash -c "echo '$out' | grep -qE '^porukana-send [0-9]+\.[0-9]+\.[0-9]+$'"
