@@ -47,11 +47,15 @@ deb: build
 	cd $(BUILD_DIR) && cpack -G DEB -B packages
 
 # The command reference and the guide: the Markdown pages in docs/reference/ from
-# their data, then HTML of every page in build/docs/.
+# their data, then HTML of every page in build/docs/ (the reference with its search),
+# and the screenshots in docs/images/ (under xvfb-run when it is there).
 docs: build
 	$(BUILD_DIR)/bin/porukana-docgen pages docs/reference/data docs/reference
-	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen html --search $(BUILD_DIR)/docs/reference docs/reference/*.md
+	$(BUILD_DIR)/bin/porukana-docgen search docs/reference/data $(BUILD_DIR)/docs/reference
 	$(BUILD_DIR)/bin/porukana-docgen html $(BUILD_DIR)/docs docs/guide.md
+	tools/docgen/screenshots.sh $(CURDIR)/$(BUILD_DIR)/bin docs/images
+	mkdir -p $(BUILD_DIR)/docs/images && cp docs/images/*.png $(BUILD_DIR)/docs/images/
 	@echo "HTML: $(BUILD_DIR)/docs/guide.html, $(BUILD_DIR)/docs/reference/index.html"
 
 bench: build

@@ -1,7 +1,10 @@
 // porukana-cli: runs a program in the console.
 //
 //   porukana-cli [--raw] [options] FILE.prk [parameters...]
-//   porukana-cli --help | --version
+//   porukana-cli [--raw] [options] -e TEXT [parameters...]   a one-line program
+//   porukana-cli [--raw] [options] - [parameters...]         the program from standard input
+//   porukana-cli [--interactive]        a prompt (also with no file in a terminal)
+//   porukana-cli --doc [WORD] | --help | --version
 //
 // --raw (anywhere) writes what 表示 and 言う show as Shift_JIS bytes instead of UTF-8.
 // The rest is the run-time's command line (options, the program file, parameters
@@ -22,6 +25,7 @@
 
 #include "app/check_main.h"
 #include "app/cli_doc.h"
+#include "app/cli_session.h"
 #include "console/console_host.h"
 #include "core/codec.h"
 #include "core/error.h"
@@ -38,6 +42,10 @@ constexpr int kNoProgram = 2;
 
 // --help (Shift_JIS like every literal of this file; written in UTF-8).
 const char* const kUsage = "使い方: porukana-cli [オプション] ファイル.prk [引数...]\n"
+                           "        porukana-cli [オプション] -e 「プログラム」 [引数...]\n"
+                           "        porukana-cli [オプション] - [引数...]      （プログラムを標準入力から読む）\n"
+                           "        porukana-cli                            （端末では対話モード）\n"
+                           "        porukana-cli --doc [単語]               （リファレンスを引く・探す）\n"
                            "ぽるかなのプログラムを端末で実行します。表示・言うの出力は標準出力へ（UTF-8）、\n"
                            "エラーと注意は標準エラーへ「[エラー] ファイル(N行目): メッセージ」の形で書きます。\n"
                            "\n"
@@ -53,6 +61,11 @@ const char* const kUsage = "使い方: porukana-cli [オプション] ファイ�
                            "  -run                  実行ファイルに付いたプログラムを使わない\n"
                            "  --check ファイル...   実行せずに読み、誤りと注意を標準エラーに書く\n"
                            "                        （終了コード: 0 何もなし、1 エラーあり、3 注意だけ）\n"
+                           "  -e プログラム         ファイルの代わりに、一行のプログラムを実行する\n"
+                           "  -                     ファイルの代わりに、標準入力からプログラムを読む\n"
+                           "  --interactive         対話モード（一行ずつ実行。端末でファイルを指定しないときも）\n"
+                           "  --doc [単語]          命令・変数・部品・プロパティの説明を表示する。名前の一部、\n"
+                           "                        説明の言葉、英語（csv、sort など）でも探す。単語なしで索引\n"
                            "  --help                この使い方を表示して終わる\n"
                            "  --version             版を表示して終わる\n"
                            "\n"
@@ -89,9 +102,10 @@ void OnSignal(int sig)
 
 int main(int argc, char** argv)
 {
-    // --doc WORD: the reference entry of a built-in word; nothing is run.
+    // --doc [WORD [--all]]: the reference entry of a built-in word, or the index;
+    // nothing is run.
     if (argc >= 2 && std::string(argv[1]) == "--doc")
-        return PrintReferenceEntry(argc >= 3 ? argv[2] : nullptr);
+        return PrintReferenceEntry(argc >= 3 ? argv[2] : nullptr, argc >= 4 && std::string(argv[3]) == "--all");
     // (end of --doc)
     // --check FILE...: reads the programs without running them.
     if (argc >= 2 && std::string(argv[1]) == "--check")
@@ -123,7 +137,24 @@ int main(int argc, char** argv)
     TConsoleHost host(raw);
     TPoruBase st;
     st.Host = &host;
-    const TStartResult start = PrepareStartFromArgv(st, static_cast<int>(args.size()), args.data());
+    // -e TEXT, - and the interactive prompt: the start-up reads the options alone.
+    TInlineProgram inlineProgram;
+    const bool inlineRun = FindInlineProgram(args, isatty(0) && isatty(1), inlineProgram);
+    std::vector<char*> startArgs = args;
+    if (inlineRun) {
+        startArgs.assign(1, args[0]);
+        startArgs.insert(startArgs.end(), inlineProgram.options.begin(), inlineProgram.options.end());
+    }
+    TStartResult start = PrepareStartFromArgv(st, static_cast<int>(startArgs.size()), startArgs.data());
+    if (inlineRun && start.ErrorText.empty() && start.WarningText.empty()) {
+        std::string message;
+        if (!LoadInlineProgram(st, inlineProgram, message)) {
+            Fail(message);
+            return kNoProgram;
+        }
+        start.HasProgram = true;
+        start.MessageText.clear();
+    }
     if (!start.HasProgram) {
         if (!start.ErrorText.empty())
             Fail(start.ErrorText);
@@ -166,6 +197,11 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, [&] {
         running = true;
         st.RunProgram();
+        if (inlineProgram.kind == TInlineProgram::Interactive && !st.Stopping) {
+            RunInteractive(st, host);
+            running = false;
+            return;
+        }
         running = false;
         host.RunFinished(st);
     });

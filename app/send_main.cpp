@@ -7,6 +7,7 @@
 //       name: `porukana-send porukana-cli command pause` pauses a console program.
 //       --wait keeps trying to reach the server for that many seconds (a program
 //       that is still starting).
+//   porukana-send --help | --version   (the usage in Japanese, the version)
 //   porukana-send [--raw] --listen SERVICE TOPIC [COUNT]
 //       Serves (SERVICE, TOPIC) itself and writes every request it receives to
 //       standard output, one a line (line breaks inside a request as "\n"); ends
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "core/codec.h"
+#include "porukana_version.h"
 #include "services/ipc_service.h"
 
 namespace {
@@ -38,11 +40,28 @@ namespace {
 constexpr int kAckTimeoutMs = 5000;
 constexpr int kRetryMs = 100;
 
-int Usage()
+const char* const kUsage =
+    "使い方: porukana-send [--raw] [--wait 秒] サービス トピック 文字列\n"
+    "        porukana-send [--raw] --listen サービス トピック [回数]\n"
+    "動いているぽるかなのプログラムの受け口（サービスとトピック）に文字列を送り、受け取られるのを待ちます。\n"
+    "実行環境は実行ファイルの名前をサービス名、command をトピックとして、line（今の行）、\n"
+    "pause（一時停止）、break（停止）を受け付けます。\n"
+    "例: porukana-send porukana-cli command pause\n"
+    "\n"
+    "オプション:\n"
+    "  --raw          引数と出力を Shift_JIS のまま扱う（既定は UTF-8 と変換）\n"
+    "  --wait 秒      相手が見つかるまで、その秒数だけ試し続ける\n"
+    "  --listen       自分が受け口になり、届いた文字列を一行ずつ表示する（回数を受け取ると終わる）\n"
+    "  --help         この使い方を表示して終わる\n"
+    "  --version      版を表示して終わる\n"
+    "\n"
+    "終了コード: 0 送れた、1 どのプログラムも応答しない、2 引数の誤り・受け口になれない、3 相手が受け取らない\n";
+
+// Wrong arguments: the usage on standard error, status 2; --help: on standard output.
+int Usage(bool asked = false)
 {
-    std::fprintf(stderr, "usage: porukana-send [--raw] [--wait SECONDS] SERVICE TOPIC TEXT\n"
-                         "       porukana-send [--raw] --listen SERVICE TOPIC [COUNT]\n");
-    return 2;
+    std::fputs(kUsage, asked ? stdout : stderr);
+    return asked ? 0 : 2;
 }
 
 std::string OneLine(const std::string& text)
@@ -96,7 +115,7 @@ int Listen(QCoreApplication& app, const std::string& service, const std::string&
         },
         reason);
     if (!server) {
-        std::fprintf(stderr, "porukana-send: cannot serve this name (%s)\n", reason.c_str());
+        std::fprintf(stderr, "porukana-send: この名前の受け口になれません（%s）。\n", reason.c_str());
         return 2;
     }
     QuitOnSignals(app);
@@ -120,8 +139,11 @@ int main(int argc, char** argv)
         else if (a == "--wait" && i + 1 < argc)
             waitSeconds = std::atof(argv[++i]);
         else if (a == "--help" || a == "-h")
-            return Usage();
-        else
+            return Usage(true);
+        else if (a == "--version") {
+            std::printf("porukana-send %s\n", PORUKANA_VERSION);
+            return 0;
+        } else
             args.push_back(a);
     }
     auto text = [raw](const std::string& s) { return raw ? s : Utf8ToSjis(s); };
@@ -144,11 +166,12 @@ int main(int argc, char** argv)
     case TChannelSend::Sent:
         return 0;
     case TChannelSend::NoServer:
-        std::fprintf(stderr, "porukana-send: no server \"%s\" \"%s\" answered\n", args[0].c_str(), args[1].c_str());
+        std::fprintf(stderr, "porukana-send: 受け口「%s」「%s」のプログラムが応答しません。\n", args[0].c_str(),
+                     args[1].c_str());
         return 1;
     case TChannelSend::Failed:
         break;
     }
-    std::fprintf(stderr, "porukana-send: the server did not take the request\n");
+    std::fprintf(stderr, "porukana-send: 相手のプログラムが受け取りませんでした。\n");
     return 3;
 }

@@ -11,8 +11,8 @@ configure_file("${PORUKANA_SOURCE_DIR}/packaging/porukana.desktop.in" "${root}/s
 
 set(work "${PORUKANA_BINARY_DIR}/man-pages")
 file(MAKE_DIRECTORY "${work}" "${root}/share/man/man1")
-foreach(page porukana porukana-cli porukana-pack)
-  configure_file("${PORUKANA_SOURCE_DIR}/man/${page}.1" "${work}/${page}.1" @ONLY)
+foreach(page porukana porukana-cli porukana-pack porukana-send)
+  configure_file("${PORUKANA_SOURCE_DIR}/man/${page}.1.in" "${work}/${page}.1" @ONLY)
   message(STATUS "Installing: ${root}/share/man/man1/${page}.1.gz")
   file(ARCHIVE_CREATE OUTPUT "${root}/share/man/man1/${page}.1.gz" PATHS "${work}/${page}.1"
        FORMAT raw COMPRESSION GZip)

@@ -25,6 +25,7 @@
 #include <QTabWidget>
 
 #include <cmath>
+#include <string_view>
 
 #include "core/codec.h"
 #include "core/hash.h"
@@ -50,11 +51,35 @@ std::string J(const char* utf8)
 
 namespace {
 
-const char* const kKindNamesUtf8[okKindCount] = {
+constexpr const char* kKindNamesUtf8[okKindCount] = {
     "ボタン",   "エディタ", "イメージ",  "バー",     "コンボ",     "リスト",     "メモ",
     "フォーム", "グリッド", "ラベル",    "チェック", "トラック",   "アニメ",     "メニュー",
     "ブラウザ", "パネル",   "Tエディタ", "ラジオ",   "スクロール", "タブページ",
 };
+
+// The reference is made from the object table; its kind codes and names are these.
+struct TTableKind {
+    int Code;
+    const char* Name;
+};
+constexpr TTableKind kTableKinds[] = {
+#define PORU_OBJECT_KIND(code, name, page, control, events, mainEvent, valueRead, valueSet) {code, name},
+#include "interp/object_table.inc"
+#undef PORU_OBJECT_KIND
+};
+constexpr bool SameKinds()
+{
+    int count = 0;
+    for (const TTableKind& k : kTableKinds) {
+        if (k.Code < 0)
+            continue;   // 母艦, a フォーム
+        if (k.Code >= okKindCount || std::string_view(k.Name) != std::string_view(kKindNamesUtf8[k.Code]))
+            return false;
+        ++count;
+    }
+    return count == okKindCount;
+}
+static_assert(SameKinds(), "the object table has every kind, with the codes and names the GUI uses");
 
 const std::vector<std::string>& KindNames()
 {

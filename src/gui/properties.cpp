@@ -18,6 +18,8 @@
 #include <QTextBlock>
 
 #include <cmath>
+#include <iterator>
+#include <string_view>
 
 #include "core/codec.h"
 #include "core/hash.h"
@@ -884,7 +886,7 @@ constexpr TSetMode kRaw = TSetMode::Raw, kReadOnly = TSetMode::ReadOnly, kValue 
                    kKept = TSetMode::KeptValue;
 
 // In the order of TProp.
-const TPropEntry kProps[pPropCount] = {
+constexpr TPropEntry kProps[pPropCount] = {
     {"X", GetX, SetXY, kValue},
     {"Y", GetY, SetXY, kValue},
     {"幅", GetWidth, SetWidth, kValue},
@@ -942,6 +944,22 @@ const TPropEntry kProps[pPropCount] = {
     {"行", GetColumnRow, SetColumnRow, kValue},
     {"ソート", nullptr, SetSort, kValue},
 };
+
+// The reference is made from the object table; its codes and names are these.
+constexpr const char* kTableNames[] = {
+#define PORU_PROPERTY(code, name, tag, kinds, read, set) name,
+#include "interp/object_table.inc"
+#undef PORU_PROPERTY
+};
+static_assert(std::size(kTableNames) == pPropCount, "the object table has every property");
+constexpr bool SameNames()
+{
+    for (int i = 0; i < pPropCount; ++i)
+        if (std::string_view(kTableNames[i]) != std::string_view(kProps[i].Name))
+            return false;
+    return true;
+}
+static_assert(SameNames(), "the object table names the properties as the GUI does, in the order of their codes");
 
 const std::vector<std::string>& FoldedNames()
 {

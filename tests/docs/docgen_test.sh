@@ -149,6 +149,29 @@ check "update passes afterwards" "$gen" run "$bin" "$work/run/Strings.txt"
 check "update wrote the real count" bash -c "diff '$work/run/before.txt' '$work/run/Strings.txt' | grep -qx '> 3'"
 check "update wrote the real standard error" has "$work/run/Strings.txt" '"綴りの間違い"は未定義の命令です。'
 
+# A blank line the output ends with is part of it: shown without it, the sample
+# fails; --update writes the header that shows it, and the pages show it.
+cat > "$work/run/Tables.txt" <<'DATA'
+= 表
+
+== ソート
+並べ替える。
+--- 例
+「b
+a」を、ソート
+それを、表示する。
+--- 出力
+a
+b
+DATA
+"$gen" run "$bin" "$work/run/Tables.txt" > /dev/null 2> "$work/blank.err"
+check "a missing blank line fails" has "$work/blank.err" 'output differs: it ends with 1 blank lines, the page shows 0'
+"$gen" run --update "$bin" "$work/run/Tables.txt" > /dev/null 2>&1
+check "update writes the blank line" has "$work/run/Tables.txt" '--- 出力 最後に空行1'
+check "the blank line passes" "$gen" run "$bin" "$work/run/Tables.txt"
+sed -i 's/^--- 出力 最後に空行1$/--- 出力 最後に空行2/' "$work/run/Tables.txt"
+check "two blank lines where one is written fail" bash -c "! '$gen' run '$bin' '$work/run/Tables.txt' 2>/dev/null >&2"
+
 # A sample that never ends is stopped.
 cat > "$work/run/RunLoop.txt" <<'DATA'
 = 流れ
@@ -191,6 +214,11 @@ check "a complete guide passes" "$gen" run "$bin" "$work/guide.md"
 sed -i 's/^二$/三/' "$work/guide.md"
 "$gen" run --update "$bin" "$work/guide.md" > /dev/null 2>&1
 check "a guide is updated in place" bash -c "tail -3 '$work/guide.md' | head -2 | grep -qx '二'"
+printf '\n```prk\n「x\ny」を、ソート\nそれを、表示する。\n```\n\n```出力\nx\ny\n```\n' >> "$work/guide.md"
+check "a guide's output without its blank line fails" bash -c "! '$gen' run '$bin' '$work/guide.md' 2>/dev/null >&2"
+"$gen" run --update "$bin" "$work/guide.md" > /dev/null 2>&1
+check "the guide gets the blank line inside its block" bash -c "tail -4 '$work/guide.md' | tr '\n' '|' | grep -qx 'x|y||\`\`\`|'"
+check "and passes then" "$gen" run "$bin" "$work/guide.md"
 
 # ---- pages, HTML, the --doc table -----------------------------------------------
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -198,7 +226,7 @@ src=$(cd "$(dirname "$0")/../.." && pwd)
 check "the strings page shows both templates" \
   bash -c "grep -qF -- '- 書式: \`?の、文字数\`' '$work/pages/strings.md' && grep -qF -- '- 書式: \`LEN(?)\`' '$work/pages/strings.md'"
 check "the control page shows the id" has "$work/pages/control.md" '- 命令番号: 56'
-check "the index links every family" bash -c "[ \$(grep -c '^| \[' '$work/pages/index.md') -eq 26 ]"
+check "the index links every family" bash -c "[ \$(grep -c '^| \[' '$work/pages/index.md') -eq 28 ]"
 check "fresh pages are current" "$gen" current "$src/docs/reference/data" "$work/pages"
 echo x >> "$work/pages/numbers.md"
 "$gen" current "$src/docs/reference/data" "$work/pages" 2> "$work/stale.err"
@@ -208,6 +236,8 @@ cat > "$work/page.md" <<'DATA'
 # 見出し <b>
 
 本文の`コード<x>`と**太字**と[別のページ](other.md#a)。
+
+![窓の<絵>](images/a.png)
 
 | 列 | 値 |
 |---|---|
@@ -226,12 +256,46 @@ check "heading with its anchor" has "$h" '<h1 id="見出し-b">見出し &lt;b&g
 check "inline code escaped" has "$h" '<code>コード&lt;x&gt;</code>'
 check "bold" has "$h" '<strong>太字</strong>'
 check "links go to HTML pages" has "$h" '<a href="other.html#a">別のページ</a>'
+check "pictures" has "$h" '<img src="images/a.png" alt="窓の&lt;絵&gt;">'
 check "table cells, a bar kept" has "$h" '<td>a|b</td><td><code>c</code></td>'
 check "lists" has "$h" '<li>二つ目</li>'
 check "code blocks escaped" has "$h" '<pre><code class="language-prk">「&lt;&amp;&gt;」と、表示する。'
 
 "$gen" embed "$src/docs/reference/data" "$work/entries.inc"
 check "the table is plain ASCII" bash -c "! LC_ALL=C grep -qP '[^\x00-\x7F]' '$work/entries.inc'"
-check "the table holds every entry" bash -c "[ \$(grep -c '^{' '$work/entries.inc') -eq \$(cat '$src'/docs/reference/data/*.txt | grep -c '^== ') ]"
+# Every data entry, then the object kinds and properties of the object table.
+kinds=$(grep -c '^PORU_OBJECT_KIND(' "$src/src/interp/object_table.inc")
+props=$(grep -c '^PORU_PROPERTY(' "$src/src/interp/object_table.inc")
+check "the table holds every entry" bash -c "[ \$(grep -c '^PORU_REFERENCE_ENTRY(' '$work/entries.inc') -eq \$((\$(cat '$src'/docs/reference/data/*.txt | grep -c '^== ') + $kinds + $props)) ]"
+check "all 56 properties and 20 kinds besides the main window" [ "$props" -eq 56 ] && [ "$kinds" -eq 21 ]
+check "the synonyms are in the table" bash -c "grep -c '^PORU_REFERENCE_SYNONYM(' '$work/entries.inc' | grep -qx \$(grep -c \$'\t' '$src/docs/reference/data/synonyms.tsv')"
 
+# A synonym that leads nowhere is a fault of the data.
+mkdir -p "$work/syn"
+cp "$src"/docs/reference/data/*.txt "$work/syn/"
+printf 'sort\tソート 並べる謎\n' > "$work/syn/synonyms.tsv"
+"$gen" check "$work/syn" > /dev/null 2> "$work/syn.err"
+check "a synonym without an entry is a fault" has "$work/syn.err" '"sort" leads to "並べる謎", which has no entry'
+
+# The object pages: one per kind, the kind's properties and events on it.
+check "a page per kind" bash -c "[ \$(ls '$work/pages'/object-*.md | wc -l) -eq $kinds ]"
+check "the list page names its properties" bash -c "grep -qF '[アイテム](objects.md#アイテム)' '$work/pages/object-list.md' && ! grep -qF '[URL](' '$work/pages/object-list.md'"
+check "the button page has its click event" has "$work/pages/object-button.md" '[クリックした時](objects.md#クリックした時)'
+check "a stale object page is found" bash -c "echo x >> '$work/pages/object-grid.md'; ! '$gen' current '$src/docs/reference/data' '$work/pages' 2>/dev/null"
+
+
+# The HTML reference's search box works from the local files: search.js finds what
+# --doc finds, and its links lead to anchors that exist.
+"$gen" html --search "$work/html" "$src"/docs/reference/*.md
+"$gen" search "$src/docs/reference/data" "$work/html"
+check "the pages carry the search box" has "$work/html/index.html" '<script src="search.js"></script>'
+if command -v node > /dev/null; then
+  node "$(dirname "$0")/search_check.js" "$work/html/search.js" csv ボタン 並べ替え > "$work/search.out"
+  check "csv finds 表ソート" bash -c "grep '^csv:' '$work/search.out' | grep -q '表ソート@tables.html#表ソート'"
+  check "ボタン finds its page" bash -c "grep '^ボタン:' '$work/search.out' | grep -q '^ボタン: ボタン@object-button.html '"
+  check "並べ替え finds ソート by its description" bash -c "grep '^並べ替え:' '$work/search.out' | grep -q 'ソート@tables.html#ソート'"
+  check "the anchors exist" bash -c "grep -q 'id=\"表ソート\"' '$work/html/tables.html' && grep -q 'id=\"テキスト\"' '$work/html/objects.html'"
+else
+  echo "node is not installed: the search script is not run"
+fi
 exit $fail

@@ -6,7 +6,9 @@
 //       sample that uses each of its names; exit 1 with the faults otherwise
 //   porukana-docgen pages DATA_DIR OUT_DIR      write the Markdown pages
 //   porukana-docgen current DATA_DIR PAGE_DIR   exit 1 when the pages there are stale
-//   porukana-docgen html OUT_DIR PAGE.md...     write an HTML page for each
+//   porukana-docgen html [--search] OUT_DIR PAGE.md...
+//       write an HTML page for each (--search: with the search box)
+//   porukana-docgen search DATA_DIR OUT_DIR     write search.js, the search of the pages
 //   porukana-docgen embed DATA_DIR OUT_FILE     the table porukana-cli --doc prints from
 //   porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...
 //       run the samples of data files (.txt) or guides (.md) and compare what
@@ -20,11 +22,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "check.h"
 #include "html.h"
+#include "objects.h"
 #include "pages.h"
 #include "refdata.h"
 #include "registry_rows.h"
@@ -39,7 +44,8 @@ int Usage()
     std::cerr << "usage: porukana-docgen check DATA_DIR\n"
                  "       porukana-docgen pages DATA_DIR OUT_DIR\n"
                  "       porukana-docgen current DATA_DIR PAGE_DIR\n"
-                 "       porukana-docgen html OUT_DIR PAGE.md...\n"
+                 "       porukana-docgen html [--search] OUT_DIR PAGE.md...\n"
+                 "       porukana-docgen search DATA_DIR OUT_DIR\n"
                  "       porukana-docgen embed DATA_DIR OUT_FILE\n"
                  "       porukana-docgen run [--update] [--jobs N] [--timeout SECONDS] BIN_DIR FILE...\n"
                  "       porukana-docgen extract OUT_DIR FILE...\n";
@@ -66,6 +72,17 @@ int Check(const std::string& dir)
     bool ok = false;
     const std::vector<TDataFile> files = LoadData(dir, ok);
     std::vector<std::string> faults = CheckReference(files, TRegistry::Get());
+    // Every name a synonym leads to is the name of an entry.
+    std::set<std::string> names;
+    for (const TDataFile& f : files)
+        for (const TEntry& e : f.entries)
+            names.insert(e.names.begin(), e.names.end());
+    for (const TObjectEntry& e : ObjectEntries(TObjectTable::Get()))
+        names.insert(e.names.begin(), e.names.end());
+    for (const auto& [word, targets] : ReadSynonyms(dir + "/synonyms.tsv", faults))
+        for (const std::string& name : SplitLines(targets))
+            if (!names.count(name))
+                faults.push_back(dir + "/synonyms.tsv: \"" + word + "\" leads to \"" + name + "\", which has no entry");
     // The files stay in the form the tool writes, so that --update changes only
     // what it means to change.
     for (const TDataFile& f : files) {
@@ -96,7 +113,8 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
     std::error_code ec;
     if (!compareOnly)
         fs::create_directories(outDir, ec);
-    for (const auto& [name, text] : MarkdownPages(files, TRegistry::Get())) {
+    const std::map<std::string, std::string> pages = MarkdownPages(files, TRegistry::Get());
+    for (const auto& [name, text] : pages) {
         const std::string path = outDir + "/" + name;
         if (compareOnly) {
             bool read = false;
@@ -113,11 +131,8 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
         // A page whose data file went away is stale too.
         for (const auto& de : fs::directory_iterator(outDir, ec)) {
             const std::string name = de.path().filename().string();
-            if (de.path().extension() == ".md" && name != "index.md") {
-                bool found = false;
-                for (const TDataFile& f : files)
-                    found = found || PageFileName(f.stem) == name;
-                if (!found) {
+            if (de.path().extension() == ".md") {
+                if (!pages.count(name)) {
                     std::cerr << de.path().string() << ": no data file makes this page\n";
                     ++stale;
                 }
@@ -127,7 +142,48 @@ int Pages(const std::string& dir, const std::string& outDir, bool compareOnly)
     return stale ? 1 : 0;
 }
 
-int Html(const std::string& outDir, const std::vector<std::string>& pages)
+std::string HtmlLink(std::string mdLink)
+{
+    const size_t dot = mdLink.find(".md");
+    if (dot != std::string::npos)
+        mdLink.replace(dot, 3, ".html");
+    return mdLink;
+}
+
+int Search(const std::string& dir, const std::string& outDir)
+{
+    bool ok = false;
+    const std::vector<TDataFile> files = LoadData(dir, ok);
+    std::vector<std::string> errors;
+    const auto synonyms = ReadSynonyms(dir + "/synonyms.tsv", errors);
+    if (!ok || !Report(errors))
+        return 1;
+    std::vector<TSearchEntry> entries;
+    auto joined = [](const std::vector<std::string>& names) {
+        std::string s;
+        for (const std::string& n : names)
+            s += (s.empty() ? "" : "\n") + n;
+        return s;
+    };
+    for (const TDataFile& f : files)
+        for (const TEntry& e : f.entries)
+            if (!e.names.empty())
+                entries.push_back({joined(e.names), HtmlLink(PageFileName(f.stem)) + "#" + AnchorOf(e.names[0]),
+                                   f.title, e.description});
+    const TObjectTable& table = TObjectTable::Get();
+    for (const TObjectEntry& e : ObjectEntries(table)) {
+        std::string link = HtmlLink(PropertyLink(e.names[0]));
+        for (const TObjectKindRow& k : table.kinds)
+            if (k.name == e.names[0] && e.group == kKindGroup)
+                link = HtmlLink(KindPageFile(k));
+        entries.push_back({joined(e.names), link, e.group, e.description});
+    }
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    return WriteWholeFile(outDir + "/search.js", SearchScript(entries, synonyms)) ? 0 : 1;
+}
+
+int Html(const std::string& outDir, const std::vector<std::string>& pages, bool search)
 {
     std::error_code ec;
     fs::create_directories(outDir, ec);
@@ -145,7 +201,7 @@ int Html(const std::string& outDir, const std::vector<std::string>& pages)
                 break;
             }
         const std::string out = outDir + "/" + fs::path(page).stem().string() + ".html";
-        if (!WriteWholeFile(out, MarkdownToHtml(md, title))) {
+        if (!WriteWholeFile(out, MarkdownToHtml(md, title, search))) {
             std::cerr << out << ": cannot be written\n";
             return 1;
         }
@@ -157,7 +213,11 @@ int Embed(const std::string& dir, const std::string& outFile)
 {
     bool ok = false;
     const std::vector<TDataFile> files = LoadData(dir, ok);
-    const std::string text = EmbedSource(files, TRegistry::Get());
+    std::vector<std::string> errors;
+    const auto synonyms = ReadSynonyms(dir + "/synonyms.tsv", errors);
+    if (!Report(errors))
+        return 1;
+    const std::string text = EmbedSource(files, TRegistry::Get(), synonyms);
     // Unchanged output keeps its time stamp, so that nothing is rebuilt for it.
     bool read = false;
     if (ReadWholeFile(outFile, read) == text && read)
@@ -173,6 +233,7 @@ bool UpdateGuide(const std::string& path, const std::vector<TSample>& samples)
     for (size_t k = samples.size(); k-- > 0;) {
         const TSample& s = samples[k];
         std::vector<std::string> out = SplitLines(s.out);
+        out.insert(out.end(), static_cast<size_t>(s.outBlankLines), std::string());
         lines.erase(lines.begin() + s.outFirst, lines.begin() + s.outLast);
         lines.insert(lines.begin() + s.outFirst, out.begin(), out.end());
     }
@@ -233,7 +294,7 @@ int Run(const std::vector<std::string>& args)
                                  (!guide || (ShownText(results[k].err) == s.err && results[k].exitCode == s.exitCode));
             if (update && fixable) {
                 std::cerr << s.file << ":" << s.line << ": updated\n" << why;
-                s.out = ShownText(results[k].out);
+                s.out = ShownOutput(results[k].out, s.outBlankLines);
                 s.err = ShownText(results[k].err);
                 s.exitCode = results[k].exitCode;
                 continue;
@@ -308,8 +369,12 @@ int main(int argc, char** argv)
         return Pages(args[1], args[2], false);
     if (cmd == "current" && args.size() == 3)
         return Pages(args[1], args[2], true);
+    if (cmd == "html" && args.size() >= 4 && args[1] == "--search")
+        return Html(args[2], std::vector<std::string>(args.begin() + 3, args.end()), true);
     if (cmd == "html" && args.size() >= 3)
-        return Html(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
+        return Html(args[1], std::vector<std::string>(args.begin() + 2, args.end()), false);
+    if (cmd == "search" && args.size() == 3)
+        return Search(args[1], args[2]);
     if (cmd == "embed" && args.size() == 3)
         return Embed(args[1], args[2]);
     if (cmd == "extract")

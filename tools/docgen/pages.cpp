@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "objects.h"
+
 namespace {
 
 const char* kGeneratedNote = "<!-- このページは docs/reference/data/ から自動生成されます。直接編集せず、データを直して"
@@ -77,6 +79,14 @@ std::vector<TUsageLine> UsageLines(const TEntry& e, const TDataFile& file, const
     return lines;
 }
 
+// Under an output that ends with blank lines (a command that gives lines ends its
+// result with a line break, and 表示 adds one more).
+std::string BlankLinesNote(const TSample& s)
+{
+    return s.outBlankLines == 1 ? std::string("（出力の最後は空行です）")
+                                : "（出力の最後に空行が" + std::to_string(s.outBlankLines) + "行続きます）";
+}
+
 std::string SampleHeading(const TSample& s)
 {
     return s.window ? "例（窓で実行。出力は、言うのメッセージとダイアログの内容）" : "例";
@@ -114,7 +124,9 @@ std::string FamilyPage(const TDataFile& file, const TRegistry& registry)
                 Fence(s, "", sm.input);
             }
             s += "出力:\n\n";
-            Fence(s, "", sm.out);
+            Fence(s, "", OutputWithBlankLines(sm));
+            if (sm.outBlankLines > 0)
+                s += BlankLinesNote(sm) + "\n\n";
             if (!sm.err.empty()) {
                 s += "標準エラー:\n\n";
                 Fence(s, "", sm.err);
@@ -173,6 +185,17 @@ std::string IndexPage(const std::vector<TDataFile>& files, const TRegistry& regi
         }
         s += "| [" + f->title + "](" + PageFileName(f->stem) + ") | " + std::to_string(words) + " | " + links + " |\n";
     }
+    // The GUI objects: their kinds, then their properties and events.
+    const TObjectTable& objects = TObjectTable::Get();
+    std::string kinds, props;
+    for (const TObjectKindRow& k : objects.kinds)
+        kinds += std::string(kinds.empty() ? "" : "、") + "[" + k.name + "](" + KindPageFile(k) + ")";
+    for (const TPropertyRow& p : objects.properties)
+        props += std::string(props.empty() ? "" : "、") + "[" + p.name + "](" + PropertyLink(p.name) + ")";
+    s += "| [" + std::string(kKindGroup) + "](objects.md) | " + std::to_string(objects.kinds.size()) + " | " + kinds +
+         " |\n";
+    s += "| [" + std::string(kPropertyGroup) + "](objects.md) | " + std::to_string(objects.properties.size()) + " | " +
+         props + " |\n";
     return s;
 }
 
@@ -234,6 +257,8 @@ std::map<std::string, std::string> MarkdownPages(const std::vector<TDataFile>& f
     for (const TDataFile& f : files)
         pages[PageFileName(f.stem)] = FamilyPage(f, registry);
     pages["index.md"] = IndexPage(files, registry);
+    for (auto& [name, text] : ObjectPages(TObjectTable::Get()))
+        pages[name] = text;
     return pages;
 }
 
@@ -254,7 +279,9 @@ std::string TerminalText(const TEntry& e, const TDataFile& file, const TRegistry
         s += "\n" + SampleHeading(sm) + ":\n" + Indented(sm.code, "  ");
         if (!sm.input.empty())
             s += InputHeading(sm) + ":\n" + Indented(sm.input, "  ");
-        s += "出力:\n" + Indented(sm.out, "  ");
+        s += "出力:\n" + Indented(sm.out, "  ") + std::string(static_cast<size_t>(sm.outBlankLines), '\n');
+        if (sm.outBlankLines > 0)
+            s += BlankLinesNote(sm) + "\n";
         if (!sm.err.empty())
             s += "標準エラー:\n" + Indented(sm.err, "  ");
         if (sm.exitCode != 0)
@@ -293,10 +320,13 @@ std::string CLiteral(const std::string& text)
 
 }   // namespace
 
-std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& registry)
+std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& registry,
+                        const std::vector<std::pair<std::string, std::string>>& synonyms)
 {
-    std::string s = "// Generated from docs/reference/data by porukana-docgen; do not edit.\n"
-                    "// {names separated by line breaks, the entry as the terminal shows it} (UTF-8)\n";
+    std::string s = "// Generated from docs/reference/data and src/interp/object_table.inc by porukana-docgen;\n"
+                    "// do not edit. PORU_REFERENCE_ENTRY(names separated by line breaks, the entry as the\n"
+                    "// terminal shows it, its group, its description); PORU_REFERENCE_SYNONYM(word, names\n"
+                    "// separated by line breaks). UTF-8.\n";
     for (const TDataFile& f : files)
         for (const TEntry& e : f.entries) {
             if (e.names.empty())
@@ -304,7 +334,52 @@ std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& re
             std::string names;
             for (const std::string& n : e.names)
                 names += (names.empty() ? "" : "\n") + n;
-            s += "{" + CLiteral(names) + ",\n    " + CLiteral(TerminalText(e, f, registry)) + "},\n";
+            s += "PORU_REFERENCE_ENTRY(" + CLiteral(names) + ",\n    " + CLiteral(TerminalText(e, f, registry)) +
+                 ",\n    " + CLiteral(f.title) + ", " +
+                 CLiteral(e.description + (e.note.empty() ? "" : "\n" + e.note)) + ")\n";
         }
+    for (const TObjectEntry& e : ObjectEntries(TObjectTable::Get())) {
+        std::string names;
+        for (const std::string& n : e.names)
+            names += (names.empty() ? "" : "\n") + n;
+        s += "PORU_REFERENCE_ENTRY(" + CLiteral(names) + ",\n    " + CLiteral(e.text) + ",\n    " + CLiteral(e.group) +
+             ", " + CLiteral(e.description) + ")\n";
+    }
+    for (const auto& [word, names] : synonyms)
+        s += "PORU_REFERENCE_SYNONYM(" + CLiteral(word) + ", " + CLiteral(names) + ")\n";
     return s;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadSynonyms(const std::string& path, std::vector<std::string>& errors)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    bool ok = false;
+    const std::string text = ReadWholeFile(path, ok);
+    if (!ok)
+        return out;
+    int number = 0;
+    for (const std::string& line : SplitLines(text)) {
+        ++number;
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos || TrimSpaces(line.substr(0, tab)).empty()) {
+            errors.push_back(path + ":" + std::to_string(number) + ": not WORD<TAB>NAME NAME...");
+            continue;
+        }
+        std::string names;
+        std::string rest = line.substr(tab + 1);
+        size_t start = 0;
+        while (start < rest.size()) {
+            size_t end = rest.find(' ', start);
+            if (end == std::string::npos)
+                end = rest.size();
+            const std::string name = TrimSpaces(rest.substr(start, end - start));
+            if (!name.empty())
+                names += (names.empty() ? "" : "\n") + name;
+            start = end + 1;
+        }
+        out.emplace_back(TrimSpaces(line.substr(0, tab)), names);
+    }
+    return out;
 }

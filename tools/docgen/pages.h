@@ -23,7 +23,13 @@ std::map<std::string, std::string> MarkdownPages(const std::vector<TDataFile>& f
 // The entry as porukana-cli --doc shows it.
 std::string TerminalText(const TEntry& entry, const TDataFile& file, const TRegistry& registry);
 
-// C++ source of the table {names separated by '\n', terminal text}, every byte
+// C++ source of the table of entries and synonyms (macro calls), every byte
 // outside plain ASCII written as an octal escape so that any execution character
 // set keeps the UTF-8 bytes.
-std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& registry);
+std::string EmbedSource(const std::vector<TDataFile>& files, const TRegistry& registry,
+                        const std::vector<std::pair<std::string, std::string>>& synonyms);
+
+// The synonyms table (docs/reference/data/synonyms.tsv): lines "WORD<TAB>NAME NAME...",
+// "#" comments. A missing file gives an empty table.
+std::vector<std::pair<std::string, std::string>> ReadSynonyms(const std::string& path,
+                                                              std::vector<std::string>& errors);

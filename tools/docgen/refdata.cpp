@@ -67,6 +67,16 @@ std::string TrimSpaces(const std::string& s)
     return s.substr(a, b - a + 1);
 }
 
+std::string OutputHeader(int blankLines)
+{
+    return blankLines > 0 ? "出力 最後に空行" + std::to_string(blankLines) : std::string("出力");
+}
+
+std::string OutputWithBlankLines(const TSample& s)
+{
+    return s.out + std::string(static_cast<size_t>(s.outBlankLines), '\n');
+}
+
 namespace {
 
 bool StartsWith(const std::string& s, const std::string& prefix)
@@ -180,8 +190,11 @@ TDataFile ReadDataFile(const std::string& path, std::vector<std::string>& errors
                 errors.push_back(Where(path, headerLine) + "\"--- " + kind + "\" before any sample");
             } else if (kind == "入力") {
                 sample->input = body;
-            } else if (kind == "出力") {
+            } else if (kind == "出力" || StartsWith(kind, "出力 最後に空行")) {
                 sample->out = body;
+                const std::string n = kind == "出力" ? "0" : kind.substr(std::string("出力 最後に空行").size());
+                if (!ParseExitCode(n, sample->outBlankLines) || (kind != "出力" && sample->outBlankLines == 0))
+                    errors.push_back(Where(path, headerLine) + "\"--- 出力 最後に空行N\" needs a number N above 0");
             } else if (kind == "標準エラー") {
                 sample->err = body;
             } else if (kind == "終了コード") {
@@ -221,7 +234,7 @@ std::string WriteDataFile(const TDataFile& data)
             block(sm.window ? "例 窓" : "例", sm.code);
             if (!sm.input.empty())
                 block("入力", sm.input);
-            block("出力", sm.out);
+            block(OutputHeader(sm.outBlankLines), sm.out);
             if (!sm.err.empty())
                 block("標準エラー", sm.err);
             if (sm.exitCode != 0)
@@ -286,6 +299,9 @@ std::vector<TSample> ReadGuideSamples(const std::string& path, std::vector<std::
                 errors.push_back(Where(path, open) + "\"```" + info + "\" before any program");
             } else if (info == "出力") {
                 last->out = body;
+                // Blank lines at the end of the block are part of what is shown.
+                for (size_t k = close; k > open + 1 && lines[k - 1].empty() && !body.empty(); --k)
+                    ++last->outBlankLines;
                 last->outFirst = static_cast<int>(open + 1);
                 last->outLast = static_cast<int>(close);
                 outSeen = true;

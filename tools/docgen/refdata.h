@@ -9,7 +9,8 @@
 //   --- 例 [窓]                a sample program ("窓": runs in the window host)
 //   --- 入力                   optional: its standard input (for the window: the
 //                              answers of its dialogs, one a line)
-//   --- 出力                   what it writes (for the window: its messages)
+//   --- 出力 [最後に空行N]     what it writes (for the window: its messages); when the
+//                              output ends with N blank lines the header says so
 //   --- 標準エラー             optional: what it writes to standard error
 //   --- 終了コード             optional: its exit status (default 0)
 //
@@ -19,11 +20,12 @@
 #include <vector>
 
 struct TSample {
-    std::string code;      // the program, UTF-8
-    bool window = false;   // runs in the window host (offscreen)
-    std::string input;     // standard input
-    std::string out;       // expected standard output (the messages for the window)
-    std::string err;       // expected standard error
+    std::string code;        // the program, UTF-8
+    bool window = false;     // runs in the window host (offscreen)
+    std::string input;       // standard input
+    std::string out;         // expected standard output (the messages for the window)
+    int outBlankLines = 0;   // blank lines the output ends with, after `out`
+    std::string err;         // expected standard error
     int exitCode = 0;
     std::string file;   // where it was written, for messages
     int line = 0;
@@ -67,3 +69,7 @@ std::vector<std::string> SplitLines(const std::string& text);
 std::string JoinLines(const std::vector<std::string>& lines, size_t first, size_t last);
 std::string TrimTrailingNewlines(std::string text);
 std::string TrimSpaces(const std::string& s);
+// The header of an output block: "出力", or "出力 最後に空行N".
+std::string OutputHeader(int blankLines);
+// The lines of a shown output: `out`, then its blank lines.
+std::string OutputWithBlankLines(const TSample& s);

@@ -144,6 +144,24 @@ std::string ShownText(const std::string& written)
     return TrimTrailingNewlines(std::move(s));
 }
 
+std::string ShownOutput(const std::string& written, int& blankLines)
+{
+    std::string s;
+    for (size_t i = 0; i < written.size(); ++i)
+        if (!(written[i] == '\r' && i + 1 < written.size() && written[i + 1] == '\n'))
+            s += written[i];
+    if (!s.empty() && s.back() == '\n')
+        s.pop_back();   // the final line's own break
+    blankLines = 0;
+    while (!s.empty() && s.back() == '\n') {
+        s.pop_back();
+        ++blankLines;
+    }
+    if (s.empty())
+        blankLines = 0;   // nothing but breaks: nothing to show
+    return s;
+}
+
 bool ToShiftJis(const std::string& utf8, std::string& sjis)
 {
     iconv_t cd = iconv_open("CP932", "UTF-8");
@@ -233,10 +251,14 @@ std::string CompareResult(const TSample& s, const TRunResult& r)
     if (r.timedOut)
         return "the sample did not end in time";
     std::string why;
-    const std::string out = ShownText(r.out);
+    int blank = 0;
+    const std::string out = ShownOutput(r.out, blank);
     const std::string err = ShownText(r.err);
     if (out != s.out)
         why += "output differs\n--- shown\n" + s.out + "\n--- written\n" + out + "\n";
+    else if (blank != s.outBlankLines)
+        why += "output differs: it ends with " + std::to_string(blank) + " blank lines, the page shows " +
+               std::to_string(s.outBlankLines) + "\n";
     if (err != s.err)
         why += "standard error differs\n--- shown\n" + s.err + "\n--- written\n" + err + "\n";
     if (r.exitCode != s.exitCode)

@@ -29,6 +29,9 @@ std::string CompareResult(const TSample& sample, const TRunResult& result);
 // What a written text shows as lines: CR LF as a line break, without the final
 // line breaks (the data keeps lines, not their ends).
 std::string ShownText(const std::string& written);
+// The same for standard output, keeping what a page shows: the blank lines the
+// output ends with (after the final line break) are counted in `blankLines`.
+std::string ShownOutput(const std::string& written, int& blankLines);
 
 // UTF-8 to Shift_JIS (CP932); false when a character has no Shift_JIS form.
 bool ToShiftJis(const std::string& utf8, std::string& sjis);
