@@ -125,7 +125,7 @@ expected=$(printf '束ねた台本\n付属のファイル\n%s\n一\n二' "$work/
 check "console program output (got: $(cat "$work/console.out" "$work/console.err"))" \
     test "$(cat "$work/console.out")" = "$expected"
 check "console program exit status" test "$(cat "$work/console.code")" = 1
-check "console program error" grep -q '^\[エラー\] porukana.prk(6行目): ' "$work/console.err"
+check "console program error" grep -q '^\[エラー\] console.prk(6行目): ' "$work/console.err"
 check "window program exit status ($(cat "$work/window.err"))" test "$(cat "$work/window.code")" = 0
 check "window program said its line" grep -q "^窓の台本$" "$work/window.err"
 if [ -n "$web" ]; then
