@@ -9,6 +9,7 @@
 // It links no Qt and nothing but the C library (libstdc++ and zlib are linked in),
 // so that it runs where nothing is installed. Exit status: the run-time's; 2 when
 // the program cannot be started.
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +68,29 @@ int Fail(const std::string& utf8)
 bool IsFile(const std::string& path)
 {
     return access(path.c_str(), X_OK) == 0;
+}
+
+// True when the machine has an OpenGL driver for X (the vendor library that the
+// bundled dispatch libraries load): the bundle cannot carry one that fits the
+// machine's graphics.
+bool HasGlDriver()
+{
+    for (const char* folder : {"/usr/lib/x86_64-linux-gnu", "/lib/x86_64-linux-gnu", "/usr/lib64", "/lib64",
+                               "/usr/lib/aarch64-linux-gnu", "/usr/lib"}) {
+        DIR* d = opendir(folder);
+        if (!d)
+            continue;
+        bool found = false;
+        while (dirent* e = readdir(d))
+            if (std::strncmp(e->d_name, "libGLX_", 7) == 0 && std::strncmp(e->d_name, "libGLX_indirect", 15) != 0) {
+                found = true;
+                break;
+            }
+        closedir(d);
+        if (found)
+            return true;
+    }
+    return false;
 }
 
 // Ends like the run-time ended: with its status, or by its signal.
@@ -144,6 +168,15 @@ int main(int argc, char** argv)
         setenv("QTWEBENGINE_RESOURCES_PATH", resources.c_str(), 1);
         setenv("QTWEBENGINE_LOCALES_PATH", (dir + "share/qt6/translations/qtwebengine_locales").c_str(), 1);
     }
+
+    // The window run-time's Japanese font comes with its own fontconfig setup
+    // (which also reads the machine's, when there is one).
+    const std::string fontsConf = dir + "share/fonts/fonts.conf";
+    if (!std::getenv("FONTCONFIG_FILE") && access(fontsConf.c_str(), R_OK) == 0)
+        setenv("FONTCONFIG_FILE", fontsConf.c_str(), 1);
+    // Without an OpenGL driver the window is drawn in software instead of failing.
+    if (!std::getenv("QT_XCB_GL_INTEGRATION") && !HasGlDriver())
+        setenv("QT_XCB_GL_INTEGRATION", "none", 1);
 
     // "-run" first sets the packed program aside, as with a program that carries
     // its run-time itself: the run-time gets the command line as it is.
