@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bundle/bundle_archive.h"
+#include "bundle/bundle_cache.h"
 #include "bundle/bundle_files.h"
 #include "core/codec.h"
 #include "loader/container.h"
@@ -253,6 +254,16 @@ int main(int argc, char** argv)
         if (bundlePath.empty())
             return 1;
         writer.Entries.push_back(FromNativePath(bundlePath) + "=" + kBundleEntry + "=0");
+        // The bundle's version key: the launcher unpacks each version once into the
+        // user's cache, under this name.
+        uint32_t crc = 0;
+        const uintmax_t bundleSize = fs::file_size(bundlePath, ec);
+        if (ec || !FileCrc32(bundlePath, 0, bundleSize, crc))
+            return Fail("実行環境のファイルを読めません。");
+        const std::string keyFile = CreatePrivateTempFile("bundle-key", BundleKey(crc, bundleSize));
+        if (keyFile.empty())
+            return Fail("一時ファイルを作れません。");
+        writer.Entries.push_back(FromNativePath(keyFile) + "=" + kBundleKeyEntry + "=0");
         packed.push_back(std::string("実行環境一式（") + (console ? "porukana-cli" : "porukana") + "、" +
                          std::to_string(fs::file_size(bundlePath, ec) / 1024) + " KB）");
     } else {

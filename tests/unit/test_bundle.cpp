@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bundle/bundle_archive.h"
+#include "bundle/bundle_cache.h"
 #include "bundle/bundle_files.h"
 
 namespace fs = std::filesystem;
@@ -196,6 +197,137 @@ TEST(Bundle, QtConfPointsIntoTheBundle)
     EXPECT_EQ(conf.rfind("[Paths]\n", 0), 0u);
     for (const char* line : {"Prefix=..\n", "Plugins=plugins\n", "LibraryExecutables=libexec\n", "Data=share/qt6\n"})
         EXPECT_NE(conf.find(line), std::string::npos) << line;
+}
+
+}   // namespace
+
+namespace {
+
+// The cache of unpacked bundles, in a scratch folder of its own.
+class BundleCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/bundle-cache-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        base_ = tmpl;
+        chmod(base_.c_str(), 0700);
+        root_ = base_ + "/porukana/bundles/";
+        ASSERT_TRUE(MakePrivateFolders(root_));
+    }
+    void TearDown() override { fs::remove_all(base_); }
+
+    // Unpacks by writing one file, counting the calls.
+    std::string Get(const std::string& key, bool succeed = true)
+    {
+        std::string error;
+        return CachedBundle(
+            root_, key,
+            [&](const std::string& dir, std::string& e) {
+                ++unpacked_;
+                std::ofstream(dir + "bin") << key;
+                if (!succeed)
+                    e = "broken";
+                return succeed;
+            },
+            error);
+    }
+    int Leftovers() const
+    {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(root_))
+            n += e.path().filename().string().rfind(".unpack-", 0) == 0;
+        return n;
+    }
+
+    std::string base_, root_;
+    int unpacked_ = 0;
+};
+
+TEST_F(BundleCache, UnpacksOncePerVersionIntoAPrivateFolder)
+{
+    const std::string key = BundleKey(0x1a2b3c4d, 1234);
+    EXPECT_EQ(key, "1a2b3c4d-1234");
+    const std::string dir = Get(key);
+    EXPECT_EQ(dir, root_ + key + "/");
+    EXPECT_EQ(unpacked_, 1);
+    EXPECT_TRUE(IsPrivateFolder(root_ + key));
+    EXPECT_EQ(Get(key), dir);
+    EXPECT_EQ(unpacked_, 1);   // the second start finds it ready
+    EXPECT_EQ(Get(BundleKey(0x1a2b3c4d, 1235)), root_ + "1a2b3c4d-1235/");
+    EXPECT_EQ(unpacked_, 2);   // another version, another folder
+    EXPECT_EQ(Leftovers(), 0);
+}
+
+TEST_F(BundleCache, IncompleteOrOpenFoldersAreUnpackedAgain)
+{
+    const std::string key = BundleKey(7, 7);
+    fs::create_directories(root_ + key);   // a start that was cut off: no mark
+    chmod((root_ + key).c_str(), 0700);
+    std::ofstream(root_ + key + "/planted") << "x";
+    EXPECT_EQ(Get(key), root_ + key + "/");
+    EXPECT_EQ(unpacked_, 1);
+    EXPECT_FALSE(fs::exists(root_ + key + "/planted"));
+    chmod((root_ + key).c_str(), 0755);   // others may look in: not trusted
+    EXPECT_EQ(Get(key), root_ + key + "/");
+    EXPECT_EQ(unpacked_, 2);
+    EXPECT_TRUE(IsPrivateFolder(root_ + key));
+    std::ofstream(root_ + key + "/.complete", std::ios::trunc) << "other-key";   // a mark of another version
+    Get(key);
+    EXPECT_EQ(unpacked_, 3);
+}
+
+TEST_F(BundleCache, AFailedUnpackingLeavesNothing)
+{
+    EXPECT_EQ(Get(BundleKey(1, 1), false), "");
+    EXPECT_FALSE(fs::exists(root_ + BundleKey(1, 1)));
+    EXPECT_EQ(Leftovers(), 0);
+    // A file in the key's place is not ours to remove.
+    std::ofstream(root_ + BundleKey(2, 2)) << "x";
+    EXPECT_EQ(Get(BundleKey(2, 2)), "");
+    EXPECT_EQ(unpacked_, 1);
+}
+
+TEST_F(BundleCache, TheCacheFolderMustBeClosedToOthers)
+{
+    EXPECT_TRUE(MakePrivateFolders(root_));
+    chmod((base_ + "/porukana").c_str(), 0777);   // anyone could swap bundles/
+    EXPECT_FALSE(MakePrivateFolders(root_));
+    chmod((base_ + "/porukana").c_str(), 0755);
+    chmod(root_.c_str(), 0750);
+    EXPECT_FALSE(MakePrivateFolders(root_));
+}
+
+TEST(BundleCacheRoot, FromXdgCacheHomeOrHome)
+{
+    const char* oldXdg = std::getenv("XDG_CACHE_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "", savedHome = oldHome ? oldHome : "";
+    setenv("XDG_CACHE_HOME", "/x/cache/", 1);
+    setenv("HOME", "/h", 1);
+    EXPECT_EQ(BundleCacheRoot(), "/x/cache/porukana/bundles/");
+    setenv("XDG_CACHE_HOME", "relative", 1);   // not absolute: ignored
+    EXPECT_EQ(BundleCacheRoot(), "/h/.cache/porukana/bundles/");
+    unsetenv("XDG_CACHE_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(BundleCacheRoot(), "");
+    oldXdg ? setenv("XDG_CACHE_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CACHE_HOME");
+    oldHome ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
+}
+
+TEST(BundleCacheRoot, ChecksumOfAFileRange)
+{
+    char tmpl[] = "/tmp/bundle-crc-XXXXXX";
+    const int fd = mkstemp(tmpl);
+    ASSERT_GE(fd, 0);
+    const std::string data = "0123456789";
+    ASSERT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    close(fd);
+    uint32_t crc = 0;
+    ASSERT_TRUE(FileCrc32(tmpl, 2, 5, crc));
+    EXPECT_EQ(crc, crc32(0L, reinterpret_cast<const Bytef*>("23456"), 5));
+    EXPECT_FALSE(FileCrc32(tmpl, 8, 5, crc));   // past the end
+    unlink(tmpl);
 }
 
 }   // namespace
