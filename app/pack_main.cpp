@@ -130,6 +130,10 @@ std::string WriteBundle(const fs::path& tools, bool console, bool web)
     TBundleRequest request;
     request.Runtime = (tools / (console ? "porukana-cli" : "porukana")).string();
     request.Window = !console;
+    // The run-time's debugging information is of no use where the program runs.
+    const std::string stripped = dir + (console ? "porukana-cli" : "porukana");
+    if (StripCopy(request.Runtime, stripped))
+        request.Runtime = stripped;
     request.Web = web;
     request.WebModule = (tools.parent_path() / "lib" / "porukana" / "porukana-web.so").string();
     request.DataFolder = (tools.parent_path() / "share" / "porukana").string();

@@ -269,6 +269,13 @@ std::string BundleFontsConf()
            "</fontconfig>\n";
 }
 
+bool StripCopy(const std::string& from, const std::string& to)
+{
+    std::string out;
+    std::error_code ec;
+    return RunCapture({"strip", "-o", to, from}, out) && fs::file_size(to, ec) > 0 && !ec;
+}
+
 std::string FindJapaneseFont()
 {
     std::string out;

@@ -52,6 +52,9 @@ std::string BundleQtConf();
 // The fontconfig setup carried as share/fonts/fonts.conf: the machine's own
 // configuration when there is one, plus the fonts of its own folder.
 std::string BundleFontsConf();
+// Writes `from` without its symbols and debugging information to `to` (with
+// strip); false when that cannot be done (the file is then carried as it is).
+bool StripCopy(const std::string& from, const std::string& to);
 // The file of the font fontconfig gives Japanese sans-serif text here; "" when none.
 std::string FindJapaneseFont();
 

@@ -151,7 +151,8 @@ icccm=$(ldd "$(dirname "$(readlink -f "$(ldd "$bin/porukana" | awk '/libQt6Core/
 if [ -n "$icccm" ]; then
     : > "$work/empty"
     cp "$work/src/window.prk" "$work/window.prk"
-    "${ns[@]}" bash -c "mount --bind '$work/empty' '$(readlink -f "$icccm")' && '$bin/porukana' '$work/window.prk' 空 none" \
+    "${ns[@]}" env -u QT_QPA_PLATFORM DISPLAY="$display" bash -c \
+        "mount --bind '$work/empty' '$(readlink -f "$icccm")' && '$bin/porukana' '$work/window.prk' 空 none" \
         > /dev/null 2> "$work/nolib.err"
     check "a missing library is named as such ($(cat "$work/nolib.err"))" \
         grep -q "必要な共有ライブラリがありません" "$work/nolib.err"
