@@ -7,7 +7,10 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <dirent.h>
+
 #include <cerrno>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -37,7 +40,41 @@ bool IsReady(const std::string& dir, const std::string& key)
     return IsPrivateFolder(dir) && ReadSmallFile(dir + "/" + kCompleteMark, mark) && mark == key;
 }
 
+// Marks a version as used now (its mark's time), so that it is kept.
+void Touch(const std::string& dir)
+{
+    utimensat(AT_FDCWD, (dir + "/" + kCompleteMark).c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
+}
+
 }   // namespace
+
+void PruneBundles(const std::string& root, const std::string& keep, int64_t olderThanSeconds)
+{
+    DIR* d = opendir(root.c_str());
+    if (!d)
+        return;
+    const time_t now = std::time(nullptr);
+    std::vector<std::string> old;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == ".." || name == keep)
+            continue;
+        struct stat mark {
+        }, folder{};
+        const std::string dir = root + name;
+        if (lstat(dir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != geteuid())
+            continue;
+        // A version's last use is its mark's time; an unpacking without a mark
+        // (cut off, or still running) counts from the folder's own time.
+        const bool marked = lstat((dir + "/" + kCompleteMark).c_str(), &mark) == 0;
+        const time_t used = marked ? mark.st_mtime : folder.st_mtime;
+        if (now - used > olderThanSeconds)
+            old.push_back(dir);
+    }
+    closedir(d);
+    for (const std::string& dir : old)
+        RemoveBundleTree(dir);
+}
 
 std::string BundleKey(uint32_t crc, uint64_t size)
 {
@@ -132,8 +169,10 @@ std::string CachedBundle(const std::string& root, const std::string& key,
                          std::string& error)
 {
     const std::string dir = root + key;
-    if (IsReady(dir, key))
+    if (IsReady(dir, key)) {
+        Touch(dir);
         return dir + "/";
+    }
     struct stat st {};
     if (lstat(dir.c_str(), &st) == 0) {
         // Something else under the key: a folder of ours left incomplete goes;
@@ -166,5 +205,7 @@ std::string CachedBundle(const std::string& root, const std::string& key,
         error = "キャッシュのフォルダ「" + dir + "」を作れません。";
         return std::string();
     }
+    // A new version: versions not used for a month go.
+    PruneBundles(root, key, kUnusedSeconds);
     return dir + "/";
 }

@@ -5,7 +5,9 @@
 // size of the bundle entry ("1a2b3c4d-12345678"), so another version never reuses
 // a folder. Every folder is mode 0700 and owned by the user; a version is unpacked
 // into a fresh folder beside the others, marked complete, and only then renamed to
-// its key, so a folder with a key name is always whole. Plain C++ and zlib.
+// its key, so a folder with a key name is always whole. Each start marks its
+// version as used; unpacking a new version removes those unused for a month.
+// Plain C++ and zlib.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -29,6 +31,12 @@ bool IsPrivateFolder(const std::string& path);
 bool MakePrivateFolders(const std::string& path);
 // Removes a folder and what it holds, without following links.
 void RemoveBundleTree(const std::string& path);
+
+// Removes the versions under `root` other than `keep` that were last used (or,
+// without a mark, begun) more than `olderThanSeconds` ago.
+void PruneBundles(const std::string& root, const std::string& keep, int64_t olderThanSeconds);
+// How long a version may go unused before the unpacking of another removes it.
+constexpr int64_t kUnusedSeconds = 30 * 24 * 3600;
 
 // The folder (ending in "/") holding the bundle `key` under the cache folder
 // `root`, unpacked by `unpack` (into the folder it is given, ending in "/") when it

@@ -3,6 +3,7 @@
 // names that would leave the folder, files that exist already, damaged streams).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -328,6 +329,36 @@ TEST(BundleCacheRoot, ChecksumOfAFileRange)
     EXPECT_EQ(crc, crc32(0L, reinterpret_cast<const Bytef*>("23456"), 5));
     EXPECT_FALSE(FileCrc32(tmpl, 8, 5, crc));   // past the end
     unlink(tmpl);
+}
+
+}   // namespace
+
+namespace {
+
+TEST_F(BundleCache, VersionsUnusedForAMonthGoWhenANewOneComes)
+{
+    const std::string oldKey = BundleKey(1, 1), recentKey = BundleKey(2, 2), newKey = BundleKey(3, 3);
+    Get(oldKey);
+    Get(recentKey);
+    const std::string cutOff = root_ + ".unpack-abcdef";   // an unpacking that was cut off long ago
+    fs::create_directories(cutOff);
+    auto age = [](const std::string& path, int64_t seconds) {
+        struct timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    age(root_ + oldKey + "/.complete", kUnusedSeconds + 3600);
+    age(root_ + recentKey + "/.complete", kUnusedSeconds - 3600);
+    age(cutOff, kUnusedSeconds + 3600);
+    Get(newKey);
+    EXPECT_FALSE(fs::exists(root_ + oldKey));
+    EXPECT_FALSE(fs::exists(cutOff));
+    EXPECT_TRUE(fs::exists(root_ + recentKey + "/bin"));
+    EXPECT_TRUE(fs::exists(root_ + newKey + "/bin"));
+    // Using a version marks it as used: it stays.
+    age(root_ + recentKey + "/.complete", kUnusedSeconds + 3600);
+    Get(recentKey);
+    Get(BundleKey(4, 4));
+    EXPECT_TRUE(fs::exists(root_ + recentKey + "/bin"));
 }
 
 }   // namespace
