@@ -299,42 +299,6 @@ TEST_F(BundleCache, TheCacheFolderMustBeClosedToOthers)
     EXPECT_FALSE(MakePrivateFolders(root_));
 }
 
-TEST(BundleCacheRoot, FromXdgCacheHomeOrHome)
-{
-    const char* oldXdg = std::getenv("XDG_CACHE_HOME");
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "", savedHome = oldHome ? oldHome : "";
-    setenv("XDG_CACHE_HOME", "/x/cache/", 1);
-    setenv("HOME", "/h", 1);
-    EXPECT_EQ(BundleCacheRoot(), "/x/cache/porukana/bundles/");
-    setenv("XDG_CACHE_HOME", "relative", 1);   // not absolute: ignored
-    EXPECT_EQ(BundleCacheRoot(), "/h/.cache/porukana/bundles/");
-    unsetenv("XDG_CACHE_HOME");
-    unsetenv("HOME");
-    EXPECT_EQ(BundleCacheRoot(), "");
-    oldXdg ? setenv("XDG_CACHE_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CACHE_HOME");
-    oldHome ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
-}
-
-TEST(BundleCacheRoot, ChecksumOfAFileRange)
-{
-    char tmpl[] = "/tmp/bundle-crc-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    ASSERT_GE(fd, 0);
-    const std::string data = "0123456789";
-    ASSERT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-    close(fd);
-    uint32_t crc = 0;
-    ASSERT_TRUE(FileCrc32(tmpl, 2, 5, crc));
-    EXPECT_EQ(crc, crc32(0L, reinterpret_cast<const Bytef*>("23456"), 5));
-    EXPECT_FALSE(FileCrc32(tmpl, 8, 5, crc));   // past the end
-    unlink(tmpl);
-}
-
-}   // namespace
-
-namespace {
-
 TEST_F(BundleCache, VersionsUnusedForAMonthGoWhenANewOneComes)
 {
     const std::string oldKey = BundleKey(1, 1), recentKey = BundleKey(2, 2), newKey = BundleKey(3, 3);
