@@ -60,6 +60,18 @@ const char* const kUsage = "使い方: porukana [オプション] ファイル.p
 // of its plug-ins; that is replaced by one line saying why no window can open.
 std::vector<std::string> gHeldMessages;
 
+// Qt found its display plug-in but could not load it (a library it needs is
+// missing), rather than failing to reach the display.
+bool PluginLibraryMissing()
+{
+    bool notLoaded = false, noDisplay = false;
+    for (const std::string& m : gHeldMessages) {
+        notLoaded = notLoaded || m.find("Could not load the Qt platform plugin") != std::string::npos;
+        noDisplay = noDisplay || m.find("could not connect to display") != std::string::npos;
+    }
+    return notLoaded && !noDisplay;
+}
+
 void WriteNoScreen()
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
@@ -68,6 +80,11 @@ void WriteNoScreen()
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
         line =
             "porukana: ウインドウを開けません（Qt の表示プラグイン「" + platform.toStdString() + "」が使えません）。";
+    else if (PluginLibraryMissing())
+        line =
+            "porukana: ウインドウを開けません（Qt の表示プラグイン「" +
+            (platform.isEmpty() ? std::string("xcb") : platform.toStdString()) +
+            "」に必要な共有ライブラリがありません。QT_DEBUG_PLUGINS=1 を付けて起動すると、足りないものがわかります）。";
     else if (display.isEmpty() && qgetenv("WAYLAND_DISPLAY").isEmpty())
         line = "porukana: 画面がないためウインドウを開けません（DISPLAY も WAYLAND_DISPLAY もありません）。"
                "端末では porukana-cli を使ってください。";

@@ -1,6 +1,8 @@
 // porukana-pack: writes a stand-alone program, a copy of the run-time executable
-// with a container appended that holds the script (entry "porukana.prk", scrambled)
-// and the files it needs (stored as they are, under the names given).
+// with a container appended that holds the script (entry "porukana.prk", scrambled),
+// the script's own file name (entry "porukana.name", which errors show), and the
+// files it needs (stored as they are, under the names given). What was written is
+// reported on standard output.
 //
 //   porukana-pack [--console] [--bundle [--web]] OUTPUT SCRIPT [FILE...]
 //
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "bundle/bundle_archive.h"
+#include "bundle/bundle_cache.h"
 #include "bundle/bundle_files.h"
 #include "core/codec.h"
 #include "loader/container.h"
@@ -127,10 +130,18 @@ std::string WriteBundle(const fs::path& tools, bool console, bool web)
     TBundleRequest request;
     request.Runtime = (tools / (console ? "porukana-cli" : "porukana")).string();
     request.Window = !console;
+    // The run-time's debugging information is of no use where the program runs.
+    const std::string stripped = dir + (console ? "porukana-cli" : "porukana");
+    if (StripCopy(request.Runtime, stripped))
+        request.Runtime = stripped;
     request.Web = web;
     request.WebModule = (tools.parent_path() / "lib" / "porukana" / "porukana-web.so").string();
     request.DataFolder = (tools.parent_path() / "share" / "porukana").string();
     request.QtConf = CreatePrivateTempFile("qt.conf", BundleQtConf());
+    if (!console) {
+        request.Font = FindJapaneseFont();
+        request.FontsConf = CreatePrivateTempFile("fonts.conf", BundleFontsConf());
+    }
     TBundlePlan plan;
     if (request.QtConf.empty() || !PlanBundle(request, plan)) {
         Fail(plan.Error.empty() ? "qt.conf を書けません。" : plan.Error);
@@ -209,6 +220,7 @@ int main(int argc, char** argv)
         return Fail(error);
 
     TFileMixWriter writer;
+    std::vector<std::string> packed;   // what the report lists
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& source = args[i];
         std::error_code fe;
@@ -219,10 +231,23 @@ int main(int argc, char** argv)
             return Fail("ファイル名「" + source + "」に「=」は使えません。");
         if (Utf8ToSjis(name).size() > 255)
             return Fail("ファイル名「" + source + "」が長すぎます。");
+        if (UpperSjis(Utf8ToSjis(name)) == UpperSjis(kScriptNameEntry))
+            return Fail("ファイル名「" + source + "」は台本の名前のために使われています。");
         if (bundle && UpperSjis(Utf8ToSjis(name)) == UpperSjis(kBundleEntry))
             return Fail("ファイル名「" + source + "」は実行環境のために使われています。");
         writer.Entries.push_back(FromNativePath(source) + "=" + Utf8ToSjis(name) + (i == 1 ? "=1" : "=0"));
+        std::error_code se;
+        const uintmax_t bytes = fs::file_size(source, se);
+        packed.push_back(i == 1 ? "スクリプト " + fs::path(source).filename().string() + "（" + std::to_string(bytes) +
+                                      " バイト、暗号化して " + name + " に）"
+                                : "ファイル " + name + "（" + std::to_string(bytes) + " バイト）");
     }
+    // The script's own name, shown by errors instead of the entry name.
+    const std::string scriptName = fs::path(args[1]).filename().string();
+    const std::string nameFile = CreatePrivateTempFile("script-name", FromNativePath(scriptName));
+    if (nameFile.empty())
+        return Fail("一時ファイルを作れません。");
+    writer.Entries.push_back(FromNativePath(nameFile) + "=" + kScriptNameEntry + "=0");
 
     if (bundle) {
         if (!console && !web && UsesBrowser({args.begin() + 1, args.end()})) {
@@ -233,6 +258,20 @@ int main(int argc, char** argv)
         if (bundlePath.empty())
             return 1;
         writer.Entries.push_back(FromNativePath(bundlePath) + "=" + kBundleEntry + "=0");
+        // The bundle's version key: the launcher unpacks each version once into the
+        // user's cache, under this name.
+        uint32_t crc = 0;
+        const uintmax_t bundleSize = fs::file_size(bundlePath, ec);
+        if (ec || !FileCrc32(bundlePath, 0, bundleSize, crc))
+            return Fail("実行環境のファイルを読めません。");
+        const std::string keyFile = CreatePrivateTempFile("bundle-key", BundleKey(crc, bundleSize));
+        if (keyFile.empty())
+            return Fail("一時ファイルを作れません。");
+        writer.Entries.push_back(FromNativePath(keyFile) + "=" + kBundleKeyEntry + "=0");
+        packed.push_back(std::string("実行環境一式（") + (console ? "porukana-cli" : "porukana") + "、" +
+                         std::to_string(fs::file_size(bundlePath, ec) / 1024) + " KB）");
+    } else {
+        packed.push_back(std::string("実行環境 ") + (console ? "porukana-cli" : "porukana"));
     }
 
     const std::string dir = PrivateTempDir();
@@ -256,5 +295,10 @@ int main(int argc, char** argv)
     }
     if (chmod(output.c_str(), 0755) != 0)
         return Fail("「" + output + "」の属性を変更できません。");
+    const fs::path written = fs::absolute(output, ec);
+    std::cout << "porukana-pack: 「" << (ec ? output : written.lexically_normal().string()) << "」を書きました（"
+              << image.size() + container.size() << " バイト）。\n";
+    for (const std::string& line : packed)
+        std::cout << "  " << line << "\n";
     return 0;
 }

@@ -44,8 +44,8 @@ const std::vector<TPluginGroup>& PluginGroups()
     return groups;
 }
 
-// ldd's answer for a file; false when ldd cannot be run or fails.
-bool RunLdd(const std::string& file, std::string& out)
+// What a program writes to standard output; false when it cannot be run or fails.
+bool RunCapture(std::vector<std::string> args, std::string& out)
 {
     int pipeFd[2];
     if (pipe(pipeFd) != 0)
@@ -55,11 +55,12 @@ bool RunLdd(const std::string& file, std::string& out)
     posix_spawn_file_actions_adddup2(&actions, pipeFd[1], 1);
     posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string prog = "ldd";
-    std::string arg = file;
-    char* argv[] = {prog.data(), arg.data(), nullptr};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "ldd", &actions, nullptr, argv, environ);
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFd[1]);
     if (rc != 0) {
@@ -76,6 +77,12 @@ bool RunLdd(const std::string& file, std::string& out)
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// ldd's answer for a file.
+bool RunLdd(const std::string& file, std::string& out)
+{
+    return RunCapture({"ldd", file}, out);
 }
 
 std::string RealPath(const std::string& path)
@@ -249,6 +256,36 @@ std::string BundleQtConf()
            "Translations=share/qt6/translations\n";
 }
 
+std::string BundleFontsConf()
+{
+    return "<?xml version=\"1.0\"?>\n"
+           "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+           "<!-- The fonts of a bundled program: the machine's own setup when it has one,\n"
+           "     and the Japanese font that travels in this folder. -->\n"
+           "<fontconfig>\n"
+           "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+           "  <dir prefix=\"relative\">.</dir>\n"
+           "  <cachedir prefix=\"xdg\">porukana/fontconfig</cachedir>\n"
+           "</fontconfig>\n";
+}
+
+bool StripCopy(const std::string& from, const std::string& to)
+{
+    std::string out;
+    std::error_code ec;
+    return RunCapture({"strip", "-o", to, from}, out) && fs::file_size(to, ec) > 0 && !ec;
+}
+
+std::string FindJapaneseFont()
+{
+    std::string out;
+    if (!RunCapture({"fc-match", "-f", "%{file}", "sans-serif:lang=ja"}, out) || out.empty())
+        return std::string();
+    const std::string real = RealPath(out);
+    const std::string ext = fs::path(real).extension().string();
+    return ext == ".ttf" || ext == ".otf" || ext == ".ttc" || ext == ".otc" ? real : std::string();
+}
+
 bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan)
 {
     TPlanner p(plan);
@@ -288,6 +325,17 @@ bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan)
     std::error_code ec;
     if (!request.DataFolder.empty() && IsDirectory(request.DataFolder))
         p.AddTree(request.DataFolder, "share/porukana");
+
+    // A window without a Japanese font shows every character as an empty box: one
+    // travels along, found through the bundle's own fontconfig setup.
+    if (request.Window) {
+        if (request.Font.empty() || request.FontsConf.empty())
+            plan.Notes.push_back("日本語のフォントが見つからないので入れません（fc-match sans-serif:lang=ja）。");
+        else {
+            p.AddFile("share/fonts/" + fs::path(request.Font).filename().string(), request.Font, 0644);
+            p.AddFile("share/fonts/fonts.conf", request.FontsConf, 0644);
+        }
+    }
 
     if (request.Web) {
         const fs::path libexec = p.QtFolder("libexec");

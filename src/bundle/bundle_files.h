@@ -1,8 +1,9 @@
 // What a bundled stand-alone program carries besides its script: the run-time
 // executable, the shared libraries of its closure (found through ldd) except the C
 // library's own, the Qt plug-ins it may load (platforms, pictures, sound, TLS, ...)
-// with their libraries, a qt.conf that points Qt at them, the run-time data files
-// and, when asked, the browser's web engine with its helper process and resources.
+// with their libraries, a qt.conf that points Qt at them, the run-time data files,
+// for a window a Japanese font with a fontconfig setup of its own, and, when
+// asked, the browser's web engine with its helper process and resources.
 #pragma once
 #include <set>
 #include <string>
@@ -21,6 +22,8 @@ struct TBundleRequest {
     std::string WebModule;    // porukana-web.so
     std::string DataFolder;   // the run-time data files (share/porukana)
     std::string QtConf;       // a written qt.conf to carry as bin/qt.conf
+    std::string Font;         // a Japanese font for the window run-time ("": none found)
+    std::string FontsConf;    // a written BundleFontsConf() to carry beside it
 };
 
 struct TBundlePlan {
@@ -45,5 +48,14 @@ bool IsSystemCLibrary(const std::string& soname);
 
 // The qt.conf that lets Qt find the bundled plug-ins and web engine files.
 std::string BundleQtConf();
+
+// The fontconfig setup carried as share/fonts/fonts.conf: the machine's own
+// configuration when there is one, plus the fonts of its own folder.
+std::string BundleFontsConf();
+// Writes `from` without its symbols and debugging information to `to` (with
+// strip); false when that cannot be done (the file is then carried as it is).
+bool StripCopy(const std::string& from, const std::string& to);
+// The file of the font fontconfig gives Japanese sans-serif text here; "" when none.
+std::string FindJapaneseFont();
 
 bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan);

@@ -66,6 +66,20 @@ bool LoadStartFile(TPoruBase& st, const std::string& path)
     return true;
 }
 
+// The name errors give the packed script: the file name the packer recorded, or
+// the entry name when there is none (a container written by ファイル合成) or it is
+// no plain file name.
+std::string PackedScriptName(TFileMixReader& reader)
+{
+    std::string name;
+    if (!reader.Find(kScriptNameEntry) || !reader.ReadEntryText(kScriptNameEntry, name))
+        return kPackedScript;
+    if (name.empty() || name.size() > 255 || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\0\r\n", 4)) != std::string::npos)   // none is a trail byte
+        return kPackedScript;
+    return name;
+}
+
 }   // namespace
 
 std::string JoinScriptLines(const std::string& bytes)
@@ -132,7 +146,7 @@ bool LoadFromContainer(TPoruBase& st, const std::string& sjisFile)
     if (!decoded.Ok)
         throw EPoru(ScriptTextFailure(kPackedScript, decoded));
     st.Source = std::move(decoded.Text);
-    st.FileName = kPackedScript;
+    st.FileName = PackedScriptName(*st.Ext<TPackedState>().Reader);
     st.FromContainer = true;
     st.Ext<TStartInfo>().MainFolder = AbsoluteFolderOf(sjisFile);
     return true;

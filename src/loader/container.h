@@ -79,6 +79,10 @@ bool LocateAppendedAt(const std::string& nativePath, uint64_t& offset, uint64_t&
 // The appended container's bytes, positioned at 0.
 bool LocateAppended(const std::string& nativePath, TMemoryStream& out);
 
+// The entry that holds the file name of a packed program's script (as the user
+// named it, Shift_JIS): errors name it instead of "porukana.prk".
+constexpr const char* kScriptNameEntry = "porukana.name";
+
 // The resource container of the run (PackedReader): the container appended to the
 // executable, the one of a "-runtime" program, or a "-resource" file. Kept in the
 // interpreter state as st.Ext<TPackedState>(); nil when the run has none.

@@ -55,6 +55,7 @@ struct TTcpState {
 
     std::unique_ptr<ITcpClient> Client;
     std::string ClientFrom;       // TCP送信元 of what the client receives
+    std::string ClientFromPort;   // and TCP送信元ポート
     std::string ClientFailure;    // why the attempt of TCP接続 failed, "" while none
     bool ClientReached = false;   // the attempt of TCP接続 made its connection
 
@@ -63,6 +64,8 @@ struct TTcpState {
     // ("address,host name").
     std::vector<int> Connections;
     std::vector<std::string> Descriptions;
+    // Their "address:port", which tells apart clients from one address.
+    std::vector<std::string> Endpoints;
 
     // Registered with the host as event sources (what keeps a console run alive).
     bool ClientCounted = false;
@@ -75,7 +78,7 @@ struct TTcpState {
     struct TArrival {
         const char* Handler;
         int Source;   // the server's connection, or kFromClient
-        std::string Bytes, From;
+        std::string Bytes, From, FromPort;
         bool Data;   // received bytes (else a connection: TCP文字列 stays)
     };
     std::deque<TArrival> Arrivals;
@@ -239,6 +242,7 @@ void CloseServer(TPoruBase& st, ITcpService& svc)
         t.Server.reset();
     t.Connections.clear();
     t.Descriptions.clear();
+    t.Endpoints.clear();
     CountSource(st, t.ServerCounted, false);
 }
 
@@ -271,6 +275,7 @@ void DeliverArrivals(TPoruBase& st)
         if (a.Data)
             SetText(st, "TCP文字列", std::move(a.Bytes));
         SetText(st, "TCP送信元", a.From);
+        SetText(st, "TCP送信元ポート", a.FromPort);
         t.Pending = a.Handler;
         t.PendingSource = a.Source;
         RunHandlerAsEvent(st, a.Handler);
@@ -281,13 +286,14 @@ void DeliverArrivals(TPoruBase& st)
 // TCP文字列 now, or joined to the arrival of the same sender that is still waiting
 // for its handler, or queued.
 void Arrived(TPoruBase& st, const char* handler, int source, std::string bytes, const std::string& from,
-             bool data = true)
+             const std::string& fromPort, bool data = true)
 {
     TTcpState& t = Tcp(st);
     if (!handler) {
         if (data)
             SetText(st, "TCP文字列", std::move(bytes));
         SetText(st, "TCP送信元", from);
+        SetText(st, "TCP送信元ポート", fromPort);
         return;
     }
     if (data && t.Arrivals.empty() && HandlerWaiting(st, t) && t.PendingSource == source && t.Pending == handler) {
@@ -303,7 +309,7 @@ void Arrived(TPoruBase& st, const char* handler, int source, std::string bytes, 
         t.Arrivals.back().Bytes += bytes;
         return;
     }
-    t.Arrivals.push_back({handler, source, std::move(bytes), from, data});
+    t.Arrivals.push_back({handler, source, std::move(bytes), from, fromPort, data});
     DeliverArrivals(st);
 }
 
@@ -357,7 +363,9 @@ TTcpClientEvents ClientEvents(TPoruBase& st)
         TTcpState& t = Tcp(*sp);
         t.ConnState = kConnected;
         t.ClientReached = true;
-        t.ClientFrom = t.Client ? t.Client->Peer().Description() : std::string();
+        const TTcpPeer peer = t.Client ? t.Client->Peer() : TTcpPeer();
+        t.ClientFrom = t.Client ? peer.Description() : std::string();
+        t.ClientFromPort = t.Client ? std::to_string(peer.Port) : std::string();
         CountSource(*sp, t.ClientCounted, true);
     };
     ev.Failed = [sp](const std::string& reason) {
@@ -372,10 +380,15 @@ TTcpClientEvents ClientEvents(TPoruBase& st)
     };
     ev.Received = [sp](std::string bytes) {
         TTcpState& t = Tcp(*sp);
-        Arrived(*sp, t.ClientHandler, kFromClient, std::move(bytes), t.ClientFrom);
+        Arrived(*sp, t.ClientHandler, kFromClient, std::move(bytes), t.ClientFrom, t.ClientFromPort);
     };
     ev.Full = [sp] { return HoldingTooMuch(*sp); };
     return ev;
+}
+
+std::string PortOfEndpoint(const std::string& endpoint)
+{
+    return endpoint.substr(endpoint.rfind(':') + 1);
 }
 
 int IndexOfConnection(const TTcpState& t, int conn)
@@ -392,8 +405,10 @@ TTcpServerEvents ServerEvents(TPoruBase& st)
         TTcpState& t = Tcp(*sp);
         t.Connections.push_back(conn);
         t.Descriptions.push_back(peer.Description());
+        t.Endpoints.push_back(peer.Endpoint());
         if (t.ServerConnectHandler)
-            Arrived(*sp, t.ServerConnectHandler, conn, std::string(), t.Descriptions.back(), false);
+            Arrived(*sp, t.ServerConnectHandler, conn, std::string(), t.Descriptions.back(), std::to_string(peer.Port),
+                    false);
     };
     ev.Closed = [sp](int conn) {
         TTcpState& t = Tcp(*sp);
@@ -402,20 +417,31 @@ TTcpServerEvents ServerEvents(TPoruBase& st)
             return;
         t.Connections.erase(t.Connections.begin() + i);
         t.Descriptions.erase(t.Descriptions.begin() + i);
+        t.Endpoints.erase(t.Endpoints.begin() + i);
     };
     ev.Received = [sp](int conn, std::string bytes) {
         TTcpState& t = Tcp(*sp);
         const int i = IndexOfConnection(t, conn);
-        Arrived(*sp, t.ServerReceiveHandler, conn, std::move(bytes), i < 0 ? std::string() : t.Descriptions[i]);
+        Arrived(*sp, t.ServerReceiveHandler, conn, std::move(bytes), i < 0 ? std::string() : t.Descriptions[i],
+                i < 0 ? std::string() : PortOfEndpoint(t.Endpoints[i]));
     };
     ev.Full = [sp](int) { return HoldingTooMuch(*sp); };
     return ev;
 }
 
 // The index of the first connection whose address equals client, or whose host name
-// equals it regardless of letter case; -1 when none does.
+// equals it regardless of letter case, or (client "address:port") the connection
+// from that address and port; -1 when none does.
 int FindClient(const TTcpState& t, const std::string& client)
 {
+    std::string address;
+    uint16_t port = 0;
+    if (SplitEndpoint(client, address, port)) {
+        const std::string endpoint = TTcpPeer{address, std::string(), port}.Endpoint();
+        for (size_t i = 0; i < t.Endpoints.size(); ++i)
+            if (t.Endpoints[i] == endpoint)
+                return static_cast<int>(i);
+    }
     const std::string upper = ToUpperCase(client);
     for (size_t i = 0; i < t.Descriptions.size(); ++i) {
         const std::string& d = t.Descriptions[i];
@@ -469,9 +495,11 @@ void cmdConnect(TPoruBase& st)
     auto fail = [&](const std::string& reason) {
         st.Error("TCP/IPのエラー。サーバー\"" + host + "\"へ接続できませんでした。" + reason);
     };
+    // "address:port" names the port itself; otherwise TCPポート / TCPサービス名 do.
+    std::string address = host;
     uint16_t port = 0;
     std::string reason;
-    if (!PortOf(st, port, reason))
+    if (!SplitEndpoint(host, address, port) && !PortOf(st, port, reason))
         fail(reason);
     if (!t.Client)   // freed by a handler that ran while the old connection closed
         t.Client = svc.NewClient(ClientEvents(st));
@@ -480,7 +508,7 @@ void cmdConnect(TPoruBase& st)
     t.ClientFailure.clear();
     t.ClientReached = false;
     ITcpClient* c = t.Client.get();
-    c->Connect(host, port);
+    c->Connect(address, port);
     const int64_t limit = ConnectLimitMs();
     const int64_t start = NowMs();
     for (;;) {
@@ -561,6 +589,7 @@ void cmdServerStart(TPoruBase& st)
         t.Server = svc.NewServer(ServerEvents(st));
     t.Connections.clear();
     t.Descriptions.clear();
+    t.Endpoints.clear();
     t.ServerReceiveHandler = nullptr;
     if (!t.Server->Listen(port, reason)) {
         CountSource(st, t.ServerCounted, false);
@@ -582,6 +611,13 @@ void cmdServerStop(TPoruBase& st)
 void cmdServerClients(TPoruBase& st)
 {
     st.SetSore(JoinLines(Tcp(st).Descriptions), "s");
+}
+
+// TCPサーバー接続先ポート列挙: the connected clients as "address:port", one per line,
+// in the order of TCPサーバー接続先列挙.
+void cmdServerEndpoints(TPoruBase& st)
+{
+    st.SetSore(JoinLines(Tcp(st).Endpoints), "s");
 }
 
 // TCPサーバーから送信 (client, text): sends to the first connection named client.
@@ -615,6 +651,7 @@ void cmdServerDrop(TPoruBase& st)
     const int conn = t.Connections[i];
     t.Connections.erase(t.Connections.begin() + i);
     t.Descriptions.erase(t.Descriptions.begin() + i);
+    t.Endpoints.erase(t.Endpoints.begin() + i);
     t.Server->CloseConnection(conn);
 }
 
@@ -639,6 +676,7 @@ HandlerRegistrar reg({
     {Cmd::TcpServerStart, cmdServerStart},
     {Cmd::TcpServerStop, cmdServerStop},
     {Cmd::TcpServerClients, cmdServerClients},
+    {Cmd::TcpServerEndpoints, cmdServerEndpoints},
     {Cmd::TcpServerSend, cmdServerSend},
     {Cmd::TcpSetServerReceiveHandler, cmdSetServerReceiveHandler},
     {Cmd::TcpSetServerConnectHandler, cmdSetServerConnectHandler},

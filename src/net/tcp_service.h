@@ -18,10 +18,47 @@
 struct TTcpPeer {
     std::string Address;    // numeric ("127.0.0.1"; IPv4 peers never in the mapped IPv6 form)
     std::string HostName;   // the reverse lookup of the address; "" when it fails
+    uint16_t Port = 0;      // the far end's port
 
     // "address,host name": how the commands describe a peer.
     std::string Description() const { return Address + "," + HostName; }
+    // "address:port" ("[address]:port" for IPv6): one connection among several
+    // from the same address.
+    std::string Endpoint() const
+    {
+        const std::string a = Address.find(':') == std::string::npos ? Address : "[" + Address + "]";
+        return a + ":" + std::to_string(Port);
+    }
 };
+
+// Splits "address:port" (a port of 1 to 65535 after the last ":"; an IPv6 address
+// goes in brackets, "[::1]:80") into its parts; false for any other text, which is
+// then an address or a host name alone.
+inline bool SplitEndpoint(const std::string& text, std::string& address, uint16_t& port)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() || text.size() - colon > 6)
+        return false;
+    unsigned value = 0;
+    for (size_t i = colon + 1; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    std::string head = text.substr(0, colon);
+    if (head.front() == '[') {
+        if (head.size() < 3 || head.back() != ']')
+            return false;
+        head = head.substr(1, head.size() - 2);
+    } else if (head.find(':') != std::string::npos || head.back() == ']') {
+        return false;   // a bare IPv6 address: its last group is no port
+    }
+    if (value == 0 || value > 65535 || head.empty())
+        return false;
+    address = head;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
 
 struct TTcpClientEvents {
     std::function<void()> Connected;

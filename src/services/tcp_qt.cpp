@@ -122,6 +122,7 @@ TTcpPeer PeerOf(const QAbstractSocket* s)
     TTcpPeer p;
     p.Address = a.isNull() ? std::string() : a.toString().toStdString();
     p.HostName = a.isNull() ? std::string() : ReverseLookup(a);
+    p.Port = s->peerPort();
     return p;
 }
 

@@ -3,6 +3,7 @@
 // names that would leave the folder, files that exist already, damaged streams).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "bundle/bundle_archive.h"
+#include "bundle/bundle_cache.h"
 #include "bundle/bundle_files.h"
 
 namespace fs = std::filesystem;
@@ -196,6 +198,131 @@ TEST(Bundle, QtConfPointsIntoTheBundle)
     EXPECT_EQ(conf.rfind("[Paths]\n", 0), 0u);
     for (const char* line : {"Prefix=..\n", "Plugins=plugins\n", "LibraryExecutables=libexec\n", "Data=share/qt6\n"})
         EXPECT_NE(conf.find(line), std::string::npos) << line;
+}
+
+}   // namespace
+
+namespace {
+
+// The cache of unpacked bundles, in a scratch folder of its own.
+class BundleCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/bundle-cache-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        base_ = tmpl;
+        chmod(base_.c_str(), 0700);
+        root_ = base_ + "/porukana/bundles/";
+        ASSERT_TRUE(MakePrivateFolders(root_));
+    }
+    void TearDown() override { fs::remove_all(base_); }
+
+    // Unpacks by writing one file, counting the calls.
+    std::string Get(const std::string& key, bool succeed = true)
+    {
+        std::string error;
+        return CachedBundle(
+            root_, key,
+            [&](const std::string& dir, std::string& e) {
+                ++unpacked_;
+                std::ofstream(dir + "bin") << key;
+                if (!succeed)
+                    e = "broken";
+                return succeed;
+            },
+            error);
+    }
+    int Leftovers() const
+    {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(root_))
+            n += e.path().filename().string().rfind(".unpack-", 0) == 0;
+        return n;
+    }
+
+    std::string base_, root_;
+    int unpacked_ = 0;
+};
+
+TEST_F(BundleCache, UnpacksOncePerVersionIntoAPrivateFolder)
+{
+    const std::string key = BundleKey(0x1a2b3c4d, 1234);
+    EXPECT_EQ(key, "1a2b3c4d-1234");
+    const std::string dir = Get(key);
+    EXPECT_EQ(dir, root_ + key + "/");
+    EXPECT_EQ(unpacked_, 1);
+    EXPECT_TRUE(IsPrivateFolder(root_ + key));
+    EXPECT_EQ(Get(key), dir);
+    EXPECT_EQ(unpacked_, 1);   // the second start finds it ready
+    EXPECT_EQ(Get(BundleKey(0x1a2b3c4d, 1235)), root_ + "1a2b3c4d-1235/");
+    EXPECT_EQ(unpacked_, 2);   // another version, another folder
+    EXPECT_EQ(Leftovers(), 0);
+}
+
+TEST_F(BundleCache, IncompleteOrOpenFoldersAreUnpackedAgain)
+{
+    const std::string key = BundleKey(7, 7);
+    fs::create_directories(root_ + key);   // a start that was cut off: no mark
+    chmod((root_ + key).c_str(), 0700);
+    std::ofstream(root_ + key + "/planted") << "x";
+    EXPECT_EQ(Get(key), root_ + key + "/");
+    EXPECT_EQ(unpacked_, 1);
+    EXPECT_FALSE(fs::exists(root_ + key + "/planted"));
+    chmod((root_ + key).c_str(), 0755);   // others may look in: not trusted
+    EXPECT_EQ(Get(key), root_ + key + "/");
+    EXPECT_EQ(unpacked_, 2);
+    EXPECT_TRUE(IsPrivateFolder(root_ + key));
+    std::ofstream(root_ + key + "/.complete", std::ios::trunc) << "other-key";   // a mark of another version
+    Get(key);
+    EXPECT_EQ(unpacked_, 3);
+}
+
+TEST_F(BundleCache, AFailedUnpackingLeavesNothing)
+{
+    EXPECT_EQ(Get(BundleKey(1, 1), false), "");
+    EXPECT_FALSE(fs::exists(root_ + BundleKey(1, 1)));
+    EXPECT_EQ(Leftovers(), 0);
+    // A file in the key's place is not ours to remove.
+    std::ofstream(root_ + BundleKey(2, 2)) << "x";
+    EXPECT_EQ(Get(BundleKey(2, 2)), "");
+    EXPECT_EQ(unpacked_, 1);
+}
+
+TEST_F(BundleCache, TheCacheFolderMustBeClosedToOthers)
+{
+    EXPECT_TRUE(MakePrivateFolders(root_));
+    chmod((base_ + "/porukana").c_str(), 0777);   // anyone could swap bundles/
+    EXPECT_FALSE(MakePrivateFolders(root_));
+    chmod((base_ + "/porukana").c_str(), 0755);
+    chmod(root_.c_str(), 0750);
+    EXPECT_FALSE(MakePrivateFolders(root_));
+}
+
+TEST_F(BundleCache, VersionsUnusedForAMonthGoWhenANewOneComes)
+{
+    const std::string oldKey = BundleKey(1, 1), recentKey = BundleKey(2, 2), newKey = BundleKey(3, 3);
+    Get(oldKey);
+    Get(recentKey);
+    const std::string cutOff = root_ + ".unpack-abcdef";   // an unpacking that was cut off long ago
+    fs::create_directories(cutOff);
+    auto age = [](const std::string& path, int64_t seconds) {
+        struct timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    age(root_ + oldKey + "/.complete", kUnusedSeconds + 3600);
+    age(root_ + recentKey + "/.complete", kUnusedSeconds - 3600);
+    age(cutOff, kUnusedSeconds + 3600);
+    Get(newKey);
+    EXPECT_FALSE(fs::exists(root_ + oldKey));
+    EXPECT_FALSE(fs::exists(cutOff));
+    EXPECT_TRUE(fs::exists(root_ + recentKey + "/bin"));
+    EXPECT_TRUE(fs::exists(root_ + newKey + "/bin"));
+    // Using a version marks it as used: it stays.
+    age(root_ + recentKey + "/.complete", kUnusedSeconds + 3600);
+    Get(recentKey);
+    Get(BundleKey(4, 4));
+    EXPECT_TRUE(fs::exists(root_ + recentKey + "/bin"));
 }
 
 }   // namespace

@@ -2,9 +2,10 @@
 # porukana-pack --bundle writes programs that run where Qt is not installed: a
 # console program and a window program (offscreen, loading a JPEG through the
 # bundled picture plug-in) run in a mount namespace in which the system's Qt
-# libraries and plug-ins are hidden. The launcher leaves no temporary folder
-# behind, passes the exit status and parameters on, and a program packed without
-# --bundle stays as small as before.
+# libraries and plug-ins are hidden. The launcher unpacks each version once into
+# a private folder of the user's cache, leaves no temporary folder behind, passes
+# the exit status and parameters on, and a program packed without --bundle stays as
+# small as before.
 #   bundle.sh BIN_FOLDER
 set -u
 bin=$(cd "${1:?usage: bundle.sh BIN_FOLDER}" && pwd)
@@ -125,7 +126,7 @@ expected=$(printf '束ねた台本\n付属のファイル\n%s\n一\n二' "$work/
 check "console program output (got: $(cat "$work/console.out" "$work/console.err"))" \
     test "$(cat "$work/console.out")" = "$expected"
 check "console program exit status" test "$(cat "$work/console.code")" = 1
-check "console program error" grep -q '^\[エラー\] porukana.prk(6行目): ' "$work/console.err"
+check "console program error" grep -q '^\[エラー\] console.prk(6行目): ' "$work/console.err"
 check "window program exit status ($(cat "$work/window.err"))" test "$(cat "$work/window.code")" = 0
 check "window program said its line" grep -q "^窓の台本$" "$work/window.err"
 if [ -n "$web" ]; then
@@ -136,8 +137,23 @@ if [ -n "$web" ]; then
 fi
 check "no temporary folder left" test -z "$(ls -A "$TMPDIR")"
 
-# A signal sent to the launcher ends the program the normal way and the folder goes.
-"$work/app/console" 待つ > /dev/null 2>&1 &
+# Each version is unpacked once into the user's cache, in private folders, and the
+# next start uses it as it is.
+cache=$work/.cache/porukana/bundles
+check "one cached version per program ($(ls -A "$cache" 2> /dev/null))" test "$(ls "$cache" | wc -l)" = 2
+check "cache folders are private" test -z "$(find "$cache" -maxdepth 1 -type d ! -perm 700)"
+mark=$(ls -d "$cache"/*/bin/porukana-cli | head -1)
+before=$(stat -c %Y.%i "$mark")
+"$work/app/console" > /dev/null 2>&1
+check "the next start unpacks nothing" test "$(stat -c %Y.%i "$mark")" = "$before"
+if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f %e -o "$work/time" "$work/app/console" > /dev/null 2>&1
+    echo "start of the console bundle from the cache: $(tail -1 "$work/time") s"
+fi
+
+# A signal sent to the launcher ends the program the normal way and the folder goes
+# (the program unpacked into the temporary folder, without the cache).
+PORUKANA_BUNDLE_CACHE=0 "$work/app/console" 待つ > /dev/null 2>&1 &
 pid=$!
 for _ in $(seq 50); do
     [ -n "$(ls -A "$TMPDIR")" ] && [ -e "$(ls -d "$TMPDIR"/porukana-*/bin 2> /dev/null | head -1)" ] && break
