@@ -194,7 +194,7 @@ TEST(LangsvcHelp, FoldedWordsAndSearch)
 
 TEST(LangsvcDiagnostics, UnknownCommandIsFound)
 {
-    const std::string text = "「やあ」を表示すろ\n";
+    const std::string text = "「やあ」と、表字する。\n";
     const auto found = DiagnoseText("/tmp/langsvc_check.prk", text, SplitLines(text));
     if (found.empty())
         GTEST_SKIP() << "the checker reports nothing yet (its implementation is not in this build)";

@@ -86,7 +86,7 @@ TEST(LspServer, ConversationOverStdio)
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "porukana_lsp_test";
     std::filesystem::create_directories(dir);
     const std::filesystem::path script = dir / "会話.prk";
-    const std::string text = "*開始\r\n「やあ」を表示すろ\r\n開始へ飛ぶ\r\n𠮷は1\r\n𠮷を繰返\r\n";
+    const std::string text = "*開始\r\n「やあ」と、表字する。\r\n開始へ飛ぶ\r\n𠮷は1\r\n𠮷を繰返\r\n";
     std::ofstream(script, std::ios::binary) << Utf8ToSjis(text);
     const std::string uri = "file://" + dir.string() + "/%E4%BC%9A%E8%A9%B1.prk";
 

