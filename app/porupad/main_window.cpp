@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -29,6 +30,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <thread>
 
 #include "core/codec.h"
 #include "langsvc/document.h"
@@ -759,23 +761,35 @@ void TPorupadWindow::Stop()
     }
 }
 
-void TPorupadWindow::Pause()
+// A request to the running program's server, sent from a thread of its own: the
+// program may answer through porupad's own server ("line porupad" sends "row N")
+// before it acknowledges, and that needs this thread's event loop.
+void TPorupadWindow::SendToRuntime(const QString& request, const QString& failure)
 {
     if (!Running())
         return;
     const std::string service = Utf8ToSjis(QFileInfo(process_->program()).completeBaseName().toStdString());
-    if (SendChannelRequest(service, Utf8ToSjis("command"), Utf8ToSjis("pause"), kLinkTimeoutMs) != TChannelSend::Sent)
-        statusBar()->showMessage(QStringLiteral("実行中のプログラムに一時停止を伝えられませんでした。"), 5000);
+    const std::string text = Utf8ToSjis(request.toStdString());
+    QPointer<TPorupadWindow> self(this);
+    std::thread([self, service, text, failure] {
+        const TChannelSend r = SendChannelRequest(service, Utf8ToSjis("command"), text, kLinkTimeoutMs);
+        if (r == TChannelSend::Sent)
+            return;
+        QMetaObject::invokeMethod(qApp, [self, failure] {
+            if (self)
+                self->statusBar()->showMessage(failure, 5000);
+        });
+    }).detach();
+}
+
+void TPorupadWindow::Pause()
+{
+    SendToRuntime(QStringLiteral("pause"), QStringLiteral("実行中のプログラムに一時停止を伝えられませんでした。"));
 }
 
 void TPorupadWindow::AskCurrentLine()
 {
-    if (!Running())
-        return;
-    const std::string service = Utf8ToSjis(QFileInfo(process_->program()).completeBaseName().toStdString());
-    if (SendChannelRequest(service, Utf8ToSjis("command"), Utf8ToSjis("line porupad"), kLinkTimeoutMs) !=
-        TChannelSend::Sent)
-        statusBar()->showMessage(QStringLiteral("実行中のプログラムから行を受け取れませんでした。"), 5000);
+    SendToRuntime(QStringLiteral("line porupad"), QStringLiteral("実行中のプログラムから行を受け取れませんでした。"));
 }
 
 void TPorupadWindow::HandleLinkRequest(const QString& request)

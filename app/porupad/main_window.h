@@ -52,6 +52,8 @@ public:
     void Pause();
     void AskCurrentLine();
     bool Running() const;
+    // True when porupad serves the link (no other editor holds its name).
+    bool LinkReady() const { return link_ != nullptr; }
     QProcess* Process() const { return process_; }
     QPlainTextEdit* Output() const { return output_; }
     // A request of the link ("row N").
@@ -81,6 +83,7 @@ private:
     void RemoveBackup(TCodeEditor* editor);
     void OfferBackups();
     void ApplySettings();
+    void SendToRuntime(const QString& request, const QString& failure);
     QString RuntimePath(bool window) const;
     QString ToolPath(const QString& name) const;
     void AppendOutput(const QString& text, bool error);

@@ -236,3 +236,28 @@ TEST(Porupad, F5OnAFailingScriptPutsTheCursorOnTheErrorLine)
     EXPECT_TRUE(output.contains(QStringLiteral("[エラー] 失敗.prk(3行目)"))) << output.toStdString();
     EXPECT_FALSE(w.Running());
 }
+
+TEST(Porupad, CurrentLineOfARunningConsoleProgramComesOverTheLink)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("待ち.prk"));
+    Write(path, Utf8ToSjis("「始め」と、表示する。\r\n\r\n8秒、待つ。\r\n「終わり」と、表示する。\r\n"));
+    QSettings().setValue(QStringLiteral("consoleRuntime"), QStringLiteral(PORUKANA_CLI_EXE));
+    TPorupadWindow w;
+    TCodeEditor* e = w.OpenFile(path);
+    ASSERT_NE(e, nullptr);
+    if (!w.LinkReady())
+        GTEST_SKIP() << "another editor holds the link's name";
+    w.Run(false);
+    ASSERT_TRUE(WaitFor([&] { return w.Output()->toPlainText().contains(QStringLiteral("始め")); }, 15000))
+        << w.Output()->toPlainText().toStdString();
+    QApplication::processEvents();
+    // The program waits on line 3; the cursor is elsewhere until the program says so.
+    e->GoToLine(1);
+    w.AskCurrentLine();
+    const bool moved = WaitFor([&] { return e->CursorLine() == 3; }, 6000);
+    w.Stop();
+    QSettings().remove(QStringLiteral("consoleRuntime"));
+    EXPECT_TRUE(moved) << w.Output()->toPlainText().toStdString();
+    EXPECT_FALSE(w.Running());
+}
