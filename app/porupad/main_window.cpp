@@ -313,6 +313,8 @@ void TPorupadWindow::BuildDocks()
     outputDock_->setObjectName(QStringLiteral("output"));
     outputDock_->setWidget(runPane);
     addDockWidget(Qt::BottomDockWidgetArea, outputDock_);
+    resizeDocks({outlineDock, helpDock_}, {150, 340}, Qt::Horizontal);
+    resizeDocks({outputDock_}, {170}, Qt::Vertical);
 }
 
 // --- files ---
