@@ -37,7 +37,14 @@
 #include "langsvc/tokens.h"
 #include "langsvc/utf8.h"
 #include "porupad/dialogs.h"
+#include "services/ipc_names.h"
 #include "services/ipc_service.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace {
 
@@ -53,6 +60,33 @@ langsvc::TTextEncoding NewFileEncoding()
     return QSettings().value(QStringLiteral("newEncoding")).toString() == QLatin1String("shiftjis")
                ? langsvc::TTextEncoding::ShiftJis
                : langsvc::TTextEncoding::Utf8;
+}
+
+// The process that serves (service, "command"): the peer of a connection to the
+// server's socket; 0 when nobody serves it.
+pid_t ServerProcess(const std::string& service)
+{
+    const std::string folder = ChannelFolder();
+    if (folder.empty())
+        return 0;
+    const std::string path = ChannelSocketPath(folder, service, Utf8ToSjis("command"));
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path)
+        return 0;
+    std::memcpy(addr.sun_path, path.data(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    pid_t pid = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        ucred cred{};
+        socklen_t length = sizeof cred;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) == 0)
+            pid = cred.pid;
+    }
+    ::close(fd);
+    return pid;
 }
 
 QString BackupFolder()
@@ -749,14 +783,26 @@ void TPorupadWindow::Run(bool window, bool stepwise)
         input_->setFocus();
 }
 
+std::string TPorupadWindow::RuntimeService() const
+{
+    return Utf8ToSjis(QFileInfo(process_->program()).completeBaseName().toStdString());
+}
+
+bool TPorupadWindow::RuntimeLinked() const
+{
+    return Running() && ServerProcess(RuntimeService()) == static_cast<pid_t>(process_->processId());
+}
+
 void TPorupadWindow::Stop()
 {
     if (!Running())
         return;
-    const std::string service = Utf8ToSjis(QFileInfo(process_->program()).completeBaseName().toStdString());
     // The run-time ends the normal way on "break" (its close label runs); one that
-    // does not answer is ended.
-    if (SendChannelRequest(service, Utf8ToSjis("command"), Utf8ToSjis("break"), kLinkTimeoutMs) != TChannelSend::Sent ||
+    // does not answer, or whose name another program of the same name holds, is
+    // ended.
+    if (!RuntimeLinked() ||
+        SendChannelRequest(RuntimeService(), Utf8ToSjis("command"), Utf8ToSjis("break"), kLinkTimeoutMs) !=
+            TChannelSend::Sent ||
         !process_->waitForFinished(3000)) {
         process_->kill();
         process_->waitForFinished(2000);
@@ -770,7 +816,14 @@ void TPorupadWindow::SendToRuntime(const QString& request, const QString& failur
 {
     if (!Running())
         return;
-    const std::string service = Utf8ToSjis(QFileInfo(process_->program()).completeBaseName().toStdString());
+    // Only to the program porupad started: another one of the same name may hold
+    // the name.
+    if (!RuntimeLinked()) {
+        statusBar()->showMessage(
+            QStringLiteral("実行中のプログラムと連携できません（同じ名前の別のプログラムが動いています）。"), 5000);
+        return;
+    }
+    const std::string service = RuntimeService();
     const std::string text = Utf8ToSjis(request.toStdString());
     QPointer<TPorupadWindow> self(this);
     std::thread([self, service, text, failure] {

@@ -54,6 +54,9 @@ public:
     bool Running() const;
     // True when porupad serves the link (no other editor holds its name).
     bool LinkReady() const { return link_ != nullptr; }
+    // True when the program porupad started serves its requests itself (no other
+    // program of the same name holds the name).
+    bool RuntimeLinked() const;
     QProcess* Process() const { return process_; }
     QPlainTextEdit* Output() const { return output_; }
     // A request of the link ("row N").
@@ -83,6 +86,7 @@ private:
     void RemoveBackup(TCodeEditor* editor);
     void OfferBackups();
     void ApplySettings();
+    std::string RuntimeService() const;
     void SendToRuntime(const QString& request, const QString& failure);
     QString RuntimePath(bool window) const;
     QString ToolPath(const QString& name) const;
