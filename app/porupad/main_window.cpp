@@ -421,8 +421,10 @@ bool TPorupadWindow::Save(TCodeEditor* editor)
     if (editor->Path.isEmpty())
         return SaveAs(editor);
     const std::string bytes = editor->FileBytes();
+    // A character without a Shift_JIS code would be written as a private-use one.
+    std::string converted;
     if (editor->Encoding == langsvc::TTextEncoding::ShiftJis &&
-        SjisToUtf8(bytes) != langsvc::EncodeScript(editor->Utf8Text(), langsvc::TTextEncoding::Utf8, editor->LineEnd)) {
+        Utf8ToSjisStrict(editor->Utf8Text(), converted) != std::string::npos) {
         const auto answer = QMessageBox::question(
             this, QStringLiteral("保存"),
             QStringLiteral(
