@@ -89,11 +89,6 @@ pid_t ServerProcess(const std::string& service)
     return pid;
 }
 
-QString BackupFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backup");
-}
-
 QString BackupNameOf(const TCodeEditor* editor)
 {
     const QString key = editor->Path.isEmpty() ? QStringLiteral("untitled-%1").arg(quintptr(editor)) : editor->Path;
@@ -134,6 +129,15 @@ TPorupadWindow::TPorupadWindow(QWidget* parent) : QMainWindow(parent)
     });
     backupTimer_ = new QTimer(this);
     connect(backupTimer_, &QTimer::timeout, this, [this] { WriteBackups(); });
+    // While a program runs line by line, its line is shown as it stops at each one.
+    stepTimer_ = new QTimer(this);
+    stepTimer_->setInterval(700);
+    connect(stepTimer_, &QTimer::timeout, this, [this] {
+        if (!Running())
+            stepTimer_->stop();
+        else if (RuntimeLinked())
+            SendToRuntime(QStringLiteral("line porupad"), QString());
+    });
 
     BuildDocks();
     BuildMenus();
@@ -581,6 +585,11 @@ void TPorupadWindow::FillRecentMenu()
     recentMenu_->setEnabled(!recent.isEmpty());
 }
 
+QString TPorupadWindow::BackupFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backup");
+}
+
 // --- backups: every few seconds the changed files are written aside, so that a
 // crash loses nothing; saving or closing removes them ---
 
@@ -781,6 +790,8 @@ void TPorupadWindow::Run(bool window, bool stepwise)
     const QString program = RuntimePath(window);
     AppendOutput(QStringLiteral("[%1 %2]\n").arg(QFileInfo(program).fileName(), args.join(QLatin1Char(' '))), false);
     process_->start(program, args);
+    if (stepwise)
+        stepTimer_->start();
     if (!window)
         input_->setFocus();
 }
@@ -833,7 +844,7 @@ void TPorupadWindow::SendToRuntime(const QString& request, const QString& failur
         if (r == TChannelSend::Sent)
             return;
         QMetaObject::invokeMethod(qApp, [self, failure] {
-            if (self)
+            if (self && !failure.isEmpty())
                 self->statusBar()->showMessage(failure, 5000);
         });
     }).detach();
@@ -865,9 +876,14 @@ void TPorupadWindow::HandleLinkRequest(const QString& request)
     if (!e)
         return;
     tabs_->setCurrentWidget(e);
-    e->GoToLine(line);
-    raise();
-    activateWindow();
+    if (e->CursorLine() != line)
+        e->GoToLine(line);
+    // Shown in front when asked for, not while following a program line by line
+    // (its debug dialog keeps the focus).
+    if (!stepTimer_->isActive()) {
+        raise();
+        activateWindow();
+    }
     statusBar()->showMessage(QStringLiteral("実行中の行: %1行目").arg(line), 5000);
 }
 

@@ -68,6 +68,11 @@ public:
     void ShowSettings();
     void MakeExecutable();
 
+    // Writes the changed files aside (every few seconds by a timer); saving or
+    // closing a file removes its copy. The folder of the copies.
+    void WriteBackups();
+    static QString BackupFolder();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -82,7 +87,6 @@ private:
     void UpdateOutline();
     void AddRecent(const QString& path);
     void FillRecentMenu();
-    void WriteBackups();
     void RemoveBackup(TCodeEditor* editor);
     void OfferBackups();
     void ApplySettings();
@@ -106,6 +110,7 @@ private:
     TPaletteDialog* palette_ = nullptr;
     QTimer* checkTimer_ = nullptr;
     QTimer* backupTimer_ = nullptr;
+    QTimer* stepTimer_ = nullptr;   // asks a single-stepping program for its line
     QProcess* process_ = nullptr;
     TCodeEditor* running_ = nullptr;
     bool runningWindow_ = false;

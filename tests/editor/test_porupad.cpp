@@ -3,6 +3,7 @@
 // replace, the link's "row N", and an error of a real window run-time putting the
 // cursor on its line.
 #include <QApplication>
+#include <QCompleter>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,6 +40,8 @@ public:
         QCoreApplication::setOrganizationName(QStringLiteral("porukana-tests"));
         QCoreApplication::setApplicationName(QStringLiteral("porupad"));
         QSettings().clear();
+        // Copies left by an earlier run would be offered back in a dialog.
+        QDir(TPorupadWindow::BackupFolder()).removeRecursively();
         QApplication::setQuitOnLastWindowClosed(false);
     }
     void TearDown() override
@@ -296,5 +299,46 @@ TEST(Porupad, NewLinesKeepTheIndentationAndBracketsAreMatched)
         if (s.format.background().color() == QColor(0xc8, 0xe6, 0xc9))
             marked.push_back(s.cursor.selectionStart());
     EXPECT_EQ(marked, (std::vector<int>{0, static_cast<int>(e->toPlainText().size()) - 1}));
+    e->document()->setModified(false);
+}
+
+TEST(Porupad, ChangedFilesAreBackedUpUntilSaved)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("控え.prk"));
+    Write(path, Utf8ToSjis("A=1\r\n"));
+    TPorupadWindow w;
+    TCodeEditor* e = w.OpenFile(path);
+    ASSERT_NE(e, nullptr);
+    const auto copies = [] {
+        return QDir(TPorupadWindow::BackupFolder()).entryList({QStringLiteral("*.prk")}, QDir::Files);
+    };
+    w.WriteBackups();
+    EXPECT_TRUE(copies().isEmpty());   // nothing changed yet
+    e->moveCursor(QTextCursor::End);
+    e->insertPlainText(QStringLiteral("B=2\n"));
+    w.WriteBackups();
+    const QStringList written = copies();
+    ASSERT_EQ(written.size(), 1);
+    // The copy holds the unsaved text in the file's own encoding.
+    EXPECT_EQ(ReadAll(TPorupadWindow::BackupFolder() + QLatin1Char('/') + written[0]).toStdString(),
+              Utf8ToSjis("A=1\r\nB=2\r\n"));
+    ASSERT_TRUE(w.Save(e));
+    EXPECT_TRUE(copies().isEmpty());
+}
+
+TEST(Porupad, CompletionOffersCommandsAndTheScriptsWords)
+{
+    TPorupadWindow w;
+    TCodeEditor* e = w.NewFile();
+    e->setPlainText(QStringLiteral("合計は0\n合"));
+    e->moveCursor(QTextCursor::End);
+    e->ShowCompletions(false);
+    QStringList offered;
+    for (int i = 0; i < e->Completer()->completionModel()->rowCount(); ++i)
+        offered << e->Completer()->completionModel()->index(i, 0).data().toString();
+    EXPECT_TRUE(offered.contains(QStringLiteral("合計"))) << offered.join(QLatin1Char(' ')).toStdString();
+    for (const QString& o : offered)
+        EXPECT_TRUE(o.startsWith(QStringLiteral("合"))) << o.toStdString();
     e->document()->setModified(false);
 }
