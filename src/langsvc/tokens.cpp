@@ -32,6 +32,14 @@ constexpr std::array<std::string_view, 30> kOperators{"<>", "<=", ">=", "=",  "<
                                                       "&",  "%",  "^",  "|",  "＝", "＜", "＞", "＋", "－", "−",
                                                       "＊", "／", "＆", "％", "＾", "｜", "×",  "÷",  "≠",  "≦"};
 
+// The place after the character at line[at] (a broken sequence counts one byte).
+size_t NextChar(std::string_view line, size_t at)
+{
+    size_t n = 1;
+    CodePointAt(line, at, &n);
+    return at + n;
+}
+
 bool IsDigit(uint32_t cp)
 {
     return (cp >= '0' && cp <= '9') || (cp >= 0xFF10 && cp <= 0xFF19);
@@ -103,7 +111,7 @@ size_t StringEnd(std::string_view line, size_t at, int kind, std::vector<TToken>
             if (const std::string_view open = OneOf(line, i, kBlockOpen); !open.empty()) {
                 size_t j = i + open.size();
                 while (j < line.size() && OneOf(line, j, kBlockClose).empty() && OneOf(line, j, kDoubleQuotes).empty())
-                    j += Utf8Length(static_cast<unsigned char>(line[j]));
+                    j = NextChar(line, j);
                 if (j < line.size() && !OneOf(line, j, kBlockClose).empty())
                     j += OneOf(line, j, kBlockClose).size();
                 if (embedded)
@@ -121,7 +129,7 @@ size_t StringEnd(std::string_view line, size_t at, int kind, std::vector<TToken>
             if (const std::string_view q = OneOf(line, i, kBackQuotes); !q.empty())
                 return i + q.size();
         }
-        i += Utf8Length(static_cast<unsigned char>(line[i]));
+        i = NextChar(line, i);
     }
     return std::string_view::npos;
 }
@@ -205,7 +213,7 @@ std::vector<TToken> TokenizeLine(std::string_view line, int& state)
     if (state == LineInComment) {
         size_t j = 0;
         while (j < line.size() && OneOf(line, j, kBlockClose).empty())
-            j += Utf8Length(static_cast<unsigned char>(line[j]));
+            j = NextChar(line, j);
         if (j >= line.size()) {
             Push(out, 0, line.size(), TTokenKind::Comment);
             return out;
@@ -242,7 +250,7 @@ std::vector<TToken> TokenizeLine(std::string_view line, int& state)
         if (const std::string_view open = OneOf(line, i, kBlockOpen); !open.empty()) {
             size_t j = i + open.size();
             while (j < line.size() && OneOf(line, j, kBlockClose).empty())
-                j += Utf8Length(static_cast<unsigned char>(line[j]));
+                j = NextChar(line, j);
             if (j >= line.size()) {
                 Push(out, i, line.size(), TTokenKind::Comment);
                 state = LineInComment;

@@ -120,6 +120,25 @@ TEST(LangsvcTokens, CommentsAndStringsRunOverLines)
     EXPECT_EQ(tokens[2].back().Kind, TTokenKind::Command);
 }
 
+TEST(LangsvcTokens, BrokenBytesStayInsideTheLine)
+{
+    // An embedding cut by a broken UTF-8 sequence at the end of the line, and broken
+    // bytes elsewhere: every token lies inside the line, in order.
+    for (const std::string& line : {std::string("「{A\xE3"), std::string("{\xE3\xFF"), std::string("\xFF表示\xE3\x81"),
+                                    std::string("『\xF0\x9F"), std::string("$\xE3")}) {
+        for (int start : {int(LineNormal), int(LineInComment), int(LineInString), int(LineInRawString)}) {
+            int state = start;
+            size_t last = 0;
+            for (const TToken& t : TokenizeLine(line, state)) {
+                EXPECT_LE(last, t.Begin);
+                EXPECT_LE(t.Begin, t.End);
+                EXPECT_LE(t.End, line.size());
+                last = t.End;
+            }
+        }
+    }
+}
+
 TEST(LangsvcDocument, LabelsWordsAndDefinitions)
 {
     const TDocument doc("*開始\n合計は0\n合計を表示\n片付けへ飛ぶ\n  ＊片付け ' 最後\n");
