@@ -24,7 +24,7 @@ TJson Position(const std::vector<std::string>& lines, int line, int column)
 {
     TJson p = TJson::Object();
     p["line"] = line;
-    p["character"] = line < static_cast<int>(lines.size())
+    p["character"] = line >= 0 && line < static_cast<int>(lines.size()) && column >= 0
                          ? static_cast<int>(langsvc::Utf16OfColumn(lines[line], static_cast<size_t>(column)))
                          : column;
     return p;
@@ -97,7 +97,8 @@ std::vector<TJson> TLspServer::Handle(const TJson& message)
             Open(params["textDocument"]["uri"].AsString(), params["textDocument"]["text"].AsString(), out);
         } else if (method == "textDocument/didChange") {
             const TJson& changes = params["contentChanges"];
-            if (changes.Size() > 0)   // full synchronisation: the last change holds the whole text
+            if (changes.Type() == TJson::TType::Array && !changes.Items().empty())
+                // full synchronisation: the last change holds the whole text
                 Change(params["textDocument"]["uri"].AsString(), changes.Items().back()["text"].AsString(), out);
         } else if (method == "textDocument/didSave") {
             if (TOpenDocument* d = Find(params))

@@ -74,6 +74,16 @@ TEST(LspServer, UnknownRequestsAndShutdown)
     std::vector<TJson> out = server.Handle(m);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0]["error"]["code"].AsInt(), -32601);
+    // Messages of the wrong shape are answered or ignored, never trusted.
+    for (const char* odd :
+         {R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"contentChanges":{"a":1}}})",
+          R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":7})",
+          R"({"jsonrpc":"2.0","id":8,"method":"textDocument/hover","params":{"position":{"line":-5}}})",
+          R"({"jsonrpc":"2.0","id":9,"method":"textDocument/completion","params":[]})"}) {
+        ASSERT_TRUE(TJson::Parse(odd, m, error)) << odd;
+        for (const TJson& reply : server.Handle(m))
+            EXPECT_FALSE(reply.Has("error")) << reply.Dump();
+    }
     ASSERT_TRUE(TJson::Parse(R"({"jsonrpc":"2.0","method":"exit"})", m, error));
     server.Handle(m);
     EXPECT_TRUE(server.Exited());
