@@ -3,12 +3,15 @@
 // checker, completion, hover with the reference entry, go to a label's definition,
 // the labels as document symbols, and the encoding each file has on disk.
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "lsp/server.h"
 
 namespace {
+
+constexpr unsigned long long kMaxMessageBytes = 256ull << 20;
 
 // One framed message; false at the end of input.
 bool ReadMessage(std::string& body)
@@ -28,7 +31,16 @@ bool ReadMessage(std::string& body)
         }
         const std::string key = "Content-Length:";
         if (header.compare(0, key.size(), key) == 0) {
-            length = std::stoul(header.substr(key.size()));
+            // A length that is no number, or beyond what a message can be, ends the
+            // conversation: the stream cannot be followed after it.
+            const std::string digits = header.substr(key.size());
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(digits.c_str(), &end, 10);
+            if (end == digits.c_str() || n > kMaxMessageBytes) {
+                std::fprintf(stderr, "porukana-lsp: bad header \"%s\"\n", header.c_str());
+                return false;
+            }
+            length = static_cast<size_t>(n);
             haveLength = true;
         }
     }

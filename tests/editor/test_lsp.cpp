@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 #include "core/codec.h"
 #include "lsp/json.h"
@@ -172,4 +173,19 @@ TEST(LspServer, ConversationOverStdio)
     EXPECT_EQ(symbols->operator[]("result").Items()[0]["name"].AsString(), "開始");
     EXPECT_NE(ById(out, 6), nullptr);
     std::filesystem::remove_all(dir);
+}
+
+TEST(LspServer, BrokenFramesEndTheServerCleanly)
+{
+    const std::filesystem::path in = std::filesystem::temp_directory_path() / "porukana_lsp_broken.txt";
+    for (const std::string& stream :
+         {std::string("Content-Length: abc\r\n\r\n{}"), std::string("Content-Length: 99999999999999\r\n\r\n{}"),
+          std::string("Content-Length: 50\r\n\r\n{\"cut\"")}) {
+        std::ofstream(in, std::ios::binary) << stream;
+        const std::string command = std::string(PORUKANA_LSP_EXE) + " < '" + in.string() + "' > /dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << stream;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << stream;
+    }
+    std::filesystem::remove(in);
 }
