@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStringListModel>
@@ -302,6 +303,15 @@ void TCodeEditor::keyPressEvent(QKeyEvent* event)
         ShowCompletions(false);
     else if (completer_->popup()->isVisible())
         completer_->popup()->hide();
+}
+
+// Japanese is typed through the input method: a committed word offers completions
+// as a typed key does.
+void TCodeEditor::inputMethodEvent(QInputMethodEvent* event)
+{
+    QPlainTextEdit::inputMethodEvent(event);
+    if (!event->commitString().isEmpty())
+        ShowCompletions(false);
 }
 
 void TCodeEditor::ShowCompletions(bool always)

@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QTextBlock>
 
@@ -331,9 +332,13 @@ TEST(Porupad, CompletionOffersCommandsAndTheScriptsWords)
 {
     TPorupadWindow w;
     TCodeEditor* e = w.NewFile();
-    e->setPlainText(QStringLiteral("合計は0\n合"));
+    e->setPlainText(QStringLiteral("合計は0\n"));
     e->moveCursor(QTextCursor::End);
-    e->ShowCompletions(false);
+    // 合 arrives from the input method.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("合"));
+    QApplication::sendEvent(e, &typed);
+    EXPECT_EQ(e->toPlainText(), QStringLiteral("合計は0\n合"));
     QStringList offered;
     for (int i = 0; i < e->Completer()->completionModel()->rowCount(); ++i)
         offered << e->Completer()->completionModel()->index(i, 0).data().toString();
