@@ -10,6 +10,7 @@
 #include "langsvc/utf8.h"
 
 using namespace langsvc;
+// The encoding names are qualified: the run-time's codec has types of the same names.
 
 namespace {
 
@@ -39,35 +40,35 @@ TEST(LangsvcEncoding, FilesComeBackByteForByte)
     const std::string utf8Text = "*開始\n「こんにちは」を表示\n";
     const std::string sjis = Utf8ToSjis("*開始\r\n「こんにちは」を表示\r\n");
     TDecodedText d = DecodeScript(sjis);
-    EXPECT_EQ(d.Encoding, TTextEncoding::ShiftJis);
-    EXPECT_EQ(d.LineEnd, TLineEnd::CrLf);
+    EXPECT_EQ(d.Encoding, langsvc::TTextEncoding::ShiftJis);
+    EXPECT_EQ(d.LineEnd, langsvc::TLineEnd::CrLf);
     EXPECT_EQ(d.Text, utf8Text);
     EXPECT_TRUE(d.Exact);
     EXPECT_EQ(EncodeScript(d.Text, d.Encoding, d.LineEnd), sjis);
 
     const std::string lf = "表示\nおわり";   // no line end after the last line
     d = DecodeScript(lf);
-    EXPECT_EQ(d.Encoding, TTextEncoding::Utf8);
-    EXPECT_EQ(d.LineEnd, TLineEnd::Lf);
+    EXPECT_EQ(d.Encoding, langsvc::TTextEncoding::Utf8);
+    EXPECT_EQ(d.LineEnd, langsvc::TLineEnd::Lf);
     EXPECT_EQ(EncodeScript(d.Text, d.Encoding, d.LineEnd), lf);
 
     const std::string bom = "\xEF\xBB\xBF"
                             "表示\r\n";
     d = DecodeScript(bom);
-    EXPECT_EQ(d.Encoding, TTextEncoding::Utf8Bom);
+    EXPECT_EQ(d.Encoding, langsvc::TTextEncoding::Utf8Bom);
     EXPECT_EQ(d.Text, "表示\n");
     EXPECT_EQ(EncodeScript(d.Text, d.Encoding, d.LineEnd), bom);
 
     // Plain ASCII takes the encoding asked for; an old Mac file keeps its CRs.
-    d = DecodeScript("a\rb\r", TTextEncoding::ShiftJis);
+    d = DecodeScript("a\rb\r", langsvc::TTextEncoding::ShiftJis);
     EXPECT_TRUE(d.Ascii);
-    EXPECT_EQ(d.Encoding, TTextEncoding::ShiftJis);
-    EXPECT_EQ(d.LineEnd, TLineEnd::Cr);
+    EXPECT_EQ(d.Encoding, langsvc::TTextEncoding::ShiftJis);
+    EXPECT_EQ(d.LineEnd, langsvc::TLineEnd::Cr);
     EXPECT_EQ(d.Text, "a\nb\n");
 
     // Mixed line ends are read; writing uses the most frequent, and says so.
     d = DecodeScript("a\r\nb\r\nc\n");
-    EXPECT_EQ(d.LineEnd, TLineEnd::CrLf);
+    EXPECT_EQ(d.LineEnd, langsvc::TLineEnd::CrLf);
     EXPECT_FALSE(d.Exact);
 }
 
