@@ -27,6 +27,7 @@ for sub in ("net", "archive", "media", "office"):
 BELOW["bundle"] = {"core"}
 BELOW["reference"] = {"core"}
 BELOW["check"] = set(RUNTIME)
+BELOW["langsvc"] = RUNTIME | {"reference", "check"}
 BELOW["services"] = RUNTIME | {"net", "media"}
 SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services", "reference", "check"}
 BELOW["console"] = set(SUBSYSTEMS)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # `cmake --install` into a fresh prefix gives a working installation: the
 # executables run examples/hello.prk from there, the manual pages render cleanly,
-# the desktop entry is valid and names the prefix, the .prk type is known with the
-# window run-time as its default application (opening a .prk runs it), and the
+# the desktop entries are valid and name the prefix, the .prk type is known with
+# porupad as its default application and the window run-time registered for it
+# (its entry runs a .prk), and the
 # packer finds its launcher in the installed layout.
 #   prefix.sh BIN_FOLDER
 set -u
@@ -28,7 +29,7 @@ for f in bin/porukana bin/porukana-cli bin/porukana-pack lib/porukana/porukana-l
          share/porukana/vscode/syntaxes/porukana.tmLanguage.json share/man/man1/porukana.1.gz share/man/man1/porukana-cli.1.gz \
          share/man/man1/porukana-pack.1.gz share/applications/porukana.desktop \
          share/mime/packages/porukana.xml share/icons/hicolor/scalable/apps/porukana.svg \
-         share/doc/porukana/README.md; do
+         share/doc/porukana/README.md bin/porupad bin/porukana-lsp share/applications/porupad.desktop; do
     check "installed $f" test -s "$prefix/$f"
 done
 
@@ -49,6 +50,12 @@ if command -v desktop-file-validate > /dev/null; then
 else
     echo "note: desktop-file-validate not installed, entry not validated"
 fi
+editor=$prefix/share/applications/porupad.desktop
+check "editor entry opens porupad" grep -qx "Exec=$prefix/bin/porupad %F" "$editor"
+check "editor entry runs the file as its second action" grep -qx "Exec=$prefix/bin/porukana %f" "$editor"
+if command -v desktop-file-validate > /dev/null; then
+    check "editor entry is valid ($(desktop-file-validate "$editor" | grep -v hint:))" desktop-file-validate "$editor"
+fi
 check "MIME package is well-formed" xmllint --noout "$prefix/share/mime/packages/porukana.xml"
 check "icon is well-formed" xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/porukana.svg"
 
@@ -58,10 +65,11 @@ printf '「開いた」を、「opened.txt」へ、保存\n終わり\n' | iconv 
 if command -v gio > /dev/null && [ -s "$prefix/share/mime/mime.cache" ]; then
     type=$(gio info -a standard::content-type "$work/open me.prk" | sed -n 's/.*content-type: //p')
     check "a .prk file is $type" test "$type" = text/x-porukana
-    check "the window run-time opens it" gio mime text/x-porukana | grep -q 'Default application.*porukana.desktop'
-    QT_QPA_PLATFORM=offscreen gio open "$work/open me.prk"
+    check "porupad opens it" gio mime text/x-porukana | grep -q 'Default application.*porupad.desktop'
+    check "the window run-time is registered for it" gio mime text/x-porukana | grep -q '^[[:space:]]*porukana.desktop'
+    QT_QPA_PLATFORM=offscreen gio launch "$prefix/share/applications/porukana.desktop" "$work/open me.prk"
     for _ in $(seq 100); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
-    check "opening the .prk ran it" test "$(iconv -f CP932 -t UTF-8 "$work/opened.txt" 2> /dev/null)" = "開いた"
+    check "running the .prk from the desktop entry ran it" test "$(iconv -f CP932 -t UTF-8 "$work/opened.txt" 2> /dev/null)" = "開いた"
 else
     echo "note: gio or update-mime-database missing, the file type is not checked"
 fi
