@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/sjis.h"
 #include "core/text.h"
+#include "core/walker_mode.h"
 
 // ---------------------------------------------------------------------------
 // THashNode
@@ -86,6 +87,8 @@ THash* THashNode::ReleaseTable()
 // ---------------------------------------------------------------------------
 // THash
 
+bool THash::ScanBuckets = ReferenceWalker();
+
 THash::~THash()
 {
     Clear();
@@ -101,7 +104,11 @@ int32_t THash::Add(THashNode* node)
     if (!node)
         return -1;
     std::vector<THashNode*>& bucket = buckets_[HashOf(node->Name)];
+    // A new name (the common case) is known from the index without walking its bucket.
+    const bool known = ScanBuckets || index_.count(node->Name) != 0;
     for (THashNode*& slot : bucket) {
+        if (!known)
+            break;
         if (slot->Name != node->Name)
             continue;
         if (slot == node)
@@ -111,22 +118,36 @@ int32_t THash::Add(THashNode* node)
             delete node;
             Raise(msg);
         }
+        // The key views the old node's name: it goes with the old node.
+        index_.erase(slot->Name);
         delete slot;
         slot = node;
+        index_.emplace(node->Name, node);
+        ++generation_;
         return Count;
     }
     bucket.push_back(node);
+    index_.emplace(node->Name, node);
+    ++generation_;
     return ++Count;
+}
+
+THashNode* THash::ScanBucket(std::string_view name) const
+{
+    for (THashNode* n : buckets_[HashOf(name)])
+        if (n->Name == name)
+            return n;
+    return nullptr;
 }
 
 THashNode* THash::FindExact(std::string_view name) const
 {
     if (name.empty())
         return nullptr;
-    for (THashNode* n : buckets_[HashOf(name)])
-        if (n->Name == name)
-            return n;
-    return nullptr;
+    if (ScanBuckets)
+        return ScanBucket(name);
+    const auto it = index_.find(name);
+    return it == index_.end() ? nullptr : it->second;
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const
@@ -152,11 +173,15 @@ std::string THash::ValueOf(std::string_view name, bool fold) const
 
 bool THash::EraseFirst(const std::string& name)
 {
+    if (!ScanBuckets && index_.count(name) == 0)
+        return false;
     std::vector<THashNode*>& bucket = buckets_[HashOf(name)];
     for (auto it = bucket.begin(); it != bucket.end(); ++it) {
         if ((*it)->Name == name) {
             THashNode* victim = *it;
             bucket.erase(it);
+            index_.erase(victim->Name);
+            ++generation_;
             --Count;
             delete victim;
             return true;
@@ -179,6 +204,8 @@ int32_t THash::Remove(std::string_view name, bool fold)
 
 void THash::Clear()
 {
+    index_.clear();
+    ++generation_;
     for (auto& bucket : buckets_) {
         // Detach first: a node's destruction frees its nested table, never this one,
         // but the bucket must not be walked while it changes.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 enum : uint8_t {
@@ -80,8 +81,21 @@ public:
     // Exact lookup without folding (the common case on hot paths).
     THashNode* FindExact(std::string_view name) const;
 
+    // Bumped whenever a name is added, removed or replaced by another node, so a
+    // cached word found by name can tell whether it is still the one the name finds.
+    uint64_t Generation() const { return generation_; }
+
+    // Lookups scan the byte-sum buckets instead of the name index (the index is kept
+    // either way): the reference walker's way, PORUKANA_REFERENCE_WALKER=1.
+    static bool ScanBuckets;
+
 private:
+    // The buckets give the enumeration order scripts see; the index finds a name in
+    // constant time. Its keys view the nodes' own names, which never change.
     std::vector<THashNode*> buckets_[kBuckets];
+    std::unordered_map<std::string_view, THashNode*> index_;
+    uint64_t generation_ = 0;
+    THashNode* ScanBucket(std::string_view name) const;
     bool EraseFirst(const std::string& name);   // deletes the first node of that name
 };
 
