@@ -148,8 +148,8 @@ row start-up 1 "$here/start.prk" "-c print(1)" "$work/start.tcl" "$work/start.lu
 bytes20m=$(tr -s - + < "$work/text20m.txt" | wc -c)
 row "regex 20MB" "$bytes20m" "$here/regex.prk $work/text20m.txt" "$here/regex.py $work/text20m.txt" \
   "$here/regex.tcl $work/text20m.txt" ""
-row "csv 100k" 49950000 "$here/csv.prk $work/table100k.csv" "$here/csv.py $work/table100k.csv" \
-  "$here/csv.tcl $work/table100k.csv" ""
+row "csv 100k" 49950000 "$here/column_sum.prk $work/table100k.csv" "$here/column_sum.py $work/table100k.csv" \
+  "$here/column_sum.tcl $work/table100k.csv" ""
 row "script 100k" "$(cat "$work/script100000.want")" "$work/script100000.prk" "$work/script100000.py" \
   "$work/script100000.tcl" ""
 row "concat 2M" 2000000 "$here/concat.prk 2000000" "$here/concat.py 2000000" "$here/concat.tcl 2000000" ""

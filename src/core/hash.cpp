@@ -104,8 +104,9 @@ int32_t THash::Add(THashNode* node)
     if (!node)
         return -1;
     std::vector<THashNode*>& bucket = buckets_[HashOf(node->Name)];
-    // A new name (the common case) is known from the index without walking its bucket.
-    const bool known = ScanBuckets || index_.count(node->Name) != 0;
+    // Whether the name may be there already: a short bucket is scanned anyway; for a
+    // crowded one the index tells, so a new name (the common case) skips the walk.
+    const bool known = ScanBuckets || bucket.size() <= kScanLimit || index_.count(node->Name) != 0;
     for (THashNode*& slot : bucket) {
         if (!known)
             break;
@@ -132,20 +133,19 @@ int32_t THash::Add(THashNode* node)
     return ++Count;
 }
 
-THashNode* THash::ScanBucket(std::string_view name) const
-{
-    for (THashNode* n : buckets_[HashOf(name)])
-        if (n->Name == name)
-            return n;
-    return nullptr;
-}
-
 THashNode* THash::FindExact(std::string_view name) const
 {
     if (name.empty())
         return nullptr;
-    if (ScanBuckets)
-        return ScanBucket(name);
+    // A short bucket is scanned: comparing a few names costs less than hashing the
+    // name for the index. Crowded buckets (large tables) go through the index.
+    const std::vector<THashNode*>& bucket = buckets_[HashOf(name)];
+    if (ScanBuckets || bucket.size() <= kScanLimit) {
+        for (THashNode* n : bucket)
+            if (n->Name == name)
+                return n;
+        return nullptr;
+    }
     const auto it = index_.find(name);
     return it == index_.end() ? nullptr : it->second;
 }

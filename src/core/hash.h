@@ -85,17 +85,17 @@ public:
     // cached word found by name can tell whether it is still the one the name finds.
     uint64_t Generation() const { return generation_; }
 
-    // Lookups scan the byte-sum buckets instead of the name index (the index is kept
-    // either way): the reference walker's way, PORUKANA_REFERENCE_WALKER=1.
+    // Lookups always scan the byte-sum buckets, never the name index (kept either
+    // way): the reference walker's way, PORUKANA_REFERENCE_WALKER=1.
     static bool ScanBuckets;
 
 private:
     // The buckets give the enumeration order scripts see; the index finds a name in
     // constant time. Its keys view the nodes' own names, which never change.
     std::vector<THashNode*> buckets_[kBuckets];
+    static constexpr size_t kScanLimit = 8;   // buckets up to this size are scanned
     std::unordered_map<std::string_view, THashNode*> index_;
     uint64_t generation_ = 0;
-    THashNode* ScanBucket(std::string_view name) const;
     bool EraseFirst(const std::string& name);   // deletes the first node of that name
 };
 

@@ -360,7 +360,18 @@ TEST(THash, NameIndexAgreesWithTheBucketScan)
     int refusals = 0;
     for (int step = 0; step < 4000; ++step) {
         const unsigned op = next();
-        std::string name = op % 3 == 0 ? pool[next() % pool.size()] : "n" + std::to_string(next() % 300);
+        std::string name;
+        if (op % 3 == 0) {
+            name = pool[next() % pool.size()];
+        } else if (op % 3 == 1) {
+            // 31 names of one byte sum ("ac" sums as "bb"): one crowded bucket
+            const unsigned k = next() % 31;
+            name = std::string(2 * k, 'b');
+            for (unsigned i = k; i < 30; ++i)
+                name += "ac";
+        } else {
+            name = "n" + std::to_string(next() % 300);
+        }
         const std::string value = std::to_string(step);
         const bool a = run(indexed, false, op, name, value);
         const bool b = run(scanned, true, op, name, value);
