@@ -10,7 +10,7 @@
 #   loop          1,000,000 iterations adding to a variable
 #   for           a 繰り返す loop from 1 to 1,000,000 adding the counter
 #   call          call a label (a function) 100,000 times
-#   fib 24        recursion through a function-form label (about 75,000 calls)
+#   fib 24        recursion through a function-form label (about 150,000 calls)
 #   dict 100k     100,000 keys into a hash variable, each written again, keys enumerated
 #   start-up      a one-line script (the RSS of ぽるかな is printed below the table)
 #   regex 20MB    replace every run of "-" in a 20 MB text (s/-+/+/g)
