@@ -1,5 +1,9 @@
-# Calls a procedure 100,000 times from top level.
+# Calls a procedure 100,000 times from inside a procedure.
 proc add {} { global a; incr a }
-set a 0
-for {set i 0} {$i < 100000} {incr i} {add}
-puts $a
+proc main {} {
+    global a
+    set a 0
+    for {set i 0} {$i < 100000} {incr i} {add}
+    puts $a
+}
+main

@@ -1,9 +1,12 @@
 // The word table: nodes, the byte-sum hashed table and okurigana folding.
 #include "core/hash.h"
 
+#include <functional>
+
 #include "core/error.h"
 #include "core/sjis.h"
 #include "core/text.h"
+#include "core/walker_mode.h"
 
 // ---------------------------------------------------------------------------
 // THashNode
@@ -86,6 +89,8 @@ THash* THashNode::ReleaseTable()
 // ---------------------------------------------------------------------------
 // THash
 
+bool THash::ScanBuckets = ReferenceWalker();
+
 THash::~THash()
 {
     Clear();
@@ -101,7 +106,12 @@ int32_t THash::Add(THashNode* node)
     if (!node)
         return -1;
     std::vector<THashNode*>& bucket = buckets_[HashOf(node->Name)];
+    // Whether the name may be there already: a short bucket is scanned anyway; for a
+    // crowded one the index tells, so a new name (the common case) skips the walk.
+    const bool known = ScanBuckets || bucket.size() <= kScanLimit || IndexFind(node->Name) != nullptr;
     for (THashNode*& slot : bucket) {
+        if (!known)
+            break;
         if (slot->Name != node->Name)
             continue;
         if (slot == node)
@@ -111,22 +121,122 @@ int32_t THash::Add(THashNode* node)
             delete node;
             Raise(msg);
         }
+        IndexReplace(slot, node);
         delete slot;
         slot = node;
+        ++generation_;
         return Count;
     }
     bucket.push_back(node);
+    IndexInsert(node);
+    ++generation_;
     return ++Count;
+}
+
+namespace {
+
+THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
+
+size_t NameHash(std::string_view name)
+{
+    return std::hash<std::string_view>{}(name);
+}
+
+}   // namespace
+
+THashNode* THash::IndexFind(std::string_view name) const
+{
+    if (index_.empty())
+        return nullptr;
+    const size_t h = NameHash(name), mask = index_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const TIndexSlot& s = index_[i];
+        if (!s.Node)
+            return nullptr;
+        if (s.Node != kRemoved && s.Hash == h && s.Node->Name == name)
+            return s.Node;
+    }
+}
+
+void THash::IndexResize(size_t capacity)
+{
+    std::vector<TIndexSlot> old;
+    old.swap(index_);
+    index_.assign(capacity, TIndexSlot{});
+    indexUsed_ = indexLive_ = 0;
+    const size_t mask = capacity - 1;
+    for (const TIndexSlot& s : old) {
+        if (!s.Node || s.Node == kRemoved)
+            continue;
+        size_t i = s.Hash & mask;
+        while (index_[i].Node)
+            i = (i + 1) & mask;
+        index_[i] = s;
+        ++indexUsed_;
+        ++indexLive_;
+    }
+}
+
+void THash::IndexInsert(THashNode* node)
+{
+    // At most three quarters of the slots in use (markers count): probes stay short.
+    if ((indexUsed_ + 1) * 4 > index_.size() * 3) {
+        size_t capacity = 16;
+        while (capacity < (indexLive_ + 1) * 2)
+            capacity *= 2;
+        IndexResize(capacity);
+    }
+    const size_t h = NameHash(node->Name), mask = index_.size() - 1;
+    size_t i = h & mask;
+    while (index_[i].Node && index_[i].Node != kRemoved)
+        i = (i + 1) & mask;
+    if (!index_[i].Node)
+        ++indexUsed_;
+    index_[i] = TIndexSlot{h, node};
+    ++indexLive_;
+}
+
+void THash::IndexErase(const THashNode* node)
+{
+    if (index_.empty())
+        return;
+    const size_t h = NameHash(node->Name), mask = index_.size() - 1;
+    for (size_t i = h & mask; index_[i].Node; i = (i + 1) & mask) {
+        if (index_[i].Node == node) {
+            index_[i].Node = kRemoved;
+            --indexLive_;
+            return;
+        }
+    }
+}
+
+void THash::IndexReplace(const THashNode* old, THashNode* by)
+{
+    if (index_.empty())
+        return;
+    const size_t h = NameHash(old->Name), mask = index_.size() - 1;
+    for (size_t i = h & mask; index_[i].Node; i = (i + 1) & mask) {
+        if (index_[i].Node == old) {
+            index_[i].Node = by;
+            return;
+        }
+    }
 }
 
 THashNode* THash::FindExact(std::string_view name) const
 {
     if (name.empty())
         return nullptr;
-    for (THashNode* n : buckets_[HashOf(name)])
-        if (n->Name == name)
-            return n;
-    return nullptr;
+    // A short bucket is scanned: comparing a few names costs less than hashing the
+    // name for the index. Crowded buckets (large tables) go through the index.
+    const std::vector<THashNode*>& bucket = buckets_[HashOf(name)];
+    if (ScanBuckets || bucket.size() <= kScanLimit) {
+        for (THashNode* n : bucket)
+            if (n->Name == name)
+                return n;
+        return nullptr;
+    }
+    return IndexFind(name);
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const
@@ -152,11 +262,15 @@ std::string THash::ValueOf(std::string_view name, bool fold) const
 
 bool THash::EraseFirst(const std::string& name)
 {
+    if (!ScanBuckets && buckets_[HashOf(name)].size() > kScanLimit && !IndexFind(name))
+        return false;
     std::vector<THashNode*>& bucket = buckets_[HashOf(name)];
     for (auto it = bucket.begin(); it != bucket.end(); ++it) {
         if ((*it)->Name == name) {
             THashNode* victim = *it;
             bucket.erase(it);
+            IndexErase(victim);
+            ++generation_;
             --Count;
             delete victim;
             return true;
@@ -179,6 +293,9 @@ int32_t THash::Remove(std::string_view name, bool fold)
 
 void THash::Clear()
 {
+    std::vector<TIndexSlot>().swap(index_);
+    indexUsed_ = indexLive_ = 0;
+    ++generation_;
     for (auto& bucket : buckets_) {
         // Detach first: a node's destruction frees its nested table, never this one,
         // but the bucket must not be walked while it changes.

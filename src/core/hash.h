@@ -80,8 +80,35 @@ public:
     // Exact lookup without folding (the common case on hot paths).
     THashNode* FindExact(std::string_view name) const;
 
+    // Bumped whenever a name is added, removed or replaced by another node, so a
+    // cached word found by name can tell whether it is still the one the name finds.
+    uint64_t Generation() const { return generation_; }
+
+    // Lookups always scan the byte-sum buckets, never the name index (kept either
+    // way): the reference walker's way, PORUKANA_REFERENCE_WALKER=1.
+    static bool ScanBuckets;
+
 private:
+    // The buckets give the enumeration order scripts see; the index finds a name in
+    // constant time. Its keys view the nodes' own names, which never change.
     std::vector<THashNode*> buckets_[kBuckets];
+    static constexpr size_t kScanLimit = 8;   // buckets up to this size are scanned
+    // The index: open addressing over a power-of-two array of (hash, node), linear
+    // probing, a removed entry left as a marker until the next resize. No allocation
+    // per name, and a lookup touches one array and the node it finds.
+    struct TIndexSlot {
+        size_t Hash = 0;
+        THashNode* Node = nullptr;   // nil: never used; kRemoved: removed
+    };
+    std::vector<TIndexSlot> index_;
+    size_t indexUsed_ = 0;   // slots holding a node or a removed marker
+    size_t indexLive_ = 0;   // slots holding a node
+    THashNode* IndexFind(std::string_view name) const;
+    void IndexInsert(THashNode* node);   // a name not in the index
+    void IndexErase(const THashNode* node);
+    void IndexReplace(const THashNode* old, THashNode* by);   // same name
+    void IndexResize(size_t capacity);
+    uint64_t generation_ = 0;
     bool EraseFirst(const std::string& name);   // deletes the first node of that name
 };
 

@@ -1,6 +1,26 @@
 // The argument stack, the run-control stack with its saved levels, and the object list.
 #include "core/stacks.h"
 
+#include <mutex>
+#include <unordered_set>
+
+// ---------------------------------------------------------------------------
+// TInternedName
+
+const std::string& TInternedName::Intern(const std::string& name)
+{
+    // Nodes of an unordered_set never move, so the references stay valid; the last
+    // name found answers the common case (the same file again) without hashing.
+    static std::mutex lock;
+    static std::unordered_set<std::string> names;
+    static thread_local const std::string* last = nullptr;
+    if (last && *last == name)
+        return *last;
+    std::lock_guard<std::mutex> guard(lock);
+    last = &*names.insert(name).first;
+    return *last;
+}
+
 // ---------------------------------------------------------------------------
 // TStack
 
@@ -69,7 +89,12 @@ bool TRunControlStack::PeekAt(size_t index, TRunControl& out) const
 void TRunControlStack::EnterLevel()
 {
     saved_.push_back(std::move(current_));
-    current_ = std::vector<TRunControl>();
+    if (!spare_.empty()) {
+        current_ = std::move(spare_.back());
+        spare_.pop_back();
+    } else {
+        current_ = std::vector<TRunControl>();
+    }
     limit_ = nullptr;
 }
 
@@ -77,6 +102,9 @@ void TRunControlStack::LeaveLevel()
 {
     if (saved_.empty())
         return;
+    current_.clear();
+    if (spare_.size() < 64 && current_.capacity() != 0)
+        spare_.push_back(std::move(current_));
     current_ = std::move(saved_.back());
     saved_.pop_back();
     Refresh();

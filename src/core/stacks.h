@@ -39,6 +39,27 @@ enum : uint8_t {
     rcWhile = 9,   // ループ
 };
 
+// A file name kept by a run-control entry: one shared copy per distinct name (the
+// names are few: the script and what it includes), so pushing an entry copies a
+// pointer instead of a string. Reads as the name; assigning a name interns it.
+class TInternedName {
+public:
+    TInternedName() = default;
+    TInternedName& operator=(const std::string& name)
+    {
+        name_ = &Intern(name);
+        return *this;
+    }
+    operator const std::string&() const { return name_ ? *name_ : Intern(std::string()); }
+    const std::string& Text() const { return *this; }
+    friend bool operator==(const TInternedName& a, const std::string& b) { return a.Text() == b; }
+    friend bool operator==(const TInternedName& a, const char* b) { return a.Text() == b; }
+    static const std::string& Intern(const std::string& name);
+
+private:
+    const std::string* name_ = nullptr;
+};
+
 // One open control structure. A block's body is a range of the program text it was
 // written in (no copy): [BodyStart, BodyEnd), and After is where the text goes on
 // once the block is done. The texts the interpreter runs live at least as long as
@@ -52,7 +73,7 @@ struct TRunControl {
     int32_t Counter = 0;
     int32_t Limit = 0;
     uint8_t RcKind = 0;
-    std::string SavedFileName;
+    TInternedName SavedFileName;
     std::string Condition;
     THashNode* CounterWord = nullptr;                 // 繰り返す
     std::shared_ptr<std::vector<std::string>> List;   // 反復
@@ -101,6 +122,7 @@ private:
     void Refresh() { limit_ = current_.empty() ? nullptr : current_.back().BodyEnd; }
     std::vector<TRunControl> current_;
     std::vector<std::vector<TRunControl>> saved_;
+    std::vector<std::vector<TRunControl>> spare_;   // emptied levels, kept for their capacity
     const char* limit_ = nullptr;
 };
 

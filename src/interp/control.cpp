@@ -9,6 +9,7 @@
 
 #include "core/sjis.h"
 #include "core/text.h"
+#include "core/walker_mode.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
@@ -30,6 +31,46 @@ const char kUndefined[] = "\\~未定義";
 
 }   // namespace
 
+bool TPoruBase::InProgramText(const char* p) const
+{
+    const std::less_equal<const char*> le;
+    // The main program runs in Source, labels and included files in Texts.
+    if (le(Source.data(), p) && le(p, Source.data() + Source.size()))
+        return true;
+    for (int i = 0; i < TextCount; ++i) {
+        const std::string& t = Texts[i];
+        if (le(t.data(), p) && le(p, t.data() + t.size()))
+            return true;
+    }
+    return false;
+}
+
+std::string_view TPoruBase::ReadBlockGroup(const char*& p)
+{
+    SkipSeparators(p);
+    if (*p != '(' || ReferenceWalker() || !InProgramText(p))
+        return ReadGroupView(p);
+    // Source replaced without a new run (it never is today): the ends noted belong to
+    // the old text.
+    if (Source.data() != groupSource_) {
+        groupEnds_.clear();
+        groupSource_ = Source.data();
+    }
+    const char* open = p;
+    if (const auto it = groupEnds_.find(open); it != groupEnds_.end()) {
+        p = it->second + 1;
+        return std::string_view(open + 1, static_cast<size_t>(it->second - open - 1));
+    }
+    // The groups inside are noted on the way: a block nested in this one finds its
+    // end without scanning, so deep nesting stays linear.
+    std::vector<std::pair<const char*, const char*>> nested;
+    const std::string_view inner = ReadGroupView(p, nested);
+    groupEnds_.emplace(open, inner.data() + inner.size());
+    for (const auto& [from, to] : nested)
+        groupEnds_.emplace(from, to);
+    return inner;
+}
+
 void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
 {
     SkipSeparators(p);
@@ -41,7 +82,7 @@ void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
     if (*p == '(') {
         std::string_view inner;
         try {
-            inner = ReadGroupView(p);
+            inner = ReadBlockGroup(p);
         } catch (const EPoru& err) {
             if (err.Recorded)
                 throw;

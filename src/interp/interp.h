@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <typeindex>
+#include <unordered_map>
 #include <vector>
 
 #include "core/error.h"
@@ -235,8 +236,18 @@ public:
     // directly (error and close labels, the system words) follows.
     void WordReplaced(const THashNode* gone, THashNode* by);
 
+    // The inside of the group at `p` (a "(" after separators), as ReadGroupView reads
+    // it. In the program's texts, the end of a group is found once and remembered, so
+    // nested blocks do not scan their whole body again at every level.
+    std::string_view ReadBlockGroup(const char*& p);
+    // Drops the remembered group ends (a program text was replaced or released).
+    void ForgetGroupEnds() { groupEnds_.clear(); }
+
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
+    std::unordered_map<const char*, const char*> groupEnds_;   // "(" -> its ")", in the program texts
+    const char* groupSource_ = nullptr;                        // Source's text when they were noted
+    bool InProgramText(const char* p) const;
     bool runStartPending_ = true;
     bool commaBreak_ = false;             // the last phrase ended in a comma before a line break
     bool clearSetterAfterBind_ = false;   // set by a name(arguments) call of a command

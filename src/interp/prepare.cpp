@@ -32,6 +32,7 @@ void TPoruBase::PrepareRun()
     CondResult = -1;
     RegisterBuiltins(*this);
     NormaliseOrRaise(Source);
+    ForgetGroupEnds();
     Texts[0] = Source;
     TextCount = 1;
     ScanDefinitions(0, FileName);
@@ -156,6 +157,7 @@ void TPoruBase::Include(const std::string& pathArg)
                 Words.Remove(n->Name, false);
         }
         ForgetPositionsIn(failed);
+        ForgetGroupEnds();
         FileName = savedFile;
         Cursor = savedCursor;
         Texts[slot].clear();

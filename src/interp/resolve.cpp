@@ -231,7 +231,7 @@ std::string TPoruBase::ScanLiteral(const char*& p)
 
 std::string TPoruBase::ScanGroup(const char*& p)
 {
-    return Scanned(*this, p, [](const char*& q) { return ReadGroup(q); });
+    return Scanned(*this, p, [this](const char*& q) { return std::string(ReadBlockGroup(q)); });
 }
 
 std::string_view TPoruBase::ScanLiteralView(const char*& p)
@@ -241,7 +241,7 @@ std::string_view TPoruBase::ScanLiteralView(const char*& p)
 
 std::string_view TPoruBase::ScanGroupView(const char*& p)
 {
-    return Scanned(*this, p, [](const char*& q) { return ReadGroupView(q); });
+    return Scanned(*this, p, [this](const char*& q) { return ReadBlockGroup(q); });
 }
 
 // A string literal's expanded value.

@@ -250,7 +250,9 @@ std::string ReadLiteral(const char*& p, size_t maxLen)
     return std::string(ReadLiteralView(p, maxLen));
 }
 
-std::string_view ReadGroupView(const char*& p)
+namespace {
+
+std::string_view ScanGroupBody(const char*& p, std::vector<std::pair<const char*, const char*>>* nested)
 {
     SkipSeparators(p);
     if (*p != '(')
@@ -258,6 +260,7 @@ std::string_view ReadGroupView(const char*& p)
     const char* start = p + 1;
     const char* q = start;
     int depth = 1;
+    std::vector<const char*> opens;   // the open nested groups, when they are noted
     bool inQuote = false, inBackquote = false;
     for (;;) {
         const char c = *q;
@@ -280,14 +283,35 @@ std::string_view ReadGroupView(const char*& p)
             inBackquote = true;
         } else if (c == '(') {
             ++depth;
+            if (nested)
+                opens.push_back(q);
         } else if (c == ')') {
             if (--depth == 0)
                 break;
+            if (nested) {
+                nested->emplace_back(opens.back(), q);
+                opens.pop_back();
+            }
         }
         Step(q);
     }
     std::string_view inner(start, static_cast<size_t>(q - start));
     p = q + 1;
+    return inner;
+}
+
+}   // namespace
+
+std::string_view ReadGroupView(const char*& p)
+{
+    return ScanGroupBody(p, nullptr);
+}
+
+std::string_view ReadGroupView(const char*& p, std::vector<std::pair<const char*, const char*>>& nested)
+{
+    std::vector<std::pair<const char*, const char*>> found;
+    const std::string_view inner = ScanGroupBody(p, &found);
+    nested.insert(nested.end(), found.begin(), found.end());
     return inner;
 }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 using ByteSet = std::bitset<256>;
 
@@ -33,6 +35,9 @@ std::string ReadGroup(const char*& p);
 // The same two as views into the text (no copy); they stay valid as long as the text.
 std::string_view ReadLiteralView(const char*& p, size_t maxLen = 0);
 std::string_view ReadGroupView(const char*& p);
+// The same, also giving every group nested inside it as a pair of its "(" and its
+// ")" (innermost first), so a caller can remember them instead of scanning again.
+std::string_view ReadGroupView(const char*& p, std::vector<std::pair<const char*, const char*>>& nested);
 
 // Messages of the literal and group readers (without location prefix).
 extern const char* const kMsgNoCloseQuote;       // 対応するカッコ " または 」 がありません。

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <map>
 #include <memory>
 
 #include "core/error.h"
@@ -319,6 +320,103 @@ TEST(THash, ClearEmptiesAndTheTableStaysUsable)
     // After a clear, a reserved word can be registered again.
     t.Clear();
     EXPECT_EQ(t.Add(Var("表示", "")), 1);
+}
+
+// The name index and the bucket scan must agree after any mix of adds, replacements,
+// removals (plain and folded), reserved refusals and clears; names with the same byte
+// sum share a bucket, so both paths are exercised on crowded buckets.
+TEST(THash, NameIndexAgreesWithTheBucketScan)
+{
+    THash indexed, scanned;
+    std::map<std::string, std::string> model;
+    unsigned seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % 1000u;
+    };
+    const std::vector<std::string> pool = {"ab", "ba", "a\x82\xA0", "\x8A\xBF\x82\xA0", "\x8A\xBF", "x", "xy", "yx",
+                                           "k1", "1k", "fixed"};
+    // Runs one operation; true when the table refused it (a reserved name).
+    auto run = [&](THash& h, bool scan, unsigned op, const std::string& name, const std::string& value) {
+        THash::ScanBuckets = scan;
+        bool refused = false;
+        try {
+            if (op < 600) {
+                h.Add(Var(name, value));
+            } else if (op < 900) {
+                h.Remove(name, op % 2 == 0);
+            } else if (op < 995) {
+                if (!h.FindExact(name))
+                    h.Add(Command(name, 1));
+            } else {
+                h.Clear();
+            }
+        } catch (const EPoru&) {
+            refused = true;
+        }
+        THash::ScanBuckets = false;
+        return refused;
+    };
+    int refusals = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const unsigned op = next();
+        std::string name;
+        if (op % 3 == 0) {
+            name = pool[next() % pool.size()];
+        } else if (op % 3 == 1) {
+            // 31 names of one byte sum ("ac" sums as "bb"): one crowded bucket
+            const unsigned k = next() % 31;
+            name = std::string(2 * k, 'b');
+            for (unsigned i = k; i < 30; ++i)
+                name += "ac";
+        } else {
+            name = "n" + std::to_string(next() % 300);
+        }
+        const std::string value = std::to_string(step);
+        const bool a = run(indexed, false, op, name, value);
+        const bool b = run(scanned, true, op, name, value);
+        ASSERT_EQ(a, b) << step << " " << name;
+        refusals += a;
+    }
+    EXPECT_GT(refusals, 0);   // the reserved path was taken
+    ASSERT_EQ(indexed.Count, scanned.Count);
+    EXPECT_EQ(NamesOf(indexed.Nodes()), NamesOf(scanned.Nodes()));
+    EXPECT_EQ(indexed.Pairs(), scanned.Pairs());
+    for (const THashNode* n : scanned.Nodes()) {
+        THashNode* found = indexed.FindExact(n->Name);
+        ASSERT_NE(found, nullptr) << n->Name;
+        EXPECT_EQ(found->Value, n->Value);
+        THash::ScanBuckets = true;
+        const THashNode* viaScan = scanned.Find(n->Name, true);
+        THash::ScanBuckets = false;
+        const THashNode* viaIndex = indexed.Find(n->Name, true);
+        ASSERT_NE(viaScan, nullptr);
+        ASSERT_NE(viaIndex, nullptr);
+        EXPECT_EQ(viaIndex->Name, viaScan->Name);
+    }
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "n" + std::to_string(i);
+        EXPECT_EQ(indexed.FindExact(name) != nullptr, scanned.FindExact(name) != nullptr) << name;
+    }
+}
+
+TEST(THash, GenerationMovesWithNamesNotValues)
+{
+    THash h;
+    const uint64_t g0 = h.Generation();
+    h.Add(Var("a", "1"));
+    const uint64_t g1 = h.Generation();
+    EXPECT_NE(g1, g0);
+    h.FindExact("a")->Value = "2";
+    EXPECT_EQ(h.Generation(), g1);
+    h.Add(Var("a", "3"));   // another node under the same name
+    const uint64_t g2 = h.Generation();
+    EXPECT_NE(g2, g1);
+    EXPECT_EQ(h.Remove("nothing", true), -1);
+    EXPECT_EQ(h.Generation(), g2);
+    h.Remove("a", false);
+    EXPECT_NE(h.Generation(), g2);
+    EXPECT_EQ(h.FindExact("a"), nullptr);
 }
 
 TEST(THashNode, CreateVariableAndCopyFrom)

@@ -232,3 +232,32 @@ TEST(RegexTest, InvalidShiftJisBytesSurvive)
 }
 
 }   // namespace
+
+namespace {
+
+// Global replace and split over a long subject of two-byte characters: every match
+// after the first runs on the subject already checked, and empty matches step one
+// whole character at a time.
+TEST(RegexTest, LongSubjectsReplaceAndSplitWhole)
+{
+    std::string subject, replaced, stepped = "-";
+    for (int i = 0; i < 3000; ++i) {
+        subject += "漢a字";
+        replaced += "漢b字";
+        stepped += "漢-a-字-";
+    }
+    TBRegExp re;
+    std::string out;
+    EXPECT_EQ(re.Subst("s/a/b/g", subject, out), 3000);
+    EXPECT_EQ(out, replaced);
+    EXPECT_EQ(re.Subst("s/x*/-/g", subject, out), 3 * 3000 + 1);
+    EXPECT_EQ(out, stepped);
+    std::vector<std::string> pieces;
+    EXPECT_EQ(re.Split("m/a/", subject, 100000, pieces), 3001);
+    ASSERT_EQ(pieces.size(), 3001u);
+    EXPECT_EQ(pieces.front(), "漢");
+    EXPECT_EQ(pieces[1], "字漢");
+    EXPECT_EQ(pieces.back(), "字");
+}
+
+}   // namespace

@@ -207,6 +207,31 @@ TEST(TRunControlStack, NestedLevelsUnwindInOrder)
     EXPECT_EQ(Bodies(s), "L0|");
 }
 
+// Levels left are kept for their storage and handed out again: a new level still
+// starts empty, and the saved file names read back as they were stored.
+TEST(TRunControlStack, ReusedLevelsStartEmpty)
+{
+    TRunControlStack s;
+    s.Push(Entry(rcCall, "base"));
+    for (int round = 0; round < 5; ++round) {
+        s.EnterLevel();
+        EXPECT_EQ(s.Count(), 0u) << round;
+        EXPECT_EQ(s.BodyLimit(), nullptr);
+        s.Push(Entry(rcTimes, "r" + std::to_string(round)));
+        s.EnterLevel();
+        EXPECT_EQ(s.Count(), 0u) << round;
+        s.Push(Entry(rcCall, "deep"));
+        s.LeaveLevel();
+        EXPECT_EQ(Bodies(s), "r" + std::to_string(round) + "|");
+        EXPECT_EQ(s.Top()->SavedFileName, "filer" + std::to_string(round));
+        s.LeaveLevel();
+    }
+    EXPECT_EQ(Bodies(s), "base|");
+    EXPECT_EQ(s.Top()->SavedFileName.Text(), "filebase");
+    TRunControl unnamed;
+    EXPECT_EQ(unnamed.SavedFileName.Text(), "");
+}
+
 TEST(TRunControlStack, ClearAllEmptiesEverySavedLevel)
 {
     TRunControlStack s;

@@ -9,6 +9,7 @@
 
 #include "core/codec.h"
 #include "core/sjis.h"
+#include "core/walker_mode.h"
 
 namespace {
 
@@ -295,11 +296,18 @@ struct TBRegExp::TCompiled {
             pcre2_code_free(Code);
     }
 
-    // Runs one match from `start`; false when there is none. Limits raise.
-    bool Exec(const std::string& subject, size_t start, uint32_t options)
+    // Runs one match from `start`; false when there is none. Limits raise. The first
+    // call on a subject validates its UTF-8 (`validated` false); the later calls on
+    // the same subject skip the check, which would otherwise walk the whole subject
+    // every time and make a replace-all quadratic.
+    bool Exec(const std::string& subject, size_t start, uint32_t options, bool& validated)
     {
+        if (validated && !ReferenceWalker())
+            options |= PCRE2_NO_UTF_CHECK;
         int rc = pcre2_match(Code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start, options, Data,
                              Context);
+        if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH)
+            validated = true;
         if (rc == PCRE2_ERROR_NOMATCH)
             return false;
         if (rc < 0)
@@ -427,7 +435,8 @@ int TBRegExp::Match(std::string_view expr, std::string_view subject, std::vector
     groups.clear();
     TCompiled& c = Compile(expr, 'm');
     const std::string subj = SjisToUtf8(subject);
-    if (!c.Exec(subj, 0, 0))
+    bool validated = false;
+    if (!c.Exec(subj, 0, 0, validated))
         return 0;
     for (int g = 0; g <= c.Groups; ++g)
         groups.push_back(c.GroupText(subj, g));
@@ -442,8 +451,9 @@ int TBRegExp::Subst(std::string_view expr, std::string_view subject, std::string
     size_t pos = 0, copied = 0;
     uint32_t options = 0;
     int count = 0;
+    bool validated = false;
     while (pos <= subj.size()) {
-        if (!c.Exec(subj, pos, options)) {
+        if (!c.Exec(subj, pos, options, validated)) {
             if (options == 0 || pos >= subj.size())
                 break;
             // No non-empty match where the last empty one was: step one character on.
@@ -491,12 +501,13 @@ int TBRegExp::Split(std::string_view expr, std::string_view subject, int limit, 
     const std::string subj = SjisToUtf8(subject);
     size_t s = 0;
     int loops = limit - 1;
+    bool validated = false;
     while (s < subj.size() && loops-- > 0) {
         // The piece separator must end beyond the piece start: an empty match right
         // there is passed over.
-        if (!c.Exec(subj, s, 0))
+        if (!c.Exec(subj, s, 0, validated))
             break;
-        if (c.Ov()[1] <= s && !c.Exec(subj, s, PCRE2_NOTEMPTY_ATSTART))
+        if (c.Ov()[1] <= s && !c.Exec(subj, s, PCRE2_NOTEMPTY_ATSTART, validated))
             break;
         const PCRE2_SIZE* ov = c.Ov();
         pieces.push_back(Utf8ToSjis(std::string_view(subj).substr(s, ov[0] - s)));

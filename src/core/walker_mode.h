@@ -1,0 +1,16 @@
+// Which walker runs a program. The fast paths (the word table's name index, found
+// block ends, the regex subject checked once, …) give the same results as reading
+// everything again from the text; the reference walker takes the slow paths so the
+// two can be compared byte for byte. PORUKANA_REFERENCE_WALKER=1 selects it.
+#pragma once
+#include <cstdlib>
+#include <cstring>
+
+inline bool ReferenceWalker()
+{
+    static const bool on = [] {
+        const char* v = std::getenv("PORUKANA_REFERENCE_WALKER");
+        return v && *v && std::strcmp(v, "0") != 0;
+    }();
+    return on;
+}
