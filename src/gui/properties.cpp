@@ -267,8 +267,21 @@ void SetHeight(TPropCall& c, const std::string& value)
     }
 }
 
-void SetPosition(TPropCall& c, const std::string& value)
+// The text of a coordinate pair or rectangle: a list in parentheses is read as it
+// was written, each element evaluated on its own (evaluated whole, "(0,0,420,380)"
+// would be one calculation and give only its first number); anything else (a
+// variable, a literal, a property reading) is evaluated first.
+std::string PlacementText(TPropCall& c, const std::string& raw)
 {
+    const std::string t = Trim(raw);
+    if (t.size() >= 2 && t.front() == '(' && t.back() == ')')
+        return t;
+    return c.St.EvaluateValue(t);
+}
+
+void SetPosition(TPropCall& c, const std::string& raw)
+{
+    const std::string value = PlacementText(c, raw);
     if (c.Menu())
         c.NotDefined();
     int32_t x = 0, y = 0;
@@ -278,8 +291,9 @@ void SetPosition(TPropCall& c, const std::string& value)
 }
 
 // "(x1,y1,x2,y2)": place and size at once; a control moves the layout cursor below it.
-void SetSize(TPropCall& c, const std::string& value)
+void SetSize(TPropCall& c, const std::string& raw)
 {
+    const std::string value = PlacementText(c, raw);
     if (c.Menu())
         c.NotDefined();
     std::vector<long double> v;
@@ -911,7 +925,7 @@ const TPropEntry kProps[pPropCount] = {
     {"編集", GetEditable, SetEditable, kKept},
     {"透過処理", GetTransparent, SetStretchTransparent, kKept},
     {"背景色", GetBackColour, SetBackColour, kValue},
-    {"サイズ", GetSize, SetSize, kValue},
+    {"サイズ", GetSize, SetSize, kRaw},
     {"名前", GetName, nullptr, kReadOnly},
     {"スクロールバー", GetScrollBars, SetScrollBars, kValue},
     {"フォント書体", GetFontFace, SetFont, kValue},
@@ -937,7 +951,7 @@ const TPropEntry kProps[pPropCount] = {
     {"スタイル", GetStyle, SetStyle, kValue},
     {"W", GetWidth, SetWidth, kValue},
     {"H", GetHeight, SetHeight, kValue},
-    {"位置", GetPosition, SetPosition, kValue},
+    {"位置", GetPosition, SetPosition, kRaw},
     {"列", GetColumnRow, SetColumnRow, kValue},
     {"行", GetColumnRow, SetColumnRow, kValue},
     {"ソート", nullptr, SetSort, kValue},

@@ -289,6 +289,22 @@ TEST(Properties, GeometryAndTheLayoutCursor)
     EXPECT_EQ(f.LastError(), "座標の指定エラー。引数が多すぎます。\"1\r\n2\r\n3\r\n4\r\n5\r\n\"");
 }
 
+// A list in parentheses, written bare, is a rectangle or a pair: each element is an
+// expression of its own (evaluated whole it would be the first number only, and the
+// main window would get a size of 0 x 0 and vanish from the screen).
+TEST(Properties, BarePlacementListsKeepEveryNumber)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("W=400\r\n母艦の、サイズは、(0,0,W+20,380)\r\nA=母艦の、サイズ\r\n"
+                      "B1ボタンを、作る\r\nB1ボタンの、位置は、(30,40)\r\nP=B1ボタンの、位置\r\n"
+                      "R=「(5,6,105,56)」\r\nB1ボタンの、サイズは、R\r\nQ=B1ボタンの、サイズ\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.window.Surface()->width(), 420);
+    EXPECT_EQ(f.window.Surface()->height(), 380);
+    EXPECT_EQ(f.Var("P"), "(30,40)");
+    EXPECT_EQ(f.Var("Q"), "(5,6,105,56)");
+}
+
 TEST(Properties, Messages)
 {
     struct Row {
