@@ -474,9 +474,13 @@ void SetColumnRow(TPropCall& c, const std::string& value)
     m->ensureCursorVisible();
 }
 
+// 1 on, 2 hiragana, 3 katakana, 4 half-width katakana; any other number is off.
 std::string GetIme(TPropCall& c)
 {
-    return c.Ops.HasSelection ? Num(IntOr(c.Word->Value, 0)) : "0";
+    if (!c.Ops.HasSelection)
+        return "0";
+    const long long mode = LenientNumber(c.Word->Value);
+    return mode >= 1 && mode <= 4 ? Num(static_cast<int>(mode)) : "0";
 }
 
 // Linux input methods have no per-widget mode; the number is kept in the word.
@@ -810,6 +814,7 @@ void SetSort(TPropCall& c, const std::string& value)
     if (c.Kind == okList)
         static_cast<QListWidget*>(c.W)->setSortingEnabled(on);
     else if (c.Kind == okCombo) {
+        c.W->setProperty("poruSorted", on);   // SetComboItems sorts again
         if (on)
             static_cast<QComboBox*>(c.W)->model()->sort(0);
     } else if (c.Kind == okGrid)
@@ -1043,7 +1048,8 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
 
 namespace {
 
-THashNode* ObjectWordOf(TPoruBase& st, std::string name)
+// `forSetting`: 設定 names a missing word as an object that was not created.
+THashNode* ObjectWordOf(TPoruBase& st, std::string name, bool forSetting = false)
 {
     name = Trim(name);
     if (!name.empty() && (name.front() == '"' || name.front() == '`'))
@@ -1052,6 +1058,8 @@ THashNode* ObjectWordOf(TPoruBase& st, std::string name)
     if (w && w->Kind == wkVariable)
         if (THashNode* other = st.Words.FindExact(w->Value); other && other->Kind == wkObject)
             w = other;
+    if (!w && forSetting)
+        st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));
     if (!w)
         st.Error(J("単語\"") + name + J("\"は、定義されていません。"));
     if (w->Kind != wkObject)
@@ -1065,7 +1073,7 @@ void cmdSet(TPoruBase& st)
     const std::string value = st.PopRaw();
     const std::string prop = Trim(st.PopText());
     const std::string obj = st.PopRaw();
-    SetProperty(st, ObjectWordOf(st, obj), prop, value);
+    SetProperty(st, ObjectWordOf(st, obj, true), prop, value);
 }
 
 // 得る: object の, property を, variable に.

@@ -305,6 +305,23 @@ TEST(Properties, BarePlacementListsKeepEveryNumber)
     EXPECT_EQ(f.Var("Q"), "(5,6,105,56)");
 }
 
+TEST(Properties, ComboItemsImeAndSettingAMissingObject)
+{
+    TObjFixture f;
+    ASSERT_TRUE(
+        f.Run("C1コンボを、作る\r\nC1コンボの、アイテムは、「梨\r\n柿」\r\nV=C1コンボの、値\r\n"
+              "C2コンボを、作る\r\nC2コンボの、ソートは、1\r\nC2コンボの、アイテムは、「c\r\na\r\nb」\r\n"
+              "I=C2コンボの、アイテム\r\nE1エディタを、作る\r\nE1エディタの、IMEは、7\r\nM=E1エディタの、IME\r\n"
+              "E1エディタの、IMEは、3\r\nN=E1エディタの、IME\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("V"), "-1");   // nothing selected, as in a リスト
+    EXPECT_EQ(f.Var("I"), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(f.Var("M"), "0");   // 7 is no mode: off
+    EXPECT_EQ(f.Var("N"), "3");
+    EXPECT_FALSE(f.Run("無い部品の、テキストを、「x」に、設定\r\n"));
+    EXPECT_EQ(f.LastError(), "オブジェクト\"無い部品\"は、作成されていません。");
+}
+
 TEST(Properties, Messages)
 {
     struct Row {
