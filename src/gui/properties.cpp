@@ -597,9 +597,17 @@ void SetAnime(TPropCall& c, const std::string& value)
 constexpr auto GetBackColour = ReadByKind<&TKindOps::BackColour>;
 constexpr auto SetBackColour = SetByKind<&TKindOps::SetBackColour>;
 
+// The face as the script named it (ＭＳ ゴシック), not the installed face that stands in
+// for it (IPAGothic), while the control still shows that stand-in.
 std::string GetFontFace(TPropCall& c)
 {
-    return c.Text(c.Ops.HasFont ? QStringToSjis(c.W->font().family()) : std::string());
+    if (!c.Ops.HasFont)
+        return c.Text(std::string());
+    const QString family = c.W->font().family();
+    const QString named = c.W->property("poruFace").toString();
+    if (!named.isEmpty() && MapFaceName(named) == family)
+        return c.Text(QStringToSjis(named));
+    return c.Text(QStringToSjis(family));
 }
 
 std::string GetFontSize(TPropCall& c)
@@ -621,6 +629,7 @@ void SetFont(TPropCall& c, const std::string& value)
     if (c.Code == pFontFace) {
         const TFontDesc desc = ParseFontText(SjisToQString(value), InstalledFaces());
         w->setFont(FontFromDesc(desc, IntOr(SystemWordValue(c.St, "文字サイズ"), 12)));
+        w->setProperty("poruFace", desc.Face);
     } else if (c.Code == pFontSize) {
         QFont f = w->font();
         f.setPointSize(std::max(1, IntOr(value, 9)));

@@ -41,8 +41,7 @@ long PidOf(Display* d, Window w)
     unsigned long count, after;
     unsigned char* data = nullptr;
     long pid = -1;
-    if (XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-            Success &&
+    if (XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
         data) {
         if (count == 1 && format == 32)
             pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
@@ -156,7 +155,8 @@ int Grab(Display* d, Window w, const char* file)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: display_probe find PID [TIMEOUT_MS] | list PID | close ID | grab ID|root FILE.png\n");
+        std::fprintf(stderr,
+                     "usage: display_probe find PID [TIMEOUT_MS] | list PID | close ID | grab ID|root FILE.png\n");
         return 2;
     }
     // Windows come and go while the tree is walked: an error about one that has gone

@@ -30,7 +30,7 @@ TEST(BusyClose, CloseRequestRunsTheCloseLabelBetweenTwoStatements)
     });
     f.Run(kBusy);
     EXPECT_FALSE(labelRanInsideClose);
-    EXPECT_EQ(f.Var("閉じた"), "1");   // once, for two requests
+    EXPECT_EQ(f.Var("閉じた"), "1");      // once, for two requests
     EXPECT_EQ(f.Var("完了"), "<none>");   // the loop did not finish
     EXPECT_TRUE(f.st.Stopping);
     EXPECT_TRUE(f.window.IsClosed());
@@ -60,7 +60,8 @@ TEST(BusyClose, StopSignalGivesUpAnOpenDialog)
         gStopSignal = SIGINT;
         StopForSignal(f.st);
     });
-    f.Run("閉じるに、終了処理設定\r\n閉じた=0\r\n「箱」と、言う\r\n後=1\r\n待機\r\n*閉じる\r\n閉じた=閉じた+1\r\n戻る\r\n");
+    f.Run("閉じるに、終了処理設定\r\n閉じた=0\r\n「箱」と、言う\r\n後=1\r\n待機\r\n*閉じる\r\n閉じた=閉じた+"
+          "1\r\n戻る\r\n");
     gStopSignal = 0;
     SetInteractiveDialogs(false);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -322,6 +322,23 @@ TEST(Properties, ComboItemsImeAndSettingAMissingObject)
     EXPECT_EQ(f.LastError(), "オブジェクト\"無い部品\"は、作成されていません。");
 }
 
+TEST(Properties, FontFaceAsNamedAndTheMainWindowsFrame)
+{
+    TObjFixture f;
+    f.window.show();
+    ASSERT_TRUE(f.Run("B1ボタンを、作る\r\nB1ボタンの、フォント書体は、「ＭＳ 明朝」\r\nF=B1ボタンの、フォント書体\r\n"
+                      "枠固定に、母艦スタイル設定\r\nS1=母艦の、スタイル\r\n母艦元のサイズ\r\nS2=母艦の、スタイル\r\n"
+                      "ダイアログスタイルに、母艦スタイル設定\r\nS3=母艦の、スタイル\r\n母艦全画面化\r\n"
+                      "S4=母艦の、スタイル\r\nP=母艦の、位置\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("F"), "ＭＳ 明朝");
+    EXPECT_EQ(f.Var("S1"), "1");
+    EXPECT_EQ(f.Var("S2"), "2");
+    EXPECT_EQ(f.Var("S3"), "3");
+    EXPECT_EQ(f.Var("S4"), "0");
+    EXPECT_EQ(f.Var("P"), "(0,0)");
+}
+
 TEST(Properties, Messages)
 {
     struct Row {
