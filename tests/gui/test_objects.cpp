@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -337,6 +340,36 @@ TEST(Properties, FontFaceAsNamedAndTheMainWindowsFrame)
     EXPECT_EQ(f.Var("S3"), "3");
     EXPECT_EQ(f.Var("S4"), "0");
     EXPECT_EQ(f.Var("P"), "(0,0)");
+}
+
+// 画像 loads through the picture loader: its messages, the clipboard, no object.
+TEST(Properties, PictureThroughThePictureLoader)
+{
+    TObjFixture f;
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(red);
+    ASSERT_TRUE(f.Run("I1イメージを、作る\r\nB1ボタンを、作る\r\nI1イメージの、画像は、「クリップボード」\r\n"
+                      "I1イメージの、画像は、「無い名前」\r\n"))
+        << f.Errors();
+    // The clipboard's picture was shown; the name of no object then gave an empty one.
+    EXPECT_TRUE(ObjectCanvas(f.st, f.Record("I1イメージ"))->isNull());
+    ASSERT_TRUE(f.Run("I1イメージの、画像は、「クリップボード」\r\n")) << f.Errors();
+    const QImage* shown = ObjectCanvas(f.st, f.Record("I1イメージ"));
+    ASSERT_FALSE(shown->isNull());
+    EXPECT_EQ(shown->pixel(1, 1), QColor(Qt::red).rgb());
+    const struct {
+        const char* value;
+        const char* message;
+    } rows[] = {
+        {"「a.xyz」", "\"a.xyz\"が読込めません。未対応のファイル形式です。"},
+        {"「/nonexistent/a.png」", "画像ファイル\"/nonexistent/a.png\"が読込めません。"},
+        {"「B1ボタン」", "画像として、\"B1ボタン\"を読み込めません。"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_FALSE(f.Run(std::string("I1イメージの、画像は、") + r.value + "\r\n")) << r.value;
+        EXPECT_EQ(f.LastError(), r.message);
+    }
 }
 
 TEST(Properties, Messages)
