@@ -6,7 +6,7 @@
 // the run once the event loop is up and lives on in the event loop until the main
 // window closes.
 // Exit status: 0 normal end, 1 stopped after an error, 2 no program or a start-up
-// failure.
+// failure, 130 after SIGINT and 143 after SIGTERM.
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -25,6 +25,7 @@
 #include "core/error.h"
 #include "gui/gui_host.h"
 #include "gui/main_window.h"
+#include "gui/objects.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
 #include "interp/startup.h"
@@ -128,27 +129,32 @@ void WriteStartFailure(const std::string& sjisText)
 
 int gSignalPipe[2] = {-1, -1};
 
-void OnTerminateSignal(int)
+// SIGINT and SIGTERM end the program: the handler notes the signal (which the run
+// loop's pulse reads while a script is busy) and wakes the event loop through a
+// socket (for an idle program or one waiting in a dialog); either way the close
+// label runs once and the window goes. A second signal ends the process at once.
+void OnTerminateSignal(int sig)
 {
+    if (gStopSignal) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    gStopSignal = sig;
     char c = 1;
     [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
 }
 
-// SIGINT and SIGTERM close the main window the normal way (close label, temporary
-// files removed); a second signal while the window refuses to close ends the loop.
-void RouteTerminateSignals(TMainWindow& window)
+void RouteTerminateSignals(TMainWindow& window, TPoruBase& st)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        static int received = 0;
+    TPoruBase* sp = &st;
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [sp] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(gSignalPipe[0], &c, 1);
-        if (++received > 1)
-            QCoreApplication::exit(1);
-        else
-            window.RequestClose();
+        StopForSignal(*sp);
     });
     struct sigaction sa {};
     sa.sa_handler = OnTerminateSignal;
@@ -189,7 +195,7 @@ int main(int argc, char* argv[])
     TGuiHost host(&window, st);
     st.Host = &host;
     window.SetClosedHandler([] { QCoreApplication::quit(); });
-    RouteTerminateSignals(window);
+    RouteTerminateSignals(window, st);
 
     const TStartResult start = PrepareStartFromArgv(st, argc, argv);
     if (!start.HasProgram) {
@@ -216,5 +222,8 @@ int main(int argc, char* argv[])
     // dialogs can open; when it ends the window stays until it is closed.
     QTimer::singleShot(0, &window, [&st] { st.RunProgram(); });
     app.exec();
+    // After SIGINT or SIGTERM: 128 + the signal's number, as a shell reports it.
+    if (gStopSignal)
+        return 128 + gStopSignal;
     return st.StoppedByError ? 1 : 0;
 }

@@ -22,6 +22,9 @@ packages=(
   pulseaudio pulseaudio-utils gstreamer1.0-tools
   # tests: a virtual display and PDF checks; a window manager for the key tests
   xvfb xauth poppler-utils openbox
+  # the real-display tests: fonts for the font cache (fc-list), xwininfo and xprop to
+  # look at windows by hand
+  fontconfig x11-utils
   # network commands: certificates for HTTPS; local FTP and SMTP servers for the
   # tests; curl(1) beside the download benchmark
   ca-certificates python3-pyftpdlib python3-aiosmtpd curl

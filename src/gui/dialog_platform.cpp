@@ -10,10 +10,12 @@
 #include "gui/dialog_forms.h"
 #include "gui/text_font.h"
 
-int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel)
+int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel, const QFont* font)
 {
     QMessageBox box(QMessageBox::Question, DialogTitle(), text, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
+    if (font)
+        box.setFont(*font);
     QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
     QPushButton* cancel = withCancel ? box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole) : nullptr;

@@ -11,8 +11,9 @@
 class QWidget;
 
 // 1 for はい, 0 for いいえ, 2 for キャンセル (withCancel). Escape and the close box
-// answer いいえ, or キャンセル when it is offered.
-int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel);
+// answer いいえ, or キャンセル when it is offered. `font`: the text font of the window
+// (as in 言う's box) instead of the toolkit's smaller default.
+int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel, const QFont* font = nullptr);
 
 // A colour R + 256 G + 65536 B; `colour` gives the starting colour.
 bool PickColour(QWidget* parent, int32_t& colour);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+
+#include <csignal>
 
 #include "core/codec.h"
 #include "core/hash.h"
@@ -394,12 +397,44 @@ void DeliverDroppedFiles(TPoruBase& st, int id, const std::vector<std::string>& 
 // ---- responsiveness while the interpreter is busy ------------------------------------------
 
 extern bool gInBusyPulse;
+volatile std::sig_atomic_t gStopSignal = 0;
 
 namespace {
 
+bool IsUserInput(QEvent::Type t)
+{
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// While the busy pulse processes events, the user's clicks and keys are dropped: a
+// handler may run only where the event interruption allows. Everything else (paints,
+// resizes, the close request of the window manager) goes through.
+class TBusyInputGate : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* e) override { return gInBusyPulse && IsUserInput(e->type()); }
+};
+
 // Called by the run loop every few hundred statements: every 30 ms it lets the
-// window repaint and take a close request, without delivering user input (which
-// would run script handlers at other moments than the event interruption allows).
+// window repaint and take a close request (which then runs here, between two
+// statements), and a stop signal ends the program here.
 void BusyPulse(TPoruBase& st)
 {
     static QElapsedTimer clock;
@@ -407,12 +442,18 @@ void BusyPulse(TPoruBase& st)
         clock.start();
         return;
     }
-    if (clock.elapsed() < 30)
+    if (clock.elapsed() < 30 && !gStopSignal)
         return;
     clock.restart();
     gInBusyPulse = true;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
     gInBusyPulse = false;
+    if (gStopSignal) {
+        StopForSignal(st);
+        return;
+    }
+    if (TMainWindow* w = HostWindowOf(st); w && w->TakePendingClose())
+        w->RequestClose();
 }
 
 }   // namespace
@@ -422,4 +463,41 @@ extern void (*gRunLoopPulse)(TPoruBase&);
 void InstallBusyPump(TPoruBase& st)
 {
     gRunLoopPulse = BusyPulse;
+    static TBusyInputGate* gate = nullptr;
+    if (!gate && qApp) {
+        gate = new TBusyInputGate(qApp);
+        qApp->installEventFilter(gate);
+    }
+}
+
+void StopForSignal(TPoruBase& st)
+{
+    // Once only: a second call (from a close label that processes events) finds the
+    // window being closed.
+    static bool inside = false;
+    TMainWindow* w = HostWindowOf(st);
+    if (inside || (w && w->IsClosed()))
+        return;
+    inside = true;
+    // The dialogs that wait for the user give up (innermost first).
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            modal->hide();
+    }
+    // The close label runs once; then the window goes, whatever the label decided.
+    if (w)
+        w->RequestClose();
+    st.Stopping = true;
+    st.Cursor = nullptr;
+    if (w)
+        w->ForceClose();
+    inside = false;
+    QCoreApplication::quit();
 }

@@ -113,11 +113,12 @@ bool TGuiHost::AskText(TPoruBase& st, const std::string& message, const std::str
     return true;
 }
 
-int TGuiHost::AskQuestion(TPoruBase&, const std::string& message, bool withCancel)
+int TGuiHost::AskQuestion(TPoruBase& st, const std::string& message, bool withCancel)
 {
     if (DialogsScripted())
         return Scripted([&](TLineDialogs& d) { return d.AskQuestion(message, withCancel); });
-    return AskQuestionBox(window_, MessageText(message), withCancel);
+    const QFont font = CurrentTextFont(st);
+    return AskQuestionBox(window_, MessageText(message), withCancel, &font);
 }
 
 bool TGuiHost::ChooseFromList(TPoruBase& st, const std::string& message, const std::vector<std::string>& items,

@@ -525,6 +525,11 @@ void SetComboItems(TPoruBase&, TObjNode* rec, const std::string& value)
     const QString keep = c->currentText();
     c->clear();
     c->addItems(SplitItemLines(value));
+    // The new items leave nothing selected (Qt would select the first one), and a
+    // sorted combo keeps them in order.
+    c->setCurrentIndex(-1);
+    if (c->property("poruSorted").toBool())
+        c->model()->sort(0);
     c->setEditText(keep);
 }
 

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScreen>
 
+extern bool gInBusyPulse;
+
 TDrawSurface::TDrawSurface(QWidget* parent) : QWidget(parent)
 {
     colour_ = palette().color(QPalette::Button);
@@ -85,10 +87,27 @@ bool TMainWindow::RequestClose()
     return true;
 }
 
+void TMainWindow::ForceClose()
+{
+    if (closed_)
+        return;
+    approved_ = true;
+    close();
+    Finish();
+}
+
 void TMainWindow::closeEvent(QCloseEvent* event)
 {
     if (closed_) {
         event->accept();
+        return;
+    }
+    if (!approved_ && gInBusyPulse) {
+        // The interpreter is between two statements of a long computation: the close
+        // handler (and its close label) runs when the pulse has finished processing
+        // events, not inside that processing.
+        closePending_ = true;
+        event->ignore();
         return;
     }
     if (!approved_ && !AskCloseHandler()) {

@@ -56,6 +56,16 @@ public:
     // the window closed.
     bool RequestClose();
     bool IsClosed() const { return closed_; }
+    // A close request that came while the interpreter was busy waits for the run
+    // loop's pulse, which takes it here (true once per request).
+    bool TakePendingClose()
+    {
+        const bool pending = closePending_;
+        closePending_ = false;
+        return pending;
+    }
+    // Closes the window whatever the close handler says (after a stop signal).
+    void ForceClose();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,7 +78,8 @@ private:
     std::function<void()> resizedHandler_;
     bool approved_ = false;   // the close handler already agreed to this close
     bool closed_ = false;
-    bool asking_ = false;   // the close handler is running (it may process events)
+    bool asking_ = false;         // the close handler is running (it may process events)
+    bool closePending_ = false;   // a close request waits for the run loop's pulse
     bool AskCloseHandler();
     void Finish();
 };

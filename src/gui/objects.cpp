@@ -36,6 +36,7 @@
 #include "gui/kinds.h"
 #include "gui/main_window.h"
 #include "gui/objects_internal.h"
+#include "gui/picture.h"
 #include "gui/tedit.h"
 #include "gui/text_font.h"
 #include "gui/text_layout.h"
@@ -286,9 +287,12 @@ QImage LoadPictureFile(TPoruBase& st, const std::string& file)
     return img;
 }
 
+// Through the picture loader: files by format, クリップボード, other objects' pictures;
+// an empty name or the name of no object gives an empty picture.
 void LoadPictureInto(TPoruBase& st, TObjNode* rec, const std::string& file)
 {
-    const QImage img = LoadPictureFile(st, file);
+    const std::string name = Trim(file);
+    const QImage img = name.empty() ? QImage() : LoadPicture(st, name);
     if (const TKindOps& ops = KindOps(rec->ClassCode); ops.ShowPicture)
         ops.ShowPicture(rec, img);
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <csignal>
 #include <string>
 
 class TPoruBase;
@@ -87,3 +88,11 @@ std::string SystemWordValue(TPoruBase& st, const char* utf8Name);
 
 // Turns on periodic painting and close processing while the interpreter is busy.
 void InstallBusyPump(TPoruBase& st);
+
+// The number of the signal (SIGINT, SIGTERM) that asked the program to stop, 0 while
+// none did; set by the signal handler of the window program.
+extern volatile std::sig_atomic_t gStopSignal;
+// Ends the program after a stop signal: the dialogs that wait for the user give up,
+// the close label runs once, then the window closes whatever the label decided and
+// the event loop ends. Called at the run loop's pulse and from the event loop.
+void StopForSignal(TPoruBase& st);

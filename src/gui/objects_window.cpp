@@ -160,9 +160,29 @@ void cmdMainMaximise(TPoruBase& st)
 {
     HostWindowOf(st)->showMaximized();
 }
+// The main window's frame: 0 none, 1 fixed, 2 sizeable, 3 dialog; kept for reading
+// スタイル back. A fixed frame keeps the current size.
+void SetMainFrame(TMainWindow* m, int style, Qt::WindowFlags extra = {})
+{
+    Qt::WindowFlags flags = Qt::Window;
+    if (style == 0)
+        flags |= Qt::FramelessWindowHint;
+    if (style == 3)
+        flags = Qt::Dialog;
+    m->setWindowFlags(flags | extra);
+    if (style == 1 || style == 3) {
+        m->setFixedSize(m->size());
+    } else {
+        m->setMinimumSize(0, 0);
+        m->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    m->setProperty("poruStyle", style);
+}
+
 void cmdMainMinimise(TPoruBase& st)
 {
     TMainWindow* m = HostWindowOf(st);
+    SetMainFrame(m, 2);
     m->showNormal();
     m->showMinimized();
 }
@@ -170,16 +190,18 @@ void cmdMainNormal(TPoruBase& st)
 {
     TMainWindow* m = HostWindowOf(st);
     m->unsetCursor();
-    m->setWindowFlags(Qt::Window);
+    SetMainFrame(m, 2);
     m->showNormal();
 }
 void cmdMainFullScreen(TPoruBase& st)
 {
     TMainWindow* m = HostWindowOf(st);
-    m->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    SetMainFrame(m, 0, Qt::WindowStaysOnTopHint);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     m->setGeometry(0, 0, screen.width(), screen.height());
-    m->showMaximized();
+    m->setWindowState(Qt::WindowMaximized);
+    m->show();
+    m->move(0, 0);
 }
 void cmdMainShow(TPoruBase& st)
 {
@@ -192,18 +214,7 @@ void cmdMainStyle(TPoruBase& st)
     const int style = ToIntOrDefault(TrimView(st.PopText()), 2);
     TMainWindow* m = HostWindowOf(st);
     const bool visible = m->isVisible();
-    Qt::WindowFlags flags = Qt::Window;
-    if (style == 0)
-        flags |= Qt::FramelessWindowHint;
-    if (style == 3)
-        flags = Qt::Dialog;
-    m->setWindowFlags(flags);
-    if (style == 1 || style == 3)
-        m->setFixedSize(m->size());
-    else {
-        m->setMinimumSize(0, 0);
-        m->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    }
+    SetMainFrame(m, style);
     if (visible)
         m->show();
 }

@@ -269,8 +269,21 @@ void SetHeight(TPropCall& c, const std::string& value)
     }
 }
 
-void SetPosition(TPropCall& c, const std::string& value)
+// The text of a coordinate pair or rectangle: a list in parentheses is read as it
+// was written, each element evaluated on its own (evaluated whole, "(0,0,420,380)"
+// would be one calculation and give only its first number); anything else (a
+// variable, a literal, a property reading) is evaluated first.
+std::string PlacementText(TPropCall& c, const std::string& raw)
 {
+    const std::string t = Trim(raw);
+    if (t.size() >= 2 && t.front() == '(' && t.back() == ')')
+        return t;
+    return c.St.EvaluateValue(t);
+}
+
+void SetPosition(TPropCall& c, const std::string& raw)
+{
+    const std::string value = PlacementText(c, raw);
     if (c.Menu())
         c.NotDefined();
     int32_t x = 0, y = 0;
@@ -280,8 +293,9 @@ void SetPosition(TPropCall& c, const std::string& value)
 }
 
 // "(x1,y1,x2,y2)": place and size at once; a control moves the layout cursor below it.
-void SetSize(TPropCall& c, const std::string& value)
+void SetSize(TPropCall& c, const std::string& raw)
 {
+    const std::string value = PlacementText(c, raw);
     if (c.Menu())
         c.NotDefined();
     std::vector<long double> v;
@@ -462,9 +476,13 @@ void SetColumnRow(TPropCall& c, const std::string& value)
     m->ensureCursorVisible();
 }
 
+// 1 on, 2 hiragana, 3 katakana, 4 half-width katakana; any other number is off.
 std::string GetIme(TPropCall& c)
 {
-    return c.Ops.HasSelection ? Num(IntOr(c.Word->Value, 0)) : "0";
+    if (!c.Ops.HasSelection)
+        return "0";
+    const long long mode = LenientNumber(c.Word->Value);
+    return mode >= 1 && mode <= 4 ? Num(static_cast<int>(mode)) : "0";
 }
 
 // Linux input methods have no per-widget mode; the number is kept in the word.
@@ -581,9 +599,17 @@ void SetAnime(TPropCall& c, const std::string& value)
 constexpr auto GetBackColour = ReadByKind<&TKindOps::BackColour>;
 constexpr auto SetBackColour = SetByKind<&TKindOps::SetBackColour>;
 
+// The face as the script named it (ＭＳ ゴシック), not the installed face that stands in
+// for it (IPAGothic), while the control still shows that stand-in.
 std::string GetFontFace(TPropCall& c)
 {
-    return c.Text(c.Ops.HasFont ? QStringToSjis(c.W->font().family()) : std::string());
+    if (!c.Ops.HasFont)
+        return c.Text(std::string());
+    const QString family = c.W->font().family();
+    const QString named = c.W->property("poruFace").toString();
+    if (!named.isEmpty() && MapFaceName(named) == family)
+        return c.Text(QStringToSjis(named));
+    return c.Text(QStringToSjis(family));
 }
 
 std::string GetFontSize(TPropCall& c)
@@ -605,6 +631,7 @@ void SetFont(TPropCall& c, const std::string& value)
     if (c.Code == pFontFace) {
         const TFontDesc desc = ParseFontText(SjisToQString(value), InstalledFaces());
         w->setFont(FontFromDesc(desc, IntOr(SystemWordValue(c.St, "文字サイズ"), 12)));
+        w->setProperty("poruFace", desc.Face);
     } else if (c.Code == pFontSize) {
         QFont f = w->font();
         f.setPointSize(std::max(1, IntOr(value, 9)));
@@ -798,6 +825,7 @@ void SetSort(TPropCall& c, const std::string& value)
     if (c.Kind == okList)
         static_cast<QListWidget*>(c.W)->setSortingEnabled(on);
     else if (c.Kind == okCombo) {
+        c.W->setProperty("poruSorted", on);   // SetComboItems sorts again
         if (on)
             static_cast<QComboBox*>(c.W)->model()->sort(0);
     } else if (c.Kind == okGrid)
@@ -913,7 +941,7 @@ constexpr TPropEntry kProps[pPropCount] = {
     {"編集", GetEditable, SetEditable, kKept},
     {"透過処理", GetTransparent, SetStretchTransparent, kKept},
     {"背景色", GetBackColour, SetBackColour, kValue},
-    {"サイズ", GetSize, SetSize, kValue},
+    {"サイズ", GetSize, SetSize, kRaw},
     {"名前", GetName, nullptr, kReadOnly},
     {"スクロールバー", GetScrollBars, SetScrollBars, kValue},
     {"フォント書体", GetFontFace, SetFont, kValue},
@@ -939,7 +967,7 @@ constexpr TPropEntry kProps[pPropCount] = {
     {"スタイル", GetStyle, SetStyle, kValue},
     {"W", GetWidth, SetWidth, kValue},
     {"H", GetHeight, SetHeight, kValue},
-    {"位置", GetPosition, SetPosition, kValue},
+    {"位置", GetPosition, SetPosition, kRaw},
     {"列", GetColumnRow, SetColumnRow, kValue},
     {"行", GetColumnRow, SetColumnRow, kValue},
     {"ソート", nullptr, SetSort, kValue},
@@ -1047,7 +1075,8 @@ void SetProperty(TPoruBase& st, THashNode* word, const std::string& propIn, cons
 
 namespace {
 
-THashNode* ObjectWordOf(TPoruBase& st, std::string name)
+// `forSetting`: 設定 names a missing word as an object that was not created.
+THashNode* ObjectWordOf(TPoruBase& st, std::string name, bool forSetting = false)
 {
     name = Trim(name);
     if (!name.empty() && (name.front() == '"' || name.front() == '`'))
@@ -1056,6 +1085,8 @@ THashNode* ObjectWordOf(TPoruBase& st, std::string name)
     if (w && w->Kind == wkVariable)
         if (THashNode* other = st.Words.FindExact(w->Value); other && other->Kind == wkObject)
             w = other;
+    if (!w && forSetting)
+        st.Error(J("オブジェクト\"") + name + J("\"は、作成されていません。"));
     if (!w)
         st.Error(J("単語\"") + name + J("\"は、定義されていません。"));
     if (w->Kind != wkObject)
@@ -1069,7 +1100,7 @@ void cmdSet(TPoruBase& st)
     const std::string value = st.PopRaw();
     const std::string prop = Trim(st.PopText());
     const std::string obj = st.PopRaw();
-    SetProperty(st, ObjectWordOf(st, obj), prop, value);
+    SetProperty(st, ObjectWordOf(st, obj, true), prop, value);
 }
 
 // 得る: object の, property を, variable に.

@@ -684,8 +684,13 @@ TEST(DialogCommandsInTheWindow, QuestionsChoicesButtonsMemo)
     TInteractive interactive;
     TObjFixture f;
     ASSERT_TRUE(f.Run("記録=「」\r\n")) << f.Errors();
-    WhenShown<QMessageBox>([](QMessageBox* b) { Button(b, "いいえ")->click(); });
-    ASSERT_TRUE(f.Run("「続けますか」と、二択\r\n記録=記録&それ\r\n")) << f.Errors();
+    int points = 0;
+    WhenShown<QMessageBox>([&](QMessageBox* b) {
+        points = b->font().pointSize();
+        Button(b, "いいえ")->click();
+    });
+    ASSERT_TRUE(f.Run("文字サイズ=15\r\n「続けますか」と、二択\r\n記録=記録&それ\r\n文字サイズ=12\r\n")) << f.Errors();
+    EXPECT_EQ(points, 15);   // the text font of the window, as in 言う's box
     WhenShown<QMessageBox>([](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); });
     ASSERT_TRUE(f.Run("「保存しますか」と、三択\r\n記録=記録&それ\r\n")) << f.Errors();
     WhenShown<TfrmPoruCombo>([](TfrmPoruCombo* d) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -287,6 +290,86 @@ TEST(Properties, GeometryAndTheLayoutCursor)
     EXPECT_EQ(f.Var("D"), "(10,78)");
     EXPECT_FALSE(f.Run("B1ボタンの、サイズは、「1,2,3,4,5」\r\n"));
     EXPECT_EQ(f.LastError(), "座標の指定エラー。引数が多すぎます。\"1\r\n2\r\n3\r\n4\r\n5\r\n\"");
+}
+
+// A list in parentheses, written bare, is a rectangle or a pair: each element is an
+// expression of its own (evaluated whole it would be the first number only, and the
+// main window would get a size of 0 x 0 and vanish from the screen).
+TEST(Properties, BarePlacementListsKeepEveryNumber)
+{
+    TObjFixture f;
+    ASSERT_TRUE(f.Run("W=400\r\n母艦の、サイズは、(0,0,W+20,380)\r\nA=母艦の、サイズ\r\n"
+                      "B1ボタンを、作る\r\nB1ボタンの、位置は、(30,40)\r\nP=B1ボタンの、位置\r\n"
+                      "R=「(5,6,105,56)」\r\nB1ボタンの、サイズは、R\r\nQ=B1ボタンの、サイズ\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.window.Surface()->width(), 420);
+    EXPECT_EQ(f.window.Surface()->height(), 380);
+    EXPECT_EQ(f.Var("P"), "(30,40)");
+    EXPECT_EQ(f.Var("Q"), "(5,6,105,56)");
+}
+
+TEST(Properties, ComboItemsImeAndSettingAMissingObject)
+{
+    TObjFixture f;
+    ASSERT_TRUE(
+        f.Run("C1コンボを、作る\r\nC1コンボの、アイテムは、「梨\r\n柿」\r\nV=C1コンボの、値\r\n"
+              "C2コンボを、作る\r\nC2コンボの、ソートは、1\r\nC2コンボの、アイテムは、「c\r\na\r\nb」\r\n"
+              "I=C2コンボの、アイテム\r\nE1エディタを、作る\r\nE1エディタの、IMEは、7\r\nM=E1エディタの、IME\r\n"
+              "E1エディタの、IMEは、3\r\nN=E1エディタの、IME\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("V"), "-1");   // nothing selected, as in a リスト
+    EXPECT_EQ(f.Var("I"), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(f.Var("M"), "0");   // 7 is no mode: off
+    EXPECT_EQ(f.Var("N"), "3");
+    EXPECT_FALSE(f.Run("無い部品の、テキストを、「x」に、設定\r\n"));
+    EXPECT_EQ(f.LastError(), "オブジェクト\"無い部品\"は、作成されていません。");
+}
+
+TEST(Properties, FontFaceAsNamedAndTheMainWindowsFrame)
+{
+    TObjFixture f;
+    f.window.show();
+    ASSERT_TRUE(f.Run("B1ボタンを、作る\r\nB1ボタンの、フォント書体は、「ＭＳ 明朝」\r\nF=B1ボタンの、フォント書体\r\n"
+                      "枠固定に、母艦スタイル設定\r\nS1=母艦の、スタイル\r\n母艦元のサイズ\r\nS2=母艦の、スタイル\r\n"
+                      "ダイアログスタイルに、母艦スタイル設定\r\nS3=母艦の、スタイル\r\n母艦全画面化\r\n"
+                      "S4=母艦の、スタイル\r\nP=母艦の、位置\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.Var("F"), "ＭＳ 明朝");
+    EXPECT_EQ(f.Var("S1"), "1");
+    EXPECT_EQ(f.Var("S2"), "2");
+    EXPECT_EQ(f.Var("S3"), "3");
+    EXPECT_EQ(f.Var("S4"), "0");
+    EXPECT_EQ(f.Var("P"), "(0,0)");
+}
+
+// 画像 loads through the picture loader: its messages, the clipboard, no object.
+TEST(Properties, PictureThroughThePictureLoader)
+{
+    TObjFixture f;
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(red);
+    ASSERT_TRUE(f.Run("I1イメージを、作る\r\nB1ボタンを、作る\r\nI1イメージの、画像は、「クリップボード」\r\n"
+                      "I1イメージの、画像は、「無い名前」\r\n"))
+        << f.Errors();
+    // The clipboard's picture was shown; the name of no object then gave an empty one.
+    EXPECT_TRUE(ObjectCanvas(f.st, f.Record("I1イメージ"))->isNull());
+    ASSERT_TRUE(f.Run("I1イメージの、画像は、「クリップボード」\r\n")) << f.Errors();
+    const QImage* shown = ObjectCanvas(f.st, f.Record("I1イメージ"));
+    ASSERT_FALSE(shown->isNull());
+    EXPECT_EQ(shown->pixel(1, 1), QColor(Qt::red).rgb());
+    const struct {
+        const char* value;
+        const char* message;
+    } rows[] = {
+        {"「a.xyz」", "\"a.xyz\"が読込めません。未対応のファイル形式です。"},
+        {"「/nonexistent/a.png」", "画像ファイル\"/nonexistent/a.png\"が読込めません。"},
+        {"「B1ボタン」", "画像として、\"B1ボタン\"を読み込めません。"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_FALSE(f.Run(std::string("I1イメージの、画像は、") + r.value + "\r\n")) << r.value;
+        EXPECT_EQ(f.LastError(), r.message);
+    }
 }
 
 TEST(Properties, Messages)
