@@ -1,5 +1,7 @@
 #include "gui/dialog_forms.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -95,6 +97,13 @@ QString MessageText(const std::string& sjis)
     return text;
 }
 
+int MessageBoxTitleWidth(const QString& title)
+{
+    // The title's text in the title bar's font, and room for the icon and the buttons
+    // a window manager puts beside it.
+    return QFontMetrics(QApplication::font()).horizontalAdvance(title) + 120;
+}
+
 // ---- TfrmMsgBox ------------------------------------------------------------------------
 
 TfrmMsgBox::TfrmMsgBox(QWidget* parent) : QDialog(parent, DialogFlags())
@@ -114,8 +123,14 @@ TfrmMsgBox::TfrmMsgBox(QWidget* parent) : QDialog(parent, DialogFlags())
 void TfrmMsgBox::Prepare(const QString& text, const QFont& font, const QColor& colour, int heightLimit)
 {
     SetLabel(lblMsg, text, font, colour);
-    const TMessageBoxGeometry g =
-        MessageBoxGeometry(lblMsg->width(), lblMsg->height(), kButtonW, kButtonH, heightLimit);
+    TMessageBoxGeometry g = MessageBoxGeometry(lblMsg->width(), lblMsg->height(), kButtonW, kButtonH, heightLimit);
+    // A box only as wide as a short message leaves the title bar no room, and window
+    // managers cut the title to "…": the box is at least as wide as its title needs.
+    const int titleW = MessageBoxTitleWidth(windowTitle());
+    if (g.ClientW < titleW) {
+        g.ClientW = titleW;
+        g.Button.X = (g.ClientW - g.Button.W) / 2;
+    }
     Place(lblMsg, g.Label);
     Place(btnOk, g.Button);
     setFixedSize(g.ClientW, g.ClientH);

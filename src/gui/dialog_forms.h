@@ -34,6 +34,9 @@ void ApplyImeState(QWidget* edit, int ime);
 QString MessageText(const std::string& sjis);
 
 // 言う: a message and an OK button; Enter, the button and Escape close it.
+// The narrowest 言う box that still shows `title` whole in its title bar.
+int MessageBoxTitleWidth(const QString& title);
+
 class TfrmMsgBox : public QDialog {
 public:
     explicit TfrmMsgBox(QWidget* parent = nullptr);

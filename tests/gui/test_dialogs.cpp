@@ -147,13 +147,17 @@ TEST(MessageBoxForm, Layout)
     EXPECT_EQ(dlg.lblMsg->font().pointSize(), 12);
     EXPECT_EQ(dlg.btnOk->text(), QStringLiteral("OK"));
     EXPECT_EQ(dlg.btnOk->y(), dlg.lblMsg->geometry().bottom() + 1 + 8);
-    EXPECT_EQ(dlg.width(), std::max(dlg.lblMsg->width() + 16, 100));
+    const int titleW = MessageBoxTitleWidth(dlg.windowTitle());
+    EXPECT_GT(titleW, 100);
+    EXPECT_EQ(dlg.width(), std::max({dlg.lblMsg->width() + 16, 100, titleW}));
     EXPECT_EQ(dlg.btnOk->x(), (dlg.width() - dlg.btnOk->width()) / 2);
     EXPECT_EQ(dlg.height(), dlg.btnOk->geometry().bottom() + 1 + 8);
     ExpectCentred(dlg);
 
+    // A short message: the box is as wide as its title needs, not 100 pixels.
     dlg.Prepare(QStringLiteral("a"), TestFont(), Qt::black, 500);
-    EXPECT_EQ(dlg.width(), 100);
+    EXPECT_EQ(dlg.width(), titleW);
+    EXPECT_EQ(dlg.btnOk->x(), (titleW - dlg.btnOk->width()) / 2);
     // A label taller than the limit: the button's top stays at the limit.
     dlg.Prepare(QStringLiteral("行\n").repeated(40), TestFont(), Qt::black, 120);
     EXPECT_GT(dlg.lblMsg->height(), 120);
