@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/codec.h"
+
 namespace langsvc {
 
 size_t Utf8Length(unsigned char lead)
@@ -108,21 +110,7 @@ size_t ColumnOfUtf16(std::string_view line, size_t units)
 
 void AppendUtf8(std::string& out, uint32_t cp)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    out += CodePointToUtf8(cp);
 }
 
 std::vector<std::string> SplitLines(std::string_view text)
