@@ -11,6 +11,23 @@
 
 namespace {
 
+// Copies the literal or parenthesised group that starts at p into `into` and moves
+// past it; false when it does not close (the sentence reader reports that).
+bool CopyLiteralOrGroup(const char*& p, std::string& into)
+{
+    const char* s = p;
+    try {
+        if (*p == '(')
+            ReadGroup(p);
+        else
+            ReadLiteral(p);
+    } catch (...) {
+        return false;
+    }
+    into.append(s, p);
+    return true;
+}
+
 // The words a run reads without looking them up as commands.
 const char* const kEventNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
                                    "マウス押した時", "マウス離した時", "キー押した時",
@@ -850,24 +867,9 @@ void TReader::CheckRightSide(const std::string& left, const std::string& right, 
             ++p;
             continue;
         }
-        if (IsQuote(*p)) {
-            const char* s = p;
-            try {
-                ReadLiteral(p);
-            } catch (...) {
+        if (IsQuote(*p) || *p == '(') {
+            if (!CopyLiteralOrGroup(p, part))
                 return;
-            }
-            part.append(s, p);
-            continue;
-        }
-        if (*p == '(') {
-            const char* s = p;
-            try {
-                ReadGroup(p);
-            } catch (...) {
-                return;
-            }
-            part.append(s, p);
             continue;
         }
         const size_t len = CharLen(p);
@@ -916,24 +918,9 @@ void TReader::CheckCall(const std::string& name, const std::string& inside, cons
     std::vector<std::string> arguments;
     std::string arg;
     while (*p) {
-        if (IsQuote(*p)) {
-            const char* s = p;
-            try {
-                ReadLiteral(p);
-            } catch (...) {
+        if (IsQuote(*p) || *p == '(') {
+            if (!CopyLiteralOrGroup(p, arg))
                 return;
-            }
-            arg.append(s, p);
-            continue;
-        }
-        if (*p == '(') {
-            const char* s = p;
-            try {
-                ReadGroup(p);
-            } catch (...) {
-                return;
-            }
-            arg.append(s, p);
             continue;
         }
         if (*p == ',') {
