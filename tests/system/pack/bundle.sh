@@ -109,7 +109,7 @@ echo \$? > "$work/window.code"
 if [ -n "$web" ]; then
     # The engine's helper processes must run from the unpacked bundle.
     ( for _ in \$(seq 50); do
-          ps -eo args | grep -q "^$work/tmp/porukana-[^ ]*/libexec/QtWebEngineProcess" && { echo yes > "$work/web.engine"; break; }
+          ps -eo args | grep -q -E "^$work/(tmp/porukana-|\\.cache/porukana/bundles/)[^ ]*/libexec/QtWebEngineProcess" && { echo yes > "$work/web.engine"; break; }
           sleep 0.1
       done ) &
     QT_QPA_PLATFORM=offscreen timeout 60 "$work/app/web" > "$work/web.out" 2> "$work/web.err"
@@ -140,7 +140,9 @@ check "no temporary folder left" test -z "$(ls -A "$TMPDIR")"
 # Each version is unpacked once into the user's cache, in private folders, and the
 # next start uses it as it is.
 cache=$work/.cache/porukana/bundles
-check "one cached version per program ($(ls -A "$cache" 2> /dev/null))" test "$(ls "$cache" | wc -l)" = 2
+programs=2
+[ -n "$web" ] && programs=3
+check "one cached version per program ($(ls -A "$cache" 2> /dev/null))" test "$(ls "$cache" | wc -l)" = $programs
 check "cache folders are private" test -z "$(find "$cache" -maxdepth 1 -type d ! -perm 700)"
 mark=$(ls -d "$cache"/*/bin/porukana-cli | head -1)
 before=$(stat -c %Y.%i "$mark")
