@@ -179,7 +179,7 @@ if command -v openbox > /dev/null; then
     sleep 1
     found=$("$probe" find "$pid" 5000)
     read -r id w h _ <<< "$found"
-    check "wm: kakeibo's window is 520 x 360 inside its frame (found: $found)" test "$w $h" = "520 360"
+    check "wm: kakeibo's window is 520 x 590 inside its frame (found: $found)" test "$w $h" = "520 590"
     "$probe" grab root "$shots/kakeibo-wm.png" > /dev/null
     "$probe" close "$id"
     finish "$pid" 5

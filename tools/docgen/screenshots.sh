@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 status=0
-for example in draw form; do
+for example in draw form kakeibo mole; do
   # A program whose text holds 母艦浮上 starts without showing its main window, so
   # the capturing program does not cover the example.
   cat > "$work/capture.prk" <<PRK
