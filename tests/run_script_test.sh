@@ -20,8 +20,9 @@ cd "$dir"
 timeout 50 "$cli" "$prk" "${args[@]}" < "$input" > "$work/stdout" 2> "$work/stderr"
 code=$?
 # Folders named in messages (the folders a file was searched in) are written in
-# NAME.err as @HERE@ (the script's folder) and @PREFIX@ (the folder above bin/).
-prefix=$(cd "$(dirname "$cli")/.." && pwd)
+# NAME.err as @HERE@ (the script's folder) and @PREFIX@ (the folder above bin/;
+# PORUKANA_TEST_PREFIX when the run-time is reached through a wrapper elsewhere).
+prefix=${PORUKANA_TEST_PREFIX:-$(cd "$(dirname "$cli")/.." && pwd)}
 here=$(pwd)
 sed -i -e "s|$here/|@HERE@/|g" -e "s|$prefix/|@PREFIX@/|g" "$work/stderr"
 want_code=0

@@ -103,6 +103,8 @@ while read -r prk; do
   cp -a "$root/tests/scripts/$area" "$copy/tests/scripts/"
   echo "$copy/tests/scripts/$area/$(basename "$prk")"
 done < "$work/scripts" > "$work/copied"
+# The run-time behind the wrappers names its own folders in messages.
+export PORUKANA_TEST_PREFIX=$(dirname "$bin")
 if ! xargs -P 2 -I{} sh -c '"$1" "$2" "$3" > /dev/null 2>&1 || echo "$3"' _ \
   "$root/tests/run_script_test.sh" "$work/bin/porukana-cli" {} < "$work/copied" > "$work/failed"; then
   failed=1
@@ -124,9 +126,15 @@ for prk in "$work"/corpus/*.prk; do
 done
 echo "fuzz corpus: $n compared"
 
-# The reference samples and the guide's examples, through the docgen runner.
+# The reference samples and the guide's examples, through the docgen runner. The
+# network samples are left out: each run changes what their servers hold (a mail
+# received is deleted), so a second run cannot show the same.
 if [ -x "$docgen" ]; then
-  if ! "$docgen" run --jobs 2 "$work/bin" "$root"/docs/reference/data/*.txt "$root/docs/guide.md" > "$work/docgen" 2>&1; then
+  samples=()
+  for f in "$root"/docs/reference/data/*.txt; do
+    [ "$(basename "$f")" = Net.txt ] || samples+=("$f")
+  done
+  if ! "$docgen" run --jobs 2 "$work/bin" "${samples[@]}" "$root/docs/guide.md" > "$work/docgen" 2>&1; then
     echo "reference samples or guide examples failing through both walkers:"
     tail -n 40 "$work/docgen"
     failed=1
