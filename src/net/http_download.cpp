@@ -37,7 +37,8 @@ std::string RequestUrl(const std::string& sjisUrl)
 }
 
 // "404 Not Found": the status and its usual reason phrase (the server's own text
-// differs from server to server, and HTTP/2 sends none).
+// differs from server to server, and HTTP/2 sends none); a status outside the
+// table is given as its number.
 std::string StatusText(long status)
 {
     static const std::pair<long, const char*> kReasons[] = {
@@ -61,7 +62,6 @@ std::string StatusText(long status)
         {429, "Too Many Requests"},
         {451, "Unavailable For Legal Reasons"},
         {500, "Internal Server Error"},
-        {501, "Not Implemented"},
         {502, "Bad Gateway"},
         {503, "Service Unavailable"},
         {504, "Gateway Timeout"},

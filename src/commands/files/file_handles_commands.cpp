@@ -321,16 +321,27 @@ void cmdWriteLine(TPoruBase& st)
     s.Logical += static_cast<int64_t>(data.size());
 }
 
+// The handle a variable holds; nil when no variable has the name (the commands that
+// call this ignore such a name), an error when the variable holds no handle.
+TTextFileStream* ExistingHandle(TPoruBase& st, const std::string& name, THashNode*& node)
+{
+    node = st.Words.FindExact(name);
+    if (!node)
+        return nullptr;
+    TTextFileStream* s = StreamOf(st, node);
+    if (!s)
+        NotAHandle(st, name);
+    return s;
+}
+
 // ハンドルを閉じる: the stream is closed and the variable removed.
 void cmdClose(TPoruBase& st)
 {
     const std::string name = RawName(st);
-    THashNode* node = st.Words.FindExact(name);
-    if (!node)
-        return;
-    TTextFileStream* s = StreamOf(st, node);
+    THashNode* node = nullptr;
+    TTextFileStream* s = ExistingHandle(st, name, node);
     if (!s)
-        NotAHandle(st, name);
+        return;
     for (auto& slot : st.Ext<THandleList>().Slots)
         if (slot.get() == s)
             slot.reset();
@@ -357,14 +368,9 @@ void cmdAtEnd(TPoruBase& st)
 // ハンドルを先頭に移動, ハンドルを最後に移動: a name that is no variable is ignored.
 void MoveToEdge(TPoruBase& st, int whence)
 {
-    const std::string name = RawName(st);
-    THashNode* node = st.Words.FindExact(name);
-    if (!node)
-        return;
-    TTextFileStream* s = StreamOf(st, node);
-    if (!s)
-        NotAHandle(st, name);
-    SeekTo(*s, 0, whence);
+    THashNode* node = nullptr;
+    if (TTextFileStream* s = ExistingHandle(st, RawName(st), node))
+        SeekTo(*s, 0, whence);
 }
 
 void cmdToStart(TPoruBase& st)

@@ -300,32 +300,34 @@ long double TCsvDb::ColumnMean(int64_t col) const
     return Rows.empty() ? 0 : ColumnSum(col) / static_cast<long double>(Rows.size());
 }
 
-long double TCsvDb::ColumnMin(int64_t col) const
+namespace {
+
+// The least or greatest number of a column's data cells (empty cells but the first
+// skipped); 0 without data rows.
+template <typename Pick> long double FoldColumn(const TCsvDb& db, int64_t col, Pick pick)
 {
-    const size_t first = FirstDataRow();
-    if (first >= Rows.size())
+    const size_t first = db.FirstDataRow();
+    if (first >= db.Rows.size())
         return 0;
-    long double m = ToNumber(Cell(col, first));
-    for (size_t r = first + 1; r < Rows.size(); ++r) {
-        const std::string& c = Cell(col, r);
+    long double m = ToNumber(db.Cell(col, first));
+    for (size_t r = first + 1; r < db.Rows.size(); ++r) {
+        const std::string& c = db.Cell(col, r);
         if (!c.empty())
-            m = std::min(m, ToNumber(c));
+            m = pick(m, ToNumber(c));
     }
     return m;
 }
 
+}   // namespace
+
+long double TCsvDb::ColumnMin(int64_t col) const
+{
+    return FoldColumn(*this, col, [](long double a, long double b) { return std::min(a, b); });
+}
+
 long double TCsvDb::ColumnMax(int64_t col) const
 {
-    const size_t first = FirstDataRow();
-    if (first >= Rows.size())
-        return 0;
-    long double m = ToNumber(Cell(col, first));
-    for (size_t r = first + 1; r < Rows.size(); ++r) {
-        const std::string& c = Cell(col, r);
-        if (!c.empty())
-            m = std::max(m, ToNumber(c));
-    }
-    return m;
+    return FoldColumn(*this, col, [](long double a, long double b) { return std::max(a, b); });
 }
 
 // ---------------------------------------------------------------- searching
