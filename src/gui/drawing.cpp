@@ -1,8 +1,11 @@
 #include "gui/drawing.h"
 
+#include <QAbstractScrollArea>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdlib>
@@ -155,9 +158,65 @@ QImage* PixelSurface(TPoruBase& st, bool implied, const std::string& name, TObjN
     return CanvasByName(st, name, obj);
 }
 
+// リスト, グリッド, ラベル and アニメ are drawn on the control itself: pixels set there lie on
+// a transparent layer the control keeps over itself, and pixels are read from what the
+// window shows at that place (the control, its layer and whatever shows through).
+bool HasOwnCanvas(const TObjNode* obj)
+{
+    return obj && (obj->ClassCode == okList || obj->ClassCode == okGrid || obj->ClassCode == okLabel ||
+                   obj->ClassCode == okAnime);
+}
+
+class TCanvasLayer : public QWidget {
+public:
+    explicit TCanvasLayer(QWidget* control) : QWidget(control)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        resize(control->size());
+        control->installEventFilter(this);
+        show();
+        raise();
+    }
+    void SetPixel(int x, int y, QRgb colour)
+    {
+        if (Picture.size() != size()) {
+            QImage grown(size(), QImage::Format_ARGB32);
+            grown.fill(Qt::transparent);
+            QPainter(&grown).drawImage(0, 0, Picture);
+            Picture = grown;
+        }
+        Picture.setPixel(x, y, colour | 0xff000000u);
+        update(x, y, 1, 1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, Picture); }
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize)
+            resize(static_cast<QWidget*>(watched)->size());
+        return false;
+    }
+
+private:
+    QImage Picture;
+};
+
+// The widget of an own-canvas object when the point lies on it, else nil: the client
+// area (viewport) of a list or grid, the control itself otherwise.
+QWidget* OwnCanvasAt(TObjNode* obj, int x, int y)
+{
+    QWidget* w = HasOwnCanvas(obj) ? ObjectWidget(obj) : nullptr;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+        w = area->viewport();
+    return w && QRect(QPoint(0, 0), w->size()).contains(x, y) ? w : nullptr;
+}
+
 // The arguments of the pixel commands (point, then surface): the picture and the
-// point, or nil when the point lies outside it or there is no picture.
-QImage* PixelArguments(TPoruBase& st, int& x, int& y, TObjNode*& obj)
+// point, or nil when the point lies outside it or there is no picture; `own` is the
+// control when the surface is a control's own canvas instead.
+QImage* PixelArguments(TPoruBase& st, int& x, int& y, TObjNode*& obj, QWidget*& own)
 {
     RequireWindow(st);
     st.PopCoordinates(st.PopRaw(), x, y);
@@ -165,6 +224,7 @@ QImage* PixelArguments(TPoruBase& st, int& x, int& y, TObjNode*& obj)
     const std::string name = PopObjectName(st);
     obj = nullptr;
     QImage* img = PixelSurface(st, implied, name, obj);
+    own = img ? nullptr : OwnCanvasAt(obj, x, y);
     return img && img->valid(x, y) ? img : nullptr;
 }
 
@@ -173,7 +233,15 @@ void cmdSetPixel(TPoruBase& st)
 {
     int x, y;
     TObjNode* obj;
-    QImage* img = PixelArguments(st, x, y, obj);
+    QWidget* own;
+    QImage* img = PixelArguments(st, x, y, obj, own);
+    if (own) {
+        auto* layer = own->findChild<TCanvasLayer*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!layer)
+            layer = new TCanvasLayer(own);
+        layer->SetPixel(x, y, CurrentDrawStyle(st).Pen.rgb());
+        return;
+    }
     if (!img)
         return;
     if (img->format() != QImage::Format_RGB32)
@@ -187,7 +255,18 @@ void cmdGetPixel(TPoruBase& st)
 {
     int x, y;
     TObjNode* obj;
-    QImage* img = PixelArguments(st, x, y, obj);
+    QWidget* own;
+    QImage* img = PixelArguments(st, x, y, obj, own);
+    if (own) {
+        // Rendered from the top-level window so that a control without a background of
+        // its own shows the window behind it, as on the screen.
+        QWidget* top = own->window();
+        const QPoint at = own->mapTo(top, QPoint(x, y));
+        const QImage shown = top->grab().toImage();
+        if (shown.valid(at))
+            st.SetSoreNumber(ValueFromColour(QColor(shown.pixel(at))));
+        return;
+    }
     if (!img)
         return;
     st.SetSoreNumber(ValueFromColour(QColor(img->pixel(x, y))));

@@ -908,6 +908,16 @@ void SetLabelCaption(TObjNode* rec, const std::string& value)
     l->adjustSize();
 }
 
+// A label lets the window show through until it is given a colour of its own; a
+// translucent widget would not paint the colour at all.
+void SetLabelBackColour(TPoruBase& st, TObjNode* rec, const std::string& value)
+{
+    QLabel* l = W<QLabel>(rec);
+    l->setAttribute(Qt::WA_TranslucentBackground, false);
+    l->setAttribute(Qt::WA_NoSystemBackground, false);
+    SetPaletteBackColour(st, rec, value);
+}
+
 constexpr TKindOps kLabel = Captioned({
     .Create = CreateLabel,
     .CreationColour = true,
@@ -918,7 +928,7 @@ constexpr TKindOps kLabel = Captioned({
     .Caption = TextCaption<QLabel>,
     .SetCaption = SetLabelCaption,
     .BackColour = PaletteBackColour,
-    .SetBackColour = SetPaletteBackColour,
+    .SetBackColour = SetLabelBackColour,
     .Empty = Clear<QLabel>,
 });
 

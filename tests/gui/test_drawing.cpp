@@ -185,6 +185,39 @@ TEST(Drawing, NamedSurfaces)
     }
 }
 
+// リスト, グリッド, ラベル and アニメ have a canvas of their own: the pixels read are the ones
+// shown there, pixels set stay over the control, and a button has none.
+TEST(Drawing, ControlsOwnCanvases)
+{
+    TDrawFixture f;
+    ASSERT_TRUE(
+        f.Run("ラベル1を、ラベルとして、作成\r\nラベル1の、背景色は、「#FF0000」\r\n"
+              "ラベル1の、サイズは、(0,0,60,30)\r\nアニメ1を、アニメとして、作成\r\n"
+              "リスト1を、リストとして、作成\r\n表1を、グリッドとして、作成\r\nボタン1を、ボタンとして、作成\r\n"))
+        << f.Errors();
+    // The colour a label was given is painted (it was not: the label stayed see-through).
+    EXPECT_EQ(f.ColourAt("ラベル1", 57, 28), "255");
+    // A control with no background of its own shows the drawing behind it.
+    ASSERT_TRUE(f.Run("塗り色=65280\r\n(0,100)から(300,300)へ、四角形\r\nラベル2を、ラベルとして、作成\r\n"
+                      "ラベル2の、Yは、120\r\nアニメ1の、Xは、200\r\nアニメ1の、Yは、150\r\n"))
+        << f.Errors();
+    EXPECT_EQ(f.ColourAt("ラベル2", 1, 1), "65280");
+    EXPECT_EQ(f.ColourAt("アニメ1", 50, 50), "65280");
+    ASSERT_TRUE(f.Run("ペン色=「#102030」\r\nラベル1の(55,28)へ、点描画\r\nアニメ1の(1,2)へ、点描画\r\n"
+                      "リスト1の(3,3)へ、点描画\r\n表1の(4,4)へ、点描画\r\n"))
+        << f.Errors();
+    const std::string pen = std::to_string(0x10 + 256 * 0x20 + 65536 * 0x30);
+    EXPECT_EQ(f.ColourAt("ラベル1", 55, 28), pen);
+    EXPECT_EQ(f.ColourAt("ラベル1", 56, 28), "255");
+    EXPECT_EQ(f.ColourAt("アニメ1", 1, 2), pen);
+    EXPECT_EQ(f.ColourAt("リスト1", 3, 3), pen);
+    EXPECT_EQ(f.ColourAt("表1", 4, 4), pen);
+    // Outside the control, or a kind with no canvas: それ stays.
+    EXPECT_EQ(f.ColourAt("ラベル1", 60, 5), "なし");
+    EXPECT_EQ(f.ColourAt("ラベル1", -1, 5), "なし");
+    EXPECT_EQ(f.ColourAt("ボタン1", 5, 5), "なし");
+}
+
 TEST(Drawing, EveryFilterCommandRunsItsFilter)
 {
     TDrawFixture f;
