@@ -236,7 +236,7 @@ void SetMouseVariables(TPoruBase& st, int x, int y, const std::string& modifiers
     SetSystemWord(st, "押された特殊キー", modifiers);
 }
 
-void RunCurrentHandler(TPoruBase& st, TObjNode* rec)
+void RunCurrentHandler(TPoruBase& st, TObjNode* rec, bool untilDone)
 {
     if (!rec || !rec->EventPos[esCurrent] || st.Stopping)
         return;
@@ -244,10 +244,10 @@ void RunCurrentHandler(TPoruBase& st, TObjNode* rec)
         ev->Kind = wkObject;
         ev->Id = rec->Index;
     }
-    RunHandlerAsEvent(st, rec->EventPos[esCurrent]);
+    RunHandlerAsEvent(st, rec->EventPos[esCurrent], untilDone);
 }
 
-void FireEvent(TPoruBase& st, int id, int slot)
+void FireEvent(TPoruBase& st, int id, int slot, bool untilDone)
 {
     TObjNode* rec = FindObjectById(st, id);
     if (!rec || !rec->EventPos[slot] || st.Stopping)
@@ -256,7 +256,7 @@ void FireEvent(TPoruBase& st, int id, int slot)
         return;
     const char* saved = rec->EventPos[esCurrent];
     rec->EventPos[esCurrent] = rec->EventPos[slot];
-    RunCurrentHandler(st, rec);
+    RunCurrentHandler(st, rec, untilDone);
     // The handler may have destroyed the object: look the record up again.
     if (TObjNode* again = FindObjectById(st, id); again == rec)
         rec->EventPos[esCurrent] = saved;

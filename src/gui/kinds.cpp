@@ -1078,7 +1078,9 @@ void WireBrowser(TPoruBase& st, TObjNode* rec, TEventRelay*)
         TObjNode* r = FindObjectById(*sp, id);
         if (r && r->EventPos[esClick]) {
             SetSystemWord(*sp, "ブラウザ移動先URL", QStringToSjis(url.toString()));
-            FireEvent(*sp, id, esClick);
+            // The answer is read after the handler: it runs to its end even when the
+            // navigation was asked for by a statement that is still running.
+            FireEvent(*sp, id, esClick, true);
         }
         return ToIntOrDefault(TrimView(SystemWordValue(*sp, "ブラウザURL移動許可")), 1) != 0;
     };

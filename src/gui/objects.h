@@ -73,9 +73,9 @@ void DestroyObject(TPoruBase& st, int id);
 
 // ---- events ----
 // Runs the handler of a slot of an object (through slot 0, as the dispatcher does).
-void FireEvent(TPoruBase& st, int id, int slot);
+void FireEvent(TPoruBase& st, int id, int slot, bool untilDone = false);
 // Runs slot 0 of a record (the handler run).
-void RunCurrentHandler(TPoruBase& st, TObjNode* rec);
+void RunCurrentHandler(TPoruBase& st, TObjNode* rec, bool untilDone = false);
 // Writes マウスX, マウスY and 押された特殊キー.
 void SetMouseVariables(TPoruBase& st, int x, int y, const std::string& modifiers);
 // The modifier text: Shift, Alt, Ctrl, Left, Right, Middle, Double, one a line.

@@ -2,12 +2,12 @@
 
 #include "interp/interp.h"
 
-void RunHandlerAsEvent(TPoruBase& st, const char* pos)
+void RunHandlerAsEvent(TPoruBase& st, const char* pos, bool untilDone)
 {
     if (!pos || st.Stopping)
         return;
     try {
-        st.RunEventAt(pos);
+        st.RunEventAt(pos, untilDone);
     } catch (const EPoru& e) {
         std::string msg = e.Message;
         if (!e.Recorded) {

@@ -9,4 +9,5 @@ class TPoruBase;
 // raised before the handler's own run loop takes over (the nesting bound) is
 // recorded and handled like an error of the run. Nothing happens for a nil position
 // or while the run is stopping.
-void RunHandlerAsEvent(TPoruBase& st, const char* pos);
+// untilDone: the handler has run to its end when this returns (TPoruBase::RunEventAt).
+void RunHandlerAsEvent(TPoruBase& st, const char* pos, bool untilDone = false);

@@ -145,8 +145,11 @@ public:
     void CheckRunControl();
     void RunNested(const char* pos);
     void RunProgram();
-    bool RequestClose();                // the close handling; true when the window may close
-    void RunEventAt(const char* pos);   // event interruption or a run of its own
+    bool RequestClose();   // the close handling; true when the window may close
+    // Event interruption or a run of its own. untilDone: the handler runs to its end
+    // before this returns, also while a statement is running (the caller acts on what
+    // the handler decided, as the browser does with ブラウザURL移動許可).
+    void RunEventAt(const char* pos, bool untilDone = false);
     void EnterNesting();
     void LeaveNesting()
     {

@@ -323,11 +323,11 @@ bool TPoruBase::RequestClose()
     return false;
 }
 
-void TPoruBase::RunEventAt(const char* pos)
+void TPoruBase::RunEventAt(const char* pos, bool untilDone)
 {
     if (!pos)
         return;
-    if (Cursor && *Cursor != '\0') {
+    if (Cursor && *Cursor != '\0' && !untilDone) {
         // A statement is running (inside a command that processes messages): the
         // handler runs next in the active loop and comes back through its record.
         TRunControl e;
@@ -349,16 +349,18 @@ void TPoruBase::RunEventAt(const char* pos)
         TPoruBase& st;
         const char* cursor;
         std::string fileName;
+        int32_t lineNo;
         size_t open;
         ~Leave()
         {
             if (!st.Stopping && st.Cursor == nullptr && st.RunControl.Count() == open) {
                 st.Cursor = cursor;
                 st.FileName.swap(fileName);
+                st.LineNo = lineNo;
             }
             st.LeaveNesting();
         }
-    } leave{*this, Cursor, FileName, RunControl.Count()};
+    } leave{*this, Cursor, FileName, LineNo, RunControl.Count()};
     TRunControl e;
     e.RcKind = rcEvent;
     e.BodyStart = nullptr;

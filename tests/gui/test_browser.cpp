@@ -81,6 +81,36 @@ TEST(Browser, WebEngineShowsPagesAndAsksBeforeNavigating)
     EXPECT_EQ(b->Location(), pages.first);
 }
 
+// The handler decides: ブラウザURL移動許可 set inside the click handler refuses (or
+// allows) the navigation it was called for, also when the navigation is asked for
+// while a statement is running (here 待つ); the setting stays for later navigations.
+TEST(Browser, HandlerDecidesTheNavigationItWasCalledFor)
+{
+    TPages pages;
+    TObjFixture f;
+    const std::string firstUrl = pages.first.toString().toStdString();
+    const std::string secondUrl = pages.second.toString().toStdString();
+    f.window.show();
+    ASSERT_TRUE(f.Run("記録=「」\r\n許可値=0\r\n見るブラウザを、作る\r\n見るブラウザの、クリックした時は、行く先\r\n"
+                      "見るブラウザの、URLは、「" +
+                      firstUrl +
+                      "」\r\n1.5秒、待つ\r\n待機\r\n"
+                      "*行く先\r\n記録=記録&ブラウザ移動先URL&「;」\r\nブラウザURL移動許可=許可値\r\n戻る\r\n"))
+        << f.Errors();
+    auto* b = static_cast<TBrowser*>(ObjectWidget(f.Record("見るブラウザ")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.Var("記録").empty(); }, 20000));
+    QTest::qWait(300);
+    EXPECT_EQ(f.Var("記録"), firstUrl + ";");
+    EXPECT_NE(b->Location(), pages.first);
+    EXPECT_NE(b->Title(), QStringLiteral("甲のページ"));
+    EXPECT_EQ(f.Var("ブラウザURL移動許可"), "0");
+
+    // The flag is 0 when the next navigation starts; the handler allows it.
+    ASSERT_TRUE(f.Run("許可値=1\r\n見るブラウザの、URLは、「" + secondUrl + "」\r\n1秒、待つ\r\n")) << f.Errors();
+    ASSERT_TRUE(WaitForTitle(b, QStringLiteral("乙のページ"))) << b->Title().toStdString();
+    EXPECT_EQ(f.Var("記録"), firstUrl + ";" + secondUrl + ";");
+}
+
 TEST(Browser, TextBrowserStandsInForLocalFiles)
 {
     TPages pages;
