@@ -14,6 +14,8 @@ packages=(
   libx11-dev libxtst-dev libxdo-dev xdg-utils
   # run time: Japanese fonts and picture formats
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-image-formats-plugins
+  # the desktop's icons for message boxes (question, warning, information)
+  adwaita-icon-theme
   # sound: media decoding through GStreamer (WAV, MP3, OGG, MP4), MIDI through
   # FluidSynth with a General MIDI soundfont; a private sound server for the
   # playback test, the GStreamer tools that made the test's sound files

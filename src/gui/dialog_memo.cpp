@@ -161,14 +161,24 @@ QMenu* TfrmPoruMemo::CreateContextMenu()
     return menu;
 }
 
+namespace {
+
+void Warn(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, DialogTitle(), text, QMessageBox::Ok, parent);
+    SetStandardIcon(box, QMessageBox::Warning);
+    box.exec();
+}
+
+}   // namespace
+
 void TfrmPoruMemo::AskLoad()
 {
     const QStringList files = PickOpenFiles(this, MemoFilter(), QString(), false);
     if (files.isEmpty())
         return;
     if (!LoadFile(files.first()))
-        QMessageBox::warning(this, DialogTitle(),
-                             QStringLiteral("ファイル\"%1\"を読み込めません。").arg(files.first()));
+        Warn(this, QStringLiteral("ファイル\"%1\"を読み込めません。").arg(files.first()));
 }
 
 void TfrmPoruMemo::AskSave()
@@ -177,5 +187,5 @@ void TfrmPoruMemo::AskSave()
     if (file.isEmpty())
         return;
     if (!SaveFile(file))
-        QMessageBox::warning(this, DialogTitle(), QStringLiteral("ファイル\"%1\"へ書き込めません。").arg(file));
+        Warn(this, QStringLiteral("ファイル\"%1\"へ書き込めません。").arg(file));
 }

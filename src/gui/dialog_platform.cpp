@@ -4,15 +4,49 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 
 #include "gui/dialog_forms.h"
 #include "gui/text_font.h"
 
+void SetStandardIcon(QMessageBox& box, int icon)
+{
+    static const char* const kNames[] = {nullptr, "dialog-information", "dialog-warning", "dialog-error",
+                                         "dialog-question"};
+    // Outside a desktop session the toolkit looks in no icon theme but hicolor, which
+    // has no dialog icons; then the freedesktop default theme is used.
+    static const bool themed = [] {
+        if (!QIcon::fromTheme(QStringLiteral("dialog-question")).isNull())
+            return true;
+        QStringList paths = QIcon::themeSearchPaths();
+        const QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+        for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons) && QDir(icons).exists())
+                paths << icons;
+        }
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    (void)themed;
+    box.setIcon(static_cast<QMessageBox::Icon>(icon));
+    if (icon <= QMessageBox::NoIcon || icon > QMessageBox::Question)
+        return;
+    const QIcon desktop = QIcon::fromTheme(QString::fromLatin1(kNames[icon]));
+    if (desktop.isNull())
+        return;
+    const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+    box.setIconPixmap(desktop.pixmap(size, size));
+}
+
 int AskQuestionBox(QWidget* parent, const QString& text, bool withCancel, const QFont* font)
 {
-    QMessageBox box(QMessageBox::Question, DialogTitle(), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::NoIcon, DialogTitle(), text, QMessageBox::NoButton, parent);
+    SetStandardIcon(box, QMessageBox::Question);
     box.setTextFormat(Qt::PlainText);
     if (font)
         box.setFont(*font);

@@ -8,7 +8,13 @@
 
 #include <cstdint>
 
+class QMessageBox;
 class QWidget;
+
+// Gives a message box the desktop's icon for its kind (the icon theme's
+// dialog-question, dialog-warning and so on), or the style's own where no icon theme
+// has one. `icon` is a QMessageBox::Icon.
+void SetStandardIcon(QMessageBox& box, int icon);
 
 // 1 for はい, 0 for いいえ, 2 for キャンセル (withCancel). Escape and the close box
 // answer いいえ, or キャンセル when it is offered. `font`: the text font of the window

@@ -19,6 +19,7 @@
 #include "core/codec.h"
 #include "gui/dialog_forms.h"
 #include "gui/dialog_memo.h"
+#include "gui/dialog_platform.h"
 #include "gui/text_font.h"
 #include "interp/debug_link.h"
 #include "interp/interp.h"
@@ -121,6 +122,9 @@ void TfrmDebug::MakeButtons()
     btnStep = Button(this, "btnStep", QStringLiteral("一行毎に実行(&L)"));
     btnStop = Button(this, "btnStop", QStringLiteral("実行中断(&C)"));
     btnHelp = Button(this, "btnHelp", QStringLiteral("？"));
+    // The caption is a lone mark: say what it does on hovering and to screen readers.
+    btnHelp->setToolTip(QStringLiteral("デバッグダイアログの説明"));
+    btnHelp->setAccessibleName(QStringLiteral("デバッグダイアログの説明"));
     btnSync = Button(this, "btnSync", QStringLiteral("エディタと同期(&E)"));
 }
 
@@ -166,7 +170,8 @@ void TfrmDebug::Connect()
     connect(btnStep, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Step); });
     connect(btnStop, &QPushButton::clicked, this, [this] { Finish(DebugChoice::Stop); });
     connect(btnHelp, &QPushButton::clicked, this, [this] {
-        QMessageBox box(QMessageBox::Information, DialogTitle(), HelpText(), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::NoIcon, DialogTitle(), HelpText(), QMessageBox::Ok, this);
+        SetStandardIcon(box, QMessageBox::Information);
         box.setObjectName(QStringLiteral("boxDebugHelp"));
         box.exec();
     });
