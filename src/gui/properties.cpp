@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QWindow>
 
 #include <cmath>
 #include <iterator>
@@ -240,12 +241,23 @@ std::string GetBelow(TPropCall& c)
     return c.Text(Pair(pos.x(), pos.y() + size.height() + GapOf(c.St)));
 }
 
+// Places a control, or a window by its frame (title bar included) as desktops count
+// a window's position. Before the window manager has framed a window the frame's size
+// is not known yet, so the window system is given the frame's position to honour.
+void Place(QWidget* g, int x, int y)
+{
+    g->move(x, y);
+    if (g->isWindow())
+        if (QWindow* handle = g->windowHandle())
+            handle->setFramePosition(QPoint(x, y));
+}
+
 void SetXY(TPropCall& c, const std::string& value)
 {
     if (c.Menu())
         c.NotDefined();
     const int v = static_cast<int>(LenientNumber(value));
-    c.G->move(c.Code == pX ? v : c.G->x(), c.Code == pY ? v : c.G->y());
+    Place(c.G, c.Code == pX ? v : c.G->x(), c.Code == pY ? v : c.G->y());
 }
 
 void SetWidth(TPropCall& c, const std::string& value)
@@ -289,7 +301,7 @@ void SetPosition(TPropCall& c, const std::string& raw)
     int32_t x = 0, y = 0;
     if (!ReadPair(c.St, value, x, y))
         c.St.Error(J("座標の指定エラー"));
-    c.G->move(x, y);
+    Place(c.G, x, y);
 }
 
 // "(x1,y1,x2,y2)": place and size at once; a control moves the layout cursor below it.
@@ -309,8 +321,8 @@ void SetSize(TPropCall& c, const std::string& raw)
     v.resize(4, 0);
     const int x1 = static_cast<int>(std::trunc(v[0])), y1 = static_cast<int>(std::trunc(v[1]));
     const int x2 = static_cast<int>(std::trunc(v[2])), y2 = static_cast<int>(std::trunc(v[3]));
-    c.G->move(x1, y1);
     Resize(c.St, c.Rec, x2 - x1, y2 - y1);
+    Place(c.G, x1, y1);
     if (c.Kind == okForm) {
         if (c.Rec->Index != 0)
             static_cast<TFormWindow*>(c.W)->Background()->resize(c.G->size());

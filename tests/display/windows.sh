@@ -178,8 +178,11 @@ if command -v openbox > /dev/null; then
     "$probe" find "$pid" 20000 > /dev/null
     sleep 1
     found=$("$probe" find "$pid" 5000)
-    read -r id w h _ <<< "$found"
+    read -r id w h x y <<< "$found"
     check "wm: kakeibo's window is 520 x 590 inside its frame (found: $found)" test "$w $h" = "520 590"
+    # The script puts the window at 0,0: its frame goes there, so the title bar is on
+    # the screen and the client lies just below it.
+    check "wm: kakeibo's title bar is on the screen (client at $x,$y)" test "${y:-0}" -gt 0 -a "${y:-0}" -lt 80
     "$probe" grab root "$shots/kakeibo-wm.png" > /dev/null
     "$probe" close "$id"
     finish "$pid" 5
