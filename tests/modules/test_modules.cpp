@@ -1,0 +1,95 @@
+// The module families as a run-time sees them: before a module is loaded each of its
+// commands has the placeholder that loads it; loading it leaves none of them, and
+// every command of its families then runs the module's own handler.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "core/codec.h"
+#include "interp/builtins.h"
+#include "modules/modules.h"
+
+namespace {
+
+std::set<std::string> FamiliesOf(const std::string& module)
+{
+    std::set<std::string> names;
+    for (const TModuleFamily& m : ModuleFamilies())
+        if (module == m.Module)
+            names.insert(FamilyName(m.Family_));
+    return names;
+}
+
+std::string Describe(const CommandRow& row)
+{
+    return SjisToUtf8(row.name) + " (Cmd::" + row.symbol + ", " + FamilyName(row.family) + ")";
+}
+
+}   // namespace
+
+// One test, in order: loading a module changes the handler table for the rest of the
+// process.
+TEST(Modules, PlaceholdersStandForEveryModuleCommandUntilTheirModuleLoads)
+{
+    size_t count = 0;
+    const CommandRow* rows = CommandRows(count);
+    // Before any load: a module family's commands have the placeholder, and the
+    // families the executable links have their own handlers.
+    int placeholders = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const Handler h = GetHandler(rows[i].id);
+        if (ModuleOfFamily(rows[i].family)) {
+            EXPECT_TRUE(IsModulePlaceholder(h)) << Describe(rows[i]);
+            ++placeholders;
+        } else if (!IsWindowFamily(rows[i].family)) {
+            EXPECT_NE(h, nullptr) << Describe(rows[i]);
+            EXPECT_FALSE(IsModulePlaceholder(h)) << Describe(rows[i]);
+        }
+    }
+    EXPECT_GT(placeholders, 0);
+
+    const std::vector<std::string> modules = ModuleNames();
+    EXPECT_EQ(modules, (std::vector<std::string>{"net", "archive", "media", "office"}));
+    for (const std::string& module : modules) {
+        SCOPED_TRACE(module);
+        EXPECT_FALSE(ModuleLoaded(module));
+        std::string reason;
+        ASSERT_TRUE(LoadModule(module, reason)) << SjisToUtf8(reason);
+        EXPECT_TRUE(reason.empty());
+        EXPECT_TRUE(ModuleLoaded(module));
+        // A second load is the first one's answer.
+        EXPECT_TRUE(LoadModule(module, reason));
+        const std::set<std::string> families = FamiliesOf(module);
+        for (size_t i = 0; i < count; ++i) {
+            const char* owner = ModuleOfFamily(rows[i].family);
+            if (!owner)
+                continue;
+            const Handler h = GetHandler(rows[i].id);
+            if (families.count(FamilyName(rows[i].family))) {
+                EXPECT_NE(h, nullptr) << Describe(rows[i]);
+                EXPECT_FALSE(IsModulePlaceholder(h)) << Describe(rows[i]);
+            } else if (!ModuleLoaded(owner)) {
+                EXPECT_TRUE(IsModulePlaceholder(h)) << Describe(rows[i]) << " before " << owner << " loads";
+            }
+        }
+    }
+    // Installing again (a host that installs after the loads) keeps the real handlers.
+    InstallModulePlaceholders();
+    for (size_t i = 0; i < count; ++i) {
+        if (ModuleOfFamily(rows[i].family)) {
+            EXPECT_FALSE(IsModulePlaceholder(GetHandler(rows[i].id))) << Describe(rows[i]);
+        }
+    }
+}
+
+TEST(Modules, TheNamedFolderIsTheOnlyOneLookedIn)
+{
+    setenv("PORUKANA_MODULE_DIR", "/nonexistent/modules", 1);
+    const std::vector<std::string> named = ModuleFolders();
+    EXPECT_EQ(named, (std::vector<std::string>{"/nonexistent/modules/"}));
+    unsetenv("PORUKANA_MODULE_DIR");
+    const std::vector<std::string> folders = ModuleFolders();
+    ASSERT_FALSE(folders.empty());
+    EXPECT_NE(folders[0].find("/../lib/porukana/"), std::string::npos) << folders[0];
+}
