@@ -103,8 +103,8 @@ TInstallPlaceholders gInstallPlaceholders;
 const std::vector<TModuleFamily>& ModuleFamilies()
 {
     static const std::vector<TModuleFamily> families = {
-        {"net", Family::Net},         {"net", Family::Tcp},       {"archive", Family::Archive},
-        {"media", Family::Media},     {"office", Family::Office},
+        {"net", Family::Net},     {"net", Family::Tcp},       {"archive", Family::Archive},
+        {"media", Family::Media}, {"office", Family::Office},
     };
     return families;
 }
