@@ -72,13 +72,13 @@ void RunThroughModule(TPoruBase& st)
 struct TMediaServiceLater {
     TMediaServiceLater()
     {
-        const std::type_index type(typeid(IMediaService));
-        services_detail::Provide(type, [type](TPoruBase& st) -> std::shared_ptr<void> {
+        // Captures nothing: the module's provider replaces this factory while it runs.
+        services_detail::Provide(typeid(IMediaService), [](TPoruBase& st) -> std::shared_ptr<void> {
             static bool asking = false;
             std::string reason;
             if (asking || !LoadModule("media", reason))
                 return nullptr;
-            services_detail::Factory real = services_detail::FactoryOf(type);
+            services_detail::Factory real = services_detail::FactoryOf(typeid(IMediaService));
             if (!real)
                 return nullptr;
             asking = true;   // a module without the service leaves this factory in place

@@ -8,6 +8,9 @@
 
 #include "core/codec.h"
 #include "interp/builtins.h"
+#include "interp/interp.h"
+#include "interp/services.h"
+#include "media/player.h"
 #include "modules/modules.h"
 
 namespace {
@@ -92,4 +95,31 @@ TEST(Modules, TheNamedFolderIsTheOnlyOneLookedIn)
     const std::vector<std::string> folders = ModuleFolders();
     ASSERT_FALSE(folders.empty());
     EXPECT_NE(folders[0].find("/../lib/porukana/"), std::string::npos) << folders[0];
+}
+
+// The window's animation box asks for the players without a media command first: the
+// service table loads the media module for it. Without the module there is no
+// service (nil, the "cannot work here" path of its callers), and no loop.
+TEST(Modules, ThePlayersComeWithTheMediaModule)
+{
+    if (ModuleLoaded("media"))
+        GTEST_SKIP() << "the media module was loaded by an earlier test of this process";
+    TPoruBase st;
+    IMediaService* media = FindService<IMediaService>(st);
+    EXPECT_NE(media, nullptr);
+    EXPECT_TRUE(ModuleLoaded("media"));
+    EXPECT_EQ(FindService<IMediaService>(st), media);
+}
+
+TEST(Modules, WithoutTheMediaModuleThereAreNoPlayers)
+{
+    if (ModuleLoaded("media"))
+        GTEST_SKIP() << "the media module was loaded by an earlier test of this process";
+    setenv("PORUKANA_MODULE_DIR", "/nonexistent/modules", 1);
+    TPoruBase st;
+    EXPECT_EQ(FindService<IMediaService>(st), nullptr);
+    std::string reason;
+    EXPECT_FALSE(LoadModule("media", reason));
+    EXPECT_EQ(reason, "モジュールporukana-media.soが見つかりません") << SjisToUtf8(reason);
+    unsetenv("PORUKANA_MODULE_DIR");
 }
