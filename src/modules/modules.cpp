@@ -8,8 +8,10 @@
 #include <memory>
 
 #include "core/codec.h"
+#include "core/file_io.h"
 #include "interp/services.h"
 #include "media/player.h"
+#include "porukana_version.h"
 
 #ifndef PORUKANA_INSTALL_MODULE_DIR
 #define PORUKANA_INSTALL_MODULE_DIR ""
@@ -126,6 +128,14 @@ std::vector<std::string> ModuleNames()
     return names;
 }
 
+bool FolderServesThisVersion(const std::string& folder)
+{
+    std::string stamp = ReadFileHead(folder + kModuleVersionFile, 64);
+    while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r'))
+        stamp.pop_back();
+    return stamp == PORUKANA_VERSION;
+}
+
 std::vector<std::string> ModuleFolders()
 {
     std::vector<std::string> folders;
@@ -146,7 +156,10 @@ std::vector<std::string> ModuleFolders()
     const std::string exe = ExeFolder();
     if (!exe.empty())
         add(exe + "../lib/porukana/");
-    add(PORUKANA_INSTALL_MODULE_DIR);
+    // The installation's modules serve a copy of the run-time of the same version
+    // only: another version's would not fit the executable they are loaded into.
+    if (FolderServesThisVersion(PORUKANA_INSTALL_MODULE_DIR))
+        add(PORUKANA_INSTALL_MODULE_DIR);
     return folders;
 }
 

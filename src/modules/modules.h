@@ -28,9 +28,14 @@ const char* ModuleOfFamily(Family f);
 std::vector<std::string> ModuleNames();
 
 // Where modules are looked for: $PORUKANA_MODULE_DIR alone when it is set; else
-// <folder of the executable>/../lib/porukana/, then the installation's folder (a
-// packed program copied elsewhere runs with the modules of the installed run-time).
+// <folder of the executable>/../lib/porukana/, then the installation's folder when
+// its modules are of this version (a packed program copied elsewhere runs with the
+// modules of the installed run-time).
 std::vector<std::string> ModuleFolders();
+// The file beside the modules that names the run-time version they belong to.
+constexpr const char* kModuleVersionFile = "porukana-modules.version";
+// True when `folder` (ending in "/") holds the modules of this run-time's version.
+bool FolderServesThisVersion(const std::string& folder);
 // Loads a module once; false with the reason (Shift_JIS) when it cannot be loaded.
 bool LoadModule(const std::string& name, std::string& reason);
 bool ModuleLoaded(const std::string& name);

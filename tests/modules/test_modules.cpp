@@ -3,6 +3,11 @@
 // every command of its families then runs the module's own handler.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -12,6 +17,7 @@
 #include "interp/services.h"
 #include "media/player.h"
 #include "modules/modules.h"
+#include "porukana_version.h"
 
 namespace {
 
@@ -122,4 +128,19 @@ TEST(Modules, WithoutTheMediaModuleThereAreNoPlayers)
     EXPECT_FALSE(LoadModule("media", reason));
     EXPECT_EQ(reason, "モジュールporukana-media.soが見つかりません") << SjisToUtf8(reason);
     unsetenv("PORUKANA_MODULE_DIR");
+}
+
+// An installation's modules serve a run-time of their own version only.
+TEST(Modules, AFolderServesTheVersionItsStampNames)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("porukana-modules-test-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string folder = dir.string() + "/";
+    EXPECT_FALSE(FolderServesThisVersion(folder)) << "no stamp";
+    std::ofstream(dir / kModuleVersionFile) << "0.0.1\n";
+    EXPECT_FALSE(FolderServesThisVersion(folder)) << "another version";
+    std::ofstream(dir / kModuleVersionFile) << PORUKANA_VERSION << "\n";
+    EXPECT_TRUE(FolderServesThisVersion(folder));
+    fs::remove_all(dir);
 }
