@@ -137,6 +137,15 @@ std::string WriteBundle(const fs::path& tools, bool console, bool web)
     request.Web = web;
     request.WebModule = (tools.parent_path() / "lib" / "porukana" / "porukana-web.so").string();
     request.DataFolder = (tools.parent_path() / "share" / "porukana").string();
+    // The modules the run-time loads on a family's first command, stripped like it.
+    std::error_code listError;
+    for (const auto& e : fs::directory_iterator(tools.parent_path() / "lib" / "porukana", listError)) {
+        const std::string file = e.path().filename().string();
+        if (file.rfind("porukana-", 0) != 0 || e.path().extension() != ".so" || file == "porukana-web.so")
+            continue;
+        const std::string strippedModule = dir + file;
+        request.Modules.push_back(StripCopy(e.path().string(), strippedModule) ? strippedModule : e.path().string());
+    }
     request.QtConf = CreatePrivateTempFile("qt.conf", BundleQtConf());
     if (!console) {
         request.Font = FindJapaneseFont();

@@ -1,7 +1,9 @@
 # Installation (`make install PREFIX=...`, `cmake --install build --prefix ...`) and
 # the Debian package (`make deb`, CPack). Layout below the prefix:
 #   bin/                      the executables
-#   lib/porukana/             the launcher of bundled programs, the web engine module
+#   lib/porukana/             the launcher of bundled programs, the modules of the
+#                             families loaded on first use (porukana-net.so, ...),
+#                             the web engine module
 #   share/porukana/           run-time data files (found from bin/ as ../share/porukana),
 #                             the editor extension (vscode/)
 #   share/man/man1/           manual pages
@@ -14,6 +16,8 @@
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
 install(TARGETS porukana porukana-cli porukana-pack porukana-sfx RUNTIME DESTINATION bin)
 install(TARGETS porukana-launcher RUNTIME DESTINATION lib/porukana)
+install(TARGETS ${PORUKANA_MODULES} LIBRARY DESTINATION lib/porukana)
+install(FILES ${PORUKANA_MODULE_DIR}/porukana-modules.version DESTINATION lib/porukana)
 if(TARGET porukana-web)
   install(TARGETS porukana-web LIBRARY DESTINATION lib/porukana COMPONENT web)
 endif()

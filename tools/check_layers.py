@@ -3,7 +3,9 @@
 
 The run-time is built in layers, low to high:
   core <- loader <- interp <- commands <- net, archive, media, office
-       <- services (the Qt side of both hosts) <- gui, console, webengine <- app
+       <- services (the Qt side of both hosts), modules (the loader of the families
+          above the commands, which the run-times load as modules)
+       <- gui, console, webengine <- app
 and bundle (the files of bundled programs) sits on core alone. A folder may include
 its own headers and those of the layers below it. The subsystems on one level do
 not include each other, except that services implements the service interfaces
@@ -29,7 +31,10 @@ BELOW["reference"] = {"core"}
 BELOW["check"] = set(RUNTIME)
 BELOW["langsvc"] = RUNTIME | {"reference", "check"}
 BELOW["services"] = RUNTIME | {"net", "media"}
-SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services", "reference", "check"}
+# The loader of the module families names them but links none of them; it includes
+# the media family's service interface only (the players the module provides).
+BELOW["modules"] = RUNTIME | {"media"}
+SUBSYSTEMS = RUNTIME | {"net", "archive", "media", "office", "bundle", "services", "reference", "check", "modules"}
 BELOW["console"] = set(SUBSYSTEMS)
 BELOW["gui"] = set(SUBSYSTEMS)
 BELOW["webengine"] = {"gui"}

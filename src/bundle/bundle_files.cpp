@@ -300,6 +300,11 @@ bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan)
     }
     if (!request.QtConf.empty())
         p.AddFile("bin/qt.conf", request.QtConf, 0644);
+    for (const std::string& module : request.Modules) {
+        if (!p.AddLibrariesOf(module, true, missing))
+            return false;
+        p.AddFile("lib/porukana/" + fs::path(module).filename().string(), module, 0644);
+    }
 
     const fs::path plugins = p.QtFolder("plugins");
     if (plugins.empty()) {

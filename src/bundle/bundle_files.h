@@ -16,10 +16,13 @@ struct TBundleFile {
 };
 
 struct TBundleRequest {
-    std::string Runtime;      // the run-time executable (porukana or porukana-cli)
-    bool Window = true;       // the window run-time: platform and picture plug-ins too
-    bool Web = false;         // the browser's web engine
-    std::string WebModule;    // porukana-web.so
+    std::string Runtime;     // the run-time executable (porukana or porukana-cli)
+    bool Window = true;      // the window run-time: platform and picture plug-ins too
+    bool Web = false;        // the browser's web engine
+    std::string WebModule;   // porukana-web.so
+    // The run-time's modules (porukana-net.so, ...), carried with their libraries
+    // into lib/porukana/ where the run-time looks for them.
+    std::vector<std::string> Modules;
     std::string DataFolder;   // the run-time data files (share/porukana)
     std::string QtConf;       // a written qt.conf to carry as bin/qt.conf
     std::string Font;         // a Japanese font for the window run-time ("": none found)

@@ -18,6 +18,12 @@ void Provide(std::type_index type, Factory factory)
     Factories()[type] = std::move(factory);
 }
 
+Factory FactoryOf(std::type_index type)
+{
+    auto f = Factories().find(type);
+    return f == Factories().end() ? Factory() : f->second;
+}
+
 void* Find(TPoruBase& st, std::type_index type)
 {
     auto it = st.ServiceInstances.find(type);

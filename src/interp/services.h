@@ -19,6 +19,9 @@ class TPoruBase;
 namespace services_detail {
 using Factory = std::function<std::shared_ptr<void>(TPoruBase&)>;
 void Provide(std::type_index type, Factory factory);
+// The factory registered for a type now (empty when none): a factory that loads the
+// module providing the real one calls it after the load.
+Factory FactoryOf(std::type_index type);
 void* Find(TPoruBase& st, std::type_index type);
 }   // namespace services_detail
 

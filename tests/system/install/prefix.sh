@@ -25,6 +25,8 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1
 check "install ($(tail -3 "$work/install.log"))" test $? = 0
 for f in bin/porukana bin/porukana-cli bin/porukana-pack lib/porukana/porukana-launcher \
+         lib/porukana/porukana-net.so lib/porukana/porukana-archive.so lib/porukana/porukana-media.so \
+         lib/porukana/porukana-office.so lib/porukana/porukana-modules.version \
          share/porukana/office_helper.py share/porukana/vscode/package.json \
          share/porukana/vscode/syntaxes/porukana.tmLanguage.json share/man/man1/porukana.1.gz share/man/man1/porukana-cli.1.gz \
          share/man/man1/porukana-pack.1.gz share/applications/porukana.desktop \
@@ -35,6 +37,12 @@ done
 
 out=$(cd "$work" && "$prefix/bin/porukana-cli" "$src/examples/hello.prk" 2>&1)
 check "hello from the prefix (got: $out)" test "$out" = "こんにちは"
+# An archive command from the prefix runs through the installed archive module.
+mkdir -p "$work/zip"
+echo 'data' > "$work/zip/a.txt"
+printf '「a.txt」を、「a.zip」へ、圧縮する。\n' > "$work/zip/zip.prk"
+out=$(cd "$work/zip" && "$prefix/bin/porukana-cli" zip.prk 2>&1 < /dev/null)
+check "archive module from the prefix (got: $out)" test -s "$work/zip/a.zip"
 check "installed version" test "$("$prefix/bin/porukana" --version)" = "$("$bin/porukana" --version)"
 
 for page in porukana porukana-cli porukana-pack; do
