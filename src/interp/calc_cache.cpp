@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int kMaxDepth = 32;       // groups nested deeper are scanned
-constexpr size_t kMaxTokens = 256;  // longer calculations are scanned
+constexpr int kMaxDepth = 32;        // groups nested deeper are scanned
+constexpr size_t kMaxTokens = 256;   // longer calculations are scanned
 
 bool IsPairing(unsigned char c)
 {
@@ -208,9 +208,11 @@ std::unique_ptr<TCalcProg> CompileValueText(std::string_view text)
 
 const TCalcProg* TCalcCache::Find(Map& map, std::string_view text, bool valueText)
 {
+    if (text.size() > kMaxText)
+        return nullptr;   // never kept, so not looked for either
     if (auto it = map.find(text); it != map.end())
         return it->second.get();
-    if (text.size() > kMaxText || Calculations.size() + Values.size() >= kMaxEntries)
+    if (Calculations.size() + Values.size() >= kMaxEntries)
         return nullptr;
     auto prog = valueText ? CompileValueText(text) : CompileCalculation(text);
     const TCalcProg* found = prog.get();
@@ -251,7 +253,7 @@ std::string TPoruBase::CompiledWordValue(const TCalcTok& t)
 {
     THashNode* n = CachedWord(t);
     if (!n) {
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return t.Text;
     }
     return WordValue(n, t.Text);
@@ -262,7 +264,7 @@ std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
     calcCalled_ = false;
     switch (t.Type) {
     case TCalcTok::Literal:
-        LastTypeTag = "e";
+        SetPendingTag('e');
         return t.Text;
     case TCalcTok::Group: {
         const char* q = t.Text.c_str();
@@ -281,7 +283,7 @@ std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
     case TCalcTok::Word:
         return CompiledWordValue(t);
     default:
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return std::string();
     }
 }
@@ -314,7 +316,7 @@ void TPoruBase::NextCompiledToken(const char*& p)
         const char* q = t.Text.c_str();
         std::string r = RunCompiledCalc(q, t.Sub.get());
         CalcToken.Text = std::move(r);
-        CalcToken.Kind = LastTypeTag == "s" ? tkString : tkNumber;
+        CalcToken.Kind = PendingTagIs('s') ? tkString : tkNumber;
         return;
     }
     case TCalcTok::Neg: {
@@ -333,7 +335,7 @@ void TPoruBase::NextCompiledToken(const char*& p)
         std::string v = CompiledValue(t, calcBase_);
         SkipCalledList(t, p);
         CalcToken.Text = std::move(v);
-        CalcToken.Kind = LastTypeTag == "e" ? tkNumber : tkString;
+        CalcToken.Kind = PendingTagIs('e') ? tkNumber : tkString;
         if (t.HasNumber) {
             CalcToken.HasNumber = true;
             CalcToken.Number = t.Number;

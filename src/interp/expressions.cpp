@@ -205,7 +205,7 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
                 SkipSeparators(p);
             }
             result += ReadValue(p);
-            LastTypeTag = "s";
+            SetPendingTag('s');
             continue;
         }
         if (IsOperatorChar(static_cast<unsigned char>(*p)) || (p[0] == '&' && p[1] == '&') ||
@@ -240,7 +240,7 @@ void TPoruBase::NextToken(const char*& p)
         const char* q = inner.c_str();
         std::string r = Calculate(q);
         CalcToken.Text = std::move(r);
-        CalcToken.Kind = LastTypeTag == "s" ? tkString : tkNumber;
+        CalcToken.Kind = PendingTagIs('s') ? tkString : tkNumber;
         return;
     }
     if (IsOperatorChar(c)) {
@@ -282,7 +282,7 @@ void TPoruBase::NextToken(const char*& p)
     }
     std::string v = ReadValue(p);
     CalcToken.Text = std::move(v);
-    CalcToken.Kind = LastTypeTag == "e" ? tkNumber : tkString;
+    CalcToken.Kind = PendingTagIs('e') ? tkNumber : tkString;
 }
 
 void TPoruBase::ParsePrimary(const char*& p, TStrNum& r)
@@ -445,10 +445,10 @@ std::string TPoruBase::RunCompiledCalc(const char*& p, const TCalcProg* prog)
         if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
             throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
-            LastTypeTag = "e";
+            SetPendingTag('e');
             return NumberToText(r.Number);
         }
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return std::move(r.Text);
     } catch (const EPoru& e) {
         Error("計算式に誤りがあります。" + e.Message + ShownText(start));
@@ -465,12 +465,11 @@ std::string TPoruBase::CalculateRest(std::string first, const char*& p)
 
 std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base)
 {
-    bool isString = LastTypeTag == "s";
-    std::string firstCopy = first;
+    bool isString = PendingTagIs('s');
     const char* restStart = p;
     TCalcMode mode(*this, prog, base);
     try {
-        CalcToken.Text = std::move(first);
+        CalcToken.Text = first;   // `first` is kept for the message of an error
         CalcToken.Kind = isString ? tkString : tkNumber;
         CalcToken.HasNumber = false;
         TStrNum r;
@@ -478,13 +477,13 @@ std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, cons
         if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
             throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
-            LastTypeTag = "e";
+            SetPendingTag('e');
             return NumberToText(r.Number);
         }
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return std::move(r.Text);
     } catch (const EPoru& e) {
-        std::string inside = ShownText((isString ? QuoteRaw(firstCopy) : firstCopy) + restStart);
+        std::string inside = ShownText((isString ? QuoteRaw(first) : first) + restStart);
         std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
         AppendErrorText(inner);
         Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
@@ -567,6 +566,6 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
     }
     if (partOpen)
         Error("文字列\"" + result + "\"の最後に」がありません。");
-    LastTypeTag = "s";
+    SetPendingTag('s');
     return result;
 }

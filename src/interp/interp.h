@@ -119,6 +119,14 @@ public:
     std::string ScriptPath;
     TStack FuncArgs;
     std::string LastTypeTag;
+    // LastTypeTag set to, or compared with, a one-letter tag (the calculator's "e"
+    // and "s") without the string's general assignment and comparison.
+    void SetPendingTag(char tag)
+    {
+        if (LastTypeTag.size() != 1 || LastTypeTag[0] != tag)
+            LastTypeTag.assign(1, tag);
+    }
+    bool PendingTagIs(char tag) const { return LastTypeTag.size() == 1 && LastTypeTag[0] == tag; }
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
     int ScriptParam = -1;              // the parameter that named the script, -1 = none
