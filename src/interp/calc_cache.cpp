@@ -406,9 +406,21 @@ bool IsStatementEnd(char c)
 const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
 {
     constexpr size_t kMaxPlans = 65536;
+    // Statements outside any loop, call or event mostly run once: reading them
+    // again costs less than keeping them.
+    if (RunControl.Count() == 0 && RunControl.LevelCount() == 0)
+        return nullptr;
     const char* limit = RunControl.BodyLimit();
-    if (auto it = assignPlans_.find(p); it != assignPlans_.end()) {
-        const TAssignPlan& plan = it->second;
+    TPlanMemo& memo = planMemo_[(reinterpret_cast<uintptr_t>(p) >> 2) & 63];
+    const TAssignPlan* found = memo.Position == p ? memo.Plan : nullptr;
+    if (!found) {
+        if (auto it = assignPlans_.find(p); it != assignPlans_.end()) {
+            found = &it->second;
+            memo = TPlanMemo{p, found};
+        }
+    }
+    if (found) {
+        const TAssignPlan& plan = *found;
         const size_t n = plan.Text.size();
         const char* e = p + n;
         // The same text (strncmp stops where the text does), no body ending inside
@@ -427,6 +439,7 @@ const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
     // It stops at a statement end, and at the end of the open body where it looks
     // for it: after a group, or at a bracket.
     TAssignPlan& plan = assignPlans_[p];
+    memo = TPlanMemo{p, &plan};
     const char* q = p;
     bool afterGroup = false;
     while (!IsStatementEnd(*q) && !(q == limit && (afterGroup || *q == ')' || *q == '('))) {

@@ -341,6 +341,13 @@ private:
         bool AfterGroup = false;              // it ends with a group
     };
     std::unordered_map<const char*, TAssignPlan> assignPlans_;
+    // The plans last found, by position (plans are never dropped, so the pointers
+    // stay valid): a loop's statements find theirs without hashing.
+    struct TPlanMemo {
+        const char* Position = nullptr;
+        const TAssignPlan* Plan = nullptr;
+    };
+    TPlanMemo planMemo_[64];
     const TAssignPlan* AssignPlanAt(const char*& p);
     THashNode* CachedWord(const TCalcTok& t);
     std::string WordValue(THashNode* n, const std::string& word);
