@@ -233,6 +233,16 @@ int32_t ToIntOrDefault(std::string_view text, int32_t def)
 
 std::string NumberToText(long double v)
 {
+    // Whole numbers below 10^15 (zero among them) are written directly, before the
+    // tests for the special values, which such numbers never are.
+    if (v > -1e15L && v < 1e15L) {
+        long long iv = static_cast<long long>(v);
+        if (static_cast<long double>(iv) == v) {
+            char b[24];
+            auto r = std::to_chars(b, b + sizeof b, iv);
+            return std::string(b, r.ptr);
+        }
+    }
     if (v == 0)
         return "0";
     if (std::isnan(v))

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "core/sjis.h"
+#include "core/walker_mode.h"
+#include "interp/calc_cache.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "loader/scanner.h"
@@ -127,6 +129,49 @@ void AppendRawPart(const char*& p, std::string& result)
 
 }   // namespace
 
+uint8_t CalcOperatorOf(std::string_view op)
+{
+    if (op.size() == 1) {
+        switch (op[0]) {
+        case '*':
+            return opMul;
+        case '/':
+            return opDiv;
+        case '%':
+            return opMod;
+        case '^':
+            return opPow;
+        case '+':
+            return opAdd;
+        case '-':
+            return opSub;
+        case '&':
+            return opJoin;
+        case '=':
+            return opEq;
+        case '<':
+            return opLt;
+        case '>':
+            return opGt;
+        default:
+            return opOther;
+        }
+    }
+    if (op == "==")
+        return opEq;
+    if (op == "<>" || op == "><")
+        return opNe;
+    if (op == ">=" || op == "=>")
+        return opGe;
+    if (op == "<=" || op == "=<")
+        return opLe;
+    if (op == "&&")
+        return opAnd;
+    if (op == "||")
+        return opOr;
+    return opOther;
+}
+
 std::string TPoruBase::EvaluateValue(std::string_view text)
 {
     if (text.empty())
@@ -140,6 +185,11 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
     } else {
         holder.assign(text);
         p = holder.c_str();
+    }
+    if (!ReferenceWalker()) {
+        std::string compiled;
+        if (EvaluateCompiled(text, p, compiled))
+            return compiled;
     }
     SkipSeparators(p);
     std::string result = ReadValue(p);
@@ -155,7 +205,7 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
                 SkipSeparators(p);
             }
             result += ReadValue(p);
-            LastTypeTag = "s";
+            SetPendingTag('s');
             continue;
         }
         if (IsOperatorChar(static_cast<unsigned char>(*p)) || (p[0] == '&' && p[1] == '&') ||
@@ -176,8 +226,13 @@ std::string TPoruBase::CalculateText(std::string_view text)
 
 void TPoruBase::NextToken(const char*& p)
 {
+    if (calcTok_) {
+        NextCompiledToken(p);
+        return;
+    }
     uint8_t prev = CalcToken.Kind;
     CalcToken.Kind = tkStart;
+    CalcToken.HasNumber = false;
     SkipSeparators(p);
     unsigned char c = static_cast<unsigned char>(*p);
     if (c == '(') {
@@ -185,7 +240,7 @@ void TPoruBase::NextToken(const char*& p)
         const char* q = inner.c_str();
         std::string r = Calculate(q);
         CalcToken.Text = std::move(r);
-        CalcToken.Kind = LastTypeTag == "s" ? tkString : tkNumber;
+        CalcToken.Kind = PendingTagIs('s') ? tkString : tkNumber;
         return;
     }
     if (IsOperatorChar(c)) {
@@ -208,54 +263,58 @@ void TPoruBase::NextToken(const char*& p)
         }
         CalcToken.Text.assign(op);
         CalcToken.Kind = tkOperator;
+        CalcToken.Op = CalcOperatorOf(op);
         return;
     }
     if (c == static_cast<unsigned char>(kKatsu[0]) && StartsWith(p, kKatsu)) {
         p += std::strlen(kKatsu);
         CalcToken.Text.assign("&&");
         CalcToken.Kind = tkOperator;
+        CalcToken.Op = opAnd;
         return;
     }
     if (c == static_cast<unsigned char>(kMatawa[0]) && StartsWith(p, kMatawa)) {
         p += std::strlen(kMatawa);
         CalcToken.Text.assign("||");
         CalcToken.Kind = tkOperator;
+        CalcToken.Op = opOr;
         return;
     }
     std::string v = ReadValue(p);
     CalcToken.Text = std::move(v);
-    CalcToken.Kind = LastTypeTag == "e" ? tkNumber : tkString;
+    CalcToken.Kind = PendingTagIs('e') ? tkNumber : tkString;
 }
 
 void TPoruBase::ParsePrimary(const char*& p, TStrNum& r)
 {
     if (CalcToken.Kind == tkOperator)
         throw EPoru("演算子「" + CalcToken.Text + "」の位置が不正。");
-    r.Text = CalcToken.Text;
+    // The token's text is taken over: the next token replaces it in any case.
+    r.Text = std::move(CalcToken.Text);
     r.Kind = CalcToken.Kind;
-    r.Number = ToNumber(r.Text);
+    r.Number = CalcToken.HasNumber ? CalcToken.Number : ToNumber(r.Text);
     NextToken(p);
 }
 
 void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
 {
     ParsePrimary(p, r);
-    while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
-        char op = CalcToken.Text[0];
-        if (op != '*' && op != '/' && op != '%' && op != '^')
+    while (CalcToken.Kind == tkOperator) {
+        const uint8_t op = CalcToken.Op;
+        if (op != opMul && op != opDiv && op != opMod && op != opPow)
             break;
         NextToken(p);
         TStrNum rhs;
         ParsePrimary(p, rhs);
         long double a = r.Number, b = rhs.Number;
         switch (op) {
-        case '*':
+        case opMul:
             r.Number = a * b;
             break;
-        case '/':
+        case opDiv:
             r.Number = b == 0 ? 0 : a / b;
             break;
-        case '%': {
+        case opMod: {
             long double ta = std::trunc(a), tb = std::trunc(b);
             if (std::fabs(ta) >= 9.2233720368547758e18L || std::fabs(tb) >= 9.2233720368547758e18L)
                 throw EPoru("不正な浮動小数点数演算命令");
@@ -263,7 +322,7 @@ void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
             r.Number = ib == 0 ? 0 : static_cast<long double>(ia % ib);
             break;
         }
-        case '^':
+        case opPow:
             r.Number = Power(a, b);
             break;
         }
@@ -275,18 +334,18 @@ void TPoruBase::ParseTerm(const char*& p, TStrNum& r)
 void TPoruBase::ParseAdditive(const char*& p, TStrNum& r)
 {
     ParseTerm(p, r);
-    while (CalcToken.Kind == tkOperator && CalcToken.Text.size() == 1) {
-        char op = CalcToken.Text[0];
-        if (op != '+' && op != '-' && op != '&')
+    while (CalcToken.Kind == tkOperator) {
+        const uint8_t op = CalcToken.Op;
+        if (op != opAdd && op != opSub && op != opJoin)
             break;
         NextToken(p);
         TStrNum rhs;
         ParseTerm(p, rhs);
-        if (op == '&') {
+        if (op == opJoin) {
             r.Text += rhs.Text;
             r.Kind = tkString;
         } else {
-            r.Number = op == '+' ? r.Number + rhs.Number : r.Number - rhs.Number;
+            r.Number = op == opAdd ? r.Number + rhs.Number : r.Number - rhs.Number;
             CheckFinite(r.Number);
             r.Kind = tkNumber;
         }
@@ -299,21 +358,8 @@ void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
     for (;;) {
         if (CalcToken.Kind != tkOperator)
             break;
-        const std::string& t = CalcToken.Text;
-        int kind;   // 0 eq, 1 ne, 2 lt, 3 gt, 4 ge, 5 le
-        if (t == "=" || t == "==")
-            kind = 0;
-        else if (t == "<>" || t == "><")
-            kind = 1;
-        else if (t == "<")
-            kind = 2;
-        else if (t == ">")
-            kind = 3;
-        else if (t == ">=" || t == "=>")
-            kind = 4;
-        else if (t == "<=" || t == "=<")
-            kind = 5;
-        else
+        const uint8_t kind = CalcToken.Op;
+        if (kind < opEq || kind > opLe)
             break;
         r.Kind = tkNumber;
         NextToken(p);
@@ -326,22 +372,22 @@ void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
             c = r.Number < rhs.Number ? -1 : (r.Number > rhs.Number ? 1 : 0);
         bool res = false;
         switch (kind) {
-        case 0:
+        case opEq:
             res = c == 0;
             break;
-        case 1:
+        case opNe:
             res = c != 0;
             break;
-        case 2:
+        case opLt:
             res = c < 0;
             break;
-        case 3:
+        case opGt:
             res = c > 0;
             break;
-        case 4:
+        case opGe:
             res = c >= 0;
             break;
-        case 5:
+        case opLe:
             res = c <= 0;
             break;
         }
@@ -353,8 +399,8 @@ void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
 void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
 {
     ParseComparison(p, r);
-    while (CalcToken.Kind == tkOperator && (CalcToken.Text == "&&" || CalcToken.Text == "||")) {
-        bool isAnd = CalcToken.Text == "&&";
+    while (CalcToken.Kind == tkOperator && (CalcToken.Op == opAnd || CalcToken.Op == opOr)) {
+        bool isAnd = CalcToken.Op == opAnd;
         NextToken(p);
         TStrNum rhs;
         ParseComparison(p, rhs);
@@ -377,8 +423,19 @@ TPoruBase::TGroupLevel TPoruBase::EnterGroup(bool counted)
 
 std::string TPoruBase::Calculate(const char*& p)
 {
+    const TCalcProg* prog = nullptr;
+    if (!ReferenceWalker()) {
+        TCalcCache& cache = CalcCache();
+        prog = cache.Find(cache.Calculations, std::string_view(p), false);
+    }
+    return RunCompiledCalc(p, prog);
+}
+
+std::string TPoruBase::RunCompiledCalc(const char*& p, const TCalcProg* prog)
+{
     const char* start = p;
     TGroupLevel level = EnterGroup();
+    TCalcMode mode(*this, prog, start);
     try {
         CalcToken.Kind = tkStart;
         SkipSeparators(p);
@@ -388,10 +445,10 @@ std::string TPoruBase::Calculate(const char*& p)
         if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
             throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
-            LastTypeTag = "e";
+            SetPendingTag('e');
             return NumberToText(r.Number);
         }
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return std::move(r.Text);
     } catch (const EPoru& e) {
         Error("計算式に誤りがあります。" + e.Message + ShownText(start));
@@ -403,24 +460,30 @@ std::string TPoruBase::Calculate(const char*& p)
 // parenthesised text. Failures are reported as the two nested calculations would.
 std::string TPoruBase::CalculateRest(std::string first, const char*& p)
 {
-    bool isString = LastTypeTag == "s";
-    std::string firstCopy = first;
+    return CalculateRestWith(std::move(first), p, nullptr, p);
+}
+
+std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base)
+{
+    bool isString = PendingTagIs('s');
     const char* restStart = p;
+    TCalcMode mode(*this, prog, base);
     try {
-        CalcToken.Text = std::move(first);
+        CalcToken.Text = first;   // `first` is kept for the message of an error
         CalcToken.Kind = isString ? tkString : tkNumber;
+        CalcToken.HasNumber = false;
         TStrNum r;
         ParseLogical(p, r);
         if (CalcToken.Kind == tkStart || CalcToken.Kind == tkOperator)
             throw EPoru("計算結果が不正");
         if (r.Kind == tkNumber) {
-            LastTypeTag = "e";
+            SetPendingTag('e');
             return NumberToText(r.Number);
         }
-        LastTypeTag = "s";
+        SetPendingTag('s');
         return std::move(r.Text);
     } catch (const EPoru& e) {
-        std::string inside = ShownText((isString ? QuoteRaw(firstCopy) : firstCopy) + restStart);
+        std::string inside = ShownText((isString ? QuoteRaw(first) : first) + restStart);
         std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
         AppendErrorText(inner);
         Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
@@ -503,6 +566,6 @@ std::string TPoruBase::ExpandLiteral(std::string_view text)
     }
     if (partOpen)
         Error("文字列\"" + result + "\"の最後に」がありません。");
-    LastTypeTag = "s";
+    SetPendingTag('s');
     return result;
 }

@@ -32,7 +32,8 @@ void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
     }
     // Arguments to a label without a template stay on the stack; the error they
     // cause inside the label names this call.
-    NoteWrongFormCall(*this, label->Name, label->ArgSpec.empty() ? Args.Items() : std::vector<std::string>());
+    static const std::vector<std::string> kNone;   // (both sides lvalues: no copy of the stack)
+    NoteWrongFormCall(*this, label->Name, label->ArgSpec.empty() ? Args.Items() : kNone);
     TRunControl e;
     e.RcKind = rcCall;
     e.BodyStart = returnPos;

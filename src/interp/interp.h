@@ -16,13 +16,38 @@
 #include "core/stacks.h"
 
 class THost;
+struct TCalcTok;
+struct TCalcProg;
+struct TCalcCache;
 
 // A calculator operand: it carries its text and its number at all times.
 enum : uint8_t { tkString = 0, tkNumber = 1, tkStart = 2, tkOperator = 3 };
+// An operator token's meaning to the calculator (opOther: none it knows).
+enum : uint8_t {
+    opOther = 0,
+    opMul,
+    opDiv,
+    opMod,
+    opPow,
+    opAdd,
+    opSub,
+    opJoin,
+    opEq,
+    opNe,
+    opLt,
+    opGt,
+    opGe,
+    opLe,
+    opAnd,
+    opOr,
+};
+uint8_t CalcOperatorOf(std::string_view op);
 struct TStrNum {
     std::string Text;
     long double Number = 0;
     uint8_t Kind = tkStart;
+    bool HasNumber = false;   // Number is already what ToNumber makes of Text
+    uint8_t Op = opOther;     // an operator token: what it stands for
 };
 
 class TPoruBase;
@@ -94,6 +119,14 @@ public:
     std::string ScriptPath;
     TStack FuncArgs;
     std::string LastTypeTag;
+    // LastTypeTag set to, or compared with, a one-letter tag (the calculator's "e"
+    // and "s") without the string's general assignment and comparison.
+    void SetPendingTag(char tag)
+    {
+        if (LastTypeTag.size() != 1 || LastTypeTag[0] != tag)
+            LastTypeTag.assign(1, tag);
+    }
+    bool PendingTagIs(char tag) const { return LastTypeTag.size() == 1 && LastTypeTag[0] == tag; }
     TStrNum CalcToken;
     std::vector<std::string> Params;   // command-line parameters, 0 = the executable
     int ScriptParam = -1;              // the parameter that named the script, -1 = none
@@ -280,6 +313,47 @@ private:
         }
     };
     TGroupLevel EnterGroup(bool counted = true);   // raises when nested too deeply
+
+    // Compiled calculations (interp/calc_cache.cpp): a calculation's text is read
+    // into tokens once and kept by its text; running it replays the tokens through the
+    // same parser, so only the scanning is saved. Words are still resolved at each run.
+    const TCalcTok* calcTok_ = nullptr;    // the next token; nil: scan the text
+    const TCalcTok* calcLast_ = nullptr;   // the program's final (end) token
+    const char* calcBase_ = nullptr;       // the text the token offsets count from
+    std::shared_ptr<TCalcCache> calcCache_;
+    struct TCalcMode;   // sets the three above for one calculation and restores them
+    TCalcCache& CalcCache();
+    void NextCompiledToken(const char*& p);
+    std::string CompiledValue(const TCalcTok& t, const char* base);
+    bool calcCalled_ = false;   // the last Call token read was a call (its list read)
+    void SkipCalledList(const TCalcTok& t, const char*& p);
+    THashNode* CachedCallee(const TCalcTok& t);
+    std::string CompiledWordValue(const TCalcTok& t);
+    // Calculate with the program kept for the text at p (nil: scan the text).
+    std::string RunCompiledCalc(const char*& p, const TCalcProg* prog);
+    // CalculateRest with the rest's tokens from `prog` (nil: scanned), offsets from `base`.
+    std::string CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base);
+    bool EvaluateCompiled(std::string_view text, const char* p, std::string& result);
+    std::string RunValueProgram(const TCalcProg& prog, const char* base);
+    // An assignment's right side as last read at a position of the program text:
+    // used again while the text there is still the same (compared on each use).
+    struct TAssignPlan {
+        std::string Text;
+        const TCalcProg* Program = nullptr;   // its compiled value text, nil: evaluated
+        bool Usable = false;                  // false: the statement is always scanned
+        bool AfterGroup = false;              // it ends with a group
+    };
+    std::unordered_map<const char*, TAssignPlan> assignPlans_;
+    // The plans last found, by position (plans are never dropped, so the pointers
+    // stay valid): a loop's statements find theirs without hashing.
+    struct TPlanMemo {
+        const char* Position = nullptr;
+        const TAssignPlan* Plan = nullptr;
+    };
+    TPlanMemo planMemo_[64];
+    const TAssignPlan* AssignPlanAt(const char*& p);
+    THashNode* CachedWord(const TCalcTok& t);
+    std::string WordValue(THashNode* n, const std::string& word);
 
     // expression internals
     void NextToken(const char*& p);

@@ -174,10 +174,23 @@ std::string TPoruBase::ReadValue(const char*& p)
         LastTypeTag = "s";
         return word;
     }
+    if (n->Kind == wkVariable && *p == '#') {
+        std::string v = IndexAccess(n->Value, p);
+        LastTypeTag = n->TypeText;
+        return v;
+    }
+    if (n->Kind == wkCommand)
+        SkipSeparators(p);
+    return WordValue(n, word);
+}
+
+// The value of a word found by name (not an element access): a command's or a
+// label's result, a variable's value, an object's, a library call's, a hash's pairs.
+std::string TPoruBase::WordValue(THashNode* n, const std::string& word)
+{
     switch (n->Kind) {
     case wkCommand: {
         SoreGuard g(Sys.Sore);
-        SkipSeparators(p);
         Dispatch(n);
         std::string v = Sys.Sore->Value;
         std::string tag = Sys.Sore->TypeText;
@@ -186,15 +199,9 @@ std::string TPoruBase::ReadValue(const char*& p)
     }
     case wkLabel:
         return LabelValue(n);
-    case wkVariable: {
-        if (*p == '#') {
-            std::string v = IndexAccess(n->Value, p);
-            LastTypeTag = n->TypeText;
-            return v;
-        }
+    case wkVariable:
         LastTypeTag = n->TypeText;
         return n->Value;
-    }
     case wkObject:
         return Host->ObjectValue(*this, n);
     case wkDllFunc:

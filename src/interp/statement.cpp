@@ -6,6 +6,7 @@
 
 #include "core/sjis.h"
 #include "core/text.h"
+#include "core/walker_mode.h"
 #include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/host.h"
@@ -555,13 +556,19 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     if (!left.empty() && (left[0] == '"' || left[0] == '`'))
         Error("\"" + left +
               "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
-    std::string rightText = ReadToStatementEnd(p);
+    // A plain right side read before at this place of the text is not read again.
+    const TAssignPlan* plan = !rowText && !ReferenceWalker() ? AssignPlanAt(p) : nullptr;
+    std::string scanned;
+    if (!plan)
+        scanned = ReadToStatementEnd(p);
+    const std::string& rightText = plan ? plan->Text : scanned;
 
     THashNode* self = rowText ? nullptr : Words.FindExact(left);
     if (!rowText && self && self->Kind == wkVariable && !self->Reserved && AppendInPlace(*self, left, rightText))
         return;
 
-    std::string right = EvaluateValue(rightText);
+    std::string right =
+        plan && plan->Program ? RunValueProgram(*plan->Program, plan->Text.c_str()) : EvaluateValue(rightText);
     std::string tag = LastTypeTag;
     THashNode* node = rowText ? AssignTableCell(left, right, tag, *rowText, colText) : self;
     if (!node) {

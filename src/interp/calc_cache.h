@@ -1,0 +1,99 @@
+// Compiled calculations: the tokens of a calculation's text, read once and kept by
+// the text they came from. The calculator replays them instead of scanning the text;
+// what a token stands for (a word's value, a group's result) is still worked out
+// each time it is reached, in the same order as when the text is scanned.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "interp/interp.h"
+
+struct TCalcTok {
+    enum : uint8_t {
+        Op,        // an operator: Text holds it as the calculator names it (&&, ||, <=, ...)
+        Literal,   // a number as written (Text: its digits, hexadecimal already decimal)
+        Word,      // a word without index, call or member: resolved when reached
+        Call,      // a word before "(": a call when the name is callable, else a Word
+                   // (in a calculation the group follows as a token of its own)
+        Group,     // "(…)": Text is the inside, Sub its program (nil: scanned)
+        Neg,       // "-" before a value: the value's text with "-" in front
+        Plus,      // "+" before a number: the number
+        End,       // the end of the text: an empty text
+    };
+    uint8_t Type = End;
+    bool HasNumber = false;   // Literal: Number is what ToNumber makes of Text
+    uint8_t OpCode = 0;       // Op: CalcOperatorOf(Text)
+    long double Number = 0;
+    uint32_t EndOffset = 0;   // where the scanner stands after the token
+    uint32_t CallEnd = 0;     // Call: where it stands after the argument list
+    std::string Text;
+    std::unique_ptr<TCalcProg> Sub;               // Group
+    std::unique_ptr<TCalcTok> Operand;            // Neg, Plus: a Literal, Word, Group or End
+    mutable THashNode* Node = nullptr;            // Word: the word the name found …
+    mutable uint64_t Generation = ~uint64_t{0};   // … in this generation of the word table
+    mutable THashNode* Callee = nullptr;          // Call: what the folded name found …
+    mutable uint64_t CalleeGeneration = ~uint64_t{0};
+};
+
+struct TCalcProg {
+    std::vector<TCalcTok> Toks;   // in the order the calculator reads them; the last is End
+    // A value text (the first value read as a value, the rest, if any, calculated
+    // on from RestOffset): First is that value.
+    std::unique_ptr<TCalcTok> First;
+    bool HasRest = false;
+    uint32_t RestOffset = 0;
+};
+
+// Reads `text` (zero-terminated at text.size()) as a calculation; nil when it holds
+// anything the tokens do not cover (literals, indexes, calls, members, concatenation,
+// syntax the calculator would reject): such texts are always scanned.
+std::unique_ptr<TCalcProg> CompileCalculation(std::string_view text);
+// The same for a value text: a value, then maybe an operator and a calculation.
+std::unique_ptr<TCalcProg> CompileValueText(std::string_view text);
+
+struct TCalcCache {
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Map = std::unordered_map<std::string, std::unique_ptr<TCalcProg>, Hash, std::equal_to<>>;
+    // Texts longer than this are not kept; once kMaxEntries texts are kept, new ones
+    // are scanned (nothing is ever dropped, so a running program stays valid).
+    static constexpr size_t kMaxText = 512;
+    static constexpr size_t kMaxEntries = 8192;
+    Map Calculations;   // by calculation text
+    Map Values;         // by value text
+    // The program kept for `text`, compiled on first sight; nil when it is scanned.
+    const TCalcProg* Find(Map& map, std::string_view text, bool valueText);
+};
+
+// Sets the calculator's token source for one calculation and restores it after.
+struct TPoruBase::TCalcMode {
+    TPoruBase& st;
+    const TCalcTok* tok;
+    const TCalcTok* last;
+    const char* base;
+    TCalcMode(TPoruBase& s, const TCalcProg* prog, const char* b)
+        : st(s), tok(s.calcTok_), last(s.calcLast_), base(s.calcBase_)
+    {
+        if (prog && !prog->Toks.empty()) {
+            st.calcTok_ = prog->Toks.data();
+            st.calcLast_ = &prog->Toks.back();
+        } else {
+            st.calcTok_ = st.calcLast_ = nullptr;
+        }
+        st.calcBase_ = b;
+    }
+    ~TCalcMode()
+    {
+        st.calcTok_ = tok;
+        st.calcLast_ = last;
+        st.calcBase_ = base;
+    }
+    TCalcMode(const TCalcMode&) = delete;
+    TCalcMode& operator=(const TCalcMode&) = delete;
+};
