@@ -565,8 +565,9 @@ TEST(QuestionBox, ButtonsIconAndKeys)
         EXPECT_EQ(texts, expected) << c.name;
         // The desktop's question icon where an icon theme has one, else the style's.
         QIcon desktop = QIcon::fromTheme(QStringLiteral("dialog-question"));
-        if (QDir(QStringLiteral("/usr/share/icons/Adwaita")).exists())
+        if (QDir(QStringLiteral("/usr/share/icons/Adwaita")).exists()) {
             EXPECT_FALSE(desktop.isNull()) << "the default icon theme is installed but not used";
+        }
         if (desktop.isNull())
             desktop = QApplication::style()->standardIcon(QStyle::SP_MessageBoxQuestion);
         const int size = QApplication::style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
