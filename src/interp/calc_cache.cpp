@@ -322,8 +322,7 @@ void TPoruBase::NextCompiledToken(const char*& p)
     case TCalcTok::Neg: {
         std::string v = CompiledValue(*t.Operand, calcBase_);
         SkipCalledList(*t.Operand, p);
-        CalcToken.Text.assign("-");
-        CalcToken.Text += v;
+        NegatedText(CalcToken.Text, v);
         CalcToken.Kind = tkNumber;
         return;
     }

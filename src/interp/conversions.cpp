@@ -153,27 +153,41 @@ long double ToNumber(std::string_view text)
     size_t start = i;
     while (i < s.size() && IsDigit(s[i]))
         ++i;
+    bool digits = i > start;
     if (i < s.size() && s[i] == '.') {
         size_t j = i + 1;
         while (j < s.size() && IsDigit(s[j]))
             ++j;
+        digits = digits || j > i + 1;
         i = j;
-        if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
-            size_t k = i + 1;
-            if (k < s.size() && (s[k] == '+' || s[k] == '-'))
-                ++k;
-            size_t d = k;
-            while (k < s.size() && IsDigit(s[k]))
-                ++k;
-            if (k > d)
-                i = k;
-        }
+    }
+    // An exponent after the digits, with or without a fraction: numbers large or
+    // small enough are written as 1E15 or 2.5E-7, and must read back as themselves.
+    if (digits && i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
+        size_t k = i + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-'))
+            ++k;
+        size_t d = k;
+        while (k < s.size() && IsDigit(s[k]))
+            ++k;
+        if (k > d)
+            i = k;
     }
     std::string_view part = s.substr(start, i - start);
     if (part.empty() || part == ".")
         return 0;
     long double v = DecimalValue(part);
     return neg ? -v : v;
+}
+
+void NegatedText(std::string& out, std::string_view v)
+{
+    if (!v.empty() && v[0] == '-') {
+        out.assign(v.substr(1));
+        return;
+    }
+    out.assign("-");
+    out.append(v.substr(!v.empty() && v[0] == '+' ? 1 : 0));
 }
 
 int32_t ToIntOrDefault(std::string_view text, int32_t def)

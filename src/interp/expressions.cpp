@@ -249,9 +249,7 @@ void TPoruBase::NextToken(const char*& p)
         if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p)))
             op[1] = *p++;
         if ((prev == tkStart || prev == tkOperator) && op[0] == '-' && op[1] == 0) {
-            std::string v = ReadValue(p);
-            CalcToken.Text.assign("-");
-            CalcToken.Text += v;
+            NegatedText(CalcToken.Text, ReadValue(p));
             CalcToken.Kind = tkNumber;
             return;
         }

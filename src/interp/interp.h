@@ -414,6 +414,9 @@ void SetActiveState(TPoruBase* st);
 
 // Conversions shared by every command family.
 long double ToNumber(std::string_view text);
+// The text of the unary minus applied to value text v: v's own sign is replaced, so
+// that the negation of -7 is 7 (a second minus would make the text read as 0).
+void NegatedText(std::string& out, std::string_view v);
 int32_t ToIntOrDefault(std::string_view text, int32_t def);
 std::string NumberToText(long double v);
 std::string QuoteRaw(std::string_view text);

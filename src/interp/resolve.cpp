@@ -268,7 +268,9 @@ std::string TPoruBase::ReadGroupValue(const char*& p)
     return Calculate(q);
 }
 
-// Each minus sign is written before the value read after it (no arithmetic).
+// Each minus sign negates the value read after it by its text: a minus is written
+// before it, or the value's own minus is taken away (so that the negation of -7 is 7,
+// not "--7", which reads as 0).
 std::string TPoruBase::ReadSignedValue(const char*& p)
 {
     size_t minus = 0;
@@ -278,7 +280,9 @@ std::string TPoruBase::ReadSignedValue(const char*& p)
         SkipSeparators(p);
     }
     std::string v = ReadValue(p);
-    return std::string(minus, '-') + v;
+    for (; minus > 0; --minus)
+        NegatedText(v, std::string(v));
+    return v;
 }
 
 // The value a label's body leaves in それ, run as a function.

@@ -41,10 +41,10 @@ TEST(ToNumber, Forms)
         long double want;
     } cases[] = {
         {"", 0},         {"12abc", 12},   {"abc", 0},        {"-", 0},     {"1,234", 1234},
-        {"1e5", 1},      {"1.5e3", 1500}, {"1.5e", 1.5L},    {".5", 0.5L}, {".", 0},
+        {"1e5", 100000}, {"1.5e3", 1500}, {"1.5e", 1.5L},    {".5", 0.5L}, {".", 0},
         {"--5", 0},      {"$1F", 31},     {"$FFFFFFFF", -1}, {"$1G", 0},   {"$", 0},
         {"1.0e3", 1000}, {"-$10", 0},     {" -2.5 ", -2.5L}, {"+7", 7},    {"　１，２３４．５　", 1234.5L},
-        {"－３", -3},
+        {"－３", -3},    {"1E15", 1e15L}, {"2E-3", 0.002L},  {"e5", 0},    {".e5", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ToNumber(c.text), c.want) << c.text;
@@ -105,8 +105,11 @@ TEST(NumberToText, FifteenSignificantDigits)
         {1e20L, "1E20"},
         {123.456L, "123.456"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(NumberToText(c.v), c.want);
+        // What is written reads back as the same number (1E15 once read as 1).
+        EXPECT_EQ(NumberToText(ToNumber(c.want)), c.want);
+    }
 }
 
 TEST(RawQuoting, RoundTrip)
@@ -176,8 +179,12 @@ TEST_F(Interp, ValueExpressions)
     EXPECT_EQ(st.EvaluateValue("\"a\"&\"b\""), "ab");
     EXPECT_EQ(st.EvaluateValue("未定義の語"), "未定義の語");
     Set("M", "-3", "e");
-    EXPECT_EQ(st.EvaluateValue("-M"), "--3");
-    EXPECT_EQ(ToNumber(st.EvaluateValue("-M")), 0);
+    // The negation of a negative value is positive (its text once read "--3", that is 0).
+    EXPECT_EQ(st.EvaluateValue("-M"), "3");
+    EXPECT_EQ(st.EvaluateValue("-M*2"), "6");
+    EXPECT_EQ(st.EvaluateValue("1--M"), "-2");
+    Set("P", "+4", "s");
+    EXPECT_EQ(st.EvaluateValue("-P+0"), "-4");
 }
 
 TEST_F(Interp, LiteralExpansion)
