@@ -15,6 +15,18 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
     auto& items = Args.Items();
     if (n > items.size())
         n = items.size();
+    // The entries are taken off the stack before any is evaluated (evaluation may
+    // call further functions); a few fit in a local array, so no vector is made.
+    constexpr size_t kLocal = 4;
+    if (n <= kLocal) {
+        std::string local[kLocal];
+        for (size_t i = 0; i < n; ++i)
+            local[i] = std::move(items[items.size() - n + i]);
+        items.resize(items.size() - n);
+        for (size_t i = 0; i < n; ++i)
+            FuncArgs.Push(EvaluateValue(local[i]));
+        return;
+    }
     std::vector<std::string> entries(std::make_move_iterator(items.end() - static_cast<long>(n)),
                                      std::make_move_iterator(items.end()));
     items.resize(items.size() - n);

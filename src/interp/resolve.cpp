@@ -192,9 +192,9 @@ std::string TPoruBase::WordValue(THashNode* n, const std::string& word)
     case wkCommand: {
         SoreGuard g(Sys.Sore);
         Dispatch(n);
-        std::string v = Sys.Sore->Value;
-        std::string tag = Sys.Sore->TypeText;
-        LastTypeTag = tag;
+        // The guard puts the saved value back by swapping, so the result is moved out.
+        std::string v = std::move(Sys.Sore->Value);
+        LastTypeTag.swap(Sys.Sore->TypeText);
         return v;
     }
     case wkLabel:
@@ -388,8 +388,15 @@ void TPoruBase::MatchArguments(THashNode* node)
         std::string text;
         std::vector<std::string> slots;
     };
-    static std::unordered_map<const THashNode*, ParsedTemplate> cache;
-    ParsedTemplate& parsed = cache[node];
+    thread_local std::unordered_map<const THashNode*, ParsedTemplate> cache;
+    // Calls repeat the same word: the last one found is tried before the map.
+    thread_local const THashNode* lastNode = nullptr;
+    thread_local ParsedTemplate* lastParsed = nullptr;
+    if (node != lastNode) {
+        lastParsed = &cache[node];   // (references into an unordered_map stay valid)
+        lastNode = node;
+    }
+    ParsedTemplate& parsed = *lastParsed;
     if (parsed.text != node->ArgSpec || (parsed.slots.empty() && !node->ArgSpec.empty())) {
         parsed.text = node->ArgSpec;
         SplitTemplate(node->ArgSpec, parsed.slots);
@@ -404,7 +411,11 @@ void TPoruBase::MatchArguments(THashNode* node)
     }
     if (items.size() < localSlots.size())
         ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
-    std::vector<std::string> taken(localSlots.size());
+    // The slots' entries are gathered in a kept buffer (binding never nests: the
+    // entries are not evaluated here), so a call allocates no vector for them.
+    thread_local std::vector<std::string> taken;
+    taken.clear();
+    taken.resize(localSlots.size());
     for (size_t s = localSlots.size(); s-- > 0;) {
         const std::string& slot = localSlots[s];
         bool found = false;
@@ -433,6 +444,7 @@ void TPoruBase::MatchArguments(THashNode* node)
     }
     for (auto& t : taken)
         items.push_back(std::move(t));
+    taken.clear();
     if (items.size() > kMaxArgs)
         Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
 }
@@ -533,7 +545,14 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
     std::string_view inner = ScanGroupView(p);
     // The call binds only the arguments of its own list: earlier phrases of the
     // enclosing sentence are set aside while it runs.
+    // The list's vector comes from a pool of emptied ones (nested calls take one
+    // each), so a call allocates no argument vector once the pool has warmed up.
+    thread_local std::vector<std::vector<std::string>> spareArgs;
     std::vector<std::string> pending;
+    if (!spareArgs.empty()) {
+        pending.swap(spareArgs.back());
+        spareArgs.pop_back();
+    }
     pending.swap(Args.Items());
     struct RestoreArgs {
         TStack& args;
@@ -541,8 +560,15 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
         ~RestoreArgs()
         {
             auto& items = args.Items();
-            items.insert(items.begin(), std::make_move_iterator(pending.begin()),
-                         std::make_move_iterator(pending.end()));
+            if (items.empty()) {
+                items.swap(pending);
+            } else {
+                items.insert(items.begin(), std::make_move_iterator(pending.begin()),
+                             std::make_move_iterator(pending.end()));
+                pending.clear();
+            }
+            if (spareArgs.size() < 256 && pending.capacity() != 0)
+                spareArgs.push_back(std::move(pending));
         }
     } restoreArgs{Args, pending};
     if (!inner.empty()) {
@@ -583,12 +609,13 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
             CallDll(*this, n);
             break;
         }
-        result = Sys.Sore->Value;
-        tag = Sys.Sore->TypeText;
+        // The guard restores by swapping: the result is moved out, not copied.
+        result = std::move(Sys.Sore->Value);
+        tag = std::move(Sys.Sore->TypeText);
     }
     // Leftover arguments of the list are dropped with the call.
     Args.Clear();
-    LastTypeTag = tag;
+    LastTypeTag.swap(tag);
     if (push)
         pending.push_back(result);
     return result;
