@@ -89,7 +89,8 @@ TEST_F(Frames, DeepRecursionStopsWithAnErrorAndCallsWorkAfterIt)
     std::string message = Run("「D」を、「?の」で、関数定義\r\nZ=D(1)\r\n終わる\r\n"
                               "*D\r\nN=引数取得\r\nそれは、D(N+1)\r\n戻る\r\n");
     EXPECT_FALSE(message.empty());
-    EXPECT_EQ(Run("「F」を、「?の」で、関数定義\r\nY=F(7)\r\n終わる\r\n*F\r\nN=引数取得\r\nそれは、N*3\r\n戻る\r\n"), "");
+    EXPECT_EQ(Run("「F」を、「?の」で、関数定義\r\nY=F(7)\r\n終わる\r\n*F\r\nN=引数取得\r\nそれは、N*3\r\n戻る\r\n"),
+              "");
     EXPECT_EQ(Value("Y"), "21");
 }
 
