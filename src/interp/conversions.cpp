@@ -263,15 +263,6 @@ std::string NumberToText(long double v)
         return "NAN";
     if (std::isinf(v))
         return v < 0 ? "-INF" : "INF";
-    // Whole numbers below 10^15 have at most 15 digits: write them directly.
-    if (v > -1e15L && v < 1e15L) {
-        long long iv = static_cast<long long>(v);
-        if (static_cast<long double>(iv) == v) {
-            char b[24];
-            auto r = std::to_chars(b, b + sizeof b, iv);
-            return std::string(b, r.ptr);
-        }
-    }
     // 15 significant digits: d.dddddddddddddde[+-]X
     char b[64];
     auto r = std::to_chars(b, b + sizeof b, v, std::chars_format::scientific, 14);

@@ -6,23 +6,11 @@
 
 #include "interp/calc_cache.h"
 #include "interp/interp.h"
+#include "interp_fixture.h"
 
 namespace {
 
-struct Compiled : ::testing::Test {
-    TPoruBase st;
-    void SetUp() override
-    {
-        st.FileName = "t.prk";
-        st.Source = "";
-        st.PrepareRun();
-    }
-    void Set(const char* name, const char* value, const char* tag)
-    {
-        THashNode* n = THashNode::CreateVariable(name, value, 0, false);
-        n->TypeText = tag;
-        st.Words.Add(n);
-    }
+struct Compiled : TInterpFixture {
     std::string Error(const std::string& text)
     {
         try {

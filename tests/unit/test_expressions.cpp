@@ -4,23 +4,11 @@
 #include <cmath>
 
 #include "interp/interp.h"
+#include "interp_fixture.h"
 
 namespace {
 
-struct Interp : ::testing::Test {
-    TPoruBase st;
-    void SetUp() override
-    {
-        st.FileName = "t.prk";
-        st.Source = "";
-        st.PrepareRun();
-    }
-    void Set(const char* name, const char* value, const char* tag)
-    {
-        THashNode* n = THashNode::CreateVariable(name, value, 0, false);
-        n->TypeText = tag;
-        st.Words.Add(n);
-    }
+struct Interp : TInterpFixture {
     std::string Calc(const std::string& text) { return st.CalculateText(text); }
     // The message of the error a calculation raises.
     std::string CalcError(const std::string& text)
