@@ -16,18 +16,10 @@ namespace {
 constexpr int kMaxDepth = 32;        // groups nested deeper are scanned
 constexpr size_t kMaxTokens = 256;   // longer calculations are scanned
 
-bool IsPairing(unsigned char c)
-{
-    return c == '&' || c == '<' || c == '=' || c == '>' || c == '|';
-}
-
 bool IsDigit(unsigned char c)
 {
     return c >= '0' && c <= '9';
 }
-
-const char kKatsu[] = "かつ";
-const char kMatawa[] = "または";
 
 std::unique_ptr<TCalcProg> Compile(std::string_view text, int depth);
 
@@ -112,11 +104,7 @@ bool LexTokens(const char* base, const char* p, uint8_t prev, int depth, std::ve
             if (!LexGroup(p, t, depth))
                 return false;
             prev = tkNumber;
-        } else if (IsOperatorChar(c)) {
-            char op[3] = {static_cast<char>(c), 0, 0};
-            ++p;
-            if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p)))
-                op[1] = *p++;
+        } else if (char op[3]; ReadCalcOperator(p, op)) {
             const bool single = op[1] == 0;
             if (unaryPlace && single && op[0] == '-') {
                 t.Type = TCalcTok::Neg;
@@ -136,18 +124,6 @@ bool LexTokens(const char* base, const char* p, uint8_t prev, int depth, std::ve
                 t.OpCode = CalcOperatorOf(t.Text);
                 prev = tkOperator;
             }
-        } else if (std::strncmp(p, kKatsu, sizeof kKatsu - 1) == 0) {
-            p += sizeof kKatsu - 1;
-            t.Type = TCalcTok::Op;
-            t.Text = "&&";
-            t.OpCode = opAnd;
-            prev = tkOperator;
-        } else if (std::strncmp(p, kMatawa, sizeof kMatawa - 1) == 0) {
-            p += sizeof kMatawa - 1;
-            t.Type = TCalcTok::Op;
-            t.Text = "||";
-            t.OpCode = opOr;
-            prev = tkOperator;
         } else {
             std::unique_ptr<TCalcTok> v = LexValue(base, p, depth);
             if (!v)

@@ -20,7 +20,7 @@ struct TCalcTok {
         Call,      // a word before "(": a call when the name is callable, else a Word
                    // (in a calculation the group follows as a token of its own)
         Group,     // "(…)": Text is the inside, Sub its program (nil: scanned)
-        Neg,       // "-" before a value: the value's text with "-" in front
+        Neg,       // "-" before a value: the value's text negated (NegatedText)
         Plus,      // "+" before a number: the number
         End,       // the end of the text: an empty text
     };

@@ -172,6 +172,27 @@ uint8_t CalcOperatorOf(std::string_view op)
     return opOther;
 }
 
+bool ReadCalcOperator(const char*& p, char (&op)[3])
+{
+    const unsigned char c = static_cast<unsigned char>(*p);
+    op[0] = op[1] = op[2] = 0;
+    if (IsOperatorChar(c)) {
+        op[0] = static_cast<char>(c);
+        ++p;
+        if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p)))
+            op[1] = *p++;
+        return true;
+    }
+    for (const char* word : {kKatsu, kMatawa}) {
+        if (c == static_cast<unsigned char>(word[0]) && StartsWith(p, word)) {
+            p += std::strlen(word);
+            op[0] = op[1] = word == kKatsu ? '&' : '|';
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string TPoruBase::EvaluateValue(std::string_view text)
 {
     if (text.empty())
@@ -243,11 +264,7 @@ void TPoruBase::NextToken(const char*& p)
         CalcToken.Kind = PendingTagIs('s') ? tkString : tkNumber;
         return;
     }
-    if (IsOperatorChar(c)) {
-        char op[3] = {static_cast<char>(c), 0, 0};
-        ++p;
-        if (IsPairing(c) && IsPairing(static_cast<unsigned char>(*p)))
-            op[1] = *p++;
+    if (char op[3]; ReadCalcOperator(p, op)) {
         if ((prev == tkStart || prev == tkOperator) && op[0] == '-' && op[1] == 0) {
             NegatedText(CalcToken.Text, ReadValue(p));
             CalcToken.Kind = tkNumber;
@@ -262,20 +279,6 @@ void TPoruBase::NextToken(const char*& p)
         CalcToken.Text.assign(op);
         CalcToken.Kind = tkOperator;
         CalcToken.Op = CalcOperatorOf(op);
-        return;
-    }
-    if (c == static_cast<unsigned char>(kKatsu[0]) && StartsWith(p, kKatsu)) {
-        p += std::strlen(kKatsu);
-        CalcToken.Text.assign("&&");
-        CalcToken.Kind = tkOperator;
-        CalcToken.Op = opAnd;
-        return;
-    }
-    if (c == static_cast<unsigned char>(kMatawa[0]) && StartsWith(p, kMatawa)) {
-        p += std::strlen(kMatawa);
-        CalcToken.Text.assign("||");
-        CalcToken.Kind = tkOperator;
-        CalcToken.Op = opOr;
         return;
     }
     std::string v = ReadValue(p);

@@ -42,6 +42,10 @@ enum : uint8_t {
     opOr,
 };
 uint8_t CalcOperatorOf(std::string_view op);
+// The calculator's operator at p: one operator character, two that pair (&&, <=, <>,
+// ...), or the words かつ and または (read as && and ||). p moves past it and `op`
+// holds its text; false, with p unmoved, when p holds no operator.
+bool ReadCalcOperator(const char*& p, char (&op)[3]);
 struct TStrNum {
     std::string Text;
     long double Number = 0;
