@@ -261,10 +261,10 @@ void cmdGetPixel(TPoruBase& st)
         // Rendered from the top-level window so that a control without a background of
         // its own shows the window behind it, as on the screen.
         QWidget* top = own->window();
-        const QPoint at = own->mapTo(top, QPoint(x, y));
-        const QImage shown = top->grab().toImage();
-        if (shown.valid(at))
-            st.SetSoreNumber(ValueFromColour(QColor(shown.pixel(at))));
+        // Only the one pixel is rendered.
+        const QImage shown = top->grab(QRect(own->mapTo(top, QPoint(x, y)), QSize(1, 1))).toImage();
+        if (shown.valid(0, 0))
+            st.SetSoreNumber(ValueFromColour(QColor(shown.pixel(0, 0))));
         return;
     }
     if (!img)
