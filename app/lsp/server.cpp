@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/text.h"
 #include "langsvc/diagnostics.h"
 #include "langsvc/utf8.h"
 
@@ -48,17 +49,6 @@ void FromPosition(const langsvc::TDocument& doc, const TJson& pos, int& line, in
                  : units;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 TJson Notification(const std::string& method, TJson params)
 {
     TJson n = TJson::Object();
@@ -77,8 +67,8 @@ std::string PathOfUri(const std::string& uri)
         return {};
     std::string out;
     for (size_t i = scheme.size(); i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 && HexValue(uri[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(uri[i + 1]) * 16 + HexValue(uri[i + 2]));
+        if (uri[i] == '%' && i + 2 < uri.size() && HexDigit(uri[i + 1]) >= 0 && HexDigit(uri[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(uri[i + 1]) * 16 + HexDigit(uri[i + 2]));
             i += 2;
         } else {
             out += uri[i];

@@ -7,6 +7,7 @@
 #include "core/sjis.h"
 #include "core/text.h"
 #include "interp/builtins.h"
+#include "interp/interp.h"
 #include "loader/scanner.h"
 
 namespace {
@@ -81,19 +82,10 @@ bool SlotAccepts(const std::string& slot, const std::string& entry)
     return false;
 }
 
-std::vector<std::string> SplitTemplate(const std::string& templ)
+std::vector<std::string> TemplateSlots(const std::string& templ)
 {
     std::vector<std::string> out;
-    if (templ.empty())
-        return out;
-    const char* p = templ.c_str();
-    while (*p) {
-        std::string slot = ReadUntil(p, ",");
-        std::string_view t = TrimView(slot);
-        if (!t.empty() && t[0] == '?')
-            t.remove_prefix(1);
-        out.emplace_back(t);
-    }
+    SplitTemplate(templ, out);
     return out;
 }
 
@@ -760,7 +752,7 @@ void TReader::CheckLabelName(const THashNode* node, const TPhrase& word, const s
         return;
     if (args.size() != 1 || args[0].Kind != TPhraseKind::Word)
         return;
-    const std::vector<std::string> slots = SplitTemplate(node->ArgSpec);
+    const std::vector<std::string> slots = TemplateSlots(node->ArgSpec);
     std::string name = args[0].Text;
     if (!slots.empty() && EndsWithSjis(name, slots[0]))
         name.resize(name.size() - slots[0].size());
@@ -792,7 +784,7 @@ void TReader::CheckParticles(const THashNode* node, const TPhrase& word, std::ve
                 return;
         }
     }
-    const std::vector<std::string> slots = SplitTemplate(node->ArgSpec);
+    const std::vector<std::string> slots = TemplateSlots(node->ArgSpec);
     std::vector<std::string> entries;
     for (const TPhrase& a : args)
         entries.push_back(a.Text);

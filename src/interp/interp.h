@@ -421,6 +421,9 @@ long double ToNumber(std::string_view text);
 // The text of the unary minus applied to value text v: v's own sign is replaced, so
 // that the negation of -7 is 7 (a second minus would make the text read as 0).
 void NegatedText(std::string& out, std::string_view v);
+// Splits a particle template ("?を,?へ") into its slots' particles: trimmed, the
+// leading "?" dropped; a trailing "," makes a last, empty slot.
+void SplitTemplate(const std::string& templ, std::vector<std::string>& out);
 int32_t ToIntOrDefault(std::string_view text, int32_t def);
 std::string NumberToText(long double v);
 std::string QuoteRaw(std::string_view text);

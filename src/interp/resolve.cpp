@@ -63,7 +63,21 @@ bool ParticleAccepts(std::string_view slot, std::string_view entry, size_t& cut)
     return false;
 }
 
-// Splits a template into slot particles: trimmed, a leading "?" dropped.
+// True when `ch` occurs in `text` at a character boundary.
+bool ContainsChar(std::string_view text, std::string_view ch)
+{
+    for (size_t i = 0; i < text.size(); i += CharLen(text.data() + i))
+        if (text.compare(i, ch.size(), ch) == 0)
+            return true;
+    return false;
+}
+
+const char* const kEventNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
+                                   "マウス押した時", "マウス離した時", "キー押した時",
+                                   "キー離した時",   "変更した時",     "マウス動かした時"};
+
+}   // namespace
+
 void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
 {
     out.clear();
@@ -80,21 +94,6 @@ void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
     if (!templ.empty() && templ.back() == ',')
         out.emplace_back();
 }
-
-// True when `ch` occurs in `text` at a character boundary.
-bool ContainsChar(std::string_view text, std::string_view ch)
-{
-    for (size_t i = 0; i < text.size(); i += CharLen(text.data() + i))
-        if (text.compare(i, ch.size(), ch) == 0)
-            return true;
-    return false;
-}
-
-const char* const kEventNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
-                                   "マウス押した時", "マウス離した時", "キー押した時",
-                                   "キー離した時",   "変更した時",     "マウス動かした時"};
-
-}   // namespace
 
 // ---- results ----------------------------------------------------------------
 
