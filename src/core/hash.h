@@ -2,6 +2,7 @@
 // functions and hash variables (256 buckets, byte-sum hash, insertion order kept).
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,26 @@ public:
     int32_t Id = 0;
     void* Payload = nullptr;
     bool Reserved = false;
+    // A whole number and its text as a calculation last stored them in Value: while
+    // Value is still that very text, a calculation reading it takes the number instead
+    // of reading the digits again (the text alone decides, so nothing goes stale).
+    uint8_t MemoLen = 0;   // 0: none
+    char MemoText[23] = {};
+    long long MemoNumber = 0;
+    bool MemoMatches() const
+    {
+        return MemoLen != 0 && Value.size() == MemoLen && std::memcmp(Value.data(), MemoText, MemoLen) == 0;
+    }
+    void SetMemo(long long number)   // Value is the text of `number`
+    {
+        if (Value.size() >= sizeof MemoText) {
+            MemoLen = 0;
+            return;
+        }
+        MemoLen = static_cast<uint8_t>(Value.size());
+        std::memcpy(MemoText, Value.data(), MemoLen);
+        MemoNumber = number;
+    }
 
     THashNode(std::string name, std::string argSpec, std::string value, std::string typeText, int32_t id, uint8_t kind,
               void* payload, bool reserved);

@@ -140,6 +140,134 @@ bool LexTokens(const char* base, const char* p, uint8_t prev, int depth, std::ve
     }
 }
 
+// The postfix code of a calculation for the numeric replay, read from the tokens the
+// way the calculator's parser reads them (a primary, then terms, sums, comparisons
+// and logical operators, each level left to right). Fails on anything the parser
+// would not take as it stands, and on values that are not numbers, words or groups.
+class TNumCompiler {
+public:
+    explicit TNumCompiler(std::vector<TNumOp>& out) : out_(out) {}
+    // The whole token list from `tok` on; `pending`: the first operand is pushed already.
+    bool Program(const TCalcTok* tok, bool pending)
+    {
+        tok_ = tok;
+        pending_ = pending;   // its code is emitted, and counted, already
+        return Logical() && tok_->Type == TCalcTok::End;
+    }
+    // One value token: a number, a word, a group, or one of them negated.
+    bool Value(const TCalcTok& t)
+    {
+        switch (t.Type) {
+        case TCalcTok::Literal:
+            return t.HasNumber && Emit(TNumOp::Number, 0, t.Number);
+        case TCalcTok::Word:
+            return Emit(TNumOp::Word, 0, 0, &t);
+        case TCalcTok::Group:
+            return t.Sub && t.Sub->Numeric && Group(*t.Sub);
+        case TCalcTok::Plus:
+            return t.Operand->Type == TCalcTok::Literal && Value(*t.Operand);
+        case TCalcTok::Neg:
+            return t.Operand->Type != TCalcTok::End && t.Operand->Type != TCalcTok::Call && Value(*t.Operand) &&
+                   Emit(TNumOp::Neg, 0, 0, nullptr, false);
+        default:
+            return false;
+        }
+    }
+    uint32_t MaxDepth() const { return max_; }
+
+private:
+    std::vector<TNumOp>& out_;
+    const TCalcTok* tok_ = nullptr;
+    bool pending_ = false;
+    uint32_t depth_ = 0, max_ = 0;
+
+    void Push()
+    {
+        if (++depth_ > max_)
+            max_ = depth_;
+    }
+    bool Emit(uint8_t kind, uint8_t op, long double v, const TCalcTok* t = nullptr, bool pushes = true)
+    {
+        out_.push_back(TNumOp{kind, op, v, t});
+        if (pushes)
+            Push();
+        return true;
+    }
+    bool Group(const TCalcProg& sub)
+    {
+        // The sub-program's code, already checked, runs inline on this stack.
+        out_.insert(out_.end(), sub.NumCode.begin(), sub.NumCode.end());
+        if (depth_ + sub.NumDepth > max_)
+            max_ = depth_ + sub.NumDepth;
+        Push();
+        return Emit(TNumOp::Round, 0, 0, nullptr, false);
+    }
+    bool Primary()
+    {
+        if (pending_) {
+            pending_ = false;
+            return true;
+        }
+        if (tok_->Type == TCalcTok::Op || tok_->Type == TCalcTok::End || !Value(*tok_))
+            return false;
+        ++tok_;
+        return true;
+    }
+    bool Binary(uint8_t op)
+    {
+        --depth_;
+        return Emit(TNumOp::Binary, op, 0, nullptr, false);
+    }
+    // The operators of one level, between operands read by `next`.
+    template <class Next> bool Level(Next next, uint8_t lo, uint8_t hi)
+    {
+        if (!next())
+            return false;
+        while (tok_->Type == TCalcTok::Op && tok_->OpCode >= lo && tok_->OpCode <= hi) {
+            const uint8_t op = tok_->OpCode;
+            ++tok_;
+            if (!next() || !Binary(op))
+                return false;
+        }
+        return true;
+    }
+    bool Term()
+    {
+        return Level([this] { return Primary(); }, opMul, opPow);
+    }
+    bool Additive()
+    {
+        // "&" joins texts: never numeric.
+        return Level([this] { return Term(); }, opAdd, opSub) &&
+               !(tok_->Type == TCalcTok::Op && tok_->OpCode == opJoin);
+    }
+    bool Comparison()
+    {
+        return Level([this] { return Additive(); }, opEq, opLe);
+    }
+    bool Logical()
+    {
+        return Level([this] { return Comparison(); }, opAnd, opOr);
+    }
+};
+
+void CompileNumeric(TCalcProg& prog)
+{
+    constexpr uint32_t kMaxDepth = 32;   // operands held at once (the replay's stack)
+    TNumCompiler c(prog.NumCode);
+    bool ok;
+    if (prog.First)
+        ok = c.Value(*prog.First) && (!prog.HasRest || c.Program(prog.Toks.data(), true));
+    else
+        ok = c.Program(prog.Toks.data(), false);
+    if (!ok || c.MaxDepth() > kMaxDepth) {
+        prog.NumCode.clear();
+        return;
+    }
+    prog.Numeric = true;
+    prog.NumDepth = c.MaxDepth();
+}
+
 std::unique_ptr<TCalcProg> Compile(std::string_view text, int depth)
 {
     if (depth > kMaxDepth)
@@ -149,6 +277,7 @@ std::unique_ptr<TCalcProg> Compile(std::string_view text, int depth)
     SkipSeparators(p);
     if (!LexTokens(text.data(), p, tkStart, depth, prog->Toks))
         return nullptr;
+    CompileNumeric(*prog);
     return prog;
 }
 
@@ -179,6 +308,7 @@ std::unique_ptr<TCalcProg> CompileValueText(std::string_view text)
         if (!LexTokens(base, p, tkNumber, 0, prog->Toks))
             return nullptr;
     }
+    CompileNumeric(*prog);
     return prog;
 }
 
@@ -359,6 +489,8 @@ bool TPoruBase::EvaluateCompiled(std::string_view text, const char* p, std::stri
 
 std::string TPoruBase::RunValueProgram(const TCalcProg& prog, const char* base)
 {
+    if (std::string r; prog.Numeric && RunNumeric(prog, r))
+        return r;
     std::string result = CompiledValue(*prog.First, base);
     if (prog.First->Type == TCalcTok::Call && !calcCalled_)
         return result;   // no call: the scanner stopped before the list

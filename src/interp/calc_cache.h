@@ -39,6 +39,22 @@ struct TCalcTok {
     mutable uint64_t CalleeGeneration = ~uint64_t{0};
 };
 
+// One step of a calculation worked out on numbers (TCalcProg::NumCode), in postfix
+// order: operands are pushed, operators take the top two, in the calculator's order.
+struct TNumOp {
+    enum : uint8_t {
+        Number,   // push Value
+        Word,     // push the value of Tok's word (a variable's, or give up)
+        Round,    // a group's result: written out and read back, as the calculator does
+        Neg,      // negate the top (a number as written or as a result, or give up)
+        Binary,   // Op (opMul … opOr) on the top two
+    };
+    uint8_t Kind = Number;
+    uint8_t Op = 0;
+    long double Value = 0;
+    const TCalcTok* Tok = nullptr;
+};
+
 struct TCalcProg {
     std::vector<TCalcTok> Toks;   // in the order the calculator reads them; the last is End
     // A value text (the first value read as a value, the rest, if any, calculated
@@ -46,6 +62,12 @@ struct TCalcProg {
     std::unique_ptr<TCalcTok> First;
     bool HasRest = false;
     uint32_t RestOffset = 0;
+    // Every token is a number, a plain word, an arithmetic, comparing or logical
+    // operator, or a group of the same, in places the calculator accepts: the
+    // calculation may be worked out on numbers alone when its words hold numbers.
+    bool Numeric = false;
+    std::vector<TNumOp> NumCode;   // that calculation, when Numeric
+    uint32_t NumDepth = 0;         // the operands it holds at most at once
 };
 
 // Reads `text` (zero-terminated at text.size()) as a calculation; nil when it holds

@@ -48,10 +48,14 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+}   // namespace
+
 // Plain decimal digits with an optional sign, at most 18 of them: the usual case,
 // read without the general path.
 bool ReadPlainInteger(std::string_view text, long double& out)
 {
+    if (text.empty())
+        return false;
     size_t i = 0;
     bool neg = false;
     if (text[0] == '-' || text[0] == '+') {
@@ -70,6 +74,8 @@ bool ReadPlainInteger(std::string_view text, long double& out)
     }
     return false;
 }
+
+namespace {
 
 // Copies at most the first 254 bytes of text into buf (256 bytes) with full-width
 // digits and signs made half-width and the commas left out; returns the length.
@@ -245,18 +251,40 @@ int32_t ToIntOrDefault(std::string_view text, int32_t def)
     return static_cast<int32_t>(v);
 }
 
-std::string NumberToText(long double v)
+namespace {
+
+// Whole numbers below 10^15 (zero among them) are written directly, before the tests
+// for the special values, which such numbers never are. False for any other number.
+bool WholeNumberText(long double v, std::string& out)
 {
-    // Whole numbers below 10^15 (zero among them) are written directly, before the
-    // tests for the special values, which such numbers never are.
     if (v > -1e15L && v < 1e15L) {
-        long long iv = static_cast<long long>(v);
+        // Rounded in the current mode (no switch to truncation): a whole number
+        // comes back as itself, anything else fails the comparison.
+        const long long iv = std::llrint(v);
         if (static_cast<long double>(iv) == v) {
             char b[24];
             auto r = std::to_chars(b, b + sizeof b, iv);
-            return std::string(b, r.ptr);
+            AssignShortText(out, b, static_cast<size_t>(r.ptr - b));
+            return true;
         }
     }
+    return false;
+}
+
+}   // namespace
+
+bool NumberToTextInto(long double v, std::string& out)
+{
+    if (WholeNumberText(v, out))
+        return true;
+    out = NumberToText(v);
+    return false;
+}
+
+std::string NumberToText(long double v)
+{
+    if (std::string whole; WholeNumberText(v, whole))
+        return whole;
     if (v == 0)
         return "0";
     if (std::isnan(v))

@@ -411,6 +411,168 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
     }
 }
 
+// ---- the numeric replay ----
+//
+// The calculator carries every operand as a text with its number. A compiled
+// calculation that holds only numbers, words and operators working on numbers never
+// looks at those texts between its steps, except where a group's result is written
+// out and read back; so it is worked out here on numbers alone (TCalcProg::NumCode),
+// with the same operations in the same order. It gives up, with nothing run and
+// nothing changed, where the calculator would do more than that: a word that is not a
+// variable (reading it could run code), a text compared as text, an error. The
+// calculator then does the whole calculation.
+
+namespace {
+
+struct TNum {
+    long double V;
+    bool Str;     // a text operand (a word's value not tagged as a number, or a group of one)
+    bool NegOk;   // negating its text gives the negated number
+};
+
+bool Finite(long double v)
+{
+    return !std::isnan(v) && !std::isinf(v);
+}
+
+// The top two operands a and b made into one by `op`, as the calculator's parser does.
+bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
+{
+    const long double x = a.V, y = b.V;
+    switch (op) {
+    case opMul:
+        a.V = x * y;
+        break;
+    case opDiv:
+        a.V = y == 0 ? 0 : x / y;
+        break;
+    case opMod: {
+        const long double tx = std::trunc(x), ty = std::trunc(y);
+        if (std::fabs(tx) >= 9.2233720368547758e18L || std::fabs(ty) >= 9.2233720368547758e18L)
+            return false;
+        const long long ix = static_cast<long long>(tx), iy = static_cast<long long>(ty);
+        a.V = iy == 0 ? 0 : static_cast<long double>(ix % iy);
+        break;
+    }
+    case opPow:
+        try {
+            a.V = Power(x, y);
+        } catch (const EPoru&) {
+            return false;
+        }
+        break;
+    case opAdd:
+        a.V = x + y;
+        break;
+    case opSub:
+        a.V = x - y;
+        break;
+    case opAnd:
+        a.V = x > 0 && y > 0 ? 1 : 0;
+        break;
+    case opOr:
+        a.V = x > 0 || y > 0 ? 1 : 0;
+        break;
+    default: {
+        if (b.Str)
+            return false;   // a text on the right is compared as text
+        const int c = x < y ? -1 : (x > y ? 1 : 0);
+        bool res;
+        switch (op) {
+        case opEq:
+            res = c == 0;
+            break;
+        case opNe:
+            res = c != 0;
+            break;
+        case opLt:
+            res = c < 0;
+            break;
+        case opGt:
+            res = c > 0;
+            break;
+        case opGe:
+            res = c >= 0;
+            break;
+        default:
+            res = c <= 0;
+        }
+        a.V = res ? 1 : 0;
+    }
+    }
+    if (!Finite(a.V))
+        return false;
+    a.Str = false;
+    return true;
+}
+
+}   // namespace
+
+bool TPoruBase::RunNumeric(const TCalcProg& prog, std::string& result)
+{
+    long double v;
+    if (!RunNumeric(prog, v))
+        return false;
+    SetPendingTag('e');
+    NumberToTextInto(v, result);
+    return true;
+}
+
+bool TPoruBase::RunNumeric(const TCalcProg& prog, long double& result)
+{
+    // Near the calculator's bound on nested groups it is left to raise its error.
+    if (!prog.Numeric || calcDepth_ > kMaxCalcDepth - 64)
+        return false;
+    TNum stack[32];   // NumDepth is at most 32
+    TNum* top = stack - 1;
+    for (const TNumOp& op : prog.NumCode) {
+        switch (op.Kind) {
+        case TNumOp::Number:
+            *++top = TNum{op.Value, false, true};
+            break;
+        case TNumOp::Word: {
+            THashNode* n = CachedWord(*op.Tok);
+            if (!n || n->Kind != wkVariable)
+                return false;
+            TNum& t = *++top;
+            if (n->MemoMatches()) {
+                t.V = static_cast<long double>(n->MemoNumber);
+                t.NegOk = true;
+            } else if ((t.NegOk = ReadPlainInteger(n->Value, t.V))) {
+                n->SetMemo(static_cast<long long>(t.V));
+            } else {
+                try {
+                    t.V = ToNumber(n->Value);
+                } catch (const EPoru&) {
+                    return false;
+                }
+            }
+            t.Str = !(n->TypeText.size() == 1 && n->TypeText[0] == 'e');
+            break;
+        }
+        case TNumOp::Round:
+            // Whole numbers below 10^15 read back as themselves; a text passes unchanged.
+            if (!top->Str && !(top->V != 0 && top->V > -1e15L && top->V < 1e15L && top->V == std::trunc(top->V)))
+                top->V = ToNumber(NumberToText(top->V));
+            top->NegOk = !top->Str;
+            break;
+        case TNumOp::Neg:
+            if (!top->NegOk)
+                return false;
+            *top = TNum{-top->V, false, true};
+            break;
+        default:
+            --top;
+            if (!ApplyBinary(op.Op, top[0], top[1]))
+                return false;
+        }
+    }
+    if (top != stack || stack[0].Str)
+        return false;
+    result = stack[0].V;
+    return true;
+}
+
 TPoruBase::TGroupLevel TPoruBase::EnterGroup(bool counted)
 {
     CheckStack();
@@ -435,6 +597,13 @@ std::string TPoruBase::Calculate(const char*& p)
 std::string TPoruBase::RunCompiledCalc(const char*& p, const TCalcProg* prog)
 {
     const char* start = p;
+    if (prog && prog->Numeric) {
+        std::string r;
+        if (RunNumeric(*prog, r)) {
+            p = start + prog->Toks.back().EndOffset;   // where the calculator ends too
+            return r;
+        }
+    }
     TGroupLevel level = EnterGroup();
     TCalcMode mode(*this, prog, start);
     try {

@@ -3,6 +3,7 @@
 // runs the program text statement by statement (no compiled form).
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -326,6 +327,10 @@ private:
     const char* calcBase_ = nullptr;       // the text the token offsets count from
     std::shared_ptr<TCalcCache> calcCache_;
     struct TCalcMode;   // sets the three above for one calculation and restores them
+    // A compiled calculation worked out on numbers alone (interp/expressions.cpp):
+    // false, with nothing run or changed, when it needs the calculator's texts.
+    bool RunNumeric(const TCalcProg& prog, long double& result);
+    bool RunNumeric(const TCalcProg& prog, std::string& result);   // its text, tag "e"
     TCalcCache& CalcCache();
     void NextCompiledToken(const char*& p);
     std::string CompiledValue(const TCalcTok& t, const char* base);
@@ -367,7 +372,26 @@ private:
     void ParseTerm(const char*& p, TStrNum& r);
     void ParsePrimary(const char*& p, TStrNum& r);
     std::string ReadConcatTail(const char*& p, std::string phrase);
-    void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col);
+    // A statement "word = right side" as last read at a position of the program text:
+    // run again without reading its phrase while the text there is still the same
+    // (compared on each use), the word it assigns found once per word-table generation.
+    struct TStatementPlan {
+        std::string Head;      // from the position to just after "="
+        std::string Left;      // the word assigned to
+        bool Usable = false;   // false: the statement there is read the usual way
+        THashNode* Node = nullptr;
+        uint64_t Generation = ~uint64_t{0};
+    };
+    std::unordered_map<const char*, TStatementPlan> statementPlans_;
+    struct TStatementMemo {
+        const char* Position = nullptr;
+        TStatementPlan* Plan = nullptr;
+    };
+    TStatementMemo statementMemo_[256];
+    TStatementPlan* StatementPlanAt(const char* p);
+    TStatementPlan ReadStatementPlan(const char* p) const;
+    void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
+                TStatementPlan* stmt = nullptr);
     void AssignMember(const char*& p, const std::string& member);
     // The pieces of Assign: S=S&… extended in place (false when the right side does
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
@@ -418,6 +442,9 @@ void SetActiveState(TPoruBase* st);
 
 // Conversions shared by every command family.
 long double ToNumber(std::string_view text);
+// Plain decimal digits with an optional sign (at most 18 digits): what ToNumber makes
+// of them in `out`. False for any other text, which ToNumber reads the general way.
+bool ReadPlainInteger(std::string_view text, long double& out);
 // The text of the unary minus applied to value text v: v's own sign is replaced, so
 // that the negation of -7 is 7 (a second minus would make the text read as 0).
 void NegatedText(std::string& out, std::string_view v);
@@ -426,6 +453,17 @@ void NegatedText(std::string& out, std::string_view v);
 void SplitTemplate(const std::string& templ, std::vector<std::string>& out);
 int32_t ToIntOrDefault(std::string_view text, int32_t def);
 std::string NumberToText(long double v);
+// The same text written into `out` (its storage reused); true when v is a whole
+// number written as plain digits.
+bool NumberToTextInto(long double v, std::string& out);
+// `out` made the n bytes at b, without the general replace when its length stays
+// (a counter or a number stored again in place).
+inline void AssignShortText(std::string& out, const char* b, size_t n)
+{
+    if (out.size() != n)
+        out.resize(n);
+    std::memcpy(out.data(), b, n);
+}
 std::string QuoteRaw(std::string_view text);
 // A computed value as a phrase of program text: raw-quoted when its tag is "s" or
 // when it does not read back as a number (2,340 from 通貨形式に変換 keeps the tag

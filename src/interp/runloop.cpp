@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -15,7 +16,17 @@
 
 namespace {
 const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるため、実行を中止します。";
+
+// A loop counter's text written into the word's value in place (no temporary), with
+// the number kept for calculations that read it.
+template <class Int> void SetCounterText(THashNode& word, Int n)
+{
+    char b[24];
+    const auto r = std::to_chars(b, b + sizeof b, n);
+    AssignShortText(word.Value, b, static_cast<size_t>(r.ptr - b));
+    word.SetMemo(static_cast<long long>(n));
 }
+}   // namespace
 
 void TPoruBase::EnterNesting()
 {
@@ -177,7 +188,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             if (top->CounterWord) {
-                top->CounterWord->Value = std::to_string(top->Counter);
+                SetCounterText(*top->CounterWord, top->Counter);
             }
             Cursor = top->BodyText();
             return;
@@ -190,7 +201,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             Cursor = top->BodyText();
-            Sys.Count->Value = std::to_string(top->Counter);
+            SetCounterText(*Sys.Count, top->Counter);
             return;
         case rcCall:
         case rcEvent: {
@@ -209,7 +220,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             SetSore((*top->List)[static_cast<size_t>(top->Counter) - 1], "s");
-            Sys.Count->Value = std::to_string(top->Counter);
+            SetCounterText(*Sys.Count, top->Counter);
             Sys.Count->TypeText = "e";
             Cursor = top->BodyText();
             return;
@@ -223,7 +234,7 @@ void TPoruBase::CheckRunControl()
             top = RunControl.Top();
             if (v != 0) {
                 ++top->Counter;
-                Sys.Count->Value = std::to_string(top->Counter);
+                SetCounterText(*Sys.Count, top->Counter);
                 Cursor = top->BodyText();
             } else {
                 TRunControl dead;

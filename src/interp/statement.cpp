@@ -242,6 +242,15 @@ bool TPoruBase::ExecutePhrase(const char*& p)
 {
     if (!p)
         return false;
+    if (Args.Count() == 0 && !ReferenceWalker()) {
+        if (TStatementPlan* plan = StatementPlanAt(p)) {
+            // What reading the phrase and its "=" would do: the word is the left side.
+            p += plan->Head.size();
+            commaBreak_ = false;
+            Assign(p, plan->Left, nullptr, nullptr, plan);
+            return false;
+        }
+    }
     TPhrase phrase;
     if (!ReadPhrase(p, phrase))
         return false;
@@ -547,7 +556,58 @@ bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& t
     return false;
 }
 
-void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText)
+TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
+{
+    constexpr size_t kMaxPlans = 65536;
+    // Like the right sides' plans: only where statements run again.
+    if (RunControl.Count() == 0 && RunControl.LevelCount() == 0)
+        return nullptr;
+    TStatementMemo& memo = statementMemo_[(reinterpret_cast<uintptr_t>(p) >> 1) & 255];
+    TStatementPlan* plan = memo.Position == p ? memo.Plan : nullptr;
+    if (!plan) {
+        auto it = statementPlans_.find(p);
+        if (it == statementPlans_.end()) {
+            if (statementPlans_.size() >= kMaxPlans)
+                return nullptr;
+            it = statementPlans_.emplace(p, ReadStatementPlan(p)).first;
+        }
+        plan = &it->second;
+        memo = TStatementMemo{p, plan};
+    }
+    if (!plan->Usable)
+        return nullptr;
+    const size_t n = plan->Head.size();
+    const char* limit = RunControl.BodyLimit();
+    if (std::strncmp(p, plan->Head.data(), n) != 0 || (limit >= p && limit < p + n))
+        return nullptr;
+    return plan;
+}
+
+// The plan of the statement at p: usable when ReadPhrase reads a word there and
+// ActOnPhrase finds "=" after it (a body ending inside is checked on each use).
+TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
+{
+    TStatementPlan plan;
+    const char* q = p;
+    SkipSeparators(q);
+    const unsigned char c = static_cast<unsigned char>(*q);
+    if (std::strchr("*;?\"`(#$+-=", c) || IsDigitChar(c) || c == '\r' || c == '\n' || c == '\0')
+        return plan;
+    const std::string_view word = ReadWordView(q);
+    if (word.empty() || (Sys.Soshite && word == Sys.Soshite->Name))
+        return plan;
+    SkipSeparators(q);
+    if (*q != '=')
+        return plan;
+    ++q;
+    plan.Head.assign(p, q);
+    plan.Left.assign(word);
+    plan.Usable = true;
+    return plan;
+}
+
+void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText,
+                       TStatementPlan* stmt)
 {
     if (Args.Count() > 0) {
         AssignMember(p, left);
@@ -563,9 +623,30 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         scanned = ReadToStatementEnd(p);
     const std::string& rightText = plan ? plan->Text : scanned;
 
-    THashNode* self = rowText ? nullptr : Words.FindExact(left);
-    if (!rowText && self && self->Kind == wkVariable && !self->Reserved && AppendInPlace(*self, left, rightText))
+    THashNode* self = nullptr;
+    if (stmt) {
+        if (stmt->Generation != Words.Generation()) {
+            stmt->Node = Words.FindExact(left);
+            stmt->Generation = Words.Generation();
+        }
+        self = stmt->Node;
+    } else if (!rowText) {
+        self = Words.FindExact(left);
+    }
+    const bool plainVariable = !rowText && self && self->Kind == wkVariable && !self->Reserved;
+    // A planned right side holds no "&", so it cannot be an append.
+    if (plainVariable && !plan && AppendInPlace(*self, left, rightText))
         return;
+    // A number worked out from numbers is written straight into the variable, as
+    // StoreAssigned would store it.
+    if (long double v; plainVariable && plan && plan->Program && RunNumeric(*plan->Program, v)) {
+        SetPendingTag('e');
+        if (NumberToTextInto(v, self->Value))
+            self->SetMemo(static_cast<long long>(v));
+        if (self->TypeText != LastTypeTag)
+            self->TypeText = LastTypeTag;
+        return;
+    }
 
     std::string right =
         plan && plan->Program ? RunValueProgram(*plan->Program, plan->Text.c_str()) : EvaluateValue(rightText);
