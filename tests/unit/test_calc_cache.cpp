@@ -123,6 +123,52 @@ TEST_F(Compiled, ErrorsAreTheSameOnEveryRun)
     EXPECT_NE(Error("1 * * 2").find("* * 2"), std::string::npos);
 }
 
+TEST(CompileCalculation, NumericCodeOnlyWhereTheParserTakesItAsItStands)
+{
+    auto numeric = [](const char* text) {
+        auto prog = CompileCalculation(text);
+        return prog && prog->Numeric;
+    };
+    EXPECT_TRUE(numeric("A+1"));
+    EXPECT_TRUE(numeric("-(A*2)+ +3 <= B かつ (C または 0)"));
+    EXPECT_FALSE(numeric("A&1"));    // a join of texts
+    EXPECT_FALSE(numeric("A B"));    // the calculator stops after A
+    EXPECT_FALSE(numeric("1+"));     // it reads the end as an empty text
+    EXPECT_FALSE(numeric("1+*2"));   // an operator out of place: its error
+    EXPECT_FALSE(numeric("F(1)+1"));
+    auto value = CompileValueText("A*(B+1)");
+    ASSERT_NE(value, nullptr);
+    EXPECT_TRUE(value->Numeric);
+    EXPECT_EQ(value->NumDepth, 3u);   // A, then B and 1 inside the group
+}
+
+TEST_F(Compiled, NumbersAloneGiveWhatTheTextsGive)
+{
+    Set("S", "10", "s");   // a text: compared as text on the right
+    Set("T", "5", "s");    // … but negated and added as the number it reads as
+    Set("B", " 5", "s");   // its negated text "- 5" reads as 0
+    Set("M", "1,000", "e");
+    Set("N", "-7", "e");
+    Set("X", "12", "e");
+    for (int run = 0; run < 2; ++run) {   // compiled on the first run, replayed after
+        EXPECT_EQ(st.EvaluateValue("9<S"), "0");
+        EXPECT_EQ(st.EvaluateValue("S>9"), "1");
+        EXPECT_EQ(st.EvaluateValue("-T*2"), "-10");
+        EXPECT_EQ(st.EvaluateValue("-B+1"), "1");
+        EXPECT_EQ(st.EvaluateValue("M+1"), "1001");
+        EXPECT_EQ(st.EvaluateValue("-N*2"), "14");
+        EXPECT_EQ(st.EvaluateValue("(1/3)*3"), "0.999999999999999");   // the group is written out
+        EXPECT_EQ(st.EvaluateValue("(S)+1"), "11");
+        EXPECT_EQ(st.EvaluateValue("X%5+2^X/1024"), "6");
+        EXPECT_EQ(st.LastTypeTag, "e");
+    }
+    // A stored number's text changed by hand: the new text counts, not the old number.
+    st.Words.FindExact("X")->Value = "3";
+    EXPECT_EQ(st.EvaluateValue("X+1"), "4");
+    st.Words.FindExact("X")->Value = "3.5";
+    EXPECT_EQ(st.EvaluateValue("X+1"), "4.5");
+}
+
 TEST(NumberToTextKept, WholeAndOtherNumbers)
 {
     struct {
