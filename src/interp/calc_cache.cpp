@@ -2,6 +2,7 @@
 // calculator's token source that replays them.
 #include "interp/calc_cache.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "core/error.h"
@@ -159,7 +160,15 @@ public:
     {
         switch (t.Type) {
         case TCalcTok::Literal:
-            return t.HasNumber && Emit(TNumOp::Number, 0, t.Number);
+            if (!t.HasNumber)
+                return false;
+            Emit(TNumOp::Number, 0, t.Number);
+            // Whole numbers well inside the integers' range are carried as integers.
+            if (t.Number == std::trunc(t.Number) && std::fabs(t.Number) < 4.6e18L) {
+                out_.back().IsInt = true;
+                out_.back().IValue = static_cast<long long>(t.Number);
+            }
+            return true;
         case TCalcTok::Word:
             return Emit(TNumOp::Word, 0, 0, &t);
         case TCalcTok::Group:
@@ -188,7 +197,12 @@ private:
     }
     bool Emit(uint8_t kind, uint8_t op, long double v, const TCalcTok* t = nullptr, bool pushes = true)
     {
-        out_.push_back(TNumOp{kind, op, v, t});
+        TNumOp code;
+        code.Kind = kind;
+        code.Op = op;
+        code.Value = v;
+        code.Tok = t;
+        out_.push_back(code);
         if (pushes)
             Push();
         return true;

@@ -51,6 +51,8 @@ struct TNumOp {
     };
     uint8_t Kind = Number;
     uint8_t Op = 0;
+    bool IsInt = false;   // Number: Value is the whole number IValue
+    long long IValue = 0;
     long double Value = 0;
     const TCalcTok* Tok = nullptr;
 };

@@ -1,5 +1,7 @@
 // Value expressions, the calculator and literal expansion. Values are texts; numbers
 // exist only inside a calculation and are written back with NumberToText.
+#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -424,10 +426,16 @@ void TPoruBase::ParseLogical(const char*& p, TStrNum& r)
 
 namespace {
 
+// An operand. Whole numbers that fit are carried as integers (Int, value I): sums,
+// differences, products and comparisons of them are exact either way, and the
+// integer form spares the conversions; anything else is a long double in V.
 struct TNum {
     long double V;
+    long long I;
+    bool Int;
     bool Str;     // a text operand (a word's value not tagged as a number, or a group of one)
     bool NegOk;   // negating its text gives the negated number
+    long double Value() const { return Int ? static_cast<long double>(I) : V; }
 };
 
 bool Finite(long double v)
@@ -435,10 +443,81 @@ bool Finite(long double v)
     return !std::isnan(v) && !std::isinf(v);
 }
 
+int Compare(const TNum& a, const TNum& b)
+{
+    if (a.Int && b.Int)
+        return a.I < b.I ? -1 : (a.I > b.I ? 1 : 0);
+    const long double x = a.Value(), y = b.Value();
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Sums, differences and products of two integers, when they stay integers.
+bool IntegerStep(uint8_t op, TNum& a, const TNum& b)
+{
+    if (!a.Int || !b.Int)
+        return false;
+    long long r;
+    switch (op) {
+    case opAdd:
+        if (__builtin_add_overflow(a.I, b.I, &r))
+            return false;
+        break;
+    case opSub:
+        if (__builtin_sub_overflow(a.I, b.I, &r))
+            return false;
+        break;
+    case opMul:
+        if (__builtin_mul_overflow(a.I, b.I, &r))
+            return false;
+        break;
+    default:
+        return false;
+    }
+    a.I = r;
+    return true;
+}
+
 // The top two operands a and b made into one by `op`, as the calculator's parser does.
 bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
 {
-    const long double x = a.V, y = b.V;
+    a.Str = false;
+    if (op >= opEq && op <= opOr) {
+        bool res;
+        if (op == opAnd || op == opOr) {
+            const bool x = a.Int ? a.I > 0 : a.V > 0, y = b.Int ? b.I > 0 : b.V > 0;
+            res = op == opAnd ? x && y : x || y;
+        } else {
+            if (b.Str)
+                return false;   // a text on the right is compared as text
+            const int c = Compare(a, b);
+            switch (op) {
+            case opEq:
+                res = c == 0;
+                break;
+            case opNe:
+                res = c != 0;
+                break;
+            case opLt:
+                res = c < 0;
+                break;
+            case opGt:
+                res = c > 0;
+                break;
+            case opGe:
+                res = c >= 0;
+                break;
+            default:
+                res = c <= 0;
+            }
+        }
+        a.I = res ? 1 : 0;
+        a.Int = true;
+        return true;
+    }
+    if (IntegerStep(op, a, b))
+        return true;
+    const long double x = a.Value(), y = b.Value();
+    a.Int = false;
     switch (op) {
     case opMul:
         a.V = x * y;
@@ -464,61 +543,45 @@ bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
     case opAdd:
         a.V = x + y;
         break;
-    case opSub:
+    default:
         a.V = x - y;
         break;
-    case opAnd:
-        a.V = x > 0 && y > 0 ? 1 : 0;
-        break;
-    case opOr:
-        a.V = x > 0 || y > 0 ? 1 : 0;
-        break;
-    default: {
-        if (b.Str)
-            return false;   // a text on the right is compared as text
-        const int c = x < y ? -1 : (x > y ? 1 : 0);
-        bool res;
-        switch (op) {
-        case opEq:
-            res = c == 0;
-            break;
-        case opNe:
-            res = c != 0;
-            break;
-        case opLt:
-            res = c < 0;
-            break;
-        case opGt:
-            res = c > 0;
-            break;
-        case opGe:
-            res = c >= 0;
-            break;
-        default:
-            res = c <= 0;
-        }
-        a.V = res ? 1 : 0;
     }
-    }
-    if (!Finite(a.V))
-        return false;
-    a.Str = false;
-    return true;
+    return Finite(a.V);
 }
+
+constexpr long long kWholeLimit = 1000000000000000LL;   // 10^15: written as plain digits below
 
 }   // namespace
 
-bool TPoruBase::RunNumeric(const TCalcProg& prog, std::string& result)
+bool TPoruBase::NumberResultText(const TNumResult& r, std::string& out, long long& whole)
 {
-    long double v;
-    if (!RunNumeric(prog, v))
+    if (r.Int && r.I > -kWholeLimit && r.I < kWholeLimit) {
+        char b[24];
+        const auto e = std::to_chars(b, b + sizeof b, r.I);
+        AssignShortText(out, b, static_cast<size_t>(e.ptr - b));
+        whole = r.I;
+        return true;
+    }
+    const long double v = r.Int ? static_cast<long double>(r.I) : r.V;
+    if (!NumberToTextInto(v, out))
         return false;
-    SetPendingTag('e');
-    NumberToTextInto(v, result);
+    whole = static_cast<long long>(v);
     return true;
 }
 
-bool TPoruBase::RunNumeric(const TCalcProg& prog, long double& result)
+bool TPoruBase::RunNumeric(const TCalcProg& prog, std::string& result)
+{
+    TNumResult r;
+    if (!RunNumeric(prog, r))
+        return false;
+    SetPendingTag('e');
+    long long whole;
+    NumberResultText(r, result, whole);
+    return true;
+}
+
+bool TPoruBase::RunNumeric(const TCalcProg& prog, TNumResult& result)
 {
     // Near the calculator's bound on nested groups it is left to raise its error.
     if (!prog.Numeric || calcDepth_ > kMaxCalcDepth - 64)
@@ -528,38 +591,53 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, long double& result)
     for (const TNumOp& op : prog.NumCode) {
         switch (op.Kind) {
         case TNumOp::Number:
-            *++top = TNum{op.Value, false, true};
+            *++top = TNum{op.Value, op.IValue, op.IsInt, false, true};
             break;
         case TNumOp::Word: {
             THashNode* n = CachedWord(*op.Tok);
             if (!n || n->Kind != wkVariable)
                 return false;
             TNum& t = *++top;
+            t.Str = !(n->TypeText.size() == 1 && n->TypeText[0] == 'e');
+            t.NegOk = t.Int = true;
             if (n->MemoMatches()) {
-                t.V = static_cast<long double>(n->MemoNumber);
-                t.NegOk = true;
-            } else if ((t.NegOk = ReadPlainInteger(n->Value, t.V))) {
-                n->SetMemo(static_cast<long long>(t.V));
+                t.I = n->MemoNumber;
+            } else if (ReadPlainInteger(n->Value, t.V)) {
+                t.I = static_cast<long long>(t.V);
+                n->SetMemo(t.I);
             } else {
+                t.NegOk = t.Int = false;
                 try {
                     t.V = ToNumber(n->Value);
                 } catch (const EPoru&) {
                     return false;
                 }
             }
-            t.Str = !(n->TypeText.size() == 1 && n->TypeText[0] == 'e');
             break;
         }
         case TNumOp::Round:
             // Whole numbers below 10^15 read back as themselves; a text passes unchanged.
-            if (!top->Str && !(top->V != 0 && top->V > -1e15L && top->V < 1e15L && top->V == std::trunc(top->V)))
+            if (top->Str) {
+                // unchanged
+            } else if (top->Int) {
+                if (top->I <= -kWholeLimit || top->I >= kWholeLimit) {
+                    top->V = ToNumber(NumberToText(static_cast<long double>(top->I)));
+                    top->Int = false;
+                }
+            } else if (!(top->V != 0 && top->V > -1e15L && top->V < 1e15L && top->V == std::trunc(top->V))) {
                 top->V = ToNumber(NumberToText(top->V));
+            }
             top->NegOk = !top->Str;
             break;
         case TNumOp::Neg:
-            if (!top->NegOk)
+            if (!top->NegOk || (top->Int && top->I == LLONG_MIN))
                 return false;
-            *top = TNum{-top->V, false, true};
+            if (top->Int)
+                top->I = -top->I;
+            else
+                top->V = -top->V;
+            top->Str = false;
+            top->NegOk = true;
             break;
         default:
             --top;
@@ -569,7 +647,9 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, long double& result)
     }
     if (top != stack || stack[0].Str)
         return false;
-    result = stack[0].V;
+    result.Int = stack[0].Int;
+    result.I = stack[0].I;
+    result.V = stack[0].V;
     return true;
 }
 

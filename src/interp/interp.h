@@ -329,8 +329,16 @@ private:
     struct TCalcMode;   // sets the three above for one calculation and restores them
     // A compiled calculation worked out on numbers alone (interp/expressions.cpp):
     // false, with nothing run or changed, when it needs the calculator's texts.
-    bool RunNumeric(const TCalcProg& prog, long double& result);
+    struct TNumResult {
+        long double V = 0;
+        long long I = 0;
+        bool Int = false;   // the result is the whole number I (else V)
+    };
+    bool RunNumeric(const TCalcProg& prog, TNumResult& result);
     bool RunNumeric(const TCalcProg& prog, std::string& result);   // its text, tag "e"
+    // A result's text in `out`; true, with `whole` its number, when it is a whole
+    // number written as plain digits (what a word's number memo may keep).
+    static bool NumberResultText(const TNumResult& r, std::string& out, long long& whole);
     TCalcCache& CalcCache();
     void NextCompiledToken(const char*& p);
     std::string CompiledValue(const TCalcTok& t, const char* base);

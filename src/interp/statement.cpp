@@ -639,10 +639,10 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     // A number worked out from numbers is written straight into the variable, as
     // StoreAssigned would store it.
-    if (long double v; plainVariable && plan && plan->Program && RunNumeric(*plan->Program, v)) {
+    if (TNumResult v; plainVariable && plan && plan->Program && RunNumeric(*plan->Program, v)) {
         SetPendingTag('e');
-        if (NumberToTextInto(v, self->Value))
-            self->SetMemo(static_cast<long long>(v));
+        if (long long whole; NumberResultText(v, self->Value, whole))
+            self->SetMemo(whole);
         if (self->TypeText != LastTypeTag)
             self->TypeText = LastTypeTag;
         return;
