@@ -404,6 +404,16 @@ private:
     // The pieces of Assign: S=S&… extended in place (false when the right side does
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
     bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
+    // What AppendInPlace reads in a right side, kept by its text: the variable it
+    // starts with, then the parts appended (a literal's text expanded once, or a word
+    // looked up each time). Literals with embeddings are read every time.
+    struct TAppendPlan {
+        enum : uint8_t { Never, Parts, Scan } Kind = Never;
+        std::string Self;
+        std::vector<std::pair<bool, std::string>> Items;   // (is a word, its name or the text)
+    };
+    std::unordered_map<std::string, TAppendPlan> appendPlans_;
+    TAppendPlan ReadAppendPlan(const std::string& rightText);
     THashNode* AssignTableCell(const std::string& left, std::string& right, std::string& tag,
                                const std::string& rowText, const std::string* colText);
     void StoreAssigned(THashNode* node, std::string& right, std::string& tag);

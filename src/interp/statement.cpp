@@ -665,6 +665,34 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
 // long texts linear. False, with nothing changed, when the right side is anything else.
 bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText)
 {
+    constexpr size_t kMaxPlans = 4096, kMaxText = 512;
+    const TAppendPlan* plan = nullptr;
+    if (!ReferenceWalker() && rightText.size() <= kMaxText) {
+        auto it = appendPlans_.find(rightText);
+        if (it == appendPlans_.end() && appendPlans_.size() < kMaxPlans)
+            it = appendPlans_.emplace(rightText, ReadAppendPlan(rightText)).first;
+        if (it != appendPlans_.end())
+            plan = &it->second;
+    }
+    if (plan && plan->Kind == TAppendPlan::Never)
+        return false;
+    if (plan && plan->Kind == TAppendPlan::Parts) {
+        if (plan->Self != left)
+            return false;
+        // Checked before anything is appended, as the reading below does.
+        for (const auto& [isWord, text] : plan->Items) {
+            if (!isWord)
+                continue;
+            THashNode* n = Words.FindExact(text);
+            if (!n || n->Kind != wkVariable)
+                return false;
+        }
+        for (const auto& [isWord, text] : plan->Items)
+            self.Value += isWord ? Words.FindExact(text)->Value : text;
+        self.TypeText = "s";
+        LastTypeTag = "s";
+        return true;
+    }
     const char* q = rightText.c_str();
     SkipSeparators(q);
     std::string_view w = ReadWordView(q);
@@ -701,6 +729,52 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
     self.TypeText = "s";
     LastTypeTag = "s";
     return true;
+}
+
+// The parts of S&…&… as AppendInPlace reads them, for a right side that holds no
+// embedding: Never when it is no append of that shape at all.
+TPoruBase::TAppendPlan TPoruBase::ReadAppendPlan(const std::string& rightText)
+{
+    TAppendPlan plan;
+    const char* q = rightText.c_str();
+    SkipSeparators(q);
+    std::string_view w = ReadWordView(q);
+    SkipSeparators(q);
+    if (w.empty() || *q != '&' || q[1] == '&')
+        return plan;
+    plan.Self.assign(w);
+    while (*q == '&' && q[1] != '&') {
+        ++q;
+        SkipSeparators(q);
+        if (*q == '"' || *q == '`') {
+            const char* s = q;
+            try {
+                ReadLiteral(q);
+            } catch (const EPoru&) {
+                return plan;
+            }
+            std::string_view lit(s, q - s);
+            // An embedding's value depends on the words: such literals are read each time.
+            if (lit[0] == '"' &&
+                (lit.find('{') != std::string_view::npos || lit.find("\x81\x6F") != std::string_view::npos)) {
+                plan.Kind = TAppendPlan::Scan;
+                return plan;
+            }
+            const std::string tag = LastTypeTag;   // expanding sets it; nothing is run yet
+            plan.Items.emplace_back(false, ExpandLiteral(lit));
+            LastTypeTag = tag;
+        } else {
+            std::string_view v = ReadWordView(q);
+            if (v.empty() || *q == '#' || *q == '(')
+                return plan;
+            plan.Items.emplace_back(true, std::string(v));
+        }
+        SkipSeparators(q);
+    }
+    if (*q != '\0')
+        return plan;
+    plan.Kind = TAppendPlan::Parts;
+    return plan;
 }
 
 // A[row]=… and A[row][col]=…: when the row (and the column, when given) is a number,
