@@ -133,6 +133,18 @@ int32_t THash::Add(THashNode* node)
     return ++Count;
 }
 
+int32_t THash::AddAbsent(THashNode* node)
+{
+    if (!node)
+        return -1;
+    if (ScanBuckets)
+        return Add(node);
+    buckets_[HashOf(node->Name)].push_back(node);
+    IndexInsert(node);
+    ++generation_;
+    return ++Count;
+}
+
 namespace {
 
 THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));

@@ -67,6 +67,9 @@ public:
     // Takes ownership of `node`. On the reserved-word error the node is freed and the
     // table stays unchanged.
     int32_t Add(THashNode* node);
+    // Add for a node whose name FindExact has just not found, the table unchanged
+    // since: the name is not looked for again.
+    int32_t AddAbsent(THashNode* node);
     THashNode* Find(std::string_view name, bool fold) const;
     std::string ValueOf(std::string_view name, bool fold) const;
     int32_t Remove(std::string_view name, bool fold);
