@@ -20,8 +20,12 @@ THashNode::THashNode(std::string name, std::string argSpec, std::string value, s
 
 THashNode* THashNode::CreateVariable(std::string name, std::string value, int32_t id, bool reserved)
 {
-    return new THashNode(std::move(name), std::string(), std::move(value), std::string(), id, wkVariable, nullptr,
-                         reserved);
+    auto* n = new THashNode();
+    n->Name = std::move(name);
+    n->Value = std::move(value);
+    n->Id = id;
+    n->Reserved = reserved;
+    return n;
 }
 
 THashNode::~THashNode()

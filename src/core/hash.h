@@ -49,6 +49,7 @@ public:
     const char* Position() const { return static_cast<const char*>(Payload); }
 
 private:
+    THashNode() = default;   // for CreateVariable: the names move in once
     bool ownsPayload_ = false;
     THash* ownedTable_ = nullptr;   // the table set by SetTable
     THash* Owned() const;           // that table while this node still owns it
