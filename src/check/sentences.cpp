@@ -290,6 +290,10 @@ std::string TReader::ReadToStatementEnd(const char*& p)
 {
     std::string out;
     while (*p && *p != ';') {
+        // Groups are taken whole below: a ")" here closes the open body (the
+        // statement ends there, as it does when the program runs).
+        if (*p == ')' && !bodies_.empty())
+            break;
         if (*p == '\r' || *p == '\n') {
             size_t end = out.find_last_not_of(" \t,");
             if (end == std::string::npos || out[end] != '&')

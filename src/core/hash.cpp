@@ -20,8 +20,12 @@ THashNode::THashNode(std::string name, std::string argSpec, std::string value, s
 
 THashNode* THashNode::CreateVariable(std::string name, std::string value, int32_t id, bool reserved)
 {
-    return new THashNode(std::move(name), std::string(), std::move(value), std::string(), id, wkVariable, nullptr,
-                         reserved);
+    auto* n = new THashNode();
+    n->Name = std::move(name);
+    n->Value = std::move(value);
+    n->Id = id;
+    n->Reserved = reserved;
+    return n;
 }
 
 THashNode::~THashNode()
@@ -128,6 +132,18 @@ int32_t THash::Add(THashNode* node)
         return Count;
     }
     bucket.push_back(node);
+    IndexInsert(node);
+    ++generation_;
+    return ++Count;
+}
+
+int32_t THash::AddAbsent(THashNode* node)
+{
+    if (!node)
+        return -1;
+    if (ScanBuckets)
+        return Add(node);
+    buckets_[HashOf(node->Name)].push_back(node);
     IndexInsert(node);
     ++generation_;
     return ++Count;

@@ -70,6 +70,7 @@ public:
     const char* Position() const { return static_cast<const char*>(Payload); }
 
 private:
+    THashNode() = default;   // for CreateVariable: the names move in once
     bool ownsPayload_ = false;
     THash* ownedTable_ = nullptr;   // the table set by SetTable
     THash* Owned() const;           // that table while this node still owns it
@@ -88,6 +89,9 @@ public:
     // Takes ownership of `node`. On the reserved-word error the node is freed and the
     // table stays unchanged.
     int32_t Add(THashNode* node);
+    // Add for a node whose name FindExact has just not found, the table unchanged
+    // since: the name is not looked for again.
+    int32_t AddAbsent(THashNode* node);
     THashNode* Find(std::string_view name, bool fold) const;
     std::string ValueOf(std::string_view name, bool fold) const;
     int32_t Remove(std::string_view name, bool fold);

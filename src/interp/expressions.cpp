@@ -9,7 +9,6 @@
 #include "core/walker_mode.h"
 #include "interp/calc_cache.h"
 #include "interp/interp.h"
-#include "loader/normaliser.h"
 #include "loader/scanner.h"
 
 namespace {
@@ -82,51 +81,6 @@ long double Power(long double base, long double ex)
     }
     CheckFinite(r);
     return r;
-}
-
-// The character after a backslash (or ￥) in a string literal, p standing on it:
-// n and t (half or full width) give a line break and a tab, anything else itself.
-// Nothing when the text ends there.
-void AppendEscaped(const char*& p, std::string& result, bool embedOpen, int& escapedBraces)
-{
-    if (*p == '\0')
-        return;
-    size_t n = CharLen(p);
-    unsigned char e = static_cast<unsigned char>(*p);
-    unsigned char e2 = static_cast<unsigned char>(p[1]);
-    if (e == 'n' || (e == 0x82 && e2 == 0x8E))
-        result += "\r\n";   // n ｎ
-    else if (e == 't' || (e == 0x82 && e2 == 0x94))
-        result += '\t';   // t ｔ
-    else
-        result.append(p, n);
-    // An escaped opening brace makes its closing brace literal too.
-    if (!embedOpen && (e == '{' || (e == 0x81 && e2 == 0x6F)))
-        ++escapedBraces;
-    p += n;
-}
-
-// The rest of a raw-quoted part after its opening quote, copied as written (a
-// doubled quote stands for one); p ends after the closing quote and a joining &.
-void AppendRawPart(const char*& p, std::string& result)
-{
-    while (*p) {
-        if (*p == '`') {
-            if (p[1] == '`') {
-                result += '`';
-                p += 2;
-                continue;
-            }
-            ++p;
-            SkipSeparators(p);
-            if (*p == '&')
-                ++p;
-            break;
-        }
-        size_t n = CharLen(p);
-        result.append(p, n);
-        p += n;
-    }
 }
 
 }   // namespace
@@ -738,84 +692,4 @@ std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, cons
         AppendErrorText(inner);
         Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
     }
-}
-
-std::string TPoruBase::ExpandLiteral(std::string_view text)
-{
-    std::string holder(text);
-    const char* p = holder.c_str();
-    std::string result;
-    std::string embed;
-    bool embedOpen = false;
-    bool partOpen = false;
-    int escapedBraces = 0;
-    while (*p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"') {
-            ++p;
-            partOpen = true;
-            while (*p) {
-                unsigned char d = static_cast<unsigned char>(*p);
-                bool yen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x8F;   // ￥
-                if (d == '\\' || yen) {
-                    p += yen ? 2 : 1;
-                    AppendEscaped(p, result, embedOpen, escapedBraces);
-                    continue;
-                }
-                bool fullOpen = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x6F;    // ｛
-                bool fullClose = d == 0x81 && static_cast<unsigned char>(p[1]) == 0x70;   // ｝
-                if (d == '{' || fullOpen) {
-                    p += fullOpen ? 2 : 1;
-                    embedOpen = true;
-                    continue;
-                }
-                if ((d == '}' || fullClose) && !embedOpen && escapedBraces > 0) {
-                    --escapedBraces;
-                    result.append(p, fullClose ? 2 : 1);
-                    p += fullClose ? 2 : 1;
-                    continue;
-                }
-                if (d == '}' || fullClose) {
-                    p += fullClose ? 2 : 1;
-                    std::string half = ToHalf(embed);
-                    embed.clear();
-                    embedOpen = false;
-                    if (!half.empty()) {
-                        CheckStack();   // an embedding may hold literals with embeddings
-                        result += EvaluateValue(half);
-                    }
-                    continue;
-                }
-                if (d == '"') {
-                    ++p;
-                    partOpen = false;
-                    SkipSeparators(p);
-                    if (*p == '&')
-                        ++p;
-                    break;
-                }
-                size_t n = CharLen(p);
-                if (embedOpen)
-                    embed.append(p, n);
-                else
-                    result.append(p, n);
-                p += n;
-            }
-        } else if (c == '`') {
-            ++p;
-            AppendRawPart(p, result);
-        } else if (c == '&') {
-            ++p;
-        } else {
-            std::string v = ReadValue(p);
-            if (v.empty() && *p)
-                p += CharLen(p);
-            result += v;
-        }
-        SkipSeparators(p);
-    }
-    if (partOpen)
-        Error("文字列\"" + result + "\"の最後に」がありません。");
-    SetPendingTag('s');
-    return result;
 }

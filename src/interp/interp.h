@@ -20,6 +20,8 @@ class THost;
 struct TCalcTok;
 struct TCalcProg;
 struct TCalcCache;
+struct TLiteralPlan;
+class TLiteralCache;
 
 // A calculator operand: it carries its text and its number at all times.
 enum : uint8_t { tkString = 0, tkNumber = 1, tkStart = 2, tkOperator = 3 };
@@ -54,6 +56,19 @@ struct TStrNum {
     bool HasNumber = false;   // Number is already what ToNumber makes of Text
     uint8_t Op = opOther;     // an operator token: what it stands for
 };
+
+// A text the value reader reads as one word by name (IsPlainWordText), with the word
+// it last found in a word table and that table's generation then.
+struct TWordRef {
+    std::string Text;
+    bool Plain = false;   // false: the text is evaluated as a whole
+    mutable const THash* Table = nullptr;
+    mutable THashNode* Node = nullptr;
+    mutable uint64_t Generation = 0;
+};
+// True when the value reader takes all of `text` as one word found by name: no
+// literal, number, group, calculation, index, call or member access.
+bool IsPlainWordText(std::string_view text);
 
 class TPoruBase;
 using Handler = void (*)(TPoruBase&);
@@ -401,6 +416,28 @@ private:
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
                 TStatementPlan* stmt = nullptr);
     void AssignMember(const char*& p, const std::string& member);
+    // Member assignments to a hash variable whose right side has a plan, kept by the
+    // position after their "=" (never dropped or changed but for the words they
+    // found): the member's text and the right side's, each read by name when it is
+    // one word. The last ones found are memoised by position.
+    struct TMemberPlan {
+        TWordRef Member;
+        TWordRef Value;
+    };
+    std::unordered_map<const char*, TMemberPlan> memberPlans_;
+    struct TMemberMemo {
+        const char* Position = nullptr;
+        const TMemberPlan* Plan = nullptr;
+    };
+    TMemberMemo memberMemo_[64];
+    void AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan);
+    // Kept literals (interp/literals.cpp).
+    std::shared_ptr<TLiteralCache> literalCache_;
+    std::string RunLiteralPlan(const TLiteralPlan& plan);
+    // A plain word's value (as the value reader finds it) appended to `out`.
+    void AppendWordValue(const TWordRef& ref, std::string& out);
+    // The value of `text`, which `ref` holds when it is a plain word.
+    std::string EvaluateWord(const TWordRef& ref, std::string_view text);
     // The pieces of Assign: S=S&… extended in place (false when the right side does
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
     bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);

@@ -253,8 +253,7 @@ std::string_view TPoruBase::ScanGroupView(const char*& p)
 // A string literal's expanded value.
 std::string TPoruBase::ReadLiteralValue(const char*& p)
 {
-    std::string lit = ScanLiteral(p);
-    std::string v = ExpandLiteral(lit);
+    std::string v = ExpandLiteral(ScanLiteralView(p));
     LastTypeTag = "s";
     return v;
 }

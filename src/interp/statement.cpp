@@ -290,8 +290,7 @@ bool TPoruBase::ReadPhrase(const char*& p, TPhrase& phrase)
         return false;
     case '"':
     case '`': {
-        std::string lit = ScanLiteral(p);
-        std::string v = ExpandLiteral(lit);
+        std::string v = ExpandLiteral(ScanLiteralView(p));
         if (!p)
             return false;   // an embedding ended the run (待機, 終わり)
         SkipSpaces(p);
@@ -884,6 +883,14 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
         if (THashNode* other = Words.FindExact(v))
             n = other;
     }
+    if (n->Kind == wkHash && !ReferenceWalker()) {
+        // A right side read before at this place of the text is not read again.
+        const char* at = p;
+        if (const TAssignPlan* plan = AssignPlanAt(p)) {
+            AssignHashMember(n, member, at, *plan);
+            return;
+        }
+    }
     std::string right = Trim(ReadToStatementEnd(p));
     switch (n->Kind) {
     case wkVariable: {
@@ -915,5 +922,56 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
     }
     default:
         Error("\"" + owner + "\"には代入できません！");
+    }
+}
+
+// AssignMember for a hash variable, the right side's text taken from its plan: the
+// same steps, with the member and a one-word right side read by name.
+void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan)
+{
+    constexpr size_t kMaxPlans = 65536;
+    const std::string_view right = TrimView(plan.Text);
+    TMemberMemo& memo = memberMemo_[(reinterpret_cast<uintptr_t>(at) >> 2) % std::size(memberMemo_)];
+    const TMemberPlan* mp = memo.Position == at ? memo.Plan : nullptr;
+    if (!mp) {
+        auto it = memberPlans_.find(at);
+        if (it == memberPlans_.end() && memberPlans_.size() < kMaxPlans) {
+            TMemberPlan fresh;
+            fresh.Member.Text = member;
+            fresh.Member.Plain = IsPlainWordText(member);
+            fresh.Value.Text = right;
+            fresh.Value.Plain = IsPlainWordText(right);
+            it = memberPlans_.emplace(at, std::move(fresh)).first;
+        }
+        if (it != memberPlans_.end()) {
+            mp = &it->second;
+            memo = TMemberMemo{at, mp};
+        }
+    }
+    // A plan made for other texts (the program text there was replaced) is not used.
+    static const TMemberPlan kNone;
+    const bool fits = mp && mp->Member.Text == member && mp->Value.Text == right;
+    const TWordRef& memberRef = fits ? mp->Member : kNone.Member;
+    const TWordRef& valueRef = fits ? mp->Value : kNone.Value;
+    if (!n->Table())
+        n->SetTable(new THash());
+    std::string name = EvaluateWord(memberRef, member);
+    std::string value = plan.Program && right.size() == plan.Text.size()
+                            ? RunValueProgram(*plan.Program, plan.Text.c_str())
+                            : EvaluateWord(valueRef, right);
+    // A member's tag is only ever read by its last character (a system word's tag
+    // is its description ending in the tag): only that is kept.
+    const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
+    const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
+    THash* t = n->Table();
+    if (THashNode* m = t->FindExact(name)) {
+        m->TypeText.assign(tagSize, tag);
+        m->Value = std::move(value);
+    } else {
+        THashNode* m2 = THashNode::CreateVariable(std::move(name), std::move(value),
+                                                  static_cast<int32_t>(RunControl.Count()), false);
+        m2->TypeText.assign(tagSize, tag);
+        m2->Payload = const_cast<char*>(Cursor);
+        t->AddAbsent(m2);
     }
 }

@@ -49,6 +49,16 @@ TEST(Checker, CorrectProgramsAreClean)
     EXPECT_TRUE(Check("「表示」を、「?と,見せる」に、名義変更\r\n「a」と、見せる\r\n").empty());
 }
 
+TEST(Checker, AnAssignmentEndsAtTheBodyItStandsIn)
+{
+    // Member and plain assignments in one-line bodies, the hash known or not yet.
+    EXPECT_TRUE(Check("3回、(Dの、K=回数)\r\n3回、(Dの、K=回数*2)\r\n2回、(X=「{回数}」。Dの、X=(1))\r\n"
+                      "Dの、ハッシュキー列挙\r\nそれを、表示\r\n")
+                    .empty());
+    const auto found = Check("A=1)\r\n");   // a ")" with no body open is still read
+    EXPECT_TRUE(found.empty());
+}
+
 TEST(Checker, WindowCommandsOnlyForTheConsole)
 {
     const auto console = Check("画面クリア\r\n", true);
