@@ -2,6 +2,7 @@
 // functions and hash variables (256 buckets, byte-sum hash, insertion order kept).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,14 @@ public:
     int32_t Id = 0;
     void* Payload = nullptr;
     bool Reserved = false;
+    // ArgSpec split into its slots by the run-time, kept with the word and split again
+    // once ArgSpec no longer reads as Template (関数定義 and 名義変更 change it). Not
+    // copied by CopyFrom: a copy splits its own.
+    struct TArgSlots {
+        std::string Template;
+        std::vector<std::string> Slots;
+    };
+    std::unique_ptr<TArgSlots> ParsedArgs;
 
     THashNode(std::string name, std::string argSpec, std::string value, std::string typeText, int32_t id, uint8_t kind,
               void* payload, bool reserved);

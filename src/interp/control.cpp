@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "core/walker_mode.h"
 #include "interp/builtins.h"
+#include "interp/calc_cache.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
 #include "loader/normaliser.h"
@@ -170,6 +171,59 @@ std::string TPoruBase::ConvertCondition(const std::string& text)
     return result;
 }
 
+const TPoruBase::TConditionPlan* TPoruBase::ConditionPlanAt(const char*& p)
+{
+    // Conditions outside any loop, call or event mostly run once.
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0))
+        return nullptr;
+    TConditionMemo& memo = conditionMemo_[(reinterpret_cast<uintptr_t>(p) >> 2) & 15];
+    const TConditionPlan* plan = memo.Position == p ? memo.Plan : nullptr;
+    if (!plan) {
+        const auto it = conditionPlans_.find(p);
+        if (it == conditionPlans_.end())
+            return nullptr;
+        plan = &it->second;
+        memo = TConditionMemo{p, plan};
+    }
+    // The same text (strncmp stops where the text does), ended by the same words, and
+    // no body ending inside it or where it ends (the scan would raise there).
+    const size_t n = plan->Text.size();
+    const char* e = p + n;
+    const char* limit = RunControl.BodyLimit();
+    if (plan->Enders[0] != Sys.Naraba || plan->Enders[1] != Sys.Nara || plan->Enders[2] != Sys.Chigaeba ||
+        plan->Enders[3] != Sys.Denakereba)
+        return nullptr;
+    if (std::strncmp(p, plan->Text.data(), n) != 0 || (limit >= p && limit <= e))
+        return nullptr;
+    if (!StartsWith(e, Sys.Naraba->Name) && !StartsWith(e, Sys.Nara->Name) && !StartsWith(e, Sys.Chigaeba->Name) &&
+        !StartsWith(e, Sys.Denakereba->Name))
+        return nullptr;
+    p = e;
+    return plan;
+}
+
+void TPoruBase::RememberCondition(const char* at, std::string text, std::string expression)
+{
+    constexpr size_t kMaxPlans = 65536;
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0) ||
+        conditionPlans_.size() >= kMaxPlans)
+        return;
+    // A plan once made is never changed: a calculation running from it may be the
+    // one that reads the same condition again (recursion).
+    const auto [it, added] = conditionPlans_.try_emplace(at);
+    if (!added)
+        return;
+    TConditionPlan& plan = it->second;
+    plan.Text = std::move(text);
+    plan.Expression = std::move(expression);
+    TCalcCache& cache = CalcCache();
+    plan.Program = cache.Find(cache.Calculations, plan.Expression, false);
+    plan.Enders[0] = Sys.Naraba;
+    plan.Enders[1] = Sys.Nara;
+    plan.Enders[2] = Sys.Chigaeba;
+    plan.Enders[3] = Sys.Denakereba;
+}
+
 void TPoruBase::RunIf(const char*& p)
 {
     const std::string& naraba = Sys.Naraba->Name;
@@ -180,25 +234,38 @@ void TPoruBase::RunIf(const char*& p)
         return StartsWith(q, naraba) || StartsWith(q, nara) || StartsWith(q, chigau) || StartsWith(q, denakereba);
     };
     SkipSeparators(p);
-    std::string cond;
-    for (;;) {
-        if (AtEnd(p))
-            Error("条件分岐の終端文字を認識できませんでした。");
-        if (atWord(p))
-            break;
-        if (*p == '\r' || *p == '\n') {
-            ExecuteStep(p);
-            SkipSeparators(p);
-            if (!atWord(p))
+    std::string r;
+    if (const TConditionPlan* plan = ConditionPlanAt(p)) {
+        // The same as calculating a copy of the expression (CalculateText).
+        const char* q = plan->Expression.c_str();
+        r = RunCompiledCalc(q, plan->Program);
+    } else {
+        const char* start = p;
+        bool endedByWord = false;
+        std::string cond;
+        for (;;) {
+            if (AtEnd(p))
                 Error("条件分岐の終端文字を認識できませんでした。");
-            break;
+            if (atWord(p)) {
+                endedByWord = true;
+                break;
+            }
+            if (*p == '\r' || *p == '\n') {
+                ExecuteStep(p);
+                SkipSeparators(p);
+                if (!atWord(p))
+                    Error("条件分岐の終端文字を認識できませんでした。");
+                break;
+            }
+            size_t n = CharLen(p);
+            cond.append(p, n);
+            p += n;
         }
-        size_t n = CharLen(p);
-        cond.append(p, n);
-        p += n;
+        std::string expr = ConvertCondition(cond);
+        if (endedByWord)
+            RememberCondition(start, cond, expr);
+        r = CalculateText(expr);
     }
-    std::string expr = ConvertCondition(cond);
-    std::string r = CalculateText(expr);
     if (!p)
         return;
     CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
@@ -234,12 +301,12 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
     if (!expectWord) {
         captureTrue();
     } else if (StartsWith(p, Sys.Nara->Name)) {
-        ReadWord(p);
+        ReadWordView(p);
         SkipSeparators(p);
         captureTrue();
     }
     if (StartsWith(p, Sys.Chigaeba->Name) || StartsWith(p, Sys.Denakereba->Name)) {
-        ReadWord(p);
+        ReadWordView(p);
         SkipSeparators(p);
         if (StartsWith(p, Sys.Moshi->Name))
             Error(Sys.Moshi->Name + "を多重構造にするときは、()で範囲を括ってください。");

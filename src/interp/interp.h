@@ -139,6 +139,7 @@ public:
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
     int NestDepth = 0;
     bool StoppedByError = false;
+    bool WrongFormNoted = false;   // a call may have left its wrong-form note (error_detail.h)
 
     // Accumulated error text of the run (every error and warning, CR LF after each).
     std::string ErrorText;
@@ -218,6 +219,8 @@ public:
     std::string ReadValue(const char*& p);
     void MatchArguments(THashNode* node);
     void RunSentenceCommand();
+    // Words.Find(name, true) (the okurigana-folded name first, then the name).
+    THashNode* FindFolded(std::string_view name);
     void InvokeWord(THashNode* node);
     std::string CallWithParentheses(const std::string& name, const char*& p, bool push);
     // Pushes the arguments of a call list that ends at `end` (a closing ")"), or at
@@ -285,6 +288,15 @@ public:
 
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
+    // FindFolded's answers by name, each kept with the word table's generation it was
+    // found in: what a name finds changes only when names are added, removed or
+    // replaced, which moves the generation on. Direct-mapped by the name's byte sum.
+    struct TFoldedMemo {
+        std::string Name;
+        THashNode* Node = nullptr;
+        uint64_t Generation = ~uint64_t{0};
+    };
+    TFoldedMemo foldedMemo_[64];
     std::unordered_map<const char*, const char*> groupEnds_;   // "(" -> its ")", in the program texts
     const char* groupSource_ = nullptr;                        // Source's text when they were noted
     bool InProgramText(const char* p) const;
@@ -356,6 +368,24 @@ private:
     };
     TPlanMemo planMemo_[64];
     const TAssignPlan* AssignPlanAt(const char*& p);
+    // A もし condition as last read at a position of the program text: its text up to
+    // the word that ended it, what ConvertCondition made of it and that calculation's
+    // program. Used again while the text there and the words that end a condition
+    // are still the same.
+    struct TConditionPlan {
+        std::string Text;
+        std::string Expression;
+        const TCalcProg* Program = nullptr;
+        const THashNode* Enders[4] = {};   // ならば, なら, 違えば, でなければ when it was read
+    };
+    std::unordered_map<const char*, TConditionPlan> conditionPlans_;
+    struct TConditionMemo {
+        const char* Position = nullptr;
+        const TConditionPlan* Plan = nullptr;
+    };
+    TConditionMemo conditionMemo_[16];
+    const TConditionPlan* ConditionPlanAt(const char*& p);
+    void RememberCondition(const char* at, std::string text, std::string expression);
     THashNode* CachedWord(const TCalcTok& t);
     std::string WordValue(THashNode* n, const std::string& word);
 
