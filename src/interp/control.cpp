@@ -272,7 +272,8 @@ void TPoruBase::RunIf(const char*& p)
     BranchSelect(p, true);
 }
 
-void TPoruBase::BranchSelect(const char*& p, bool expectWord)
+void TPoruBase::CaptureBranches(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                                bool& hasTrue, bool& hasFalse)
 {
     auto skipLines = [&]() {
         SkipSeparators(p);
@@ -282,8 +283,6 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
         }
     };
     skipLines();
-    TRunControl trueBranch, falseBranch;
-    bool hasTrue = false, hasFalse = false;
     auto captureTrue = [&]() {
         BlockCapture(trueBranch, p);
         hasTrue = true;
@@ -312,6 +311,93 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
             Error(Sys.Moshi->Name + "を多重構造にするときは、()で範囲を括ってください。");
         BlockCapture(falseBranch, p);
         hasFalse = true;
+    }
+}
+
+bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                             bool& hasTrue, bool& hasFalse)
+{
+    if (ReferenceWalker())
+        return false;
+    const auto it = branchPlans_.find(p);
+    if (it == branchPlans_.end())
+        return false;
+    const TBranchPlan& plan = it->second;
+    const char* end = p + plan.End;
+    const char* limit = RunControl.BodyLimit();
+    if (plan.ExpectWord != expectWord || plan.Words[0] != Sys.Nara || plan.Words[1] != Sys.Chigaeba ||
+        plan.Words[2] != Sys.Denakereba || plan.Words[3] != Sys.Moshi || (limit >= p && limit <= end))
+        return false;
+    const size_t n = plan.Text.size();
+    if (std::strncmp(p, plan.Text.data(), n) != 0 || (plan.EndsText && p[n] != '\0'))
+        return false;
+    hasTrue = plan.HasTrue;
+    hasFalse = plan.HasFalse;
+    if (hasTrue) {
+        trueBranch.SavedFileName = FileName;
+        trueBranch.BodyStart = p + plan.TrueStart;
+        trueBranch.BodyEnd = p + plan.TrueEnd;
+    }
+    if (hasFalse) {
+        falseBranch.SavedFileName = FileName;
+        falseBranch.BodyStart = p + plan.FalseStart;
+        falseBranch.BodyEnd = p + plan.FalseEnd;
+    }
+    p = end;
+    return true;
+}
+
+void TPoruBase::RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
+                                 const TRunControl& falseBranch, bool hasTrue, bool hasFalse)
+{
+    constexpr size_t kMaxPlans = 65536;
+    // Past the end, what the reading looked at to stop there (a word that would have
+    // gone on to an else branch, a statement end) is compared too.
+    constexpr size_t kLookAhead = 32;
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0) ||
+        branchPlans_.size() >= kMaxPlans || static_cast<size_t>(end - start) > 4096)
+        return;
+    const auto [it, added] = branchPlans_.try_emplace(start);
+    if (!added)
+        return;
+    TBranchPlan& plan = it->second;
+    size_t n = static_cast<size_t>(end - start);
+    while (n < static_cast<size_t>(end - start) + kLookAhead && start[n] != '\0')
+        ++n;
+    plan.Text.assign(start, n);
+    plan.EndsText = start[n] == '\0';
+    plan.End = static_cast<uint32_t>(end - start);
+    plan.ExpectWord = expectWord;
+    plan.HasTrue = hasTrue;
+    plan.HasFalse = hasFalse;
+    if (hasTrue) {
+        plan.TrueStart = static_cast<uint32_t>(trueBranch.BodyStart - start);
+        plan.TrueEnd = static_cast<uint32_t>(trueBranch.BodyEnd - start);
+    }
+    if (hasFalse) {
+        plan.FalseStart = static_cast<uint32_t>(falseBranch.BodyStart - start);
+        plan.FalseEnd = static_cast<uint32_t>(falseBranch.BodyEnd - start);
+    }
+    plan.Words[0] = Sys.Nara;
+    plan.Words[1] = Sys.Chigaeba;
+    plan.Words[2] = Sys.Denakereba;
+    plan.Words[3] = Sys.Moshi;
+}
+
+void TPoruBase::BranchSelect(const char*& p, bool expectWord)
+{
+    TRunControl trueBranch, falseBranch;
+    bool hasTrue = false, hasFalse = false;
+    if (!BranchPlanAt(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse)) {
+        // Read from the text. Kept for the next time when nothing ran and no line
+        // was entered while reading (the branches lay on the line of the condition or
+        // inside their parentheses) and both bodies lie in what was read.
+        const char* start = p;
+        const unsigned steps = textSteps_;
+        CaptureBranches(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
+        const auto inside = [&](const TRunControl& e) { return e.BodyStart >= start && e.BodyEnd <= p; };
+        if (textSteps_ == steps && (!hasTrue || inside(trueBranch)) && (!hasFalse || inside(falseBranch)))
+            RememberBranches(start, p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
     }
     TRunControl* chosen = nullptr;
     if (CondResult == 1 && hasTrue) {

@@ -267,6 +267,8 @@ public:
     void ConditionQuestion(const char*& p);
     void RunIf(const char*& p);   // もし, with the condition still in the text
     void BindFunctionArgs(THashNode* node);
+    // The value of an argument entry (EvaluateValue); the entry may be moved from.
+    std::string EvaluateArgument(std::string& entry);
 
     // ---- texts ----
     // Normalises a text; an unbalanced pair raises with its line.
@@ -386,6 +388,29 @@ private:
     TConditionMemo conditionMemo_[16];
     const TConditionPlan* ConditionPlanAt(const char*& p);
     void RememberCondition(const char* at, std::string text, std::string expression);
+    // The branches after a condition as last read at a position of the program text:
+    // where their bodies lie and where the reading ended, kept with the text read
+    // (and a little past it) and the words that shaped the reading. Used again while
+    // all of these are the same.
+    struct TBranchPlan {
+        std::string Text;
+        bool EndsText = false;   // the text ended right after Text
+        bool ExpectWord = false;
+        bool HasTrue = false, HasFalse = false;
+        uint32_t End = 0;   // offsets from the position
+        uint32_t TrueStart = 0, TrueEnd = 0, FalseStart = 0, FalseEnd = 0;
+        const THashNode* Words[4] = {};   // なら, 違えば, でなければ, もし when it was read
+    };
+    std::unordered_map<const char*, TBranchPlan> branchPlans_;
+    // Counts the statements run and line markers read: a reading during which it
+    // stayed the same entered no line and ran nothing.
+    unsigned textSteps_ = 0;
+    void CaptureBranches(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                         bool& hasTrue, bool& hasFalse);
+    bool BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch, bool& hasTrue,
+                      bool& hasFalse);
+    void RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
+                          const TRunControl& falseBranch, bool hasTrue, bool hasFalse);
     THashNode* CachedWord(const TCalcTok& t);
     std::string WordValue(THashNode* n, const std::string& word);
 

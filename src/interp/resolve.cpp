@@ -418,6 +418,21 @@ void TPoruBase::MatchArguments(THashNode* node)
     }
     if (items.size() < localSlots.size())
         ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
+    if (SetterCall && !ReferenceWalker()) {
+        // A call written name(arguments) binds by position: each slot takes the entry
+        // at its place among the last ones, cut of its particle when it has one, and
+        // the entries keep their order (what the search below ends with too).
+        const size_t first = items.size() - localSlots.size();
+        for (size_t s = 0; s < localSlots.size(); ++s) {
+            size_t cut = 0;
+            std::string& e = items[first + s];
+            if (ParticleAccepts(localSlots[s], e, cut))
+                e.resize(e.size() - cut);
+        }
+        if (items.size() > kMaxArgs)
+            Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+        return;
+    }
     // The slots' entries are gathered in a kept buffer (binding never nests: the
     // entries are not evaluated here), so a call allocates no vector for them.
     thread_local std::vector<std::string> taken;

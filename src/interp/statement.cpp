@@ -100,6 +100,7 @@ bool IsInertLiteral(const THash& words, std::string_view lit)
 
 void TPoruBase::ReadLineMarker(const char*& p)
 {
+    ++textSteps_;
     while (*p == '\t' || *p == '\r' || *p == '\n' || *p == ' ')
         ++p;
     if (!IsDigitChar(static_cast<unsigned char>(*p))) {
@@ -232,6 +233,7 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
 
 void TPoruBase::ExecuteStep(const char*& p)
 {
+    ++textSteps_;
     // A phrase ending in "の" continues the sentence: loop instead of recursing, so a
     // long chain of such phrases cannot exhaust the stack.
     while (ExecutePhrase(p)) {
