@@ -290,12 +290,14 @@ std::string TPoruBase::LabelValue(THashNode* n)
 {
     SoreGuard g(Sys.Sore);
     SetSoreValue(std::string());
-    // The body may belong to another (included) file: errors inside name it.
+    // The body may belong to another (included) file: errors inside name it. The
+    // caller's name is kept interned (no copy of the text per call) and written back.
     struct FileGuard {
         std::string& file;
-        std::string saved;
-        ~FileGuard() { file.swap(saved); }
-    } fileGuard{FileName, FileName};
+        TInternedName saved;
+        ~FileGuard() { file = saved.Text(); }
+    } fileGuard{FileName, {}};
+    fileGuard.saved = FileName;
     FileName = n->TypeText;
     RunNested(n->Position());
     LastTypeTag = Sys.Sore->TypeText;
