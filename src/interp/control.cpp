@@ -171,6 +171,33 @@ std::string TPoruBase::ConvertCondition(const std::string& text)
     return result;
 }
 
+void TPoruBase::TWordsSeen::Note(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                                 const THashNode* d)
+{
+    const THashNode* nodes[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) {
+        Nodes[i] = nodes[i];
+        Names[i] = nodes[i]->Name;
+    }
+    Generation = words.Generation();
+}
+
+bool TPoruBase::TWordsSeen::Same(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                                 const THashNode* d) const
+{
+    const THashNode* nodes[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i)
+        if (Nodes[i] != nodes[i])
+            return false;
+    if (words.Generation() == Generation)
+        return true;
+    // A word may have gone and another taken its place in memory.
+    for (int i = 0; i < 4; ++i)
+        if (Names[i] != nodes[i]->Name)
+            return false;
+    return true;
+}
+
 const TPoruBase::TConditionPlan* TPoruBase::ConditionPlanAt(const char*& p)
 {
     // Conditions outside any loop, call or event mostly run once.
@@ -190,8 +217,7 @@ const TPoruBase::TConditionPlan* TPoruBase::ConditionPlanAt(const char*& p)
     const size_t n = plan->Text.size();
     const char* e = p + n;
     const char* limit = RunControl.BodyLimit();
-    if (plan->Enders[0] != Sys.Naraba || plan->Enders[1] != Sys.Nara || plan->Enders[2] != Sys.Chigaeba ||
-        plan->Enders[3] != Sys.Denakereba)
+    if (!plan->Enders.Same(Words, Sys.Naraba, Sys.Nara, Sys.Chigaeba, Sys.Denakereba))
         return nullptr;
     if (std::strncmp(p, plan->Text.data(), n) != 0 || (limit >= p && limit <= e))
         return nullptr;
@@ -218,10 +244,7 @@ void TPoruBase::RememberCondition(const char* at, std::string text, std::string 
     plan.Expression = std::move(expression);
     TCalcCache& cache = CalcCache();
     plan.Program = cache.Find(cache.Calculations, plan.Expression, false);
-    plan.Enders[0] = Sys.Naraba;
-    plan.Enders[1] = Sys.Nara;
-    plan.Enders[2] = Sys.Chigaeba;
-    plan.Enders[3] = Sys.Denakereba;
+    plan.Enders.Note(Words, Sys.Naraba, Sys.Nara, Sys.Chigaeba, Sys.Denakereba);
 }
 
 void TPoruBase::RunIf(const char*& p)
@@ -325,8 +348,8 @@ bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueB
     const TBranchPlan& plan = it->second;
     const char* end = p + plan.End;
     const char* limit = RunControl.BodyLimit();
-    if (plan.ExpectWord != expectWord || plan.Words[0] != Sys.Nara || plan.Words[1] != Sys.Chigaeba ||
-        plan.Words[2] != Sys.Denakereba || plan.Words[3] != Sys.Moshi || (limit >= p && limit <= end))
+    if (plan.ExpectWord != expectWord || (limit >= p && limit <= end) ||
+        !plan.Words.Same(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi))
         return false;
     const size_t n = plan.Text.size();
     if (std::strncmp(p, plan.Text.data(), n) != 0 || (plan.EndsText && p[n] != '\0'))
@@ -378,10 +401,7 @@ void TPoruBase::RememberBranches(const char* start, const char* end, bool expect
         plan.FalseStart = static_cast<uint32_t>(falseBranch.BodyStart - start);
         plan.FalseEnd = static_cast<uint32_t>(falseBranch.BodyEnd - start);
     }
-    plan.Words[0] = Sys.Nara;
-    plan.Words[1] = Sys.Chigaeba;
-    plan.Words[2] = Sys.Denakereba;
-    plan.Words[3] = Sys.Moshi;
+    plan.Words.Note(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi);
 }
 
 void TPoruBase::BranchSelect(const char*& p, bool expectWord)

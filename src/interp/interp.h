@@ -374,11 +374,23 @@ private:
     // the word that ended it, what ConvertCondition made of it and that calculation's
     // program. Used again while the text there and the words that end a condition
     // are still the same.
+    // The words that shaped a reading (the ones that end a condition, begin an else
+    // branch, ...): the nodes and their names, and the word table's generation when
+    // it was read. While no word has gone since (same generation) the same nodes are
+    // the same words; after that their names are compared as well.
+    struct TWordsSeen {
+        const THashNode* Nodes[4] = {};
+        std::string Names[4];
+        uint64_t Generation = 0;
+        void Note(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c, const THashNode* d);
+        bool Same(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                  const THashNode* d) const;
+    };
     struct TConditionPlan {
         std::string Text;
         std::string Expression;
         const TCalcProg* Program = nullptr;
-        const THashNode* Enders[4] = {};   // ならば, なら, 違えば, でなければ when it was read
+        TWordsSeen Enders;   // ならば, なら, 違えば, でなければ
     };
     std::unordered_map<const char*, TConditionPlan> conditionPlans_;
     struct TConditionMemo {
@@ -399,7 +411,7 @@ private:
         bool HasTrue = false, HasFalse = false;
         uint32_t End = 0;   // offsets from the position
         uint32_t TrueStart = 0, TrueEnd = 0, FalseStart = 0, FalseEnd = 0;
-        const THashNode* Words[4] = {};   // なら, 違えば, でなければ, もし when it was read
+        TWordsSeen Words;   // なら, 違えば, でなければ, もし
     };
     std::unordered_map<const char*, TBranchPlan> branchPlans_;
     // Counts the statements run and line markers read: a reading during which it
