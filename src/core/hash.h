@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,14 @@ public:
         std::memcpy(MemoText, Value.data(), MemoLen);
         MemoNumber = number;
     }
+    // ArgSpec split into its slots by the run-time, kept with the word and split again
+    // once ArgSpec no longer reads as Template (関数定義 and 名義変更 change it). Not
+    // copied by CopyFrom: a copy splits its own.
+    struct TArgSlots {
+        std::string Template;
+        std::vector<std::string> Slots;
+    };
+    std::unique_ptr<TArgSlots> ParsedArgs;
 
     THashNode(std::string name, std::string argSpec, std::string value, std::string typeText, int32_t id, uint8_t kind,
               void* payload, bool reserved);

@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "core/walker_mode.h"
 #include "interp/builtins.h"
+#include "interp/calc_cache.h"
 #include "interp/interp.h"
 #include "interp/text_util.h"
 #include "loader/normaliser.h"
@@ -170,6 +171,82 @@ std::string TPoruBase::ConvertCondition(const std::string& text)
     return result;
 }
 
+void TPoruBase::TWordsSeen::Note(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                                 const THashNode* d)
+{
+    const THashNode* nodes[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) {
+        Nodes[i] = nodes[i];
+        Names[i] = nodes[i]->Name;
+    }
+    Generation = words.Generation();
+}
+
+bool TPoruBase::TWordsSeen::Same(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                                 const THashNode* d) const
+{
+    const THashNode* nodes[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i)
+        if (Nodes[i] != nodes[i])
+            return false;
+    if (words.Generation() == Generation)
+        return true;
+    // A word may have gone and another taken its place in memory.
+    for (int i = 0; i < 4; ++i)
+        if (Names[i] != nodes[i]->Name)
+            return false;
+    return true;
+}
+
+const TPoruBase::TConditionPlan* TPoruBase::ConditionPlanAt(const char*& p)
+{
+    // Conditions outside any loop, call or event mostly run once.
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0))
+        return nullptr;
+    TConditionMemo& memo = conditionMemo_[(reinterpret_cast<uintptr_t>(p) >> 2) & 15];
+    const TConditionPlan* plan = memo.Position == p ? memo.Plan : nullptr;
+    if (!plan) {
+        const auto it = conditionPlans_.find(p);
+        if (it == conditionPlans_.end())
+            return nullptr;
+        plan = &it->second;
+        memo = TConditionMemo{p, plan};
+    }
+    // The same text (strncmp stops where the text does), ended by the same words, and
+    // no body ending inside it or where it ends (the scan would raise there).
+    const size_t n = plan->Text.size();
+    const char* e = p + n;
+    const char* limit = RunControl.BodyLimit();
+    if (!plan->Enders.Same(Words, Sys.Naraba, Sys.Nara, Sys.Chigaeba, Sys.Denakereba))
+        return nullptr;
+    if (std::strncmp(p, plan->Text.data(), n) != 0 || (limit >= p && limit <= e))
+        return nullptr;
+    if (!StartsWith(e, Sys.Naraba->Name) && !StartsWith(e, Sys.Nara->Name) && !StartsWith(e, Sys.Chigaeba->Name) &&
+        !StartsWith(e, Sys.Denakereba->Name))
+        return nullptr;
+    p = e;
+    return plan;
+}
+
+void TPoruBase::RememberCondition(const char* at, std::string text, std::string expression)
+{
+    constexpr size_t kMaxPlans = 65536;
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0) ||
+        conditionPlans_.size() >= kMaxPlans)
+        return;
+    // A plan once made is never changed: a calculation running from it may be the
+    // one that reads the same condition again (recursion).
+    const auto [it, added] = conditionPlans_.try_emplace(at);
+    if (!added)
+        return;
+    TConditionPlan& plan = it->second;
+    plan.Text = std::move(text);
+    plan.Expression = std::move(expression);
+    TCalcCache& cache = CalcCache();
+    plan.Program = cache.Find(cache.Calculations, plan.Expression, false);
+    plan.Enders.Note(Words, Sys.Naraba, Sys.Nara, Sys.Chigaeba, Sys.Denakereba);
+}
+
 void TPoruBase::RunIf(const char*& p)
 {
     const std::string& naraba = Sys.Naraba->Name;
@@ -180,32 +257,46 @@ void TPoruBase::RunIf(const char*& p)
         return StartsWith(q, naraba) || StartsWith(q, nara) || StartsWith(q, chigau) || StartsWith(q, denakereba);
     };
     SkipSeparators(p);
-    std::string cond;
-    for (;;) {
-        if (AtEnd(p))
-            Error("条件分岐の終端文字を認識できませんでした。");
-        if (atWord(p))
-            break;
-        if (*p == '\r' || *p == '\n') {
-            ExecuteStep(p);
-            SkipSeparators(p);
-            if (!atWord(p))
+    std::string r;
+    if (const TConditionPlan* plan = ConditionPlanAt(p)) {
+        // The same as calculating a copy of the expression (CalculateText).
+        const char* q = plan->Expression.c_str();
+        r = RunCompiledCalc(q, plan->Program);
+    } else {
+        const char* start = p;
+        bool endedByWord = false;
+        std::string cond;
+        for (;;) {
+            if (AtEnd(p))
                 Error("条件分岐の終端文字を認識できませんでした。");
-            break;
+            if (atWord(p)) {
+                endedByWord = true;
+                break;
+            }
+            if (*p == '\r' || *p == '\n') {
+                ExecuteStep(p);
+                SkipSeparators(p);
+                if (!atWord(p))
+                    Error("条件分岐の終端文字を認識できませんでした。");
+                break;
+            }
+            size_t n = CharLen(p);
+            cond.append(p, n);
+            p += n;
         }
-        size_t n = CharLen(p);
-        cond.append(p, n);
-        p += n;
+        std::string expr = ConvertCondition(cond);
+        if (endedByWord)
+            RememberCondition(start, cond, expr);
+        r = CalculateText(expr);
     }
-    std::string expr = ConvertCondition(cond);
-    std::string r = CalculateText(expr);
     if (!p)
         return;
     CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
     BranchSelect(p, true);
 }
 
-void TPoruBase::BranchSelect(const char*& p, bool expectWord)
+void TPoruBase::CaptureBranches(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                                bool& hasTrue, bool& hasFalse)
 {
     auto skipLines = [&]() {
         SkipSeparators(p);
@@ -215,8 +306,6 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
         }
     };
     skipLines();
-    TRunControl trueBranch, falseBranch;
-    bool hasTrue = false, hasFalse = false;
     auto captureTrue = [&]() {
         BlockCapture(trueBranch, p);
         hasTrue = true;
@@ -234,17 +323,101 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
     if (!expectWord) {
         captureTrue();
     } else if (StartsWith(p, Sys.Nara->Name)) {
-        ReadWord(p);
+        ReadWordView(p);
         SkipSeparators(p);
         captureTrue();
     }
     if (StartsWith(p, Sys.Chigaeba->Name) || StartsWith(p, Sys.Denakereba->Name)) {
-        ReadWord(p);
+        ReadWordView(p);
         SkipSeparators(p);
         if (StartsWith(p, Sys.Moshi->Name))
             Error(Sys.Moshi->Name + "を多重構造にするときは、()で範囲を括ってください。");
         BlockCapture(falseBranch, p);
         hasFalse = true;
+    }
+}
+
+bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                             bool& hasTrue, bool& hasFalse)
+{
+    if (ReferenceWalker())
+        return false;
+    const auto it = branchPlans_.find(p);
+    if (it == branchPlans_.end())
+        return false;
+    const TBranchPlan& plan = it->second;
+    const char* end = p + plan.End;
+    const char* limit = RunControl.BodyLimit();
+    if (plan.ExpectWord != expectWord || (limit >= p && limit <= end) ||
+        !plan.Words.Same(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi))
+        return false;
+    const size_t n = plan.Text.size();
+    if (std::strncmp(p, plan.Text.data(), n) != 0 || (plan.EndsText && p[n] != '\0'))
+        return false;
+    hasTrue = plan.HasTrue;
+    hasFalse = plan.HasFalse;
+    if (hasTrue) {
+        trueBranch.SavedFileName = FileName;
+        trueBranch.BodyStart = p + plan.TrueStart;
+        trueBranch.BodyEnd = p + plan.TrueEnd;
+    }
+    if (hasFalse) {
+        falseBranch.SavedFileName = FileName;
+        falseBranch.BodyStart = p + plan.FalseStart;
+        falseBranch.BodyEnd = p + plan.FalseEnd;
+    }
+    p = end;
+    return true;
+}
+
+void TPoruBase::RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
+                                 const TRunControl& falseBranch, bool hasTrue, bool hasFalse)
+{
+    constexpr size_t kMaxPlans = 65536;
+    // Past the end, what the reading looked at to stop there (a word that would have
+    // gone on to an else branch, a statement end) is compared too.
+    constexpr size_t kLookAhead = 32;
+    if (ReferenceWalker() || (RunControl.Count() == 0 && RunControl.LevelCount() == 0) ||
+        branchPlans_.size() >= kMaxPlans || static_cast<size_t>(end - start) > 4096)
+        return;
+    const auto [it, added] = branchPlans_.try_emplace(start);
+    if (!added)
+        return;
+    TBranchPlan& plan = it->second;
+    size_t n = static_cast<size_t>(end - start);
+    while (n < static_cast<size_t>(end - start) + kLookAhead && start[n] != '\0')
+        ++n;
+    plan.Text.assign(start, n);
+    plan.EndsText = start[n] == '\0';
+    plan.End = static_cast<uint32_t>(end - start);
+    plan.ExpectWord = expectWord;
+    plan.HasTrue = hasTrue;
+    plan.HasFalse = hasFalse;
+    if (hasTrue) {
+        plan.TrueStart = static_cast<uint32_t>(trueBranch.BodyStart - start);
+        plan.TrueEnd = static_cast<uint32_t>(trueBranch.BodyEnd - start);
+    }
+    if (hasFalse) {
+        plan.FalseStart = static_cast<uint32_t>(falseBranch.BodyStart - start);
+        plan.FalseEnd = static_cast<uint32_t>(falseBranch.BodyEnd - start);
+    }
+    plan.Words.Note(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi);
+}
+
+void TPoruBase::BranchSelect(const char*& p, bool expectWord)
+{
+    TRunControl trueBranch, falseBranch;
+    bool hasTrue = false, hasFalse = false;
+    if (!BranchPlanAt(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse)) {
+        // Read from the text. Kept for the next time when nothing ran and no line
+        // was entered while reading (the branches lay on the line of the condition or
+        // inside their parentheses) and both bodies lie in what was read.
+        const char* start = p;
+        const unsigned steps = textSteps_;
+        CaptureBranches(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
+        const auto inside = [&](const TRunControl& e) { return e.BodyStart >= start && e.BodyEnd <= p; };
+        if (textSteps_ == steps && (!hasTrue || inside(trueBranch)) && (!hasFalse || inside(falseBranch)))
+            RememberBranches(start, p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
     }
     TRunControl* chosen = nullptr;
     if (CondResult == 1 && hasTrue) {

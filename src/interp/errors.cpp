@@ -7,6 +7,7 @@
 #include "core/codec.h"
 #include "core/error.h"
 #include "core/paths.h"
+#include "core/walker_mode.h"
 #include "interp/builtins.h"
 #include "interp/debug_link.h"
 #include "interp/error_detail.h"
@@ -254,8 +255,13 @@ HandlerRegistrar reg({{Cmd::IgnoreErrors, cmdIgnoreErrors},
 
 void NoteWrongFormCall(TPoruBase& st, const std::string& label, const std::vector<std::string>& entries)
 {
+    // Calls without arguments are the common case: while nothing is noted there is
+    // nothing to clear.
+    if (entries.empty() && !st.WrongFormNoted && !ReferenceWalker())
+        return;
     TWrongFormCall& w = st.Ext<TWrongFormCall>();
     w = TWrongFormCall{};
+    st.WrongFormNoted = !entries.empty();
     if (entries.empty())
         return;
     w.Label = label;

@@ -1,10 +1,36 @@
 // Subroutines and functions: labels called as statements, values and f(a,b); 戻る;
 // and the commands that work on words as such.
+#include "core/walker_mode.h"
 #include "interp/error_detail.h"
 #include "interp/builtins.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
 #include "loader/scanner.h"
+
+namespace {
+
+// True for a text of decimal digits only: what a calculated argument usually is, and
+// what evaluating gives back unchanged (a number, tagged as one).
+bool IsDigitsOnly(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+}   // namespace
+
+std::string TPoruBase::EvaluateArgument(std::string& entry)
+{
+    if (!ReferenceWalker() && IsDigitsOnly(entry)) {
+        SetPendingTag('e');
+        return std::move(entry);
+    }
+    return EvaluateValue(entry);
+}
 
 void TPoruBase::BindFunctionArgs(THashNode* node)
 {
@@ -24,14 +50,14 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
             local[i] = std::move(items[items.size() - n + i]);
         items.resize(items.size() - n);
         for (size_t i = 0; i < n; ++i)
-            FuncArgs.Push(EvaluateValue(local[i]));
+            FuncArgs.Push(EvaluateArgument(local[i]));
         return;
     }
     std::vector<std::string> entries(std::make_move_iterator(items.end() - static_cast<long>(n)),
                                      std::make_move_iterator(items.end()));
     items.resize(items.size() - n);
     for (auto& e : entries)
-        FuncArgs.Push(EvaluateValue(e));
+        FuncArgs.Push(EvaluateArgument(e));
 }
 
 void TPoruBase::CallLabel(THashNode* label, const char* returnPos)

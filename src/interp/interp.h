@@ -155,6 +155,7 @@ public:
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
     int NestDepth = 0;
     bool StoppedByError = false;
+    bool WrongFormNoted = false;   // a call may have left its wrong-form note (error_detail.h)
 
     // Accumulated error text of the run (every error and warning, CR LF after each).
     std::string ErrorText;
@@ -234,6 +235,8 @@ public:
     std::string ReadValue(const char*& p);
     void MatchArguments(THashNode* node);
     void RunSentenceCommand();
+    // Words.Find(name, true) (the okurigana-folded name first, then the name).
+    THashNode* FindFolded(std::string_view name);
     void InvokeWord(THashNode* node);
     std::string CallWithParentheses(const std::string& name, const char*& p, bool push);
     // Pushes the arguments of a call list that ends at `end` (a closing ")"), or at
@@ -280,6 +283,8 @@ public:
     void ConditionQuestion(const char*& p);
     void RunIf(const char*& p);   // もし, with the condition still in the text
     void BindFunctionArgs(THashNode* node);
+    // The value of an argument entry (EvaluateValue); the entry may be moved from.
+    std::string EvaluateArgument(std::string& entry);
 
     // ---- texts ----
     // Normalises a text; an unbalanced pair raises with its line.
@@ -301,6 +306,15 @@ public:
 
 private:
     std::map<std::type_index, std::shared_ptr<void>> ext_;
+    // FindFolded's answers by name, each kept with the word table's generation it was
+    // found in: what a name finds changes only when names are added, removed or
+    // replaced, which moves the generation on. Direct-mapped by the name's byte sum.
+    struct TFoldedMemo {
+        std::string Name;
+        THashNode* Node = nullptr;
+        uint64_t Generation = ~uint64_t{0};
+    };
+    TFoldedMemo foldedMemo_[64];
     std::unordered_map<const char*, const char*> groupEnds_;   // "(" -> its ")", in the program texts
     const char* groupSource_ = nullptr;                        // Source's text when they were noted
     bool InProgramText(const char* p) const;
@@ -384,6 +398,59 @@ private:
     };
     TPlanMemo planMemo_[64];
     const TAssignPlan* AssignPlanAt(const char*& p);
+    // A もし condition as last read at a position of the program text: its text up to
+    // the word that ended it, what ConvertCondition made of it and that calculation's
+    // program. Used again while the text there and the words that end a condition
+    // are still the same.
+    // The words that shaped a reading (the ones that end a condition, begin an else
+    // branch, ...): the nodes and their names, and the word table's generation when
+    // it was read. While no word has gone since (same generation) the same nodes are
+    // the same words; after that their names are compared as well.
+    struct TWordsSeen {
+        const THashNode* Nodes[4] = {};
+        std::string Names[4];
+        uint64_t Generation = 0;
+        void Note(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c, const THashNode* d);
+        bool Same(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
+                  const THashNode* d) const;
+    };
+    struct TConditionPlan {
+        std::string Text;
+        std::string Expression;
+        const TCalcProg* Program = nullptr;
+        TWordsSeen Enders;   // ならば, なら, 違えば, でなければ
+    };
+    std::unordered_map<const char*, TConditionPlan> conditionPlans_;
+    struct TConditionMemo {
+        const char* Position = nullptr;
+        const TConditionPlan* Plan = nullptr;
+    };
+    TConditionMemo conditionMemo_[16];
+    const TConditionPlan* ConditionPlanAt(const char*& p);
+    void RememberCondition(const char* at, std::string text, std::string expression);
+    // The branches after a condition as last read at a position of the program text:
+    // where their bodies lie and where the reading ended, kept with the text read
+    // (and a little past it) and the words that shaped the reading. Used again while
+    // all of these are the same.
+    struct TBranchPlan {
+        std::string Text;
+        bool EndsText = false;   // the text ended right after Text
+        bool ExpectWord = false;
+        bool HasTrue = false, HasFalse = false;
+        uint32_t End = 0;   // offsets from the position
+        uint32_t TrueStart = 0, TrueEnd = 0, FalseStart = 0, FalseEnd = 0;
+        TWordsSeen Words;   // なら, 違えば, でなければ, もし
+    };
+    std::unordered_map<const char*, TBranchPlan> branchPlans_;
+    // Counts the statements run and line markers read: a reading during which it
+    // stayed the same entered no line and ran nothing.
+    unsigned textSteps_ = 0;
+    void CaptureBranches(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
+                         bool& hasTrue, bool& hasFalse);
+    bool BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch, bool& hasTrue,
+                      bool& hasFalse);
+    void RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
+                          const TRunControl& falseBranch, bool hasTrue, bool hasFalse);
     THashNode* CachedWord(const TCalcTok& t);
     std::string WordValue(THashNode* n, const std::string& word);
 

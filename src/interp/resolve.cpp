@@ -6,6 +6,7 @@
 
 #include "core/sjis.h"
 #include "core/text.h"
+#include "core/walker_mode.h"
 #include "interp/builtins.h"
 #include "interp/dll.h"
 #include "interp/host.h"
@@ -159,7 +160,7 @@ std::string TPoruBase::ReadValue(const char*& p)
         return word;
     }
     if (*p == '(') {
-        THashNode* f = Words.Find(word, true);
+        THashNode* f = FindFolded(word);
         if (f)
             return CallWithParentheses(word, p, false);
     }
@@ -288,12 +289,14 @@ std::string TPoruBase::LabelValue(THashNode* n)
 {
     SoreGuard g(Sys.Sore);
     SetSoreValue(std::string());
-    // The body may belong to another (included) file: errors inside name it.
+    // The body may belong to another (included) file: errors inside name it. The
+    // caller's name is kept interned (no copy of the text per call) and written back.
     struct FileGuard {
         std::string& file;
-        std::string saved;
-        ~FileGuard() { file.swap(saved); }
-    } fileGuard{FileName, FileName};
+        TInternedName saved;
+        ~FileGuard() { file = saved.Text(); }
+    } fileGuard{FileName, {}};
+    fileGuard.saved = FileName;
     FileName = n->TypeText;
     RunNested(n->Position());
     LastTypeTag = Sys.Sore->TypeText;
@@ -380,27 +383,34 @@ std::string TPoruBase::IndexAccess(const std::string& value, const char*& p)
 
 void TPoruBase::MatchArguments(THashNode* node)
 {
-    // Parsed templates are kept per word (checked against the template text, which
-    // 関数定義 and 名義変更 may change), so binding does not re-split them each time.
-    struct ParsedTemplate {
-        std::string text;
-        std::vector<std::string> slots;
-    };
-    thread_local std::unordered_map<const THashNode*, ParsedTemplate> cache;
-    // Calls repeat the same word: the last one found is tried before the map.
-    thread_local const THashNode* lastNode = nullptr;
-    thread_local ParsedTemplate* lastParsed = nullptr;
-    if (node != lastNode) {
-        lastParsed = &cache[node];   // (references into an unordered_map stay valid)
-        lastNode = node;
+    // The template's slots are kept with the word (the reference walker splits the
+    // template at every call, into a kept buffer: binding never nests).
+    const std::vector<std::string>* slots;
+    if (ReferenceWalker()) {
+        thread_local std::vector<std::string> split;
+        SplitTemplate(node->ArgSpec, split);
+        slots = &split;
+    } else {
+        std::unique_ptr<THashNode::TArgSlots>& parsed = node->ParsedArgs;
+        if (!parsed) {
+            parsed = std::make_unique<THashNode::TArgSlots>();
+            parsed->Template = node->ArgSpec;
+            SplitTemplate(node->ArgSpec, parsed->Slots);
+        } else if (parsed->Template != node->ArgSpec) {
+            parsed->Template = node->ArgSpec;
+            SplitTemplate(node->ArgSpec, parsed->Slots);
+        }
+        slots = &parsed->Slots;
     }
-    ParsedTemplate& parsed = *lastParsed;
-    if (parsed.text != node->ArgSpec || (parsed.slots.empty() && !node->ArgSpec.empty())) {
-        parsed.text = node->ArgSpec;
-        SplitTemplate(node->ArgSpec, parsed.slots);
-    }
-    const std::vector<std::string>& localSlots = parsed.slots;
+    const std::vector<std::string>& localSlots = *slots;
     auto& items = Args.Items();
+    if (localSlots.empty() && !ReferenceWalker()) {
+        // No slot to fill: the entries stay as they are (the binding below moves none).
+        ImpliedSore = false;
+        if (items.size() > kMaxArgs)
+            Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+        return;
+    }
     if (localSlots.size() == items.size() + 1) {
         items.insert(items.begin(), SetterCall ? std::string("それ") : std::string("それ") + localSlots[0]);
         ImpliedSore = true;
@@ -409,6 +419,21 @@ void TPoruBase::MatchArguments(THashNode* node)
     }
     if (items.size() < localSlots.size())
         ArgError(node->Name, "\"" + node->ArgSpec + "\"の形式で指定してください。引数が少ないです。");
+    if (SetterCall && !ReferenceWalker()) {
+        // A call written name(arguments) binds by position: each slot takes the entry
+        // at its place among the last ones, cut of its particle when it has one, and
+        // the entries keep their order (what the search below ends with too).
+        const size_t first = items.size() - localSlots.size();
+        for (size_t s = 0; s < localSlots.size(); ++s) {
+            size_t cut = 0;
+            std::string& e = items[first + s];
+            if (ParticleAccepts(localSlots[s], e, cut))
+                e.resize(e.size() - cut);
+        }
+        if (items.size() > kMaxArgs)
+            Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+        return;
+    }
     // The slots' entries are gathered in a kept buffer (binding never nests: the
     // entries are not evaluated here), so a call allocates no vector for them.
     thread_local std::vector<std::string> taken;
@@ -470,12 +495,26 @@ void TPoruBase::Dispatch(THashNode* node)
     h(*this);
 }
 
+THashNode* TPoruBase::FindFolded(std::string_view name)
+{
+    if (ReferenceWalker() || name.empty())
+        return Words.Find(name, true);
+    TFoldedMemo& memo = foldedMemo_[ByteSum(name) & 63];
+    const uint64_t generation = Words.Generation();
+    if (memo.Generation == generation && memo.Name == name)
+        return memo.Node;
+    memo.Node = Words.Find(name, true);
+    memo.Name.assign(name);
+    memo.Generation = generation;
+    return memo.Node;
+}
+
 void TPoruBase::RunSentenceCommand()
 {
     if (Args.Count() == 0)
         return;
     std::string word = Args.Pop();
-    THashNode* n = Words.Find(word, true);
+    THashNode* n = FindFolded(word);
     if (n) {
         InvokeWord(n);
         if (Args.Count() > 0) {
@@ -531,7 +570,7 @@ void TPoruBase::InvokeWord(THashNode* node)
 std::string TPoruBase::CallWithParentheses(const std::string& name, const char*& p, bool push)
 {
     CheckStack();
-    THashNode* n = Words.Find(name, true);
+    THashNode* n = FindFolded(name);
     if (!n || (n->Kind != wkCommand && n->Kind != wkLabel && n->Kind != wkDllFunc)) {
         Args.Push(name);
         return std::string();

@@ -100,6 +100,7 @@ bool IsInertLiteral(const THash& words, std::string_view lit)
 
 void TPoruBase::ReadLineMarker(const char*& p)
 {
+    ++textSteps_;
     while (*p == '\t' || *p == '\r' || *p == '\n' || *p == ' ')
         ++p;
     if (!IsDigitChar(static_cast<unsigned char>(*p))) {
@@ -232,6 +233,7 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
 
 void TPoruBase::ExecuteStep(const char*& p)
 {
+    ++textSteps_;
     // A phrase ending in "の" continues the sentence: loop instead of recursing, so a
     // long chain of such phrases cannot exhaust the stack.
     while (ExecutePhrase(p)) {
@@ -467,7 +469,7 @@ bool TPoruBase::ActOnPhrase(const char*& p, TPhrase& phrase)
         return false;
     }
     if (EndsWithChar(text, "て")) {
-        THashNode* n = Words.Find(text, true);
+        THashNode* n = FindFolded(text);
         if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
             if (*after == '(') {
                 p = after;
@@ -526,15 +528,26 @@ void TPoruBase::ConcatenatePhrase(const char*& p, TPhrase& phrase)
 // where the word ended). True when the statement is done with.
 bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& text)
 {
+    // Folding keeps a word's first character, so only words that begin like one of
+    // the structure words are folded to compare.
+    auto mayFoldToStructureWord = [&text] {
+        if (ReferenceWalker())
+            return true;
+        std::string_view head = std::string_view(text).substr(0, 2);
+        return head == std::string_view("繰返", 2) || head == std::string_view("反復", 2) ||
+               head == std::string_view("ループ", 2);
+    };
     thread_local std::string folded;
-    FoldOkuriganaInto(text, folded);
+    folded.clear();
+    if (mayFoldToStructureWord())
+        FoldOkuriganaInto(text, folded);
     if (text == "もし" || folded == "繰返" || folded == "反復" || folded == "ループ") {
         Args.Push(std::move(text));
         RunSentenceCommand();
         return true;
     }
     if (*p == '(') {
-        THashNode* n = Words.Find(text, true);
+        THashNode* n = FindFolded(text);
         if (n && (n->Kind == wkCommand || n->Kind == wkLabel || n->Kind == wkDllFunc)) {
             p = after;
             std::string result = CallWithParentheses(text, p, false);

@@ -7,14 +7,8 @@
 #include "core/sjis.h"
 #include "core/text.h"
 
-bool EndsWithChar(std::string_view text, std::string_view tail)
+bool StartsCharAt(std::string_view text, size_t start)
 {
-    if (tail.empty() || text.size() < tail.size())
-        return false;
-    if (text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
-        return false;
-    // The tail must start on a character boundary.
-    size_t start = text.size() - tail.size();
     size_t i = 0;
     while (i < start)
         i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;

@@ -4,9 +4,22 @@
 #include <string>
 #include <string_view>
 
+// True when position `start` of a Shift_JIS text begins a character (is not the
+// second byte of a two-byte character).
+bool StartsCharAt(std::string_view text, size_t start);
 // True when `text` ends with the whole character(s) `tail` (a tail starting in the
 // middle of a double-byte character does not count).
-bool EndsWithChar(std::string_view text, std::string_view tail);
+inline bool EndsWithChar(std::string_view text, std::string_view tail)
+{
+    if (tail.empty() || text.size() < tail.size())
+        return false;
+    const size_t start = text.size() - tail.size();
+    // Compared from the last byte, where texts that do not end so mostly differ.
+    for (size_t i = tail.size(); i-- > 0;)
+        if (text[start + i] != tail[i])
+            return false;
+    return StartsCharAt(text, start);
+}
 
 // The value after the first "=" of the first line named `name`, or "".
 std::string LookupPairValue(std::string_view lines, std::string_view name);

@@ -94,4 +94,54 @@ TEST_F(Frames, DeepRecursionStopsWithAnErrorAndCallsWorkAfterIt)
     EXPECT_EQ(Value("Y"), "21");
 }
 
+TEST_F(Frames, WordsFoundByNameFollowTheTableBetweenRuns)
+{
+    // The same sentence word looked up again after the table changed: first nothing,
+    // then a variable of that name, then a label renamed away from it.
+    std::string message = Run("エラー時に、エラー処理設定\r\n"
+                              "2回、(試し。試しは、1)\r\n"
+                              "挨拶\r\n挨拶を、「あいさつ」に、名義変更\r\nあいさつ\r\n挨拶\r\n"
+                              "終わる\r\n"
+                              "*エラー時\r\nエラーから復帰\r\n"
+                              "*挨拶\r\nK=K+1\r\n戻る\r\n");
+    const size_t undefined = message.find("\"試し\"は未定義の命令です。");
+    const size_t variable =
+        message.find("\"試し\"は、文法が正しくないため、実行できません。変数を実行することは出来ません。");
+    const size_t renamed = message.find("\"挨拶\"は未定義の命令です。");
+    EXPECT_NE(undefined, std::string::npos) << message;
+    EXPECT_NE(variable, std::string::npos) << message;
+    EXPECT_NE(renamed, std::string::npos) << message;
+    EXPECT_LT(undefined, variable);
+    // Called under both names before the rename took the old one away.
+    EXPECT_EQ(Value("K"), "2");
+}
+
+TEST_F(Frames, ARepeatedConditionIsReadWithTheValuesOfEachRun)
+{
+    // One もし, read at the same place every time: its variable changes kind and
+    // value, and a recursive call reads it again while it is being calculated.
+    EXPECT_EQ(Run("X=1\r\nT=判定()\r\nX=\"1\"\r\nT=T&判定()\r\nX=\"a\"\r\nT=T&判定()\r\n"
+                  "X=2\r\nT=T&判定()\r\nX=1\r\nT=T&判定()\r\n"
+                  "「階乗」を、「?の」で、関数定義\r\nF=階乗(7)\r\n"
+                  "終わる\r\n"
+                  "*判定\r\nもし、X=1ならば、それ=「y」。違えば、それ=「n」\r\n戻る\r\n"
+                  "*階乗\r\nN=引数取得\r\nもし、N<2ならば、それ=1。違えば、それ=N*階乗(N-1)\r\n戻る\r\n"),
+              "");
+    EXPECT_EQ(Value("T"), "yynny");
+    EXPECT_EQ(Value("F"), "5040");
+}
+
+TEST_F(Frames, AConditionRunFromAnotherTextAtTheSamePlaceIsReadAgain)
+{
+    // ぽるかなする gives each run a text of its own; whatever lands at a remembered
+    // place is read for what it says.
+    EXPECT_EQ(Run("R=「」\r\n3回\r\n(\r\n"
+                  "  "
+                  "もし、回数=2ならば、P=『もし、1=1ならば、R=R&「a」』。違えば、P=『もし、1=2ならば、R=R&"
+                  "「b」。違えば、R=R&「c」』\r\n"
+                  "  Pを、ぽるかなする\r\n)\r\n終わる\r\n"),
+              "");
+    EXPECT_EQ(Value("R"), "cac");
+}
+
 }   // namespace
