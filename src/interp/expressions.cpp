@@ -47,6 +47,25 @@ int CompareBytes(const std::string& a, const std::string& b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// Whether a comparison (opEq … opLe) holds when its operands compare as c (-1, 0, 1).
+bool ComparisonHolds(uint8_t op, int c)
+{
+    switch (op) {
+    case opEq:
+        return c == 0;
+    case opNe:
+        return c != 0;
+    case opLt:
+        return c < 0;
+    case opGt:
+        return c > 0;
+    case opGe:
+        return c >= 0;
+    default:
+        return c <= 0;
+    }
+}
+
 void CheckFinite(long double v)
 {
     if (std::isnan(v))
@@ -327,27 +346,7 @@ void TPoruBase::ParseComparison(const char*& p, TStrNum& r)
             c = CompareBytes(r.Text, rhs.Text);
         else
             c = r.Number < rhs.Number ? -1 : (r.Number > rhs.Number ? 1 : 0);
-        bool res = false;
-        switch (kind) {
-        case opEq:
-            res = c == 0;
-            break;
-        case opNe:
-            res = c != 0;
-            break;
-        case opLt:
-            res = c < 0;
-            break;
-        case opGt:
-            res = c > 0;
-            break;
-        case opGe:
-            res = c >= 0;
-            break;
-        case opLe:
-            res = c <= 0;
-            break;
-        }
+        const bool res = ComparisonHolds(kind, c);
         r.Number = res ? 1 : 0;
         r.Kind = tkNumber;
     }
@@ -443,26 +442,7 @@ bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
         } else {
             if (b.Str)
                 return false;   // a text on the right is compared as text
-            const int c = Compare(a, b);
-            switch (op) {
-            case opEq:
-                res = c == 0;
-                break;
-            case opNe:
-                res = c != 0;
-                break;
-            case opLt:
-                res = c < 0;
-                break;
-            case opGt:
-                res = c > 0;
-                break;
-            case opGe:
-                res = c >= 0;
-                break;
-            default:
-                res = c <= 0;
-            }
+            res = ComparisonHolds(op, Compare(a, b));
         }
         a.I = res ? 1 : 0;
         a.Int = true;

@@ -509,12 +509,17 @@ private:
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
     bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
     // What AppendInPlace reads in a right side, kept by its text: the variable it
-    // starts with, then the parts appended (a literal's text expanded once, or a word
-    // looked up each time). Literals with embeddings are read every time.
+    // starts with, then the parts appended (a literal without embeddings expanded
+    // once, a word looked up and a literal with embeddings expanded each time).
     struct TAppendPlan {
-        enum : uint8_t { Never, Parts, Scan } Kind = Never;
+        enum : uint8_t { Word, Text, Literal };
+        struct TItem {
+            uint8_t What;
+            std::string Text;   // the word's name, the expanded text, or the literal
+        };
+        bool Usable = false;
         std::string Self;
-        std::vector<std::pair<bool, std::string>> Items;   // (is a word, its name or the text)
+        std::vector<TItem> Items;
     };
     std::unordered_map<std::string, TAppendPlan> appendPlans_;
     TAppendPlan ReadAppendPlan(const std::string& rightText);

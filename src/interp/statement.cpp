@@ -679,6 +679,7 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
 {
     constexpr size_t kMaxPlans = 4096, kMaxText = 512;
     const TAppendPlan* plan = nullptr;
+    TAppendPlan fresh;
     if (!ReferenceWalker() && rightText.size() <= kMaxText) {
         auto it = appendPlans_.find(rightText);
         if (it == appendPlans_.end() && appendPlans_.size() < kMaxPlans)
@@ -686,65 +687,40 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
         if (it != appendPlans_.end())
             plan = &it->second;
     }
-    if (plan && plan->Kind == TAppendPlan::Never)
+    if (!plan) {
+        fresh = ReadAppendPlan(rightText);
+        plan = &fresh;
+    }
+    if (!plan->Usable || plan->Self != left)
         return false;
-    if (plan && plan->Kind == TAppendPlan::Parts) {
-        if (plan->Self != left)
-            return false;
-        // Checked before anything is appended, as the reading below does.
-        for (const auto& [isWord, text] : plan->Items) {
-            if (!isWord)
-                continue;
-            THashNode* n = Words.FindExact(text);
+    // Everything is checked, and literals with embeddings expanded, before anything is
+    // appended: an embedding may read the variable itself.
+    std::vector<std::string> expanded;
+    for (const TAppendPlan::TItem& item : plan->Items) {
+        if (item.What == TAppendPlan::Word) {
+            THashNode* n = Words.FindExact(item.Text);
             if (!n || n->Kind != wkVariable)
                 return false;
+        } else if (item.What == TAppendPlan::Literal) {
+            if (!IsInertLiteral(Words, item.Text))
+                return false;
+            expanded.push_back(ExpandLiteral(item.Text));
         }
-        for (const auto& [isWord, text] : plan->Items)
-            self.Value += isWord ? Words.FindExact(text)->Value : text;
-        self.TypeText = "s";
-        LastTypeTag = "s";
-        return true;
     }
-    const char* q = rightText.c_str();
-    SkipSeparators(q);
-    std::string_view w = ReadWordView(q);
-    SkipSeparators(q);
-    if (w != left || *q != '&' || q[1] == '&')
-        return false;
-    std::string tail;
-    while (*q == '&' && q[1] != '&') {
-        ++q;
-        SkipSeparators(q);
-        if (*q == '"' || *q == '`') {
-            const char* s = q;
-            try {
-                ReadLiteral(q);
-            } catch (const EPoru&) {
-                return false;
-            }
-            std::string_view lit(s, q - s);
-            if (!IsInertLiteral(Words, lit))
-                return false;
-            tail += ExpandLiteral(lit);
-        } else {
-            std::string_view v = ReadWordView(q);
-            THashNode* n = v.empty() ? nullptr : Words.FindExact(v);
-            if (!n || n->Kind != wkVariable || *q == '#' || *q == '(')
-                return false;
-            tail += n->Value;
-        }
-        SkipSeparators(q);
+    size_t next = 0;
+    for (const TAppendPlan::TItem& item : plan->Items) {
+        if (item.What == TAppendPlan::Word)
+            self.Value += Words.FindExact(item.Text)->Value;
+        else
+            self.Value += item.What == TAppendPlan::Text ? item.Text : expanded[next++];
     }
-    if (*q != '\0')
-        return false;
-    self.Value += tail;
     self.TypeText = "s";
     LastTypeTag = "s";
     return true;
 }
 
-// The parts of S&…&… as AppendInPlace reads them, for a right side that holds no
-// embedding: Never when it is no append of that shape at all.
+// The parts of S&…&… as AppendInPlace reads them: not Usable when the right side is
+// no append of that shape at all.
 TPoruBase::TAppendPlan TPoruBase::ReadAppendPlan(const std::string& rightText)
 {
     TAppendPlan plan;
@@ -766,26 +742,24 @@ TPoruBase::TAppendPlan TPoruBase::ReadAppendPlan(const std::string& rightText)
                 return plan;
             }
             std::string_view lit(s, q - s);
-            // An embedding's value depends on the words: such literals are read each time.
+            // A literal without embeddings expands to the same text every time.
             if (lit[0] == '"' &&
                 (lit.find('{') != std::string_view::npos || lit.find("\x81\x6F") != std::string_view::npos)) {
-                plan.Kind = TAppendPlan::Scan;
-                return plan;
+                plan.Items.push_back({TAppendPlan::Literal, std::string(lit)});
+            } else {
+                const std::string tag = LastTypeTag;   // expanding sets it; nothing is run yet
+                plan.Items.push_back({TAppendPlan::Text, ExpandLiteral(lit)});
+                LastTypeTag = tag;
             }
-            const std::string tag = LastTypeTag;   // expanding sets it; nothing is run yet
-            plan.Items.emplace_back(false, ExpandLiteral(lit));
-            LastTypeTag = tag;
         } else {
             std::string_view v = ReadWordView(q);
             if (v.empty() || *q == '#' || *q == '(')
                 return plan;
-            plan.Items.emplace_back(true, std::string(v));
+            plan.Items.push_back({TAppendPlan::Word, std::string(v)});
         }
         SkipSeparators(q);
     }
-    if (*q != '\0')
-        return plan;
-    plan.Kind = TAppendPlan::Parts;
+    plan.Usable = *q == '\0';
     return plan;
 }
 
