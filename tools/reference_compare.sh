@@ -134,7 +134,10 @@ if [ -x "$docgen" ]; then
   for f in "$root"/docs/reference/data/*.txt; do
     [ "$(basename "$f")" = Net.txt ] || samples+=("$f")
   done
-  if ! "$docgen" run --jobs 2 "$work/bin" "${samples[@]}" "$root/docs/guide.md" > "$work/docgen" 2>&1; then
+  # Each sample runs through the wrapper: twice, and up to six times when an outside
+  # helper answers differently; the office samples start the office suite every time,
+  # which under a loaded CI machine takes far longer than one run's usual limit.
+  if ! "$docgen" run --jobs 2 --timeout 240 "$work/bin" "${samples[@]}" "$root/docs/guide.md" > "$work/docgen" 2>&1; then
     echo "reference samples or guide examples failing through both walkers:"
     tail -n 40 "$work/docgen"
     failed=1
