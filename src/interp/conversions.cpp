@@ -263,8 +263,8 @@ bool WholeNumberText(long double v, std::string& out)
         const long long iv = std::llrint(v);
         if (static_cast<long double>(iv) == v) {
             char b[24];
-            auto r = std::to_chars(b, b + sizeof b, iv);
-            AssignShortText(out, b, static_cast<size_t>(r.ptr - b));
+            const char* first = WriteWholeNumber(iv, b + sizeof b);
+            AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
             return true;
         }
     }

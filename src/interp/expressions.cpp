@@ -492,8 +492,8 @@ bool TPoruBase::NumberResultText(const TNumResult& r, std::string& out, long lon
 {
     if (r.Int && r.I > -kWholeLimit && r.I < kWholeLimit) {
         char b[24];
-        const auto e = std::to_chars(b, b + sizeof b, r.I);
-        AssignShortText(out, b, static_cast<size_t>(e.ptr - b));
+        const char* first = WriteWholeNumber(r.I, b + sizeof b);
+        AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
         whole = r.I;
         return true;
     }

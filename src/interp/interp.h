@@ -583,6 +583,33 @@ std::string NumberToText(long double v);
 // The same text written into `out` (its storage reused); true when v is a whole
 // number written as plain digits.
 bool NumberToTextInto(long double v, std::string& out);
+// The decimal digits of v (with "-" when negative) written so that they end at
+// `end`; returns where they begin (a buffer of 20 bytes holds any value). Two digits
+// a step: stored numbers and loop counters are written on every change.
+inline char* WriteWholeNumber(long long v, char* end)
+{
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
+    unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    char* p = end;
+    while (u >= 100) {
+        const unsigned d = static_cast<unsigned>(u % 100) * 2;
+        u /= 100;
+        *--p = kPairs[d + 1];
+        *--p = kPairs[d];
+    }
+    if (u >= 10) {
+        const unsigned d = static_cast<unsigned>(u) * 2;
+        *--p = kPairs[d + 1];
+        *--p = kPairs[d];
+    } else {
+        *--p = static_cast<char>('0' + u);
+    }
+    if (v < 0)
+        *--p = '-';
+    return p;
+}
 // `out` made the n bytes at b, without the general replace when its length stays
 // (a counter or a number stored again in place).
 inline void AssignShortText(std::string& out, const char* b, size_t n)

@@ -22,8 +22,8 @@ const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるた�
 template <class Int> void SetCounterText(THashNode& word, Int n)
 {
     char b[24];
-    const auto r = std::to_chars(b, b + sizeof b, n);
-    AssignShortText(word.Value, b, static_cast<size_t>(r.ptr - b));
+    const char* first = WriteWholeNumber(static_cast<long long>(n), b + sizeof b);
+    AssignShortText(word.Value, first, static_cast<size_t>(b + sizeof b - first));
     word.SetMemo(static_cast<long long>(n));
 }
 }   // namespace

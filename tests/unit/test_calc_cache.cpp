@@ -2,6 +2,7 @@
 // however the words they name change between runs.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "interp/calc_cache.h"
@@ -167,6 +168,20 @@ TEST_F(Compiled, NumbersAloneGiveWhatTheTextsGive)
     EXPECT_EQ(st.EvaluateValue("X+1"), "4");
     st.Words.FindExact("X")->Value = "3.5";
     EXPECT_EQ(st.EvaluateValue("X+1"), "4.5");
+}
+
+TEST(NumberToTextKept, WholeNumbersWrittenTwoDigitsAStep)
+{
+    std::vector<long long> values = {0, 1, 9, 10, 99, 100, 101, 999, 1000, 123456789012345LL, LLONG_MAX, LLONG_MIN};
+    for (long long v = 1; v < 1000000000000000000LL; v *= 7)
+        values.push_back(v);
+    for (long long v : values) {
+        for (long long w : {v, v == LLONG_MIN ? v : -v}) {
+            char b[24];
+            char* first = WriteWholeNumber(w, b + sizeof b);
+            EXPECT_EQ(std::string(first, b + sizeof b), std::to_string(w));
+        }
+    }
 }
 
 TEST(NumberToTextKept, WholeAndOtherNumbers)
