@@ -262,9 +262,7 @@ bool WholeNumberText(long double v, std::string& out)
         // comes back as itself, anything else fails the comparison.
         const long long iv = std::llrint(v);
         if (static_cast<long double>(iv) == v) {
-            char b[24];
-            const char* first = WriteWholeNumber(iv, b + sizeof b);
-            AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
+            AssignWholeNumber(out, iv);
             return true;
         }
     }

@@ -491,9 +491,7 @@ constexpr long long kWholeLimit = 1000000000000000LL;   // 10^15: written as pla
 bool TPoruBase::NumberResultText(const TNumResult& r, std::string& out, long long& whole)
 {
     if (r.Int && r.I > -kWholeLimit && r.I < kWholeLimit) {
-        char b[24];
-        const char* first = WriteWholeNumber(r.I, b + sizeof b);
-        AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
+        AssignWholeNumber(out, r.I);
         whole = r.I;
         return true;
     }

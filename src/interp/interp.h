@@ -234,6 +234,7 @@ public:
     // ---- resolution and invocation ----
     std::string ReadValue(const char*& p);
     void MatchArguments(THashNode* node);
+    void CheckArgumentCount();   // raises when the argument stack is over its bound
     void RunSentenceCommand();
     // Words.Find(name, true) (the okurigana-folded name first, then the name).
     THashNode* FindFolded(std::string_view name);
@@ -617,6 +618,13 @@ inline void AssignShortText(std::string& out, const char* b, size_t n)
     if (out.size() != n)
         out.resize(n);
     std::memcpy(out.data(), b, n);
+}
+// `out` made the decimal text of v, in place.
+inline void AssignWholeNumber(std::string& out, long long v)
+{
+    char b[24];
+    const char* first = WriteWholeNumber(v, b + sizeof b);
+    AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
 }
 std::string QuoteRaw(std::string_view text);
 // A computed value as a phrase of program text: raw-quoted when its tag is "s" or

@@ -392,11 +392,9 @@ void TPoruBase::MatchArguments(THashNode* node)
         slots = &split;
     } else {
         std::unique_ptr<THashNode::TArgSlots>& parsed = node->ParsedArgs;
-        if (!parsed) {
-            parsed = std::make_unique<THashNode::TArgSlots>();
-            parsed->Template = node->ArgSpec;
-            SplitTemplate(node->ArgSpec, parsed->Slots);
-        } else if (parsed->Template != node->ArgSpec) {
+        if (!parsed || parsed->Template != node->ArgSpec) {
+            if (!parsed)
+                parsed = std::make_unique<THashNode::TArgSlots>();
             parsed->Template = node->ArgSpec;
             SplitTemplate(node->ArgSpec, parsed->Slots);
         }
@@ -407,8 +405,7 @@ void TPoruBase::MatchArguments(THashNode* node)
     if (localSlots.empty() && !ReferenceWalker()) {
         // No slot to fill: the entries stay as they are (the binding below moves none).
         ImpliedSore = false;
-        if (items.size() > kMaxArgs)
-            Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+        CheckArgumentCount();
         return;
     }
     if (localSlots.size() == items.size() + 1) {
@@ -430,8 +427,7 @@ void TPoruBase::MatchArguments(THashNode* node)
             if (ParticleAccepts(localSlots[s], e, cut))
                 e.resize(e.size() - cut);
         }
-        if (items.size() > kMaxArgs)
-            Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
+        CheckArgumentCount();
         return;
     }
     // The slots' entries are gathered in a kept buffer (binding never nests: the
@@ -468,7 +464,12 @@ void TPoruBase::MatchArguments(THashNode* node)
     for (auto& t : taken)
         items.push_back(std::move(t));
     taken.clear();
-    if (items.size() > kMaxArgs)
+    CheckArgumentCount();
+}
+
+void TPoruBase::CheckArgumentCount()
+{
+    if (Args.Items().size() > kMaxArgs)
         Error("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！");
 }
 

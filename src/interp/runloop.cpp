@@ -4,7 +4,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -19,12 +18,10 @@ const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるた�
 
 // A loop counter's text written into the word's value in place (no temporary), with
 // the number kept for calculations that read it.
-template <class Int> void SetCounterText(THashNode& word, Int n)
+void SetCounterText(THashNode& word, long long n)
 {
-    char b[24];
-    const char* first = WriteWholeNumber(static_cast<long long>(n), b + sizeof b);
-    AssignShortText(word.Value, first, static_cast<size_t>(b + sizeof b - first));
-    word.SetMemo(static_cast<long long>(n));
+    AssignWholeNumber(word.Value, n);
+    word.SetMemo(n);
 }
 }   // namespace
 

@@ -678,6 +678,15 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
 bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText)
 {
     constexpr size_t kMaxPlans = 4096, kMaxText = 512;
+    // Most right sides are no append: the first word and the "&" after it are looked
+    // at before any plan is looked for (or kept).
+    const char* q = rightText.c_str();
+    SkipSeparators(q);
+    if (ReadWordView(q) != left)
+        return false;
+    SkipSeparators(q);
+    if (*q != '&' || q[1] == '&')
+        return false;
     const TAppendPlan* plan = nullptr;
     TAppendPlan fresh;
     if (!ReferenceWalker() && rightText.size() <= kMaxText) {
