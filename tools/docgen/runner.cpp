@@ -60,6 +60,10 @@ std::string MakeWorkDir()
         unsetenv("PORUKANA_DIALOG_ANSWERS");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QT_FONT_DPI", "96", 1);
+    // エクセル起動 takes over an office already listening on the user's pipe, and
+    // エクセル終了 quits it: samples running side by side would end each other's
+    // office. Each sample listens on a pipe of its own.
+    setenv("PORUKANA_OFFICE_PIPE", ("porukana-office-" + fs::path(dir).filename().string()).c_str(), 1);
     // The program runs in a folder of its own, so that what it lists is only what
     // it made; its streams and the other folders are beside it.
     const int in = open((dir + "/input.txt").c_str(), O_RDONLY);
