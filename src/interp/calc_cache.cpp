@@ -524,6 +524,11 @@ bool IsStatementEnd(char c)
 
 }   // namespace
 
+bool TPoruBase::AssignPlanEndsAt(const TAssignPlan& plan, const char* e, const char* limit)
+{
+    return IsStatementEnd(*e) || (e == limit && (plan.AfterGroup || *e == ')' || *e == '('));
+}
+
 const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
 {
     constexpr size_t kMaxPlans = 65536;
@@ -548,7 +553,7 @@ const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
         // it, and ended where the statement scanner would end it.
         if (!plan.Usable || std::strncmp(p, plan.Text.data(), n) != 0 || (limit >= p && limit < e))
             return nullptr;
-        if (!IsStatementEnd(*e) && !(e == limit && (plan.AfterGroup || *e == ')' || *e == '(')))
+        if (!AssignPlanEndsAt(plan, e, limit))
             return nullptr;
         p = e;
         return &plan;

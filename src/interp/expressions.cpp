@@ -484,8 +484,6 @@ bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
     return Finite(a.V);
 }
 
-constexpr long long kWholeLimit = 1000000000000000LL;   // 10^15: written as plain digits below
-
 }   // namespace
 
 bool TPoruBase::NumberResultText(const TNumResult& r, std::string& out, long long& whole)

@@ -399,6 +399,8 @@ private:
     };
     TPlanMemo planMemo_[64];
     const TAssignPlan* AssignPlanAt(const char*& p);
+    // The planned right side ends at e where the statement scanner would end it.
+    static bool AssignPlanEndsAt(const TAssignPlan& plan, const char* e, const char* limit);
     // A もし condition as last read at a position of the program text: its text up to
     // the word that ended it, what ConvertCondition made of it and that calculation's
     // program. Used again while the text there and the words that end a condition
@@ -472,6 +474,11 @@ private:
         bool Usable = false;   // false: the statement there is read the usual way
         THashNode* Node = nullptr;
         uint64_t Generation = ~uint64_t{0};
+        // The right side's plan once found there, and Head with its text: both sides
+        // are compared at once. RightChecked: this use found the whole text unchanged.
+        const TAssignPlan* Right = nullptr;
+        std::string Whole;
+        bool RightChecked = false;
     };
     std::unordered_map<const char*, TStatementPlan> statementPlans_;
     struct TStatementMemo {
@@ -587,6 +594,7 @@ bool NumberToTextInto(long double v, std::string& out);
 // The decimal digits of v (with "-" when negative) written so that they end at
 // `end`; returns where they begin (a buffer of 20 bytes holds any value). Two digits
 // a step: stored numbers and loop counters are written on every change.
+constexpr long long kWholeLimit = 1000000000000000LL;   // 10^15: written as plain digits below
 inline char* WriteWholeNumber(long long v, char* end)
 {
     static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -625,6 +633,29 @@ inline void AssignWholeNumber(std::string& out, long long v)
     char b[24];
     const char* first = WriteWholeNumber(v, b + sizeof b);
     AssignShortText(out, first, static_cast<size_t>(b + sizeof b - first));
+}
+// A word's value made the text of the whole number v, with the number kept beside it.
+// Counting up by one (loop counters, N=N+1) changes only the last digits of the text
+// it still holds: no division and no copy.
+inline void StoreWholeNumber(THashNode& word, long long v)
+{
+    if (v > 0 && word.MemoNumber == v - 1 && word.MemoMatches()) {
+        char* d = word.Value.data();
+        size_t i = word.MemoLen;
+        while (i > 0 && d[i - 1] == '9') {
+            d[i - 1] = '0';
+            word.MemoText[i - 1] = '0';
+            --i;
+        }
+        if (i > 0) {   // all nines (999 → 1000) are written afresh below
+            ++d[i - 1];
+            ++word.MemoText[i - 1];
+            word.MemoNumber = v;
+            return;
+        }
+    }
+    AssignWholeNumber(word.Value, v);
+    word.SetMemo(v);
 }
 std::string QuoteRaw(std::string_view text);
 // A computed value as a phrase of program text: raw-quoted when its tag is "s" or

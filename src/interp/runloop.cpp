@@ -20,8 +20,7 @@ const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるた�
 // the number kept for calculations that read it.
 void SetCounterText(THashNode& word, long long n)
 {
-    AssignWholeNumber(word.Value, n);
-    word.SetMemo(n);
+    StoreWholeNumber(word, n);
 }
 }   // namespace
 

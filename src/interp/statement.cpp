@@ -234,6 +234,15 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
 void TPoruBase::ExecuteStep(const char*& p)
 {
     ++textSteps_;
+    if (p && Args.Count() == 0 && !ReferenceWalker()) {
+        if (TStatementPlan* plan = StatementPlanAt(p)) {
+            // What reading the phrase and its "=" would do: the word is the left side.
+            p += plan->Head.size();
+            commaBreak_ = false;
+            Assign(p, plan->Left, nullptr, nullptr, plan);
+            return;
+        }
+    }
     // A phrase ending in "の" continues the sentence: loop instead of recursing, so a
     // long chain of such phrases cannot exhaust the stack.
     while (ExecutePhrase(p)) {
@@ -244,15 +253,6 @@ bool TPoruBase::ExecutePhrase(const char*& p)
 {
     if (!p)
         return false;
-    if (Args.Count() == 0 && !ReferenceWalker()) {
-        if (TStatementPlan* plan = StatementPlanAt(p)) {
-            // What reading the phrase and its "=" would do: the word is the left side.
-            p += plan->Head.size();
-            commaBreak_ = false;
-            Assign(p, plan->Left, nullptr, nullptr, plan);
-            return false;
-        }
-    }
     TPhrase phrase;
     if (!ReadPhrase(p, phrase))
         return false;
@@ -588,8 +588,17 @@ TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
     }
     if (!plan->Usable)
         return nullptr;
-    const size_t n = plan->Head.size();
     const char* limit = RunControl.BodyLimit();
+    // Both sides at once when the right side's plan is known; the left alone when
+    // they differ (the right side is then read afresh).
+    if (plan->Right) {
+        const size_t n = plan->Whole.size();
+        plan->RightChecked = std::strncmp(p, plan->Whole.data(), n) == 0 && !(limit >= p && limit < p + n) &&
+                             AssignPlanEndsAt(*plan->Right, p + n, limit);
+        if (plan->RightChecked)
+            return plan;
+    }
+    const size_t n = plan->Head.size();
     if (std::strncmp(p, plan->Head.data(), n) != 0 || (limit >= p && limit < p + n))
         return nullptr;
     return plan;
@@ -629,7 +638,17 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         Error("\"" + left +
               "の代入文\"は、文法が正しくないため、実行できません。『変数名は、「内容」』のように書いてください。");
     // A plain right side read before at this place of the text is not read again.
-    const TAssignPlan* plan = !rowText && !ReferenceWalker() ? AssignPlanAt(p) : nullptr;
+    const TAssignPlan* plan = nullptr;
+    if (stmt && stmt->RightChecked) {
+        plan = stmt->Right;
+        p += plan->Text.size();
+    } else if (!rowText && !ReferenceWalker()) {
+        plan = AssignPlanAt(p);
+        if (plan && stmt && !stmt->Right) {
+            stmt->Right = plan;
+            stmt->Whole = stmt->Head + plan->Text;
+        }
+    }
     std::string scanned;
     if (!plan)
         scanned = ReadToStatementEnd(p);
@@ -653,7 +672,9 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     // StoreAssigned would store it.
     if (TNumResult v; plainVariable && plan && plan->Program && RunNumeric(*plan->Program, v)) {
         SetPendingTag('e');
-        if (long long whole; NumberResultText(v, self->Value, whole))
+        if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit)
+            StoreWholeNumber(*self, v.I);
+        else if (long long whole; NumberResultText(v, self->Value, whole))
             self->SetMemo(whole);
         if (self->TypeText != LastTypeTag)
             self->TypeText = LastTypeTag;

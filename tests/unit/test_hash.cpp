@@ -644,3 +644,26 @@ TEST(TMixIndex, AddFindReplaceClear)
     EXPECT_EQ(ix.Find("A.TXT"), nullptr);
     EXPECT_EQ(ix.Add(new TMixNode("A.TXT", 1, 2, 0)), 1);
 }
+
+// The memo is compared by overlapping loads: every length it can hold, a difference
+// at every position is seen, and the value's length must match.
+TEST(THashNodeMemo, EveryLengthAndPositionIsCompared)
+{
+    std::unique_ptr<THashNode> node(THashNode::CreateVariable("N", "", 0, false));
+    THashNode& n = *node;
+    for (size_t len = 1; len <= 22; ++len) {
+        n.Value = std::string(len, '7');
+        n.SetMemo(7);
+        ASSERT_TRUE(n.MemoMatches()) << len;
+        for (size_t i = 0; i < len; ++i) {
+            n.Value[i] = '8';
+            EXPECT_FALSE(n.MemoMatches()) << len << " " << i;
+            n.Value[i] = '7';
+        }
+        n.Value += '7';
+        EXPECT_FALSE(n.MemoMatches()) << len;
+    }
+    n.Value = std::string(23, '1');
+    n.SetMemo(1);
+    EXPECT_FALSE(n.MemoMatches());   // too long to keep
+}
