@@ -77,8 +77,42 @@ public:
             return;
         }
         MemoLen = static_cast<uint8_t>(Value.size());
-        std::memcpy(MemoText, Value.data(), MemoLen);
+        CopyShortText(MemoText, Value.data(), MemoLen);
         MemoNumber = number;
+    }
+    // Value and the memo made the n (1 to 22) bytes at text, the text of `number`.
+    void SetNumberText(const char* text, size_t n, long long number)
+    {
+        if (Value.size() != n)
+            Value.resize(n);
+        CopyShortText(Value.data(), text, n);
+        CopyShortText(MemoText, text, n);
+        MemoLen = static_cast<uint8_t>(n);
+        MemoNumber = number;
+    }
+    // Copies n (1 to 22) bytes by overlapping 8- or 4-byte moves.
+    static void CopyShortText(char* to, const char* from, size_t n)
+    {
+        if (n >= 8) {
+            uint64_t x, y, z;
+            std::memcpy(&x, from, 8);
+            std::memcpy(&z, from + n - 8, 8);
+            if (n > 16) {
+                std::memcpy(&y, from + 8, 8);
+                std::memcpy(to + 8, &y, 8);
+            }
+            std::memcpy(to, &x, 8);
+            std::memcpy(to + n - 8, &z, 8);
+        } else if (n >= 4) {
+            uint32_t x, z;
+            std::memcpy(&x, from, 4);
+            std::memcpy(&z, from + n - 4, 4);
+            std::memcpy(to, &x, 4);
+            std::memcpy(to + n - 4, &z, 4);
+        } else {
+            for (size_t i = 0; i < n; ++i)
+                to[i] = from[i];
+        }
     }
     // ArgSpec split into its slots by the run-time, kept with the word and split again
     // once ArgSpec no longer reads as Template (関数定義 and 名義変更 change it). Not

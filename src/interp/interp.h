@@ -654,8 +654,9 @@ inline void StoreWholeNumber(THashNode& word, long long v)
             return;
         }
     }
-    AssignWholeNumber(word.Value, v);
-    word.SetMemo(v);
+    char b[24];
+    const char* first = WriteWholeNumber(v, b + sizeof b);
+    word.SetNumberText(first, static_cast<size_t>(b + sizeof b - first), v);
 }
 std::string QuoteRaw(std::string_view text);
 // A computed value as a phrase of program text: raw-quoted when its tag is "s" or
