@@ -487,6 +487,9 @@ private:
     };
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
+    bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt);
+    void StoreNumberResult(THashNode& self, const TNumResult& v);
+    bool numericTried_ = false;   // AssignPlannedNumber gave up on the next Assign's numbers
     TStatementPlan ReadStatementPlan(const char* p) const;
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
                 TStatementPlan* stmt = nullptr);

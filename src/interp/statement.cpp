@@ -3,6 +3,7 @@
 // assignment forms (X=…, Xは…, X#1は…, AのBは…).
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "core/sjis.h"
 #include "core/text.h"
@@ -239,7 +240,8 @@ void TPoruBase::ExecuteStep(const char*& p)
             // What reading the phrase and its "=" would do: the word is the left side.
             p += plan->Head.size();
             commaBreak_ = false;
-            Assign(p, plan->Left, nullptr, nullptr, plan);
+            if (!AssignPlannedNumber(p, *plan))
+                Assign(p, plan->Left, nullptr, nullptr, plan);
             return;
         }
     }
@@ -260,6 +262,38 @@ bool TPoruBase::ExecutePhrase(const char*& p)
     if (!p)
         return false;
     return ActOnPhrase(p, phrase);
+}
+
+// The statement `variable = calculation` whose both sides are unchanged since they
+// were planned, when the calculation works out on numbers alone: what Assign does for
+// it, without its general steps. False when Assign is to do it (the numbers were not
+// tried, or gave up: Assign then leaves them out).
+bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt)
+{
+    if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation())
+        return false;
+    THashNode* self = stmt.Node;
+    if (!self || self->Kind != wkVariable || self->Reserved)
+        return false;
+    TNumResult v;
+    if (!RunNumeric(*stmt.Right->Program, v)) {
+        numericTried_ = true;
+        return false;
+    }
+    p += stmt.Right->Text.size();
+    StoreNumberResult(*self, v);
+    return true;
+}
+
+void TPoruBase::StoreNumberResult(THashNode& self, const TNumResult& v)
+{
+    SetPendingTag('e');
+    if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit)
+        StoreWholeNumber(self, v.I);
+    else if (long long whole; NumberResultText(v, self.Value, whole))
+        self.SetMemo(whole);
+    if (self.TypeText.size() != 1 || self.TypeText[0] != 'e')
+        self.TypeText.assign(1, 'e');
 }
 
 // Reads the phrase at the cursor into `phrase`. False when there is none to act on:
@@ -630,6 +664,7 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
 void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText,
                        TStatementPlan* stmt)
 {
+    const bool tried = std::exchange(numericTried_, false);
     if (Args.Count() > 0) {
         AssignMember(p, left);
         return;
@@ -670,14 +705,8 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     // A number worked out from numbers is written straight into the variable, as
     // StoreAssigned would store it.
-    if (TNumResult v; plainVariable && plan && plan->Program && RunNumeric(*plan->Program, v)) {
-        SetPendingTag('e');
-        if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit)
-            StoreWholeNumber(*self, v.I);
-        else if (long long whole; NumberResultText(v, self->Value, whole))
-            self->SetMemo(whole);
-        if (self->TypeText != LastTypeTag)
-            self->TypeText = LastTypeTag;
+    if (TNumResult v; plainVariable && plan && plan->Program && !tried && RunNumeric(*plan->Program, v)) {
+        StoreNumberResult(*self, v);
         return;
     }
 
