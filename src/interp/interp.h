@@ -603,10 +603,23 @@ inline char* WriteWholeNumber(long long v, char* end)
     static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
                                      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                      "8081828384858687888990919293949596979899";
-    unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    unsigned long long big = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
     char* p = end;
+    // Eight digits at a time are split off in 64 bits, the digits themselves worked
+    // out in 32-bit arithmetic (cheaper divisions).
+    while (big >= 100000000) {
+        unsigned low = static_cast<unsigned>(big % 100000000);
+        big /= 100000000;
+        for (int k = 0; k < 4; ++k) {
+            const unsigned d = (low % 100) * 2;
+            low /= 100;
+            *--p = kPairs[d + 1];
+            *--p = kPairs[d];
+        }
+    }
+    unsigned u = static_cast<unsigned>(big);
     while (u >= 100) {
-        const unsigned d = static_cast<unsigned>(u % 100) * 2;
+        const unsigned d = (u % 100) * 2;
         u /= 100;
         *--p = kPairs[d + 1];
         *--p = kPairs[d];

@@ -172,7 +172,24 @@ TEST_F(Compiled, NumbersAloneGiveWhatTheTextsGive)
 
 TEST(NumberToTextKept, WholeNumbersWrittenTwoDigitsAStep)
 {
-    std::vector<long long> values = {0, 1, 9, 10, 99, 100, 101, 999, 1000, 123456789012345LL, LLONG_MAX, LLONG_MIN};
+    std::vector<long long> values = {0,
+                                     1,
+                                     9,
+                                     10,
+                                     99,
+                                     100,
+                                     101,
+                                     999,
+                                     1000,
+                                     99999999,
+                                     100000000,
+                                     100000001,
+                                     1000000007,
+                                     1000000000000000LL,
+                                     10000000000000000LL,
+                                     123456789012345LL,
+                                     LLONG_MAX,
+                                     LLONG_MIN};
     for (long long v = 1; v < 1000000000000000000LL; v *= 7)
         values.push_back(v);
     for (long long v : values) {
