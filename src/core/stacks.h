@@ -75,6 +75,10 @@ struct TRunControl {
     uint8_t RcKind = 0;
     TInternedName SavedFileName;
     std::string Condition;
+    // The run-time's compiled form of Condition, looked up on the first test (nil:
+    // the condition is calculated from its text each time).
+    const void* ConditionProgram = nullptr;
+    bool ConditionLooked = false;
     THashNode* CounterWord = nullptr;                 // 繰り返す
     std::shared_ptr<std::vector<std::string>> List;   // 反復
 

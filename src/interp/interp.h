@@ -488,6 +488,7 @@ private:
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
     bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt);
+    bool WhileHoldsOnNumbers(TRunControl& e, long double& v);
     void StoreNumberResult(THashNode& self, const TNumResult& v);
     bool numericTried_ = false;   // AssignPlannedNumber gave up on the next Assign's numbers
     TStatementPlan ReadStatementPlan(const char* p) const;

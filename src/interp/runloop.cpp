@@ -8,7 +8,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/walker_mode.h"
 #include "interp/builtins.h"
+#include "interp/calc_cache.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
@@ -222,12 +224,15 @@ void TPoruBase::CheckRunControl()
             return;
         }
         case rcWhile: {
-            std::string cond = top->Condition;
-            std::string r = CalculateText(cond);
-            if (!Cursor || RunControl.Count() == 0)
-                return;   // the condition ended the run
-            long double v = std::trunc(ToNumber(r));
-            top = RunControl.Top();
+            long double v;
+            if (!WhileHoldsOnNumbers(*top, v)) {
+                std::string cond = top->Condition;
+                std::string r = CalculateText(cond);
+                if (!Cursor || RunControl.Count() == 0)
+                    return;   // the condition ended the run
+                v = std::trunc(ToNumber(r));
+                top = RunControl.Top();
+            }
             if (v != 0) {
                 ++top->Counter;
                 SetCounterText(*Sys.Count, top->Counter);
@@ -248,6 +253,33 @@ void TPoruBase::CheckRunControl()
     } catch (const EPoru& e) {
         Raise(FormatError("実行制御でエラー。") + e.Message + ".制御スタック：" + std::to_string(RunControl.Count()));
     }
+}
+
+// A ループ condition worked out on numbers alone, with its program kept in the entry:
+// v is what the calculator's text would read as (whole numbers directly). False, with
+// nothing run, when the condition is to be calculated from its text.
+bool TPoruBase::WhileHoldsOnNumbers(TRunControl& e, long double& v)
+{
+    if (ReferenceWalker())
+        return false;
+    if (!e.ConditionLooked) {
+        TCalcCache& cache = CalcCache();
+        e.ConditionProgram = cache.Find(cache.Calculations, e.Condition, false);
+        e.ConditionLooked = true;
+    }
+    TNumResult r;
+    if (!e.ConditionProgram || !RunNumeric(*static_cast<const TCalcProg*>(e.ConditionProgram), r))
+        return false;
+    SetPendingTag('e');
+    if (r.Int && r.I > -kWholeLimit && r.I < kWholeLimit) {
+        v = static_cast<long double>(r.I);
+    } else {
+        std::string text;
+        long long whole;
+        NumberResultText(r, text, whole);
+        v = std::trunc(ToNumber(text));
+    }
+    return true;
 }
 
 void TPoruBase::RunNested(const char* pos)

@@ -236,6 +236,14 @@ void TPoruBase::ExecuteStep(const char*& p)
 {
     ++textSteps_;
     if (p && Args.Count() == 0 && !ReferenceWalker()) {
+        // A line end with no sentence pending and no comma carrying it on: what
+        // reading it as a phrase does (EndLine with nothing to run), without the phrase.
+        if ((*p == '\r' || *p == '\n') && !commaBreak_ && p != RunControl.BodyLimit()) {
+            ReadLineMarker(p);
+            if (LineStop)
+                StopAfterLine(*this);
+            return;
+        }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
             // What reading the phrase and its "=" would do: the word is the left side.
             p += plan->Head.size();
