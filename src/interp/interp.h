@@ -384,11 +384,16 @@ private:
     std::string RunValueProgram(const TCalcProg& prog, const char* base);
     // An assignment's right side as last read at a position of the program text:
     // used again while the text there is still the same (compared on each use).
+    struct TAppendPlan;
     struct TAssignPlan {
         std::string Text;
-        const TCalcProg* Program = nullptr;   // its compiled value text, nil: evaluated
-        bool Usable = false;                  // false: the statement is always scanned
-        bool AfterGroup = false;              // it ends with a group
+        const TCalcProg* Program = nullptr;      // its compiled value text, nil: evaluated
+        const TLiteralPlan* Literal = nullptr;   // the text is this one literal's
+        // The append plan of the text, once AppendInPlace has looked it up.
+        mutable const TAppendPlan* Append = nullptr;
+        bool Usable = false;      // false: the statement is always scanned
+        bool AfterPart = false;   // it ends with a group, a literal or "&"
+        bool HasJoin = false;     // it holds an "&" (it may be an append)
     };
     std::unordered_map<const char*, TAssignPlan> assignPlans_;
     // The plans last found, by position (plans are never dropped, so the pointers
@@ -502,13 +507,19 @@ private:
     // Kept literals (interp/literals.cpp).
     std::shared_ptr<TLiteralCache> literalCache_;
     std::string RunLiteralPlan(const TLiteralPlan& plan);
+    // The kept plan of a text that is one literal and nothing else (blanks aside), as
+    // the value reader reads it; nil for any other text or a literal not kept.
+    const TLiteralPlan* SingleLiteralPlan(std::string_view text);
     // A plain word's value (as the value reader finds it) appended to `out`.
     void AppendWordValue(const TWordRef& ref, std::string& out);
     // The value of `text`, which `ref` holds when it is a plain word.
     std::string EvaluateWord(const TWordRef& ref, std::string_view text);
     // The pieces of Assign: S=S&… extended in place (false when the right side does
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
-    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
+    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText,
+                       const TAssignPlan* assignPlan);
+    // The value of a right side kept by position (its program, its literal or its text).
+    std::string PlannedValue(const TAssignPlan& plan);
     // What AppendInPlace reads in a right side, kept by its text: the variable it
     // starts with, then the parts appended (a literal without embeddings expanded
     // once, a word looked up and a literal with embeddings expanded each time).

@@ -646,8 +646,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         self = Words.FindExact(left);
     }
     const bool plainVariable = !rowText && self && self->Kind == wkVariable && !self->Reserved;
-    // A planned right side holds no "&", so it cannot be an append.
-    if (plainVariable && !plan && AppendInPlace(*self, left, rightText))
+    if (plainVariable && (!plan || plan->HasJoin) && AppendInPlace(*self, left, rightText, plan))
         return;
     // A number worked out from numbers is written straight into the variable, as
     // StoreAssigned would store it.
@@ -660,8 +659,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     }
 
-    std::string right =
-        plan && plan->Program ? RunValueProgram(*plan->Program, plan->Text.c_str()) : EvaluateValue(rightText);
+    std::string right = plan ? PlannedValue(*plan) : EvaluateValue(rightText);
     std::string tag = LastTypeTag;
     THashNode* node = rowText ? AssignTableCell(left, right, tag, *rowText, colText) : self;
     if (!node) {
@@ -672,29 +670,49 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     StoreAssigned(node, right, tag);
 }
 
+std::string TPoruBase::PlannedValue(const TAssignPlan& plan)
+{
+    if (plan.Program)
+        return RunValueProgram(*plan.Program, plan.Text.c_str());
+    if (plan.Literal) {
+        // What the value reader makes of a literal: its expansion, tagged as text.
+        std::string v = RunLiteralPlan(*plan.Literal);
+        SetPendingTag('s');
+        return v;
+    }
+    return EvaluateValue(plan.Text);
+}
+
 // Appending to the same variable (S=S&…) with nothing that can run code on the
 // right extends the value in place instead of copying it: keeps loops that build
 // long texts linear. False, with nothing changed, when the right side is anything else.
-bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText)
+bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText,
+                              const TAssignPlan* assignPlan)
 {
     constexpr size_t kMaxPlans = 4096, kMaxText = 512;
-    // Most right sides are no append: the first word and the "&" after it are looked
-    // at before any plan is looked for (or kept).
-    const char* q = rightText.c_str();
-    SkipSeparators(q);
-    if (ReadWordView(q) != left)
-        return false;
-    SkipSeparators(q);
-    if (*q != '&' || q[1] == '&')
-        return false;
-    const TAppendPlan* plan = nullptr;
+    // A right side kept by position remembers its append plan (kept by text).
+    const TAppendPlan* plan = assignPlan ? assignPlan->Append : nullptr;
     TAppendPlan fresh;
-    if (!ReferenceWalker() && rightText.size() <= kMaxText) {
+    if (!plan) {
+        // Most right sides are no append: the first word and the "&" after it are
+        // looked at before any plan is looked for (or kept).
+        const char* q = rightText.c_str();
+        SkipSeparators(q);
+        if (ReadWordView(q) != left)
+            return false;
+        SkipSeparators(q);
+        if (*q != '&' || q[1] == '&')
+            return false;
+    }
+    if (!plan && !ReferenceWalker() && rightText.size() <= kMaxText) {
         auto it = appendPlans_.find(rightText);
         if (it == appendPlans_.end() && appendPlans_.size() < kMaxPlans)
             it = appendPlans_.emplace(rightText, ReadAppendPlan(rightText)).first;
-        if (it != appendPlans_.end())
+        if (it != appendPlans_.end()) {
             plan = &it->second;
+            if (assignPlan)
+                assignPlan->Append = plan;
+        }
     }
     if (!plan) {
         fresh = ReadAppendPlan(rightText);
@@ -952,8 +970,8 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     if (!n->Table())
         n->SetTable(new THash());
     std::string name = EvaluateWord(memberRef, member);
-    std::string value = plan.Program && right.size() == plan.Text.size()
-                            ? RunValueProgram(*plan.Program, plan.Text.c_str())
+    std::string value = (plan.Program && right.size() == plan.Text.size()) || plan.Literal
+                            ? PlannedValue(plan)
                             : EvaluateWord(valueRef, right);
     // A member's tag is only ever read by its last character (a system word's tag
     // is its description ending in the tag): only that is kept.
