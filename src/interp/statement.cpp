@@ -741,8 +741,10 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
         else
             self.Value += item.What == TAppendPlan::Text ? item.Text : expanded[next++];
     }
-    self.TypeText = "s";
-    LastTypeTag = "s";
+    // Both tags are mostly "s" already: only a different one is written.
+    if (self.TypeText.size() != 1 || self.TypeText[0] != 's')
+        self.TypeText.assign(1, 's');
+    SetPendingTag('s');
     return true;
 }
 
