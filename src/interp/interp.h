@@ -471,9 +471,12 @@ private:
     // A statement "word = right side" as last read at a position of the program text:
     // run again without reading its phrase while the text there is still the same
     // (compared on each use), the word it assigns found once per word-table generation.
+    // "Aの、B=right side" is kept the same way: Owner is A, Left is B, and the word
+    // found is A's.
     struct TStatementPlan {
         std::string Head;      // from the position to just after "="
         std::string Left;      // the word assigned to
+        std::string Owner;     // a member assignment's owner (without "の"), else empty
         bool Usable = false;   // false: the statement there is read the usual way
         THashNode* Node = nullptr;
         uint64_t Generation = ~uint64_t{0};
@@ -489,6 +492,9 @@ private:
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
                 TStatementPlan* stmt = nullptr);
     void AssignMember(const char*& p, const std::string& member);
+    // The member `member` of the word `owner` names (its "の" taken off) assigned the
+    // right side at p; `stmt`: the statement's plan, which finds the owner's word.
+    void AssignMemberOf(const char*& p, const std::string& owner, const std::string& member, TStatementPlan* stmt);
     // Member assignments to a hash variable whose right side has a plan, kept by the
     // position after their "=" (never dropped or changed but for the words they
     // found): the member's text and the right side's, each read by name when it is

@@ -609,11 +609,30 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
     if (word.empty() || (Sys.Soshite && word == Sys.Soshite->Name))
         return plan;
     SkipSeparators(q);
+    if (*q == '=') {
+        ++q;
+        plan.Head.assign(p, q);
+        plan.Left.assign(word);
+        plan.Usable = true;
+        return plan;
+    }
+    // "Aの、B=": the first phrase ends in "の" and goes on the stack; the second is a
+    // word ReadPhrase reads as it stands, followed by "=".
+    if (*q == '&' || !EndsWithChar(word, "の"))
+        return plan;
+    const unsigned char d = static_cast<unsigned char>(*q);
+    if (std::strchr("*;?\"`(#$+-", d) || IsDigitChar(d) || d == '\r' || d == '\n' || d == '\0')
+        return plan;
+    const std::string_view member = ReadWordView(q);
+    if (member.empty() || (Sys.Soshite && member == Sys.Soshite->Name))
+        return plan;
+    SkipSeparators(q);
     if (*q != '=')
         return plan;
     ++q;
     plan.Head.assign(p, q);
-    plan.Left.assign(word);
+    plan.Left.assign(member);
+    plan.Owner.assign(word.substr(0, word.size() - 2));
     plan.Usable = true;
     return plan;
 }
@@ -623,6 +642,10 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
 {
     if (Args.Count() > 0) {
         AssignMember(p, left);
+        return;
+    }
+    if (stmt && !stmt->Owner.empty()) {
+        AssignMemberOf(p, stmt->Owner, left, stmt);
         return;
     }
     if (!left.empty() && (left[0] == '"' || left[0] == '`'))
@@ -884,7 +907,22 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
         Error("オブジェクトへの不正な代入(" + owner + "," + member +
               ")。『オブジェクトの、項目名は、値』の形式で指定してください。");
     owner.resize(owner.size() - 2);
-    THashNode* n = Words.FindExact(owner);
+    AssignMemberOf(p, owner, member, nullptr);
+}
+
+void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const std::string& member,
+                               TStatementPlan* stmt)
+{
+    THashNode* n;
+    if (stmt) {
+        if (stmt->Generation != Words.Generation()) {
+            stmt->Node = Words.FindExact(owner);
+            stmt->Generation = Words.Generation();
+        }
+        n = stmt->Node;
+    } else {
+        n = Words.FindExact(owner);
+    }
     if (!n) {
         std::string v = EvaluateValue(owner);
         n = Words.FindExact(v);
