@@ -612,6 +612,10 @@ const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
     if (IsCalculatingText(plan.Text))
         plan.Program = cache.Find(cache.Values, plan.Text, true);
     plan.Literal = SingleLiteralPlan(plan.Text);
+    if (!plan.Program && !plan.Literal && IsPlainWordText(plan.Text)) {
+        plan.Word.Text = plan.Text;
+        plan.Word.Plain = true;
+    }
     p = q;
     return &plan;
 }

@@ -389,6 +389,7 @@ private:
         std::string Text;
         const TCalcProg* Program = nullptr;      // its compiled value text, nil: evaluated
         const TLiteralPlan* Literal = nullptr;   // the text is this one literal's
+        TWordRef Word;                           // Plain: the text is this one word
         // The append plan of the text, once AppendInPlace has looked it up.
         mutable const TAppendPlan* Append = nullptr;
         bool Usable = false;      // false: the statement is always scanned

@@ -683,6 +683,14 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     }
 
     std::string right = plan ? PlannedValue(*plan) : EvaluateValue(rightText);
+    // What StoreAssigned does for a plain variable (still one after the right side
+    // ran), without copying the tag.
+    if (plan && plainVariable && self->Kind == wkVariable && !self->Reserved && LastTypeTag != "hs") {
+        self->Value = std::move(right);
+        if (self->TypeText != LastTypeTag)
+            self->TypeText = LastTypeTag;
+        return;
+    }
     std::string tag = LastTypeTag;
     THashNode* node = rowText ? AssignTableCell(left, right, tag, *rowText, colText) : self;
     if (!node) {
@@ -701,6 +709,12 @@ std::string TPoruBase::PlannedValue(const TAssignPlan& plan)
         // What the value reader makes of a literal: its expansion, tagged as text.
         std::string v = RunLiteralPlan(*plan.Literal);
         SetPendingTag('s');
+        return v;
+    }
+    if (plan.Word.Plain) {
+        // One word, read by name as the value reader would.
+        std::string v;
+        AppendWordValue(plan.Word, v);
         return v;
     }
     return EvaluateValue(plan.Text);
