@@ -1032,7 +1032,8 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
     const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
     THash* t = n->Table();
-    if (THashNode* m = t->FindExact(name)) {
+    THash::TSpot spot;
+    if (THashNode* m = t->FindExact(name, spot)) {
         m->TypeText.assign(tagSize, tag);
         m->Value = std::move(value);
     } else {
@@ -1040,6 +1041,6 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
                                                   static_cast<int32_t>(RunControl.Count()), false);
         m2->TypeText.assign(tagSize, tag);
         m2->Payload = const_cast<char*>(Cursor);
-        t->AddAbsent(m2);
+        t->AddAbsent(m2, spot);
     }
 }
