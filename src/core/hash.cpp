@@ -160,11 +160,28 @@ size_t NameHash(std::string_view name)
 
 }   // namespace
 
+int32_t THash::AddAbsent(THashNode* node, const TSpot& spot)
+{
+    if (!node)
+        return -1;
+    if (ScanBuckets)
+        return Add(node);
+    buckets_[spot.Bucket].push_back(node);
+    IndexInsert(node, spot.Hashed ? spot.Hash : NameHash(node->Name));
+    ++generation_;
+    return ++Count;
+}
+
 THashNode* THash::IndexFind(std::string_view name) const
 {
     if (index_.empty())
         return nullptr;
-    const size_t h = NameHash(name), mask = index_.size() - 1;
+    return IndexFind(name, NameHash(name));
+}
+
+THashNode* THash::IndexFind(std::string_view name, size_t h) const
+{
+    const size_t mask = index_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const TIndexSlot& s = index_[i];
         if (!s.Node)
@@ -195,6 +212,11 @@ void THash::IndexResize(size_t capacity)
 
 void THash::IndexInsert(THashNode* node)
 {
+    IndexInsert(node, NameHash(node->Name));
+}
+
+void THash::IndexInsert(THashNode* node, size_t h)
+{
     // At most three quarters of the slots in use (markers count): probes stay short.
     if ((indexUsed_ + 1) * 4 > index_.size() * 3) {
         size_t capacity = 16;
@@ -202,7 +224,7 @@ void THash::IndexInsert(THashNode* node)
             capacity *= 2;
         IndexResize(capacity);
     }
-    const size_t h = NameHash(node->Name), mask = index_.size() - 1;
+    const size_t mask = index_.size() - 1;
     size_t i = h & mask;
     while (index_[i].Node && index_[i].Node != kRemoved)
         i = (i + 1) & mask;
@@ -253,6 +275,26 @@ THashNode* THash::FindExact(std::string_view name) const
         return nullptr;
     }
     return IndexFind(name);
+}
+
+THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
+{
+    spot.Bucket = HashOf(name);
+    spot.Hashed = false;
+    if (name.empty())
+        return nullptr;
+    const std::vector<THashNode*>& bucket = buckets_[spot.Bucket];
+    if (ScanBuckets || bucket.size() <= kScanLimit) {
+        for (THashNode* n : bucket)
+            if (n->Name == name)
+                return n;
+        return nullptr;
+    }
+    if (index_.empty())
+        return nullptr;
+    spot.Hash = NameHash(name);
+    spot.Hashed = true;
+    return IndexFind(name, spot.Hash);
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const

@@ -166,6 +166,15 @@ public:
     // Add for a node whose name FindExact has just not found, the table unchanged
     // since: the name is not looked for again.
     int32_t AddAbsent(THashNode* node);
+    // Where FindExact looked for a name: AddAbsent with it (for a node of that name,
+    // the table unchanged since) does not hash the name again.
+    struct TSpot {
+        int Bucket = 0;
+        bool Hashed = false;   // Hash is the name's index hash
+        size_t Hash = 0;
+    };
+    THashNode* FindExact(std::string_view name, TSpot& spot) const;
+    int32_t AddAbsent(THashNode* node, const TSpot& spot);
     THashNode* Find(std::string_view name, bool fold) const;
     std::string ValueOf(std::string_view name, bool fold) const;
     int32_t Remove(std::string_view name, bool fold);
@@ -203,7 +212,9 @@ private:
     size_t indexUsed_ = 0;   // slots holding a node or a removed marker
     size_t indexLive_ = 0;   // slots holding a node
     THashNode* IndexFind(std::string_view name) const;
+    THashNode* IndexFind(std::string_view name, size_t hash) const;
     void IndexInsert(THashNode* node);   // a name not in the index
+    void IndexInsert(THashNode* node, size_t hash);
     void IndexErase(const THashNode* node);
     void IndexReplace(const THashNode* old, THashNode* by);   // same name
     void IndexResize(size_t capacity);

@@ -522,11 +522,22 @@ bool IsStatementEnd(char c)
     return c == '\0' || c == '\r' || c == '\n' || c == ';';
 }
 
+// Whether the statement scanner, standing at `at`, stops there because the open body
+// ends there: it looks for the end of the body after a group, a literal or a joining
+// "&", and before each of the characters that end a run of ordinary ones.
+bool StopsAtLimit(const char* at, const char* limit, bool afterPart)
+{
+    if (at != limit)
+        return false;
+    const char c = *at;
+    return afterPart || c == ')' || c == '(' || c == '"' || c == '`' || c == '&';
+}
+
 }   // namespace
 
 bool TPoruBase::AssignPlanEndsAt(const TAssignPlan& plan, const char* e, const char* limit)
 {
-    return IsStatementEnd(*e) || (e == limit && (plan.AfterGroup || *e == ')' || *e == '('));
+    return IsStatementEnd(*e) || StopsAtLimit(e, limit, plan.AfterPart);
 }
 
 const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
@@ -560,36 +571,56 @@ const TPoruBase::TAssignPlan* TPoruBase::AssignPlanAt(const char*& p)
     }
     if (assignPlans_.size() >= kMaxPlans || p == limit)
         return nullptr;
-    // Only ordinary characters and groups are kept: the statement scanner reads them
-    // the same wherever they stand, and nothing in them runs while they are read.
-    // It stops at a statement end, and at the end of the open body where it looks
-    // for it: after a group, or at a bracket.
+    // Only ordinary characters, groups, literals and "&" joining on the same line are
+    // kept: the statement scanner reads them the same wherever they stand, and nothing
+    // in them runs while they are read. It stops at a statement end, and at the end of
+    // the open body where it looks for it.
     TAssignPlan& plan = assignPlans_[p];
     memo = TPlanMemo{p, &plan};
     const char* q = p;
-    bool afterGroup = false;
-    while (!IsStatementEnd(*q) && !(q == limit && (afterGroup || *q == ')' || *q == '('))) {
+    bool afterPart = false;   // q follows a group, a literal or a joining "&"
+    bool join = false;
+    while (!IsStatementEnd(*q) && !StopsAtLimit(q, limit, afterPart)) {
         const char c = *q;
-        if (c == '"' || c == '`' || c == '&')
-            return nullptr;   // Usable stays false
-        if (c == '(') {
+        if (c == '(' || c == '"' || c == '`') {
             try {
-                ReadGroupView(q);
+                if (c == '(')
+                    ReadGroupView(q);
+                else
+                    ReadLiteralView(q);
             } catch (const EPoru&) {
-                return nullptr;   // the scanner raises the error when it reads it
+                return nullptr;   // Usable stays false: the scanner raises the error
             }
-            afterGroup = true;
+            afterPart = true;
             continue;
         }
-        afterGroup = false;
+        if (c == '&') {
+            // "&" at the end of a line joins the next line (running what is there).
+            const char* r = q + 1;
+            while (*r == ' ' || *r == '\t')
+                ++r;
+            if (*r == '\r' || *r == '\n')
+                return nullptr;
+            join = true;
+            afterPart = true;
+            ++q;
+            continue;
+        }
+        afterPart = false;
         q += CharLen(q);
     }
     plan.Text.assign(p, q);
-    plan.AfterGroup = afterGroup;
+    plan.AfterPart = afterPart;
+    plan.HasJoin = join;
     plan.Usable = true;
     TCalcCache& cache = CalcCache();
     if (IsCalculatingText(plan.Text))
         plan.Program = cache.Find(cache.Values, plan.Text, true);
+    plan.Literal = SingleLiteralPlan(plan.Text);
+    if (!plan.Program && !plan.Literal && IsPlainWordText(plan.Text)) {
+        plan.Word.Text = plan.Text;
+        plan.Word.Plain = true;
+    }
     p = q;
     return &plan;
 }

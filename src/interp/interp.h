@@ -384,11 +384,17 @@ private:
     std::string RunValueProgram(const TCalcProg& prog, const char* base);
     // An assignment's right side as last read at a position of the program text:
     // used again while the text there is still the same (compared on each use).
+    struct TAppendPlan;
     struct TAssignPlan {
         std::string Text;
-        const TCalcProg* Program = nullptr;   // its compiled value text, nil: evaluated
-        bool Usable = false;                  // false: the statement is always scanned
-        bool AfterGroup = false;              // it ends with a group
+        const TCalcProg* Program = nullptr;      // its compiled value text, nil: evaluated
+        const TLiteralPlan* Literal = nullptr;   // the text is this one literal's
+        TWordRef Word;                           // Plain: the text is this one word
+        // The append plan of the text, once AppendInPlace has looked it up.
+        mutable const TAppendPlan* Append = nullptr;
+        bool Usable = false;      // false: the statement is always scanned
+        bool AfterPart = false;   // it ends with a group, a literal or "&"
+        bool HasJoin = false;     // it holds an "&" (it may be an append)
     };
     std::unordered_map<const char*, TAssignPlan> assignPlans_;
     // The plans last found, by position (plans are never dropped, so the pointers
@@ -468,9 +474,12 @@ private:
     // A statement "word = right side" as last read at a position of the program text:
     // run again without reading its phrase while the text there is still the same
     // (compared on each use), the word it assigns found once per word-table generation.
+    // "Aの、B=right side" is kept the same way: Owner is A, Left is B, and the word
+    // found is A's.
     struct TStatementPlan {
         std::string Head;      // from the position to just after "="
         std::string Left;      // the word assigned to
+        std::string Owner;     // a member assignment's owner (without "の"), else empty
         bool Usable = false;   // false: the statement there is read the usual way
         THashNode* Node = nullptr;
         uint64_t Generation = ~uint64_t{0};
@@ -495,6 +504,9 @@ private:
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
                 TStatementPlan* stmt = nullptr);
     void AssignMember(const char*& p, const std::string& member);
+    // The member `member` of the word `owner` names (its "の" taken off) assigned the
+    // right side at p; `stmt`: the statement's plan, which finds the owner's word.
+    void AssignMemberOf(const char*& p, const std::string& owner, const std::string& member, TStatementPlan* stmt);
     // Member assignments to a hash variable whose right side has a plan, kept by the
     // position after their "=" (never dropped or changed but for the words they
     // found): the member's text and the right side's, each read by name when it is
@@ -513,13 +525,19 @@ private:
     // Kept literals (interp/literals.cpp).
     std::shared_ptr<TLiteralCache> literalCache_;
     std::string RunLiteralPlan(const TLiteralPlan& plan);
+    // The kept plan of a text that is one literal and nothing else (blanks aside), as
+    // the value reader reads it; nil for any other text or a literal not kept.
+    const TLiteralPlan* SingleLiteralPlan(std::string_view text);
     // A plain word's value (as the value reader finds it) appended to `out`.
     void AppendWordValue(const TWordRef& ref, std::string& out);
     // The value of `text`, which `ref` holds when it is a plain word.
     std::string EvaluateWord(const TWordRef& ref, std::string_view text);
     // The pieces of Assign: S=S&… extended in place (false when the right side does
     // not allow it), a table row or cell replaced, the value stored by the word's kind.
-    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText);
+    bool AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText,
+                       const TAssignPlan* assignPlan);
+    // The value of a right side kept by position (its program, its literal or its text).
+    std::string PlannedValue(const TAssignPlan& plan);
     // What AppendInPlace reads in a right side, kept by its text: the variable it
     // starts with, then the parts appended (a literal without embeddings expanded
     // once, a word looked up and a literal with embeddings expanded each time).

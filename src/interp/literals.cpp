@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/error.h"
 #include "core/sjis.h"
 #include "core/walker_mode.h"
 #include "interp/interp.h"
@@ -284,4 +285,28 @@ std::string TPoruBase::RunLiteralPlan(const TLiteralPlan& plan)
     }
     SetPendingTag('s');
     return result;
+}
+
+const TLiteralPlan* TPoruBase::SingleLiteralPlan(std::string_view text)
+{
+    // The value reader skips separators, reads the literal whole and finds nothing
+    // after it but separators.
+    const std::string holder(text);
+    const char* p = holder.c_str();
+    SkipSeparators(p);
+    if (*p != '"' && *p != '`')
+        return nullptr;
+    const char* start = p;
+    try {
+        ReadLiteralView(p);
+    } catch (const EPoru&) {
+        return nullptr;
+    }
+    const std::string_view literal(start, static_cast<size_t>(p - start));
+    SkipSeparators(p);
+    if (*p != '\0')
+        return nullptr;
+    if (!literalCache_)
+        literalCache_ = std::make_shared<TLiteralCache>();
+    return literalCache_->Find(literal);
 }

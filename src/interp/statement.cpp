@@ -660,11 +660,30 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
     if (word.empty() || (Sys.Soshite && word == Sys.Soshite->Name))
         return plan;
     SkipSeparators(q);
+    if (*q == '=') {
+        ++q;
+        plan.Head.assign(p, q);
+        plan.Left.assign(word);
+        plan.Usable = true;
+        return plan;
+    }
+    // "Aの、B=": the first phrase ends in "の" and goes on the stack; the second is a
+    // word ReadPhrase reads as it stands, followed by "=".
+    if (*q == '&' || !EndsWithChar(word, "の"))
+        return plan;
+    const unsigned char d = static_cast<unsigned char>(*q);
+    if (std::strchr("*;?\"`(#$+-", d) || IsDigitChar(d) || d == '\r' || d == '\n' || d == '\0')
+        return plan;
+    const std::string_view member = ReadWordView(q);
+    if (member.empty() || (Sys.Soshite && member == Sys.Soshite->Name))
+        return plan;
+    SkipSeparators(q);
     if (*q != '=')
         return plan;
     ++q;
     plan.Head.assign(p, q);
-    plan.Left.assign(word);
+    plan.Left.assign(member);
+    plan.Owner.assign(word.substr(0, word.size() - 2));
     plan.Usable = true;
     return plan;
 }
@@ -675,6 +694,10 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     const bool tried = std::exchange(numericTried_, false);
     if (Args.Count() > 0) {
         AssignMember(p, left);
+        return;
+    }
+    if (stmt && !stmt->Owner.empty()) {
+        AssignMemberOf(p, stmt->Owner, left, stmt);
         return;
     }
     if (!left.empty() && (left[0] == '"' || left[0] == '`'))
@@ -708,8 +731,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         self = Words.FindExact(left);
     }
     const bool plainVariable = !rowText && self && self->Kind == wkVariable && !self->Reserved;
-    // A planned right side holds no "&", so it cannot be an append.
-    if (plainVariable && !plan && AppendInPlace(*self, left, rightText))
+    if (plainVariable && (!plan || plan->HasJoin) && AppendInPlace(*self, left, rightText, plan))
         return;
     // A number worked out from numbers is written straight into the variable, as
     // StoreAssigned would store it.
@@ -718,8 +740,15 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     }
 
-    std::string right =
-        plan && plan->Program ? RunValueProgram(*plan->Program, plan->Text.c_str()) : EvaluateValue(rightText);
+    std::string right = plan ? PlannedValue(*plan) : EvaluateValue(rightText);
+    // What StoreAssigned does for a plain variable (still one after the right side
+    // ran), without copying the tag.
+    if (plan && plainVariable && self->Kind == wkVariable && !self->Reserved && LastTypeTag != "hs") {
+        self->Value = std::move(right);
+        if (self->TypeText != LastTypeTag)
+            self->TypeText = LastTypeTag;
+        return;
+    }
     std::string tag = LastTypeTag;
     THashNode* node = rowText ? AssignTableCell(left, right, tag, *rowText, colText) : self;
     if (!node) {
@@ -730,29 +759,55 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
     StoreAssigned(node, right, tag);
 }
 
+std::string TPoruBase::PlannedValue(const TAssignPlan& plan)
+{
+    if (plan.Program)
+        return RunValueProgram(*plan.Program, plan.Text.c_str());
+    if (plan.Literal) {
+        // What the value reader makes of a literal: its expansion, tagged as text.
+        std::string v = RunLiteralPlan(*plan.Literal);
+        SetPendingTag('s');
+        return v;
+    }
+    if (plan.Word.Plain) {
+        // One word, read by name as the value reader would.
+        std::string v;
+        AppendWordValue(plan.Word, v);
+        return v;
+    }
+    return EvaluateValue(plan.Text);
+}
+
 // Appending to the same variable (S=S&…) with nothing that can run code on the
 // right extends the value in place instead of copying it: keeps loops that build
 // long texts linear. False, with nothing changed, when the right side is anything else.
-bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText)
+bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const std::string& rightText,
+                              const TAssignPlan* assignPlan)
 {
     constexpr size_t kMaxPlans = 4096, kMaxText = 512;
-    // Most right sides are no append: the first word and the "&" after it are looked
-    // at before any plan is looked for (or kept).
-    const char* q = rightText.c_str();
-    SkipSeparators(q);
-    if (ReadWordView(q) != left)
-        return false;
-    SkipSeparators(q);
-    if (*q != '&' || q[1] == '&')
-        return false;
-    const TAppendPlan* plan = nullptr;
+    // A right side kept by position remembers its append plan (kept by text).
+    const TAppendPlan* plan = assignPlan ? assignPlan->Append : nullptr;
     TAppendPlan fresh;
-    if (!ReferenceWalker() && rightText.size() <= kMaxText) {
+    if (!plan) {
+        // Most right sides are no append: the first word and the "&" after it are
+        // looked at before any plan is looked for (or kept).
+        const char* q = rightText.c_str();
+        SkipSeparators(q);
+        if (ReadWordView(q) != left)
+            return false;
+        SkipSeparators(q);
+        if (*q != '&' || q[1] == '&')
+            return false;
+    }
+    if (!plan && !ReferenceWalker() && rightText.size() <= kMaxText) {
         auto it = appendPlans_.find(rightText);
         if (it == appendPlans_.end() && appendPlans_.size() < kMaxPlans)
             it = appendPlans_.emplace(rightText, ReadAppendPlan(rightText)).first;
-        if (it != appendPlans_.end())
+        if (it != appendPlans_.end()) {
             plan = &it->second;
+            if (assignPlan)
+                assignPlan->Append = plan;
+        }
     }
     if (!plan) {
         fresh = ReadAppendPlan(rightText);
@@ -781,8 +836,10 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
         else
             self.Value += item.What == TAppendPlan::Text ? item.Text : expanded[next++];
     }
-    self.TypeText = "s";
-    LastTypeTag = "s";
+    // Both tags are mostly "s" already: only a different one is written.
+    if (self.TypeText.size() != 1 || self.TypeText[0] != 's')
+        self.TypeText.assign(1, 's');
+    SetPendingTag('s');
     return true;
 }
 
@@ -922,7 +979,22 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
         Error("オブジェクトへの不正な代入(" + owner + "," + member +
               ")。『オブジェクトの、項目名は、値』の形式で指定してください。");
     owner.resize(owner.size() - 2);
-    THashNode* n = Words.FindExact(owner);
+    AssignMemberOf(p, owner, member, nullptr);
+}
+
+void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const std::string& member,
+                               TStatementPlan* stmt)
+{
+    THashNode* n;
+    if (stmt) {
+        if (stmt->Generation != Words.Generation()) {
+            stmt->Node = Words.FindExact(owner);
+            stmt->Generation = Words.Generation();
+        }
+        n = stmt->Node;
+    } else {
+        n = Words.FindExact(owner);
+    }
     if (!n) {
         std::string v = EvaluateValue(owner);
         n = Words.FindExact(v);
@@ -1010,15 +1082,16 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     if (!n->Table())
         n->SetTable(new THash());
     std::string name = EvaluateWord(memberRef, member);
-    std::string value = plan.Program && right.size() == plan.Text.size()
-                            ? RunValueProgram(*plan.Program, plan.Text.c_str())
+    std::string value = (plan.Program && right.size() == plan.Text.size()) || plan.Literal
+                            ? PlannedValue(plan)
                             : EvaluateWord(valueRef, right);
     // A member's tag is only ever read by its last character (a system word's tag
     // is its description ending in the tag): only that is kept.
     const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
     const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
     THash* t = n->Table();
-    if (THashNode* m = t->FindExact(name)) {
+    THash::TSpot spot;
+    if (THashNode* m = t->FindExact(name, spot)) {
         m->TypeText.assign(tagSize, tag);
         m->Value = std::move(value);
     } else {
@@ -1026,6 +1099,6 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
                                                   static_cast<int32_t>(RunControl.Count()), false);
         m2->TypeText.assign(tagSize, tag);
         m2->Payload = const_cast<char*>(Cursor);
-        t->AddAbsent(m2);
+        t->AddAbsent(m2, spot);
     }
 }

@@ -343,8 +343,12 @@ TEST(THash, NameIndexAgreesWithTheBucketScan)
         bool refused = false;
         try {
             if (op < 600) {
-                // A name just looked for in vain may be added without a second look.
-                if (op % 2 == 0 && !h.FindExact(name))
+                // A name just looked for in vain may be added without a second look,
+                // and without hashing it again when the look is kept.
+                THash::TSpot spot;
+                if (op % 4 == 0 && !h.FindExact(name, spot))
+                    h.AddAbsent(Var(name, value), spot);
+                else if (op % 4 == 2 && !h.FindExact(name))
                     h.AddAbsent(Var(name, value));
                 else
                     h.Add(Var(name, value));
@@ -412,8 +416,12 @@ TEST(THash, LargeTableKeepsItsOrderThroughOverwritesAndRemovals)
     std::vector<std::string> order[THash::kBuckets];
     for (int i = 1; i <= 20000; ++i) {
         const std::string name = "k" + std::to_string(i);
-        ASSERT_EQ(h.FindExact(name), nullptr);
-        h.AddAbsent(Var(name, std::to_string(i)));
+        THash::TSpot spot;
+        ASSERT_EQ(h.FindExact(name, spot), nullptr);
+        if (i % 2)
+            h.AddAbsent(Var(name, std::to_string(i)), spot);
+        else
+            h.AddAbsent(Var(name, std::to_string(i)));
         order[THash::HashOf(name)].push_back(name);
     }
     const uint64_t before = h.Generation();
