@@ -369,6 +369,21 @@ THashNode* TPoruBase::CachedCallee(const TCalcTok& t)
     return t.Callee;
 }
 
+const TCallPlan* TPoruBase::CallPlanOf(const TCalcTok& t, std::string_view inner)
+{
+    if (!t.CallArgsRead) {
+        t.CallArgsRead = true;
+        t.CallArgs = ReadCallPlan(inner);
+        if (t.CallArgs) {
+            TCalcCache& cache = CalcCache();
+            for (TCallPlan::TArg& a : t.CallArgs->Args)
+                if (a.Calculated)
+                    a.Program = cache.Find(cache.Calculations, a.Text, false);
+        }
+    }
+    return t.CallArgs.get();
+}
+
 std::string TPoruBase::CompiledWordValue(const TCalcTok& t)
 {
     THashNode* n = CachedWord(t);
@@ -393,7 +408,17 @@ std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
     case TCalcTok::Call: {
         const char* q = base + t.EndOffset;
         std::string v;
-        if (CachedCallee(t))
+        THashNode* callee = CachedCallee(t);
+        if (callee && (callee->Kind == wkCommand || callee->Kind == wkLabel || callee->Kind == wkDllFunc)) {
+            // What CallWithParentheses does, with the name found and the list read
+            // when the token was: the list lies between the token and CallEnd.
+            CheckStack();
+            const std::string_view inner(q + 1, t.CallEnd - t.EndOffset - 2);
+            v = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+            calcCalled_ = true;
+            return v;
+        }
+        if (callee)
             v = CallWithParentheses(t.Text, q, false);
         else
             v = CompiledWordValue(t);
