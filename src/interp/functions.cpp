@@ -141,16 +141,20 @@ void cmdDefineFunction(TPoruBase& st)
 void cmdGetArgs(TPoruBase& st)
 {
     std::string joined;
-    const auto& items = st.FuncArgs.Items();
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i)
-            joined += "\r\n";
-        joined += items[i];
+    auto& items = st.FuncArgs.Items();
+    if (items.size() == 1) {
+        joined = std::move(items[0]);   // the arguments are cleared next
+    } else {
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i)
+                joined += "\r\n";
+            joined += items[i];
+        }
     }
     st.FuncArgs.Clear();
     // Not trimmed: an empty or blank-edged argument keeps its line, so the arguments
     // after it stay at their positions (f("",b) gives b as line 1, not line 0).
-    st.SetSore(joined, "s");
+    st.SetSore(std::move(joined), "s");
 }
 
 // 名義変更: rename a command, optionally with a new template.

@@ -452,6 +452,11 @@ private:
         TWordsSeen Words;   // なら, 違えば, でなければ, もし
     };
     std::unordered_map<const char*, TBranchPlan> branchPlans_;
+    struct TBranchMemo {
+        const char* Position = nullptr;
+        const TBranchPlan* Plan = nullptr;
+    };
+    TBranchMemo branchMemo_[16];   // the plans last found, by position
     // Counts the statements run and line markers read: a reading during which it
     // stayed the same entered no line and ran nothing.
     unsigned textSteps_ = 0;

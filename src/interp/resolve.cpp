@@ -102,6 +102,14 @@ void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
 void TPoruBase::SetSore(std::string value, const char* tag)
 {
     Sys.Sore->Value = std::move(value);
+    // The tags are mostly one letter, and mostly the one they hold already.
+    if (tag[0] != '\0' && tag[1] == '\0') {
+        std::string& t = Sys.Sore->TypeText;
+        if (t.size() != 1 || t[0] != tag[0])
+            t.assign(1, tag[0]);
+        SetPendingTag(tag[0]);
+        return;
+    }
     Sys.Sore->TypeText.assign(tag);
     LastTypeTag.assign(tag);
 }
@@ -386,6 +394,12 @@ void TPoruBase::MatchArguments(THashNode* node)
 {
     // The template's slots are kept with the word (the reference walker splits the
     // template at every call, into a kept buffer: binding never nests).
+    if (node->ArgSpec.empty() && !ReferenceWalker()) {
+        // No template, no slot to fill (as below, without looking at the kept slots).
+        ImpliedSore = false;
+        CheckArgumentCount();
+        return;
+    }
     const std::vector<std::string>* slots;
     if (ReferenceWalker()) {
         thread_local std::vector<std::string> split;
