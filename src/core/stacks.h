@@ -95,6 +95,17 @@ public:
         limit_ = entry.BodyEnd;
         current_.push_back(std::move(entry));
     }
+    // A call or event record (no body: the run goes on to the text's end), made in
+    // place: returning to `returnPos`, running from `after`, the caller's file name.
+    void PushRecord(uint8_t kind, const char* returnPos, const char* after, const std::string& fileName)
+    {
+        TRunControl& e = current_.emplace_back();
+        e.RcKind = kind;
+        e.BodyStart = returnPos;
+        e.After = after;
+        e.SavedFileName = fileName;
+        limit_ = nullptr;
+    }
     bool Pop(TRunControl& out);
     bool PeekAt(size_t index, TRunControl& out) const;
     // The top entry, to update its counters (its body range stays as pushed).

@@ -72,13 +72,8 @@ void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
     // cause inside the label names this call.
     static const std::vector<std::string> kNone;   // (both sides lvalues: no copy of the stack)
     NoteWrongFormCall(*this, label->Name, label->ArgSpec.empty() ? Args.Items() : kNone);
-    TRunControl e;
-    e.RcKind = rcCall;
-    e.BodyStart = returnPos;
-    e.After = label->Position();
-    e.SavedFileName = FileName;
+    RunControl.PushRecord(rcCall, returnPos, label->Position(), FileName);
     FileName = label->TypeText;
-    RunControl.Push(std::move(e));
     Cursor = label->Position();
 }
 
@@ -111,12 +106,11 @@ void cmdReturn(TPoruBase& st)
     }
     if (at == static_cast<size_t>(-1))
         st.Error("「戻る」べき場所がありません。");
-    TRunControl e;
-    while (st.RunControl.Count() > at + 1)
-        st.RunControl.Pop(e);
-    st.RunControl.Pop(e);
-    st.Cursor = e.BodyStart;
-    st.FileName = e.SavedFileName;
+    // The record and everything above it go; the record is read where it lies.
+    const TRunControl& record = st.RunControl.At(at);
+    st.Cursor = record.BodyStart;
+    st.FileName = record.SavedFileName;
+    st.RunControl.Truncate(at);
 }
 
 // 関数定義: give a label a particle template.

@@ -529,9 +529,10 @@ void TPoruBase::RunSentenceCommand()
 {
     if (Args.Count() == 0)
         return;
-    std::string word = Args.Pop();
-    THashNode* n = FindFolded(word);
+    // The word is looked up where it lies on the stack, and taken off only then.
+    THashNode* n = FindFolded(Args.Items().back());
     if (n) {
+        Args.Items().pop_back();
         InvokeWord(n);
         if (Args.Count() > 0) {
             std::string rest;
@@ -544,6 +545,7 @@ void TPoruBase::RunSentenceCommand()
         }
         return;
     }
+    std::string word = Args.Pop();
     for (const char* ev : kEventNames) {
         if (word == ev) {
             std::string owner = Args.Pop();
