@@ -127,13 +127,13 @@ public:
     void EnterLevel();
     void LeaveLevel();
     void ClearAll();
-    size_t LevelCount() const { return saved_.size(); }
+    size_t LevelCount() const { return depth_; }
 
 private:
     void Refresh() { limit_ = current_.empty() ? nullptr : current_.back().BodyEnd; }
     std::vector<TRunControl> current_;
-    std::vector<std::vector<TRunControl>> saved_;
-    std::vector<std::vector<TRunControl>> spare_;   // emptied levels, kept for their capacity
+    std::vector<std::vector<TRunControl>> saved_;   // the first depth_ are the levels below
+    size_t depth_ = 0;
     const char* limit_ = nullptr;
 };
 
