@@ -2,6 +2,7 @@
 // calculator's token source that replays them.
 #include "interp/calc_cache.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -502,11 +503,17 @@ bool IsCalculatingText(std::string_view text)
         ++i;
     if (i < text.size() && (text[i] == '"' || text[i] == '`'))
         return false;
-    for (; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsOperatorChar(c) || c == '(')
+    // The bytes IsOperatorChar takes, and "(", copied into a table once: every value
+    // read is tested, and the test should cost no call.
+    static const auto kCalculating = [] {
+        std::array<bool, 256> t{};
+        for (unsigned c = 0; c < 256; ++c)
+            t[c] = IsOperatorChar(static_cast<unsigned char>(c)) || c == '(';
+        return t;
+    }();
+    for (; i < text.size(); ++i)
+        if (kCalculating[static_cast<unsigned char>(text[i])])
             return true;
-    }
     return false;
 }
 
