@@ -44,6 +44,12 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
     // The entries are taken off the stack before any is evaluated (evaluation may
     // call further functions); a few fit in a local array, so no vector is made.
     constexpr size_t kLocal = 4;
+    if (n == 1) {   // the usual function of one argument
+        std::string entry = std::move(items.back());
+        items.pop_back();
+        FuncArgs.Push(EvaluateArgument(entry));
+        return;
+    }
     if (n <= kLocal) {
         std::string local[kLocal];
         for (size_t i = 0; i < n; ++i)
