@@ -88,32 +88,30 @@ bool TRunControlStack::PeekAt(size_t index, TRunControl& out) const
 
 void TRunControlStack::EnterLevel()
 {
-    saved_.push_back(std::move(current_));
-    if (!spare_.empty()) {
-        current_ = std::move(spare_.back());
-        spare_.pop_back();
-    } else {
-        current_ = std::vector<TRunControl>();
-    }
+    // The levels' vectors are swapped, never copied or reallocated: entries of the
+    // levels below stay where they are (a nested run may hold on to them). Past the
+    // open levels, saved_ keeps emptied vectors for their capacity.
+    if (depth_ == saved_.size())
+        saved_.emplace_back();
+    saved_[depth_].swap(current_);
+    ++depth_;
     limit_ = nullptr;
 }
 
 void TRunControlStack::LeaveLevel()
 {
-    if (saved_.empty())
+    if (depth_ == 0)
         return;
     current_.clear();
-    if (spare_.size() < 64 && current_.capacity() != 0)
-        spare_.push_back(std::move(current_));
-    current_ = std::move(saved_.back());
-    saved_.pop_back();
+    --depth_;
+    current_.swap(saved_[depth_]);
     Refresh();
 }
 
 void TRunControlStack::ClearAll()
 {
     ClearLevel();
-    while (!saved_.empty()) {
+    while (depth_ != 0) {
         LeaveLevel();
         ClearLevel();
     }

@@ -99,6 +99,17 @@ public:
         limit_ = entry.BodyEnd;
         current_.push_back(std::move(entry));
     }
+    // A call or event record (no body: the run goes on to the text's end), made in
+    // place: returning to `returnPos`, running from `after`, the caller's file name.
+    void PushRecord(uint8_t kind, const char* returnPos, const char* after, const std::string& fileName)
+    {
+        TRunControl& e = current_.emplace_back();
+        e.RcKind = kind;
+        e.BodyStart = returnPos;
+        e.After = after;
+        e.SavedFileName = fileName;
+        limit_ = nullptr;
+    }
     bool Pop(TRunControl& out);
     bool PeekAt(size_t index, TRunControl& out) const;
     // The top entry, to update its counters (its body range stays as pushed).
@@ -120,13 +131,13 @@ public:
     void EnterLevel();
     void LeaveLevel();
     void ClearAll();
-    size_t LevelCount() const { return saved_.size(); }
+    size_t LevelCount() const { return depth_; }
 
 private:
     void Refresh() { limit_ = current_.empty() ? nullptr : current_.back().BodyEnd; }
     std::vector<TRunControl> current_;
-    std::vector<std::vector<TRunControl>> saved_;
-    std::vector<std::vector<TRunControl>> spare_;   // emptied levels, kept for their capacity
+    std::vector<std::vector<TRunControl>> saved_;   // the first depth_ are the levels below
+    size_t depth_ = 0;
     const char* limit_ = nullptr;
 };
 

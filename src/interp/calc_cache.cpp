@@ -2,6 +2,7 @@
 // calculator's token source that replays them.
 #include "interp/calc_cache.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -369,6 +370,21 @@ THashNode* TPoruBase::CachedCallee(const TCalcTok& t)
     return t.Callee;
 }
 
+const TCallPlan* TPoruBase::CallPlanOf(const TCalcTok& t, std::string_view inner)
+{
+    if (!t.CallArgsRead) {
+        t.CallArgsRead = true;
+        t.CallArgs = ReadCallPlan(inner);
+        if (t.CallArgs) {
+            TCalcCache& cache = CalcCache();
+            for (TCallPlan::TArg& a : t.CallArgs->Args)
+                if (a.Calculated)
+                    a.Program = cache.Find(cache.Calculations, a.Text, false);
+        }
+    }
+    return t.CallArgs.get();
+}
+
 std::string TPoruBase::CompiledWordValue(const TCalcTok& t)
 {
     THashNode* n = CachedWord(t);
@@ -393,7 +409,17 @@ std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
     case TCalcTok::Call: {
         const char* q = base + t.EndOffset;
         std::string v;
-        if (CachedCallee(t))
+        THashNode* callee = CachedCallee(t);
+        if (callee && (callee->Kind == wkCommand || callee->Kind == wkLabel || callee->Kind == wkDllFunc)) {
+            // What CallWithParentheses does, with the name found and the list read
+            // when the token was: the list lies between the token and CallEnd.
+            CheckStack();
+            const std::string_view inner(q + 1, t.CallEnd - t.EndOffset - 2);
+            v = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+            calcCalled_ = true;
+            return v;
+        }
+        if (callee)
             v = CallWithParentheses(t.Text, q, false);
         else
             v = CompiledWordValue(t);
@@ -477,11 +503,17 @@ bool IsCalculatingText(std::string_view text)
         ++i;
     if (i < text.size() && (text[i] == '"' || text[i] == '`'))
         return false;
-    for (; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsOperatorChar(c) || c == '(')
+    // The bytes IsOperatorChar takes, and "(", copied into a table once: every value
+    // read is tested, and the test should cost no call.
+    static const auto kCalculating = [] {
+        std::array<bool, 256> t{};
+        for (unsigned c = 0; c < 256; ++c)
+            t[c] = IsOperatorChar(static_cast<unsigned char>(c)) || c == '(';
+        return t;
+    }();
+    for (; i < text.size(); ++i)
+        if (kCalculating[static_cast<unsigned char>(text[i])])
             return true;
-    }
     return false;
 }
 

@@ -12,6 +12,22 @@
 
 #include "interp/interp.h"
 
+// What the argument reader (PushCallArguments) reads in a call's argument list, kept
+// for a list that holds only words and calculations: each argument is pushed as the
+// word written, or as the value of its calculation (its program from the cache, nil
+// when the calculation is scanned). Lists with literals, groups, nested calls,
+// embeddings, joins or line breaks are read each time.
+struct TCallPlan {
+    struct TArg {
+        bool Calculated = false;
+        std::string Text;   // the word, or the calculation's text
+        const TCalcProg* Program = nullptr;
+    };
+    std::vector<TArg> Args;
+};
+// The plan of the list `inner`; nil when it holds anything else.
+std::unique_ptr<TCallPlan> ReadCallPlan(std::string_view inner);
+
 struct TCalcTok {
     enum : uint8_t {
         Op,        // an operator: Text holds it as the calculator names it (&&, ||, <=, ...)
@@ -37,6 +53,8 @@ struct TCalcTok {
     mutable uint64_t Generation = ~uint64_t{0};   // … in this generation of the word table
     mutable THashNode* Callee = nullptr;          // Call: what the folded name found …
     mutable uint64_t CalleeGeneration = ~uint64_t{0};
+    mutable std::unique_ptr<TCallPlan> CallArgs;   // Call: its argument list, once read
+    mutable bool CallArgsRead = false;             // (nil after reading: the list is read each time)
 };
 
 // One step of a calculation worked out on numbers (TCalcProg::NumCode), in postfix

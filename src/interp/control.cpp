@@ -342,10 +342,16 @@ bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueB
 {
     if (ReferenceWalker())
         return false;
-    const auto it = branchPlans_.find(p);
-    if (it == branchPlans_.end())
-        return false;
-    const TBranchPlan& plan = it->second;
+    TBranchMemo& memo = branchMemo_[(reinterpret_cast<uintptr_t>(p) >> 2) & 15];
+    const TBranchPlan* found = memo.Position == p ? memo.Plan : nullptr;
+    if (!found) {
+        const auto it = branchPlans_.find(p);
+        if (it == branchPlans_.end())
+            return false;
+        found = &it->second;
+        memo = TBranchMemo{p, found};
+    }
+    const TBranchPlan& plan = *found;
     const char* end = p + plan.End;
     const char* limit = RunControl.BodyLimit();
     if (plan.ExpectWord != expectWord || (limit >= p && limit <= end) ||
@@ -354,15 +360,14 @@ bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueB
     const size_t n = plan.Text.size();
     if (std::strncmp(p, plan.Text.data(), n) != 0 || (plan.EndsText && p[n] != '\0'))
         return false;
+    // (The file name is noted by BranchSelect in the branch it runs.)
     hasTrue = plan.HasTrue;
     hasFalse = plan.HasFalse;
     if (hasTrue) {
-        trueBranch.SavedFileName = FileName;
         trueBranch.BodyStart = p + plan.TrueStart;
         trueBranch.BodyEnd = p + plan.TrueEnd;
     }
     if (hasFalse) {
-        falseBranch.SavedFileName = FileName;
         falseBranch.BodyStart = p + plan.FalseStart;
         falseBranch.BodyEnd = p + plan.FalseEnd;
     }
@@ -408,7 +413,8 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
 {
     TRunControl trueBranch, falseBranch;
     bool hasTrue = false, hasFalse = false;
-    if (!BranchPlanAt(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse)) {
+    const bool planned = BranchPlanAt(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
+    if (!planned) {
         // Read from the text. Kept for the next time when nothing ran and no line
         // was entered while reading (the branches lay on the line of the condition or
         // inside their parentheses) and both bodies lie in what was read.
@@ -433,6 +439,8 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
     if (!chosen)
         return;
     chosen->After = p;
+    if (planned)
+        chosen->SavedFileName = FileName;   // as BlockCapture notes it when reading
     const char* body = chosen->BodyText();
     RunControl.Push(std::move(*chosen));
     p = body;

@@ -44,6 +44,12 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
     // The entries are taken off the stack before any is evaluated (evaluation may
     // call further functions); a few fit in a local array, so no vector is made.
     constexpr size_t kLocal = 4;
+    if (n == 1) {   // the usual function of one argument
+        std::string entry = std::move(items.back());
+        items.pop_back();
+        FuncArgs.Push(EvaluateArgument(entry));
+        return;
+    }
     if (n <= kLocal) {
         std::string local[kLocal];
         for (size_t i = 0; i < n; ++i)
@@ -72,13 +78,8 @@ void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
     // cause inside the label names this call.
     static const std::vector<std::string> kNone;   // (both sides lvalues: no copy of the stack)
     NoteWrongFormCall(*this, label->Name, label->ArgSpec.empty() ? Args.Items() : kNone);
-    TRunControl e;
-    e.RcKind = rcCall;
-    e.BodyStart = returnPos;
-    e.After = label->Position();
-    e.SavedFileName = FileName;
+    RunControl.PushRecord(rcCall, returnPos, label->Position(), FileName);
     FileName = label->TypeText;
-    RunControl.Push(std::move(e));
     Cursor = label->Position();
 }
 
@@ -111,12 +112,11 @@ void cmdReturn(TPoruBase& st)
     }
     if (at == static_cast<size_t>(-1))
         st.Error("「戻る」べき場所がありません。");
-    TRunControl e;
-    while (st.RunControl.Count() > at + 1)
-        st.RunControl.Pop(e);
-    st.RunControl.Pop(e);
-    st.Cursor = e.BodyStart;
-    st.FileName = e.SavedFileName;
+    // The record and everything above it go; the record is read where it lies.
+    const TRunControl& record = st.RunControl.At(at);
+    st.Cursor = record.BodyStart;
+    st.FileName = record.SavedFileName;
+    st.RunControl.Truncate(at);
 }
 
 // 関数定義: give a label a particle template.
@@ -141,16 +141,20 @@ void cmdDefineFunction(TPoruBase& st)
 void cmdGetArgs(TPoruBase& st)
 {
     std::string joined;
-    const auto& items = st.FuncArgs.Items();
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i)
-            joined += "\r\n";
-        joined += items[i];
+    auto& items = st.FuncArgs.Items();
+    if (items.size() == 1) {
+        joined = std::move(items[0]);   // the arguments are cleared next
+    } else {
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i)
+                joined += "\r\n";
+            joined += items[i];
+        }
     }
     st.FuncArgs.Clear();
     // Not trimmed: an empty or blank-edged argument keeps its line, so the arguments
     // after it stay at their positions (f("",b) gives b as line 1, not line 0).
-    st.SetSore(joined, "s");
+    st.SetSore(std::move(joined), "s");
 }
 
 // 名義変更: rename a command, optionally with a new template.

@@ -20,6 +20,7 @@ class THost;
 struct TCalcTok;
 struct TCalcProg;
 struct TCalcCache;
+struct TCallPlan;
 struct TLiteralPlan;
 class TLiteralCache;
 
@@ -240,9 +241,15 @@ public:
     THashNode* FindFolded(std::string_view name);
     void InvokeWord(THashNode* node);
     std::string CallWithParentheses(const std::string& name, const char*& p, bool push);
+    // The call of `node` (a command, label or library function) with the argument list
+    // `inner` (the inside of its parentheses, read already); `plan`, when not nil, is
+    // what PushCallArguments would read in that list.
+    std::string CallWithList(THashNode* node, std::string_view inner, const TCallPlan* plan, bool push);
     // Pushes the arguments of a call list that ends at `end` (a closing ")"), or at
     // the end of the text when `end` is nil.
     void PushCallArguments(const char*& p, const char* end = nullptr);
+    // The arguments of a planned list pushed as PushCallArguments pushes them.
+    void PushPlannedArguments(const TCallPlan& plan);
     void Dispatch(THashNode* node);
     void CallLabel(THashNode* label, const char* returnPos);
 
@@ -375,6 +382,8 @@ private:
     bool calcCalled_ = false;   // the last Call token read was a call (its list read)
     void SkipCalledList(const TCalcTok& t, const char*& p);
     THashNode* CachedCallee(const TCalcTok& t);
+    // The plan of a Call token's argument list `inner`, read at its first call.
+    const TCallPlan* CallPlanOf(const TCalcTok& t, std::string_view inner);
     std::string CompiledWordValue(const TCalcTok& t);
     // Calculate with the program kept for the text at p (nil: scan the text).
     std::string RunCompiledCalc(const char*& p, const TCalcProg* prog);
@@ -451,6 +460,11 @@ private:
         TWordsSeen Words;   // なら, 違えば, でなければ, もし
     };
     std::unordered_map<const char*, TBranchPlan> branchPlans_;
+    struct TBranchMemo {
+        const char* Position = nullptr;
+        const TBranchPlan* Plan = nullptr;
+    };
+    TBranchMemo branchMemo_[16];   // the plans last found, by position
     // Counts the statements run and line markers read: a reading during which it
     // stayed the same entered no line and ran nothing.
     unsigned textSteps_ = 0;

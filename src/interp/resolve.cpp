@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "core/walker_mode.h"
 #include "interp/builtins.h"
+#include "interp/calc_cache.h"
 #include "interp/dll.h"
 #include "interp/host.h"
 #include "interp/interp.h"
@@ -101,6 +102,14 @@ void SplitTemplate(const std::string& templ, std::vector<std::string>& out)
 void TPoruBase::SetSore(std::string value, const char* tag)
 {
     Sys.Sore->Value = std::move(value);
+    // The tags are mostly one letter, and mostly the one they hold already.
+    if (tag[0] != '\0' && tag[1] == '\0') {
+        std::string& t = Sys.Sore->TypeText;
+        if (t.size() != 1 || t[0] != tag[0])
+            t.assign(1, tag[0]);
+        SetPendingTag(tag[0]);
+        return;
+    }
     Sys.Sore->TypeText.assign(tag);
     LastTypeTag.assign(tag);
 }
@@ -385,6 +394,12 @@ void TPoruBase::MatchArguments(THashNode* node)
 {
     // The template's slots are kept with the word (the reference walker splits the
     // template at every call, into a kept buffer: binding never nests).
+    if (node->ArgSpec.empty() && !ReferenceWalker()) {
+        // No template, no slot to fill (as below, without looking at the kept slots).
+        ImpliedSore = false;
+        CheckArgumentCount();
+        return;
+    }
     const std::vector<std::string>* slots;
     if (ReferenceWalker()) {
         thread_local std::vector<std::string> split;
@@ -514,9 +529,10 @@ void TPoruBase::RunSentenceCommand()
 {
     if (Args.Count() == 0)
         return;
-    std::string word = Args.Pop();
-    THashNode* n = FindFolded(word);
+    // The word is looked up where it lies on the stack, and taken off only then.
+    THashNode* n = FindFolded(Args.Items().back());
     if (n) {
+        Args.Items().pop_back();
         InvokeWord(n);
         if (Args.Count() > 0) {
             std::string rest;
@@ -529,6 +545,7 @@ void TPoruBase::RunSentenceCommand()
         }
         return;
     }
+    std::string word = Args.Pop();
     for (const char* ev : kEventNames) {
         if (word == ev) {
             std::string owner = Args.Pop();
@@ -581,6 +598,11 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
     // The list is read where it stands: the text holding it outlives the call, and
     // nested calls f(g(h(…))) copy nothing.
     std::string_view inner = ScanGroupView(p);
+    return CallWithList(n, inner, nullptr, push);
+}
+
+std::string TPoruBase::CallWithList(THashNode* n, std::string_view inner, const TCallPlan* plan, bool push)
+{
     // The call binds only the arguments of its own list: earlier phrases of the
     // enclosing sentence are set aside while it runs.
     // The list's vector comes from a pool of emptied ones (nested calls take one
@@ -609,7 +631,9 @@ std::string TPoruBase::CallWithParentheses(const std::string& name, const char*&
                 spareArgs.push_back(std::move(pending));
         }
     } restoreArgs{Args, pending};
-    if (!inner.empty()) {
+    if (plan) {
+        PushPlannedArguments(*plan);
+    } else if (!inner.empty()) {
         const char* q = inner.data();
         PushCallArguments(q, inner.data() + inner.size());
     }
@@ -718,6 +742,94 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
             PushJoinedArgument(p, operand);
         else
             PushCalculatedArgument(p, operand, end);
+    }
+}
+
+std::unique_ptr<TCallPlan> ReadCallPlan(std::string_view inner)
+{
+    // What PushCallArguments does with the list, step by step, for the arguments it
+    // reads without running anything: a word, or a word or sign with a calculation
+    // after it up to the next comma. Anything else gives no plan.
+    for (char c : inner)
+        if (c == '\r' || c == '\n' || c == '\0')
+            return nullptr;
+    auto plan = std::make_unique<TCallPlan>();
+    const char* p = inner.data();
+    const char* const listStart = p;
+    const char* const end = p + inner.size();
+    auto atEnd = [&](const char* q) { return *q == '\0' || q == end; };
+    auto atArgumentStart = [&](const char* q) {
+        while (q > listStart && (q[-1] == ' ' || q[-1] == '\t' || static_cast<unsigned char>(q[-1]) == 0xA4))
+            --q;
+        return q == listStart || q[-1] == ',';
+    };
+    auto add = [&](bool calculated, std::string_view text) {
+        TCallPlan::TArg& a = plan->Args.emplace_back();
+        a.Calculated = calculated;
+        a.Text.assign(text);
+    };
+    while (!atEnd(p)) {
+        const std::string_view word = ReadWordView(p);
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (atEnd(p)) {
+            if (!word.empty())
+                add(false, word);
+            break;
+        }
+        if (c == '"' || c == '`' || c == '#' || c == '(')
+            return nullptr;
+        if (c == ',') {
+            add(false, word);
+            ++p;
+            continue;
+        }
+        SkipSeparators(p);
+        c = static_cast<unsigned char>(*p);
+        if (!IsOperatorChar(c)) {
+            if (!word.empty())
+                add(false, word);
+            if (!atEnd(p) && c != ',' && c != '"' && c != '`' && c != '(' && c != '#')
+                return nullptr;   // a character the reader steps over
+            continue;
+        }
+        const bool sign = word.empty() && (c == '-' || c == '+') && atArgumentStart(p);
+        if ((word.empty() && !sign) || (c == '&' && p[1] != '&'))
+            return nullptr;
+        // PushCalculatedArgument's text: the operand and the rest up to the comma,
+        // literals and groups taken whole.
+        std::string expr(word);
+        while (!atEnd(p) && *p != ',') {
+            const char* s = p;
+            try {
+                if (*p == '"' || *p == '`')
+                    ReadLiteralView(p);
+                else if (*p == '(')
+                    ReadGroupView(p);
+                else
+                    p += CharLen(p);
+            } catch (const EPoru&) {
+                return nullptr;   // the reader raises the error when it gets there
+            }
+            expr.append(s, p);
+        }
+        add(true, expr);
+        if (*p == ',')
+            ++p;
+    }
+    return plan;
+}
+
+void TPoruBase::PushPlannedArguments(const TCallPlan& plan)
+{
+    for (const TCallPlan::TArg& a : plan.Args) {
+        if (!a.Calculated) {
+            Args.Push(a.Text);
+            continue;
+        }
+        // What CalculateText does with the text, its program found once.
+        const char* q = a.Text.c_str();
+        std::string v = RunCompiledCalc(q, a.Program);
+        Args.Push(ValueAsPhrase(v, LastTypeTag));
     }
 }
 

@@ -156,6 +156,27 @@ TEST(TRunControlStack, BodyLimitIsTheEndOfTheTopBody)
     EXPECT_EQ(s.BodyLimit(), nullptr);
 }
 
+TEST(TRunControlStack, PushRecordMakesABodilessRecordAboveAnOpenBody)
+{
+    TRunControlStack s;
+    TRunControl loop = Entry(rcTimes, "loop", 2);
+    s.Push(loop);
+    const std::string& label = Texts().emplace_back("*label\r\nbody");
+    s.PushRecord(rcCall, loop.BodyStart + 1, label.c_str() + 8, "caller.prk");
+    ASSERT_EQ(s.Count(), 2u);
+    const TRunControl& record = s.At(1);
+    EXPECT_EQ(record.RcKind, rcCall);
+    EXPECT_EQ(record.BodyStart, loop.BodyStart + 1);   // where the call returns to
+    EXPECT_EQ(record.After, label.c_str() + 8);
+    EXPECT_FALSE(record.HasBody());
+    EXPECT_EQ(record.SavedFileName.Text(), "caller.prk");
+    EXPECT_EQ(record.Counter, 0);
+    EXPECT_EQ(s.BodyLimit(), nullptr);   // the label runs to the end of its text
+    s.Truncate(1);                       // the return takes the record away
+    EXPECT_EQ(s.BodyLimit(), loop.BodyEnd);
+    EXPECT_EQ(s.At(0).Counter, 2);
+}
+
 TEST(TRunControlStack, LeaveLevelWithoutSavedLevelKeepsEntries)
 {
     TRunControlStack s;
