@@ -75,9 +75,10 @@ void TPoruBase::RunLoop()
     // Entries pending when this loop started belong to an enclosing sentence; a
     // failed sentence of this loop leaves nothing above them for the next one.
     const size_t argBase = Args.Count();
+    // With an error label too: the handler starts a sentence of its own (left on the
+    // stack, they would end its first sentence and fail it again, forever), and
+    // エラーから復帰 takes up the text where the error arose with a clean stack.
     auto dropFailedSentence = [&]() {
-        if (ErrorLabel)
-            return;
         auto& items = Args.Items();
         if (items.size() > argBase)
             items.resize(argBase);
