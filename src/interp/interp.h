@@ -511,6 +511,7 @@ private:
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
     bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt);
+    THashNode* OwnerAfterEvaluating(THashNode* n, const std::string& name, uint8_t kind, uint64_t generation);
     bool WhileHoldsOnNumbers(TRunControl& e, long double& v);
     void StoreNumberResult(THashNode& self, const TNumResult& v);
     bool numericTried_ = false;   // AssignPlannedNumber gave up on the next Assign's numbers

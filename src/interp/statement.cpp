@@ -740,10 +740,20 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     }
 
+    const uint64_t generation = Words.Generation();
     std::string right = plan ? PlannedValue(*plan) : EvaluateValue(rightText);
+    // The right side may have run code that removed or renamed the word (名義変更 in
+    // a called label): it is found again, and made afresh when it is gone.
+    if (!rowText && Words.Generation() != generation) {
+        self = Words.FindExact(left);
+        if (stmt) {
+            stmt->Node = self;
+            stmt->Generation = Words.Generation();
+        }
+    }
     // What StoreAssigned does for a plain variable (still one after the right side
     // ran), without copying the tag.
-    if (plan && plainVariable && self->Kind == wkVariable && !self->Reserved && LastTypeTag != "hs") {
+    if (plan && self && self->Kind == wkVariable && !self->Reserved && LastTypeTag != "hs") {
         self->Value = std::move(right);
         if (self->TypeText != LastTypeTag)
             self->TypeText = LastTypeTag;
@@ -1018,10 +1028,14 @@ void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const s
         }
     }
     std::string right = Trim(ReadToStatementEnd(p));
-    switch (n->Kind) {
+    const std::string ownerName = n->Name;
+    const uint8_t kind = n->Kind;
+    const uint64_t generation = Words.Generation();
+    switch (kind) {
     case wkVariable: {
         std::string name = EvaluateValue(member);
         std::string value = EvaluateValue(right);
+        n = OwnerAfterEvaluating(n, ownerName, kind, generation);
         n->Value = SetPairValue(n->Value, name, value);
         return;
     }
@@ -1029,10 +1043,11 @@ void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const s
         Host->SetObjectProperty(*this, n, member, right);
         return;
     case wkHash: {
-        if (!n->Table())
-            n->SetTable(new THash());
         std::string name = EvaluateValue(member);
         std::string value = EvaluateValue(right);
+        n = OwnerAfterEvaluating(n, ownerName, kind, generation);
+        if (!n->Table())
+            n->SetTable(new THash());
         std::string tag = LastTypeTag;
         THash* t = n->Table();
         if (THashNode* m = t->FindExact(name)) {
@@ -1049,6 +1064,35 @@ void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const s
     default:
         Error("\"" + owner + "\"には代入できません！");
     }
+}
+
+// The owner of a member assignment once its member and value were evaluated: they may
+// have run code that removed or renamed it (名義変更 in a called label). The word of
+// its name then, or a new hash of that name; a word of another kind cannot take it.
+THashNode* TPoruBase::OwnerAfterEvaluating(THashNode* n, const std::string& name, uint8_t kind, uint64_t generation)
+{
+    if (Words.Generation() == generation)
+        return n;
+    // n is only compared from here on: it may be gone.
+    THashNode* again = Words.FindExact(name);
+    if (again == n)
+        return n;
+    if (!again) {
+        if (kind == wkVariable) {
+            again = THashNode::CreateVariable(name, "", static_cast<int32_t>(RunControl.Count()), false);
+        } else if (kind == wkHash) {
+            again = new THashNode(name, "", "ハッシュ", "ハッシュ", static_cast<int32_t>(RunControl.Count()), wkHash,
+                                  nullptr, false);
+            again->SetTable(new THash());
+        } else {
+            Error("\"" + name + "\"には代入できません！");
+        }
+        Words.Add(again);
+        return again;
+    }
+    if (again->Kind != kind)
+        Error("\"" + name + "\"には代入できません！");
+    return again;
 }
 
 // AssignMember for a hash variable, the right side's text taken from its plan: the
@@ -1079,12 +1123,16 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     const bool fits = mp && mp->Member.Text == member && mp->Value.Text == right;
     const TWordRef& memberRef = fits ? mp->Member : kNone.Member;
     const TWordRef& valueRef = fits ? mp->Value : kNone.Value;
-    if (!n->Table())
-        n->SetTable(new THash());
+    const std::string owner = n->Name;
+    const uint8_t kind = n->Kind;
+    const uint64_t generation = Words.Generation();
     std::string name = EvaluateWord(memberRef, member);
     std::string value = (plan.Program && right.size() == plan.Text.size()) || plan.Literal
                             ? PlannedValue(plan)
                             : EvaluateWord(valueRef, right);
+    n = OwnerAfterEvaluating(n, owner, kind, generation);
+    if (!n->Table())
+        n->SetTable(new THash());
     // A member's tag is only ever read by its last character (a system word's tag
     // is its description ending in the tag): only that is kept.
     const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
