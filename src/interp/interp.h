@@ -565,8 +565,11 @@ private:
         bool Usable = false;
         std::string Self;
         std::vector<TItem> Items;
+        bool TextOnly = false;   // every item is a text: Joined is all of them
+        std::string Joined;
     };
     std::unordered_map<std::string, TAppendPlan> appendPlans_;
+    bool AppendItems(THashNode& self, const TAppendPlan& plan);
     TAppendPlan ReadAppendPlan(const std::string& rightText);
     THashNode* AssignTableCell(const std::string& left, std::string& right, std::string& tag,
                                const std::string& rowText, const std::string* colText);

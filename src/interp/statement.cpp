@@ -1,6 +1,7 @@
 // The statement executor: reads the phrases of a sentence at the cursor, pushes
 // them on the argument stack and runs the sentence's command at its end; also the
 // assignment forms (X=…, Xは…, X#1は…, AのBは…).
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -825,10 +826,27 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
     }
     if (!plan->Usable || plan->Self != left)
         return false;
+    if (plan->TextOnly) {
+        // Nothing to look up or expand: the texts go on as one.
+        self.Value += plan->Joined;
+    } else if (!AppendItems(self, *plan)) {
+        return false;
+    }
+    // Both tags are mostly "s" already: only a different one is written.
+    if (self.TypeText.size() != 1 || self.TypeText[0] != 's')
+        self.TypeText.assign(1, 's');
+    SetPendingTag('s');
+    return true;
+}
+
+// The parts of an append plan holding words or literals with embeddings, appended to
+// self: false, with nothing appended, when one of them is no longer what the plan took.
+bool TPoruBase::AppendItems(THashNode& self, const TAppendPlan& plan)
+{
     // Everything is checked, and literals with embeddings expanded, before anything is
     // appended: an embedding may read the variable itself.
     std::vector<std::string> expanded;
-    for (const TAppendPlan::TItem& item : plan->Items) {
+    for (const TAppendPlan::TItem& item : plan.Items) {
         if (item.What == TAppendPlan::Word) {
             THashNode* n = Words.FindExact(item.Text);
             if (!n || n->Kind != wkVariable)
@@ -840,16 +858,12 @@ bool TPoruBase::AppendInPlace(THashNode& self, const std::string& left, const st
         }
     }
     size_t next = 0;
-    for (const TAppendPlan::TItem& item : plan->Items) {
+    for (const TAppendPlan::TItem& item : plan.Items) {
         if (item.What == TAppendPlan::Word)
             self.Value += Words.FindExact(item.Text)->Value;
         else
             self.Value += item.What == TAppendPlan::Text ? item.Text : expanded[next++];
     }
-    // Both tags are mostly "s" already: only a different one is written.
-    if (self.TypeText.size() != 1 || self.TypeText[0] != 's')
-        self.TypeText.assign(1, 's');
-    SetPendingTag('s');
     return true;
 }
 
@@ -894,6 +908,11 @@ TPoruBase::TAppendPlan TPoruBase::ReadAppendPlan(const std::string& rightText)
         SkipSeparators(q);
     }
     plan.Usable = *q == '\0';
+    plan.TextOnly = std::all_of(plan.Items.begin(), plan.Items.end(),
+                                [](const TAppendPlan::TItem& item) { return item.What == TAppendPlan::Text; });
+    if (plan.TextOnly)
+        for (const TAppendPlan::TItem& item : plan.Items)
+            plan.Joined += item.Text;
     return plan;
 }
 
