@@ -510,14 +510,13 @@ private:
     };
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
-    bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt);
+    bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried);
     THashNode* OwnerAfterEvaluating(THashNode* n, const std::string& name, uint8_t kind, uint64_t generation);
     bool WhileHoldsOnNumbers(TRunControl& e, long double& v);
     void StoreNumberResult(THashNode& self, const TNumResult& v);
-    bool numericTried_ = false;   // AssignPlannedNumber gave up on the next Assign's numbers
     TStatementPlan ReadStatementPlan(const char* p) const;
     void Assign(const char*& p, const std::string& left, const std::string* row, const std::string* col,
-                TStatementPlan* stmt = nullptr);
+                TStatementPlan* stmt = nullptr, bool numbersTried = false);
     void AssignMember(const char*& p, const std::string& member);
     // The member `member` of the word `owner` names (its "の" taken off) assigned the
     // right side at p; `stmt`: the statement's plan, which finds the owner's word.

@@ -17,13 +17,6 @@
 
 namespace {
 const char kTooDeep[] = "関数やイベントの呼び出しが深すぎるため、実行を中止します。";
-
-// A loop counter's text written into the word's value in place (no temporary), with
-// the number kept for calculations that read it.
-void SetCounterText(THashNode& word, long long n)
-{
-    StoreWholeNumber(word, n);
-}
 }   // namespace
 
 void TPoruBase::EnterNesting()
@@ -187,7 +180,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             if (top->CounterWord) {
-                SetCounterText(*top->CounterWord, top->Counter);
+                StoreWholeNumber(*top->CounterWord, top->Counter);
             }
             Cursor = top->BodyText();
             return;
@@ -200,7 +193,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             Cursor = top->BodyText();
-            SetCounterText(*Sys.Count, top->Counter);
+            StoreWholeNumber(*Sys.Count, top->Counter);
             return;
         case rcCall:
         case rcEvent: {
@@ -219,7 +212,7 @@ void TPoruBase::CheckRunControl()
             }
             ++top->Counter;
             SetSore((*top->List)[static_cast<size_t>(top->Counter) - 1], "s");
-            SetCounterText(*Sys.Count, top->Counter);
+            StoreWholeNumber(*Sys.Count, top->Counter);
             Sys.Count->TypeText = "e";
             Cursor = top->BodyText();
             return;
@@ -236,7 +229,7 @@ void TPoruBase::CheckRunControl()
             }
             if (v != 0) {
                 ++top->Counter;
-                SetCounterText(*Sys.Count, top->Counter);
+                StoreWholeNumber(*Sys.Count, top->Counter);
                 Cursor = top->BodyText();
             } else {
                 TRunControl dead;

@@ -237,20 +237,19 @@ void TPoruBase::ExecuteStep(const char*& p)
 {
     ++textSteps_;
     if (p && Args.Count() == 0 && !ReferenceWalker()) {
-        // A line end with no sentence pending and no comma carrying it on: what
-        // reading it as a phrase does (EndLine with nothing to run), without the phrase.
-        if ((*p == '\r' || *p == '\n') && !commaBreak_ && p != RunControl.BodyLimit()) {
-            ReadLineMarker(p);
-            if (LineStop)
-                StopAfterLine(*this);
+        // A line end with no sentence pending: what the phrase reader does there,
+        // without making a phrase.
+        if ((*p == '\r' || *p == '\n') && p != RunControl.BodyLimit()) {
+            EndLine(p, p);
             return;
         }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
             // What reading the phrase and its "=" would do: the word is the left side.
             p += plan->Head.size();
             commaBreak_ = false;
-            if (!AssignPlannedNumber(p, *plan))
-                Assign(p, plan->Left, nullptr, nullptr, plan);
+            bool numbersTried = false;
+            if (!AssignPlannedNumber(p, *plan, numbersTried))
+                Assign(p, plan->Left, nullptr, nullptr, plan, numbersTried);
             return;
         }
     }
@@ -275,9 +274,9 @@ bool TPoruBase::ExecutePhrase(const char*& p)
 
 // The statement `variable = calculation` whose both sides are unchanged since they
 // were planned, when the calculation works out on numbers alone: what Assign does for
-// it, without its general steps. False when Assign is to do it (the numbers were not
-// tried, or gave up: Assign then leaves them out).
-bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt)
+// it, without its general steps. False when Assign is to do it; `tried` tells it the
+// numbers gave up already.
+bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried)
 {
     if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation())
         return false;
@@ -286,7 +285,7 @@ bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt)
         return false;
     TNumResult v;
     if (!RunNumeric(*stmt.Right->Program, v)) {
-        numericTried_ = true;
+        tried = true;
         return false;
     }
     p += stmt.Right->Text.size();
@@ -390,7 +389,8 @@ void TPoruBase::EndLine(const char*& p, const char* start)
     // The sentence runs while the cursor is still on its own line, so errors name
     // that line; the marker is read afterwards unless the command moved the cursor.
     const char* at = p;
-    RunSentenceCommand();
+    if (Args.Count() > 0)   // an empty line has no sentence to run
+        RunSentenceCommand();
     if (p == at)
         ReadLineMarker(p);
     if (LineStop)
@@ -652,13 +652,18 @@ TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
 TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
 {
     TStatementPlan plan;
+    // A word the phrase reader reads as it stands (nothing else starts there), not そして.
+    auto plainWord = [&](const char*& q) {
+        const unsigned char c = static_cast<unsigned char>(*q);
+        if (std::strchr("*;?\"`(#$+-=", c) || IsDigitChar(c) || c == '\r' || c == '\n' || c == '\0')
+            return std::string_view();
+        const std::string_view w = ReadWordView(q);
+        return Sys.Soshite && w == Sys.Soshite->Name ? std::string_view() : w;
+    };
     const char* q = p;
     SkipSeparators(q);
-    const unsigned char c = static_cast<unsigned char>(*q);
-    if (std::strchr("*;?\"`(#$+-=", c) || IsDigitChar(c) || c == '\r' || c == '\n' || c == '\0')
-        return plan;
-    const std::string_view word = ReadWordView(q);
-    if (word.empty() || (Sys.Soshite && word == Sys.Soshite->Name))
+    const std::string_view word = plainWord(q);
+    if (word.empty())
         return plan;
     SkipSeparators(q);
     if (*q == '=') {
@@ -672,11 +677,8 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
     // word ReadPhrase reads as it stands, followed by "=".
     if (*q == '&' || !EndsWithChar(word, "の"))
         return plan;
-    const unsigned char d = static_cast<unsigned char>(*q);
-    if (std::strchr("*;?\"`(#$+-", d) || IsDigitChar(d) || d == '\r' || d == '\n' || d == '\0')
-        return plan;
-    const std::string_view member = ReadWordView(q);
-    if (member.empty() || (Sys.Soshite && member == Sys.Soshite->Name))
+    const std::string_view member = plainWord(q);
+    if (member.empty())
         return plan;
     SkipSeparators(q);
     if (*q != '=')
@@ -690,9 +692,8 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
 }
 
 void TPoruBase::Assign(const char*& p, const std::string& left, const std::string* rowText, const std::string* colText,
-                       TStatementPlan* stmt)
+                       TStatementPlan* stmt, bool numbersTried)
 {
-    const bool tried = std::exchange(numericTried_, false);
     if (Args.Count() > 0) {
         AssignMember(p, left);
         return;
@@ -736,7 +737,7 @@ void TPoruBase::Assign(const char*& p, const std::string& left, const std::strin
         return;
     // A number worked out from numbers is written straight into the variable, as
     // StoreAssigned would store it.
-    if (TNumResult v; plainVariable && plan && plan->Program && !tried && RunNumeric(*plan->Program, v)) {
+    if (TNumResult v; plainVariable && plan && plan->Program && !numbersTried && RunNumeric(*plan->Program, v)) {
         StoreNumberResult(*self, v);
         return;
     }
