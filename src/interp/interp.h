@@ -495,6 +495,10 @@ private:
         std::string Left;      // the word assigned to
         std::string Owner;     // a member assignment's owner (without "の"), else empty
         bool Usable = false;   // false: the statement there is read the usual way
+        // A sentence of one word (Left) and nothing else, such as a label called
+        // without arguments or 戻る: Head runs to just before the end of the sentence,
+        // and Node is the word found for it in the word table of Generation.
+        bool Sentence = false;
         THashNode* Node = nullptr;
         uint64_t Generation = ~uint64_t{0};
         // The right side's plan once found there, and Head with its text: both sides
@@ -510,6 +514,8 @@ private:
     };
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
+    void RunWordSentence(const char*& p, TStatementPlan& plan);
+    void InvokeSentenceWord(THashNode* n);
     bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried);
     THashNode* OwnerAfterEvaluating(THashNode* n, const std::string& name, uint8_t kind, uint64_t generation);
     bool WhileHoldsOnNumbers(TRunControl& e, long double& v);

@@ -533,16 +533,7 @@ void TPoruBase::RunSentenceCommand()
     THashNode* n = FindFolded(Args.Items().back());
     if (n) {
         Args.Items().pop_back();
-        InvokeWord(n);
-        if (Args.Count() > 0) {
-            std::string rest;
-            for (auto& e : Args.Items()) {
-                rest += e;
-                rest += "\r\n";
-            }
-            Args.Clear();
-            ArgError(n->Name, "引数が多いです。\"" + rest + "\"");
-        }
+        InvokeSentenceWord(n);
         return;
     }
     std::string word = Args.Pop();
@@ -563,6 +554,22 @@ void TPoruBase::RunSentenceCommand()
     sentence += word;
     Args.Clear();
     Error("\"" + Trim(sentence) + "\"は未定義の命令です。(;o;)<綴りミスか、命令の引数に注意！");
+}
+
+// The sentence's word `n`, taken off the stack, runs with what is left there; what it
+// leaves unused is an error naming it.
+void TPoruBase::InvokeSentenceWord(THashNode* n)
+{
+    InvokeWord(n);
+    if (Args.Count() > 0) {
+        std::string rest;
+        for (auto& e : Args.Items()) {
+            rest += e;
+            rest += "\r\n";
+        }
+        Args.Clear();
+        ArgError(n->Name, "引数が多いです。\"" + rest + "\"");
+    }
 }
 
 void TPoruBase::InvokeWord(THashNode* node)

@@ -244,6 +244,10 @@ void TPoruBase::ExecuteStep(const char*& p)
             return;
         }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
+            if (plan->Sentence) {
+                RunWordSentence(p, *plan);
+                return;
+            }
             // What reading the phrase and its "=" would do: the word is the left side.
             p += plan->Head.size();
             commaBreak_ = false;
@@ -611,6 +615,30 @@ bool TPoruBase::RunPlainPhrase(const char*& p, const char* after, std::string& t
     return false;
 }
 
+namespace {
+
+// True when the word read from before `end` is a sentence of its own: only blanks
+// and the sentence's end follow it (no comma, which carries the sentence on), and the
+// phrase reader does nothing with it but put it on the stack: no particle or ending
+// that it acts on (の, は, 回, の時, て) and no structure word (もし, and 繰り返す,
+// 反復, ループ in any spelling).
+bool IsWordSentence(std::string_view word, const char* end)
+{
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    const char c = *end;
+    if (!(c == '\r' || c == '\n' || c == '\0' || c == ';' || c == ')'))
+        return false;
+    for (const char* ending : {"の", "は", "回", "の時", "て"})
+        if (EndsWithChar(word, ending))
+            return false;
+    const std::string_view head = word.substr(0, 2);
+    return word != "もし" && head != std::string_view("繰返", 2) && head != std::string_view("反復", 2) &&
+           head != std::string_view("ループ", 2);
+}
+
+}   // namespace
+
 TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
 {
     constexpr size_t kMaxPlans = 65536;
@@ -644,7 +672,42 @@ TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
     const size_t n = plan->Head.size();
     if (std::strncmp(p, plan->Head.data(), n) != 0 || (limit >= p && limit < p + n))
         return nullptr;
+    // A one-word sentence ends at its line's end, ";" or the end of the text, or at
+    // ")" only where the body it stands in ends.
+    if (plan->Sentence && p[n] == ')' && p + n != limit)
+        return nullptr;
     return plan;
+}
+
+// The one-word sentence of `plan` at p: what reading its phrase and the end after it
+// does (the word is the whole sentence), with the word found once per generation.
+void TPoruBase::RunWordSentence(const char*& p, TStatementPlan& plan)
+{
+    p += plan.Head.size();
+    commaBreak_ = false;
+    const uint64_t generation = Words.Generation();
+    if (plan.Generation != generation) {
+        plan.Node = FindFolded(plan.Left);
+        plan.Generation = generation;
+    }
+    const bool lineEnd = p != RunControl.BodyLimit() && (*p == '\r' || *p == '\n');
+    if (*p == ';' && p != RunControl.BodyLimit())
+        ++p;
+    // As at the end of a line: the sentence runs while the cursor is still on its
+    // line, and the marker is read afterwards unless the word moved the cursor.
+    const char* at = p;
+    if (plan.Node) {
+        InvokeSentenceWord(plan.Node);
+    } else {
+        Args.Push(plan.Left);
+        RunSentenceCommand();   // an unknown word: the usual error
+    }
+    if (lineEnd) {
+        if (p == at)
+            ReadLineMarker(p);
+        if (LineStop)
+            StopAfterLine(*this);
+    }
 }
 
 // The plan of the statement at p: usable when ReadPhrase reads a word there and
@@ -665,6 +728,14 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
     const std::string_view word = plainWord(q);
     if (word.empty())
         return plan;
+    if (IsWordSentence(word, q)) {
+        SkipSpaces(q);
+        plan.Head.assign(p, q);
+        plan.Left.assign(word);
+        plan.Sentence = true;
+        plan.Usable = true;
+        return plan;
+    }
     SkipSeparators(q);
     if (*q == '=') {
         ++q;
