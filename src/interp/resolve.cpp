@@ -22,10 +22,12 @@ struct SoreGuard {
     THashNode* sore;
     std::string value, type;
     explicit SoreGuard(THashNode* s) : sore(s), value(s->Value), type(s->TypeText) {}
+    // Moved back, not swapped: what the call left in それ has been taken out or is
+    // dropped, and a move copies short texts once where a swap copies them three times.
     ~SoreGuard()
     {
-        sore->Value.swap(value);
-        sore->TypeText.swap(type);
+        sore->Value = std::move(value);
+        sore->TypeText = std::move(type);
     }
 };
 
@@ -678,13 +680,13 @@ std::string TPoruBase::CallWithList(THashNode* n, std::string_view inner, const 
             CallDll(*this, n);
             break;
         }
-        // The guard restores by swapping: the result is moved out, not copied.
+        // The result is moved out, not copied; the guard then moves the saved それ back.
         result = std::move(Sys.Sore->Value);
         tag = std::move(Sys.Sore->TypeText);
     }
     // Leftover arguments of the list are dropped with the call.
     Args.Clear();
-    LastTypeTag.swap(tag);
+    LastTypeTag = std::move(tag);
     if (push)
         pending.push_back(result);
     return result;
