@@ -354,7 +354,10 @@ bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueB
     const TBranchPlan& plan = *found;
     const char* end = p + plan.End;
     const char* limit = RunControl.BodyLimit();
-    if (plan.ExpectWord != expectWord || (limit >= p && limit <= end) ||
+    // A body may end where the branches do (a one-line loop's body ends at the line's
+    // end), as it did when they were read: the reading stopped there whatever lies
+    // beyond. A body ending inside them would cut the reading short.
+    if (plan.ExpectWord != expectWord || (limit >= p && limit < end) || plan.EndsAtLimit != (limit == end) ||
         !plan.Words.Same(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi))
         return false;
     const size_t n = plan.Text.size();
@@ -398,6 +401,7 @@ void TPoruBase::RememberBranches(const char* start, const char* end, bool expect
     plan.ExpectWord = expectWord;
     plan.HasTrue = hasTrue;
     plan.HasFalse = hasFalse;
+    plan.EndsAtLimit = RunControl.BodyLimit() == end;
     if (hasTrue) {
         plan.TrueStart = static_cast<uint32_t>(trueBranch.BodyStart - start);
         plan.TrueEnd = static_cast<uint32_t>(trueBranch.BodyEnd - start);

@@ -455,7 +455,8 @@ private:
         bool EndsText = false;   // the text ended right after Text
         bool ExpectWord = false;
         bool HasTrue = false, HasFalse = false;
-        uint32_t End = 0;   // offsets from the position
+        bool EndsAtLimit = false;   // the open body ended where the reading stopped
+        uint32_t End = 0;           // offsets from the position
         uint32_t TrueStart = 0, TrueEnd = 0, FalseStart = 0, FalseEnd = 0;
         TWordsSeen Words;   // なら, 違えば, でなければ, もし
     };
