@@ -500,6 +500,9 @@ private:
         // without arguments or 戻る: Head runs to just before the end of the sentence,
         // and Node is the word found for it in the word table of Generation.
         bool Sentence = false;
+        // The sentence is もし, which runs as soon as it is read, on the text after it;
+        // Head ends with the word.
+        bool Structure = false;
         THashNode* Node = nullptr;
         uint64_t Generation = ~uint64_t{0};
         // The right side's plan once found there, and Head with its text: both sides
@@ -515,7 +518,7 @@ private:
     };
     TStatementMemo statementMemo_[256];
     TStatementPlan* StatementPlanAt(const char* p);
-    void RunWordSentence(const char*& p, TStatementPlan& plan);
+    bool RunWordSentence(const char*& p, TStatementPlan& plan);
     void InvokeSentenceWord(THashNode* n);
     bool AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried);
     THashNode* OwnerAfterEvaluating(THashNode* n, const std::string& name, uint8_t kind, uint64_t generation);

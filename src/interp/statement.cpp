@@ -245,16 +245,17 @@ void TPoruBase::ExecuteStep(const char*& p)
         }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
             if (plan->Sentence) {
-                RunWordSentence(p, *plan);
+                if (RunWordSentence(p, *plan))
+                    return;
+            } else {
+                // What reading the phrase and its "=" would do: the word is the left side.
+                p += plan->Head.size();
+                commaBreak_ = false;
+                bool numbersTried = false;
+                if (!AssignPlannedNumber(p, *plan, numbersTried))
+                    Assign(p, plan->Left, nullptr, nullptr, plan, numbersTried);
                 return;
             }
-            // What reading the phrase and its "=" would do: the word is the left side.
-            p += plan->Head.size();
-            commaBreak_ = false;
-            bool numbersTried = false;
-            if (!AssignPlannedNumber(p, *plan, numbersTried))
-                Assign(p, plan->Left, nullptr, nullptr, plan, numbersTried);
-            return;
         }
     }
     // A phrase ending in "の" continues the sentence: loop instead of recursing, so a
@@ -674,40 +675,60 @@ TPoruBase::TStatementPlan* TPoruBase::StatementPlanAt(const char* p)
         return nullptr;
     // A one-word sentence ends at its line's end, ";" or the end of the text, or at
     // ")" only where the body it stands in ends.
-    if (plan->Sentence && p[n] == ')' && p + n != limit)
+    if (plan->Sentence && !plan->Structure && p[n] == ')' && p + n != limit)
         return nullptr;
     return plan;
 }
 
 // The one-word sentence of `plan` at p: what reading its phrase and the end after it
-// does (the word is the whole sentence), with the word found once per generation.
-void TPoruBase::RunWordSentence(const char*& p, TStatementPlan& plan)
+// does (the word is the whole sentence; もし runs on the text after it), with the
+// word found once per generation.
+// False when the statement is to be read the usual way (nothing was done).
+bool TPoruBase::RunWordSentence(const char*& p, TStatementPlan& plan)
 {
-    p += plan.Head.size();
-    commaBreak_ = false;
+    const char* after = p + plan.Head.size();
+    const char* q = after;
+    if (plan.Structure) {
+        // もし runs at once, on what follows the separators after it, unless "=" or
+        // "&" makes the word something assigned or joined.
+        SkipSeparators(q);
+        if (*q == '=' || *q == '&')
+            return false;
+    }
     const uint64_t generation = Words.Generation();
     if (plan.Generation != generation) {
         plan.Node = FindFolded(plan.Left);
         plan.Generation = generation;
     }
+    auto run = [&] {
+        if (plan.Node) {
+            InvokeSentenceWord(plan.Node);
+        } else {
+            Args.Push(plan.Left);
+            RunSentenceCommand();   // an unknown word: the usual error
+        }
+    };
+    p = q;
+    if (plan.Structure) {
+        commaBreak_ = p > after && p[-1] == ',' && (*p == '\r' || *p == '\n') && p != RunControl.BodyLimit();
+        run();
+        return true;
+    }
+    commaBreak_ = false;
     const bool lineEnd = p != RunControl.BodyLimit() && (*p == '\r' || *p == '\n');
     if (*p == ';' && p != RunControl.BodyLimit())
         ++p;
     // As at the end of a line: the sentence runs while the cursor is still on its
     // line, and the marker is read afterwards unless the word moved the cursor.
     const char* at = p;
-    if (plan.Node) {
-        InvokeSentenceWord(plan.Node);
-    } else {
-        Args.Push(plan.Left);
-        RunSentenceCommand();   // an unknown word: the usual error
-    }
+    run();
     if (lineEnd) {
         if (p == at)
             ReadLineMarker(p);
         if (LineStop)
             StopAfterLine(*this);
     }
+    return true;
 }
 
 // The plan of the statement at p: usable when ReadPhrase reads a word there and
@@ -728,6 +749,13 @@ TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
     const std::string_view word = plainWord(q);
     if (word.empty())
         return plan;
+    if (word == "もし") {
+        plan.Head.assign(p, q);
+        plan.Left.assign(word);
+        plan.Sentence = plan.Structure = true;
+        plan.Usable = true;
+        return plan;
+    }
     if (IsWordSentence(word, q)) {
         SkipSpaces(q);
         plan.Head.assign(p, q);
