@@ -243,6 +243,12 @@ void TPoruBase::ExecuteStep(const char*& p)
             EndLine(p, p);
             return;
         }
+        // A statement end with no sentence pending (after an assignment, "A=1;B=2"):
+        // the phrase reader steps over it and has nothing to run.
+        if (*p == ';' && p != RunControl.BodyLimit()) {
+            ++p;
+            return;
+        }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
             // What reading the phrase and its "=" would do: the word is the left side.
             p += plan->Head.size();
@@ -278,7 +284,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
 // numbers gave up already.
 bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried)
 {
-    if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation())
+    if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation() || !stmt.Owner.empty())
         return false;
     THashNode* self = stmt.Node;
     if (!self || self->Kind != wkVariable || self->Reserved)
@@ -1015,6 +1021,9 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
 void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const std::string& member,
                                TStatementPlan* stmt)
 {
+    // Whether the statement plan found its right side unchanged, taken before the
+    // owner is evaluated.
+    const bool rightChecked = stmt && stmt->RightChecked;
     THashNode* n;
     if (stmt) {
         if (stmt->Generation != Words.Generation()) {
@@ -1042,8 +1051,17 @@ void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const s
     if (n->Kind == wkHash && !ReferenceWalker()) {
         // A right side read before at this place of the text is not read again.
         const char* at = p;
-        if (const TAssignPlan* plan = AssignPlanAt(p)) {
-            AssignHashMember(n, member, at, *plan);
+        const TAssignPlan* plan = nullptr;
+        if (rightChecked) {
+            // The statement plan compared the right side with the rest of its text.
+            plan = stmt->Right;
+            p += plan->Text.size();
+        } else if ((plan = AssignPlanAt(p)) && stmt && !stmt->Right) {
+            stmt->Right = plan;
+            stmt->Whole = stmt->Head + plan->Text;
+        }
+        if (plan) {
+            AssignHashMember(n, member, at, *plan, rightChecked ? stmt : nullptr);
             return;
         }
     }
@@ -1117,9 +1135,15 @@ THashNode* TPoruBase::OwnerAfterEvaluating(THashNode* n, const std::string& name
 
 // AssignMember for a hash variable, the right side's text taken from its plan: the
 // same steps, with the member and a one-word right side read by name.
-void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan)
+void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan,
+                                 TStatementPlan* stmt)
 {
     constexpr size_t kMaxPlans = 65536;
+    // The statement's own member plan was found for this very member and right side.
+    if (stmt && stmt->Member) {
+        AssignHashMemberBy(n, member, plan, *stmt->Member, stmt->Member->Value.Text);
+        return;
+    }
     const std::string_view right = TrimView(plan.Text);
     TMemberMemo& memo = memberMemo_[(reinterpret_cast<uintptr_t>(at) >> 2) % std::size(memberMemo_)];
     const TMemberPlan* mp = memo.Position == at ? memo.Plan : nullptr;
@@ -1141,8 +1165,18 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     // A plan made for other texts (the program text there was replaced) is not used.
     static const TMemberPlan kNone;
     const bool fits = mp && mp->Member.Text == member && mp->Value.Text == right;
-    const TWordRef& memberRef = fits ? mp->Member : kNone.Member;
-    const TWordRef& valueRef = fits ? mp->Value : kNone.Value;
+    if (fits && stmt && stmt->Right == &plan)
+        stmt->Member = mp;
+    AssignHashMemberBy(n, member, plan, fits ? *mp : kNone, right);
+}
+
+// AssignHashMember once its member plan is known (`mp`, or one of texts read as a
+// whole): `right` is the right side's text without its blanks.
+void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, const TAssignPlan& plan,
+                                   const TMemberPlan& mp, std::string_view right)
+{
+    const TWordRef& memberRef = mp.Member;
+    const TWordRef& valueRef = mp.Value;
     const std::string owner = n->Name;
     const uint8_t kind = n->Kind;
     const uint64_t generation = Words.Generation();
