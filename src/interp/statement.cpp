@@ -1181,9 +1181,16 @@ void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, cons
     const uint8_t kind = n->Kind;
     const uint64_t generation = Words.Generation();
     std::string name = EvaluateWord(memberRef, member);
-    std::string value = (plan.Program && right.size() == plan.Text.size()) || plan.Literal
-                            ? PlannedValue(plan)
-                            : EvaluateWord(valueRef, right);
+    // A calculation on numbers alone is written straight into the member's value
+    // below, as PlannedValue would have made its text.
+    const bool wholeProgram = plan.Program && right.size() == plan.Text.size();
+    TNumResult number;
+    const bool numeric = wholeProgram && RunNumeric(*plan.Program, number);
+    std::string value;
+    if (numeric)
+        SetPendingTag('e');
+    else
+        value = wholeProgram || plan.Literal ? PlannedValue(plan) : EvaluateWord(valueRef, right);
     n = OwnerAfterEvaluating(n, owner, kind, generation);
     if (!n->Table())
         n->SetTable(new THash());
@@ -1193,12 +1200,18 @@ void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, cons
     const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
     THash* t = n->Table();
     THash::TSpot spot;
+    long long whole;
     if (THashNode* m = t->FindExact(name, spot)) {
         m->TypeText.assign(tagSize, tag);
-        m->Value = std::move(value);
+        if (numeric)
+            NumberResultText(number, m->Value, whole);
+        else
+            m->Value = std::move(value);
     } else {
         THashNode* m2 = THashNode::CreateVariable(std::move(name), std::move(value),
                                                   static_cast<int32_t>(RunControl.Count()), false);
+        if (numeric)
+            NumberResultText(number, m2->Value, whole);
         m2->TypeText.assign(tagSize, tag);
         m2->Payload = const_cast<char*>(Cursor);
         t->AddAbsent(m2, spot);
