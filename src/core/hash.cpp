@@ -286,6 +286,15 @@ THashNode* THash::FindExact(std::string_view name) const
     return IndexFind(name);
 }
 
+void THash::Prefetch(std::string_view name) const
+{
+    // Small indexes stay in the cache anyway.
+    constexpr size_t kLargeIndex = 4096;
+    if (ScanBuckets || index_.size() < kLargeIndex)
+        return;
+    __builtin_prefetch(&index_[NameHash(name) & (index_.size() - 1)]);
+}
+
 THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
 {
     spot.Bucket = HashOf(name);

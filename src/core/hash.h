@@ -187,6 +187,9 @@ public:
 
     // Exact lookup without folding (the common case on hot paths).
     THashNode* FindExact(std::string_view name) const;
+    // Asks the processor to fetch the index slot where a lookup of `name` in a large
+    // table starts, while other work goes on; changes nothing.
+    void Prefetch(std::string_view name) const;
 
     // Bumped whenever a name is added, removed or replaced by another node, so a
     // cached word found by name can tell whether it is still the one the name finds.

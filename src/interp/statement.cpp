@@ -1181,6 +1181,10 @@ void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, cons
     const uint8_t kind = n->Kind;
     const uint64_t generation = Words.Generation();
     std::string name = EvaluateWord(memberRef, member);
+    // The lookup below waits on memory in a large table: started now, it goes on
+    // while the value is worked out.
+    if (const THash* table = n->Table())
+        table->Prefetch(name);
     // A calculation on numbers alone is written straight into the member's value
     // below, as PlannedValue would have made its text.
     const bool wholeProgram = plan.Program && right.size() == plan.Text.size();
