@@ -286,19 +286,20 @@ THashNode* THash::FindExact(std::string_view name) const
     return IndexFind(name);
 }
 
-void THash::Prefetch(std::string_view name) const
+void THash::Prefetch(std::string_view name, TSpot& spot) const
 {
     // Small indexes stay in the cache anyway.
     constexpr size_t kLargeIndex = 4096;
     if (ScanBuckets || index_.size() < kLargeIndex)
         return;
-    __builtin_prefetch(&index_[NameHash(name) & (index_.size() - 1)]);
+    spot.Hash = NameHash(name);
+    spot.Hashed = true;
+    __builtin_prefetch(&index_[spot.Hash & (index_.size() - 1)]);
 }
 
 THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
 {
     spot.Bucket = HashOf(name);
-    spot.Hashed = false;
     if (name.empty())
         return nullptr;
     const std::vector<THashNode*>& bucket = buckets_[spot.Bucket];
@@ -310,7 +311,8 @@ THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
     }
     if (index_.empty())
         return nullptr;
-    spot.Hash = NameHash(name);
+    if (!spot.Hashed)
+        spot.Hash = NameHash(name);
     spot.Hashed = true;
     return IndexFind(name, spot.Hash);
 }

@@ -1183,8 +1183,9 @@ void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, cons
     std::string name = EvaluateWord(memberRef, member);
     // The lookup below waits on memory in a large table: started now, it goes on
     // while the value is worked out.
+    THash::TSpot spot;
     if (const THash* table = n->Table())
-        table->Prefetch(name);
+        table->Prefetch(name, spot);
     // A calculation on numbers alone is written straight into the member's value
     // below, as PlannedValue would have made its text.
     const bool wholeProgram = plan.Program && right.size() == plan.Text.size();
@@ -1203,7 +1204,6 @@ void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, cons
     const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
     const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
     THash* t = n->Table();
-    THash::TSpot spot;
     long long whole;
     if (THashNode* m = t->FindExact(name, spot)) {
         m->TypeText.assign(tagSize, tag);
