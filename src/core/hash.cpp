@@ -141,7 +141,7 @@ int32_t THash::AddAbsent(THashNode* node)
 {
     if (!node)
         return -1;
-    if (ScanBuckets)
+    if (ScanBuckets || node->Name.empty())
         return Add(node);
     buckets_[HashOf(node->Name)].push_back(node);
     IndexInsert(node);
@@ -153,9 +153,17 @@ namespace {
 
 THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
 
+// The index's hash: FNV-1a over the bytes, its high bits folded down (the index uses
+// the low ones). Inline and a few operations a byte: names are short, and a
+// lookup in a large table hashes the name on every use.
 size_t NameHash(std::string_view name)
 {
-    return std::hash<std::string_view>{}(name);
+    uint64_t h = 14695981039346656037ULL;
+    for (char ch : name) {
+        h ^= static_cast<unsigned char>(ch);
+        h *= 1099511628211ULL;
+    }
+    return static_cast<size_t>(h ^ (h >> 32));
 }
 
 }   // namespace
@@ -164,7 +172,8 @@ int32_t THash::AddAbsent(THashNode* node, const TSpot& spot)
 {
     if (!node)
         return -1;
-    if (ScanBuckets)
+    // FindExact finds no empty name, but Add replaces one already there.
+    if (ScanBuckets || node->Name.empty())
         return Add(node);
     buckets_[spot.Bucket].push_back(node);
     IndexInsert(node, spot.Hashed ? spot.Hash : NameHash(node->Name));
@@ -277,10 +286,20 @@ THashNode* THash::FindExact(std::string_view name) const
     return IndexFind(name);
 }
 
+void THash::Prefetch(std::string_view name, TSpot& spot) const
+{
+    // Small indexes stay in the cache anyway.
+    constexpr size_t kLargeIndex = 4096;
+    if (ScanBuckets || index_.size() < kLargeIndex)
+        return;
+    spot.Hash = NameHash(name);
+    spot.Hashed = true;
+    __builtin_prefetch(&index_[spot.Hash & (index_.size() - 1)]);
+}
+
 THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
 {
     spot.Bucket = HashOf(name);
-    spot.Hashed = false;
     if (name.empty())
         return nullptr;
     const std::vector<THashNode*>& bucket = buckets_[spot.Bucket];
@@ -292,7 +311,8 @@ THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
     }
     if (index_.empty())
         return nullptr;
-    spot.Hash = NameHash(name);
+    if (!spot.Hashed)
+        spot.Hash = NameHash(name);
     spot.Hashed = true;
     return IndexFind(name, spot.Hash);
 }

@@ -173,7 +173,7 @@ public:
         bool Hashed = false;   // Hash is the name's index hash
         size_t Hash = 0;
     };
-    THashNode* FindExact(std::string_view name, TSpot& spot) const;
+    THashNode* FindExact(std::string_view name, TSpot& spot) const;   // spot: fresh or from Prefetch
     int32_t AddAbsent(THashNode* node, const TSpot& spot);
     THashNode* Find(std::string_view name, bool fold) const;
     std::string ValueOf(std::string_view name, bool fold) const;
@@ -187,6 +187,11 @@ public:
 
     // Exact lookup without folding (the common case on hot paths).
     THashNode* FindExact(std::string_view name) const;
+    // Asks the processor to fetch the index slot where a lookup of `name` in a large
+    // table starts, while other work goes on; changes nothing. The name's hash is
+    // noted in `spot`: FindExact with that spot (for that name) does not work it out
+    // again, whatever happened to the table in between.
+    void Prefetch(std::string_view name, TSpot& spot) const;
 
     // Bumped whenever a name is added, removed or replaced by another node, so a
     // cached word found by name can tell whether it is still the one the name finds.

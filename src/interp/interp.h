@@ -491,6 +491,7 @@ private:
     // (compared on each use), the word it assigns found once per word-table generation.
     // "Aの、B=right side" is kept the same way: Owner is A, Left is B, and the word
     // found is A's.
+    struct TMemberPlan;
     struct TStatementPlan {
         std::string Head;      // from the position to just after "="
         std::string Left;      // the word assigned to
@@ -510,6 +511,9 @@ private:
         const TAssignPlan* Right = nullptr;
         std::string Whole;
         bool RightChecked = false;
+        // A member assignment's member plan, found for Left and Right's text: used
+        // while RightChecked, without looking it up by position and comparing again.
+        const TMemberPlan* Member = nullptr;
     };
     std::unordered_map<const char*, TStatementPlan> statementPlans_;
     struct TStatementMemo {
@@ -545,7 +549,10 @@ private:
         const TMemberPlan* Plan = nullptr;
     };
     TMemberMemo memberMemo_[64];
-    void AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan);
+    void AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan,
+                          TStatementPlan* stmt);
+    void AssignHashMemberBy(THashNode* n, const std::string& member, const TAssignPlan& plan, const TMemberPlan& mp,
+                            std::string_view right);
     // Kept literals (interp/literals.cpp).
     std::shared_ptr<TLiteralCache> literalCache_;
     std::string RunLiteralPlan(const TLiteralPlan& plan);

@@ -243,6 +243,12 @@ void TPoruBase::ExecuteStep(const char*& p)
             EndLine(p, p);
             return;
         }
+        // A statement end with no sentence pending (after an assignment, "A=1;B=2"):
+        // the phrase reader steps over it and has nothing to run.
+        if (*p == ';' && p != RunControl.BodyLimit()) {
+            ++p;
+            return;
+        }
         if (TStatementPlan* plan = StatementPlanAt(p)) {
             if (plan->Sentence) {
                 if (RunWordSentence(p, *plan))
@@ -283,7 +289,7 @@ bool TPoruBase::ExecutePhrase(const char*& p)
 // numbers gave up already.
 bool TPoruBase::AssignPlannedNumber(const char*& p, TStatementPlan& stmt, bool& tried)
 {
-    if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation())
+    if (!stmt.RightChecked || !stmt.Right->Program || stmt.Generation != Words.Generation() || !stmt.Owner.empty())
         return false;
     THashNode* self = stmt.Node;
     if (!self || self->Kind != wkVariable || self->Reserved)
@@ -1114,6 +1120,9 @@ void TPoruBase::AssignMember(const char*& p, const std::string& member)
 void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const std::string& member,
                                TStatementPlan* stmt)
 {
+    // Whether the statement plan found its right side unchanged, taken before the
+    // owner is evaluated.
+    const bool rightChecked = stmt && stmt->RightChecked;
     THashNode* n;
     if (stmt) {
         if (stmt->Generation != Words.Generation()) {
@@ -1141,8 +1150,17 @@ void TPoruBase::AssignMemberOf(const char*& p, const std::string& owner, const s
     if (n->Kind == wkHash && !ReferenceWalker()) {
         // A right side read before at this place of the text is not read again.
         const char* at = p;
-        if (const TAssignPlan* plan = AssignPlanAt(p)) {
-            AssignHashMember(n, member, at, *plan);
+        const TAssignPlan* plan = nullptr;
+        if (rightChecked) {
+            // The statement plan compared the right side with the rest of its text.
+            plan = stmt->Right;
+            p += plan->Text.size();
+        } else if ((plan = AssignPlanAt(p)) && stmt && !stmt->Right) {
+            stmt->Right = plan;
+            stmt->Whole = stmt->Head + plan->Text;
+        }
+        if (plan) {
+            AssignHashMember(n, member, at, *plan, rightChecked ? stmt : nullptr);
             return;
         }
     }
@@ -1216,9 +1234,15 @@ THashNode* TPoruBase::OwnerAfterEvaluating(THashNode* n, const std::string& name
 
 // AssignMember for a hash variable, the right side's text taken from its plan: the
 // same steps, with the member and a one-word right side read by name.
-void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan)
+void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const char* at, const TAssignPlan& plan,
+                                 TStatementPlan* stmt)
 {
     constexpr size_t kMaxPlans = 65536;
+    // The statement's own member plan was found for this very member and right side.
+    if (stmt && stmt->Member) {
+        AssignHashMemberBy(n, member, plan, *stmt->Member, stmt->Member->Value.Text);
+        return;
+    }
     const std::string_view right = TrimView(plan.Text);
     TMemberMemo& memo = memberMemo_[(reinterpret_cast<uintptr_t>(at) >> 2) % std::size(memberMemo_)];
     const TMemberPlan* mp = memo.Position == at ? memo.Plan : nullptr;
@@ -1240,15 +1264,37 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     // A plan made for other texts (the program text there was replaced) is not used.
     static const TMemberPlan kNone;
     const bool fits = mp && mp->Member.Text == member && mp->Value.Text == right;
-    const TWordRef& memberRef = fits ? mp->Member : kNone.Member;
-    const TWordRef& valueRef = fits ? mp->Value : kNone.Value;
+    if (fits && stmt && stmt->Right == &plan)
+        stmt->Member = mp;
+    AssignHashMemberBy(n, member, plan, fits ? *mp : kNone, right);
+}
+
+// AssignHashMember once its member plan is known (`mp`, or one of texts read as a
+// whole): `right` is the right side's text without its blanks.
+void TPoruBase::AssignHashMemberBy(THashNode* n, const std::string& member, const TAssignPlan& plan,
+                                   const TMemberPlan& mp, std::string_view right)
+{
+    const TWordRef& memberRef = mp.Member;
+    const TWordRef& valueRef = mp.Value;
     const std::string owner = n->Name;
     const uint8_t kind = n->Kind;
     const uint64_t generation = Words.Generation();
     std::string name = EvaluateWord(memberRef, member);
-    std::string value = (plan.Program && right.size() == plan.Text.size()) || plan.Literal
-                            ? PlannedValue(plan)
-                            : EvaluateWord(valueRef, right);
+    // The lookup below waits on memory in a large table: started now, it goes on
+    // while the value is worked out.
+    THash::TSpot spot;
+    if (const THash* table = n->Table())
+        table->Prefetch(name, spot);
+    // A calculation on numbers alone is written straight into the member's value
+    // below, as PlannedValue would have made its text.
+    const bool wholeProgram = plan.Program && right.size() == plan.Text.size();
+    TNumResult number;
+    const bool numeric = wholeProgram && RunNumeric(*plan.Program, number);
+    std::string value;
+    if (numeric)
+        SetPendingTag('e');
+    else
+        value = wholeProgram || plan.Literal ? PlannedValue(plan) : EvaluateWord(valueRef, right);
     n = OwnerAfterEvaluating(n, owner, kind, generation);
     if (!n->Table())
         n->SetTable(new THash());
@@ -1257,13 +1303,18 @@ void TPoruBase::AssignHashMember(THashNode* n, const std::string& member, const 
     const size_t tagSize = LastTypeTag.empty() ? 0 : 1;
     const char tag = LastTypeTag.empty() ? 's' : LastTypeTag.back();
     THash* t = n->Table();
-    THash::TSpot spot;
+    long long whole;
     if (THashNode* m = t->FindExact(name, spot)) {
         m->TypeText.assign(tagSize, tag);
-        m->Value = std::move(value);
+        if (numeric)
+            NumberResultText(number, m->Value, whole);
+        else
+            m->Value = std::move(value);
     } else {
         THashNode* m2 = THashNode::CreateVariable(std::move(name), std::move(value),
                                                   static_cast<int32_t>(RunControl.Count()), false);
+        if (numeric)
+            NumberResultText(number, m2->Value, whole);
         m2->TypeText.assign(tagSize, tag);
         m2->Payload = const_cast<char*>(Cursor);
         t->AddAbsent(m2, spot);
