@@ -738,7 +738,8 @@ bool TPoruBase::RunWordSentence(const char*& p, TStatementPlan& plan)
 }
 
 // The plan of the statement at p: usable when ReadPhrase reads a word there and
-// ActOnPhrase finds "=" after it (a body ending inside is checked on each use).
+// ActOnPhrase finds "=" after it, or the word is a sentence of its own or もし (a
+// body ending inside is checked on each use).
 TPoruBase::TStatementPlan TPoruBase::ReadStatementPlan(const char* p) const
 {
     TStatementPlan plan;
