@@ -229,15 +229,14 @@ std::string TPoruBase::EvaluateWord(const TWordRef& ref, std::string_view text)
 {
     if (!ref.Plain)
         return EvaluateValue(text);
-    std::string out;
     if (ref.Table == &Words && ref.Generation == Words.Generation() && ref.Node && ref.Node->Kind == wkVariable) {
         // A variable's value copied whole (what appending it to nothing makes), its
         // tag written only when it differs.
         if (LastTypeTag != ref.Node->TypeText)
             LastTypeTag = ref.Node->TypeText;
-        out = ref.Node->Value;
-        return out;
+        return ref.Node->Value;
     }
+    std::string out;
     AppendWordValue(ref, out);
     return out;
 }

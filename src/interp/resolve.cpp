@@ -203,7 +203,7 @@ std::string TPoruBase::WordValue(THashNode* n, const std::string& word)
     case wkCommand: {
         SoreGuard g(Sys.Sore);
         Dispatch(n);
-        // The guard puts the saved value back by swapping, so the result is moved out.
+        // The result is moved out; the guard then moves the saved value back.
         std::string v = std::move(Sys.Sore->Value);
         LastTypeTag.swap(Sys.Sore->TypeText);
         return v;
