@@ -259,9 +259,23 @@ void TPoruBase::RunIf(const char*& p)
     SkipSeparators(p);
     std::string r;
     if (const TConditionPlan* plan = ConditionPlanAt(p)) {
-        // The same as calculating a copy of the expression (CalculateText).
-        const char* q = plan->Expression.c_str();
-        r = RunCompiledCalc(q, plan->Program);
+        // A condition worked out on numbers alone: a whole number is compared as it
+        // is (its text, plain digits, would read back as the same number).
+        TNumResult v;
+        if (plan->Program && RunNumeric(*plan->Program, v)) {
+            SetPendingTag('e');
+            if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit) {
+                CondResult = v.I == 1 ? 1 : 0;
+                BranchSelect(p, true);
+                return;
+            }
+            long long whole;
+            NumberResultText(v, r, whole);
+        } else {
+            // The same as calculating a copy of the expression (CalculateText).
+            const char* q = plan->Expression.c_str();
+            r = RunCompiledCalc(q, plan->Program);
+        }
     } else {
         const char* start = p;
         bool endedByWord = false;
