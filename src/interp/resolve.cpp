@@ -447,6 +447,23 @@ void TPoruBase::MatchArguments(THashNode* node)
         CheckArgumentCount();
         return;
     }
+    // The usual case: the last entries accept the slots in their order. The search
+    // below would take each of them where it stands and put them back in that order,
+    // so they are only cut of their particles, in place.
+    constexpr size_t kInPlaceSlots = 8;
+    if (localSlots.size() <= kInPlaceSlots && !ReferenceWalker()) {
+        const size_t first = items.size() - localSlots.size();
+        size_t cuts[kInPlaceSlots];
+        bool inOrder = true;
+        for (size_t s = 0; s < localSlots.size() && inOrder; ++s)
+            inOrder = ParticleAccepts(localSlots[s], items[first + s], cuts[s]);
+        if (inOrder) {
+            for (size_t s = 0; s < localSlots.size(); ++s)
+                items[first + s].resize(items[first + s].size() - cuts[s]);
+            CheckArgumentCount();
+            return;
+        }
+    }
     // The slots' entries are gathered in a kept buffer (binding never nests: the
     // entries are not evaluated here), so a call allocates no vector for them.
     thread_local std::vector<std::string> taken;
