@@ -172,6 +172,8 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
 {
     if (text.empty())
         return std::string();
+    if (std::string v; PlainVariableValue(text, v))
+        return v;
     // Values passed around as texts may point into temporaries; work on a
     // zero-terminated copy only when the view is not already terminated.
     std::string holder;
@@ -211,6 +213,39 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
         break;
     }
     return result;
+}
+
+// The value of `text` when it is one plain word naming a variable: what the value
+// reader makes of it (the value, with the variable's tag). False, with nothing done,
+// for any other text or word.
+bool TPoruBase::PlainVariableValue(std::string_view text, std::string& out)
+{
+    constexpr size_t kMaxText = 32;
+    if (text.size() > kMaxText || ReferenceWalker())
+        return false;
+    uint32_t h = 2166136261u;
+    for (char c : text)
+        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    TPlainValueMemo& memo = plainValueMemo_[(h ^ (h >> 16)) % std::size(plainValueMemo_)];
+    if (memo.Text != text) {
+        memo.Text.assign(text);
+        memo.Plain = IsPlainWordText(text);
+        memo.Generation = ~uint64_t{0};
+    }
+    if (!memo.Plain)
+        return false;
+    const uint64_t generation = Words.Generation();
+    if (memo.Generation != generation) {
+        memo.Node = Words.FindExact(text);
+        memo.Generation = generation;
+    }
+    const THashNode* n = memo.Node;
+    if (!n || n->Kind != wkVariable)
+        return false;
+    if (LastTypeTag != n->TypeText)
+        LastTypeTag = n->TypeText;
+    out = n->Value;
+    return true;
 }
 
 std::string TPoruBase::CalculateText(std::string_view text)

@@ -521,6 +521,16 @@ private:
         TStatementPlan* Plan = nullptr;
     };
     TStatementMemo statementMemo_[256];
+    // Values evaluated from a text that is one plain word (a command's argument that
+    // names a variable): the word found for that text, per word-table generation.
+    struct TPlainValueMemo {
+        std::string Text;
+        bool Plain = false;
+        THashNode* Node = nullptr;
+        uint64_t Generation = ~uint64_t{0};
+    };
+    TPlainValueMemo plainValueMemo_[64];
+    bool PlainVariableValue(std::string_view text, std::string& out);
     TStatementPlan* StatementPlanAt(const char* p);
     bool RunWordSentence(const char*& p, TStatementPlan& plan);
     void InvokeSentenceWord(THashNode* n);
