@@ -223,6 +223,11 @@ bool TPoruBase::PlainVariableValue(std::string_view text, std::string& out)
     constexpr size_t kMaxText = 32;
     if (text.size() > kMaxText || ReferenceWalker())
         return false;
+    // Numbers and quoted texts (most values passed around) are no word: they are
+    // turned away before they take a memo's place.
+    const unsigned char first = static_cast<unsigned char>(text[0]);
+    if (first == '"' || first == '`' || first == '$' || first == '-' || (first >= '0' && first <= '9'))
+        return false;
     uint32_t h = 2166136261u;
     for (char c : text)
         h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
