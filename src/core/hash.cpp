@@ -153,19 +153,6 @@ namespace {
 
 THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
 
-// The index's hash: FNV-1a over the bytes, its high bits folded down (the index uses
-// the low ones). Inline and a few operations a byte: names are short, and a
-// lookup in a large table hashes the name on every use.
-size_t NameHash(std::string_view name)
-{
-    uint64_t h = 14695981039346656037ULL;
-    for (char ch : name) {
-        h ^= static_cast<unsigned char>(ch);
-        h *= 1099511628211ULL;
-    }
-    return static_cast<size_t>(h ^ (h >> 32));
-}
-
 }   // namespace
 
 int32_t THash::AddAbsent(THashNode* node, const TSpot& spot)

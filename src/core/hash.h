@@ -150,6 +150,19 @@ private:
     THash* Owned() const;           // that table while this node still owns it
 };
 
+// The hash of a word's name: FNV-1a over the bytes, its high bits folded down (the
+// index uses the low ones). Inline and a few operations a byte: names are short, and
+// a lookup in a large table hashes the name on every use.
+inline size_t NameHash(std::string_view name)
+{
+    uint64_t h = 14695981039346656037ULL;
+    for (char ch : name) {
+        h ^= static_cast<unsigned char>(ch);
+        h *= 1099511628211ULL;
+    }
+    return static_cast<size_t>(h ^ (h >> 32));
+}
+
 class THash {
 public:
     static constexpr int kBuckets = 256;

@@ -258,19 +258,18 @@ void TPoruBase::RunIf(const char*& p)
     };
     SkipSeparators(p);
     std::string r;
+    int decided = -1;   // the outcome when worked out on whole numbers (else read from r)
     if (const TConditionPlan* plan = ConditionPlanAt(p)) {
         // A condition worked out on numbers alone: a whole number is compared as it
         // is (its text, plain digits, would read back as the same number).
         TNumResult v;
         if (plan->Program && RunNumeric(*plan->Program, v)) {
             SetPendingTag('e');
-            if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit) {
-                CondResult = v.I == 1 ? 1 : 0;
-                BranchSelect(p, true);
-                return;
-            }
-            long long whole;
-            NumberResultText(v, r, whole);
+            long long number;
+            if (v.Int && v.I > -kWholeLimit && v.I < kWholeLimit)
+                decided = v.I == 1 ? 1 : 0;
+            else
+                NumberResultText(v, r, number);
         } else {
             // The same as calculating a copy of the expression (CalculateText).
             const char* q = plan->Expression.c_str();
@@ -305,7 +304,7 @@ void TPoruBase::RunIf(const char*& p)
     }
     if (!p)
         return;
-    CondResult = ToIntOrDefault(r, -1) == 1 ? 1 : 0;
+    CondResult = decided >= 0 ? decided : ToIntOrDefault(r, -1) == 1 ? 1 : 0;
     BranchSelect(p, true);
 }
 

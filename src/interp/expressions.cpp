@@ -172,8 +172,8 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
 {
     if (text.empty())
         return std::string();
-    if (std::string v; PlainVariableValue(text, v))
-        return v;
+    if (const THashNode* n = PlainVariable(text))
+        return VariableValue(*n);
     // Values passed around as texts may point into temporaries; work on a
     // zero-terminated copy only when the view is not already terminated.
     std::string holder;
@@ -215,42 +215,28 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
     return result;
 }
 
-// The value of `text` when it is one plain word naming a variable: what the value
-// reader makes of it (the value, with the variable's tag). False, with nothing done,
-// for any other text or word.
-bool TPoruBase::PlainVariableValue(std::string_view text, std::string& out)
+// The variable `text` names when it is one plain word (what the value reader then
+// reads by name); null for any other text or word.
+const THashNode* TPoruBase::PlainVariable(std::string_view text)
 {
     constexpr size_t kMaxText = 32;
     if (text.size() > kMaxText || ReferenceWalker())
-        return false;
+        return nullptr;
     // Numbers and quoted texts (most values passed around) are no word: they are
     // turned away before they take a memo's place.
     const unsigned char first = static_cast<unsigned char>(text[0]);
     if (first == '"' || first == '`' || first == '$' || first == '-' || (first >= '0' && first <= '9'))
-        return false;
-    uint32_t h = 2166136261u;
-    for (char c : text)
-        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    TPlainValueMemo& memo = plainValueMemo_[(h ^ (h >> 16)) % std::size(plainValueMemo_)];
+        return nullptr;
+    TWordRef& memo = plainValueMemo_[NameHash(text) % std::size(plainValueMemo_)];
     if (memo.Text != text) {
         memo.Text.assign(text);
         memo.Plain = IsPlainWordText(text);
-        memo.Generation = ~uint64_t{0};
+        memo.Table = nullptr;   // found afresh
     }
     if (!memo.Plain)
-        return false;
-    const uint64_t generation = Words.Generation();
-    if (memo.Generation != generation) {
-        memo.Node = Words.FindExact(text);
-        memo.Generation = generation;
-    }
-    const THashNode* n = memo.Node;
-    if (!n || n->Kind != wkVariable)
-        return false;
-    if (LastTypeTag != n->TypeText)
-        LastTypeTag = n->TypeText;
-    out = n->Value;
-    return true;
+        return nullptr;
+    const THashNode* n = WordOf(memo);
+    return n && n->Kind == wkVariable ? n : nullptr;
 }
 
 std::string TPoruBase::CalculateText(std::string_view text)

@@ -523,14 +523,28 @@ private:
     TStatementMemo statementMemo_[256];
     // Values evaluated from a text that is one plain word (a command's argument that
     // names a variable): the word found for that text, per word-table generation.
-    struct TPlainValueMemo {
-        std::string Text;
-        bool Plain = false;
-        THashNode* Node = nullptr;
-        uint64_t Generation = ~uint64_t{0};
-    };
-    TPlainValueMemo plainValueMemo_[64];
-    bool PlainVariableValue(std::string_view text, std::string& out);
+    TWordRef plainValueMemo_[64];
+    const THashNode* PlainVariable(std::string_view text);
+    // The word `ref` names in the word table, looked up again only when the table
+    // changed since it was last found.
+    THashNode* WordOf(const TWordRef& ref)
+    {
+        const uint64_t g = Words.Generation();
+        if (ref.Table != &Words || ref.Generation != g) {
+            ref.Node = Words.FindExact(ref.Text);
+            ref.Table = &Words;
+            ref.Generation = g;
+        }
+        return ref.Node;
+    }
+    // A variable's value as the value reader gives it, its tag written only when it
+    // differs.
+    std::string VariableValue(const THashNode& n)
+    {
+        if (LastTypeTag != n.TypeText)
+            LastTypeTag = n.TypeText;
+        return n.Value;
+    }
     TStatementPlan* StatementPlanAt(const char* p);
     bool RunWordSentence(const char*& p, TStatementPlan& plan);
     void InvokeSentenceWord(THashNode* n);

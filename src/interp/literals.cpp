@@ -207,13 +207,7 @@ const TLiteralPlan* TLiteralCache::Find(std::string_view text)
 
 void TPoruBase::AppendWordValue(const TWordRef& ref, std::string& out)
 {
-    const uint64_t g = Words.Generation();
-    if (ref.Table != &Words || ref.Generation != g) {
-        ref.Node = Words.FindExact(ref.Text);
-        ref.Table = &Words;
-        ref.Generation = g;
-    }
-    THashNode* n = ref.Node;
+    THashNode* n = WordOf(ref);
     if (!n) {
         SetPendingTag('s');
         out += ref.Text;
@@ -229,13 +223,8 @@ std::string TPoruBase::EvaluateWord(const TWordRef& ref, std::string_view text)
 {
     if (!ref.Plain)
         return EvaluateValue(text);
-    if (ref.Table == &Words && ref.Generation == Words.Generation() && ref.Node && ref.Node->Kind == wkVariable) {
-        // A variable's value copied whole (what appending it to nothing makes), its
-        // tag written only when it differs.
-        if (LastTypeTag != ref.Node->TypeText)
-            LastTypeTag = ref.Node->TypeText;
-        return ref.Node->Value;
-    }
+    if (ref.Table == &Words && ref.Generation == Words.Generation() && ref.Node && ref.Node->Kind == wkVariable)
+        return VariableValue(*ref.Node);   // what appending it to nothing makes
     std::string out;
     AppendWordValue(ref, out);
     return out;
