@@ -12,10 +12,6 @@
 //
 // Exit status: 0 after a normal end, 1 when the program stopped after an error,
 // 2 when there is no program or it could not be started.
-#include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
-
 #include <signal.h>
 #include <unistd.h>
 
@@ -27,10 +23,12 @@
 #include "app/cli_doc.h"
 #include "app/cli_session.h"
 #include "console/console_host.h"
+#include "console/late_services.h"
 #include "core/codec.h"
 #include "core/error.h"
 #include "core/paths.h"
 #include "interp/debug_link.h"
+#include "interp/event_loop.h"
 #include "interp/interp.h"
 #include "interp/startup.h"
 #include "loader/front_options.h"
@@ -131,9 +129,6 @@ int main(int argc, char** argv)
     case TFrontOption::None:
         break;
     }
-    int qtArgc = argc;
-    QCoreApplication app(qtArgc, argv);
-
     TConsoleHost host(raw);
     TPoruBase st;
     st.Host = &host;
@@ -178,14 +173,17 @@ int main(int argc, char** argv)
 
     bool running = false;
     gState = &st;
+    host.WaitIdle = [](int ms) { WaitWithoutEventLoop(gSignalPipe[0], ms); };
     if (pipe(gSignalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, [&] {
-            char b;
-            [[maybe_unused]] ssize_t n = read(gSignalPipe[0], &b, 1);
-            st.Stopping = true;
-            if (!running)   // an active run returns at its next statement and quits then
-                host.RunFinished(st);
+        // Once the event loop is loaded it is what waits: it watches the pipe.
+        AtEventLoopLoad([&] {
+            gEventLoop->WatchReadable(gSignalPipe[0], [&] {
+                char b;
+                [[maybe_unused]] ssize_t n = read(gSignalPipe[0], &b, 1);
+                st.Stopping = true;
+                if (!running)   // an active run returns at its next statement and quits then
+                    host.RunFinished(st);
+            });
         });
         struct sigaction sa = {};
         sa.sa_handler = OnSignal;
@@ -194,18 +192,14 @@ int main(int argc, char** argv)
         sigaction(SIGTERM, &sa, nullptr);
     }
 
-    QTimer::singleShot(0, [&] {
-        running = true;
-        st.RunProgram();
-        if (inlineProgram.kind == TInlineProgram::Interactive && !st.Stopping) {
-            RunInteractive(st, host);
-            running = false;
-            return;
-        }
-        running = false;
+    running = true;
+    st.RunProgram();
+    if (inlineProgram.kind == TInlineProgram::Interactive && !st.Stopping)
+        RunInteractive(st, host);   // ends with RunFinished
+    else
         host.RunFinished(st);
-    });
-    int status = app.exec();
+    running = false;
+    int status = host.RunEventsUntilDone(st);
     gState = nullptr;
     if (gSignal)
         status = 128 + gSignal;

@@ -3,7 +3,8 @@
 #   bin/                      the executables
 #   lib/porukana/             the launcher of bundled programs, the modules of the
 #                             families loaded on first use (porukana-net.so, ...),
-#                             the web engine module
+#                             the console's event loop (porukana-qt.so), the web
+#                             engine module
 #   share/porukana/           run-time data files (found from bin/ as ../share/porukana),
 #                             the editor extension (vscode/)
 #   share/man/man1/           manual pages
@@ -16,7 +17,7 @@
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
 install(TARGETS porukana porukana-cli porukana-pack porukana-sfx RUNTIME DESTINATION bin)
 install(TARGETS porukana-launcher RUNTIME DESTINATION lib/porukana)
-install(TARGETS ${PORUKANA_MODULES} LIBRARY DESTINATION lib/porukana)
+install(TARGETS ${PORUKANA_MODULES} porukana-qt LIBRARY DESTINATION lib/porukana)
 install(FILES ${PORUKANA_MODULE_DIR}/porukana-modules.version DESTINATION lib/porukana)
 if(TARGET porukana-web)
   install(TARGETS porukana-web LIBRARY DESTINATION lib/porukana COMPONENT web)

@@ -294,16 +294,17 @@ bool PlanBundle(const TBundleRequest& request, TBundlePlan& plan)
     if (!p.AddLibrariesOf(request.Runtime, true, missing))
         return false;
     p.AddFile(runtimeName, request.Runtime, 0755);
-    if (p.QtCore().empty()) {
-        plan.Error = "「" + request.Runtime + "」は Qt を使っていません。";
-        return false;
-    }
     if (!request.QtConf.empty())
         p.AddFile("bin/qt.conf", request.QtConf, 0644);
     for (const std::string& module : request.Modules) {
         if (!p.AddLibrariesOf(module, true, missing))
             return false;
         p.AddFile("lib/porukana/" + fs::path(module).filename().string(), module, 0644);
+    }
+    // The console's run-time has Qt in its event loop's module only.
+    if (p.QtCore().empty()) {
+        plan.Error = "「" + request.Runtime + "」も、そのモジュールも Qt を使っていません。";
+        return false;
     }
 
     const fs::path plugins = p.QtFolder("plugins");

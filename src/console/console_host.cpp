@@ -1,8 +1,6 @@
 #include "console/console_host.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +10,7 @@
 
 #include "core/codec.h"
 #include "interp/debug_model.h"
+#include "interp/event_loop.h"
 #include "interp/interp.h"
 
 namespace {
@@ -101,7 +100,19 @@ void TConsoleHost::Warning(TPoruBase&, const std::string& formatted)
 
 void TConsoleHost::ProcessEvents()
 {
-    QCoreApplication::processEvents();
+    if (!gEventLoop)
+        WaitWithoutLoop(0);
+    if (gEventLoop)
+        gEventLoop->ProcessEvents();
+}
+
+// Without the event loop: what the start-up code set for waiting, else a sleep.
+void TConsoleHost::WaitWithoutLoop(int ms)
+{
+    if (WaitIdle)
+        WaitIdle(ms);
+    else if (ms > 0)
+        ::usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
 // Processes events until the time has passed; returns early when the program is
@@ -109,18 +120,19 @@ void TConsoleHost::ProcessEvents()
 void TConsoleHost::WaitMs(TPoruBase& st, int64_t ms)
 {
     if (ms <= 0) {
-        QCoreApplication::processEvents();
+        ProcessEvents();
         return;
     }
     const int64_t end = TickMs() + ms;
-    QTimer wake;   // its tick ends the blocking wait at the deadline
-    wake.setSingleShot(true);
     while (!st.Stopping) {
-        int64_t left = end - TickMs();
+        const int64_t left = end - TickMs();
         if (left <= 0)
             break;
-        wake.start(static_cast<int>(std::min<int64_t>(left, INT_MAX)));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const int slice = static_cast<int>(std::min<int64_t>(left, INT_MAX));
+        if (gEventLoop)
+            gEventLoop->WaitForEvents(slice);
+        else
+            WaitWithoutLoop(slice);
     }
 }
 
@@ -172,17 +184,32 @@ void TConsoleHost::QuitWhenIdle()
 {
     if (!st_)
         return;
-    if (closeAccepted_ || st_->Stopping || !Pending()) {
-        QCoreApplication::exit(ExitStatus(*st_));
+    // Without the event loop nothing can deliver an event any more.
+    if (closeAccepted_ || st_->Stopping || !Pending() || !gEventLoop) {
+        finished_ = true;
+        if (gEventLoop && looping_)
+            gEventLoop->Exit(ExitStatus(*st_));
         return;
     }
     if (eventSources_ == 0 && !polling_) {   // the hook or a running handler: ask again later
         polling_ = true;
-        QTimer::singleShot(kIdlePollMs, [this] {
+        gEventLoop->After(kIdlePollMs, [this] {
             polling_ = false;
             QuitWhenIdle();
         });
     }
+}
+
+int TConsoleHost::RunEventsUntilDone(TPoruBase& st)
+{
+    if (!finished_ && gEventLoop) {
+        looping_ = true;
+        const int status = gEventLoop->Exec();
+        looping_ = false;
+        if (finished_)
+            return status;
+    }
+    return ExitStatus(st);
 }
 
 // ---- dialogs -------------------------------------------------------------------------

@@ -1,8 +1,8 @@
 // The console host: runs a program without a window. 表示 and 言う write lines to
 // standard output, errors, warnings and message boxes go to standard error, all
 // converted from Shift_JIS to UTF-8 (or, for 表示 and 言う, written unconverted in
-// raw mode). A Qt event loop (QCoreApplication) drives timers and sockets as in the
-// window host.
+// raw mode). The event loop that drives timers and sockets as in the window host is
+// loaded when the first of them is made (console/late_services.h).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -80,9 +80,15 @@ public:
     void RemoveEventSource() override;
     std::function<bool()> HasPendingEventSources;
 
-    // Called by the start-up code once RunProgram has returned: quits the event loop
+    // Called by the start-up code once RunProgram has returned: the process is done
     // now when nothing is pending, or later when the last event source goes.
     void RunFinished(TPoruBase& st);
+    // After RunFinished: runs the event loop while something is pending; the exit
+    // status of the process.
+    int RunEventsUntilDone(TPoruBase& st);
+    // How the host waits while the event loop is not loaded (at most ms; 0: only a
+    // look): the start-up code watches the run-time's own channel and its signal pipe.
+    std::function<void(int ms)> WaitIdle;
     bool CloseAccepted() const { return closeAccepted_; }
     // 0 normal end, 1 stopped by an error.
     int ExitStatus(const TPoruBase& st) const;
@@ -94,6 +100,7 @@ public:
 private:
     bool Pending() const;
     void QuitWhenIdle();
+    void WaitWithoutLoop(int ms);
 
     bool raw_;
     TStdLineIo io_;
@@ -103,6 +110,8 @@ private:
     bool closeAccepted_ = false;
     bool runFinished_ = false;
     bool polling_ = false;
+    bool finished_ = false;   // the process may end
+    bool looping_ = false;    // inside RunEventsUntilDone's loop
     TPoruBase* st_ = nullptr;
     std::string errorPrinted_;   // the part of the accumulated error text already printed
 };

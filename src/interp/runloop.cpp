@@ -11,6 +11,7 @@
 #include "core/walker_mode.h"
 #include "interp/builtins.h"
 #include "interp/calc_cache.h"
+#include "interp/event_loop.h"
 #include "interp/host.h"
 #include "interp/interp.h"
 #include "loader/normaliser.h"
@@ -59,6 +60,7 @@ uintptr_t StackFloorOfThisThread()
 // Set by the window host: called every 256 statements so that a long computation
 // still lets the window repaint and close. Nil in the console.
 void (*gRunLoopPulse)(TPoruBase&) = nullptr;
+IEventLoop* gEventLoop = nullptr;
 
 void TPoruBase::RunLoop()
 {

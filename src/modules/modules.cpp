@@ -74,19 +74,9 @@ void RunThroughModule(TPoruBase& st)
 struct TMediaServiceLater {
     TMediaServiceLater()
     {
-        // Captures nothing: the module's provider replaces this factory while it runs.
-        services_detail::Provide(typeid(IMediaService), [](TPoruBase& st) -> std::shared_ptr<void> {
-            static bool asking = false;
+        ProvideServiceLater(typeid(IMediaService), [] {
             std::string reason;
-            if (asking || !LoadModule("media", reason))
-                return nullptr;
-            services_detail::Factory real = services_detail::FactoryOf(typeid(IMediaService));
-            if (!real)
-                return nullptr;
-            asking = true;   // a module without the service leaves this factory in place
-            std::shared_ptr<void> made = real(st);
-            asking = false;
-            return made;
+            return LoadModule("media", reason);
         });
     }
 };
@@ -163,11 +153,39 @@ std::vector<std::string> ModuleFolders()
     return folders;
 }
 
+bool (*gPrepareModule)(const std::string& name) = nullptr;
+
+void ProvideServiceLater(std::type_index type, std::function<bool()> load)
+{
+    auto asking = std::make_shared<bool>(false);
+    services_detail::Provide(type, [type, load, asking](TPoruBase& st) -> std::shared_ptr<void> {
+        // The module's provider replaces (and so destroys) this factory while it
+        // loads: nothing it captured is used after that, only these copies.
+        const std::type_index wanted = type;
+        const std::shared_ptr<bool> busy = asking;
+        const std::function<bool()> loadModule = load;
+        if (*busy || !loadModule())
+            return nullptr;
+        services_detail::Factory real = services_detail::FactoryOf(wanted);
+        if (!real)
+            return nullptr;
+        *busy = true;   // a module without the service leaves this factory in place
+        std::shared_ptr<void> made = real(st);
+        *busy = false;
+        return made;
+    });
+}
+
 bool LoadModule(const std::string& name, std::string& reason)
 {
     TModuleState& state = States()[name];
     if (!state.Tried) {
         state.Tried = true;
+        if (gPrepareModule && !gPrepareModule(name)) {
+            state.Reason = "モジュールporukana-" + name + ".soの準備ができません";
+            reason = state.Reason;
+            return false;
+        }
         const std::string file = "porukana-" + name + ".so";
         std::string failure;
         for (const std::string& folder : ModuleFolders()) {

@@ -10,7 +10,9 @@
 // real handlers) and calls the real one. A module that cannot be loaded makes the
 // command raise the error of a command this run-time cannot run, naming it.
 #pragma once
+#include <functional>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 #include "interp/builtins.h"
@@ -38,6 +40,14 @@ constexpr const char* kModuleVersionFile = "porukana-modules.version";
 bool FolderServesThisVersion(const std::string& folder);
 // Loads a module once; false with the reason (Shift_JIS) when it cannot be loaded.
 bool LoadModule(const std::string& name, std::string& reason);
+// Set by a host whose modules need something loaded before them (the console loads
+// the event loop before the media module, whose players run on it): called once
+// before a module loads; false keeps it from loading.
+extern bool (*gPrepareModule)(const std::string& name);
+// Provides the service of `type` through a module: the factory calls `load` (which
+// loads the module; its own provider then replaces this factory) and makes the
+// module's service. Nothing when the module cannot be loaded or does not provide it.
+void ProvideServiceLater(std::type_index type, std::function<bool()> load);
 bool ModuleLoaded(const std::string& name);
 
 // Gives every command of a module's family that is not loaded yet the placeholder.

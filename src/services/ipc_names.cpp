@@ -1,8 +1,11 @@
 #include "services/ipc_names.h"
 
-#include <QCryptographicHash>
-
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,7 +51,9 @@ bool UsableRuntimeFolder(const std::string& path)
     return ::stat(path.c_str(), &sb) == 0 && sb.st_uid == ::getuid() && (sb.st_mode & 077) == 0;
 }
 
-std::string Hex(std::string_view bytes)
+}   // namespace
+
+std::string HexDigits(std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";
     std::string out;
@@ -59,6 +64,8 @@ std::string Hex(std::string_view bytes)
     }
     return out;
 }
+
+namespace {
 
 // The longest socket name: "porukana-dde.h" and 32 digits.
 constexpr size_t kLongestName = 14 + 32;
@@ -86,19 +93,107 @@ std::string ChannelFolder()
     return PrivateFolder(fallback) ? fallback + "/" : std::string();
 }
 
-std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)
+std::string HexChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)
 {
     // ASCII letters in lower case; a two-byte character is kept whole.
-    const std::string s = LowerAsciiSjis(service);
-    const std::string t = LowerAsciiSjis(topic);
-    std::string path = folder + "porukana-dde." + Hex(s) + "." + Hex(t);
-    if (path.size() <= kMaxSocketPath)
-        return path;
-    QByteArray both(s.data(), static_cast<qsizetype>(s.size()));
-    both.append('\0');
-    both.append(t.data(), static_cast<qsizetype>(t.size()));
-    const QByteArray digest = QCryptographicHash::hash(both, QCryptographicHash::Sha256);
-    return folder + "porukana-dde.h" + Hex(std::string_view(digest.constData(), 16));
+    std::string path =
+        folder + "porukana-dde." + HexDigits(LowerAsciiSjis(service)) + "." + HexDigits(LowerAsciiSjis(topic));
+    return path.size() <= kMaxSocketPath ? path : std::string();
+}
+
+TChannelFolderLock::TChannelFolderLock(const std::string& folder)
+    : fd_(::open((folder + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+{
+    if (fd_ >= 0)
+        ::flock(fd_, LOCK_EX);
+}
+
+TChannelFolderLock::~TChannelFolderLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);   // releases the lock
+}
+
+bool PeerIsThisUser(int fd)
+{
+    struct ucred cred {};
+    socklen_t len = sizeof cred;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::getuid();
+}
+
+bool ChannelNameServed(const std::string& path)
+{
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path)
+        return false;
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // Without waiting: a live server accepts at once or has its queue full (EAGAIN);
+    // a file left behind refuses.
+    const int r = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const bool live = r == 0 || errno == EAGAIN || errno == EINPROGRESS;
+    ::close(fd);
+    return live;
+}
+
+namespace {
+
+// Waits at most ms for fd to be ready for `events`.
+bool Ready(int fd, short events, int ms)
+{
+    pollfd p{fd, events, 0};
+    int r;
+    while ((r = ::poll(&p, 1, ms)) < 0 && errno == EINTR) {
+    }
+    return r > 0 && (p.revents & (events | POLLHUP | POLLERR)) != 0;
+}
+
+}   // namespace
+
+TChannelSend SendOnChannel(const std::string& path, std::string_view text, int timeoutMs)
+{
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path)
+        return TChannelSend::NoServer;
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return TChannelSend::NoServer;
+    // A server whose queue is full makes the connection wait: asked again until the
+    // time is up.
+    int connected;
+    for (int waited = 0;; waited += 10) {
+        connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+        if (connected == 0 || errno != EAGAIN || waited >= timeoutMs)
+            break;
+        ::usleep(10000);
+    }
+    if (connected != 0) {
+        ::close(fd);
+        return TChannelSend::NoServer;
+    }
+    const std::string frame = EncodeFrame(text);
+    size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t n = ::send(fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        if (n > 0)
+            sent += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno == EAGAIN && Ready(fd, POLLOUT, timeoutMs))
+            continue;
+        else
+            break;
+    }
+    char answer = 0;
+    const bool acknowledged =
+        sent == frame.size() && Ready(fd, POLLIN, timeoutMs) && ::recv(fd, &answer, 1, 0) == 1 && answer == kFrameAck;
+    ::close(fd);
+    return acknowledged ? TChannelSend::Sent : TChannelSend::Failed;
 }
 
 std::string EncodeFrame(std::string_view text)

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "interp/channel_service.h"
+
 constexpr char kFrameAck = 0x06;
 constexpr char kFrameRefused = 0x15;
 constexpr uint32_t kMaxFrameBytes = 16u << 20;
@@ -28,8 +30,36 @@ constexpr size_t kMaxSocketPath = 107;
 // The channel folder (ending in "/"), created when missing; "" when there is no
 // private folder to be had.
 std::string ChannelFolder();
-// The socket path of (service, topic) inside `folder`.
+// The socket path of (service, topic) inside `folder` (services/ipc_qt.cpp: the
+// long names need its hash).
 std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic);
+// The path with the names in hexadecimal; "" when it would not fit a socket address.
+std::string HexChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic);
+// The bytes as lower-case hexadecimal digits, two a byte.
+std::string HexDigits(std::string_view bytes);
+
+// An exclusive lock on the channel folder while a name is taken or given up: a
+// socket file is removed only after connecting to it failed, and a server that ends
+// removes its file before another can take the name.
+class TChannelFolderLock {
+public:
+    explicit TChannelFolderLock(const std::string& folder);
+    ~TChannelFolderLock();
+    TChannelFolderLock(const TChannelFolderLock&) = delete;
+    TChannelFolderLock& operator=(const TChannelFolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// True when a server answers on the socket file at path.
+bool ChannelNameServed(const std::string& path);
+// True when the peer of the connected socket fd runs as this user.
+bool PeerIsThisUser(int fd);
+
+// Connects to the server at path, sends `text` as one frame and waits for its
+// acknowledgement; each step waits at most timeoutMs.
+TChannelSend SendOnChannel(const std::string& path, std::string_view text, int timeoutMs);
 
 std::string EncodeFrame(std::string_view text);
 

@@ -15,6 +15,7 @@
 // file before another can take the name, so two run-times never take each other's
 // name away.
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSocketNotifier>
@@ -22,9 +23,6 @@
 #include <QTimer>
 
 #include <sys/eventfd.h>
-#include <sys/file.h>
-#include <sys/socket.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,6 +30,7 @@
 #include <map>
 #include <mutex>
 
+#include "core/text.h"
 #include "interp/channel_service.h"
 #include "interp/services.h"
 #include "services/ipc_names.h"
@@ -41,8 +40,6 @@ extern void (*gRunLoopPulse)(TPoruBase&);
 
 namespace {
 
-// How long opening a name waits to learn whether a socket file still has a server.
-constexpr int kProbeMs = 500;
 // How soon a request that its server could not take is offered again.
 constexpr int kRetryMs = 10;
 
@@ -121,32 +118,6 @@ private:
     std::atomic<int> urgent_{0};
 };
 
-// An exclusive lock on the channel folder while a name is taken or given up.
-class TFolderLock {
-public:
-    explicit TFolderLock(const std::string& folder)
-        : fd_(::open((folder + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        if (fd_ >= 0)
-            ::flock(fd_, LOCK_EX);
-    }
-    ~TFolderLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);   // releases the lock
-    }
-
-private:
-    int fd_;
-};
-
-bool PeerIsThisUser(qintptr fd)
-{
-    struct ucred cred {};
-    socklen_t len = sizeof cred;
-    return ::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::getuid();
-}
-
 // Reads the frames of one connection (I/O thread).
 void ServeConnection(QLocalSocket* s, int server, bool urgent, TInbox* inbox)
 {
@@ -221,14 +192,14 @@ public:
         QMetaObject::invokeMethod(
             context_,
             [&] {
-                TFolderLock lock(folder);
+                TChannelFolderLock lock(folder);
                 const QString name = QString::fromStdString(path);
                 // No socket options: with them the server is made elsewhere and
                 // renamed over the name, which would take it from a live server. The
                 // folder alone keeps other users out.
                 auto* srv = new QLocalServer(context_);
                 if (!srv->listen(name)) {
-                    if (srv->serverError() == QAbstractSocket::AddressInUseError && !NameIsServed(name)) {
+                    if (srv->serverError() == QAbstractSocket::AddressInUseError && !ChannelNameServed(path)) {
                         QLocalServer::removeServer(name);
                         ok = srv->listen(name);
                     }
@@ -245,7 +216,7 @@ public:
                 TInbox* inbox = &inbox_;
                 QObject::connect(srv, &QLocalServer::newConnection, srv, [srv, id, urgent, inbox] {
                     while (QLocalSocket* s = srv->nextPendingConnection()) {
-                        if (!PeerIsThisUser(s->socketDescriptor())) {
+                        if (!PeerIsThisUser(static_cast<int>(s->socketDescriptor()))) {
                             s->abort();
                             s->deleteLater();
                             continue;
@@ -278,7 +249,7 @@ public:
                 QLocalServer* srv = it->second;
                 servers_.erase(it);
                 const std::string path = srv->fullServerName().toStdString();
-                TFolderLock lock(path.substr(0, path.rfind('/') + 1));
+                TChannelFolderLock lock(path.substr(0, path.rfind('/') + 1));
                 srv->close();   // removes the socket file
                 delete srv;
             },
@@ -314,16 +285,6 @@ public:
     bool UrgentWaiting() const { return inbox_.UrgentWaiting(); }
 
 private:
-    // True when a server answers on the socket file (I/O thread).
-    static bool NameIsServed(const QString& name)
-    {
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        const bool live = probe.waitForConnected(kProbeMs);
-        probe.abort();
-        return live;
-    }
-
     QThread thread_;
     QObject* context_ = nullptr;   // lives in thread_: the servers' parent
     QSocketNotifier* notifier_ = nullptr;
@@ -382,6 +343,25 @@ private:
     std::shared_ptr<THub> hub_;
 };
 
+}   // namespace
+
+std::string ChannelSocketPath(const std::string& folder, std::string_view service, std::string_view topic)
+{
+    std::string path = HexChannelSocketPath(folder, service, topic);
+    if (!path.empty())
+        return path;
+    // Too long for a socket address: a hash of both names (lower case, as above).
+    const std::string s = LowerAsciiSjis(service);
+    const std::string t = LowerAsciiSjis(topic);
+    QByteArray both(s.data(), static_cast<qsizetype>(s.size()));
+    both.append('\0');
+    both.append(t.data(), static_cast<qsizetype>(t.size()));
+    const QByteArray digest = QCryptographicHash::hash(both, QCryptographicHash::Sha256);
+    return folder + "porukana-dde.h" + HexDigits(std::string_view(digest.constData(), 16));
+}
+
+namespace {
+
 TServiceProvider<IChannelService> gChannels([](TPoruBase&) { return NewLocalChannelService(); });
 
 }   // namespace
@@ -397,20 +377,5 @@ TChannelSend SendChannelRequest(const std::string& service, const std::string& t
     const std::string folder = ChannelFolder();
     if (folder.empty())
         return TChannelSend::NoServer;
-    QLocalSocket s;
-    s.connectToServer(QString::fromStdString(ChannelSocketPath(folder, service, topic)));
-    if (!s.waitForConnected(timeoutMs))
-        return TChannelSend::NoServer;
-    const std::string frame = EncodeFrame(text);
-    if (s.write(frame.data(), static_cast<qint64>(frame.size())) != static_cast<qint64>(frame.size()))
-        return TChannelSend::Failed;
-    while (s.bytesToWrite() > 0)
-        if (!s.waitForBytesWritten(timeoutMs))
-            return TChannelSend::Failed;
-    if (s.bytesAvailable() == 0 && !s.waitForReadyRead(timeoutMs))
-        return TChannelSend::Failed;
-    char answer = 0;
-    const bool acknowledged = s.read(&answer, 1) == 1 && answer == kFrameAck;
-    s.disconnectFromServer();
-    return acknowledged ? TChannelSend::Sent : TChannelSend::Failed;
+    return SendOnChannel(ChannelSocketPath(folder, service, topic), text, timeoutMs);
 }

@@ -34,6 +34,8 @@ wait_file "$own" || exit 1
 "$send" porukana-cli command line
 expect_status "send line" $? 0
 wait_line waiting.err 実行ライン:7
+# The channel is served without the event loop's libraries: nothing needs them.
+grep -q libQt6Core "/proc/$prog/maps" && { echo "the waiting program loaded Qt"; fail=1; }
 
 for request in "unknown" "LINE" "line elsewhere" ""; do
   "$send" porukana-cli command "$request"
@@ -97,6 +99,7 @@ wait_line busy.out 開始 || exit 1
 wait_file "$own"
 "$send" porukana-cli command line
 wait_line busy.err 実行ライン:4
+grep -q libQt6Core "/proc/$prog/maps" && { echo "the busy program loaded Qt"; fail=1; }
 "$send" porukana-cli command break
 wait_exit "$prog" 5
 expect_status "busy program after break" $? 0
@@ -104,4 +107,38 @@ expect_file busy.out <<'EOF_'
 開始
 EOF_
 [ -s closed.txt ] || { echo "the close label of the busy program did not run"; fail=1; }
+
+# A signal ends a wait at once, with or without the event loop (a script's own
+# server loads it), and frees the channel's name.
+prk sleeper <<'EOF_'
+「開始」を、表示
+30秒、待つ
+「終わらないはず」を、表示
+EOF_
+prk serving <<'EOF_'
+「受け取り」を呼ぶ、「話題」という、DDEサーバー作成
+「開始」を、表示
+30秒、待つ
+「終わらないはず」を、表示
+*受け取り
+戻る
+EOF_
+for name in sleeper serving; do
+  start "$cli" "$name"
+  prog=$last
+  wait_line "$name.out" 開始 || exit 1
+  wait_file "$own"
+  loaded=0
+  grep -q libQt6Core "/proc/$prog/maps" && loaded=1
+  [ "$loaded" = "$([ $name = serving ] && echo 1 || echo 0)" ] || { echo "$name: Qt loaded=$loaded"; fail=1; }
+  "$send" porukana-cli command line
+  wait_line "$name.err" "実行ライン:$([ $name = serving ] && echo 3 || echo 2)"
+  kill -TERM "$prog"
+  wait_exit "$prog" 5
+  expect_status "$name after SIGTERM" $? 143
+  expect_file "$name.out" <<'EOF_'
+開始
+EOF_
+  wait_gone "$own"
+done
 exit $fail

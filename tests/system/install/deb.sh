@@ -47,7 +47,7 @@ check "summary line" test "$(field Description | head -1)" = "run-time of the Po
 dpkg-deb -c "$deb" | awk '{print $6}' > "$work/files"
 for f in ./usr/bin/porukana ./usr/bin/porukana-cli ./usr/bin/porukana-pack ./usr/lib/porukana/porukana-launcher \
          ./usr/lib/porukana/porukana-net.so ./usr/lib/porukana/porukana-archive.so ./usr/lib/porukana/porukana-media.so \
-         ./usr/lib/porukana/porukana-office.so ./usr/lib/porukana/porukana-modules.version \
+         ./usr/lib/porukana/porukana-office.so ./usr/lib/porukana/porukana-qt.so ./usr/lib/porukana/porukana-modules.version \
          ./usr/share/porukana/office_helper.py ./usr/share/man/man1/porukana.1.gz ./usr/share/man/man1/porukana-cli.1.gz \
          ./usr/share/man/man1/porukana-pack.1.gz ./usr/share/applications/porukana.desktop \
          ./usr/share/mime/packages/porukana.xml ./usr/share/icons/hicolor/scalable/apps/porukana.svg \

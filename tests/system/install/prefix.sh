@@ -26,7 +26,7 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1
 check "install ($(tail -3 "$work/install.log"))" test $? = 0
 for f in bin/porukana bin/porukana-cli bin/porukana-pack lib/porukana/porukana-launcher \
          lib/porukana/porukana-net.so lib/porukana/porukana-archive.so lib/porukana/porukana-media.so \
-         lib/porukana/porukana-office.so lib/porukana/porukana-modules.version \
+         lib/porukana/porukana-office.so lib/porukana/porukana-qt.so lib/porukana/porukana-modules.version \
          share/porukana/office_helper.py share/porukana/vscode/package.json \
          share/porukana/vscode/syntaxes/porukana.tmLanguage.json share/man/man1/porukana.1.gz share/man/man1/porukana-cli.1.gz \
          share/man/man1/porukana-pack.1.gz share/applications/porukana.desktop \
@@ -43,6 +43,11 @@ echo 'data' > "$work/zip/a.txt"
 printf '「a.txt」を、「a.zip」へ、圧縮する。\n' > "$work/zip/zip.prk"
 out=$(cd "$work/zip" && "$prefix/bin/porukana-cli" zip.prk 2>&1 < /dev/null)
 check "archive module from the prefix (got: $out)" test -s "$work/zip/a.zip"
+# A script's own request channel loads the installed event loop's module.
+printf '「受け取り」を呼ぶ、「話題」という、DDEサーバー作成\n「porukana-cli」の、「話題」に、「届いた」を、DDE送信\n0.5秒、待つ\n終わり\n*受け取り\nDDE文字列を、表示する。\n戻る\n' |
+    iconv -f UTF-8 -t CP932 > "$work/zip/dde.prk"
+out=$(cd "$work/zip" && "$prefix/bin/porukana-cli" dde.prk 2>&1 < /dev/null)
+check "event loop module from the prefix (got: $out)" test "$out" = "届いた"
 check "installed version" test "$("$prefix/bin/porukana" --version)" = "$("$bin/porukana" --version)"
 
 for page in porukana porukana-cli porukana-pack; do

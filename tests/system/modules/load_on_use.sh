@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The console run-time maps the libraries of networking, archives and media only when
-# a script uses one of their commands: a one-line script runs without them; the first
+# The console run-time maps the libraries of networking, archives, media and its event
+# loop (Qt) only when a script uses one of their commands: a one-line script runs
+# without them; the first
 # archive command loads the archive module (and libarchive) and works; a run-time
 # without its modules (a copy of the executable alone, or a damaged module) gives the
 # error of a command that cannot run here, naming it, and stops with status 1.
@@ -23,7 +24,7 @@ run() {
 }
 # The shared objects a run had mapped (the script prints its own /proc/self/maps).
 mapped() { awk '$6 ~ /\.so/ { n = split($6, p, "/"); print p[n] }' "$work/$1.out" | sort -u; }
-heavy='libQt6Multimedia|libQt6Gui|libQt6Widgets|libcurl|libarchive|libfluidsynth|libgcab|porukana-(net|archive|media|office)\.so'
+heavy='libQt6|libcurl|libarchive|libfluidsynth|libgcab|porukana-(net|archive|media|office|qt)\.so'
 
 # 1. A one-line script: none of the module libraries.
 run hello "$bin/porukana-cli" <<'PRK'
