@@ -195,6 +195,7 @@ bool TPoruBase::TWordsSeen::Same(const THash& words, const THashNode* a, const T
     for (int i = 0; i < 4; ++i)
         if (Names[i] != nodes[i]->Name)
             return false;
+    Generation = words.Generation();
     return true;
 }
 

@@ -427,7 +427,10 @@ private:
     struct TWordsSeen {
         const THashNode* Nodes[4] = {};
         std::string Names[4];
-        uint64_t Generation = 0;
+        // The word table's generation when the words were last found to be these
+        // (updated by Same, so that a table that changed elsewhere is compared by
+        // name once, not on every use).
+        mutable uint64_t Generation = 0;
         void Note(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c, const THashNode* d);
         bool Same(const THash& words, const THashNode* a, const THashNode* b, const THashNode* c,
                   const THashNode* d) const;
