@@ -109,6 +109,18 @@ void TPoruBase::ReadLineMarker(const char*& p)
         LineNo = -1;
         return;
     }
+    // The usual marker: at most eight digits, then ":".
+    {
+        const char* q = p;
+        int32_t line = 0;
+        while (IsDigitChar(static_cast<unsigned char>(*q)) && q - p < 8)
+            line = line * 10 + (*q++ - '0');
+        if (*q == ':') {
+            p = q + 1;
+            LineNo = line + 1;
+            return;
+        }
+    }
     int64_t n = 0;
     bool ok = true;
     while (*p && *p != ':') {
