@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -234,9 +233,11 @@ void TThreadChannelServer::Drain()
 // by a server that ended without closing; -1 with the reason when it cannot.
 int BindChannel(const std::string& folder, const std::string& path, std::string& reason)
 {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    path.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    sockaddr_un addr;
+    if (!ChannelAddress(path, addr)) {
+        reason = "name too long";
+        return -1;
+    }
     TChannelFolderLock lock(folder);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {

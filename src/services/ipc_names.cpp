@@ -114,6 +114,16 @@ TChannelFolderLock::~TChannelFolderLock()
         ::close(fd_);   // releases the lock
 }
 
+bool ChannelAddress(const std::string& path, sockaddr_un& addr)
+{
+    addr = sockaddr_un{};
+    if (path.size() >= sizeof addr.sun_path)
+        return false;
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, path.size());
+    return true;
+}
+
 bool PeerIsThisUser(int fd)
 {
     struct ucred cred {};
@@ -123,11 +133,9 @@ bool PeerIsThisUser(int fd)
 
 bool ChannelNameServed(const std::string& path)
 {
-    sockaddr_un addr{};
-    if (path.size() >= sizeof addr.sun_path)
+    sockaddr_un addr;
+    if (!ChannelAddress(path, addr))
         return false;
-    addr.sun_family = AF_UNIX;
-    path.copy(addr.sun_path, path.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
@@ -155,11 +163,9 @@ bool Ready(int fd, short events, int ms)
 
 TChannelSend SendOnChannel(const std::string& path, std::string_view text, int timeoutMs)
 {
-    sockaddr_un addr{};
-    if (path.size() >= sizeof addr.sun_path)
+    sockaddr_un addr;
+    if (!ChannelAddress(path, addr))
         return TChannelSend::NoServer;
-    addr.sun_family = AF_UNIX;
-    path.copy(addr.sun_path, path.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return TChannelSend::NoServer;

@@ -15,6 +15,8 @@
 // request, 0x15 when it refused it (longer than kMaxFrameBytes; the connection then
 // ends). A connection may carry any number of frames.
 #pragma once
+#include <sys/un.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,6 +54,8 @@ private:
     int fd_;
 };
 
+// The socket address of the file at path; false when the path does not fit one.
+bool ChannelAddress(const std::string& path, sockaddr_un& addr);
 // True when a server answers on the socket file at path.
 bool ChannelNameServed(const std::string& path);
 // True when the peer of the connected socket fd runs as this user.

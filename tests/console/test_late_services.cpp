@@ -4,7 +4,6 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,25 +34,24 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
-    std::unique_ptr<IChannelServer> Listen(TPoruBase& st, bool urgent, std::vector<std::string>& got,
-                                           std::string& reason)
+    // The run-time's own server; its requests go to got_.
+    std::unique_ptr<IChannelServer> ServeOwn()
     {
-        return FindService<IChannelService>(st)->Listen(
-            "latetest", "command", urgent,
-            [&got](const std::string& text) {
-                got.push_back(text);
+        return FindService<IChannelService>(st_)->Listen(
+            "latetest", "command", true,
+            [this](const std::string& text) {
+                got_.push_back(text);
                 return true;
             },
-            reason);
+            reason_);
     }
 
     // A socket bound to path and listening, as another program's server would be.
     int BindRaw() const
     {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        path_.copy(addr.sun_path, path_.size());
+        sockaddr_un addr;
+        EXPECT_TRUE(ChannelAddress(path_, addr));
         EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
         EXPECT_EQ(::listen(fd, 4), 0);
         return fd;
@@ -61,22 +59,22 @@ protected:
 
     std::string folder_;
     std::string path_;
+    TPoruBase st_;
+    std::vector<std::string> got_;
+    std::string reason_;
 };
 
 TEST_F(LateServices, RequestsAreTakenAtOnceAndHandedOverWhenTheProgramLooks)
 {
-    TPoruBase st;
-    std::vector<std::string> got;
-    std::string reason;
-    auto server = Listen(st, true, got, reason);
-    ASSERT_TRUE(server) << reason;
+    auto server = ServeOwn();
+    ASSERT_TRUE(server) << reason_;
     // Acknowledged by the channel's thread while the program does not look.
     EXPECT_EQ(SendOnChannel(path_, "line", 1000), TChannelSend::Sent);
     EXPECT_EQ(SendOnChannel(path_, "pause", 1000), TChannelSend::Sent);
-    EXPECT_TRUE(got.empty());
-    for (int i = 0; i < 100 && got.size() < 2; ++i)
+    EXPECT_TRUE(got_.empty());
+    for (int i = 0; i < 100 && got_.size() < 2; ++i)
         WaitWithoutEventLoop(-1, 20);
-    EXPECT_EQ(got, (std::vector<std::string>{"line", "pause"}));
+    EXPECT_EQ(got_, (std::vector<std::string>{"line", "pause"}));
     EXPECT_EQ(gEventLoop, nullptr) << "the channel loaded the event loop";
     server.reset();
     EXPECT_FALSE(std::filesystem::exists(path_)) << "the name was not given up";
@@ -85,15 +83,11 @@ TEST_F(LateServices, RequestsAreTakenAtOnceAndHandedOverWhenTheProgramLooks)
 
 TEST_F(LateServices, AFrameTooLongIsRefusedAndItsConnectionEnds)
 {
-    TPoruBase st;
-    std::vector<std::string> got;
-    std::string reason;
-    auto server = Listen(st, true, got, reason);
-    ASSERT_TRUE(server) << reason;
+    auto server = ServeOwn();
+    ASSERT_TRUE(server) << reason_;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    path_.copy(addr.sun_path, path_.size());
+    sockaddr_un addr;
+    ASSERT_TRUE(ChannelAddress(path_, addr));
     ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
     // Two frames in one write, the second announcing more than a frame may hold.
     std::string bytes = EncodeFrame("ok");
@@ -109,52 +103,46 @@ TEST_F(LateServices, AFrameTooLongIsRefusedAndItsConnectionEnds)
     ASSERT_EQ(read, 2u) << "the connection was not ended";
     EXPECT_EQ(answers[0], kFrameAck);
     EXPECT_EQ(answers[1], kFrameRefused);
-    for (int i = 0; i < 100 && got.empty(); ++i)
+    for (int i = 0; i < 100 && got_.empty(); ++i)
         WaitWithoutEventLoop(-1, 20);
-    EXPECT_EQ(got, std::vector<std::string>{"ok"});
+    EXPECT_EQ(got_, std::vector<std::string>{"ok"});
 }
 
 TEST_F(LateServices, ALiveNameIsLeftAloneAndOneLeftBehindIsTakenOver)
 {
     const int live = BindRaw();
-    TPoruBase st;
-    std::vector<std::string> got;
-    std::string reason;
-    EXPECT_FALSE(Listen(st, true, got, reason));
-    EXPECT_EQ(reason, "in use");
+    EXPECT_FALSE(ServeOwn());
+    EXPECT_EQ(reason_, "in use");
     ::close(live);   // the file stays behind, as after a crash
     ASSERT_TRUE(std::filesystem::exists(path_));
-    auto server = Listen(st, true, got, reason);
-    ASSERT_TRUE(server) << reason;
+    auto server = ServeOwn();
+    ASSERT_TRUE(server) << reason_;
     EXPECT_EQ(SendOnChannel(path_, "again", 1000), TChannelSend::Sent);
 }
 
 // Last of the file: it loads the event loop into the process for good.
 TEST_F(LateServices, TheEventLoopLoadsLateAndTakesOverWaiting)
 {
-    TPoruBase st;
-    std::vector<std::string> own;
-    std::string reason;
-    auto server = Listen(st, true, own, reason);
-    ASSERT_TRUE(server) << reason;
+    auto server = ServeOwn();
+    ASSERT_TRUE(server) << reason_;
     ASSERT_TRUE(EnsureEventLoop());
     ASSERT_NE(gEventLoop, nullptr);
     // The own channel's requests now come through the loop.
     EXPECT_EQ(SendOnChannel(path_, "line", 1000), TChannelSend::Sent);
-    for (int i = 0; i < 100 && own.empty(); ++i)
+    for (int i = 0; i < 100 && got_.empty(); ++i)
         gEventLoop->WaitForEvents(20);
-    EXPECT_EQ(own, std::vector<std::string>{"line"});
+    EXPECT_EQ(got_, std::vector<std::string>{"line"});
     // A script's own server goes through the loaded channel service.
     std::vector<std::string> script;
-    auto scriptServer = FindService<IChannelService>(st)->Listen(
+    auto scriptServer = FindService<IChannelService>(st_)->Listen(
         "latetest", "topic", false,
         [&script](const std::string& text) {
             script.push_back(text);
             return true;
         },
-        reason);
-    ASSERT_TRUE(scriptServer) << reason;
-    EXPECT_EQ(FindService<IChannelService>(st)->Send("latetest", "topic", "hello", 1000), TChannelSend::Sent);
+        reason_);
+    ASSERT_TRUE(scriptServer) << reason_;
+    EXPECT_EQ(FindService<IChannelService>(st_)->Send("latetest", "topic", "hello", 1000), TChannelSend::Sent);
     for (int i = 0; i < 100 && script.empty(); ++i)
         gEventLoop->WaitForEvents(20);
     EXPECT_EQ(script, std::vector<std::string>{"hello"});
