@@ -100,10 +100,10 @@ void TConsoleHost::Warning(TPoruBase&, const std::string& formatted)
 
 void TConsoleHost::ProcessEvents()
 {
-    if (!gEventLoop)
-        WaitWithoutLoop(0);
     if (gEventLoop)
         gEventLoop->ProcessEvents();
+    else
+        WaitWithoutLoop(0);
 }
 
 // Without the event loop: what the start-up code set for waiting, else a sleep.

@@ -264,15 +264,7 @@ bool gMakingChannels = false;
 // the module cannot be loaded or does not provide one.
 std::shared_ptr<void> MakeLoadedChannels(TPoruBase& st)
 {
-    if (gMakingChannels || !EnsureEventLoop())
-        return nullptr;
-    services_detail::Factory real = services_detail::FactoryOf(typeid(IChannelService));
-    if (!real)
-        return nullptr;
-    gMakingChannels = true;   // a module without the service leaves the console's factory in place
-    std::shared_ptr<void> made = real(st);
-    gMakingChannels = false;
-    return made;
+    return MakeModuleService(typeid(IChannelService), EnsureEventLoop, st, gMakingChannels);
 }
 
 // IChannelService of the console: the run-time's own (urgent) server on a thread of

@@ -155,24 +155,29 @@ std::vector<std::string> ModuleFolders()
 
 bool (*gPrepareModule)(const std::string& name) = nullptr;
 
+std::shared_ptr<void> MakeModuleService(std::type_index type, const std::function<bool()>& load, TPoruBase& st,
+                                        bool& busy)
+{
+    if (busy || !load())
+        return nullptr;
+    services_detail::Factory real = services_detail::FactoryOf(type);
+    if (!real)
+        return nullptr;
+    busy = true;   // a module without the service leaves the factory asking in place
+    std::shared_ptr<void> made = real(st);
+    busy = false;
+    return made;
+}
+
 void ProvideServiceLater(std::type_index type, std::function<bool()> load)
 {
     auto asking = std::make_shared<bool>(false);
     services_detail::Provide(type, [type, load, asking](TPoruBase& st) -> std::shared_ptr<void> {
         // The module's provider replaces (and so destroys) this factory while it
         // loads: nothing it captured is used after that, only these copies.
-        const std::type_index wanted = type;
         const std::shared_ptr<bool> busy = asking;
         const std::function<bool()> loadModule = load;
-        if (*busy || !loadModule())
-            return nullptr;
-        services_detail::Factory real = services_detail::FactoryOf(wanted);
-        if (!real)
-            return nullptr;
-        *busy = true;   // a module without the service leaves this factory in place
-        std::shared_ptr<void> made = real(st);
-        *busy = false;
-        return made;
+        return MakeModuleService(type, loadModule, st, *busy);
     });
 }
 

@@ -11,6 +11,7 @@
 // command raise the error of a command this run-time cannot run, naming it.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <typeindex>
 #include <vector>
@@ -48,6 +49,11 @@ extern bool (*gPrepareModule)(const std::string& name);
 // loads the module; its own provider then replaces this factory) and makes the
 // module's service. Nothing when the module cannot be loaded or does not provide it.
 void ProvideServiceLater(std::type_index type, std::function<bool()> load);
+// The service of `type` as the module's own provider makes it, once `load` has loaded
+// the module; nullptr when it cannot be loaded, provides none, or while `busy` (the
+// factory that asks is being asked again).
+std::shared_ptr<void> MakeModuleService(std::type_index type, const std::function<bool()>& load, TPoruBase& st,
+                                        bool& busy);
 bool ModuleLoaded(const std::string& name);
 
 // Gives every command of a module's family that is not loaded yet the placeholder.

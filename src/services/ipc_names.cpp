@@ -131,12 +131,23 @@ bool PeerIsThisUser(int fd)
     return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::getuid();
 }
 
+namespace {
+
+// A client socket (close-on-exec, not blocking) and the address of the server at
+// path; -1 when the path fits no address or there is no socket to be had.
+int ClientSocket(const std::string& path, sockaddr_un& addr)
+{
+    if (!ChannelAddress(path, addr))
+        return -1;
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+}   // namespace
+
 bool ChannelNameServed(const std::string& path)
 {
     sockaddr_un addr;
-    if (!ChannelAddress(path, addr))
-        return false;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = ClientSocket(path, addr);
     if (fd < 0)
         return false;
     // Without waiting: a live server accepts at once or has its queue full (EAGAIN);
@@ -164,9 +175,7 @@ bool Ready(int fd, short events, int ms)
 TChannelSend SendOnChannel(const std::string& path, std::string_view text, int timeoutMs)
 {
     sockaddr_un addr;
-    if (!ChannelAddress(path, addr))
-        return TChannelSend::NoServer;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = ClientSocket(path, addr);
     if (fd < 0)
         return TChannelSend::NoServer;
     // A server whose queue is full makes the connection wait: asked again until the
