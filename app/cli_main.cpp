@@ -201,6 +201,7 @@ int main(int argc, char** argv)
     running = false;
     int status = host.RunEventsUntilDone(st);
     gState = nullptr;
+    st.Words.KeepUntilExit();   // a large table is not freed word by word at exit
     if (gSignal)
         status = 128 + gSignal;
     return status;

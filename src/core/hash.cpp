@@ -149,12 +149,6 @@ int32_t THash::AddAbsent(THashNode* node)
     return ++Count;
 }
 
-namespace {
-
-THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
-
-}   // namespace
-
 int32_t THash::AddAbsent(THashNode* node, const TSpot& spot)
 {
     if (!node)
@@ -170,40 +164,49 @@ int32_t THash::AddAbsent(THashNode* node, const TSpot& spot)
 
 THashNode* THash::IndexFind(std::string_view name) const
 {
-    if (index_.empty())
+    if (slots_.empty())
         return nullptr;
     return IndexFind(name, NameHash(name));
 }
 
+namespace {
+
+constexpr uint32_t kSlotEmpty = 0, kSlotRemoved = 1, kSlotFirst = 2;
+
+}   // namespace
+
 THashNode* THash::IndexFind(std::string_view name, size_t h) const
 {
-    const size_t mask = index_.size() - 1;
+    const size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
-        const TIndexSlot& s = index_[i];
-        if (!s.Node)
+        const uint32_t s = slots_[i];
+        if (s == kSlotEmpty)
             return nullptr;
-        if (s.Node != kRemoved && s.Hash == h && s.Node->Name == name)
-            return s.Node;
+        if (s == kSlotRemoved)
+            continue;
+        const TIndexEntry& e = entries_[s - kSlotFirst];
+        if (e.Hash == h && e.Node->Name == name)
+            return e.Node;
     }
 }
 
 void THash::IndexResize(size_t capacity)
 {
-    std::vector<TIndexSlot> old;
-    old.swap(index_);
-    index_.assign(capacity, TIndexSlot{});
-    indexUsed_ = indexLive_ = 0;
+    // The live entries packed in their order, then every slot made again.
+    size_t kept = 0;
+    for (const TIndexEntry& e : entries_)
+        if (e.Node)
+            entries_[kept++] = e;
+    entries_.resize(kept);
+    slots_.assign(capacity, kSlotEmpty);
     const size_t mask = capacity - 1;
-    for (const TIndexSlot& s : old) {
-        if (!s.Node || s.Node == kRemoved)
-            continue;
-        size_t i = s.Hash & mask;
-        while (index_[i].Node)
+    for (size_t k = 0; k < kept; ++k) {
+        size_t i = entries_[k].Hash & mask;
+        while (slots_[i] != kSlotEmpty)
             i = (i + 1) & mask;
-        index_[i] = s;
-        ++indexUsed_;
-        ++indexLive_;
+        slots_[i] = static_cast<uint32_t>(k + kSlotFirst);
     }
+    indexLive_ = kept;
 }
 
 void THash::IndexInsert(THashNode* node)
@@ -213,48 +216,48 @@ void THash::IndexInsert(THashNode* node)
 
 void THash::IndexInsert(THashNode* node, size_t h)
 {
-    // At most three quarters of the slots in use (markers count): probes stay short.
-    if ((indexUsed_ + 1) * 4 > index_.size() * 3) {
+    // Every entry (removed ones too) holds a slot: at most half of them in use keeps
+    // the probes short. A resize leaves room for the live entries three times over.
+    if ((entries_.size() + 1) * 2 > slots_.size()) {
         size_t capacity = 16;
-        while (capacity < (indexLive_ + 1) * 2)
+        while (capacity < (indexLive_ + 1) * 3)
             capacity *= 2;
         IndexResize(capacity);
     }
-    const size_t mask = index_.size() - 1;
+    const size_t mask = slots_.size() - 1;
     size_t i = h & mask;
-    while (index_[i].Node && index_[i].Node != kRemoved)
+    while (slots_[i] >= kSlotFirst)
         i = (i + 1) & mask;
-    if (!index_[i].Node)
-        ++indexUsed_;
-    index_[i] = TIndexSlot{h, node};
+    slots_[i] = static_cast<uint32_t>(entries_.size() + kSlotFirst);
+    entries_.push_back(TIndexEntry{h, node});
     ++indexLive_;
+}
+
+// The slot of a node in the index, or null.
+uint32_t* THash::IndexSlotOf(const THashNode* node)
+{
+    if (slots_.empty())
+        return nullptr;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = NameHash(node->Name) & mask; slots_[i] != kSlotEmpty; i = (i + 1) & mask)
+        if (slots_[i] >= kSlotFirst && entries_[slots_[i] - kSlotFirst].Node == node)
+            return &slots_[i];
+    return nullptr;
 }
 
 void THash::IndexErase(const THashNode* node)
 {
-    if (index_.empty())
-        return;
-    const size_t h = NameHash(node->Name), mask = index_.size() - 1;
-    for (size_t i = h & mask; index_[i].Node; i = (i + 1) & mask) {
-        if (index_[i].Node == node) {
-            index_[i].Node = kRemoved;
-            --indexLive_;
-            return;
-        }
+    if (uint32_t* slot = IndexSlotOf(node)) {
+        entries_[*slot - kSlotFirst].Node = nullptr;
+        *slot = kSlotRemoved;
+        --indexLive_;
     }
 }
 
 void THash::IndexReplace(const THashNode* old, THashNode* by)
 {
-    if (index_.empty())
-        return;
-    const size_t h = NameHash(old->Name), mask = index_.size() - 1;
-    for (size_t i = h & mask; index_[i].Node; i = (i + 1) & mask) {
-        if (index_[i].Node == old) {
-            index_[i].Node = by;
-            return;
-        }
-    }
+    if (uint32_t* slot = IndexSlotOf(old))
+        entries_[*slot - kSlotFirst].Node = by;
 }
 
 THashNode* THash::FindExact(std::string_view name) const
@@ -276,12 +279,12 @@ THashNode* THash::FindExact(std::string_view name) const
 void THash::Prefetch(std::string_view name, TSpot& spot) const
 {
     // Small indexes stay in the cache anyway.
-    constexpr size_t kLargeIndex = 4096;
-    if (ScanBuckets || index_.size() < kLargeIndex)
+    constexpr size_t kLargeIndex = 16384;
+    if (ScanBuckets || slots_.size() < kLargeIndex)
         return;
     spot.Hash = NameHash(name);
     spot.Hashed = true;
-    __builtin_prefetch(&index_[spot.Hash & (index_.size() - 1)]);
+    __builtin_prefetch(&slots_[spot.Hash & (slots_.size() - 1)]);
 }
 
 THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
@@ -296,7 +299,7 @@ THashNode* THash::FindExact(std::string_view name, TSpot& spot) const
                 return n;
         return nullptr;
     }
-    if (index_.empty())
+    if (slots_.empty())
         return nullptr;
     if (!spot.Hashed)
         spot.Hash = NameHash(name);
@@ -358,8 +361,9 @@ int32_t THash::Remove(std::string_view name, bool fold)
 
 void THash::Clear()
 {
-    std::vector<TIndexSlot>().swap(index_);
-    indexUsed_ = indexLive_ = 0;
+    std::vector<uint32_t>().swap(slots_);
+    std::vector<TIndexEntry>().swap(entries_);
+    indexLive_ = 0;
     ++generation_;
     for (auto& bucket : buckets_) {
         // Detach first: a node's destruction frees its nested table, never this one,
@@ -369,6 +373,21 @@ void THash::Clear()
         for (THashNode* n : nodes)
             delete n;
     }
+    Count = 0;
+}
+
+void THash::KeepUntilExit()
+{
+    static std::vector<THash*>* const kept = new std::vector<THash*>();
+    THash* holder = new THash();
+    for (int b = 0; b < kBuckets; ++b)
+        holder->buckets_[b].swap(buckets_[b]);
+    holder->slots_.swap(slots_);
+    holder->entries_.swap(entries_);
+    holder->Count = Count;
+    kept->push_back(holder);
+    indexLive_ = 0;
+    ++generation_;
     Count = 0;
 }
 

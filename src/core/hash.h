@@ -192,6 +192,11 @@ public:
     std::string ValueOf(std::string_view name, bool fold) const;
     int32_t Remove(std::string_view name, bool fold);
     void Clear();
+    // Empties the table at once at the end of a process: its nodes go to a holder that
+    // is never freed, since the system takes the memory back anyway and freeing a large
+    // table node by node only costs time. The holder stays reachable, so leak checkers
+    // report nothing; the nodes stay valid for anything that still refers to them.
+    void KeepUntilExit();
     std::vector<THashNode*> Nodes() const;
     std::string Names() const;
     std::string Pairs() const;
@@ -219,22 +224,25 @@ private:
     // constant time. Its keys view the nodes' own names, which never change.
     std::vector<THashNode*> buckets_[kBuckets];
     static constexpr size_t kScanLimit = 8;   // buckets up to this size are scanned
-    // The index: open addressing over a power-of-two array of (hash, node), linear
-    // probing, a removed entry left as a marker until the next resize. No allocation
-    // per name, and a lookup touches one array and the node it finds.
-    struct TIndexSlot {
+    // The index: the names' hashes and nodes in the order they came (`entries_`), and
+    // open addressing over a power-of-two array of positions in it (`slots_`, linear
+    // probing, at most half in use). A slot takes four bytes, so a large table's
+    // index stays small enough for the processor's caches; a removed entry keeps its
+    // place, marked in its slot, until the next resize packs the entries.
+    struct TIndexEntry {
         size_t Hash = 0;
-        THashNode* Node = nullptr;   // nil: never used; kRemoved: removed
+        THashNode* Node = nullptr;   // nil: removed
     };
-    std::vector<TIndexSlot> index_;
-    size_t indexUsed_ = 0;   // slots holding a node or a removed marker
-    size_t indexLive_ = 0;   // slots holding a node
+    std::vector<uint32_t> slots_;   // 0: never used; 1: removed; else entry + 2
+    std::vector<TIndexEntry> entries_;
+    size_t indexLive_ = 0;   // entries holding a node
     THashNode* IndexFind(std::string_view name) const;
     THashNode* IndexFind(std::string_view name, size_t hash) const;
     void IndexInsert(THashNode* node);   // a name not in the index
     void IndexInsert(THashNode* node, size_t hash);
     void IndexErase(const THashNode* node);
     void IndexReplace(const THashNode* old, THashNode* by);   // same name
+    uint32_t* IndexSlotOf(const THashNode* node);
     void IndexResize(size_t capacity);
     uint64_t generation_ = 0;
     bool EraseFirst(const std::string& name);   // deletes the first node of that name

@@ -675,3 +675,33 @@ TEST(THashNodeMemo, EveryLengthAndPositionIsCompared)
     n.SetMemo(1);
     EXPECT_FALSE(n.MemoMatches());   // too long to keep
 }
+
+// A large table (its lookups through the index) emptied for the end of a process:
+// empty at once, its nodes still readable through a pointer kept before, and the
+// table usable again, its index made anew. Removals in between leave entries behind
+// that the index's resize packs away.
+TEST(THash, KeptUntilExitEmptiesAndStaysUsable)
+{
+    THash t;
+    for (int i = 0; i < 5000; ++i)
+        t.Add(Var("k" + std::to_string(i), std::to_string(i)));
+    for (int i = 0; i < 5000; i += 2)
+        t.Remove("k" + std::to_string(i), false);
+    for (int i = 5000; i < 9000; ++i)
+        t.Add(Var("k" + std::to_string(i), std::to_string(i)));
+    ASSERT_EQ(t.Count, 6500);
+    EXPECT_EQ(t.FindExact("k0"), nullptr);
+    ASSERT_NE(t.FindExact("k4999"), nullptr);
+    EXPECT_EQ(t.FindExact("k8999")->Value, "8999");
+    const THashNode* held = t.FindExact("k4999");
+    const uint64_t before = t.Generation();
+    t.KeepUntilExit();
+    EXPECT_EQ(t.Count, 0);
+    EXPECT_GT(t.Generation(), before);
+    EXPECT_EQ(t.FindExact("k4999"), nullptr);
+    EXPECT_EQ(held->Value, "4999");
+    for (int i = 0; i < 100; ++i)
+        t.Add(Var("k" + std::to_string(i), "again"));
+    EXPECT_EQ(t.Count, 100);
+    EXPECT_EQ(t.FindExact("k99")->Value, "again");
+}
