@@ -132,6 +132,7 @@ int main(int argc, char** argv)
     TConsoleHost host(raw);
     TPoruBase st;
     st.Host = &host;
+    st.LeaveWordsAtExit = true;   // a large table is not freed word by word at exit
     // -e TEXT, - and the interactive prompt: the start-up reads the options alone.
     TInlineProgram inlineProgram;
     const bool inlineRun = FindInlineProgram(args, isatty(0) && isatty(1), inlineProgram);
@@ -201,7 +202,6 @@ int main(int argc, char** argv)
     running = false;
     int status = host.RunEventsUntilDone(st);
     gState = nullptr;
-    st.Words.KeepUntilExit();   // a large table is not freed word by word at exit
     if (gSignal)
         status = 128 + gSignal;
     return status;

@@ -194,6 +194,7 @@ int main(int argc, char* argv[])
     window.CentreOnScreen();
     TGuiHost host(&window, st);
     st.Host = &host;
+    st.LeaveWordsAtExit = true;   // a large table is not freed word by word at exit
     window.SetClosedHandler([] { QCoreApplication::quit(); });
     RouteTerminateSignals(window, st);
 

@@ -156,6 +156,9 @@ public:
     THashNode* CurrentCommand = nullptr;   // the command whose handler runs
     int NestDepth = 0;
     bool StoppedByError = false;
+    // Set by a process's main state: its words are left to the system when it ends
+    // (THash::KeepUntilExit) instead of being freed one by one.
+    bool LeaveWordsAtExit = false;
     bool WrongFormNoted = false;   // a call may have left its wrong-form note (error_detail.h)
 
     // Accumulated error text of the run (every error and warning, CR LF after each).

@@ -17,7 +17,10 @@ TPoruBase::~TPoruBase()
     // そ shares the payload of the node it copies; never free it through そ.
     if (Sys.So)
         Sys.So->Payload = nullptr;
-    Words.Clear();
+    if (LeaveWordsAtExit)
+        Words.KeepUntilExit();
+    else
+        Words.Clear();
     Args.Clear();
     Objects.Clear();
     RunControl.ClearAll();
