@@ -17,19 +17,32 @@
 
 namespace {
 
-// Restores それ's value and tag when a value-form call returns (or fails).
+// Restores それ's value and tag when a value-form call returns (or fails). The tag is
+// saved in a buffer kept for each depth of nested guards: until something is assigned
+// to それ its tag is its long description, and a fresh copy would be allocated and
+// freed on every call. Guards nest strictly, so the depth names the buffer.
 struct SoreGuard {
     THashNode* sore;
-    std::string value, type;
-    explicit SoreGuard(THashNode* s) : sore(s), value(s->Value), type(s->TypeText) {}
-    // Moved back, not swapped: what the call left in それ has been taken out or is
-    // dropped, and a move copies short texts once where a swap copies them three times.
+    std::string value;
+    static thread_local std::vector<std::string> savedTags;
+    static thread_local size_t depth;
+    explicit SoreGuard(THashNode* s) : sore(s), value(s->Value)
+    {
+        if (depth == savedTags.size())
+            savedTags.emplace_back();
+        savedTags[depth++].assign(s->TypeText);
+    }
+    // The value is moved back, not swapped: what the call left in それ has been taken
+    // out or is dropped, and a move copies short texts once where a swap copies them
+    // three times. The tag is copied back into それ's own buffer.
     ~SoreGuard()
     {
         sore->Value = std::move(value);
-        sore->TypeText = std::move(type);
+        sore->TypeText.assign(savedTags[--depth]);
     }
 };
+thread_local std::vector<std::string> SoreGuard::savedTags;
+thread_local size_t SoreGuard::depth = 0;
 
 struct SetterGuard {
     bool& flag;
@@ -663,7 +676,7 @@ std::string TPoruBase::CallWithList(THashNode* n, std::string_view inner, const 
         const char* q = inner.data();
         PushCallArguments(q, inner.data() + inner.size());
     }
-    std::string result, tag;
+    std::string result;
     {
         SoreGuard g(Sys.Sore);
         SetterGuard sg(SetterCall, true);
@@ -697,13 +710,14 @@ std::string TPoruBase::CallWithList(THashNode* n, std::string_view inner, const 
             CallDll(*this, n);
             break;
         }
-        // The result is moved out, not copied; the guard then moves the saved それ back.
+        // The result is moved out, not copied, and its tag swapped out (それ keeps a
+        // buffer for the guard to copy its saved tag back into); the guard then puts
+        // the saved それ back.
         result = std::move(Sys.Sore->Value);
-        tag = std::move(Sys.Sore->TypeText);
+        LastTypeTag.swap(Sys.Sore->TypeText);
     }
     // Leftover arguments of the list are dropped with the call.
     Args.Clear();
-    LastTypeTag = std::move(tag);
     if (push)
         pending.push_back(result);
     return result;

@@ -84,6 +84,29 @@ TEST_F(Frames, SoreIsRestoredWhenACallRaises)
     EXPECT_EQ(Value("Y"), "5");
 }
 
+// それ's tag is its long description until something is assigned to it: nested
+// value-form calls, and a call that fails deep down, give it back unchanged, and its
+// value and tag after a later call are the caller's again.
+TEST_F(Frames, SoreKeepsItsDescriptionThroughNestedAndFailedCalls)
+{
+    ASSERT_EQ(Run("A=1\r\n"), "");
+    const std::string description = run->Sys.Sore->TypeText;
+    ASSERT_GT(description.size(), std::string().capacity());   // kept outside the string
+    const std::string down = "*F\r\nN=引数取得\r\nもし、N<1ならば、それ=0。違えば、それ=F(N-1)+1\r\n戻る\r\n";
+    EXPECT_EQ(Run("「F」を、「?の」で、関数定義\r\nX=F(4)\r\nY=F(2)\r\n終わる\r\n" + down), "");
+    EXPECT_EQ(Value("X"), "4");
+    EXPECT_EQ(Value("Y"), "2");
+    EXPECT_EQ(run->Sys.Sore->TypeText, description);
+    EXPECT_EQ(run->Sys.Sore->Value, "");
+    const std::string fails = "*G\r\nN=引数取得\r\nもし、N<1ならば、綴りミス。違えば、それ=G(N-1)+1\r\n戻る\r\n";
+    EXPECT_NE(Run("「G」を、「?の」で、関数定義\r\nX=G(3)\r\n終わる\r\n" + fails), "");
+    EXPECT_EQ(run->Sys.Sore->TypeText, description);
+    EXPECT_EQ(Run("それは、「前」\r\n「F」を、「?の」で、関数定義\r\nX=F(3)\r\n終わる\r\n" + down), "");
+    EXPECT_EQ(Value("X"), "3");
+    EXPECT_EQ(run->Sys.Sore->Value, "前");
+    EXPECT_EQ(run->Sys.Sore->TypeText, "s");
+}
+
 TEST_F(Frames, DeepRecursionStopsWithAnErrorAndCallsWorkAfterIt)
 {
     std::string message = Run("「D」を、「?の」で、関数定義\r\nZ=D(1)\r\n終わる\r\n"
