@@ -30,7 +30,8 @@ struct SoreGuard {
     {
         if (depth == savedTags.size())
             savedTags.emplace_back();
-        savedTags[depth++].assign(s->TypeText);
+        savedTags[depth].assign(s->TypeText);
+        ++depth;   // only once saved: a guard that failed to save restores nothing
     }
     // The value is moved back, not swapped: what the call left in それ has been taken
     // out or is dropped, and a move copies short texts once where a swap copies them
