@@ -120,6 +120,7 @@ public:
     struct TArgSlots {
         std::string Template;
         std::vector<std::string> Slots;
+        size_t Marks = 0;   // the "?" in Template: the arguments a function takes
     };
     std::unique_ptr<TArgSlots> ParsedArgs;
 

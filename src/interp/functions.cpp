@@ -66,11 +66,36 @@ void TPoruBase::BindFunctionArgs(THashNode* node)
         FuncArgs.Push(EvaluateArgument(e));
 }
 
+// A call written name(arguments) whose entries are all whole numbers written with
+// digits alone, one for each slot of the template: matching leaves such entries as
+// they are and binding passes them on unchanged, so they go to the function's
+// arguments at once. False when the call is bound the usual way (nothing was done).
+bool TPoruBase::BindWholeNumbers(THashNode* node)
+{
+    if (!SetterCall || ReferenceWalker())
+        return false;
+    const THashNode::TArgSlots* parsed = node->ParsedArgs.get();
+    auto& items = Args.Items();
+    const size_t n = items.size();
+    if (!parsed || n == 0 || parsed->Slots.size() != n || parsed->Marks != n || parsed->Template != node->ArgSpec)
+        return false;
+    for (const std::string& e : items)
+        if (!IsDigitsOnly(e))
+            return false;
+    ImpliedSore = false;
+    CheckArgumentCount();
+    for (std::string& e : items)
+        FuncArgs.Push(std::move(e));
+    items.clear();
+    SetPendingTag('e');
+    return true;
+}
+
 void TPoruBase::CallLabel(THashNode* label, const char* returnPos)
 {
     if (label->Kind != wkLabel || !label->Payload)
         ArgError();
-    if (!label->ArgSpec.empty()) {
+    if (!label->ArgSpec.empty() && !BindWholeNumbers(label)) {
         MatchArguments(label);
         BindFunctionArgs(label);
     }

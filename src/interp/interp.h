@@ -294,6 +294,7 @@ public:
     void ConditionQuestion(const char*& p);
     void RunIf(const char*& p);   // もし, with the condition still in the text
     void BindFunctionArgs(THashNode* node);
+    bool BindWholeNumbers(THashNode* node);
     // The value of an argument entry (EvaluateValue); the entry may be moved from.
     std::string EvaluateArgument(std::string& entry);
 

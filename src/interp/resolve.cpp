@@ -1,5 +1,6 @@
 // Word resolution and command invocation: reading one value at a cursor, binding the
 // pending phrases to a particle template, the argument fetchers, and the call forms.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -428,6 +429,7 @@ void TPoruBase::MatchArguments(THashNode* node)
                 parsed = std::make_unique<THashNode::TArgSlots>();
             parsed->Template = node->ArgSpec;
             SplitTemplate(node->ArgSpec, parsed->Slots);
+            parsed->Marks = static_cast<size_t>(std::count(node->ArgSpec.begin(), node->ArgSpec.end(), '?'));
         }
         slots = &parsed->Slots;
     }
