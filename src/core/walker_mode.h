@@ -6,11 +6,18 @@
 #include <cstdlib>
 #include <cstring>
 
-inline bool ReferenceWalker()
+// The setting itself: read from the environment once; a driver that runs a program
+// both ways in one process (the differential fuzz target) switches it between runs.
+inline bool& ReferenceWalkerSetting()
 {
-    static const bool on = [] {
+    static bool on = [] {
         const char* v = std::getenv("PORUKANA_REFERENCE_WALKER");
         return v && *v && std::strcmp(v, "0") != 0;
     }();
     return on;
+}
+
+inline bool ReferenceWalker()
+{
+    return ReferenceWalkerSetting();
 }
