@@ -148,7 +148,9 @@ bool LexTokens(const char* base, const char* p, uint8_t prev, int depth, std::ve
 // would not take as it stands, and on values that are not numbers, words or groups.
 class TNumCompiler {
 public:
-    explicit TNumCompiler(std::vector<TNumOp>& out) : out_(out) {}
+    // `calls`: calls are taken as values (their lists skipped), and nothing else
+    // that the calculator would read as more than a number or a variable.
+    TNumCompiler(std::vector<TNumOp>& out, bool calls) : out_(out), calls_(calls) {}
     // The whole token list from `tok` on; `pending`: the first operand is pushed already.
     bool Program(const TCalcTok* tok, bool pending)
     {
@@ -172,13 +174,17 @@ public:
             return true;
         case TCalcTok::Word:
             return Emit(TNumOp::Word, 0, 0, &t);
+        case TCalcTok::Call:
+            return calls_ && Emit(TNumOp::Call, 0, 0, &t);
         case TCalcTok::Group:
+            if (calls_)
+                return false;
             return t.Sub && t.Sub->Numeric && Group(*t.Sub);
         case TCalcTok::Plus:
-            return t.Operand->Type == TCalcTok::Literal && Value(*t.Operand);
+            return !calls_ && t.Operand->Type == TCalcTok::Literal && Value(*t.Operand);
         case TCalcTok::Neg:
-            return t.Operand->Type != TCalcTok::End && t.Operand->Type != TCalcTok::Call && Value(*t.Operand) &&
-                   Emit(TNumOp::Neg, 0, 0, nullptr, false);
+            return !calls_ && t.Operand->Type != TCalcTok::End && t.Operand->Type != TCalcTok::Call &&
+                   Value(*t.Operand) && Emit(TNumOp::Neg, 0, 0, nullptr, false);
         default:
             return false;
         }
@@ -187,6 +193,7 @@ public:
 
 private:
     std::vector<TNumOp>& out_;
+    const bool calls_;
     const TCalcTok* tok_ = nullptr;
     bool pending_ = false;
     uint32_t depth_ = 0, max_ = 0;
@@ -225,6 +232,12 @@ private:
         }
         if (tok_->Type == TCalcTok::Op || tok_->Type == TCalcTok::End || !Value(*tok_))
             return false;
+        // A call's list follows it as a group token, which the call reads.
+        if (tok_->Type == TCalcTok::Call) {
+            if (tok_[1].Type != TCalcTok::Group)
+                return false;
+            ++tok_;
+        }
         ++tok_;
         return true;
     }
@@ -266,10 +279,10 @@ private:
     }
 };
 
-void CompileNumeric(TCalcProg& prog)
+bool CompileNumericCode(TCalcProg& prog, bool calls)
 {
     constexpr uint32_t kMaxDepth = 32;   // operands held at once (the replay's stack)
-    TNumCompiler c(prog.NumCode);
+    TNumCompiler c(prog.NumCode, calls);
     bool ok;
     if (prog.First)
         ok = c.Value(*prog.First) && (!prog.HasRest || c.Program(prog.Toks.data(), true));
@@ -277,10 +290,47 @@ void CompileNumeric(TCalcProg& prog)
         ok = c.Program(prog.Toks.data(), false);
     if (!ok || c.MaxDepth() > kMaxDepth) {
         prog.NumCode.clear();
+        return false;
+    }
+    prog.NumDepth = c.MaxDepth();
+    return true;
+}
+
+// The words read before a call are recorded (the call may change them); the calls
+// and those words must fit the record.
+bool MarkRecordedWords(std::vector<TNumOp>& code)
+{
+    int recorded = 0;
+    bool callAfter = false;
+    for (auto op = code.rbegin(); op != code.rend(); ++op) {
+        if (op->Kind == TNumOp::Call) {
+            callAfter = true;
+            ++recorded;
+        } else if (op->Kind == TNumOp::Word && callAfter) {
+            op->Record = true;
+            ++recorded;
+        }
+    }
+    return callAfter && recorded <= TOperandRecord::kMax;
+}
+
+void CompileNumeric(TCalcProg& prog)
+{
+    // A value text that is one number or word is that value as written ("03" stays
+    // "03"): only a group is calculated.
+    if (prog.First && !prog.HasRest && prog.First->Type != TCalcTok::Group)
+        return;
+    if (CompileNumericCode(prog, false)) {
+        prog.Numeric = true;
         return;
     }
-    prog.Numeric = true;
-    prog.NumDepth = c.MaxDepth();
+    // A value text that goes on after its first value may make calls on the way.
+    if (prog.First && prog.HasRest && CompileNumericCode(prog, true)) {
+        if (MarkRecordedWords(prog.NumCode))
+            prog.CallsNumeric = true;
+        else
+            prog.NumCode.clear();
+    }
 }
 
 std::unique_ptr<TCalcProg> Compile(std::string_view text, int depth)
@@ -477,7 +527,15 @@ void TPoruBase::NextCompiledToken(const char*& p)
         CalcToken.Kind = tkNumber;
         return;
     default: {
-        std::string v = CompiledValue(t, calcBase_);
+        std::string v;
+        if (const TRecordedOperand* e = calcRecord_ ? calcRecord_->Find(&t) : nullptr) {
+            // Read already by the numeric replay that gave up.
+            v = e->Text;
+            e->GiveTag(LastTypeTag);
+            calcCalled_ = t.Type == TCalcTok::Call;
+        } else {
+            v = CompiledValue(t, calcBase_);
+        }
         SkipCalledList(t, p);
         CalcToken.Text = std::move(v);
         CalcToken.Kind = PendingTagIs('e') ? tkNumber : tkString;
@@ -537,12 +595,26 @@ std::string TPoruBase::RunValueProgram(const TCalcProg& prog, const char* base)
 {
     if (std::string r; prog.Numeric && RunNumeric(prog, r))
         return r;
-    std::string result = CompiledValue(*prog.First, base);
+    if (prog.CallsNumeric)
+        return RunValueProgramWithCalls(prog, base);
+    return ValueProgramByTokens(prog, base, nullptr);
+}
+
+std::string TPoruBase::ValueProgramByTokens(const TCalcProg& prog, const char* base, const TOperandRecord* record)
+{
+    std::string result;
+    if (const TRecordedOperand* e = record ? record->Find(prog.First.get()) : nullptr) {
+        result = e->Text;
+        e->GiveTag(LastTypeTag);
+        calcCalled_ = prog.First->Type == TCalcTok::Call;
+    } else {
+        result = CompiledValue(*prog.First, base);
+    }
     if (prog.First->Type == TCalcTok::Call && !calcCalled_)
         return result;   // no call: the scanner stopped before the list
     if (prog.HasRest) {
         const char* q = base + prog.RestOffset;
-        result = CalculateRestWith(std::move(result), q, &prog, base);
+        result = CalculateRestWith(std::move(result), q, &prog, base, record);
     }
     return result;
 }

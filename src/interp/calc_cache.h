@@ -66,10 +66,12 @@ struct TNumOp {
         Round,    // a group's result: written out and read back, as the calculator does
         Neg,      // negate the top (a number as written or as a result, or give up)
         Binary,   // Op (opMul … opOr) on the top two
+        Call,     // push the result of the call Tok (a value program with calls only)
     };
     uint8_t Kind = Number;
     uint8_t Op = 0;
-    bool IsInt = false;   // Number: Value is the whole number IValue
+    bool IsInt = false;    // Number: Value is the whole number IValue
+    bool Record = false;   // Word: a call comes after it, so its value is recorded
     long long IValue = 0;
     long double Value = 0;
     const TCalcTok* Tok = nullptr;
@@ -86,7 +88,10 @@ struct TCalcProg {
     // operator, or a group of the same, in places the calculator accepts: the
     // calculation may be worked out on numbers alone when its words hold numbers.
     bool Numeric = false;
-    std::vector<TNumOp> NumCode;   // that calculation, when Numeric
+    // The same, with calls among the values (a value text only): the calls run as
+    // they are reached and their results are taken as numbers.
+    bool CallsNumeric = false;
+    std::vector<TNumOp> NumCode;   // that calculation, when Numeric or CallsNumeric
     uint32_t NumDepth = 0;         // the operands it holds at most at once
 };
 
@@ -96,6 +101,43 @@ struct TCalcProg {
 std::unique_ptr<TCalcProg> CompileCalculation(std::string_view text);
 // The same for a value text: a value, then maybe an operator and a calculation.
 std::unique_ptr<TCalcProg> CompileValueText(std::string_view text);
+
+// The values of a calculation's tokens read by the numeric replay before it gave
+// up (the calls it made, the words it read before a call): when the calculator then
+// does the calculation, it takes these instead of reading them again, so no call
+// runs twice and every word has the value it had where the calculation read it.
+struct TRecordedOperand {
+    const TCalcTok* Tok = nullptr;
+    std::string Text;
+    char Tag = 0;          // a one-letter tag ("e", "s", …), else 0 and the tag in LongTag
+    std::string LongTag;   // (kept apart: the one-letter tags need no copy of a buffer)
+    void SetTag(const std::string& tag)
+    {
+        Tag = tag.size() == 1 ? tag[0] : 0;
+        if (!Tag)
+            LongTag = tag;
+    }
+    void GiveTag(std::string& to) const
+    {
+        if (Tag)
+            to.assign(1, Tag);
+        else
+            to = LongTag;
+    }
+    bool TagIs(char c) const { return Tag == c; }
+};
+struct TOperandRecord {
+    static constexpr int kMax = 4;
+    TRecordedOperand Items[kMax];
+    int Count = 0;
+    const TRecordedOperand* Find(const TCalcTok* t) const
+    {
+        for (int i = 0; i < Count; ++i)
+            if (Items[i].Tok == t)
+                return &Items[i];
+        return nullptr;
+    }
+};
 
 struct TCalcCache {
     struct Hash {
@@ -113,15 +155,18 @@ struct TCalcCache {
     const TCalcProg* Find(Map& map, std::string_view text, bool valueText);
 };
 
-// Sets the calculator's token source for one calculation and restores it after.
+// Sets the calculator's token source, and the record it takes values from, for one
+// calculation and restores them after.
 struct TPoruBase::TCalcMode {
     TPoruBase& st;
     const TCalcTok* tok;
     const TCalcTok* last;
     const char* base;
-    TCalcMode(TPoruBase& s, const TCalcProg* prog, const char* b)
-        : st(s), tok(s.calcTok_), last(s.calcLast_), base(s.calcBase_)
+    const TOperandRecord* record;
+    TCalcMode(TPoruBase& s, const TCalcProg* prog, const char* b, const TOperandRecord* r = nullptr)
+        : st(s), tok(s.calcTok_), last(s.calcLast_), base(s.calcBase_), record(s.calcRecord_)
     {
+        st.calcRecord_ = r;
         if (prog && !prog->Toks.empty()) {
             st.calcTok_ = prog->Toks.data();
             st.calcLast_ = &prog->Toks.back();
@@ -135,6 +180,7 @@ struct TPoruBase::TCalcMode {
         st.calcTok_ = tok;
         st.calcLast_ = last;
         st.calcBase_ = base;
+        st.calcRecord_ = record;
     }
     TCalcMode(const TCalcMode&) = delete;
     TCalcMode& operator=(const TCalcMode&) = delete;

@@ -539,8 +539,18 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, std::string& result)
 
 bool TPoruBase::RunNumeric(const TCalcProg& prog, TNumResult& result)
 {
+    return prog.Numeric && RunNumCode(prog, result, nullptr, nullptr);
+}
+
+bool TPoruBase::RunNumericCalls(const TCalcProg& prog, const char* base, TNumResult& result, TOperandRecord& record)
+{
+    return prog.CallsNumeric && RunNumCode(prog, result, base, &record);
+}
+
+bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base, TOperandRecord* record)
+{
     // Near the calculator's bound on nested groups it is left to raise its error.
-    if (!prog.Numeric || calcDepth_ > kMaxCalcDepth - 64)
+    if (calcDepth_ > kMaxCalcDepth - 64)
         return false;
     TNum stack[32];   // NumDepth is at most 32
     TNum* top = stack - 1;
@@ -565,6 +575,33 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, TNumResult& result)
                 t.NegOk = t.Int = false;
                 try {
                     t.V = ToNumber(n->Value);
+                } catch (const EPoru&) {
+                    return false;
+                }
+            }
+            if (op.Record) {
+                // A call comes after it and may change it.
+                TRecordedOperand& e = record->Items[record->Count++];
+                e.Tok = op.Tok;
+                e.Text = n->Value;
+                e.SetTag(n->TypeText);
+            }
+            break;
+        }
+        case TNumOp::Call: {
+            const TRecordedOperand* v = NumericCallValue(*op.Tok, prog, base, *record);
+            if (!v)
+                return false;
+            // The result read as a word's value is (its tag tells a text).
+            TNum& t = *++top;
+            t.Str = !v->TagIs('e');
+            t.NegOk = t.Int = true;
+            if (ReadPlainInteger(v->Text, t.V)) {
+                t.I = static_cast<long long>(t.V);
+            } else {
+                t.NegOk = t.Int = false;
+                try {
+                    t.V = ToNumber(v->Text);
                 } catch (const EPoru&) {
                     return false;
                 }
@@ -669,11 +706,66 @@ std::string TPoruBase::CalculateRest(std::string first, const char*& p)
     return CalculateRestWith(std::move(first), p, nullptr, p);
 }
 
-std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base)
+const TRecordedOperand* TPoruBase::NumericCallValue(const TCalcTok& t, const TCalcProg& prog, const char* base,
+                                                    TOperandRecord& record)
+{
+    // What CompiledValue does with a Call token whose name is callable; anything else
+    // is left to the calculator.
+    THashNode* callee = CachedCallee(t);
+    if (!callee || (callee->Kind != wkCommand && callee->Kind != wkLabel && callee->Kind != wkDllFunc))
+        return nullptr;
+    CheckStack();
+    const char* q = base + t.EndOffset;
+    const std::string_view inner(q + 1, t.CallEnd - t.EndOffset - 2);
+    TRecordedOperand& e = record.Items[record.Count];
+    if (&t == prog.First.get()) {
+        e.Text = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+    } else {
+        // A call after the first value runs inside the calculator, which reports its
+        // errors as errors of the calculation. The first value is recorded already.
+        try {
+            e.Text = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+        } catch (const EPoru& err) {
+            const TCalcTok& first = *prog.First;
+            if (first.Type == TCalcTok::Literal)
+                RaiseRestError(first.Text, false, base + prog.RestOffset, err);
+            const TRecordedOperand& f = record.Items[0];
+            RaiseRestError(f.Text, f.TagIs('s'), base + prog.RestOffset, err);
+        }
+    }
+    e.Tok = &t;
+    e.SetTag(LastTypeTag);
+    ++record.Count;
+    return &e;
+}
+
+std::string TPoruBase::RunValueProgramWithCalls(const TCalcProg& prog, const char* base)
+{
+    TOperandRecord record;
+    if (TNumResult r; RunNumericCalls(prog, base, r, record)) {
+        SetPendingTag('e');
+        std::string out;
+        long long whole;
+        NumberResultText(r, out, whole);
+        return out;
+    }
+    return ValueProgramByTokens(prog, base, record.Count ? &record : nullptr);
+}
+
+void TPoruBase::RaiseRestError(const std::string& first, bool isString, const char* restStart, const EPoru& e)
+{
+    std::string inside = ShownText((isString ? QuoteRaw(first) : first) + restStart);
+    std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
+    AppendErrorText(inner);
+    Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
+}
+
+std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base,
+                                         const TOperandRecord* record)
 {
     bool isString = PendingTagIs('s');
     const char* restStart = p;
-    TCalcMode mode(*this, prog, base);
+    TCalcMode mode(*this, prog, base, record);
     try {
         CalcToken.Text = first;   // `first` is kept for the message of an error
         CalcToken.Kind = isString ? tkString : tkNumber;
@@ -689,9 +781,6 @@ std::string TPoruBase::CalculateRestWith(std::string first, const char*& p, cons
         SetPendingTag('s');
         return std::move(r.Text);
     } catch (const EPoru& e) {
-        std::string inside = ShownText((isString ? QuoteRaw(first) : first) + restStart);
-        std::string inner = FormatError("計算式に誤りがあります。" + e.Message + inside);
-        AppendErrorText(inner);
-        Error("計算式に誤りがあります。" + inner + "(" + inside + ")");
+        RaiseRestError(first, isString, restStart, e);
     }
 }

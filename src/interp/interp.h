@@ -19,6 +19,8 @@
 class THost;
 struct TCalcTok;
 struct TCalcProg;
+struct TOperandRecord;
+struct TRecordedOperand;
 struct TCalcCache;
 struct TCallPlan;
 struct TLiteralPlan;
@@ -377,6 +379,21 @@ private:
     };
     bool RunNumeric(const TCalcProg& prog, TNumResult& result);
     bool RunNumeric(const TCalcProg& prog, std::string& result);   // its text, tag "e"
+    // The values read by a numeric replay with calls before it gave up (calc_cache.h).
+    const TOperandRecord* calcRecord_ = nullptr;   // the record the calculator takes values from
+    // A value program whose numeric code makes calls: worked out on numbers when the
+    // calls give numbers, else by the calculator with what was read so far.
+    std::string RunValueProgramWithCalls(const TCalcProg& prog, const char* base);
+    bool RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base, TOperandRecord* record);
+    // Makes the call of a Call token of a numeric replay and records its result and
+    // tag; nil, with nothing run, when the name is not callable.
+    const TRecordedOperand* NumericCallValue(const TCalcTok& t, const TCalcProg& prog, const char* base,
+                                             TOperandRecord& record);
+    bool RunNumericCalls(const TCalcProg& prog, const char* base, TNumResult& result, TOperandRecord& record);
+    std::string ValueProgramByTokens(const TCalcProg& prog, const char* base, const TOperandRecord* record);
+    // What the calculator does with an error raised after the first value of a value
+    // text: the message names the calculation as written.
+    [[noreturn]] void RaiseRestError(const std::string& first, bool isString, const char* restStart, const EPoru& e);
     // A result's text in `out`; true, with `whole` its number, when it is a whole
     // number written as plain digits (what a word's number memo may keep).
     static bool NumberResultText(const TNumResult& r, std::string& out, long long& whole);
@@ -392,7 +409,8 @@ private:
     // Calculate with the program kept for the text at p (nil: scan the text).
     std::string RunCompiledCalc(const char*& p, const TCalcProg* prog);
     // CalculateRest with the rest's tokens from `prog` (nil: scanned), offsets from `base`.
-    std::string CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base);
+    std::string CalculateRestWith(std::string first, const char*& p, const TCalcProg* prog, const char* base,
+                                  const TOperandRecord* record = nullptr);
     bool EvaluateCompiled(std::string_view text, const char* p, std::string& result);
     std::string RunValueProgram(const TCalcProg& prog, const char* base);
     // An assignment's right side as last read at a position of the program text:
