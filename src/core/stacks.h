@@ -110,6 +110,18 @@ public:
         e.SavedFileName = fileName;
         limit_ = nullptr;
     }
+    // A body entry made in place: the body from `start` to `end`, going on at `after`,
+    // in the file `fileName` (as BlockCapture notes it).
+    void PushBody(uint8_t kind, const char* start, const char* end, const char* after, const std::string& fileName)
+    {
+        TRunControl& e = current_.emplace_back();
+        e.RcKind = kind;
+        e.BodyStart = start;
+        e.BodyEnd = end;
+        e.After = after;
+        e.SavedFileName = fileName;
+        limit_ = end;
+    }
     bool Pop(TRunControl& out);
     bool PeekAt(size_t index, TRunControl& out) const;
     // The top entry, to update its counters (its body range stays as pushed).

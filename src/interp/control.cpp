@@ -351,17 +351,16 @@ void TPoruBase::CaptureBranches(const char*& p, bool expectWord, TRunControl& tr
     }
 }
 
-bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
-                             bool& hasTrue, bool& hasFalse)
+const TPoruBase::TBranchPlan* TPoruBase::BranchPlanAt(const char*& p, bool expectWord)
 {
     if (ReferenceWalker())
-        return false;
+        return nullptr;
     TBranchMemo& memo = branchMemo_[(reinterpret_cast<uintptr_t>(p) >> 2) & 15];
     const TBranchPlan* found = memo.Position == p ? memo.Plan : nullptr;
     if (!found) {
         const auto it = branchPlans_.find(p);
         if (it == branchPlans_.end())
-            return false;
+            return nullptr;
         found = &it->second;
         memo = TBranchMemo{p, found};
     }
@@ -373,23 +372,12 @@ bool TPoruBase::BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueB
     // beyond. A body ending inside them would cut the reading short.
     if (plan.ExpectWord != expectWord || (limit >= p && limit < end) || plan.EndsAtLimit != (limit == end) ||
         !plan.Words.Same(Words, Sys.Nara, Sys.Chigaeba, Sys.Denakereba, Sys.Moshi))
-        return false;
+        return nullptr;
     const size_t n = plan.Text.size();
     if (std::strncmp(p, plan.Text.data(), n) != 0 || (plan.EndsText && p[n] != '\0'))
-        return false;
-    // (The file name is noted by BranchSelect in the branch it runs.)
-    hasTrue = plan.HasTrue;
-    hasFalse = plan.HasFalse;
-    if (hasTrue) {
-        trueBranch.BodyStart = p + plan.TrueStart;
-        trueBranch.BodyEnd = p + plan.TrueEnd;
-    }
-    if (hasFalse) {
-        falseBranch.BodyStart = p + plan.FalseStart;
-        falseBranch.BodyEnd = p + plan.FalseEnd;
-    }
+        return nullptr;
     p = end;
-    return true;
+    return &plan;
 }
 
 void TPoruBase::RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
@@ -429,20 +417,31 @@ void TPoruBase::RememberBranches(const char* start, const char* end, bool expect
 
 void TPoruBase::BranchSelect(const char*& p, bool expectWord)
 {
+    const char* start = p;
+    if (const TBranchPlan* plan = BranchPlanAt(p, expectWord)) {
+        // What the reading below leads to, with the chosen branch made in place.
+        if (CondResult == -1)
+            return;
+        const bool yes = CondResult == 1;
+        CondResult = -1;
+        if (yes ? !plan->HasTrue : !plan->HasFalse)
+            return;
+        const char* body = start + (yes ? plan->TrueStart : plan->FalseStart);
+        RunControl.PushBody(yes ? rcIfTrue : rcIfFalse, body, start + (yes ? plan->TrueEnd : plan->FalseEnd), p,
+                            FileName);
+        p = body;
+        return;
+    }
+    // Read from the text. Kept for the next time when nothing ran and no line was
+    // entered while reading (the branches lay on the line of the condition or inside
+    // their parentheses) and both bodies lie in what was read.
     TRunControl trueBranch, falseBranch;
     bool hasTrue = false, hasFalse = false;
-    const bool planned = BranchPlanAt(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
-    if (!planned) {
-        // Read from the text. Kept for the next time when nothing ran and no line
-        // was entered while reading (the branches lay on the line of the condition or
-        // inside their parentheses) and both bodies lie in what was read.
-        const char* start = p;
-        const unsigned steps = textSteps_;
-        CaptureBranches(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
-        const auto inside = [&](const TRunControl& e) { return e.BodyStart >= start && e.BodyEnd <= p; };
-        if (textSteps_ == steps && (!hasTrue || inside(trueBranch)) && (!hasFalse || inside(falseBranch)))
-            RememberBranches(start, p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
-    }
+    const unsigned steps = textSteps_;
+    CaptureBranches(p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
+    const auto inside = [&](const TRunControl& e) { return e.BodyStart >= start && e.BodyEnd <= p; };
+    if (textSteps_ == steps && (!hasTrue || inside(trueBranch)) && (!hasFalse || inside(falseBranch)))
+        RememberBranches(start, p, expectWord, trueBranch, falseBranch, hasTrue, hasFalse);
     TRunControl* chosen = nullptr;
     if (CondResult == 1 && hasTrue) {
         chosen = &trueBranch;
@@ -457,8 +456,6 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
     if (!chosen)
         return;
     chosen->After = p;
-    if (planned)
-        chosen->SavedFileName = FileName;   // as BlockCapture notes it when reading
     const char* body = chosen->BodyText();
     RunControl.Push(std::move(*chosen));
     p = body;

@@ -496,8 +496,9 @@ private:
     unsigned textSteps_ = 0;
     void CaptureBranches(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch,
                          bool& hasTrue, bool& hasFalse);
-    bool BranchPlanAt(const char*& p, bool expectWord, TRunControl& trueBranch, TRunControl& falseBranch, bool& hasTrue,
-                      bool& hasFalse);
+    // The plan of the branches at p, still the same, with p moved past them; nil when
+    // they are to be read from the text.
+    const TBranchPlan* BranchPlanAt(const char*& p, bool expectWord);
     void RememberBranches(const char* start, const char* end, bool expectWord, const TRunControl& trueBranch,
                           const TRunControl& falseBranch, bool hasTrue, bool hasFalse);
     THashNode* CachedWord(const TCalcTok& t);

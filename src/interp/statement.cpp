@@ -900,7 +900,10 @@ std::string TPoruBase::PlannedValue(const TAssignPlan& plan)
         return v;
     }
     if (plan.Word.Plain) {
-        // One word, read by name as the value reader would.
+        // One word, read by name as the value reader would; what a command or a
+        // label gives is taken as it comes, not appended to an empty text.
+        if (THashNode* n = WordOf(plan.Word); n && n->Kind != wkVariable)
+            return WordValue(n, plan.Word.Text);
         std::string v;
         AppendWordValue(plan.Word, v);
         return v;
