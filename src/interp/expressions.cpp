@@ -456,6 +456,25 @@ bool IntegerStep(uint8_t op, TNum& a, const TNum& b)
     return true;
 }
 
+// The number a value's text stands for, as the calculator reads it: a whole number
+// written with digits alone is carried as an integer. False when the calculator would
+// raise an error.
+[[gnu::always_inline]] inline bool ReadOperand(const std::string& text, TNum& t)
+{
+    t.NegOk = t.Int = true;
+    if (ReadPlainInteger(text, t.V)) {
+        t.I = static_cast<long long>(t.V);
+        return true;
+    }
+    t.NegOk = t.Int = false;
+    try {
+        t.V = ToNumber(text);
+    } catch (const EPoru&) {
+        return false;
+    }
+    return true;
+}
+
 // The top two operands a and b made into one by `op`, as the calculator's parser does.
 bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
 {
@@ -565,21 +584,15 @@ bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char
                 return false;
             TNum& t = *++top;
             t.Str = !(n->TypeText.size() == 1 && n->TypeText[0] == 'e');
-            t.NegOk = t.Int = true;
             if (n->MemoMatches()) {
+                t.NegOk = t.Int = true;
                 t.I = n->MemoNumber;
-            } else if (ReadPlainInteger(n->Value, t.V)) {
-                t.I = static_cast<long long>(t.V);
+            } else if (!ReadOperand(n->Value, t)) {
+                return false;
+            } else if (t.Int) {
                 n->SetMemo(t.I);
-            } else {
-                t.NegOk = t.Int = false;
-                try {
-                    t.V = ToNumber(n->Value);
-                } catch (const EPoru&) {
-                    return false;
-                }
             }
-            if (op.Record) {
+            if (op.Record && record) {
                 // A call comes after it and may change it.
                 TRecordedOperand& e = record->Items[record->Count++];
                 e.Tok = op.Tok;
@@ -595,17 +608,8 @@ bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char
             // The result read as a word's value is (its tag tells a text).
             TNum& t = *++top;
             t.Str = !v->TagIs('e');
-            t.NegOk = t.Int = true;
-            if (ReadPlainInteger(v->Text, t.V)) {
-                t.I = static_cast<long long>(t.V);
-            } else {
-                t.NegOk = t.Int = false;
-                try {
-                    t.V = ToNumber(v->Text);
-                } catch (const EPoru&) {
-                    return false;
-                }
-            }
+            if (!ReadOperand(v->Text, t))
+                return false;
             break;
         }
         case TNumOp::Round:
