@@ -322,6 +322,9 @@ void CompileNumeric(TCalcProg& prog)
         return;
     if (CompileNumericCode(prog, false)) {
         prog.Numeric = true;
+        const std::vector<TNumOp>& c = prog.NumCode;
+        prog.WordOpWhole = c.size() == 3 && c[0].Kind == TNumOp::Word && c[1].Kind == TNumOp::Number && c[1].IsInt &&
+                           c[2].Kind == TNumOp::Binary;
         return;
     }
     // A value text that goes on after its first value may make calls on the way.

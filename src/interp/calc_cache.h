@@ -91,6 +91,9 @@ struct TCalcProg {
     // The same, with calls among the values (a value text only): the calls run as
     // they are reached and their results are taken as numbers.
     bool CallsNumeric = false;
+    // Numeric, and nothing but a word, a whole number and the operator between them
+    // (N<2, A+1): tried first on the word's whole number, without the stack.
+    bool WordOpWhole = false;
     std::vector<TNumOp> NumCode;   // that calculation, when Numeric or CallsNumeric
     uint32_t NumDepth = 0;         // the operands it holds at most at once
 };

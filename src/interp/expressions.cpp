@@ -558,7 +558,52 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, std::string& result)
 
 bool TPoruBase::RunNumeric(const TCalcProg& prog, TNumResult& result)
 {
+    if (prog.WordOpWhole && calcDepth_ <= kMaxCalcDepth - 64 && RunWordOpWhole(prog, result))
+        return true;
     return prog.Numeric && RunNumCode(prog, result, nullptr, nullptr);
+}
+
+bool TPoruBase::RunWordOpWhole(const TCalcProg& prog, TNumResult& result)
+{
+    // What RunNumCode does with these three steps when the word holds a whole number
+    // it has read before (its memo) and the result stays whole; anything else is
+    // left to it. The word's tag does not matter: a text is only looked at on the
+    // right of a comparison.
+    const TNumOp* code = prog.NumCode.data();
+    THashNode* n = CachedWord(*code[0].Tok);
+    if (!n || n->Kind != wkVariable || !n->MemoMatches())
+        return false;
+    const long long a = n->MemoNumber, b = code[1].IValue;
+    const uint8_t op = code[2].Op;
+    long long r;
+    switch (op) {
+    case opAdd:
+        if (__builtin_add_overflow(a, b, &r))
+            return false;
+        break;
+    case opSub:
+        if (__builtin_sub_overflow(a, b, &r))
+            return false;
+        break;
+    case opMul:
+        if (__builtin_mul_overflow(a, b, &r))
+            return false;
+        break;
+    case opAnd:
+        r = a > 0 && b > 0;
+        break;
+    case opOr:
+        r = a > 0 || b > 0;
+        break;
+    default:
+        if (op < opEq || op > opLe)
+            return false;
+        r = ComparisonHolds(op, a < b ? -1 : (a > b ? 1 : 0));
+        break;
+    }
+    result.Int = true;
+    result.I = r;
+    return true;
 }
 
 bool TPoruBase::RunNumericCalls(const TCalcProg& prog, const char* base, TNumResult& result, TOperandRecord& record)

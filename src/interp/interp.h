@@ -385,6 +385,7 @@ private:
     // calls give numbers, else by the calculator with what was read so far.
     std::string RunValueProgramWithCalls(const TCalcProg& prog, const char* base);
     bool RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base, TOperandRecord* record);
+    bool RunWordOpWhole(const TCalcProg& prog, TNumResult& result);
     // Makes the call of a Call token of a numeric replay and records its result and
     // tag; nil, with nothing run, when the name is not callable.
     const TRecordedOperand* NumericCallValue(const TCalcTok& t, const TCalcProg& prog, const char* base,
