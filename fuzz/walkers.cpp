@@ -5,6 +5,8 @@
 // message box, in order. Inputs that meet the statement or time budget in either
 // run, or that draw random numbers or read the clock, prove nothing and are not
 // compared.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,8 +41,12 @@ struct TRun {
     bool CutShort = false;
 };
 
+std::string gFolder;   // the sandbox folder: a program may change the working folder
+
 TRun RunOnce(const std::string& source, bool reference)
 {
+    if (chdir(gFolder.c_str()) != 0)
+        fuzz::Violated("cannot return to the sandbox folder");
     ReferenceWalkerSetting() = reference;
     THash::ScanBuckets = reference;
     TRecordingHost host;
@@ -72,6 +78,10 @@ bool Nondeterministic(const std::string& text)
 void FuzzSetUp()
 {
     fuzz::EnterSandbox();
+    char folder[4096];
+    if (!getcwd(folder, sizeof folder))
+        fuzz::Violated("cannot read the sandbox folder");
+    gFolder = folder;
 }
 
 void FuzzOne(const uint8_t* data, size_t size)
