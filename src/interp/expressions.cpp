@@ -476,7 +476,7 @@ bool IntegerStep(uint8_t op, TNum& a, const TNum& b)
 }
 
 // The top two operands a and b made into one by `op`, as the calculator's parser does.
-bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
+[[gnu::always_inline]] inline bool ApplyBinary(uint8_t op, TNum& a, const TNum& b)
 {
     a.Str = false;
     if (op >= opEq && op <= opOr) {
@@ -560,7 +560,7 @@ bool TPoruBase::RunNumeric(const TCalcProg& prog, TNumResult& result)
 {
     if (prog.WordOpWhole && calcDepth_ <= kMaxCalcDepth - 64 && RunWordOpWhole(prog, result))
         return true;
-    return prog.Numeric && RunNumCode(prog, result, nullptr, nullptr);
+    return prog.Numeric && RunNumCode<false>(prog, result, nullptr, nullptr);
 }
 
 bool TPoruBase::RunWordOpWhole(const TCalcProg& prog, TNumResult& result)
@@ -608,10 +608,12 @@ bool TPoruBase::RunWordOpWhole(const TCalcProg& prog, TNumResult& result)
 
 bool TPoruBase::RunNumericCalls(const TCalcProg& prog, const char* base, TNumResult& result, TOperandRecord& record)
 {
-    return prog.CallsNumeric && RunNumCode(prog, result, base, &record);
+    return prog.CallsNumeric && RunNumCode<true>(prog, result, base, &record);
 }
 
-bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base, TOperandRecord* record)
+template <bool Calls>
+[[gnu::always_inline]] inline bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base,
+                                                         TOperandRecord* record)
 {
     // Near the calculator's bound on nested groups it is left to raise its error.
     if (calcDepth_ > kMaxCalcDepth - 64)
@@ -637,7 +639,7 @@ bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char
             } else if (t.Int) {
                 n->SetMemo(t.I);
             }
-            if (op.Record && record) {
+            if (Calls && op.Record) {
                 // A call comes after it and may change it.
                 TRecordedOperand& e = record->Items[record->Count++];
                 e.Tok = op.Tok;
@@ -647,6 +649,8 @@ bool TPoruBase::RunNumCode(const TCalcProg& prog, TNumResult& result, const char
             break;
         }
         case TNumOp::Call: {
+            if (!Calls)
+                return false;
             const TRecordedOperand* v = NumericCallValue(*op.Tok, prog, base, *record);
             if (!v)
                 return false;

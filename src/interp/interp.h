@@ -384,6 +384,9 @@ private:
     // A value program whose numeric code makes calls: worked out on numbers when the
     // calls give numbers, else by the calculator with what was read so far.
     std::string RunValueProgramWithCalls(const TCalcProg& prog, const char* base);
+    // (Calls: the code may make calls and record what it reads; compiled apart, so
+    // that code without calls spends nothing on them.)
+    template <bool Calls>
     bool RunNumCode(const TCalcProg& prog, TNumResult& result, const char* base, TOperandRecord* record);
     bool RunWordOpWhole(const TCalcProg& prog, TNumResult& result);
     // Makes the call of a Call token of a numeric replay and records its result and
