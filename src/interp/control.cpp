@@ -420,11 +420,10 @@ void TPoruBase::BranchSelect(const char*& p, bool expectWord)
     const char* start = p;
     if (const TBranchPlan* plan = BranchPlanAt(p, expectWord)) {
         // What the reading below leads to, with the chosen branch made in place.
-        if (CondResult == -1)
-            return;
-        const bool yes = CondResult == 1;
+        const int32_t cond = CondResult;
         CondResult = -1;
-        if (yes ? !plan->HasTrue : !plan->HasFalse)
+        const bool yes = cond == 1;
+        if (!(yes ? plan->HasTrue : cond == 0 && plan->HasFalse))
             return;
         const char* body = start + (yes ? plan->TrueStart : plan->FalseStart);
         RunControl.PushBody(yes ? rcIfTrue : rcIfFalse, body, start + (yes ? plan->TrueEnd : plan->FalseEnd), p,
