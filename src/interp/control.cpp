@@ -76,7 +76,7 @@ void TPoruBase::BlockCapture(TRunControl& e, const char*& p)
 {
     SkipSeparators(p);
     if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
-        ExecuteStep(p);
+        StepInReading(p);
         SkipSeparators(p);
     }
     e.SavedFileName = FileName;
@@ -288,7 +288,7 @@ void TPoruBase::RunIf(const char*& p)
                 break;
             }
             if (*p == '\r' || *p == '\n') {
-                ExecuteStep(p);
+                StepInReading(p);
                 SkipSeparators(p);
                 if (!atWord(p))
                     Error("条件分岐の終端文字を認識できませんでした。");
@@ -315,7 +315,7 @@ void TPoruBase::CaptureBranches(const char*& p, bool expectWord, TRunControl& tr
     auto skipLines = [&]() {
         SkipSeparators(p);
         if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
-            ExecuteStep(p);
+            StepInReading(p);
             SkipSeparators(p);
         }
     };
@@ -330,7 +330,7 @@ void TPoruBase::CaptureBranches(const char*& p, bool expectWord, TRunControl& tr
         }
         // The else branch may follow on a later line, but not beyond the open body.
         while ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
-            ExecuteStep(p);
+            StepInReading(p);
             SkipSeparators(p);
         }
     };
@@ -476,7 +476,7 @@ void TPoruBase::ConditionQuestion(const char*& p)
     CondResult = std::trunc(ToNumber(r)) != 0 ? 1 : 0;
     SkipSeparators(p);
     if ((*p == '\r' || *p == '\n') && !AtEnd(p)) {
-        ExecuteStep(p);
+        StepInReading(p);
         SkipSeparators(p);
     }
     bool expect = StartsWith(p, Sys.Naraba->Name) || StartsWith(p, Sys.Chigaeba->Name) ||

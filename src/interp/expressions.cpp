@@ -199,7 +199,7 @@ std::string TPoruBase::EvaluateValue(std::string_view text)
             ++p;
             SkipSeparators(p);
             if (*p == '\r' || *p == '\n') {
-                ExecuteStep(p);
+                StepInReading(p);
                 SkipSeparators(p);
             }
             result += ReadValue(p);

@@ -52,6 +52,10 @@ uint8_t CalcOperatorOf(std::string_view op);
 // ...), or the words かつ and または (read as && and ||). p moves past it and `op`
 // holds its text; false, with p unmoved, when p holds no operator.
 bool ReadCalcOperator(const char*& p, char (&op)[3]);
+// Thrown by StepInReading when a statement run in the middle of reading ended the
+// run; the run loop takes it as the end the statement made.
+struct TRunEnded {};
+
 struct TStrNum {
     std::string Text;
     long double Number = 0;
@@ -229,6 +233,15 @@ public:
 
     // ---- statements ----
     void ExecuteStep(const char*& p);
+    // ExecuteStep at a line end met while a construct is being read (a condition, its
+    // branches, a line joined by "&"): the pending sentence runs there, and when it
+    // ended the run (the cursor nil) the reading ends too, as far as the run loop.
+    void StepInReading(const char*& p)
+    {
+        ExecuteStep(p);
+        if (!p)
+            throw TRunEnded{};
+    }
     bool ExecutePhrase(const char*& p);   // one phrase; true when the sentence goes on
     void ReadLineMarker(const char*& p);
     std::string ReadToStatementEnd(const char*& p);

@@ -748,7 +748,7 @@ void TPoruBase::PushCallArguments(const char*& p, const char* end)
         if (c == '\r' || c == '\n') {
             if (!word.empty())
                 Args.Push(word);
-            ExecuteStep(p);
+            StepInReading(p);
             continue;
         }
         if (c == '"' || c == '`') {

@@ -107,6 +107,8 @@ void TPoruBase::RunLoop()
                     Error("特定できないシステムエラーです(ToT)");
                 previous = Cursor;
                 ExecuteStep(Cursor);
+            } catch (const TRunEnded&) {
+                Cursor = nullptr;   // a statement run while a construct was read ended the run
             } catch (const EPoru& e) {
                 leaveStuckLine();
                 dropFailedSentence();

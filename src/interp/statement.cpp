@@ -188,7 +188,7 @@ void TPoruBase::ScanStatement(const char*& p, std::string* out)
                 if (out) {
                     *out += '&';
                     p = q;
-                    ExecuteStep(p);
+                    StepInReading(p);
                 } else {
                     p = q;
                     ReadLineMarker(p);
@@ -223,7 +223,7 @@ std::string TPoruBase::ReadConcatTail(const char*& p, std::string phrase)
         ++p;
         SkipSeparators(p);
         if (*p == '\r' || *p == '\n') {
-            ExecuteStep(p);
+            StepInReading(p);
             SkipSeparators(p);
         }
         if (*p == '"' || *p == '`') {
