@@ -448,6 +448,34 @@ std::string TPoruBase::CompiledWordValue(const TCalcTok& t)
     return WordValue(n, t.Text);
 }
 
+THashNode* TPoruBase::CallableCallee(const TCalcTok& t)
+{
+    THashNode* callee = CachedCallee(t);
+    if (callee && (callee->Kind == wkCommand || callee->Kind == wkLabel || callee->Kind == wkDllFunc))
+        return callee;
+    return nullptr;
+}
+
+std::string TPoruBase::CallToken(const TCalcTok& t, const char* base, THashNode* callee)
+{
+    // What CallWithParentheses does, with the name found and the list read when the
+    // token was: the list lies between the token and CallEnd.
+    CheckStack();
+    const std::string_view inner(base + t.EndOffset + 1, t.CallEnd - t.EndOffset - 2);
+    return CallWithList(callee, inner, CallPlanOf(t, inner), false);
+}
+
+bool TPoruBase::TakeRecorded(const TOperandRecord* record, const TCalcTok& t, std::string& v)
+{
+    const TRecordedOperand* e = record ? record->Find(&t) : nullptr;
+    if (!e)
+        return false;
+    v = e->Text;
+    e->GiveTag(LastTypeTag);
+    calcCalled_ = t.Type == TCalcTok::Call;
+    return true;
+}
+
 std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
 {
     calcCalled_ = false;
@@ -462,16 +490,13 @@ std::string TPoruBase::CompiledValue(const TCalcTok& t, const char* base)
     case TCalcTok::Call: {
         const char* q = base + t.EndOffset;
         std::string v;
-        THashNode* callee = CachedCallee(t);
-        if (callee && (callee->Kind == wkCommand || callee->Kind == wkLabel || callee->Kind == wkDllFunc)) {
-            // What CallWithParentheses does, with the name found and the list read
-            // when the token was: the list lies between the token and CallEnd.
-            CheckStack();
-            const std::string_view inner(q + 1, t.CallEnd - t.EndOffset - 2);
-            v = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+        THashNode* callee = CallableCallee(t);
+        if (callee) {
+            v = CallToken(t, base, callee);
             calcCalled_ = true;
             return v;
         }
+        callee = CachedCallee(t);
         if (callee)
             v = CallWithParentheses(t.Text, q, false);
         else
@@ -530,15 +555,10 @@ void TPoruBase::NextCompiledToken(const char*& p)
         CalcToken.Kind = tkNumber;
         return;
     default: {
+        // A value read already by the numeric replay that gave up is taken as it was.
         std::string v;
-        if (const TRecordedOperand* e = calcRecord_ ? calcRecord_->Find(&t) : nullptr) {
-            // Read already by the numeric replay that gave up.
-            v = e->Text;
-            e->GiveTag(LastTypeTag);
-            calcCalled_ = t.Type == TCalcTok::Call;
-        } else {
+        if (!TakeRecorded(calcRecord_, t, v))
             v = CompiledValue(t, calcBase_);
-        }
         SkipCalledList(t, p);
         CalcToken.Text = std::move(v);
         CalcToken.Kind = PendingTagIs('e') ? tkNumber : tkString;
@@ -606,13 +626,8 @@ std::string TPoruBase::RunValueProgram(const TCalcProg& prog, const char* base)
 std::string TPoruBase::ValueProgramByTokens(const TCalcProg& prog, const char* base, const TOperandRecord* record)
 {
     std::string result;
-    if (const TRecordedOperand* e = record ? record->Find(prog.First.get()) : nullptr) {
-        result = e->Text;
-        e->GiveTag(LastTypeTag);
-        calcCalled_ = prog.First->Type == TCalcTok::Call;
-    } else {
+    if (!TakeRecorded(record, *prog.First, result))
         result = CompiledValue(*prog.First, base);
-    }
     if (prog.First->Type == TCalcTok::Call && !calcCalled_)
         return result;   // no call: the scanner stopped before the list
     if (prog.HasRest) {

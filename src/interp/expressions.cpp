@@ -764,20 +764,17 @@ const TRecordedOperand* TPoruBase::NumericCallValue(const TCalcTok& t, const TCa
 {
     // What CompiledValue does with a Call token whose name is callable; anything else
     // is left to the calculator.
-    THashNode* callee = CachedCallee(t);
-    if (!callee || (callee->Kind != wkCommand && callee->Kind != wkLabel && callee->Kind != wkDllFunc))
+    THashNode* callee = CallableCallee(t);
+    if (!callee)
         return nullptr;
-    CheckStack();
-    const char* q = base + t.EndOffset;
-    const std::string_view inner(q + 1, t.CallEnd - t.EndOffset - 2);
     TRecordedOperand& e = record.Items[record.Count];
     if (&t == prog.First.get()) {
-        e.Text = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+        e.Text = CallToken(t, base, callee);
     } else {
         // A call after the first value runs inside the calculator, which reports its
         // errors as errors of the calculation. The first value is recorded already.
         try {
-            e.Text = CallWithList(callee, inner, CallPlanOf(t, inner), false);
+            e.Text = CallToken(t, base, callee);
         } catch (const EPoru& err) {
             const TCalcTok& first = *prog.First;
             if (first.Type == TCalcTok::Literal)

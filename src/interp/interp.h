@@ -423,6 +423,12 @@ private:
     // The plan of a Call token's argument list `inner`, read at its first call.
     const TCallPlan* CallPlanOf(const TCalcTok& t, std::string_view inner);
     std::string CompiledWordValue(const TCalcTok& t);
+    // The node a Call token's name finds when it can be called (command, label, library
+    // function), and the call of the token with its list.
+    THashNode* CallableCallee(const TCalcTok& t);
+    std::string CallToken(const TCalcTok& t, const char* base, THashNode* callee);
+    // A value of `record` for the token: taken, with its tag, instead of reading it.
+    bool TakeRecorded(const TOperandRecord* record, const TCalcTok& t, std::string& v);
     // Calculate with the program kept for the text at p (nil: scan the text).
     std::string RunCompiledCalc(const char*& p, const TCalcProg* prog);
     // CalculateRest with the rest's tokens from `prog` (nil: scanned), offsets from `base`.
