@@ -103,12 +103,7 @@ public:
     // place: returning to `returnPos`, running from `after`, the caller's file name.
     void PushRecord(uint8_t kind, const char* returnPos, const char* after, const std::string& fileName)
     {
-        TRunControl& e = current_.emplace_back();
-        e.RcKind = kind;
-        e.BodyStart = returnPos;
-        e.After = after;
-        e.SavedFileName = fileName;
-        limit_ = nullptr;
+        PushBody(kind, returnPos, nullptr, after, fileName);
     }
     // A body entry made in place: the body from `start` to `end`, going on at `after`,
     // in the file `fileName` (as BlockCapture notes it).
